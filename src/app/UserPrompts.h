@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+// Every message box and file dialog of the program goes through this interface,
+// so logic classes never open windows themselves and tests can script the answers.
+class UserPrompts
+{
+public:
+    enum class Icon { None, Information, Question, Warning, Critical };
+    enum class Buttons { Ok, YesNo };
+    enum class Answer { Ok, Yes, No };
+
+    struct Filter
+    {
+        QString description;
+        QString pattern;
+    };
+
+    virtual ~UserPrompts() = default;
+
+    // An empty title means the application's default title.
+    virtual Answer message(const QString &text, const QString &title = QString(), Icon icon = Icon::None,
+                           Buttons buttons = Buttons::Ok) = 0;
+
+    // Returns the chosen path, or an empty text on cancel.
+    virtual QString openFile(const QString &title, const QString &folder, const QList<Filter> &filters,
+                             bool mustExist) = 0;
+    virtual QString saveFile(const QString &title, const QString &folder, const QList<Filter> &filters) = 0;
+
+    // Shell "Open" of a document; nothing happens when the file is missing.
+    virtual void openDocument(const QString &path) = 0;
+
+    // Lets pending window events run (no-op outside a GUI).
+    virtual void processEvents() {}
+};

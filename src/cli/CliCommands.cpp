@@ -1,0 +1,242 @@
+#include "cli/CliCommands.h"
+
+#include "settings/ControlTable.h"
+#include "settings/EventMasks.h"
+#include "settings/EventReport.h"
+#include "settings/SettingsFiles.h"
+#include "settings/ValueTypes.h"
+
+#include <QFileInfo>
+#include <QHash>
+#include <QSaveFile>
+
+#if __has_include("cli/LinkCommands.h")
+#include "cli/LinkCommands.h"
+#define KVR_HAVE_LINK_COMMANDS 1
+#endif
+
+namespace {
+
+struct Options
+{
+    bool service = false;
+    QHash<QString, QString> values;
+    QStringList positional;
+    QString problem;
+};
+
+Options parseOptions(const QStringList &args, const QStringList &valued)
+{
+    Options o;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &a = args[i];
+        if (a == QLatin1String("--service")) {
+            o.service = true;
+        } else if (valued.contains(a)) {
+            if (i + 1 >= args.size()) {
+                o.problem = a + QStringLiteral(" needs a value");
+                return o;
+            }
+            o.values.insert(a, args[++i]);
+        } else if (a.startsWith(QLatin1String("--"))) {
+            o.problem = QStringLiteral("unknown option ") + a;
+            return o;
+        } else {
+            o.positional << a;
+        }
+    }
+    return o;
+}
+
+int countEvents(const ControlTable &t)
+{
+    int events = 0;
+    for (int i = 0; i < t.EntryCount(); i = t.eventEnd(i))
+        ++events;
+    return events;
+}
+
+} // namespace
+
+int CliCommands::usage(const QString &problem)
+{
+    if (!problem.isEmpty())
+        m_err << "kvrsetup-cli: " << problem << "\n";
+    m_err << "usage:\n"
+             "  kvrsetup-cli check-table [--service] TABLE\n"
+             "  kvrsetup-cli report [--service] --table TABLE [--data FILE] --out FILE\n"
+             "  kvrsetup-cli show [--service] --table TABLE --data FILE\n"
+             "  kvrsetup-cli convert [--service] --table TABLE --data IN --out OUT --form 260|390\n"
+             "  kvrsetup-cli modem-info --port DEVICE [--baud N --parity n|e|o --data 7|8 --stop 1|2]\n"
+             "  kvrsetup-cli at --port DEVICE [serial options] COMMAND...\n";
+    m_err.flush();
+    return 2;
+}
+
+static bool loadTable(const QString &path, bool service, ControlTable &table, QTextStream &err)
+{
+    if (!QFileInfo(path).isFile()) {
+        err << "kvrsetup-cli: control table not found: " << path << "\n";
+        return false;
+    }
+    QString error;
+    if (!table.ParseControlTable(path, service, error)) {
+        err << "kvrsetup-cli: not a control table: " << path << "\n" << error.trimmed() << "\n";
+        return false;
+    }
+    return true;
+}
+
+static bool loadImage(const QString &path, SettingsImage &image, QTextStream &err)
+{
+    if (!QFileInfo(path).isFile()) {
+        err << "kvrsetup-cli: data file not found: " << path << "\n";
+        return false;
+    }
+    const auto form = SettingsFiles::formForLength(SettingsFiles::FileLength(path));
+    if (!SettingsFiles::readFile(path, form, image)) {
+        err << "kvrsetup-cli: cannot read data file: " << path << "\n";
+        return false;
+    }
+    return true;
+}
+
+int CliCommands::run(const QStringList &arguments)
+{
+    if (arguments.isEmpty())
+        return usage();
+    const QString command = arguments.first();
+    const QStringList rest = arguments.mid(1);
+    int rc = 2;
+    if (command == QLatin1String("check-table"))
+        rc = checkTable(rest);
+    else if (command == QLatin1String("report"))
+        rc = report(rest);
+    else if (command == QLatin1String("show"))
+        rc = show(rest);
+    else if (command == QLatin1String("convert"))
+        rc = convert(rest);
+#ifdef KVR_HAVE_LINK_COMMANDS
+    else if (command == QLatin1String("modem-info") || command == QLatin1String("at")) {
+        m_out.flush();
+        m_err.flush();
+        return runLinkCommand(command, rest);
+    }
+#endif
+    else if (command == QLatin1String("--help") || command == QLatin1String("help"))
+        return usage();
+    else
+        rc = usage(QStringLiteral("unknown command ") + command);
+    m_out.flush();
+    m_err.flush();
+    return rc;
+}
+
+int CliCommands::checkTable(const QStringList &args)
+{
+    const Options o = parseOptions(args, {});
+    if (!o.problem.isEmpty() || o.positional.size() != 1)
+        return usage(o.problem.isEmpty() ? QStringLiteral("check-table needs one TABLE") : o.problem);
+    ControlTable table;
+    if (!loadTable(o.positional.first(), o.service, table, m_err))
+        return 1;
+    m_out << "entries: " << table.EntryCount() << "\n";
+    m_out << "events: " << countEvents(table) << "\n";
+    return 0;
+}
+
+int CliCommands::report(const QStringList &args)
+{
+    const Options o = parseOptions(args, {QStringLiteral("--table"), QStringLiteral("--data"), QStringLiteral("--out")});
+    if (!o.problem.isEmpty() || !o.positional.isEmpty() || !o.values.contains(QStringLiteral("--table"))
+        || !o.values.contains(QStringLiteral("--out")))
+        return usage(o.problem.isEmpty() ? QStringLiteral("report needs --table and --out") : o.problem);
+    ControlTable table;
+    if (!loadTable(o.values.value(QStringLiteral("--table")), o.service, table, m_err))
+        return 1;
+    SettingsImage image;
+    if (o.values.contains(QStringLiteral("--data"))
+        && !loadImage(o.values.value(QStringLiteral("--data")), image, m_err))
+        return 1;
+    const QString out = o.values.value(QStringLiteral("--out"));
+    if (!EventReport::write(out, table, image)) {
+        m_err << "kvrsetup-cli: cannot write " << out << "\n";
+        return 1;
+    }
+    return 0;
+}
+
+int CliCommands::show(const QStringList &args)
+{
+    const Options o = parseOptions(args, {QStringLiteral("--table"), QStringLiteral("--data")});
+    if (!o.problem.isEmpty() || !o.positional.isEmpty() || !o.values.contains(QStringLiteral("--table"))
+        || !o.values.contains(QStringLiteral("--data")))
+        return usage(o.problem.isEmpty() ? QStringLiteral("show needs --table and --data") : o.problem);
+    ControlTable table;
+    if (!loadTable(o.values.value(QStringLiteral("--table")), o.service, table, m_err))
+        return 1;
+    SettingsImage image;
+    if (!loadImage(o.values.value(QStringLiteral("--data")), image, m_err))
+        return 1;
+
+    static const char *flagNames[] = {"Журнал", "Авто/GPRS", "Тревога", "Инфо"};
+    for (int first = 0; first < table.EntryCount(); first = table.eventEnd(first)) {
+        const TableEntry &head = table.TableEntries[first];
+        m_out << "№" << head.EventNo << " " << head.Caption.trimmed();
+        if (!head.GroupName.trimmed().isEmpty())
+            m_out << "  [" << head.GroupName.trimmed() << "]";
+        m_out << "\n   ";
+        for (int k = 0; k < 4; ++k) {
+            const QString flag = !EventMasks::hasMaskBits(head.EventNo)
+                                     ? QStringLiteral("--")
+                                     : (EventMasks::maskBit(image, k, head.EventNo) ? QStringLiteral("ДА")
+                                                                                    : QStringLiteral("-"));
+            m_out << " " << QString::fromUtf8(flagNames[k]) << ": " << flag;
+        }
+        m_out << "\n";
+        for (int j = first; j < table.eventEnd(first); ++j) {
+            const TableEntry &e = table.TableEntries[j];
+            const QString type = e.TypeName.trimmed();
+            if (type == QLatin1String("X"))
+                continue;
+            m_out << "    " << e.ParamCaption.trimmed() << " = ";
+            if (type == QLatin1String("BIT"))
+                m_out << (ValueTypes::bitValue(e, image) ? "[x]" : "[ ]");
+            else if (type == QLatin1String("STRING"))
+                m_out << "(text, " << e.Length << " characters)";
+            else
+                m_out << ValueTypes::displayValue(e, image);
+            if (type != QLatin1String("BIT") && !e.Units.trimmed().isEmpty())
+                m_out << " " << e.Units.trimmed();
+            m_out << "\n";
+        }
+    }
+    return 0;
+}
+
+int CliCommands::convert(const QStringList &args)
+{
+    const Options o = parseOptions(args, {QStringLiteral("--table"), QStringLiteral("--data"), QStringLiteral("--out"),
+                                          QStringLiteral("--form")});
+    const QString form = o.values.value(QStringLiteral("--form"));
+    if (!o.problem.isEmpty() || !o.positional.isEmpty() || !o.values.contains(QStringLiteral("--table"))
+        || !o.values.contains(QStringLiteral("--data")) || !o.values.contains(QStringLiteral("--out"))
+        || (form != QLatin1String("260") && form != QLatin1String("390")))
+        return usage(o.problem.isEmpty() ? QStringLiteral("convert needs --table, --data, --out and --form 260|390")
+                                         : o.problem);
+    ControlTable table;
+    if (!loadTable(o.values.value(QStringLiteral("--table")), o.service, table, m_err))
+        return 1;
+    SettingsImage image;
+    if (!loadImage(o.values.value(QStringLiteral("--data")), image, m_err))
+        return 1;
+    image.orBlock1(table.HiddenDefaults);
+    const QByteArray data = SettingsFiles::buildFile(image, form == QLatin1String("260") ? 2 : 3);
+    const QString out = o.values.value(QStringLiteral("--out"));
+    QSaveFile f(out);
+    if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size() || !f.commit()) {
+        m_err << "kvrsetup-cli: cannot write " << out << "\n";
+        return 1;
+    }
+    return 0;
+}

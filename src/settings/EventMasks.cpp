@@ -1,0 +1,52 @@
+#include "settings/EventMasks.h"
+
+namespace EventMasks {
+
+bool hasMaskBits(int event) { return event >= 0 && event <= 63; }
+bool hasOutputMasks(int event) { return event >= 0 && event <= 64; }
+
+int maskByte(int k, int event)
+{
+    const int base = (k == Info) ? 121 : 8 * k + 1;
+    return base + event / 8;
+}
+
+bool maskBit(const SettingsImage &image, int k, int event)
+{
+    if (!hasMaskBits(event))
+        return false;
+    return (image.Block1[maskByte(k, event)] >> (event % 8)) & 1;
+}
+
+void setMaskBit(SettingsImage &image, int k, int event, bool on)
+{
+    if (!hasMaskBits(event))
+        return;
+    const quint8 m = quint8(1u << (event % 8));
+    auto &byte = image.Block1[maskByte(k, event)];
+    byte = quint8((byte & ~m) | (on ? m : 0));
+}
+
+static int outputPos(int column, int event)
+{
+    return column == 1 ? 2 * event + 2 : 2 * event + 1;
+}
+
+quint8 &outputByte(SettingsImage &image, int column, int event)
+{
+    static quint8 sink = 0; // out-of-range events write nowhere in the image
+    if (!hasOutputMasks(event)) {
+        sink = 0;
+        return sink;
+    }
+    return (column == 2 ? image.Block3 : image.Block2)[outputPos(column, event)];
+}
+
+quint8 outputByte(const SettingsImage &image, int column, int event)
+{
+    if (!hasOutputMasks(event))
+        return 0;
+    return (column == 2 ? image.Block3 : image.Block2)[outputPos(column, event)];
+}
+
+} // namespace EventMasks

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// Configuration and control-table files: code page 1251, "\r\n" line ends,
+// values read up to a comma or the line end (a leading double quote runs to the next one).
+class TextReader
+{
+public:
+    explicit TextReader(const QString &text) : m_text(text) {}
+    static bool openFile(const QString &path, QString &text);
+
+    bool atEnd() const { return m_pos >= m_text.size(); }
+    // False at end of text.
+    bool readValue(QString &value);
+
+private:
+    QString m_text;
+    qsizetype m_pos = 0;
+};
+
+namespace TextFile {
+QString decode1251(const QByteArray &bytes);
+QByteArray encode1251(const QString &text);
+// Writes the lines, each followed by "\r\n", atomically. False when it cannot be written.
+bool writeLines(const QString &path, const QStringList &lines);
+// " 9600 ", "-5 ": the sign position and a separator around the digits.
+QString formatNumber(qint64 value);
+// A text value as written: quoted only when it would not read back (contains a comma).
+QString formatText(const QString &text);
+} // namespace TextFile

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QTest>
+
+// Runs several test classes from one executable; the result is non-zero when any failed.
+template <typename... Tests>
+int runTests(int argc, char **argv)
+{
+    int status = 0;
+    ((status |= [&] {
+         Tests t;
+         return QTest::qExec(&t, argc, argv);
+     }()),
+     ...);
+    return status;
+}
+
+#define KVR_TEST_MAIN_CORE(...)                                                                          \
+    int main(int argc, char **argv)                                                                      \
+    {                                                                                                    \
+        QCoreApplication app(argc, argv);                                                                \
+        return runTests<__VA_ARGS__>(argc, argv);                                                        \
+    }
+
+#define KVR_TEST_MAIN_GUI(...)                                                                           \
+    int main(int argc, char **argv)                                                                      \
+    {                                                                                                    \
+        QApplication app(argc, argv);                                                                    \
+        return runTests<__VA_ARGS__>(argc, argv);                                                        \
+    }
