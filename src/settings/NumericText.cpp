@@ -20,6 +20,11 @@ static bool parseWith(const QLocale &locale, const QString &text, double &out)
 
 bool isNumeric(const QString &text, double *value)
 {
+    return isNumericIn(text, QLocale::system(), value);
+}
+
+bool isNumericIn(const QString &text, const QLocale &locale, double *value)
+{
     const QString t = text.trimmed();
     if (t.isEmpty())
         return false;
@@ -29,7 +34,7 @@ bool isNumeric(const QString &text, double *value)
             return false;
     }
     double v = 0;
-    if (!parseWith(QLocale::c(), t, v) && !parseWith(QLocale::system(), t, v))
+    if (!parseWith(QLocale::c(), t, v) && !parseWith(locale, t, v))
         return false;
     if (value)
         *value = v;

@@ -2,16 +2,19 @@
 
 #include <QTest>
 
+template <typename T>
+int runOneTest(int argc, char **argv)
+{
+    T test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 // Runs several test classes from one executable; the result is non-zero when any failed.
 template <typename... Tests>
 int runTests(int argc, char **argv)
 {
     int status = 0;
-    ((status |= [&] {
-         Tests t;
-         return QTest::qExec(&t, argc, argv);
-     }()),
-     ...);
+    ((status |= runOneTest<Tests>(argc, argv)), ...);
     return status;
 }
 

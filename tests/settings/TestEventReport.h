@@ -1,0 +1,12 @@
+#pragma once
+#include <QObject>
+
+class TestEventReport : public QObject
+{
+    Q_OBJECT
+private slots:
+    void byteExact();
+    void emptyTable();
+    void parameterTexts();
+    void writesFileAndStylesheetRenders();
+};
