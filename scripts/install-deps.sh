@@ -1,0 +1,10 @@
+#!/bin/sh
+# Installs what the program needs to build, run and be tested (Debian 12, as root).
+set -eu
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends \
+    build-essential cmake \
+    qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libqt6sql6-sqlite libgl-dev \
+    qt6-qpa-plugins libqt6svg6 \
+    xsltproc xvfb xauth fonts-dejavu-core >/dev/null
