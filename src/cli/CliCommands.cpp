@@ -4,11 +4,11 @@
 #include "settings/EventMasks.h"
 #include "settings/EventReport.h"
 #include "settings/SettingsFiles.h"
+#include "settings/TextFile.h"
 #include "settings/ValueTypes.h"
 
 #include <QFileInfo>
 #include <QHash>
-#include <QSaveFile>
 
 #if __has_include("cli/LinkCommands.h")
 #include "cli/LinkCommands.h"
@@ -46,6 +46,17 @@ Options parseOptions(const QStringList &args, const QStringList &valued)
         }
     }
     return o;
+}
+
+// Options that fit: no parse problem, the required ones present, the expected number of plain arguments.
+QString checkOptions(const Options &o, const QStringList &required, int positional, const QString &need)
+{
+    if (!o.problem.isEmpty())
+        return o.problem;
+    bool ok = o.positional.size() == positional;
+    for (const QString &r : required)
+        ok = ok && o.values.contains(r);
+    return ok ? QString() : need;
 }
 
 int countEvents(const ControlTable &t)
@@ -101,6 +112,14 @@ static bool loadImage(const QString &path, SettingsImage &image, QTextStream &er
     return true;
 }
 
+// The table of --table and, when --data is given, the image loaded from it by its length.
+static bool loadInputsWith(const Options &o, ControlTable &table, SettingsImage &image, QTextStream &err)
+{
+    if (!loadTable(o.values.value(QStringLiteral("--table")), o.service, table, err))
+        return false;
+    return !o.values.contains(QStringLiteral("--data")) || loadImage(o.values.value(QStringLiteral("--data")), image, err);
+}
+
 int CliCommands::run(const QStringList &arguments)
 {
     if (arguments.isEmpty())
@@ -135,8 +154,9 @@ int CliCommands::run(const QStringList &arguments)
 int CliCommands::checkTable(const QStringList &args)
 {
     const Options o = parseOptions(args, {});
-    if (!o.problem.isEmpty() || o.positional.size() != 1)
-        return usage(o.problem.isEmpty() ? QStringLiteral("check-table needs one TABLE") : o.problem);
+    const QString problem = checkOptions(o, {}, 1, QStringLiteral("check-table needs one TABLE"));
+    if (!problem.isEmpty())
+        return usage(problem);
     ControlTable table;
     if (!loadTable(o.positional.first(), o.service, table, m_err))
         return 1;
@@ -148,15 +168,13 @@ int CliCommands::checkTable(const QStringList &args)
 int CliCommands::report(const QStringList &args)
 {
     const Options o = parseOptions(args, {QStringLiteral("--table"), QStringLiteral("--data"), QStringLiteral("--out")});
-    if (!o.problem.isEmpty() || !o.positional.isEmpty() || !o.values.contains(QStringLiteral("--table"))
-        || !o.values.contains(QStringLiteral("--out")))
-        return usage(o.problem.isEmpty() ? QStringLiteral("report needs --table and --out") : o.problem);
+    const QString problem = checkOptions(o, {QStringLiteral("--table"), QStringLiteral("--out")}, 0,
+                                         QStringLiteral("report needs --table and --out"));
+    if (!problem.isEmpty())
+        return usage(problem);
     ControlTable table;
-    if (!loadTable(o.values.value(QStringLiteral("--table")), o.service, table, m_err))
-        return 1;
     SettingsImage image;
-    if (o.values.contains(QStringLiteral("--data"))
-        && !loadImage(o.values.value(QStringLiteral("--data")), image, m_err))
+    if (!loadInputsWith(o, table, image, m_err))
         return 1;
     const QString out = o.values.value(QStringLiteral("--out"));
     if (!EventReport::write(out, table, image)) {
@@ -169,14 +187,13 @@ int CliCommands::report(const QStringList &args)
 int CliCommands::show(const QStringList &args)
 {
     const Options o = parseOptions(args, {QStringLiteral("--table"), QStringLiteral("--data")});
-    if (!o.problem.isEmpty() || !o.positional.isEmpty() || !o.values.contains(QStringLiteral("--table"))
-        || !o.values.contains(QStringLiteral("--data")))
-        return usage(o.problem.isEmpty() ? QStringLiteral("show needs --table and --data") : o.problem);
+    const QString problem = checkOptions(o, {QStringLiteral("--table"), QStringLiteral("--data")}, 0,
+                                         QStringLiteral("show needs --table and --data"));
+    if (!problem.isEmpty())
+        return usage(problem);
     ControlTable table;
-    if (!loadTable(o.values.value(QStringLiteral("--table")), o.service, table, m_err))
-        return 1;
     SettingsImage image;
-    if (!loadImage(o.values.value(QStringLiteral("--data")), image, m_err))
+    if (!loadInputsWith(o, table, image, m_err))
         return 1;
 
     static const char *flagNames[] = {"Журнал", "Авто/GPRS", "Тревога", "Инфо"};
@@ -219,22 +236,22 @@ int CliCommands::convert(const QStringList &args)
     const Options o = parseOptions(args, {QStringLiteral("--table"), QStringLiteral("--data"), QStringLiteral("--out"),
                                           QStringLiteral("--form")});
     const QString form = o.values.value(QStringLiteral("--form"));
-    if (!o.problem.isEmpty() || !o.positional.isEmpty() || !o.values.contains(QStringLiteral("--table"))
-        || !o.values.contains(QStringLiteral("--data")) || !o.values.contains(QStringLiteral("--out"))
-        || (form != QLatin1String("260") && form != QLatin1String("390")))
-        return usage(o.problem.isEmpty() ? QStringLiteral("convert needs --table, --data, --out and --form 260|390")
-                                         : o.problem);
+    QString problem = checkOptions(o,
+                                   {QStringLiteral("--table"), QStringLiteral("--data"), QStringLiteral("--out"),
+                                    QStringLiteral("--form")},
+                                   0, QStringLiteral("convert needs --table, --data, --out and --form 260|390"));
+    if (problem.isEmpty() && form != QLatin1String("260") && form != QLatin1String("390"))
+        problem = QStringLiteral("--form must be 260 or 390");
+    if (!problem.isEmpty())
+        return usage(problem);
     ControlTable table;
-    if (!loadTable(o.values.value(QStringLiteral("--table")), o.service, table, m_err))
-        return 1;
     SettingsImage image;
-    if (!loadImage(o.values.value(QStringLiteral("--data")), image, m_err))
+    if (!loadInputsWith(o, table, image, m_err))
         return 1;
     image.orBlock1(table.HiddenDefaults);
     const QByteArray data = SettingsFiles::buildFile(image, form == QLatin1String("260") ? 2 : 3);
     const QString out = o.values.value(QStringLiteral("--out"));
-    QSaveFile f(out);
-    if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size() || !f.commit()) {
+    if (!TextFile::writeBytes(out, data)) {
         m_err << "kvrsetup-cli: cannot write " << out << "\n";
         return 1;
     }

@@ -4,7 +4,6 @@
 #include "settings/TextFile.h"
 #include "settings/ValueTypes.h"
 
-#include <QSaveFile>
 
 namespace EventReport {
 
@@ -84,15 +83,7 @@ QByteArray build(const ControlTable &table, const SettingsImage &image)
 
 bool write(const QString &path, const ControlTable &table, const SettingsImage &image)
 {
-    const QByteArray data = build(table, image);
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    if (f.write(data) != data.size()) {
-        f.cancelWriting();
-        return false;
-    }
-    return f.commit();
+    return TextFile::writeBytes(path, build(table, image));
 }
 
 } // namespace EventReport

@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include "settings/TextFile.h"
 
@@ -123,8 +122,7 @@ bool SettingsFiles::saveForm(int blocks, const QString &title, const QString &ex
         m_prompts.processEvents();
     }
     // The old file is replaced only once the new one is complete.
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size() || !f.commit()) {
+    if (!TextFile::writeBytes(path, data)) {
         m_prompts.message(QStringLiteral("Ошибка записи в файл ") + path);
         return false;
     }

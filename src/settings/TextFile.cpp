@@ -82,13 +82,8 @@ QByteArray encode1251(const QString &text)
     return b;
 }
 
-bool writeLines(const QString &path, const QStringList &lines)
+bool writeBytes(const QString &path, const QByteArray &data)
 {
-    QByteArray data;
-    for (const QString &l : lines) {
-        data += encode1251(l);
-        data += "\r\n";
-    }
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly))
         return false;
@@ -97,6 +92,16 @@ bool writeLines(const QString &path, const QStringList &lines)
         return false;
     }
     return f.commit();
+}
+
+bool writeLines(const QString &path, const QStringList &lines)
+{
+    QByteArray data;
+    for (const QString &l : lines) {
+        data += encode1251(l);
+        data += "\r\n";
+    }
+    return writeBytes(path, data);
 }
 
 QString formatNumber(qint64 value)

@@ -24,7 +24,9 @@ private:
 namespace TextFile {
 QString decode1251(const QByteArray &bytes);
 QByteArray encode1251(const QString &text);
-// Writes the lines, each followed by "\r\n", atomically. False when it cannot be written.
+// Replaces the file whole only once the new content is complete. False when it cannot be written.
+bool writeBytes(const QString &path, const QByteArray &data);
+// Writes the lines, each followed by "\r\n", the same way.
 bool writeLines(const QString &path, const QStringList &lines);
 // " 9600 ", "-5 ": the sign position and a separator around the digits.
 QString formatNumber(qint64 value);
