@@ -1,0 +1,11 @@
+#include "TestMain.h"
+
+#include "TestClsReceive.h"
+#include "TestExchangeSim.h"
+#include "TestLinkExchange.h"
+#include "TestLinkTune.h"
+#include "TestMdlStrings.h"
+
+#include <QApplication>
+
+KVR_TEST_MAIN_GUI(TestMdlStrings, TestClsReceive, TestLinkExchange, TestLinkTune, TestExchangeSim)

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "FarEnd.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QRandomGenerator>
+#include <QSocketNotifier>
+#include <QStringList>
+#include <QTimer>
+
+// A GSM modem on the master side of a pseudo-terminal: AT commands with echo,
+// verbose result codes framed by CR LF, a data call to a pluggable far end and
+// the "+++" escape with guard times.
+class ModemSim : public QObject
+{
+    Q_OBJECT
+public:
+    enum class DialResult { Connect, NoCarrier, Busy, NoAnswer };
+
+    struct Options
+    {
+        bool echo = true;
+        QStringList productLines{QStringLiteral("KVRSIM GSM modem, revision 1.0")};
+        bool silent = false;
+        int answerDelayMs = 0;     // a slow modem: every answer waits this long
+        int garbleOneIn = 0;       // corrupt one answer character in N (0 = never)
+        quint32 seed = 1;
+        DialResult dial = DialResult::Connect;
+        QString connectText = QStringLiteral("CONNECT 9600");
+        int dialDelayMs = 200;
+        int guardMs = 1000;        // escape guard time before and after "+++"
+        int baud = 0;              // pace output at this rate, 10 bits a character (0 = unpaced)
+        int ringEveryMs = 0;       // unsolicited RING while idle in command mode
+        bool trace = false;        // traffic on stdout: "< HEX" received, "> HEX" sent
+    };
+
+    explicit ModemSim(const Options &options, FarEnd *farEnd, QObject *parent = nullptr);
+    ~ModemSim() override;
+
+    // Opens the pseudo-terminal; the slave's path, or an empty text with why set.
+    QString open(QString &why);
+
+    // Control from the operator (standard input of the program).
+    void ring();
+    void setSilent(bool silent);
+    void say(const QByteArray &text);
+    void remoteHangUp();
+
+private:
+    void onReadable();
+    void onWritable();
+    void pump();
+    void handleBytes(const QByteArray &bytes);
+    void handleCommandByte(char c);
+    void runCommandLine(const QByteArray &line);
+    void answer(const QByteArray &text);
+    void sendNow(const QByteArray &bytes);
+    void finishDial();
+    void enterData();
+    void leaveData(const QByteArray &finalWord);
+    void escapeGuardExpired();
+    void trace(const char *prefix, const QByteArray &bytes);
+    QByteArray result(const char *word) const { return QByteArray("\r\n") + word + "\r\n"; }
+
+    Options m_options;
+    FarEnd *m_farEnd;
+    int m_master = -1;
+    int m_slave = -1;
+    QSocketNotifier *m_readNotifier = nullptr;
+    QSocketNotifier *m_writeNotifier = nullptr;
+    QTimer m_pace;
+    QTimer m_ringTimer;
+    QTimer m_escapeTimer;
+    QTimer m_dialTimer;
+    QElapsedTimer m_clock;
+    QElapsedTimer m_sinceLastByte;
+    qint64 m_paceStartMs = 0;
+    qint64 m_pacedSent = 0;
+    QByteArray m_out;
+    QByteArray m_line;
+    bool m_dataMode = false;
+    bool m_callUp = false;
+    int m_plusCount = 0;
+    QRandomGenerator m_random;
+};

@@ -1,0 +1,154 @@
+// kvrsim: a GSM modem simulator on a pseudo-terminal, so the link window, the
+// command-line tool and the tests can talk to "a modem" on any machine.
+// The first line on standard output is the device to open.
+
+#include "LoopbackFarEnd.h"
+#include "ModemSim.h"
+#include "SilentFarEnd.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kvrsim"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "GSM modem simulator on a pseudo-terminal. Prints the device path on its first line.\n"
+        "Standard input takes: ring | say TEXT | hangup | silent on|off | quit"));
+    parser.addHelpOption();
+    const QCommandLineOption echoOpt(QStringLiteral("echo"), QStringLiteral("Initial command echo, 0 or 1 (default 1)."),
+                                     QStringLiteral("0|1"), QStringLiteral("1"));
+    const QCommandLineOption productOpt(QStringLiteral("product"),
+                                        QStringLiteral("ATI answer line (repeat for several lines)."),
+                                        QStringLiteral("text"));
+    const QCommandLineOption silentOpt(QStringLiteral("silent"), QStringLiteral("Never answer anything."));
+    const QCommandLineOption delayOpt(QStringLiteral("delay"), QStringLiteral("Wait this long before each answer."),
+                                      QStringLiteral("ms"), QStringLiteral("0"));
+    const QCommandLineOption garbleOpt(QStringLiteral("garble"),
+                                       QStringLiteral("Corrupt one answer character in N (1 = all)."),
+                                       QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption seedOpt(QStringLiteral("seed"), QStringLiteral("Seed of the garbling."),
+                                     QStringLiteral("n"), QStringLiteral("1"));
+    const QCommandLineOption dialOpt(QStringLiteral("dial"),
+                                     QStringLiteral("Outcome of ATD: connect, nocarrier, busy, noanswer."),
+                                     QStringLiteral("outcome"), QStringLiteral("connect"));
+    const QCommandLineOption connectOpt(QStringLiteral("connect-text"),
+                                        QStringLiteral("Result line of a connected call (default CONNECT 9600)."),
+                                        QStringLiteral("text"), QStringLiteral("CONNECT 9600"));
+    const QCommandLineOption dialDelayOpt(QStringLiteral("dial-delay"), QStringLiteral("Time ATD takes."),
+                                          QStringLiteral("ms"), QStringLiteral("200"));
+    const QCommandLineOption farOpt(QStringLiteral("far"),
+                                    QStringLiteral("Far end of a data call: loopback or silent."),
+                                    QStringLiteral("kind"), QStringLiteral("loopback"));
+    const QCommandLineOption guardOpt(QStringLiteral("guard"), QStringLiteral("Escape guard time around \"+++\"."),
+                                      QStringLiteral("ms"), QStringLiteral("1000"));
+    const QCommandLineOption baudOpt(QStringLiteral("baud"),
+                                     QStringLiteral("Pace output at this rate, 10 bits a character (0 = no pacing)."),
+                                     QStringLiteral("rate"), QStringLiteral("0"));
+    const QCommandLineOption ringOpt(QStringLiteral("ring-every"), QStringLiteral("Unsolicited RING every period."),
+                                     QStringLiteral("ms"), QStringLiteral("0"));
+    const QCommandLineOption traceOpt(QStringLiteral("trace"),
+                                      QStringLiteral("Print traffic: \"< HEX\" received, \"> HEX\" sent."));
+    const QCommandLineOption linkOpt(QStringLiteral("link"),
+                                     QStringLiteral("Also make a symbolic link at this path to the device."),
+                                     QStringLiteral("path"));
+    parser.addOptions({echoOpt, productOpt, silentOpt, delayOpt, garbleOpt, seedOpt, dialOpt, connectOpt,
+                       dialDelayOpt, farOpt, guardOpt, baudOpt, ringOpt, traceOpt, linkOpt});
+    parser.process(app);
+
+    ModemSim::Options o;
+    o.echo = parser.value(echoOpt) != QLatin1String("0");
+    if (parser.isSet(productOpt))
+        o.productLines = parser.values(productOpt);
+    o.silent = parser.isSet(silentOpt);
+    o.answerDelayMs = parser.value(delayOpt).toInt();
+    o.garbleOneIn = parser.value(garbleOpt).toInt();
+    o.seed = parser.value(seedOpt).toUInt();
+    const QString dial = parser.value(dialOpt).toLower();
+    if (dial == QLatin1String("connect"))
+        o.dial = ModemSim::DialResult::Connect;
+    else if (dial == QLatin1String("nocarrier"))
+        o.dial = ModemSim::DialResult::NoCarrier;
+    else if (dial == QLatin1String("busy"))
+        o.dial = ModemSim::DialResult::Busy;
+    else if (dial == QLatin1String("noanswer"))
+        o.dial = ModemSim::DialResult::NoAnswer;
+    else {
+        std::fprintf(stderr, "kvrsim: unknown --dial outcome\n");
+        return 2;
+    }
+    o.connectText = parser.value(connectOpt);
+    o.dialDelayMs = parser.value(dialDelayOpt).toInt();
+    o.guardMs = parser.value(guardOpt).toInt();
+    o.baud = parser.value(baudOpt).toInt();
+    o.ringEveryMs = parser.value(ringOpt).toInt();
+    o.trace = parser.isSet(traceOpt);
+
+    FarEnd *farEnd = nullptr;
+    if (parser.value(farOpt) == QLatin1String("silent"))
+        farEnd = new SilentFarEnd(&app);
+    else
+        farEnd = new LoopbackFarEnd(&app);
+
+    ModemSim sim(o, farEnd);
+    QString why;
+    const QString path = sim.open(why);
+    if (path.isEmpty()) {
+        std::fprintf(stderr, "kvrsim: cannot open a pseudo-terminal: %s\n", qPrintable(why));
+        return 1;
+    }
+    const QString linkPath = parser.value(linkOpt);
+    if (!linkPath.isEmpty()) {
+        QFile::remove(linkPath);
+        if (!QFile::link(path, linkPath))
+            std::fprintf(stderr, "kvrsim: cannot make the link %s\n", qPrintable(linkPath));
+    }
+    std::printf("%s\n", qPrintable(path));
+    std::fflush(stdout);
+
+    // Operator commands on standard input; end of input leaves the modem running
+    // unless it was asked to quit.
+    QSocketNotifier stdinNotifier(STDIN_FILENO, QSocketNotifier::Read);
+    QByteArray pending;
+    QObject::connect(&stdinNotifier, &QSocketNotifier::activated, &app, [&] {
+        char buf[1024];
+        const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
+        if (n <= 0) {
+            stdinNotifier.setEnabled(false);
+            return;
+        }
+        pending.append(buf, int(n));
+        qsizetype nl;
+        while ((nl = pending.indexOf('\n')) >= 0) {
+            const QByteArray line = pending.left(nl).trimmed();
+            pending.remove(0, nl + 1);
+            if (line == "ring")
+                sim.ring();
+            else if (line.startsWith("say "))
+                sim.say(line.mid(4));
+            else if (line == "hangup")
+                sim.remoteHangUp();
+            else if (line == "silent on")
+                sim.setSilent(true);
+            else if (line == "silent off")
+                sim.setSilent(false);
+            else if (line == "quit")
+                QCoreApplication::quit();
+        }
+    });
+
+    std::signal(SIGPIPE, SIG_IGN);
+    const int rc = app.exec();
+    if (!linkPath.isEmpty())
+        QFile::remove(linkPath);
+    return rc;
+}
