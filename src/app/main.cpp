@@ -1,7 +1,8 @@
 #include "app/AppState.h"
 #include "app/Database.h"
-#include "app/StartUp.h"
+#include "editor/KvrProgram.h"
 #include "editor/QtPrompts.h"
+#include "editor/frmMain.h"
 
 #include <QApplication>
 
@@ -13,12 +14,13 @@ int main(int argc, char *argv[])
     AppState state;
     QtPrompts prompts;
     Database database;
-    StartUp startUp(state, prompts, database);
-    if (!startUp.run(QApplication::arguments().mid(1)))
+    KvrProgram program(state, prompts, database);
+    if (!program.start(QApplication::arguments().mid(1)))
         return 1;
 
-    // The main window is not built yet: report that start-up succeeded and shut down.
-    prompts.message(QStringLiteral("Управляющая таблица загружена: ") + state.ControlTablePath);
-    startUp.ShutDown();
-    return 0;
+    frmMain *window = program.window();
+    prompts.setOwner(window);
+    window->show();
+    // The window's close request and "Выход" run the shut-down; the last window closed ends the program.
+    return app.exec();
 }
