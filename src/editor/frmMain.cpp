@@ -153,7 +153,7 @@ frmMain::frmMain(AppState &state, UserPrompts &prompts, QWidget *parent)
     Form_Load();
 
     const QSize minimum = minimumSizeHint();
-    QSize size(qMax(minimum.width(), 1180), qMax(minimum.height(), 740));
+    QSize size(qMax(minimum.width(), 1200), qMax(minimum.height(), 760));
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         size = size.boundedTo(screen->availableGeometry().size()).expandedTo(minimum);
     resize(size);
@@ -215,7 +215,7 @@ QWidget *frmMain::buildParameterFrame()
     m_panelScroll->setWidgetResizable(true);
     m_panelScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_panelScroll->setFrameShape(QFrame::NoFrame);
-    m_panelScroll->setMinimumHeight(90);
+    m_panelScroll->setMinimumHeight(140);
     m_panel = new QWidget;
     m_panel->setObjectName(QStringLiteral("panelParameters"));
     new QGridLayout(m_panel);
@@ -418,7 +418,7 @@ void frmMain::UpdateControls()
             m_flexmain->selectRow(0);
         }
     }
-    m_flexmain->viewport()->update();
+    updateGridMinimumWidth();
     if (!rows.isEmpty()) {
         flexmain_SelChange();
     } else {
@@ -466,6 +466,31 @@ bool frmMain::txtHelp_KeyDown(int key)
     return key == Qt::Key_Up || key == Qt::Key_Down;
 }
 
+int frmMain::flagColumnWidth() const
+{
+    // At least the flag column width of the layout rules, and never narrower than its header.
+    const QFontMetrics fm = m_flexmain->horizontalHeader()->fontMetrics();
+    int width = px(600);
+    for (const QString &h : {QStringLiteral("Журн."), QStringLiteral("Авт."), QStringLiteral("Трев."), QStringLiteral("Инфо")})
+        width = qMax(width, fm.horizontalAdvance(h) + 16);
+    return width;
+}
+
+void frmMain::updateGridMinimumWidth()
+{
+    // Shrinking the window must leave the event captions readable (long ones up to a limit).
+    const QFontMetrics fm = m_flexmain->fontMetrics();
+    int caption = 160;
+    for (int r = 0; r < m_flexmain->rowCount(); ++r) {
+        if (const QTableWidgetItem *item = m_flexmain->item(r, kColEvent))
+            caption = qMax(caption, fm.horizontalAdvance(item->text()) + 16);
+    }
+    caption = qMin(caption, 420);
+    const int mark = m_state.ServiceMode ? m_flexmain->columnWidth(0) : 0;
+    const int scrollBar = m_flexmain->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2;
+    m_flexmain->setMinimumWidth(mark + caption + 4 * flagColumnWidth() + scrollBar + 2 * m_flexmain->frameWidth());
+}
+
 void frmMain::ResizeControls()
 {
     if (m_resizing)
@@ -479,12 +504,8 @@ void frmMain::ResizeControls()
                                  QStringLiteral("Авт."),  QStringLiteral("Трев."),   QStringLiteral("Инфо"),
                                  QString(),               QString()};
     m_flexmain->setHorizontalHeaderLabels(headers);
-    const QFontMetrics fm = m_flexmain->horizontalHeader()->fontMetrics();
-    int flagWidth = px(600);
     for (int k = 0; k < 4; ++k)
-        flagWidth = qMax(flagWidth, fm.horizontalAdvance(headers[kColFirstFlag + k]) + 16);
-    for (int k = 0; k < 4; ++k)
-        m_flexmain->setColumnWidth(kColFirstFlag + k, flagWidth);
+        m_flexmain->setColumnWidth(kColFirstFlag + k, flagColumnWidth());
 
     // Refilling the panel while a value box is being edited would drop the typed text.
     if (focusedValueSlot() < 0) {

@@ -97,6 +97,8 @@ private:
     void ensureCheckSlots(int count);
     void setFlagCell(int gridRow, int k, bool set, bool changedByBox);
     int focusedValueSlot() const;
+    int flagColumnWidth() const;
+    void updateGridMinimumWidth();
     bool focusCheckCancels();
     void runModal(const std::function<void()> &hook);
 
