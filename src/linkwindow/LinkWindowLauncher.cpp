@@ -1,13 +1,9 @@
 #include "linkwindow/LinkWindowLauncher.h"
 
-#include <QDialog>
+#include "linkwindow/frmLink.h"
 
-void openLinkWindow(QWidget *parent, AppState &, UserPrompts &)
+void openLinkWindow(QWidget *parent, AppState &state, UserPrompts &prompts)
 {
-    // The link window is not built yet: an empty modal window with its caption.
-    QDialog dialog(parent);
-    dialog.setObjectName(QStringLiteral("frmLink"));
-    dialog.setWindowTitle(QStringLiteral("Удаленная загрузка ПО"));
-    dialog.resize(640, 480);
-    dialog.exec();
+    frmLink window(state, prompts, parent);
+    window.exec();
 }

@@ -4,8 +4,9 @@
 #include "TestExchangeSim.h"
 #include "TestLinkExchange.h"
 #include "TestLinkTune.h"
+#include "TestLinkWindow.h"
 #include "TestMdlStrings.h"
 
 #include <QApplication>
 
-KVR_TEST_MAIN_GUI(TestMdlStrings, TestClsReceive, TestLinkExchange, TestLinkTune, TestExchangeSim)
+KVR_TEST_MAIN_GUI(TestMdlStrings, TestClsReceive, TestLinkExchange, TestLinkTune, TestExchangeSim, TestLinkWindow)

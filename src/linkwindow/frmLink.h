@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QDialog>
+#include <QSerialPort>
+
+#include <functional>
+
+class AppState;
+class UserPrompts;
+class LinkExchange;
+class LogBox;
+class QButtonGroup;
+class QCheckBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+// The link window "Удаленная загрузка ПО": serial port, traffic log, test area,
+// working modes and the modem check when it comes up. The protocol work lives in
+// LinkExchange; this window only shows it and forwards the operator's actions.
+class frmLink : public QDialog
+{
+    Q_OBJECT
+public:
+    frmLink(AppState &state, UserPrompts &prompts, QWidget *parent = nullptr);
+    ~frmLink() override;
+
+    LinkExchange &link() { return *m_link; }
+    QSerialPort &port() { return MSComm1; }
+
+    // True when the modem answered "AT" during the last check.
+    bool ModemReady = false;
+    bool modemCheckRunning() const { return m_checkRunning; }
+
+    QGroupBox *modeFrame(int index) const { return FraIndex[index]; }
+    int selectedMode() const;
+
+    // Asked before a mode change is shown; false keeps the frames as they are.
+    // The profile transfer uses it to offer stopping a running scenario.
+    std::function<bool(int index)> modeChangeGuard;
+    // Run by Command1 (breaking off the AT scenario).
+    std::function<void()> breakScenario;
+
+    void LinkTune();
+    void Form_Activate();
+    void OptIndex_Click(int index);
+
+    void done(int result) override;
+
+signals:
+    void modemCheckFinished(bool modemReady);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void buildWindow();
+    void cmdSend_Click();
+    void cmdClear_Click();
+    void Command1_Click();
+    void Form_QueryUnload();
+    void setLamp(QLineEdit *lamp, bool on);
+
+    AppState &m_state;
+    UserPrompts &m_prompts;
+    QSerialPort MSComm1;
+    LinkExchange *m_link = nullptr;
+    bool m_checkRunning = false;
+    bool m_closing = false;
+
+    QGroupBox *fraData = nullptr;
+    QGroupBox *FraTest = nullptr;
+    QGroupBox *fraLink = nullptr;
+    QGroupBox *FraIndex[3] = {};
+    QRadioButton *OptIndex[3] = {};
+    QButtonGroup *m_modes = nullptr;
+    LogBox *txtInOut = nullptr;
+    LogBox *txtinfo = nullptr;
+    LogBox *txtCmdInfo = nullptr;
+    QLineEdit *txtsend = nullptr;
+    QPushButton *cmdSend = nullptr;
+    QCheckBox *chkEcho = nullptr;
+    QPushButton *cmdClear = nullptr;
+    QPushButton *Command1 = nullptr;
+    QLineEdit *lblTx = nullptr;
+    QLineEdit *lblRX = nullptr;
+    QLabel *lblInfo = nullptr;
+    QFrame *Frawait = nullptr;
+};
