@@ -107,7 +107,7 @@ bool LinkTune(QSerialPort &port, const SerialSettings &settings, UserPrompts *pr
             port.clearError();
             ok = true;
         } else {
-            why = port.portName() + QStringLiteral(": ") + port.errorString();
+            why = LinkTuning::deviceName(settings.port) + QStringLiteral(": ") + port.errorString();
         }
     }
 

@@ -2,6 +2,7 @@
 
 #include "TestClsReceive.h"
 #include "TestExchangeSim.h"
+#include "TestLinkCli.h"
 #include "TestLinkExchange.h"
 #include "TestLinkTune.h"
 #include "TestLinkWindow.h"
@@ -9,4 +10,4 @@
 
 #include <QApplication>
 
-KVR_TEST_MAIN_GUI(TestMdlStrings, TestClsReceive, TestLinkExchange, TestLinkTune, TestExchangeSim, TestLinkWindow)
+KVR_TEST_MAIN_GUI(TestMdlStrings, TestClsReceive, TestLinkExchange, TestLinkTune, TestExchangeSim, TestLinkWindow, TestLinkCli)

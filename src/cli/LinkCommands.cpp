@@ -1,0 +1,181 @@
+#include "cli/LinkCommands.h"
+
+#include "app/AppState.h"
+#include "link/LinkExchange.h"
+#include "link/LinkTune.h"
+#include "link/ModemCheck.h"
+#include "link/mdlStrings.h"
+
+#include <QCoreApplication>
+#include <QRegularExpression>
+#include <QSerialPort>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+void printTo(FILE *stream, const QString &line)
+{
+    std::fputs(line.toUtf8().constData(), stream);
+    std::fputc('\n', stream);
+    std::fflush(stream);
+}
+
+int usage(const QString &problem)
+{
+    printTo(stderr, QStringLiteral("kvrsetup-cli: ") + problem);
+    printTo(stderr, QStringLiteral("usage: kvrsetup-cli modem-info --port DEVICE [--baud N --parity n|e|o --data 7|8 "
+                                   "--stop 1|2]\n"
+                                   "       kvrsetup-cli at --port DEVICE [serial options] COMMAND..."));
+    return 2;
+}
+
+// Serial options and the plain arguments; an empty problem when they make sense.
+QString parse(const QStringList &args, SerialSettings &s, QStringList &plain)
+{
+    bool havePort = false;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &a = args[i];
+        const bool valued = a == QLatin1String("--port") || a == QLatin1String("--baud") ||
+                            a == QLatin1String("--parity") || a == QLatin1String("--data") ||
+                            a == QLatin1String("--stop");
+        if (!valued) {
+            if (a.startsWith(QLatin1String("--")))
+                return QStringLiteral("unknown option ") + a;
+            plain << a;
+            continue;
+        }
+        if (i + 1 >= args.size())
+            return a + QStringLiteral(" needs a value");
+        const QString v = args[++i];
+        bool ok = true;
+        if (a == QLatin1String("--port")) {
+            s.port = v;
+            havePort = !v.isEmpty();
+        } else if (a == QLatin1String("--baud")) {
+            s.baudRate = v.toInt(&ok);
+            ok = ok && s.baudRate > 0;
+        } else if (a == QLatin1String("--parity")) {
+            ok = v.size() == 1 && QStringLiteral("neo").contains(v.toLower());
+            if (ok)
+                s.parity = v.toLower().at(0);
+        } else if (a == QLatin1String("--data")) {
+            s.dataBits = v.toInt(&ok);
+            ok = ok && (s.dataBits == 7 || s.dataBits == 8);
+        } else if (a == QLatin1String("--stop")) {
+            s.stopBits = v.toInt(&ok);
+            ok = ok && (s.stopBits == 1 || s.stopBits == 2);
+        }
+        if (!ok)
+            return QStringLiteral("bad value for ") + a + QStringLiteral(": ") + v;
+    }
+    if (!havePort)
+        return QStringLiteral("--port DEVICE is required");
+    return QString();
+}
+
+// The port opened as the link window opens it, with the exchange layer on top.
+struct Session
+{
+    QSerialPort port;
+    LinkExchange link;
+};
+
+std::unique_ptr<Session> openSession(const SerialSettings &s)
+{
+    auto session = std::make_unique<Session>();
+    QString why;
+    if (!LinkTune(session->port, s, nullptr, nullptr, &why)) {
+        printTo(stderr, QStringLiteral("kvrsetup-cli: cannot open the port ") + LinkTuning::infoText(s) +
+                            QStringLiteral(": ") + why);
+        return nullptr;
+    }
+    session->link.setDevice(&session->port);
+    return session;
+}
+
+QString withoutLineEnd(const QString &text)
+{
+    return mdlStrings::TrimCrLf(text);
+}
+
+int modemInfo(const SerialSettings &s)
+{
+    auto session = openSession(s);
+    if (!session)
+        return 1;
+    QObject::connect(&session->link, &LinkExchange::infoLine,
+                     [](const QString &text) { printTo(stdout, withoutLineEnd(text)); });
+    return runModemCheck(session->link) ? 0 : 1;
+}
+
+// The information lines of an answer, without the modem's echo of the command.
+QStringList answerLines(const QString &remain, const QString &command)
+{
+    QStringList lines;
+    const QStringList parts = remain.split(QRegularExpression(QStringLiteral("[\r\n]+")), Qt::SkipEmptyParts);
+    for (int i = 0; i < parts.size(); ++i) {
+        if (i == 0 && parts[i].trimmed().compare(command.trimmed(), Qt::CaseInsensitive) == 0)
+            continue;
+        lines << parts[i];
+    }
+    return lines;
+}
+
+int atCommands(const SerialSettings &s, const QStringList &commands)
+{
+    auto session = openSession(s);
+    if (!session)
+        return 1;
+    QString failure;
+    QObject::connect(&session->link, &LinkExchange::infoLine,
+                     [&failure](const QString &text) { failure = withoutLineEnd(text); });
+    for (const QString &command : commands) {
+        failure.clear();
+        const bool ok = session->link.sendCommand(command, QStringLiteral("OK"), 2000);
+        clsReceive *r = session->link.receiver();
+        if (session->link.ReplyState == LinkExchange::StateAnswered && r) {
+            for (const QString &line : answerLines(r->sRemain, command))
+                printTo(stdout, line);
+            printTo(stdout, r->sAnswer());
+        }
+        if (!ok) {
+            if (!failure.isEmpty())
+                printTo(stderr, failure);
+            return 1;
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
+int runLinkCommand(const QString &command, const QStringList &args)
+{
+    // The exchanges wait in event loops, which need an application object.
+    std::unique_ptr<QCoreApplication> ownApp;
+    static int argc = 1;
+    static char name[] = "kvrsetup-cli";
+    static char *argv[] = {name, nullptr};
+    if (!QCoreApplication::instance())
+        ownApp = std::make_unique<QCoreApplication>(argc, argv);
+
+    SerialSettings s;
+    QStringList plain;
+    const QString problem = parse(args, s, plain);
+    if (!problem.isEmpty())
+        return usage(problem);
+
+    if (command == QLatin1String("modem-info")) {
+        if (!plain.isEmpty())
+            return usage(QStringLiteral("modem-info takes no commands"));
+        return modemInfo(s);
+    }
+    if (command == QLatin1String("at")) {
+        if (plain.isEmpty())
+            return usage(QStringLiteral("at needs at least one COMMAND"));
+        return atCommands(s, plain);
+    }
+    return usage(QStringLiteral("unknown command ") + command);
+}

@@ -1,0 +1,115 @@
+#include "TestLinkCli.h"
+
+#include "SimModem.h"
+
+#include <QProcess>
+#include <QTest>
+
+namespace {
+
+struct Run
+{
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+Run cli(const QStringList &args)
+{
+    QProcess p;
+    p.start(QStringLiteral(KVR_BIN_DIR "/kvrsetup-cli"), args);
+    Run r;
+    if (!p.waitForFinished(30000))
+        return r;
+    r.code = p.exitCode();
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+} // namespace
+
+void TestLinkCli::modemInfo()
+{
+    SimModem sim;
+    QVERIFY(sim.start());
+    const Run r = cli({QStringLiteral("modem-info"), QStringLiteral("--port"), sim.path(), QStringLiteral("--baud"),
+                       QStringLiteral("19200")});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QStringLiteral("Проверка отклика модема\nМодем в командном режимн\nПроверка типа модема\n"
+                                   "Модем KVRSIM GSM MODEM, REVISION 1.0\n"));
+    QTRY_COMPARE(sim.received(), QByteArray("AT\rATI\r"));
+}
+
+void TestLinkCli::modemInfoSilent()
+{
+    SimModem sim;
+    QVERIFY(sim.start({QStringLiteral("--silent")}));
+    const Run r = cli({QStringLiteral("modem-info"), QStringLiteral("--port"), sim.path()});
+    QCOMPARE(r.code, 1);
+    QCOMPARE(r.out, QStringLiteral("Проверка отклика модема\nТаймаут на ответ \n"
+                                   "Нет отклика модема, проверьте скорости и подключения \n"));
+    QTRY_COMPARE(sim.received(), QByteArray("AT\r"));
+}
+
+void TestLinkCli::modemInfoPortMissing()
+{
+    const Run r = cli({QStringLiteral("modem-info"), QStringLiteral("--port"), QStringLiteral("/nonexistent/ttyKVR")});
+    QCOMPARE(r.code, 1);
+    QCOMPARE(r.out, QString());
+    QVERIFY2(r.err.contains(QStringLiteral("/nonexistent/ttyKVR")), qPrintable(r.err));
+}
+
+void TestLinkCli::usageErrors_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("no port") << QStringList{QStringLiteral("modem-info")};
+    QTest::newRow("bad parity") << QStringList{QStringLiteral("modem-info"), QStringLiteral("--port"),
+                                               QStringLiteral("1"), QStringLiteral("--parity"), QStringLiteral("x")};
+    QTest::newRow("bad data bits") << QStringList{QStringLiteral("at"), QStringLiteral("--port"), QStringLiteral("1"),
+                                                  QStringLiteral("--data"), QStringLiteral("6"), QStringLiteral("AT")};
+    QTest::newRow("no command") << QStringList{QStringLiteral("at"), QStringLiteral("--port"), QStringLiteral("1")};
+    QTest::newRow("unknown option") << QStringList{QStringLiteral("at"), QStringLiteral("--port"),
+                                                   QStringLiteral("1"), QStringLiteral("--fast"), QStringLiteral("AT")};
+}
+
+void TestLinkCli::usageErrors()
+{
+    QFETCH(QStringList, args);
+    const Run r = cli(args);
+    QCOMPARE(r.code, 2);
+    QVERIFY(r.err.contains(QStringLiteral("usage")));
+}
+
+void TestLinkCli::atCommands()
+{
+    SimModem sim;
+    QVERIFY(sim.start({QStringLiteral("--product"), QStringLiteral("KVRSIM"), QStringLiteral("--product"),
+                       QStringLiteral("Line two")}));
+    const Run r = cli({QStringLiteral("at"), QStringLiteral("--port"), sim.path(), QStringLiteral("AT"),
+                       QStringLiteral("ATI")});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QStringLiteral("OK\nKVRSIM\nLine two\nOK\n"));
+    QTRY_COMPARE(sim.received(), QByteArray("AT\rATI\r"));
+}
+
+void TestLinkCli::atStopsAtFirstFailure()
+{
+    SimModem sim;
+    QVERIFY(sim.start());
+    const Run r = cli({QStringLiteral("at"), QStringLiteral("--port"), sim.path(), QStringLiteral("AT+BAD"),
+                       QStringLiteral("ATI")});
+    QCOMPARE(r.code, 1);
+    QCOMPARE(r.out, QStringLiteral("ERROR\n"));
+    QCOMPARE(r.err, QStringLiteral("Ответ ERROR не позволяет продолжение сценария\n"));
+    QTRY_COMPARE(sim.received(), QByteArray("AT+BAD\r"));
+}
+
+void TestLinkCli::atWithoutEcho()
+{
+    SimModem sim;
+    QVERIFY(sim.start({QStringLiteral("--echo"), QStringLiteral("0")}));
+    const Run r = cli({QStringLiteral("at"), QStringLiteral("--port"), sim.path(), QStringLiteral("ATI")});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QStringLiteral("KVRSIM GSM modem, revision 1.0\nOK\n"));
+}
