@@ -8,7 +8,6 @@ LogBox::LogBox(QWidget *parent) : QPlainTextEdit(parent)
 {
     setReadOnly(true);
     setUndoRedoEnabled(false);
-    setMaximumBlockCount(MaxLines);
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setWordWrapMode(QTextOption::WrapAnywhere);
     m_flushTimer.setSingleShot(true);
@@ -76,6 +75,15 @@ void LogBox::flush()
             ++m_lineLength;
         }
         put();
+    }
+    // The oldest lines go in bulk: removing them one by one per new line would
+    // cost a layout update each.
+    const int blocks = document()->blockCount();
+    if (blocks > MaxLines + MaxLines / 10) {
+        QTextCursor head(document());
+        head.movePosition(QTextCursor::Start);
+        head.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor, blocks - MaxLines);
+        head.removeSelectedText();
     }
     cursor.endEditBlock();
     // The newest line stays in view, as the caret moves to the end after each append.

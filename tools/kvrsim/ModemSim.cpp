@@ -215,6 +215,15 @@ void ModemSim::runCommandLine(const QByteArray &raw)
             }
             m_dialTimer.start(m_options.dialDelayMs);
             return;
+        case '+':
+            // Extended commands: only the signal quality report so far.
+            if (rest.mid(i).toUpper() == "CSQ") {
+                info += "\r\n+CSQ: 17,0\r\n";
+                i = int(rest.size());
+                break;
+            }
+            answer(result("ERROR"));
+            return;
         case '&':
             if (i < rest.size() && QChar::toUpper(uint(uchar(rest.at(i)))) == 'F') {
                 ++i;

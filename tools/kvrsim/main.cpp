@@ -12,8 +12,22 @@
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <memory>
 #include <cstdio>
+#include <sys/socket.h>
 #include <unistd.h>
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onTerminate(int)
+{
+    const char c = 1;
+    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &c, 1);
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -146,7 +160,16 @@ int main(int argc, char **argv)
         }
     });
 
+    // Ending by a signal still goes through the normal exit so the link is removed.
     std::signal(SIGPIPE, SIG_IGN);
+    std::unique_ptr<QSocketNotifier> signalNotifier;
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) == 0) {
+        signalNotifier = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
+        QObject::connect(signalNotifier.get(), &QSocketNotifier::activated, &app, [] { QCoreApplication::quit(); });
+        std::signal(SIGTERM, onTerminate);
+        std::signal(SIGINT, onTerminate);
+        std::signal(SIGHUP, onTerminate);
+    }
     const int rc = app.exec();
     if (!linkPath.isEmpty())
         QFile::remove(linkPath);
