@@ -229,3 +229,18 @@ void TestExchangeSim::echoOff()
     // Without echo the information lines are all that precede the final word.
     QCOMPARE(rig.link.receiver()->sRemain, QStringLiteral("KVRSIM GSM modem, revision 1.0"));
 }
+
+void TestExchangeSim::pacedAtBaudRate()
+{
+    // 1200 baud is 120 characters a second: the 100-character type line and its
+    // framing take more than 0.8 s to arrive.
+    Rig rig;
+    QVERIFY(rig.start({QStringLiteral("--baud"), QStringLiteral("1200"), QStringLiteral("--echo"),
+                       QStringLiteral("0"), QStringLiteral("--product"), QString(100, QLatin1Char('P'))}));
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(rig.link.sendCommand(QStringLiteral("ATI"), QStringLiteral("OK"), 2000));
+    const qint64 took = clock.elapsed();
+    QVERIFY2(took >= 800 && took < 3000, qPrintable(QString::number(took)));
+    QCOMPARE(rig.link.receiver()->sRemain, QString(100, QLatin1Char('P')));
+}

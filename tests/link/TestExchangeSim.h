@@ -19,4 +19,5 @@ private slots:
     void garbledAnswerTimesOut();
     void unsolicitedRing();
     void echoOff();
+    void pacedAtBaudRate();
 };

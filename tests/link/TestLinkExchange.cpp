@@ -201,6 +201,35 @@ void TestLinkExchange::smsPromptSendsBodyOnce()
     QCOMPARE(link.waitDepth(), 0);
 }
 
+void TestLinkExchange::exchangeStartedDuringWait()
+{
+    FakeSerial port;
+    LinkExchange link;
+    link.setDevice(&port);
+    // Only the second command is answered.
+    port.onWrite = [&](const QByteArray &w) {
+        if (w == "AT+B\r")
+            QTimer::singleShot(5, &port, [&] { port.feed(QByteArray("\r\nOK\r\n")); });
+    };
+    bool inner = false;
+    int depthInside = 0;
+    QTimer::singleShot(50, &link, [&] {
+        depthInside = link.waitDepth();
+        inner = link.sendCommand(QStringLiteral("AT+B"), QStringLiteral("OK"), 2000);
+    });
+    QElapsedTimer clock;
+    clock.start();
+    // The outer wait takes the state the inner exchange left and ends with it,
+    // long before its own time-out.
+    QVERIFY(link.sendCommand(QStringLiteral("AT+A"), QStringLiteral("OK"), 2000));
+    QVERIFY(inner);
+    QCOMPARE(depthInside, 1);
+    QVERIFY(clock.elapsed() < 2000);
+    QCOMPARE(link.waitDepth(), 0);
+    QVERIFY(!link.tmrReply.isActive());
+    QCOMPARE(port.written(), QByteArray("AT+A\rAT+B\r"));
+}
+
 void TestLinkExchange::answerTestPrefix()
 {
     FakeSerial port;

@@ -16,6 +16,7 @@ private slots:
     void routingByMode();
     void listingGoesToByteWhse();
     void smsPromptSendsBodyOnce();
+    void exchangeStartedDuringWait();
     void answerTestPrefix();
     void expectedTextsUpperCased();
     void sendDataLogsHexWithoutLeadingZero();
