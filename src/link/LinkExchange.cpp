@@ -7,6 +7,8 @@
 
 LinkExchange::LinkExchange(QObject *parent) : QObject(parent)
 {
+    tmrReply.setObjectName(QStringLiteral("tmrReply"));
+    tmrDelay.setObjectName(QStringLiteral("tmrDelay"));
     tmrReply.setSingleShot(true);
     tmrReply.setTimerType(Qt::PreciseTimer);
     tmrDelay.setSingleShot(true);
