@@ -1,5 +1,7 @@
 #include "cli/CliCommands.h"
 
+#include "cli/LinkCommands.h"
+
 #include "settings/ControlTable.h"
 #include "settings/EventMasks.h"
 #include "settings/EventReport.h"
@@ -10,10 +12,6 @@
 #include <QFileInfo>
 #include <QHash>
 
-#if __has_include("cli/LinkCommands.h")
-#include "cli/LinkCommands.h"
-#define KVR_HAVE_LINK_COMMANDS 1
-#endif
 
 namespace {
 
@@ -135,13 +133,11 @@ int CliCommands::run(const QStringList &arguments)
         rc = show(rest);
     else if (command == QLatin1String("convert"))
         rc = convert(rest);
-#ifdef KVR_HAVE_LINK_COMMANDS
     else if (command == QLatin1String("modem-info") || command == QLatin1String("at")) {
         m_out.flush();
         m_err.flush();
         return runLinkCommand(command, rest);
     }
-#endif
     else if (command == QLatin1String("--help") || command == QLatin1String("help"))
         return usage();
     else

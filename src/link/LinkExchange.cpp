@@ -209,6 +209,25 @@ void LinkExchange::waitForReply()
     --m_waitDepth;
 }
 
+bool LinkExchange::finishExchange(bool passed, const QString &rejectedLine)
+{
+    switch (ReplyState) {
+    case StateAnswered:
+        if (passed)
+            return true;
+        appendInfo(rejectedLine + QStringLiteral("\r\n"));
+        return false;
+    case StateTimedOut:
+        appendInfo(QStringLiteral("Таймаут на ответ ") + QStringLiteral("\r\n"));
+        return false;
+    case StateBroken:
+        appendInfo(QStringLiteral("Прервано пользователем ") + QStringLiteral("\r\n"));
+        return false;
+    default:
+        return false;
+    }
+}
+
 bool LinkExchange::sendCommand(const QString &sCMD, const QString &expected, int iTimeOut)
 {
     QString r1 = expected;
@@ -236,24 +255,9 @@ bool LinkExchange::sendCommand(const QString &sCMD, QString &sRepl1, QString &sR
 
     waitForReply();
 
-    switch (ReplyState) {
-    case StateAnswered: {
-        const QString answer = m_receiver ? m_receiver->sAnswer() : QString();
-        if (answerPasses(answer, sRepl1, sRepl2, sRepl3))
-            return true;
-        appendInfo(QStringLiteral("Ответ ") + answer + QStringLiteral(" не позволяет продолжение сценария") +
-                   QStringLiteral("\r\n"));
-        return false;
-    }
-    case StateTimedOut:
-        appendInfo(QStringLiteral("Таймаут на ответ ") + QStringLiteral("\r\n"));
-        return false;
-    case StateBroken:
-        appendInfo(QStringLiteral("Прервано пользователем ") + QStringLiteral("\r\n"));
-        return false;
-    default:
-        return false;
-    }
+    const QString answer = m_receiver ? m_receiver->sAnswer() : QString();
+    return finishExchange(ReplyState == StateAnswered && answerPasses(answer, sRepl1, sRepl2, sRepl3),
+                          QStringLiteral("Ответ ") + answer + QStringLiteral(" не позволяет продолжение сценария"));
 }
 
 bool LinkExchange::sendData(const QString &sCMD, QString &sRepl1, QString &sRepl2, QString &sRepl3, int iTimeOut,
@@ -287,26 +291,12 @@ bool LinkExchange::sendData(const QString &sCMD, QString &sRepl1, QString &sRepl
     waitForReply();
 
     const QString answer = m_receiver ? m_receiver->msDIn : QString();
-    switch (ReplyState) {
-    case StateAnswered: {
-        if (answerPasses(answer, sRepl1, sRepl2, sRepl3))
-            return true;
-        QString codes;
-        for (QChar c : answer)
-            codes += QString::number(mdlStrings::ansiByte(c), 16).toUpper();
-        appendInfo(QStringLiteral("Ответ ") + codes +
-                   QStringLiteral(" не ожидался в данный момент выполнение прервано") + QStringLiteral("\r\n"));
-        return false;
-    }
-    case StateTimedOut:
-        appendInfo(QStringLiteral("Таймаут на ответ ") + QStringLiteral("\r\n"));
-        return false;
-    case StateBroken:
-        appendInfo(QStringLiteral("Прервано пользователем ") + QStringLiteral("\r\n"));
-        return false;
-    default:
-        return false;
-    }
+    QString codes;
+    for (QChar c : answer)
+        codes += QString::number(mdlStrings::ansiByte(c), 16).toUpper();
+    return finishExchange(ReplyState == StateAnswered && answerPasses(answer, sRepl1, sRepl2, sRepl3),
+                          QStringLiteral("Ответ ") + codes
+                              + QStringLiteral(" не ожидался в данный момент выполнение прервано"));
 }
 
 void LinkExchange::tmrReply_Timer()

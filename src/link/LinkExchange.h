@@ -104,6 +104,8 @@ private:
     void flushReceived();
     void emitTraffic(const QString &text, Traffic kind);
     void writeBytes(const QByteArray &bytes);
+    // The result of a finished wait, with the log line of a failure.
+    bool finishExchange(bool passed, const QString &rejectedLine);
     static bool answerPasses(const QString &answer, const QString &r1, const QString &r2, const QString &r3);
     static int clampInterval(int ms);
 
