@@ -7,7 +7,8 @@
 
 namespace {
 QAtomicInt g_connectionCounter;
-}
+const QString kSelectRecords = QStringLiteral("SELECT Id, Name, PhoneNumber FROM objects ORDER BY Id");
+} // namespace
 
 Database::Database() : m_connection(QStringLiteral("kvr_addressbook_%1").arg(g_connectionCounter.fetchAndAddRelaxed(1)))
 {
@@ -35,7 +36,7 @@ bool openAndCheck(const QString &connection, const QString &path, QString &error
         ok = q.exec(QStringLiteral(
             "CREATE TABLE objects (Id INTEGER PRIMARY KEY AUTOINCREMENT, Name TEXT, PhoneNumber TEXT)"));
     if (ok)
-        ok = q.exec(QStringLiteral("SELECT Id, Name, PhoneNumber FROM objects ORDER BY Id"));
+        ok = q.exec(kSelectRecords);
     if (!ok)
         errorText = q.lastError().text().trimmed();
     return ok;
@@ -77,7 +78,7 @@ QList<Database::Record> Database::records() const
     if (!isOpen())
         return out;
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    if (!q.exec(QStringLiteral("SELECT Id, Name, PhoneNumber FROM objects ORDER BY Id")))
+    if (!q.exec(kSelectRecords))
         return out;
     while (q.next())
         out.append({q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString()});

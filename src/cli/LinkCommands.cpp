@@ -6,7 +6,6 @@
 #include "link/ModemCheck.h"
 #include "link/mdlStrings.h"
 
-#include <QCoreApplication>
 #include <QRegularExpression>
 #include <QSerialPort>
 
@@ -95,18 +94,13 @@ std::unique_ptr<Session> openSession(const SerialSettings &s)
     return session;
 }
 
-QString withoutLineEnd(const QString &text)
-{
-    return mdlStrings::TrimCrLf(text);
-}
-
 int modemInfo(const SerialSettings &s)
 {
     auto session = openSession(s);
     if (!session)
         return 1;
     QObject::connect(&session->link, &LinkExchange::infoLine,
-                     [](const QString &text) { printTo(stdout, withoutLineEnd(text)); });
+                     [](const QString &text) { printTo(stdout, mdlStrings::TrimCrLf(text)); });
     return runModemCheck(session->link) ? 0 : 1;
 }
 
@@ -130,7 +124,7 @@ int atCommands(const SerialSettings &s, const QStringList &commands)
         return 1;
     QString failure;
     QObject::connect(&session->link, &LinkExchange::infoLine,
-                     [&failure](const QString &text) { failure = withoutLineEnd(text); });
+                     [&failure](const QString &text) { failure = mdlStrings::TrimCrLf(text); });
     for (const QString &command : commands) {
         failure.clear();
         const bool ok = session->link.sendCommand(command, QStringLiteral("OK"), 2000);
@@ -153,14 +147,6 @@ int atCommands(const SerialSettings &s, const QStringList &commands)
 
 int runLinkCommand(const QString &command, const QStringList &args)
 {
-    // The exchanges wait in event loops, which need an application object.
-    std::unique_ptr<QCoreApplication> ownApp;
-    static int argc = 1;
-    static char name[] = "kvrsetup-cli";
-    static char *argv[] = {name, nullptr};
-    if (!QCoreApplication::instance())
-        ownApp = std::make_unique<QCoreApplication>(argc, argv);
-
     SerialSettings s;
     QStringList plain;
     const QString problem = parse(args, s, plain);

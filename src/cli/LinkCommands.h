@@ -8,4 +8,5 @@
 //   at --port DEVICE [serial options] COMMAND...
 // args are the arguments after the subcommand name. Returns 0 on success, 1 when
 // the modem does not answer as required or the port cannot be opened, 2 on bad usage.
+// The exchanges wait in event loops: a QCoreApplication must exist.
 int runLinkCommand(const QString &command, const QStringList &args);

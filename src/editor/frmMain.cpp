@@ -425,12 +425,7 @@ void frmMain::UpdateControls()
         // No row is left to show: the panel must not keep entries of a table no longer in use.
         const bool was = m_selectionChanging;
         m_selectionChanging = true;
-        for (auto *w : std::as_const(m_txtParam)) w->hide();
-        for (auto *w : std::as_const(m_lblTxtParam)) w->hide();
-        for (auto *w : std::as_const(m_chkParam)) w->hide();
-        for (auto *w : std::as_const(m_lblCHKParam)) w->hide();
-        m_textMap.clear();
-        m_checkMap.clear();
+        clearPanel();
         m_currentEvent = -1;
         m_currentEntry = -1;
         m_selectionChanging = was;
@@ -527,13 +522,8 @@ bool frmMain::ValidateStoreControls()
     return true;
 }
 
-void frmMain::FillChild()
+void frmMain::clearPanel()
 {
-    const bool was = m_selectionChanging;
-    m_selectionChanging = true;
-    m_invalidSlot = -1;
-
-    m_txtInfo->clear();
     for (int i = 0; i < m_txtParam.size(); ++i) {
         m_txtParam[i]->hide();
         m_lblTxtParam[i]->hide();
@@ -544,6 +534,16 @@ void frmMain::FillChild()
     }
     m_textMap.clear();
     m_checkMap.clear();
+}
+
+void frmMain::FillChild()
+{
+    const bool was = m_selectionChanging;
+    m_selectionChanging = true;
+    m_invalidSlot = -1;
+
+    m_txtInfo->clear();
+    clearPanel();
     for (auto *box : m_chkMask)
         box->setChecked(false);
     for (int r = 1; r < 9; ++r) {
@@ -672,16 +672,22 @@ void frmMain::SaveChild()
         for (int c = 0; c < 3; ++c)
             EventMasks::outputByte(m_state.CurrentImage, c, e) = bytes[c];
     }
+    storeEventMasks();
     const int gridRow = m_currentRow - 1;
-    if (EventMasks::hasMaskBits(e)) {
-        for (int k = 0; k < 4; ++k) {
-            EventMasks::setMaskBit(m_state.CurrentImage, k, e, m_chkMask[k]->isChecked());
-            if (gridRow >= 0 && gridRow < m_flexmain->rowCount())
-                setFlagCell(gridRow, k, m_chkMask[k]->isChecked(), true);
-        }
-    }
     if (gridRow >= 0 && gridRow < m_flexmain->rowCount())
         m_flexmain->selectRow(gridRow);
+}
+
+void frmMain::storeEventMasks()
+{
+    if (!EventMasks::hasMaskBits(m_currentEvent))
+        return;
+    const int gridRow = m_currentRow - 1;
+    for (int k = 0; k < 4; ++k) {
+        EventMasks::setMaskBit(m_state.CurrentImage, k, m_currentEvent, m_chkMask[k]->isChecked());
+        if (gridRow >= 0 && gridRow < m_flexmain->rowCount())
+            setFlagCell(gridRow, k, m_chkMask[k]->isChecked(), true);
+    }
 }
 
 // ---- Masks ---------------------------------------------------------------------------------------
@@ -696,49 +702,37 @@ void frmMain::chkMask_Click(int index)
         m_chkMask[0]->setChecked(true);
     if (index == 0 && (m_chkMask[1]->isChecked() || m_chkMask[2]->isChecked() || m_chkMask[3]->isChecked()))
         m_chkMask[0]->setChecked(true);
-    const int gridRow = m_currentRow - 1;
-    if (EventMasks::hasMaskBits(m_currentEvent)) {
-        for (int k = 0; k < 4; ++k) {
-            EventMasks::setMaskBit(m_state.CurrentImage, k, m_currentEvent, m_chkMask[k]->isChecked());
-            if (gridRow >= 0 && gridRow < m_flexmain->rowCount())
-                setFlagCell(gridRow, k, m_chkMask[k]->isChecked(), true);
-        }
-    }
+    storeEventMasks();
     m_prompts.processEvents();
     m_maskUpdating = false;
 }
 
-void frmMain::chkAuto_Click(int index)
+bool frmMain::storeOutputBox(int column, int index, const QCheckBox *box)
 {
     if (m_selectionChanging || m_currentEvent < 0)
-        return;
-    const quint8 m = quint8(1u << qMax(index - 1, 0));
-    quint8 &byte = EventMasks::outputByte(m_state.CurrentImage, 0, m_currentEvent);
-    byte = m_chkAuto[index]->isChecked() ? quint8(byte | m) : quint8(byte & ~m);
+        return false;
+    // Row r is bit r - 1; row 0 has no bit of its own and falls on bit 0.
+    EventMasks::setOutputBit(m_state.CurrentImage, column, m_currentEvent, qMax(index - 1, 0), box->isChecked());
+    return true;
+}
+
+void frmMain::chkAuto_Click(int index)
+{
+    storeOutputBox(0, index, m_chkAuto[index]);
 }
 
 void frmMain::chkInfo_Click(int index)
 {
-    if (m_selectionChanging || m_currentEvent < 0)
-        return;
-    const quint8 m = quint8(1u << qMax(index - 1, 0));
-    quint8 &byte = EventMasks::outputByte(m_state.CurrentImage, 2, m_currentEvent);
-    byte = m_chkInfo[index]->isChecked() ? quint8(byte | m) : quint8(byte & ~m);
+    storeOutputBox(2, index, m_chkInfo[index]);
 }
 
 void frmMain::chkAlarm_Click(int index)
 {
-    if (m_selectionChanging || m_currentEvent < 0)
-        return;
-    const quint8 m = quint8(1u << qMax(index - 1, 0));
-    quint8 &byte = EventMasks::outputByte(m_state.CurrentImage, 1, m_currentEvent);
-    byte = m_chkAlarm[index]->isChecked() ? quint8(byte | m) : quint8(byte & ~m);
-    if (index != 5)
+    if (!storeOutputBox(1, index, m_chkAlarm[index]) || index != 5)
         return;
     // Alarm row 5 drives alarm row 6 and the Auto/GPRS bit of row 6 with it.
     m_chkAlarm[6]->setChecked(m_chkAlarm[5]->isChecked());
-    quint8 &autoByte = EventMasks::outputByte(m_state.CurrentImage, 0, m_currentEvent);
-    autoByte = m_chkAlarm[6]->isChecked() ? quint8(autoByte | 0x20) : quint8(autoByte & ~0x20);
+    EventMasks::setOutputBit(m_state.CurrentImage, 0, m_currentEvent, 5, m_chkAlarm[6]->isChecked());
 }
 
 void frmMain::chkParam_Click(int index)

@@ -100,6 +100,12 @@ private:
     int flagColumnWidth() const;
     void updateGridMinimumWidth();
     bool focusCheckCancels();
+    // Hides every parameter slot and forgets which entries they showed.
+    void clearPanel();
+    // Writes the four event-mask boxes into the image and the grid's flag cells.
+    void storeEventMasks();
+    // Writes one output-mask box into its byte; false while the panel fills or no event is shown.
+    bool storeOutputBox(int column, int index, const QCheckBox *box);
     void runModal(const std::function<void()> &hook);
 
     AppState &m_state;

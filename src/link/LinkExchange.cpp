@@ -94,7 +94,6 @@ void LinkExchange::MSComm1_OnComm()
 {
     if (!m_device)
         return;
-    ++m_drainDepth;
     setLamps(false, true);
     char c = 0;
     // One byte at a time: an exchange started by a byte handler may drain the
@@ -125,7 +124,6 @@ void LinkExchange::MSComm1_OnComm()
     }
     flushReceived();
     setLamps(false, false);
-    --m_drainDepth;
 }
 
 void LinkExchange::writeBytes(const QByteArray &bytes)
@@ -135,42 +133,36 @@ void LinkExchange::writeBytes(const QByteArray &bytes)
     m_device->write(bytes);
 }
 
+QString LinkExchange::hexEcho(const QByteArray &bytes)
+{
+    QString hex;
+    hex.reserve(bytes.size() * 3);
+    for (char b : bytes)
+        hex += mdlStrings::ByteToHex(quint8(b)) + QLatin1Char(' ');
+    return hex;
+}
+
+bool LinkExchange::echoAsText() const
+{
+    return !m_receiver || m_receiver->mMode == 0;
+}
+
 void LinkExchange::SendString(const QString &sOut)
 {
     setLamps(true, false);
     const QByteArray bytes = mdlStrings::toAnsi(sOut);
-    if (echo) {
-        if (!m_receiver || m_receiver->mMode == 0) {
-            emitTraffic(sOut, Traffic::Sent);
-        } else {
-            QString hex;
-            hex.reserve(bytes.size() * 3);
-            for (char b : bytes)
-                hex += mdlStrings::ByteToHex(quint8(b)) + QLatin1Char(' ');
-            emitTraffic(hex, Traffic::Sent);
-        }
-    }
+    if (echo)
+        emitTraffic(echoAsText() ? sOut : hexEcho(bytes), Traffic::Sent);
     writeBytes(bytes);
     setLamps(m_txLamp, false);
 }
 
 void LinkExchange::SendStringCR(const QString &sOut)
 {
-    QByteArray bytes = mdlStrings::toAnsi(sOut);
-    bytes.append('\r');
-    if (echo) {
-        QString shown;
-        if (!m_receiver || m_receiver->mMode == 0) {
-            shown = sOut;
-        } else {
-            shown.reserve(bytes.size() * 3);
-            for (qsizetype i = 0; i + 1 < bytes.size(); ++i)
-                shown += mdlStrings::ByteToHex(quint8(bytes.at(i))) + QLatin1Char(' ');
-        }
-        shown += QLatin1Char('\r');
-        emitTraffic(shown, Traffic::Sent);
-    }
-    writeBytes(bytes);
+    const QByteArray bytes = mdlStrings::toAnsi(sOut);
+    if (echo)
+        emitTraffic((echoAsText() ? sOut : hexEcho(bytes)) + QLatin1Char('\r'), Traffic::Sent);
+    writeBytes(bytes + '\r');
 }
 
 int LinkExchange::clampInterval(int ms)
@@ -190,6 +182,13 @@ bool LinkExchange::answerPasses(const QString &answer, const QString &r1, const 
     return false;
 }
 
+void LinkExchange::waitForWake()
+{
+    QEventLoop loop;
+    connect(this, &LinkExchange::wake, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
 void LinkExchange::waitForReply()
 {
     ++m_waitDepth;
@@ -202,9 +201,7 @@ void LinkExchange::waitForReply()
             ReplyState = StateBroken;
             break;
         }
-        QEventLoop loop;
-        connect(this, &LinkExchange::wake, &loop, &QEventLoop::quit);
-        loop.exec();
+        waitForWake();
     }
     --m_waitDepth;
 }
@@ -236,18 +233,24 @@ bool LinkExchange::sendCommand(const QString &sCMD, const QString &expected, int
     return sendCommand(sCMD, r1, r2, r3, iTimeOut);
 }
 
-bool LinkExchange::sendCommand(const QString &sCMD, QString &sRepl1, QString &sRepl2, QString &sRepl3, int iTimeOut)
+bool LinkExchange::beginExchange(QString &sRepl1, QString &sRepl2, QString &sRepl3, int iTimeOut, int periods)
 {
     sRepl1 = sRepl1.toUpper();
     sRepl2 = sRepl2.toUpper();
     sRepl3 = sRepl3.toUpper();
     if (m_shutdown)
         return false;
-
     tmrReply.setInterval(clampInterval(iTimeOut));
-    ReplyPeriodsLeft = 5;
+    ReplyPeriodsLeft = qint16(periods);
     ReplyState = StateWaiting;
     tmrReply.start();
+    return true;
+}
+
+bool LinkExchange::sendCommand(const QString &sCMD, QString &sRepl1, QString &sRepl2, QString &sRepl3, int iTimeOut)
+{
+    if (!beginExchange(sRepl1, sRepl2, sRepl3, iTimeOut, 5))
+        return false;
     SendStringCR(sCMD);
     if (m_receiver)
         m_receiver->flExitByUser = false;
@@ -263,20 +266,11 @@ bool LinkExchange::sendCommand(const QString &sCMD, QString &sRepl1, QString &sR
 bool LinkExchange::sendData(const QString &sCMD, QString &sRepl1, QString &sRepl2, QString &sRepl3, int iTimeOut,
                             int LengthIn)
 {
-    sRepl1 = sRepl1.toUpper();
-    sRepl2 = sRepl2.toUpper();
-    sRepl3 = sRepl3.toUpper();
-    if (m_shutdown)
+    if (!beginExchange(sRepl1, sRepl2, sRepl3, iTimeOut, 2))
         return false;
-
-    tmrReply.setInterval(clampInterval(iTimeOut));
-    ReplyPeriodsLeft = 2;
-    ReplyState = StateWaiting;
-    tmrReply.start();
 
     if (m_receiver) {
         m_receiver->setSDIn(QString());
-        m_receiver->msDIn.clear();
         m_receiver->mMode = 1;
         m_receiver->msExpect1 = sRepl1;
         m_receiver->msExpect2 = sRepl2;
@@ -330,11 +324,8 @@ void LinkExchange::Delay(int iDelay)
     DelayRunning = true;
     tmrDelay.start();
     ++m_waitDepth;
-    while (DelayRunning && !m_shutdown) {
-        QEventLoop loop;
-        connect(this, &LinkExchange::wake, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
+    while (DelayRunning && !m_shutdown)
+        waitForWake();
     --m_waitDepth;
 }
 

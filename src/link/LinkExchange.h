@@ -99,7 +99,13 @@ private:
     void tmrDelay_Timer();
     void receiver_dataready();
     void attachReceiver(clsReceive *receiver);
+    // Starts the reply timer for an exchange; false once the link is shut down.
+    bool beginExchange(QString &sRepl1, QString &sRepl2, QString &sRepl3, int iTimeOut, int periods);
+    // One nested event loop, until something a wait may be waiting for changes.
+    void waitForWake();
     void waitForReply();
+    bool echoAsText() const;
+    static QString hexEcho(const QByteArray &bytes);
     void setLamps(bool tx, bool rx);
     void flushReceived();
     void emitTraffic(const QString &text, Traffic kind);
@@ -113,7 +119,6 @@ private:
     QPointer<clsReceive> m_receiver;
     QString m_pendingReceived;
     int m_waitDepth = 0;
-    int m_drainDepth = 0;
     bool m_shutdown = false;
     bool m_txLamp = false;
     bool m_rxLamp = false;

@@ -200,7 +200,6 @@ int frmLink::selectedMode() const
 
 void frmLink::OptIndex_Click(int index)
 {
-    m_link->selectedMode = selectedMode();
     if (modeChangeGuard && !modeChangeGuard(index))
         return;
     for (int i = 0; i < 3; ++i)
@@ -278,16 +277,13 @@ void frmLink::Form_QueryUnload()
 
 void frmLink::done(int result)
 {
+    m_closing = true;
+    m_link->shutdown();
     if (m_link->waitDepth() > 0) {
-        // An exchange still waits further down the stack: end every wait, and
-        // close once the stack has unwound.
-        m_closing = true;
-        m_link->shutdown();
+        // An exchange still waits further down the stack: close once it has unwound.
         QTimer::singleShot(0, this, [this, result] { done(result); });
         return;
     }
-    m_closing = true;
-    m_link->shutdown();
     Form_QueryUnload();
     QDialog::done(result);
 }

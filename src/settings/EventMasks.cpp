@@ -49,4 +49,13 @@ quint8 outputByte(const SettingsImage &image, int column, int event)
     return (column == 2 ? image.Block3 : image.Block2)[outputPos(column, event)];
 }
 
+void setOutputBit(SettingsImage &image, int column, int event, int bit, bool on)
+{
+    if (!hasOutputMasks(event))
+        return;
+    const quint8 m = quint8(1u << bit);
+    quint8 &byte = outputByte(image, column, event);
+    byte = quint8((byte & ~m) | (on ? m : 0));
+}
+
 } // namespace EventMasks

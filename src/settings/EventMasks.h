@@ -17,4 +17,6 @@ void setMaskBit(SettingsImage &image, int k, int event, bool on);
 // Output mask bytes: 0 = Auto/GPRS (Block2[2E+1]), 1 = Alarm/info (Block2[2E+2]), 2 = Info (Block3[2E+1]).
 quint8 &outputByte(SettingsImage &image, int column, int event);
 quint8 outputByte(const SettingsImage &image, int column, int event);
+// Sets or clears one bit (0..7) of an output byte; events without output masks write nothing.
+void setOutputBit(SettingsImage &image, int column, int event, int bit, bool on);
 } // namespace EventMasks
