@@ -1,36 +1,17 @@
 #include "TestCli.h"
 
+#include "TestFiles.h"
+
 #include "settings/ControlTable.h"
 #include "settings/EventReport.h"
 #include "settings/SettingsFiles.h"
 #include "settings/TextFile.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 namespace {
-struct Result
-{
-    int code = -1;
-    QString out;
-    QString err;
-};
-
-Result cli(const QStringList &args)
-{
-    QProcess p;
-    p.start(QStringLiteral(KVR_BIN_DIR "/kvrsetup-cli"), args);
-    Result r;
-    if (!p.waitForFinished(30000))
-        return r;
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
-
 const QString kTable = QStringLiteral("1~5~10~gps~Поворот~~BYTE~~Угол~0~255~10~~град\r\n"
                                       "1~5~11~gps~Поворот~~BIT~1~Флаг\r\n"
                                       "0~5~12~gps~hidden~~WORD~~w~~~300\r\n"
@@ -39,19 +20,17 @@ const QString kTable = QStringLiteral("1~5~10~gps~Поворот~~BYTE~~Угол
 QString writeTemp(QTemporaryDir &dir, const char *name, const QByteArray &bytes)
 {
     const QString path = dir.filePath(QLatin1String(name));
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly))
-        f.write(bytes);
+    writeBytes(path, bytes);
     return path;
 }
 } // namespace
 
 void TestCli::usageErrors()
 {
-    QCOMPARE(cli({}).code, 2);
-    QCOMPARE(cli({QStringLiteral("frobnicate")}).code, 2);
-    QCOMPARE(cli({QStringLiteral("report"), QStringLiteral("--table")}).code, 2);
-    QCOMPARE(cli({QStringLiteral("convert"), QStringLiteral("--table"), QStringLiteral("a"), QStringLiteral("--data"),
+    QCOMPARE(runCli({}).code, 2);
+    QCOMPARE(runCli({QStringLiteral("frobnicate")}).code, 2);
+    QCOMPARE(runCli({QStringLiteral("report"), QStringLiteral("--table")}).code, 2);
+    QCOMPARE(runCli({QStringLiteral("convert"), QStringLiteral("--table"), QStringLiteral("a"), QStringLiteral("--data"),
                   QStringLiteral("b"), QStringLiteral("--out"), QStringLiteral("c"), QStringLiteral("--form"),
                   QStringLiteral("300")})
                  .code,
@@ -62,18 +41,18 @@ void TestCli::checkTable()
 {
     QTemporaryDir dir;
     const QString table = writeTemp(dir, "t.stp", TextFile::encode1251(kTable));
-    Result r = cli({QStringLiteral("check-table"), table});
+    ProgramRun r = runCli({QStringLiteral("check-table"), table});
     QCOMPARE(r.code, 0);
     QCOMPARE(r.out, QStringLiteral("entries: 3\nevents: 2\n"));
-    r = cli({QStringLiteral("check-table"), QStringLiteral("--service"), table});
+    r = runCli({QStringLiteral("check-table"), QStringLiteral("--service"), table});
     QCOMPARE(r.out, QStringLiteral("entries: 4\nevents: 2\n"));
 
     const QString bad = writeTemp(dir, "bad.stp", "1~5~10~g~c~~BYTE\r\n1~x\r\n");
-    r = cli({QStringLiteral("check-table"), bad});
+    r = runCli({QStringLiteral("check-table"), bad});
     QCOMPARE(r.code, 1);
     QVERIFY(r.err.contains(QStringLiteral("Ошибочный параметр в строке 1,ожидалось число(номер события)")));
 
-    r = cli({QStringLiteral("check-table"), dir.filePath(QStringLiteral("missing.stp"))});
+    r = runCli({QStringLiteral("check-table"), dir.filePath(QStringLiteral("missing.stp"))});
     QCOMPARE(r.code, 1);
     QVERIFY(r.err.contains(QStringLiteral("not found")));
 }
@@ -87,7 +66,7 @@ void TestCli::reportMatchesLibraryOutput()
     data[0] = char(0x20);  // journal bit of event 5
     const QString dataPath = writeTemp(dir, "d.bin", data);
     const QString out = dir.filePath(QStringLiteral("Report.xml"));
-    Result r = cli({QStringLiteral("report"), QStringLiteral("--table"), table, QStringLiteral("--data"), dataPath,
+    ProgramRun r = runCli({QStringLiteral("report"), QStringLiteral("--table"), table, QStringLiteral("--data"), dataPath,
                     QStringLiteral("--out"), out});
     QCOMPARE(r.code, 0);
 
@@ -105,9 +84,9 @@ void TestCli::reportMatchesLibraryOutput()
     QVERIFY(TextFile::decode1251(written).contains(QStringLiteral("<JOURNAL>ДА</JOURNAL>")));
 
     // no data file: an empty image
-    r = cli({QStringLiteral("report"), QStringLiteral("--table"), table, QStringLiteral("--out"), out});
+    r = runCli({QStringLiteral("report"), QStringLiteral("--table"), table, QStringLiteral("--out"), out});
     QCOMPARE(r.code, 0);
-    r = cli({QStringLiteral("report"), QStringLiteral("--table"), table, QStringLiteral("--data"),
+    r = runCli({QStringLiteral("report"), QStringLiteral("--table"), table, QStringLiteral("--data"),
              dir.filePath(QStringLiteral("none.bin")), QStringLiteral("--out"), out});
     QCOMPARE(r.code, 1);
 }
@@ -121,11 +100,11 @@ void TestCli::convertAddsHiddenDefaults()
     const QString in = writeTemp(dir, "in.bin", data);
     const QString out260 = dir.filePath(QStringLiteral("o260.bin"));
     const QString out390 = dir.filePath(QStringLiteral("o390.bin"));
-    QCOMPARE(cli({QStringLiteral("convert"), QStringLiteral("--table"), table, QStringLiteral("--data"), in,
+    QCOMPARE(runCli({QStringLiteral("convert"), QStringLiteral("--table"), table, QStringLiteral("--data"), in,
                   QStringLiteral("--out"), out260, QStringLiteral("--form"), QStringLiteral("260")})
                  .code,
              0);
-    QCOMPARE(cli({QStringLiteral("convert"), QStringLiteral("--table"), table, QStringLiteral("--data"), in,
+    QCOMPARE(runCli({QStringLiteral("convert"), QStringLiteral("--table"), table, QStringLiteral("--data"), in,
                   QStringLiteral("--out"), out390, QStringLiteral("--form"), QStringLiteral("390")})
                  .code,
              0);
@@ -150,7 +129,7 @@ void TestCli::show()
     data[9] = char(42);
     data[10] = char(1);
     const QString in = writeTemp(dir, "in.bin", data);
-    const Result r = cli({QStringLiteral("show"), QStringLiteral("--table"), table, QStringLiteral("--data"), in});
+    const ProgramRun r = runCli({QStringLiteral("show"), QStringLiteral("--table"), table, QStringLiteral("--data"), in});
     QCOMPARE(r.code, 0);
     QVERIFY(r.out.contains(QStringLiteral("№5 Поворот")));
     QVERIFY(r.out.contains(QStringLiteral("Угол = 42 град")));

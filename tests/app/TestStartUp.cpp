@@ -1,6 +1,7 @@
 #include "TestStartUp.h"
 
 #include "ScriptedPrompts.h"
+#include "TestFiles.h"
 #include "app/StartUp.h"
 #include "settings/SettingsFiles.h"
 #include "settings/TextFile.h"
@@ -16,18 +17,6 @@ namespace {
 const QString kTable = QStringLiteral("1~5~10~gps~Поворот~~BYTE~~Угол~0~255~10~~град\r\n"
                                       "0~5~11~gps~hidden~~BIT~2~b~~~1\r\n");
 
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 // An application folder with a table and scripted prompts; run() starts the program logic once.
 struct App
 {
@@ -36,7 +25,7 @@ struct App
     std::unique_ptr<AppState> state;
     std::unique_ptr<Database> db;
 
-    App() { writeFile(path("Data.ini"), TextFile::encode1251(kTable)); }
+    App() { writeBytes(path("Data.ini"), TextFile::encode1251(kTable)); }
     QString path(const char *name) const { return dir.filePath(QLatin1String(name)); }
     bool run(const QStringList &args = {})
     {
@@ -73,7 +62,7 @@ void TestStartUp::missingConstIniFallsBackOnce()
     QVERIFY(app.run());
     QCOMPARE(app.prompts.texts(), QStringList({kFallback}));
     QCOMPARE(app.prompts.shown[0].title, QString());
-    QCOMPARE(readFile(app.path("Const.ini")), QByteArray("Data.ini\r\n"));
+    QCOMPARE(readBytes(app.path("Const.ini")), QByteArray("Data.ini\r\n"));
     QCOMPARE(app.state->ControlTablePath, app.state->appPath(QStringLiteral("Data.ini")));
     QCOMPARE(app.state->table.EntryCount(), 1);
     QCOMPARE(app.state->table.HiddenDefaults.Block1[11], quint8(2));
@@ -89,14 +78,14 @@ void TestStartUp::missingConstIniFallsBackOnce()
 void TestStartUp::constIniNamesMissingTable()
 {
     App app;
-    QVERIFY(writeFile(app.path("Const.ini"), "Other.stp\r\n"));
+    QVERIFY(writeBytes(app.path("Const.ini"), "Other.stp\r\n"));
     QVERIFY(app.run());
     QCOMPARE(app.prompts.texts(), QStringList({kFallback}));
-    QCOMPARE(readFile(app.path("Const.ini")), QByteArray("Data.ini\r\n"));
+    QCOMPARE(readBytes(app.path("Const.ini")), QByteArray("Data.ini\r\n"));
 
     // a named table that exists is used, spaces around the name trimmed
-    QVERIFY(writeFile(app.path("Other.stp"), TextFile::encode1251(QStringLiteral("1~7~12~g~c~~WORD\r\n"))));
-    QVERIFY(writeFile(app.path("Const.ini"), "  Other.stp  \r\n"));
+    QVERIFY(writeBytes(app.path("Other.stp"), TextFile::encode1251(QStringLiteral("1~7~12~g~c~~WORD\r\n"))));
+    QVERIFY(writeBytes(app.path("Const.ini"), "  Other.stp  \r\n"));
     QVERIFY(app.run());
     QVERIFY(app.prompts.shown.isEmpty());
     QCOMPARE(app.state->table.TableEntries[0].EventNo, qint16(7));
@@ -115,8 +104,8 @@ void TestStartUp::noTableAtAll()
 void TestStartUp::tableThatDoesNotParse()
 {
     App app;
-    QVERIFY(writeFile(app.path("Data.ini"), "1~5~10~g~c~~FLOAT\r\n"));
-    QVERIFY(writeFile(app.path("Const.ini"), "Data.ini\r\n"));
+    QVERIFY(writeBytes(app.path("Data.ini"), "1~5~10~g~c~~FLOAT\r\n"));
+    QVERIFY(writeBytes(app.path("Const.ini"), "Data.ini\r\n"));
     QVERIFY(!app.run());
     QCOMPARE(app.prompts.texts(),
              QStringList({QStringLiteral("Ошибочный тип параметра в строке 0,тип параметра не определен\r\n")}));
@@ -140,7 +129,7 @@ void TestStartUp::databaseErrors()
     if (kind == 0) {
         QVERIFY(QDir(app.dir.path()).mkdir(QStringLiteral("Data.db")));
     } else if (kind == 1) {
-        QVERIFY(writeFile(dbPath, QByteArray(4096, 'z')));
+        QVERIFY(writeBytes(dbPath, QByteArray(4096, 'z')));
     } else {
         {
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("prep"));
@@ -210,13 +199,13 @@ void TestStartUp::defaultIniRoundTrip()
     s.lastPageAddress = 123456;
     s.lastBank = -3;
     QVERIFY(app.startUp().WriteDefaultIni());
-    const QByteArray written = readFile(app.path("Default.ini"));
+    const QByteArray written = readBytes(app.path("Default.ini"));
     QVERIFY(written.startsWith("\"" + app.path("dir,with comma.bin").toUtf8() + "\"\r\n/dev/ttyUSB0\r\n 19200 \r\no\r\n 7 \r\n 2 \r\n"));
     QVERIFY(written.endsWith("\r\n+79001234567\r\n 123456 \r\n-3 \r\n"));
 
     s.serial.port = QStringLiteral("3");
     QVERIFY(app.startUp().WriteDefaultIni());
-    QVERIFY(readFile(app.path("Default.ini")).contains("\r\n 3 \r\n 19200 \r\n"));
+    QVERIFY(readBytes(app.path("Default.ini")).contains("\r\n 3 \r\n 19200 \r\n"));
 
     QVERIFY(app.run());
     QVERIFY(app.prompts.shown.isEmpty());
@@ -239,7 +228,7 @@ void TestStartUp::defaultIniRoundTrip()
 void TestStartUp::defaultIniPartial()
 {
     App app;
-    QVERIFY(writeFile(app.path("Default.ini"), "\r\n 4 \r\n 2400 \r\n"));
+    QVERIFY(writeBytes(app.path("Default.ini"), "\r\n 4 \r\n 2400 \r\n"));
     QVERIFY(app.run());
     QCOMPARE(app.prompts.texts(),
              QStringList({kFallback, QStringLiteral("Ошибки чтения файла умолчаний, установите вручную")}));
@@ -249,7 +238,7 @@ void TestStartUp::defaultIniPartial()
     QCOMPARE(app.state->DataFilePath, app.state->appPath(QStringLiteral("new.bin")));
 
     // a number that is not a number stops reading there
-    QVERIFY(writeFile(app.path("Default.ini"), "\r\n 4 \r\n fast \r\nn\r\n"));
+    QVERIFY(writeBytes(app.path("Default.ini"), "\r\n 4 \r\n fast \r\nn\r\n"));
     QVERIFY(app.run());
     QCOMPARE(app.prompts.texts(), QStringList({QStringLiteral("Ошибки чтения файла умолчаний, установите вручную")}));
     QCOMPARE(app.state->serial.baudRate, 9600);
@@ -276,8 +265,8 @@ void TestStartUp::defaultIniLoadsDataFileByLength()
         bytes[393] = 0;
         bytes[394] = 0;
     }
-    QVERIFY(writeFile(app.path("last.bin"), bytes));
-    QVERIFY(writeFile(app.path("Default.ini"),
+    QVERIFY(writeBytes(app.path("last.bin"), bytes));
+    QVERIFY(writeBytes(app.path("Default.ini"),
                       app.path("last.bin").toUtf8() + "\r\n 1 \r\n 9600 \r\nn\r\n 8 \r\n 1 \r\n\r\n\r\n\r\n\r\n 0 \r\n 0 \r\n"));
     QVERIFY(app.run());
     QCOMPARE(app.prompts.texts(), QStringList({kFallback}));
@@ -291,7 +280,7 @@ void TestStartUp::defaultIniLoadsDataFileByLength()
 void TestStartUp::defaultIniNamesMissingDataFile()
 {
     App app;
-    QVERIFY(writeFile(app.path("Default.ini"),
+    QVERIFY(writeBytes(app.path("Default.ini"),
                       app.path("gone.bin").toUtf8() + "\r\n 1 \r\n 9600 \r\nn\r\n 8 \r\n 1 \r\n\r\n\r\n\r\n\r\n 0 \r\n 0 \r\n"));
     QVERIFY(app.run());
     QCOMPARE(app.state->DataFilePath, app.state->appPath(QStringLiteral("new.bin")));

@@ -1,5 +1,7 @@
 #include "TestEditorCore.h"
 
+#include "TestFiles.h"
+
 #include "EditorTestSupport.h"
 #include "editor/CommSetupLists.h"
 #include "editor/EventGrid.h"
@@ -27,12 +29,6 @@ QString readConstIni(const AppState &state)
     return QString::fromLatin1(f.readAll());
 }
 
-void writeFile(const QString &path, const QString &text)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(TextFile::encode1251(text));
-}
 } // namespace
 
 void TestEditorCore::filterItemsAreDistinctGroupsInOrder()
@@ -191,7 +187,7 @@ void TestEditorCore::commStoreKeepsDevicePath()
 void TestEditorCore::tableChangeRefusesReservedNames()
 {
     EditorEnv env;
-    writeFile(env.state.appPath(QStringLiteral("const.stp")), editorTestTable());
+    QVERIFY(writeBytes(env.state.appPath(QStringLiteral("const.stp")), TextFile::encode1251(editorTestTable())));
     const int before = env.state.table.EntryCount();
     env.prompts.paths.enqueue(env.state.appPath(QStringLiteral("const.stp")));
     QCOMPARE(TableChange(env.state, env.prompts).run(), TableChange::Result::ReservedName);
@@ -208,7 +204,7 @@ void TestEditorCore::tableChangeIgnoresFileOutsideFolder()
 {
     EditorEnv env;
     QTemporaryDir other;
-    writeFile(other.filePath(QStringLiteral("other.stp")), editorTestTable());
+    QVERIFY(writeBytes(other.filePath(QStringLiteral("other.stp")), TextFile::encode1251(editorTestTable())));
     const QString before = env.state.ControlTablePath;
     QCOMPARE(TableChange(env.state, env.prompts).apply(other.filePath(QStringLiteral("other.stp"))),
              TableChange::Result::NotInFolder);
@@ -220,9 +216,9 @@ void TestEditorCore::tableChangeIgnoresFileOutsideFolder()
 void TestEditorCore::tableChangeKeepsTableWhenNotParsing()
 {
     EditorEnv env;
-    writeFile(env.state.appPath(QStringLiteral("test.stp")), editorTestTable());
-    writeFile(env.state.appPath(QStringLiteral("bad.stp")), QStringLiteral("1~1~~G~One~~X\r\n1~x~~G~Bad~~X\r\n"));
-    writeFile(env.state.appPath(QStringLiteral("Const.ini")), QStringLiteral("test.stp\r\n"));
+    QVERIFY(writeBytes(env.state.appPath(QStringLiteral("test.stp")), TextFile::encode1251(editorTestTable())));
+    QVERIFY(writeBytes(env.state.appPath(QStringLiteral("bad.stp")), "1~1~~G~One~~X\r\n1~x~~G~Bad~~X\r\n"));
+    QVERIFY(writeBytes(env.state.appPath(QStringLiteral("Const.ini")), "test.stp\r\n"));
     const int before = env.state.table.EntryCount();
     const QString captionBefore = env.state.table.TableEntries[0].Caption;
     QCOMPARE(TableChange(env.state, env.prompts).apply(env.state.appPath(QStringLiteral("bad.stp"))),
@@ -237,7 +233,7 @@ void TestEditorCore::tableChangeKeepsTableWhenNotParsing()
 void TestEditorCore::tableChangeTakesGoodTable()
 {
     EditorEnv env;
-    writeFile(env.state.appPath(QStringLiteral("new.stp")), QStringLiteral("1~1~~NEW~One~~X\r\n"));
+    QVERIFY(writeBytes(env.state.appPath(QStringLiteral("new.stp")), "1~1~~NEW~One~~X\r\n"));
     QCOMPARE(TableChange(env.state, env.prompts).apply(env.state.appPath(QStringLiteral("new.stp"))),
              TableChange::Result::Accepted);
     QVERIFY(env.prompts.shown.isEmpty());

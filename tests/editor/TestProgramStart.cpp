@@ -1,6 +1,7 @@
 #include "TestProgramStart.h"
 
 #include "EditorTestSupport.h"
+#include "TestFiles.h"
 #include "app/Database.h"
 #include "editor/EventGrid.h"
 #include "editor/KvrProgram.h"
@@ -18,19 +19,6 @@ const QString kFallback = QStringLiteral("Не найден файл с упра
 void copyDemoTable(const QString &folder)
 {
     QFile::copy(QStringLiteral(KVR_SHIPPED_DATA_DIR "/Data.ini"), folder + QStringLiteral("/Data.ini"));
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // One run of the program's start in folder.
@@ -61,7 +49,7 @@ void TestProgramStart::missingConstIniFallsBackOnce()
         QCOMPARE(run.prompts.texts(), QStringList{kFallback});
         QCOMPARE(run.prompts.shown[0].title, QString());
         QCOMPARE(run.prompts.shown[0].icon, UserPrompts::Icon::None);
-        QCOMPARE(readFile(dir.filePath(QStringLiteral("Const.ini"))), QByteArray("Data.ini\r\n"));
+        QCOMPARE(readBytes(dir.filePath(QStringLiteral("Const.ini"))), QByteArray("Data.ini\r\n"));
     }
     Run second(dir.path());
     QVERIFY(second.started);
@@ -73,11 +61,11 @@ void TestProgramStart::constIniNamingMissingFileFallsBack()
 {
     QTemporaryDir dir;
     copyDemoTable(dir.path());
-    writeFile(dir.filePath(QStringLiteral("Const.ini")), "gone.stp\r\n");
+    QVERIFY(writeBytes(dir.filePath(QStringLiteral("Const.ini")), "gone.stp\r\n"));
     Run run(dir.path());
     QVERIFY(run.started);
     QCOMPARE(run.prompts.texts(), QStringList{kFallback});
-    QCOMPARE(readFile(dir.filePath(QStringLiteral("Const.ini"))), QByteArray("Data.ini\r\n"));
+    QCOMPARE(readBytes(dir.filePath(QStringLiteral("Const.ini"))), QByteArray("Data.ini\r\n"));
 }
 
 void TestProgramStart::missingTableEndsWithoutWindow()
@@ -94,8 +82,8 @@ void TestProgramStart::missingTableEndsWithoutWindow()
 void TestProgramStart::tableThatDoesNotParseEndsWithItsError()
 {
     QTemporaryDir dir;
-    writeFile(dir.filePath(QStringLiteral("Const.ini")), "bad.stp\r\n");
-    writeFile(dir.filePath(QStringLiteral("bad.stp")), "1~1~~G~One~~X\r\n1~2~~G~Two~~NOTYPE\r\n");
+    QVERIFY(writeBytes(dir.filePath(QStringLiteral("Const.ini")), "bad.stp\r\n"));
+    QVERIFY(writeBytes(dir.filePath(QStringLiteral("bad.stp")), "1~1~~G~One~~X\r\n1~2~~G~Two~~NOTYPE\r\n"));
     Run run(dir.path());
     QVERIFY(!run.started);
     QVERIFY(!run.program.window());
@@ -121,7 +109,7 @@ void TestProgramStart::databaseErrorEndsWithoutWindow()
     // A file that is not a database fails the same way.
     QTemporaryDir dir2;
     copyDemoTable(dir2.path());
-    writeFile(dir2.filePath(QStringLiteral("Data.db")), QByteArray(2048, 'x'));
+    QVERIFY(writeBytes(dir2.filePath(QStringLiteral("Data.db")), QByteArray(2048, 'x')));
     Run run2(dir2.path());
     QVERIFY(!run2.started);
     QCOMPARE(run2.prompts.shown.size(), 2);
@@ -132,13 +120,13 @@ void TestProgramStart::startShowsDemoTableAndLastFile()
 {
     QTemporaryDir dir;
     copyDemoTable(dir.path());
-    writeFile(dir.filePath(QStringLiteral("Const.ini")), "Data.ini\r\n");
+    QVERIFY(writeBytes(dir.filePath(QStringLiteral("Const.ini")), "Data.ini\r\n"));
     SettingsImage image;
     image.Block1[1] = 0x01; // journal of event 0
     const QString data = dir.filePath(QStringLiteral("last.bin"));
-    writeFile(data, SettingsFiles::buildFile(image, 3));
-    writeFile(dir.filePath(QStringLiteral("Default.ini")),
-              (data + QStringLiteral("\r\n 3 \r\n 19200 \r\no\r\n 7 \r\n 2 \r\n\r\n\r\n\r\n\r\n 0 \r\n 0 \r\n")).toUtf8());
+    QVERIFY(writeBytes(data, SettingsFiles::buildFile(image, 3)));
+    QVERIFY(writeBytes(dir.filePath(QStringLiteral("Default.ini")),
+                       (data + QStringLiteral("\r\n 3 \r\n 19200 \r\no\r\n 7 \r\n 2 \r\n\r\n\r\n\r\n\r\n 0 \r\n 0 \r\n")).toUtf8()));
     Run run(dir.path());
     QVERIFY(run.started);
     QVERIFY(run.prompts.shown.isEmpty());
@@ -157,14 +145,14 @@ void TestProgramStart::startShowsDemoTableAndLastFile()
     child<QAction>(w, QStringLiteral("mnuExit"))->trigger();
     QCOMPARE(run.prompts.texts(), QStringList{QStringLiteral("Сохранить данные")});
     QVERIFY(!w->isVisible());
-    QVERIFY(readFile(dir.filePath(QStringLiteral("Default.ini"))).startsWith(data.toUtf8() + "\r\n 3 \r\n 19200 \r\n"));
+    QVERIFY(readBytes(dir.filePath(QStringLiteral("Default.ini"))).startsWith(data.toUtf8() + "\r\n 3 \r\n 19200 \r\n"));
 }
 
 void TestProgramStart::serviceSwitchReachesWindow()
 {
     QTemporaryDir dir;
     copyDemoTable(dir.path());
-    writeFile(dir.filePath(QStringLiteral("Const.ini")), "Data.ini\r\n");
+    QVERIFY(writeBytes(dir.filePath(QStringLiteral("Const.ini")), "Data.ini\r\n"));
     Run run(dir.path(), {QStringLiteral("/s")});
     QVERIFY(run.started);
     QVERIFY(run.state.ServiceMode);

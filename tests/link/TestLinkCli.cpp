@@ -1,39 +1,15 @@
 #include "TestLinkCli.h"
 
 #include "SimModem.h"
+#include "TestFiles.h"
 
-#include <QProcess>
 #include <QTest>
-
-namespace {
-
-struct Run
-{
-    int code = -1;
-    QString out;
-    QString err;
-};
-
-Run cli(const QStringList &args)
-{
-    QProcess p;
-    p.start(QStringLiteral(KVR_BIN_DIR "/kvrsetup-cli"), args);
-    Run r;
-    if (!p.waitForFinished(30000))
-        return r;
-    r.code = p.exitCode();
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
-
-} // namespace
 
 void TestLinkCli::modemInfo()
 {
     SimModem sim;
     QVERIFY(sim.start());
-    const Run r = cli({QStringLiteral("modem-info"), QStringLiteral("--port"), sim.path(), QStringLiteral("--baud"),
+    const ProgramRun r = runCli({QStringLiteral("modem-info"), QStringLiteral("--port"), sim.path(), QStringLiteral("--baud"),
                        QStringLiteral("19200")});
     QCOMPARE(r.code, 0);
     QCOMPARE(r.out, QStringLiteral("Проверка отклика модема\nМодем в командном режимн\nПроверка типа модема\n"
@@ -45,7 +21,7 @@ void TestLinkCli::modemInfoSilent()
 {
     SimModem sim;
     QVERIFY(sim.start({QStringLiteral("--silent")}));
-    const Run r = cli({QStringLiteral("modem-info"), QStringLiteral("--port"), sim.path()});
+    const ProgramRun r = runCli({QStringLiteral("modem-info"), QStringLiteral("--port"), sim.path()});
     QCOMPARE(r.code, 1);
     QCOMPARE(r.out, QStringLiteral("Проверка отклика модема\nТаймаут на ответ \n"
                                    "Нет отклика модема, проверьте скорости и подключения \n"));
@@ -54,7 +30,7 @@ void TestLinkCli::modemInfoSilent()
 
 void TestLinkCli::modemInfoPortMissing()
 {
-    const Run r = cli({QStringLiteral("modem-info"), QStringLiteral("--port"), QStringLiteral("/nonexistent/ttyKVR")});
+    const ProgramRun r = runCli({QStringLiteral("modem-info"), QStringLiteral("--port"), QStringLiteral("/nonexistent/ttyKVR")});
     QCOMPARE(r.code, 1);
     QCOMPARE(r.out, QString());
     QVERIFY2(r.err.contains(QStringLiteral("/nonexistent/ttyKVR")), qPrintable(r.err));
@@ -76,7 +52,7 @@ void TestLinkCli::usageErrors_data()
 void TestLinkCli::usageErrors()
 {
     QFETCH(QStringList, args);
-    const Run r = cli(args);
+    const ProgramRun r = runCli(args);
     QCOMPARE(r.code, 2);
     QVERIFY(r.err.contains(QStringLiteral("usage")));
 }
@@ -86,7 +62,7 @@ void TestLinkCli::atCommands()
     SimModem sim;
     QVERIFY(sim.start({QStringLiteral("--product"), QStringLiteral("KVRSIM"), QStringLiteral("--product"),
                        QStringLiteral("Line two")}));
-    const Run r = cli({QStringLiteral("at"), QStringLiteral("--port"), sim.path(), QStringLiteral("AT"),
+    const ProgramRun r = runCli({QStringLiteral("at"), QStringLiteral("--port"), sim.path(), QStringLiteral("AT"),
                        QStringLiteral("ATI")});
     QCOMPARE(r.code, 0);
     QCOMPARE(r.out, QStringLiteral("OK\nKVRSIM\nLine two\nOK\n"));
@@ -97,7 +73,7 @@ void TestLinkCli::atStopsAtFirstFailure()
 {
     SimModem sim;
     QVERIFY(sim.start());
-    const Run r = cli({QStringLiteral("at"), QStringLiteral("--port"), sim.path(), QStringLiteral("AT+BAD"),
+    const ProgramRun r = runCli({QStringLiteral("at"), QStringLiteral("--port"), sim.path(), QStringLiteral("AT+BAD"),
                        QStringLiteral("ATI")});
     QCOMPARE(r.code, 1);
     QCOMPARE(r.out, QStringLiteral("ERROR\n"));
@@ -109,7 +85,7 @@ void TestLinkCli::atWithoutEcho()
 {
     SimModem sim;
     QVERIFY(sim.start({QStringLiteral("--echo"), QStringLiteral("0")}));
-    const Run r = cli({QStringLiteral("at"), QStringLiteral("--port"), sim.path(), QStringLiteral("ATI")});
+    const ProgramRun r = runCli({QStringLiteral("at"), QStringLiteral("--port"), sim.path(), QStringLiteral("ATI")});
     QCOMPARE(r.code, 0);
     QCOMPARE(r.out, QStringLiteral("KVRSIM GSM modem, revision 1.0\nOK\n"));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TestFiles.h"
 #include "settings/TextFile.h"
 
 #include <QFile>
@@ -15,18 +16,4 @@ inline QString tableText(const QStringList &lines)
     return t;
 }
 
-inline bool writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    return f.write(bytes) == bytes.size();
-}
 
-inline QByteArray readBytes(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return f.readAll();
-}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+// File and process helpers shared by the test programs.
+
+inline bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+inline QByteArray readBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+struct ProgramRun
+{
+    int code = -1; // -1: did not finish, -2: crashed
+    QString out;
+    QString err;
+};
+
+// Runs a program to its end and collects its UTF-8 output.
+inline ProgramRun runProgram(const QString &program, const QStringList &args)
+{
+    QProcess p;
+    p.start(program, args);
+    ProgramRun r;
+    if (!p.waitForFinished(30000))
+        return r;
+    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+#ifdef KVR_BIN_DIR
+// The command-line tool of this build.
+inline ProgramRun runCli(const QStringList &args)
+{
+    return runProgram(QStringLiteral(KVR_BIN_DIR "/kvrsetup-cli"), args);
+}
+#endif
