@@ -668,10 +668,8 @@ void frmMain::SaveChild()
         if (m_chkAlarm[r]->isChecked()) bytes[1] |= bit;
         if (m_chkInfo[r]->isChecked()) bytes[2] |= bit;
     }
-    if (EventMasks::hasOutputMasks(e)) {
-        for (int c = 0; c < 3; ++c)
-            EventMasks::outputByte(m_state.CurrentImage, c, e) = bytes[c];
-    }
+    for (int c = 0; c < 3; ++c)
+        EventMasks::setOutputByte(m_state.CurrentImage, c, e, bytes[c]);
     storeEventMasks();
     const int gridRow = m_currentRow - 1;
     if (gridRow >= 0 && gridRow < m_flexmain->rowCount())

@@ -32,14 +32,10 @@ static int outputPos(int column, int event)
     return column == 1 ? 2 * event + 2 : 2 * event + 1;
 }
 
-quint8 &outputByte(SettingsImage &image, int column, int event)
+void setOutputByte(SettingsImage &image, int column, int event, quint8 value)
 {
-    static quint8 sink = 0; // out-of-range events write nowhere in the image
-    if (!hasOutputMasks(event)) {
-        sink = 0;
-        return sink;
-    }
-    return (column == 2 ? image.Block3 : image.Block2)[outputPos(column, event)];
+    if (hasOutputMasks(event))
+        (column == 2 ? image.Block3 : image.Block2)[outputPos(column, event)] = value;
 }
 
 quint8 outputByte(const SettingsImage &image, int column, int event)
@@ -51,11 +47,8 @@ quint8 outputByte(const SettingsImage &image, int column, int event)
 
 void setOutputBit(SettingsImage &image, int column, int event, int bit, bool on)
 {
-    if (!hasOutputMasks(event))
-        return;
     const quint8 m = quint8(1u << bit);
-    quint8 &byte = outputByte(image, column, event);
-    byte = quint8((byte & ~m) | (on ? m : 0));
+    setOutputByte(image, column, event, quint8((outputByte(image, column, event) & ~m) | (on ? m : 0)));
 }
 
 } // namespace EventMasks

@@ -15,8 +15,9 @@ bool maskBit(const SettingsImage &image, int k, int event);
 void setMaskBit(SettingsImage &image, int k, int event, bool on);
 
 // Output mask bytes: 0 = Auto/GPRS (Block2[2E+1]), 1 = Alarm/info (Block2[2E+2]), 2 = Info (Block3[2E+1]).
-quint8 &outputByte(SettingsImage &image, int column, int event);
+// Events without output masks read 0 and write nothing.
 quint8 outputByte(const SettingsImage &image, int column, int event);
+void setOutputByte(SettingsImage &image, int column, int event, quint8 value);
 // Sets or clears one bit (0..7) of an output byte; events without output masks write nothing.
 void setOutputBit(SettingsImage &image, int column, int event, int bit, bool on);
 } // namespace EventMasks

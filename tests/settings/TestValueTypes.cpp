@@ -189,12 +189,12 @@ void TestValueTypes::masks()
     QVERIFY(img == before);
     QVERIFY(!EventMasks::maskBit(img, EventMasks::Info, 64));
     // output masks of event 9 and of event 64 (the last pair of the block)
-    EventMasks::outputByte(img, 0, 9) = 1;
-    EventMasks::outputByte(img, 1, 9) = 2;
-    EventMasks::outputByte(img, 2, 9) = 3;
+    EventMasks::setOutputByte(img, 0, 9, 1);
+    EventMasks::setOutputByte(img, 1, 9, 2);
+    EventMasks::setOutputByte(img, 2, 9, 3);
     QCOMPARE(img.Block2[19], quint8(1));
     QCOMPARE(img.Block2[20], quint8(2));
     QCOMPARE(img.Block3[19], quint8(3));
-    EventMasks::outputByte(img, 1, 64) = 7;
+    EventMasks::setOutputByte(img, 1, 64, 7);
     QCOMPARE(img.Block2[130], quint8(7));
 }
