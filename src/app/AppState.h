@@ -14,6 +14,10 @@ struct SerialSettings
     QChar parity = QLatin1Char('n');
     int dataBits = 8;
     int stopBits = 1;
+
+    // A number is kept as its plain decimal text, anything else as a device path.
+    // False (and nothing changes) for an empty text.
+    bool setPort(const QString &text);
 };
 
 // Program-wide values created at start-up and living for the whole run.

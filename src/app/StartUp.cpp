@@ -96,11 +96,7 @@ void StartUp::LoadDefaults()
     if (ok) {
         // A number, or a device path chosen in the serial settings dialog.
         QString v;
-        ok = reader.readValue(v) && !v.trimmed().isEmpty();
-        if (ok) {
-            qint64 n = 0;
-            m_state.serial.port = NumericText::toInt(v, -32768, 32767, n) ? QString::number(n) : v.trimmed();
-        }
+        ok = reader.readValue(v) && m_state.serial.setPort(v);
     }
     readInt(m_state.serial.baudRate, 0, 0x7FFFFFFF);
     if (ok) {

@@ -63,12 +63,7 @@ void store(SerialSettings &s, const QString &port, const QString &speed, const Q
     if (!p.isEmpty())
         s.parity = p.at(0);
     storeNumber(s.baudRate, speed, 0, 0x7FFFFFFF);
-    const QString portValue = port.trimmed();
-    qint64 n = 0;
-    if (NumericText::toInt(portValue, -32768, 32767, n))
-        s.port = QString::number(n);
-    else if (!portValue.isEmpty())
-        s.port = portValue;
+    s.setPort(port);
     storeNumber(s.stopBits, stopBits, -32768, 32767);
 }
 

@@ -35,10 +35,8 @@ void frmLoadFile::cmdLoad_Click()
 
 void frmLoadFile::cmdNew_Click()
 {
-    SettingsFiles files(m_state, m_prompts);
-    files.clearImage();
+    SettingsFiles(m_state, m_prompts).newDataFile();
     if (m_refreshMain)
         m_refreshMain();
-    files.newDataFile();
     accept();
 }
