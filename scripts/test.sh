@@ -1,16 +1,16 @@
 #!/bin/sh
 # Installs the dependencies, builds everything and runs the whole test suite,
-# then runs the settings and start-up tests again under AddressSanitizer.
+# then runs the settings, start-up and command-line tests again under AddressSanitizer.
 set -eu
 cd "$(dirname "$0")/.."
 sh scripts/install-deps.sh
 export QT_QPA_PLATFORM=offscreen
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$(nproc)"
-ctest --test-dir build --output-on-failure
+ctest --test-dir build --output-on-failure -j"$(nproc)"
 
 # Random input into the parser and the data-file loaders, with memory checking.
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKVR_SANITIZE=ON
-cmake --build build-asan -j"$(nproc)" --target tst_settings tst_app kvrsetup-cli
-ASAN_OPTIONS=detect_leaks=0 KVR_FUZZ_ROUNDS=20000 ./build-asan/bin/tst_settings
-ASAN_OPTIONS=detect_leaks=0 ./build-asan/bin/tst_app
+cmake --build build-asan -j"$(nproc)" --target kvrsetup-cli \
+    $(ctest --test-dir build -L memcheck -N | sed -n 's/^ *Test *#[0-9]*: //p')
+ASAN_OPTIONS=detect_leaks=0 KVR_FUZZ_ROUNDS=20000 ctest --test-dir build-asan -L memcheck --output-on-failure

@@ -2,8 +2,8 @@
 // receiver and the traffic log, and prints the rate per sixteenth so one can
 // see whether the cost of a byte grows with the log.
 
-#include "link/LinkExchange.h"
-#include "linkwindow/LogBox.h"
+#include "core/link/LinkExchange.h"
+#include "gui/linkwindow/LogBox.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

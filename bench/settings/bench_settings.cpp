@@ -1,8 +1,8 @@
 // Timings of the settings model: parsing a large control table, data files, the report.
-#include "settings/ControlTable.h"
-#include "settings/EventReport.h"
-#include "settings/SettingsFiles.h"
-#include "settings/TextFile.h"
+#include "core/settings/ControlTable.h"
+#include "core/settings/EventReport.h"
+#include "core/settings/SettingsFiles.h"
+#include "core/settings/TextFile.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

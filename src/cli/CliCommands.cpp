@@ -2,12 +2,12 @@
 
 #include "cli/LinkCommands.h"
 
-#include "settings/ControlTable.h"
-#include "settings/EventMasks.h"
-#include "settings/EventReport.h"
-#include "settings/SettingsFiles.h"
-#include "settings/TextFile.h"
-#include "settings/ValueTypes.h"
+#include "core/settings/ControlTable.h"
+#include "core/settings/EventMasks.h"
+#include "core/settings/EventReport.h"
+#include "core/settings/SettingsFiles.h"
+#include "core/settings/TextFile.h"
+#include "core/settings/ValueTypes.h"
 
 #include <QFileInfo>
 #include <QHash>

@@ -1,10 +1,10 @@
 #include "cli/LinkCommands.h"
 
-#include "app/AppState.h"
-#include "link/LinkExchange.h"
-#include "link/LinkTune.h"
-#include "link/ModemCheck.h"
-#include "link/mdlStrings.h"
+#include "core/app/AppState.h"
+#include "core/link/LinkExchange.h"
+#include "core/link/LinkTune.h"
+#include "core/link/ModemCheck.h"
+#include "core/link/mdlStrings.h"
 
 #include <QRegularExpression>
 #include <QSerialPort>

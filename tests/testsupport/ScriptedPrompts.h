@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/UserPrompts.h"
+#include "core/app/UserPrompts.h"
 
 #include <QList>
 #include <QQueue>

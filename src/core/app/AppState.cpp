@@ -1,0 +1,50 @@
+#include "core/app/AppState.h"
+
+#include "core/settings/NumericText.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+bool SerialSettings::setPort(const QString &text)
+{
+    const QString t = text.trimmed();
+    if (t.isEmpty())
+        return false;
+    qint64 n = 0;
+    port = NumericText::toInt(t, -32768, 32767, n) ? QString::number(n) : t;
+    return true;
+}
+
+AppState::AppState(const QString &applicationFolder)
+    : m_appFolder(applicationFolder.isEmpty() ? defaultApplicationFolder() : applicationFolder)
+{
+}
+
+QString AppState::defaultApplicationFolder()
+{
+    const QString home = qEnvironmentVariable("KVRSETUP_HOME");
+    if (!home.isEmpty())
+        return home;
+    return QCoreApplication::applicationDirPath();
+}
+
+QString AppState::appPath(const QString &name) const
+{
+    QString folder = m_appFolder;
+    if (!folder.endsWith(QDir::separator()) && !folder.endsWith(QLatin1Char('/')))
+        folder += QDir::separator();
+    return folder + name;
+}
+
+void AppState::setCaption(const QString &caption)
+{
+    m_caption = caption;
+    if (onCaptionChanged)
+        onCaptionChanged(caption);
+}
+
+void AppState::setDataFileCaption()
+{
+    setCaption(QStringLiteral("Настройки терминала, файл ") + DataFilePath + QStringLiteral(", управляющая таблица ")
+               + ControlTablePath);
+}

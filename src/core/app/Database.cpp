@@ -1,0 +1,86 @@
+#include "core/app/Database.h"
+
+#include <QAtomicInt>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace {
+QAtomicInt g_connectionCounter;
+const QString kSelectRecords = QStringLiteral("SELECT Id, Name, PhoneNumber FROM objects ORDER BY Id");
+} // namespace
+
+Database::Database() : m_connection(QStringLiteral("kvr_addressbook_%1").arg(g_connectionCounter.fetchAndAddRelaxed(1)))
+{
+}
+
+Database::~Database()
+{
+    close();
+}
+
+namespace {
+// Opens and checks the address book on an added connection; false with the driver's text on failure.
+bool openAndCheck(const QString &connection, const QString &path, QString &errorText)
+{
+    QSqlDatabase db = QSqlDatabase::database(connection, false);
+    db.setDatabaseName(path);
+    if (!db.open()) {
+        errorText = db.lastError().text().trimmed();
+        return false;
+    }
+    QSqlQuery q(db);
+    // Opening succeeds on any file; the first read tells whether it is a database at all.
+    bool ok = q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+    if (ok && !db.tables().contains(QStringLiteral("objects")))
+        ok = q.exec(QStringLiteral(
+            "CREATE TABLE objects (Id INTEGER PRIMARY KEY AUTOINCREMENT, Name TEXT, PhoneNumber TEXT)"));
+    if (ok)
+        ok = q.exec(kSelectRecords);
+    if (!ok)
+        errorText = q.lastError().text().trimmed();
+    return ok;
+}
+} // namespace
+
+bool Database::open(const QString &path, QString &errorText)
+{
+    close();
+    QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+    if (openAndCheck(m_connection, path, errorText))
+        return true;
+    if (errorText.isEmpty())
+        errorText = QStringLiteral("unknown error");
+    close();
+    return false;
+}
+
+void Database::close()
+{
+    if (!QSqlDatabase::contains(m_connection))
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+        if (db.isOpen())
+            db.close();
+    }
+    QSqlDatabase::removeDatabase(m_connection);
+}
+
+bool Database::isOpen() const
+{
+    return QSqlDatabase::contains(m_connection) && QSqlDatabase::database(m_connection, false).isOpen();
+}
+
+QList<Database::Record> Database::records() const
+{
+    QList<Record> out;
+    if (!isOpen())
+        return out;
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    if (!q.exec(kSelectRecords))
+        return out;
+    while (q.next())
+        out.append({q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString()});
+    return out;
+}

@@ -1,0 +1,158 @@
+#include "core/app/StartUp.h"
+
+#include "core/settings/NumericText.h"
+#include "core/settings/SettingsFiles.h"
+#include "core/settings/TextFile.h"
+
+bool StartUp::serviceModeFromArguments(const QStringList &argumentsAfterProgram)
+{
+    return argumentsAfterProgram.join(QLatin1Char(' ')).toUpper() == QLatin1String("/S");
+}
+
+bool StartUp::OpenDatabase()
+{
+    QString error;
+    if (m_db.open(m_state.appPath(QStringLiteral("Data.db")), error))
+        return true;
+    m_prompts.message(QStringLiteral("Ошибка открытия базы ") + error);
+    return false;
+}
+
+bool StartUp::run(const QStringList &argumentsAfterProgram)
+{
+    if (!OpenDatabase()) {
+        m_prompts.message(QStringLiteral("Ошибка открытия базы"));
+        return false;
+    }
+    m_state.SmsPromptPending = false;
+    m_state.SmsPollEnabled = true;
+    m_state.ServiceMode = serviceModeFromArguments(argumentsAfterProgram);
+
+    m_state.ConstIniPath = m_state.appPath(QStringLiteral("Const.ini"));
+    bool missing = true;
+    QString text;
+    if (SettingsFiles::FileExists(m_state.ConstIniPath) && TextReader::openFile(m_state.ConstIniPath, text)) {
+        TextReader reader(text);
+        QString name;
+        if (reader.readValue(name)) {
+            m_state.ControlTablePath = name.trimmed();
+            missing = m_state.ControlTablePath.isEmpty()
+                      || !SettingsFiles::FileExists(m_state.appPath(m_state.ControlTablePath));
+        }
+    }
+    if (missing) {
+        m_prompts.message(
+            QStringLiteral("Не найден файл с управляющей таблицей, попытка загрузить таблицу по умолчанию"));
+        m_state.ControlTablePath = QStringLiteral("Data.ini");
+        TextFile::writeLines(m_state.ConstIniPath, {QStringLiteral("Data.ini")});
+    }
+    m_state.ControlTablePath = m_state.appPath(m_state.ControlTablePath);
+    if (!SettingsFiles::FileExists(m_state.ControlTablePath)) {
+        m_prompts.message(QStringLiteral(" Не найден файл с таблицей данных "), QStringLiteral("Критическая ошибка"),
+                          UserPrompts::Icon::Critical);
+        return false;
+    }
+    QString error;
+    if (!m_state.table.ParseControlTable(m_state.ControlTablePath, m_state.ServiceMode, error)) {
+        m_prompts.message(error, QStringLiteral("Критическая ошибка"), UserPrompts::Icon::Critical);
+        return false;
+    }
+    m_state.DefaultIniPath = m_state.appPath(QStringLiteral("Default.ini"));
+    m_state.ConstIniPath = m_state.appPath(QStringLiteral("Const.ini"));
+    LoadDefaults();
+    return true;
+}
+
+void StartUp::LoadDefaults()
+{
+    const QString path = m_state.appPath(QStringLiteral("Default.ini"));
+    if (!SettingsFiles::FileExists(path)) {
+        m_state.serial = SerialSettings();
+        return;
+    }
+
+    QString text;
+    bool ok = TextReader::openFile(path, text);
+    TextReader reader(text);
+    auto readText = [&](QString &out) {
+        if (!ok)
+            return;
+        QString v;
+        ok = reader.readValue(v);
+        if (ok)
+            out = v;
+    };
+    auto readInt = [&](auto &out, qint64 lo, qint64 hi) {
+        if (!ok)
+            return;
+        QString v;
+        qint64 n = 0;
+        ok = reader.readValue(v) && NumericText::toInt(v, lo, hi, n);
+        if (ok)
+            out = static_cast<std::remove_reference_t<decltype(out)>>(n);
+    };
+
+    readText(m_state.DataFilePath);
+    if (ok) {
+        // A number, or a device path chosen in the serial settings dialog.
+        QString v;
+        ok = reader.readValue(v) && m_state.serial.setPort(v);
+    }
+    readInt(m_state.serial.baudRate, 0, 0x7FFFFFFF);
+    if (ok) {
+        QString v;
+        ok = reader.readValue(v) && !v.trimmed().isEmpty();
+        if (ok)
+            m_state.serial.parity = v.trimmed().at(0);
+    }
+    readInt(m_state.serial.dataBits, -32768, 32767);
+    readInt(m_state.serial.stopBits, -32768, 32767);
+    readText(m_state.firmwarePaths[0]);
+    readText(m_state.firmwarePaths[1]);
+    readText(m_state.firmwarePaths[2]);
+    readText(m_state.terminalNumber);
+    readInt(m_state.lastPageAddress, -2147483648LL, 2147483647LL);
+    readInt(m_state.lastBank, -32768, 32767);
+    if (!ok)
+        m_prompts.message(QStringLiteral("Ошибки чтения файла умолчаний, установите вручную"));
+
+    m_state.DataFilePath = m_state.DataFilePath.trimmed();
+    SettingsFiles files(m_state, m_prompts);
+    if (!m_state.DataFilePath.isEmpty() && SettingsFiles::FileExists(m_state.DataFilePath)) {
+        if (!files.loadByLength(m_state.DataFilePath))
+            m_state.DataFilePath.clear();
+    } else {
+        m_state.DataFilePath = m_state.appPath(QStringLiteral("new.bin"));
+        m_state.setDataFileCaption();
+    }
+}
+
+bool StartUp::WriteDefaultIni()
+{
+    qint64 port = 0;
+    const QString portText = NumericText::toInt(m_state.serial.port, -32768, 32767, port)
+                                 ? TextFile::formatNumber(port)
+                                 : TextFile::formatText(m_state.serial.port);
+    const QStringList lines = {
+        TextFile::formatText(m_state.DataFilePath),
+        portText,
+        TextFile::formatNumber(m_state.serial.baudRate),
+        QString(m_state.serial.parity),
+        TextFile::formatNumber(m_state.serial.dataBits),
+        TextFile::formatNumber(m_state.serial.stopBits),
+        TextFile::formatText(m_state.firmwarePaths[0]),
+        TextFile::formatText(m_state.firmwarePaths[1]),
+        TextFile::formatText(m_state.firmwarePaths[2]),
+        TextFile::formatText(m_state.terminalNumber),
+        TextFile::formatNumber(m_state.lastPageAddress),
+        TextFile::formatNumber(m_state.lastBank),
+    };
+    return TextFile::writeLines(m_state.appPath(QStringLiteral("Default.ini")), lines);
+}
+
+void StartUp::ShutDown()
+{
+    SettingsFiles(m_state, m_prompts).AskSaveChanges();
+    WriteDefaultIni();
+    m_db.close();
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "core/app/AppState.h"
+#include "core/app/Database.h"
+#include "core/app/UserPrompts.h"
+
+#include <QStringList>
+
+// Start-up and shut-down of the program, and its configuration files.
+class StartUp
+{
+public:
+    StartUp(AppState &state, UserPrompts &prompts, Database &database)
+        : m_state(state), m_prompts(prompts), m_db(database) {}
+
+    // "/S" alone, in any case, after the program name.
+    static bool serviceModeFromArguments(const QStringList &argumentsAfterProgram);
+
+    // Runs the start-up steps up to showing the main window. False: the program must end.
+    bool run(const QStringList &argumentsAfterProgram);
+
+    bool OpenDatabase();
+    void LoadDefaults();
+    bool WriteDefaultIni();
+    // Save offer, Default.ini, database closed. The caller then ends the program.
+    void ShutDown();
+
+private:
+    AppState &m_state;
+    UserPrompts &m_prompts;
+    Database &m_db;
+};

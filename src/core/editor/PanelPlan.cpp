@@ -1,0 +1,48 @@
+#include "core/editor/PanelPlan.h"
+
+#include "core/settings/ValueTypes.h"
+
+static QString hex(qint64 v)
+{
+    // Negative values as 16-bit two's complement, as the two bytes of an INT read.
+    if (v < 0)
+        v &= 0xFFFF;
+    return QString::number(v, 16).toUpper();
+}
+
+PanelPlan PanelPlan::build(const ControlTable &table, int first, int event, const SettingsImage &image)
+{
+    PanelPlan plan;
+    plan.summary = QStringLiteral("S№ ") + QString::number(event) + QStringLiteral("    ");
+    if (first < 0)
+        return plan;
+    for (int i = first; i < table.EntryCount() && table.TableEntries[i].EventNo == event; ++i) {
+        const TableEntry &e = table.TableEntries[i];
+        const QString type = e.TypeName.trimmed();
+        if (type == QLatin1String("X"))
+            continue;
+        plan.summary += hex(e.Offset) + QLatin1Char(':');
+        Item item;
+        item.entry = i;
+        if (type == QLatin1String("BIT")) {
+            item.kind = Item::Kind::Check;
+            item.slot = int(plan.checkMap.size());
+            item.checked = ValueTypes::bitValue(e, image);
+            plan.checkMap.append(i);
+            const quint8 byte = (e.Offset >= 0 && e.Offset < SettingsImage::BlockSize) ? image.Block1[e.Offset] : 0;
+            plan.summary += hex(byte) + QStringLiteral("   ");
+        } else {
+            item.kind = Item::Kind::Text;
+            item.slot = int(plan.textMap.size());
+            if (ValueTypes::isNumericType(type)) {
+                const qint64 v = ValueTypes::displayValue(e, image);
+                item.hasValue = true;
+                item.value = QString::number(v);
+                plan.summary += hex(v) + QStringLiteral("  ");
+            }
+            plan.textMap.append(i);
+        }
+        plan.items.append(item);
+    }
+    return plan;
+}

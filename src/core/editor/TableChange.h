@@ -1,0 +1,25 @@
+#pragma once
+
+#include "core/app/AppState.h"
+#include "core/app/UserPrompts.h"
+
+#include <QString>
+
+// "Сменить управляющую таблицу": choosing, checking and taking a new control table.
+class TableChange
+{
+public:
+    enum class Result { Cancelled, ReservedName, NotInFolder, NotTable, Accepted };
+
+    TableChange(AppState &state, UserPrompts &prompts) : m_state(state), m_prompts(prompts) {}
+
+    // Asks for a .stp file in the application folder, then apply().
+    Result run();
+    // Takes the chosen file when it lies in the application folder and parses.
+    // The table in use is replaced only on success; on failure Const.ini gets its previous name back.
+    Result apply(const QString &chosenPath);
+
+private:
+    AppState &m_state;
+    UserPrompts &m_prompts;
+};

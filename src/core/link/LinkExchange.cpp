@@ -1,0 +1,366 @@
+#include "core/link/LinkExchange.h"
+
+#include "core/link/mdlStrings.h"
+
+#include <QEventLoop>
+#include <QIODevice>
+
+LinkExchange::LinkExchange(QObject *parent) : QObject(parent)
+{
+    tmrReply.setObjectName(QStringLiteral("tmrReply"));
+    tmrDelay.setObjectName(QStringLiteral("tmrDelay"));
+    tmrReply.setSingleShot(true);
+    tmrReply.setTimerType(Qt::PreciseTimer);
+    tmrDelay.setSingleShot(true);
+    tmrDelay.setTimerType(Qt::PreciseTimer);
+    connect(&tmrReply, &QTimer::timeout, this, &LinkExchange::tmrReply_Timer);
+    connect(&tmrDelay, &QTimer::timeout, this, &LinkExchange::tmrDelay_Timer);
+    SmsList.append(std::array<QString, 2>{});
+    newReceiver();
+}
+
+LinkExchange::~LinkExchange()
+{
+    // A wait still on the stack must not touch a dead object: the owner shuts
+    // the link down and lets the stack unwind before deleting it.
+    m_shutdown = true;
+}
+
+void LinkExchange::setDevice(QIODevice *device)
+{
+    if (m_device)
+        disconnect(m_device, nullptr, this, nullptr);
+    m_device = device;
+    if (device) {
+        // Queued, so the handler never runs inside the device's own signal
+        // emission: a wait started by a received byte then still gets the
+        // device's next readyRead.
+        connect(device, &QIODevice::readyRead, this, &LinkExchange::MSComm1_OnComm, Qt::QueuedConnection);
+    }
+}
+
+clsReceive *LinkExchange::newReceiver()
+{
+    auto *receiver = new clsReceive(this);
+    receiver->SmsList = &SmsList;
+    attachReceiver(receiver);
+    return receiver;
+}
+
+void LinkExchange::attachReceiver(clsReceive *receiver)
+{
+    if (m_receiver) {
+        disconnect(m_receiver, nullptr, this, nullptr);
+        // A byte handler of the old receiver may still be on the stack.
+        m_receiver->deleteLater();
+    }
+    m_receiver = receiver;
+    connect(receiver, &clsReceive::DataReady, this, &LinkExchange::receiver_dataready);
+}
+
+void LinkExchange::setLamps(bool tx, bool rx)
+{
+    if (tx == m_txLamp && rx == m_rxLamp)
+        return;
+    m_txLamp = tx;
+    m_rxLamp = rx;
+    emit lampsChanged(tx, rx);
+}
+
+void LinkExchange::flushReceived()
+{
+    if (m_pendingReceived.isEmpty())
+        return;
+    const QString text = m_pendingReceived;
+    m_pendingReceived.clear();
+    emit traffic(text, Traffic::Received);
+}
+
+void LinkExchange::emitTraffic(const QString &text, Traffic kind)
+{
+    // Received text is gathered per drain; anything else written in between
+    // must come after the bytes already received.
+    flushReceived();
+    if (!text.isEmpty())
+        emit traffic(text, kind);
+}
+
+void LinkExchange::logMark(const QString &text)
+{
+    emitTraffic(text, Traffic::Mark);
+}
+
+void LinkExchange::MSComm1_OnComm()
+{
+    if (!m_device)
+        return;
+    setLamps(false, true);
+    char c = 0;
+    // One byte at a time: an exchange started by a byte handler may drain the
+    // rest itself, and the order of bytes stays the order of arrival.
+    while (m_device && m_device->bytesAvailable() > 0 && m_device->getChar(&c)) {
+        const quint8 b = quint8(c);
+        clsReceive *receiver = m_receiver;
+        const bool textMode = !receiver || receiver->mMode == 0;
+        if (textMode) {
+            m_pendingReceived.append(mdlStrings::ansiChar(b));
+            if (SmsPromptPending && b == 0x3E) {
+                SmsPromptPending = false;
+                sendCommand(vSMS + QChar(0x1A), QStringLiteral("OK"), 2000);
+            }
+        } else {
+            m_pendingReceived.append(mdlStrings::ByteToHex(b));
+        }
+        receiver = m_receiver;
+        if (SmsListing && receiver)
+            receiver->ByteWHSE(b);
+        receiver = m_receiver;
+        if (selectedMode == 0) {
+            if (receiver)
+                receiver->ByteArrive(b);
+        } else if (selectedMode == 1) {
+            emit scenarioByte(b);
+        }
+    }
+    flushReceived();
+    setLamps(false, false);
+}
+
+void LinkExchange::writeBytes(const QByteArray &bytes)
+{
+    if (!m_device || !m_device->isOpen() || bytes.isEmpty())
+        return;
+    m_device->write(bytes);
+}
+
+QString LinkExchange::hexEcho(const QByteArray &bytes)
+{
+    QString hex;
+    hex.reserve(bytes.size() * 3);
+    for (char b : bytes)
+        hex += mdlStrings::ByteToHex(quint8(b)) + QLatin1Char(' ');
+    return hex;
+}
+
+bool LinkExchange::echoAsText() const
+{
+    return !m_receiver || m_receiver->mMode == 0;
+}
+
+void LinkExchange::SendString(const QString &sOut)
+{
+    setLamps(true, false);
+    const QByteArray bytes = mdlStrings::toAnsi(sOut);
+    if (echo)
+        emitTraffic(echoAsText() ? sOut : hexEcho(bytes), Traffic::Sent);
+    writeBytes(bytes);
+    setLamps(m_txLamp, false);
+}
+
+void LinkExchange::SendStringCR(const QString &sOut)
+{
+    const QByteArray bytes = mdlStrings::toAnsi(sOut);
+    if (echo)
+        emitTraffic((echoAsText() ? sOut : hexEcho(bytes)) + QLatin1Char('\r'), Traffic::Sent);
+    writeBytes(bytes + '\r');
+}
+
+int LinkExchange::clampInterval(int ms)
+{
+    // The timers take a 16-bit interval.
+    return qBound(0, ms, 32767);
+}
+
+bool LinkExchange::answerPasses(const QString &answer, const QString &r1, const QString &r2, const QString &r3)
+{
+    if (r1.isEmpty() && r2.isEmpty() && r3.isEmpty())
+        return true;
+    for (const QString *r : {&r1, &r2, &r3}) {
+        if (!r->isEmpty() && answer.startsWith(*r))
+            return true;
+    }
+    return false;
+}
+
+void LinkExchange::waitForWake()
+{
+    QEventLoop loop;
+    connect(this, &LinkExchange::wake, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+void LinkExchange::waitForReply()
+{
+    ++m_waitDepth;
+    while (ReplyState == StateWaiting) {
+        if (AbortRequested || m_shutdown) {
+            tmrReply.stop();
+            ReplyPeriodsLeft = 0;
+            if (m_receiver)
+                m_receiver->flExitByUser = true;
+            ReplyState = StateBroken;
+            break;
+        }
+        waitForWake();
+    }
+    --m_waitDepth;
+}
+
+bool LinkExchange::finishExchange(bool passed, const QString &rejectedLine)
+{
+    switch (ReplyState) {
+    case StateAnswered:
+        if (passed)
+            return true;
+        appendInfo(rejectedLine + QStringLiteral("\r\n"));
+        return false;
+    case StateTimedOut:
+        appendInfo(QStringLiteral("Таймаут на ответ ") + QStringLiteral("\r\n"));
+        return false;
+    case StateBroken:
+        appendInfo(QStringLiteral("Прервано пользователем ") + QStringLiteral("\r\n"));
+        return false;
+    default:
+        return false;
+    }
+}
+
+bool LinkExchange::sendCommand(const QString &sCMD, const QString &expected, int iTimeOut)
+{
+    QString r1 = expected;
+    QString r2;
+    QString r3;
+    return sendCommand(sCMD, r1, r2, r3, iTimeOut);
+}
+
+bool LinkExchange::beginExchange(QString &sRepl1, QString &sRepl2, QString &sRepl3, int iTimeOut, int periods)
+{
+    sRepl1 = sRepl1.toUpper();
+    sRepl2 = sRepl2.toUpper();
+    sRepl3 = sRepl3.toUpper();
+    if (m_shutdown)
+        return false;
+    tmrReply.setInterval(clampInterval(iTimeOut));
+    ReplyPeriodsLeft = qint16(periods);
+    ReplyState = StateWaiting;
+    tmrReply.start();
+    return true;
+}
+
+bool LinkExchange::sendCommand(const QString &sCMD, QString &sRepl1, QString &sRepl2, QString &sRepl3, int iTimeOut)
+{
+    if (!beginExchange(sRepl1, sRepl2, sRepl3, iTimeOut, 5))
+        return false;
+    SendStringCR(sCMD);
+    if (m_receiver)
+        m_receiver->flExitByUser = false;
+    AbortRequested = false;
+
+    waitForReply();
+
+    const QString answer = m_receiver ? m_receiver->sAnswer() : QString();
+    return finishExchange(ReplyState == StateAnswered && answerPasses(answer, sRepl1, sRepl2, sRepl3),
+                          QStringLiteral("Ответ ") + answer + QStringLiteral(" не позволяет продолжение сценария"));
+}
+
+bool LinkExchange::sendData(const QString &sCMD, QString &sRepl1, QString &sRepl2, QString &sRepl3, int iTimeOut,
+                            int LengthIn)
+{
+    if (!beginExchange(sRepl1, sRepl2, sRepl3, iTimeOut, 2))
+        return false;
+
+    if (m_receiver) {
+        m_receiver->setSDIn(QString());
+        m_receiver->mMode = 1;
+        m_receiver->msExpect1 = sRepl1;
+        m_receiver->msExpect2 = sRepl2;
+        m_receiver->msExpect3 = sRepl3;
+        m_receiver->ExpectedLength = LengthIn;
+        m_receiver->flExitByUser = false;
+    }
+    AbortRequested = false;
+    if (!sCMD.isEmpty())
+        SendString(sCMD);
+
+    waitForReply();
+
+    const QString answer = m_receiver ? m_receiver->msDIn : QString();
+    QString codes;
+    for (QChar c : answer)
+        codes += QString::number(mdlStrings::ansiByte(c), 16).toUpper();
+    return finishExchange(ReplyState == StateAnswered && answerPasses(answer, sRepl1, sRepl2, sRepl3),
+                          QStringLiteral("Ответ ") + codes
+                              + QStringLiteral(" не ожидался в данный момент выполнение прервано"));
+}
+
+void LinkExchange::tmrReply_Timer()
+{
+    if (ReplyPeriodsLeft <= 0) {
+        tmrReply.stop();
+        logMark(QStringLiteral("TIMEOUT"));
+        if (m_receiver)
+            m_receiver->mMode = 0;
+        ReplyState = StateTimedOut;
+        emit wake();
+        return;
+    }
+    --ReplyPeriodsLeft;
+    tmrReply.start();
+}
+
+void LinkExchange::receiver_dataready()
+{
+    tmrReply.stop();
+    ReplyPeriodsLeft = 0;
+    ReplyState = StateAnswered;
+    emit wake();
+}
+
+void LinkExchange::Delay(int iDelay)
+{
+    if (m_shutdown)
+        return;
+    tmrDelay.setInterval(clampInterval(iDelay));
+    DelayRunning = true;
+    tmrDelay.start();
+    ++m_waitDepth;
+    while (DelayRunning && !m_shutdown)
+        waitForWake();
+    --m_waitDepth;
+}
+
+void LinkExchange::tmrDelay_Timer()
+{
+    tmrDelay.stop();
+    DelayRunning = false;
+    emit wake();
+}
+
+void LinkExchange::Send3Plus()
+{
+    Delay(1600);
+    SendString(QStringLiteral("+++"));
+    Delay(1600);
+    SendStringCR(QStringLiteral("AT"));
+}
+
+bool LinkExchange::TestCmdMode()
+{
+    appendInfo(QStringLiteral("Проверка отклика модема") + QStringLiteral("\r\n"));
+    return sendCommand(QStringLiteral("AT"), QStringLiteral("OK"), 50);
+}
+
+void LinkExchange::requestAbort()
+{
+    AbortRequested = true;
+    emit wake();
+}
+
+void LinkExchange::shutdown()
+{
+    m_shutdown = true;
+    tmrReply.stop();
+    tmrDelay.stop();
+    DelayRunning = false;
+    emit wake();
+}

@@ -1,0 +1,175 @@
+#include "core/link/clsReceive.h"
+
+#include "core/link/mdlStrings.h"
+
+#include <algorithm>
+
+namespace {
+
+bool isCrLf(quint8 b)
+{
+    return b == 0x0D || b == 0x0A;
+}
+
+// Final result words compared against the whole line.
+const char *const kWholeWords[] = {"OK", "RING", "BUSY", "ERROR"};
+// Final result words compared against the first 7 characters of a longer line.
+const char *const kLongWords[] = {"CONNECT", "NO CARR", "NO DIAL", "NO ANSW"};
+
+} // namespace
+
+clsReceive::clsReceive(QObject *parent) : QObject(parent)
+{
+    m_ownSmsList.append(std::array<QString, 2>{});
+}
+
+QString clsReceive::crunchString(const QString &text)
+{
+    return mdlStrings::TrimCrLf(text);
+}
+
+bool clsReceive::storeByte(quint8 b)
+{
+    if (m_count >= BufferLimit) {
+        ErrorRecProc();
+        return false;
+    }
+    m_buffer[m_count++] = b;
+    return true;
+}
+
+bool clsReceive::cutLine(QString &line)
+{
+    // Walks back from the line feed. Position 0 is scanned too: the walk then also
+    // finds a line that starts the buffer, which changes nothing for lines that
+    // follow a CR or LF.
+    QString reversed;
+    bool inLine = false;
+    for (int pos = m_count - 1; pos >= 0; --pos) {
+        if (flExitByUser)
+            return false;
+        const quint8 b = m_buffer[pos];
+        if (!inLine) {
+            if (isCrLf(b))
+                continue;
+            inLine = true;
+        } else if (isCrLf(b)) {
+            break;
+        }
+        reversed.append(mdlStrings::ansiChar(b));
+        if (reversed.size() >= LineLimit)
+            break; // already too long: the rest cannot change the verdict
+    }
+    if (reversed.size() >= LineLimit) {
+        ErrorRecProc();
+        return false;
+    }
+    std::reverse(reversed.begin(), reversed.end());
+    line = crunchString(reversed).toUpper();
+    return true;
+}
+
+void clsReceive::ByteArrive(quint8 b)
+{
+    if (!storeByte(b))
+        return;
+
+    if (mMode != 0) {
+        msDIn.append(mdlStrings::ansiChar(b));
+        m_answerIsDataIn = true;
+        iAnswer = 0;
+        bool matched = false;
+        if (msDIn == msExpect1) {
+            iAnswer = 1;
+            matched = true;
+        }
+        if (msDIn == msExpect2) {
+            iAnswer = 2;
+            matched = true;
+        }
+        if (msDIn == msExpect3) {
+            iAnswer = 3;
+            matched = true;
+        }
+        if (matched) {
+            emit DataReady();
+            return;
+        }
+        if (ExpectedLength != 0 && msDIn.size() >= ExpectedLength)
+            emit DataReady();
+        if (msDIn.size() >= msExpect1.size())
+            emit ErrorRec();
+        return;
+    }
+
+    setSAnswer(QString());
+    if (b != 0x0A)
+        return;
+    QString line;
+    if (!cutLine(line))
+        return;
+    bool matched = false;
+    for (const char *word : kWholeWords) {
+        if (line == QLatin1String(word)) {
+            setSAnswer(line);
+            matched = true;
+            break;
+        }
+    }
+    if (!matched && line.size() >= 7) {
+        const QString head = line.left(7);
+        for (const char *word : kLongWords) {
+            if (head == QLatin1String(word)) {
+                setSAnswer(head);
+                matched = true;
+                break;
+            }
+        }
+    }
+    if (matched)
+        CmdReady();
+}
+
+void clsReceive::ByteWHSE(quint8 b)
+{
+    if (!storeByte(b))
+        return;
+    if (b != 0x0A)
+        return;
+    QString line;
+    if (!cutLine(line))
+        return;
+    if (SmsList->isEmpty())
+        SmsList->append(std::array<QString, 2>{});
+    auto &column = SmsList->last();
+    if (line.contains(QLatin1String("CMGL: ")))
+        column[0] = line;
+    if (!line.contains(QLatin1String("CMGL")) && line.size() > 20 && !column[0].isEmpty()) {
+        column[1] = line;
+        SmsList->append(std::array<QString, 2>{});
+    }
+    if (line == QLatin1String("OK")) {
+        setSAnswer(QStringLiteral("OK"));
+        CmdReady();
+    }
+}
+
+void clsReceive::CmdReady()
+{
+    QString remain;
+    remain.reserve(m_count);
+    for (int i = 0; i < m_count; ++i)
+        remain.append(mdlStrings::ansiChar(m_buffer[i]));
+    remain = crunchString(remain);
+    while (!remain.isEmpty() && remain.back() != QLatin1Char('\r') && remain.back() != QLatin1Char('\n'))
+        remain.chop(1);
+    sRemain = crunchString(remain);
+    m_count = 0;
+    emit DataReady();
+}
+
+void clsReceive::ErrorRecProc()
+{
+    m_count = 0;
+    emit ErrorRec();
+}

@@ -1,0 +1,89 @@
+#include "core/settings/EventReport.h"
+
+#include "core/settings/EventMasks.h"
+#include "core/settings/TextFile.h"
+#include "core/settings/ValueTypes.h"
+
+
+namespace EventReport {
+
+namespace {
+
+// Table texts may hold markup characters; the report must stay well-formed.
+QString escaped(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (QChar c : text) {
+        if (c == QLatin1Char('&'))
+            out += QStringLiteral("&amp;");
+        else if (c == QLatin1Char('<'))
+            out += QStringLiteral("&lt;");
+        else if (c == QLatin1Char('>'))
+            out += QStringLiteral("&gt;");
+        else
+            out += c;
+    }
+    return out;
+}
+
+QString flagLine(const char *tag, bool on)
+{
+    const QString t = QLatin1String(tag);
+    return QStringLiteral("     <") + t + QLatin1Char('>') + (on ? QStringLiteral("ДА") : QStringLiteral("--"))
+           + QStringLiteral("</") + t + QLatin1Char('>');
+}
+
+} // namespace
+
+QString parameterText(const ControlTable &table, int first, const SettingsImage &image)
+{
+    QString text;
+    const int end = table.eventEnd(first);
+    for (int j = first; j < end; ++j) {
+        const TableEntry &e = table.TableEntries[j];
+        if (!text.isEmpty())
+            text += QStringLiteral(", ");
+        const QString type = e.TypeName.trimmed();
+        if (ValueTypes::isNumericType(type))
+            text += QString::number(ValueTypes::displayValue(e, image));
+        if (type != QLatin1String("BIT") && type != QLatin1String("X"))
+            text += escaped(e.Units.trimmed());
+    }
+    return text;
+}
+
+QByteArray build(const ControlTable &table, const SettingsImage &image)
+{
+    QString out;
+    const QString crlf = QStringLiteral("\r\n");
+    out += QStringLiteral("<?xml version=\"1.0\" encoding=\"WINDOWS-1251\"?> \r\n"
+                          "<?xml-stylesheet type='text/xsl' href='Rep03-1.xsl'?>\r\n<tutorial>")
+           + crlf;
+    int previous = -1;
+    for (int i = 0; i < table.EntryCount(); ++i) {
+        const TableEntry &e = table.TableEntries[i];
+        if (e.EventNo == previous)
+            continue;
+        previous = e.EventNo;
+        out += QStringLiteral("<MEVENT>") + crlf;
+        out += QStringLiteral("     <EVENTGROUP>") + escaped(e.GroupName.trimmed()) + QStringLiteral("</EVENTGROUP>")
+               + crlf;
+        out += QStringLiteral("     <EVENTNAME>") + escaped(e.Caption.trimmed()) + QStringLiteral("</EVENTNAME>") + crlf;
+        out += flagLine("JOURNAL", EventMasks::maskBit(image, EventMasks::Journal, e.EventNo)) + crlf;
+        out += flagLine("AVT", EventMasks::maskBit(image, EventMasks::Auto, e.EventNo)) + crlf;
+        out += flagLine("ALARM", EventMasks::maskBit(image, EventMasks::Alarm, e.EventNo)) + crlf;
+        out += flagLine("INFO", EventMasks::maskBit(image, EventMasks::Info, e.EventNo)) + crlf;
+        out += QStringLiteral("     <SDESCR> ") + parameterText(table, i, image) + QStringLiteral("  </SDESCR>") + crlf;
+        out += QStringLiteral("</MEVENT>") + crlf;
+    }
+    out += QStringLiteral("</tutorial>\r\n") + crlf;
+    return TextFile::encode1251(out);
+}
+
+bool write(const QString &path, const ControlTable &table, const SettingsImage &image)
+{
+    return TextFile::writeBytes(path, build(table, image));
+}
+
+} // namespace EventReport

@@ -1,0 +1,121 @@
+#include "core/settings/TextFile.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+bool TextReader::openFile(const QString &path, QString &text)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    text = TextFile::decode1251(f.readAll());
+    return true;
+}
+
+static bool isLineEnd(QChar c)
+{
+    return c == QLatin1Char('\r') || c == QLatin1Char('\n');
+}
+
+bool TextReader::readValue(QString &value)
+{
+    value.clear();
+    if (atEnd())
+        return false;
+    const qsizetype n = m_text.size();
+    while (m_pos < n && (m_text[m_pos] == QLatin1Char(' ') || m_text[m_pos] == QLatin1Char('\t')))
+        ++m_pos;
+
+    auto skipTerminator = [&] {
+        if (m_pos >= n)
+            return;
+        if (m_text[m_pos] == QLatin1Char(',')) {
+            ++m_pos;
+            return;
+        }
+        if (m_text[m_pos] == QLatin1Char('\r')) {
+            ++m_pos;
+            if (m_pos < n && m_text[m_pos] == QLatin1Char('\n'))
+                ++m_pos;
+            return;
+        }
+        if (m_text[m_pos] == QLatin1Char('\n'))
+            ++m_pos;
+    };
+
+    if (m_pos < n && m_text[m_pos] == QLatin1Char('"')) {
+        ++m_pos;
+        const qsizetype close = m_text.indexOf(QLatin1Char('"'), m_pos);
+        const qsizetype end = close < 0 ? n : close;
+        value = m_text.mid(m_pos, end - m_pos);
+        m_pos = close < 0 ? n : close + 1;
+        // Anything between the closing quote and the separator is dropped.
+        while (m_pos < n && m_text[m_pos] != QLatin1Char(',') && !isLineEnd(m_text[m_pos]))
+            ++m_pos;
+        skipTerminator();
+        return true;
+    }
+
+    const qsizetype start = m_pos;
+    while (m_pos < n && m_text[m_pos] != QLatin1Char(',') && !isLineEnd(m_text[m_pos]))
+        ++m_pos;
+    value = m_text.mid(start, m_pos - start);
+    skipTerminator();
+    return true;
+}
+
+namespace TextFile {
+
+QString decode1251(const QByteArray &bytes)
+{
+    QStringDecoder dec("windows-1251");
+    QString s = dec.decode(bytes);
+    return s;
+}
+
+QByteArray encode1251(const QString &text)
+{
+    QStringEncoder enc("windows-1251");
+    QByteArray b = enc.encode(text);
+    return b;
+}
+
+bool writeBytes(const QString &path, const QByteArray &data)
+{
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    if (f.write(data) != data.size()) {
+        f.cancelWriting();
+        return false;
+    }
+    return f.commit();
+}
+
+bool writeLines(const QString &path, const QStringList &lines)
+{
+    QByteArray data;
+    for (const QString &l : lines) {
+        data += encode1251(l);
+        data += "\r\n";
+    }
+    return writeBytes(path, data);
+}
+
+QString formatNumber(qint64 value)
+{
+    if (value < 0)
+        return QString::number(value) + QLatin1Char(' ');
+    return QLatin1Char(' ') + QString::number(value) + QLatin1Char(' ');
+}
+
+QString formatText(const QString &text)
+{
+    if (text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')))
+        return QLatin1Char('"') + text + QLatin1Char('"');
+    return text;
+}
+
+} // namespace TextFile

@@ -1,0 +1,80 @@
+#include "gui/app/QtPrompts.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QUrl>
+
+static QString filterText(const QList<UserPrompts::Filter> &filters)
+{
+    QStringList parts;
+    for (const auto &f : filters) {
+        if (f.description.isEmpty())
+            continue;
+        // Keep the description as given; Qt needs the pattern in brackets to apply it.
+        QString d = f.description;
+        if (!d.contains(f.pattern))
+            d += QStringLiteral(" (") + f.pattern + QLatin1Char(')');
+        parts << d;
+    }
+    return parts.join(QStringLiteral(";;"));
+}
+
+UserPrompts::Answer QtPrompts::message(const QString &text, const QString &title, Icon icon, Buttons buttons)
+{
+    QMessageBox box(m_owner);
+    box.setWindowTitle(title.isEmpty() ? QApplication::applicationName() : title);
+    box.setText(text);
+    switch (icon) {
+    case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
+    case Icon::Information: box.setIcon(QMessageBox::Information); break;
+    case Icon::Question: box.setIcon(QMessageBox::Question); break;
+    case Icon::Warning: box.setIcon(QMessageBox::Warning); break;
+    case Icon::Critical: box.setIcon(QMessageBox::Critical); break;
+    }
+    if (buttons == Buttons::YesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
+    }
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+    return Answer::Ok;
+}
+
+QString QtPrompts::openFile(const QString &title, const QString &folder, const QList<Filter> &filters, bool mustExist)
+{
+    QFileDialog dlg(m_owner, title, folder, filterText(filters));
+    dlg.setAcceptMode(QFileDialog::AcceptOpen);
+    dlg.setFileMode(mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    if (mustExist)
+        dlg.setOption(QFileDialog::DontResolveSymlinks);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+        return QString();
+    return dlg.selectedFiles().constFirst();
+}
+
+QString QtPrompts::saveFile(const QString &title, const QString &folder, const QList<Filter> &filters)
+{
+    QFileDialog dlg(m_owner, title, folder, filterText(filters));
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    dlg.setFileMode(QFileDialog::AnyFile);
+    // The program asks about replacing files itself.
+    dlg.setOption(QFileDialog::DontConfirmOverwrite);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+        return QString();
+    return dlg.selectedFiles().constFirst();
+}
+
+void QtPrompts::openDocument(const QString &path)
+{
+    if (QFileInfo(path).isFile())
+        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+void QtPrompts::processEvents()
+{
+    QApplication::processEvents();
+}

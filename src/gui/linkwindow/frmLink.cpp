@@ -1,0 +1,289 @@
+#include "gui/linkwindow/frmLink.h"
+
+#include "core/app/AppState.h"
+#include "core/app/UserPrompts.h"
+#include "core/link/LinkExchange.h"
+#include "core/link/LinkTune.h"
+#include "core/link/ModemCheck.h"
+#include "gui/linkwindow/LogBox.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+const QColor kReceived(255, 0, 0);
+const QColor kSent(0, 0, 255);
+const QColor kMark(0, 0, 0);
+const QColor kLampOn(0, 255, 0);
+
+template <typename W>
+W *named(W *widget, const QString &name)
+{
+    widget->setObjectName(name);
+    return widget;
+}
+
+} // namespace
+
+frmLink::frmLink(AppState &state, UserPrompts &prompts, QWidget *parent)
+    : QDialog(parent), m_state(state), m_prompts(prompts)
+{
+    setObjectName(QStringLiteral("frmLink"));
+    setWindowTitle(QStringLiteral("Удаленная загрузка ПО"));
+    MSComm1.setObjectName(QStringLiteral("MSComm1"));
+    m_link = new LinkExchange(this);
+    m_link->setDevice(&MSComm1);
+    buildWindow();
+
+    connect(m_link, &LinkExchange::traffic, this, [this](const QString &text, LinkExchange::Traffic kind) {
+        const QColor color = kind == LinkExchange::Traffic::Received ? kReceived
+                             : kind == LinkExchange::Traffic::Sent   ? kSent
+                                                                     : kMark;
+        txtInOut->appendText(text, color);
+    });
+    connect(m_link, &LinkExchange::infoLine, this, [this](const QString &text) { txtinfo->appendText(text); });
+    connect(m_link, &LinkExchange::cmdInfoLine, this, [this](const QString &text) { txtCmdInfo->appendText(text); });
+    connect(m_link, &LinkExchange::lampsChanged, this, [this](bool tx, bool rx) {
+        setLamp(lblTx, tx);
+        setLamp(lblRX, rx);
+    });
+    resize(1100, 700);
+}
+
+frmLink::~frmLink()
+{
+    m_link->shutdown();
+}
+
+void frmLink::buildWindow()
+{
+    // Address book (filled by the address book itself).
+    fraData = named(new QGroupBox(this), QStringLiteral("fraData"));
+    new QVBoxLayout(fraData);
+
+    // Terminal area.
+    FraTest = named(new QGroupBox(QStringLiteral("Com порт"), this), QStringLiteral("FraTest"));
+    txtInOut = named(new LogBox(FraTest), QStringLiteral("txtInOut"));
+    txtsend = named(new QLineEdit(FraTest), QStringLiteral("txtsend"));
+    cmdSend = named(new QPushButton(QStringLiteral("Послать"), FraTest), QStringLiteral("cmdSend"));
+    chkEcho = named(new QCheckBox(QStringLiteral("Эхо"), FraTest), QStringLiteral("chkEcho"));
+    cmdClear = named(new QPushButton(QStringLiteral("Clear"), FraTest), QStringLiteral("cmdClear"));
+    Command1 = named(new QPushButton(QStringLiteral("Прервать сценарий"), FraTest), QStringLiteral("Command1"));
+    cmdSend->setAutoDefault(false);
+    cmdClear->setAutoDefault(false);
+    Command1->setAutoDefault(false);
+    auto *sendCaption = new QLabel(QStringLiteral("Передаваемые данные"), FraTest);
+    sendCaption->setBuddy(txtsend);
+    auto *testLayout = new QGridLayout(FraTest);
+    testLayout->addWidget(txtInOut, 0, 0, 1, 4);
+    testLayout->addWidget(sendCaption, 1, 0, 1, 4);
+    testLayout->addWidget(txtsend, 2, 0, 1, 3);
+    testLayout->addWidget(cmdSend, 2, 3);
+    testLayout->addWidget(chkEcho, 3, 0);
+    testLayout->addWidget(cmdClear, 3, 2);
+    testLayout->addWidget(Command1, 3, 3);
+    testLayout->setColumnStretch(1, 1);
+    testLayout->setRowStretch(0, 1);
+
+    // Modes.
+    fraLink = named(new QGroupBox(this), QStringLiteral("fraLink"));
+    auto *linkLayout = new QVBoxLayout(fraLink);
+    auto *optionRow = new QHBoxLayout;
+    const QString captions[3] = {QStringLiteral("Загрузка ПО"), QStringLiteral("Загрузка/считывание профиля"),
+                                 QStringLiteral("Адресеная книга")};
+    m_modes = new QButtonGroup(this);
+    for (int i = 0; i < 3; ++i) {
+        OptIndex[i] = named(new QRadioButton(captions[i], fraLink), QStringLiteral("OptIndex_%1").arg(i));
+        m_modes->addButton(OptIndex[i], i);
+        optionRow->addWidget(OptIndex[i]);
+    }
+    optionRow->addStretch(1);
+    linkLayout->addLayout(optionRow);
+    for (int i = 0; i < 3; ++i) {
+        FraIndex[i] = named(new QGroupBox(fraLink), QStringLiteral("FraIndex_%1").arg(i));
+        linkLayout->addWidget(FraIndex[i], 1);
+    }
+    FraIndex[2]->setTitle(QStringLiteral("Адресная книга"));
+    // Any click on an option, the user's or the program's, runs the mode handler.
+    connect(m_modes, &QButtonGroup::idClicked, this, &frmLink::OptIndex_Click);
+    connect(m_modes, &QButtonGroup::idToggled, this, [this](int, bool) { m_link->selectedMode = selectedMode(); });
+
+    // Firmware mode: its state log and the transfer lamps.
+    auto *loadLayout = new QGridLayout(FraIndex[0]);
+    auto *stateCaption = new QLabel(QStringLiteral("Состояние"), FraIndex[0]);
+    txtinfo = named(new LogBox(FraIndex[0]), QStringLiteral("txtinfo"));
+    lblTx = named(new QLineEdit(QStringLiteral("Tx"), FraIndex[0]), QStringLiteral("lblTx"));
+    lblRX = named(new QLineEdit(QStringLiteral("Rx"), FraIndex[0]), QStringLiteral("lblRX"));
+    for (QLineEdit *lamp : {lblTx, lblRX}) {
+        lamp->setReadOnly(true);
+        lamp->setFocusPolicy(Qt::NoFocus);
+        lamp->setAlignment(Qt::AlignCenter);
+        lamp->setFixedWidth(lamp->fontMetrics().horizontalAdvance(QStringLiteral("Rx")) * 2 + 16);
+        lamp->setAutoFillBackground(true);
+        setLamp(lamp, false);
+    }
+    loadLayout->addWidget(stateCaption, 0, 0);
+    loadLayout->addWidget(lblTx, 0, 2);
+    loadLayout->addWidget(lblRX, 0, 3);
+    loadLayout->addWidget(txtinfo, 1, 0, 1, 4);
+    loadLayout->setColumnStretch(1, 1);
+    loadLayout->setRowStretch(1, 1);
+
+    // Profile mode: the scenario command log.
+    auto *profileLayout = new QVBoxLayout(FraIndex[1]);
+    txtCmdInfo = named(new LogBox(FraIndex[1]), QStringLiteral("txtCmdInfo"));
+    profileLayout->addWidget(txtCmdInfo);
+
+    new QVBoxLayout(FraIndex[2]);
+
+    lblInfo = named(new QLabel(this), QStringLiteral("lblInfo"));
+
+    // Address book and terminal area each half the width and half the height;
+    // the mode area fills the right half.
+    auto *grid = new QGridLayout(this);
+    grid->addWidget(fraData, 0, 0);
+    grid->addWidget(FraTest, 1, 0);
+    grid->addWidget(fraLink, 0, 1, 2, 1);
+    grid->addWidget(lblInfo, 2, 0, 1, 2);
+    grid->setColumnStretch(0, 1);
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(0, 1);
+    grid->setRowStretch(1, 1);
+    grid->setContentsMargins(6, 4, 13, 8);
+
+    // Covers the window while the modem is checked.
+    Frawait = named(new QFrame(this), QStringLiteral("Frawait"));
+    Frawait->setAutoFillBackground(true);
+    Frawait->setFrameShape(QFrame::Box);
+    auto *waitLabel = new QLabel(QStringLiteral("Ждите. Проверка модема."), Frawait);
+    QFont big = waitLabel->font();
+    big.setPointSizeF(big.pointSizeF() * 1.6);
+    big.setBold(true);
+    waitLabel->setFont(big);
+    auto *waitLayout = new QVBoxLayout(Frawait);
+    waitLayout->addWidget(waitLabel, 0, Qt::AlignCenter);
+    Frawait->raise();
+
+    connect(cmdSend, &QPushButton::clicked, this, &frmLink::cmdSend_Click);
+    connect(txtsend, &QLineEdit::returnPressed, this, &frmLink::cmdSend_Click);
+    connect(cmdClear, &QPushButton::clicked, this, &frmLink::cmdClear_Click);
+    connect(Command1, &QPushButton::clicked, this, &frmLink::Command1_Click);
+    connect(chkEcho, &QCheckBox::toggled, this, [this](bool on) { m_link->echo = on; });
+}
+
+void frmLink::setLamp(QLineEdit *lamp, bool on)
+{
+    QPalette p = lamp->palette();
+    p.setColor(QPalette::Base, on ? kLampOn : QColor(Qt::white));
+    lamp->setPalette(p);
+}
+
+int frmLink::selectedMode() const
+{
+    for (int i = 0; i < 3; ++i) {
+        if (OptIndex[i]->isChecked())
+            return i;
+    }
+    return -1;
+}
+
+void frmLink::OptIndex_Click(int index)
+{
+    if (modeChangeGuard && !modeChangeGuard(index))
+        return;
+    for (int i = 0; i < 3; ++i)
+        FraIndex[i]->setVisible(i == index);
+}
+
+void frmLink::resizeEvent(QResizeEvent *event)
+{
+    QDialog::resizeEvent(event);
+    Frawait->setGeometry(rect());
+    Frawait->raise();
+}
+
+void frmLink::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    // Each time the window is put on screen it checks the modem again; it runs
+    // after the window has painted so the operator sees the waiting notice.
+    if (!event->spontaneous() && !m_checkRunning) {
+        Frawait->setGeometry(rect());
+        Frawait->show();
+        Frawait->raise();
+        QTimer::singleShot(0, this, &frmLink::Form_Activate);
+    }
+}
+
+void frmLink::LinkTune()
+{
+    QString info;
+    ::LinkTune(MSComm1, m_state.serial, &m_prompts, &info);
+    lblInfo->setText(info);
+}
+
+void frmLink::Form_Activate()
+{
+    if (m_checkRunning || m_closing)
+        return;
+    m_checkRunning = true;
+
+    OptIndex[0]->click();
+    QApplication::processEvents();
+
+    m_link->newReceiver();
+    LinkTune();
+    ModemReady = runModemCheck(*m_link);
+
+    Frawait->hide();
+    m_checkRunning = false;
+    emit modemCheckFinished(ModemReady);
+}
+
+void frmLink::cmdSend_Click()
+{
+    m_link->SendStringCR(txtsend->text());
+}
+
+void frmLink::cmdClear_Click()
+{
+    txtinfo->clearLog();
+    txtInOut->clearLog();
+    txtCmdInfo->clearLog();
+}
+
+void frmLink::Command1_Click()
+{
+    if (breakScenario)
+        breakScenario();
+}
+
+void frmLink::Form_QueryUnload()
+{
+    // The receiver goes with the link; the port closes with the window.
+    MSComm1.close();
+}
+
+void frmLink::done(int result)
+{
+    m_closing = true;
+    m_link->shutdown();
+    if (m_link->waitDepth() > 0) {
+        // An exchange still waits further down the stack: close once it has unwound.
+        QTimer::singleShot(0, this, [this, result] { done(result); });
+        return;
+    }
+    Form_QueryUnload();
+    QDialog::done(result);
+}

@@ -1,9 +1,0 @@
-#include "linkwindow/LinkWindowLauncher.h"
-
-#include "linkwindow/frmLink.h"
-
-void openLinkWindow(QWidget *parent, AppState &state, UserPrompts &prompts)
-{
-    frmLink window(state, prompts, parent);
-    window.exec();
-}

@@ -1,0 +1,246 @@
+#include "TestExchangeSim.h"
+
+#include "SimModem.h"
+#include "core/link/LinkExchange.h"
+#include "core/link/LinkTune.h"
+
+#include <QElapsedTimer>
+#include <QSerialPort>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+// One simulator, one port opened as the link window opens it, one exchange layer.
+struct Rig
+{
+    SimModem sim;
+    QSerialPort port;
+    LinkExchange link;
+    QStringList info;
+    QStringList marks;
+
+    bool start(const QStringList &options = {})
+    {
+        if (!sim.start(options))
+            return false;
+        SerialSettings s;
+        s.port = sim.path();
+        if (!LinkTune(port, s, nullptr))
+            return false;
+        link.setDevice(&port);
+        QObject::connect(&link, &LinkExchange::infoLine, [this](const QString &t) { info.append(t); });
+        QObject::connect(&link, &LinkExchange::traffic, [this](const QString &t, LinkExchange::Traffic k) {
+            if (k == LinkExchange::Traffic::Mark)
+                marks.append(t);
+        });
+        return true;
+    }
+
+    bool dial()
+    {
+        return link.sendCommand(QStringLiteral("ATD5551234"), QStringLiteral("CONNEC"), 2000);
+    }
+};
+
+} // namespace
+
+void TestExchangeSim::testCmdModeAnswers()
+{
+    Rig rig;
+    QVERIFY(rig.start());
+    QVERIFY(rig.link.TestCmdMode());
+    QCOMPARE(rig.info, QStringList{QStringLiteral("Проверка отклика модема\r\n")});
+    QTRY_COMPARE(rig.sim.received(), QByteArray("AT\r"));
+    QCOMPARE(rig.link.receiver()->sAnswer(), QStringLiteral("OK"));
+    QCOMPARE(rig.link.receiver()->sRemain, QStringLiteral("AT"));
+}
+
+void TestExchangeSim::testCmdModeSilentTimesOut()
+{
+    Rig rig;
+    QVERIFY(rig.start({QStringLiteral("--silent")}));
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(!rig.link.TestCmdMode());
+    const qint64 took = clock.elapsed();
+    // Six periods of 50 ms.
+    QVERIFY2(took >= 290 && took < 800, qPrintable(QString::number(took)));
+    QCOMPARE(rig.info,
+             (QStringList{QStringLiteral("Проверка отклика модема\r\n"), QStringLiteral("Таймаут на ответ \r\n")}));
+    QCOMPARE(rig.marks, QStringList{QStringLiteral("TIMEOUT")});
+    QCOMPARE(rig.link.ReplyState, qint32(LinkExchange::StateTimedOut));
+    QTRY_COMPARE(rig.sim.received(), QByteArray("AT\r"));
+}
+
+void TestExchangeSim::errorAnswer()
+{
+    Rig rig;
+    QVERIFY(rig.start());
+    QVERIFY(!rig.link.sendCommand(QStringLiteral("AT+NOSUCH"), QStringLiteral("OK"), 2000));
+    QCOMPARE(rig.info, QStringList{QStringLiteral("Ответ ERROR не позволяет продолжение сценария\r\n")});
+    QCOMPARE(rig.link.receiver()->sRemain, QStringLiteral("AT+NOSUCH"));
+}
+
+void TestExchangeSim::connectPassesConnec()
+{
+    Rig rig;
+    QVERIFY(rig.start());
+    QVERIFY(rig.dial());
+    QCOMPARE(rig.link.receiver()->sAnswer(), QStringLiteral("CONNECT"));
+    QVERIFY(rig.info.isEmpty());
+    QTRY_VERIFY(rig.sim.events().contains(QStringLiteral("# data mode")));
+}
+
+void TestExchangeSim::dialRefusals_data()
+{
+    QTest::addColumn<QString>("outcome");
+    QTest::addColumn<QString>("word");
+    QTest::newRow("no carrier") << "nocarrier" << "NO CARR";
+    QTest::newRow("busy") << "busy" << "BUSY";
+    QTest::newRow("no answer") << "noanswer" << "NO ANSW";
+}
+
+void TestExchangeSim::dialRefusals()
+{
+    QFETCH(QString, outcome);
+    QFETCH(QString, word);
+    Rig rig;
+    QVERIFY(rig.start({QStringLiteral("--dial"), outcome}));
+    QVERIFY(!rig.dial());
+    QCOMPARE(rig.info,
+             QStringList{QStringLiteral("Ответ ") + word + QStringLiteral(" не позволяет продолжение сценария\r\n")});
+}
+
+void TestExchangeSim::sendDataOverCall()
+{
+    Rig rig;
+    QVERIFY(rig.start());
+    QVERIFY(rig.dial());
+    QString r1, r2, r3;
+
+    r1 = QStringLiteral("[");
+    QVERIFY(rig.link.sendData(QStringLiteral("["), r1, r2, r3, 1000, 1));
+    QCOMPARE(rig.link.receiver()->iAnswer, qint16(1));
+
+    r1 = QStringLiteral("[");
+    QVERIFY(!rig.link.sendData(QStringLiteral("\\"), r1, r2, r3, 1000, 1));
+    QCOMPARE(rig.info.last(), QStringLiteral("Ответ 5C не ожидался в данный момент выполнение прервано\r\n"));
+
+    r1 = QStringLiteral("[");
+    r2 = QStringLiteral("z");
+    QVERIFY(rig.link.sendData(QStringLiteral("Z"), r1, r2, r3, 1000, 1));
+    QCOMPARE(rig.link.receiver()->iAnswer, qint16(2));
+
+    r1.clear();
+    r2.clear();
+    QVERIFY(rig.link.sendData(QString::fromLatin1("\x01\x02\x03\x04\x05"), r1, r2, r3, 1000, 5));
+    QCOMPARE(rig.link.receiver()->msDIn, QString::fromLatin1("\x01\x02\x03\x04\x05"));
+
+    // Nothing comes back from a silent line: three periods, then text mode again.
+    r1 = QStringLiteral("OK");
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(!rig.link.sendData(QString(), r1, r2, r3, 100, 0));
+    QVERIFY(clock.elapsed() >= 290);
+    QCOMPARE(rig.info.last(), QStringLiteral("Таймаут на ответ \r\n"));
+    QCOMPARE(rig.link.receiver()->mMode, 0);
+
+    QTRY_COMPARE(rig.sim.received(), QByteArray("ATD5551234\r[\\Z\x01\x02\x03\x04\x05"));
+}
+
+void TestExchangeSim::send3PlusEscapes()
+{
+    Rig rig;
+    QVERIFY(rig.start());
+    QVERIFY(rig.dial());
+    rig.link.receiver()->mMode = 0;
+    QElapsedTimer clock;
+    clock.start();
+    rig.link.Send3Plus();
+    QVERIFY(clock.elapsed() >= 3190);
+    QTRY_VERIFY(rig.sim.events().contains(QStringLiteral("# command mode")));
+    QVERIFY(rig.link.TestCmdMode());
+    QVERIFY(rig.link.sendCommand(QStringLiteral("ATH"), QStringLiteral("OK"), 2000));
+    QTRY_COMPARE(rig.sim.received(), QByteArray("ATD5551234\r+++AT\rAT\rATH\r"));
+}
+
+void TestExchangeSim::userBreakDuringWait()
+{
+    Rig rig;
+    QVERIFY(rig.start({QStringLiteral("--silent")}));
+    QTimer::singleShot(150, &rig.link, [&] { rig.link.requestAbort(); });
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(!rig.link.sendCommand(QStringLiteral("ATI"), QStringLiteral("OK"), 32700));
+    QVERIFY(clock.elapsed() < 2000);
+    QCOMPARE(rig.info, QStringList{QStringLiteral("Прервано пользователем \r\n")});
+    QCOMPARE(rig.link.ReplyState, qint32(LinkExchange::StateBroken));
+    QVERIFY(rig.link.receiver()->flExitByUser);
+    QVERIFY(!rig.link.tmrReply.isActive());
+    // The next exchange clears the break and works normally.
+    rig.sim.command("silent off");
+    QTRY_VERIFY(rig.sim.events().contains(QStringLiteral("# silent off")));
+    QVERIFY(rig.link.sendCommand(QStringLiteral("AT"), QStringLiteral("OK"), 1000));
+}
+
+void TestExchangeSim::slowModem()
+{
+    Rig rig;
+    QVERIFY(rig.start({QStringLiteral("--delay"), QStringLiteral("500"), QStringLiteral("--echo"),
+                       QStringLiteral("0")}));
+    QVERIFY(!rig.link.TestCmdMode());
+    // The late OK of the probe arrives while nothing waits; a longer time-out then passes.
+    QTest::qWait(400);
+    QVERIFY(rig.link.sendCommand(QStringLiteral("AT"), QStringLiteral("OK"), 200));
+}
+
+void TestExchangeSim::garbledAnswerTimesOut()
+{
+    Rig rig;
+    QVERIFY(rig.start({QStringLiteral("--garble"), QStringLiteral("1"), QStringLiteral("--echo"),
+                       QStringLiteral("0")}));
+    QVERIFY(!rig.link.sendCommand(QStringLiteral("AT"), QStringLiteral("OK"), 60));
+    QCOMPARE(rig.info.last(), QStringLiteral("Таймаут на ответ \r\n"));
+    QTRY_VERIFY(!rig.sim.sent().isEmpty());
+    QVERIFY(!rig.sim.sent().contains("OK"));
+}
+
+void TestExchangeSim::unsolicitedRing()
+{
+    Rig rig;
+    QVERIFY(rig.start());
+    bool rang = false;
+    QObject::connect(rig.link.receiver(), &clsReceive::DataReady, &rig.link,
+                     [&] { rang = rig.link.receiver()->sAnswer() == QLatin1String("RING"); });
+    rig.sim.command("ring");
+    QTRY_VERIFY(rang);
+    QVERIFY(rig.link.TestCmdMode());
+}
+
+void TestExchangeSim::echoOff()
+{
+    Rig rig;
+    QVERIFY(rig.start());
+    QVERIFY(rig.link.sendCommand(QStringLiteral("ATE0"), QStringLiteral("OK"), 1000));
+    QVERIFY(rig.link.sendCommand(QStringLiteral("ATI"), QStringLiteral("OK"), 1000));
+    // Without echo the information lines are all that precede the final word.
+    QCOMPARE(rig.link.receiver()->sRemain, QStringLiteral("KVRSIM GSM modem, revision 1.0"));
+}
+
+void TestExchangeSim::pacedAtBaudRate()
+{
+    // 1200 baud is 120 characters a second: the 100-character type line and its
+    // framing take more than 0.8 s to arrive.
+    Rig rig;
+    QVERIFY(rig.start({QStringLiteral("--baud"), QStringLiteral("1200"), QStringLiteral("--echo"),
+                       QStringLiteral("0"), QStringLiteral("--product"), QString(100, QLatin1Char('P'))}));
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(rig.link.sendCommand(QStringLiteral("ATI"), QStringLiteral("OK"), 2000));
+    const qint64 took = clock.elapsed();
+    QVERIFY2(took >= 800 && took < 3000, qPrintable(QString::number(took)));
+    QCOMPARE(rig.link.receiver()->sRemain, QString(100, QLatin1Char('P')));
+}

@@ -1,0 +1,257 @@
+#include "TestLinkWindow.h"
+
+#include "ControlLookup.h"
+#include "ScriptedPrompts.h"
+#include "SimModem.h"
+#include "core/app/AppState.h"
+#include "core/link/LinkExchange.h"
+#include "gui/linkwindow/LogBox.h"
+#include "gui/linkwindow/frmLink.h"
+
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QTimer>
+
+namespace {
+
+struct Window
+{
+    QTemporaryDir dir;
+    AppState state{dir.path()};
+    ScriptedPrompts prompts;
+    frmLink w{state, prompts};
+
+    template <typename T>
+    T *child(const char *name, const char *file = __builtin_FILE(), int line = __builtin_LINE())
+    {
+        return findControl<T>(&w, QString::fromLatin1(name), file, line);
+    }
+    QString info() { return child<LogBox>("txtinfo")->logText(); }
+    int visibleFrames()
+    {
+        int n = 0;
+        for (int i = 0; i < 3; ++i)
+            n += w.modeFrame(i)->isVisibleTo(&w) ? 1 : 0;
+        return n;
+    }
+    bool runCheck()
+    {
+        QSignalSpy finished(&w, &frmLink::modemCheckFinished);
+        w.show();
+        return finished.wait(15000);
+    }
+};
+
+// Colour of the text fragment of the log that contains text.
+QColor colourOf(LogBox *box, const QString &text)
+{
+    box->flush();
+    for (QTextBlock b = box->document()->begin(); b.isValid(); b = b.next()) {
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            if (it.fragment().text().contains(text))
+                return it.fragment().charFormat().foreground().color();
+        }
+    }
+    return QColor();
+}
+
+} // namespace
+
+void TestLinkWindow::checkAgainstSimulator()
+{
+    SimModem sim;
+    QVERIFY(sim.start());
+    Window t;
+    t.state.serial.port = sim.path();
+    QVERIFY(t.runCheck());
+    QVERIFY(t.w.ModemReady);
+    QCOMPARE(t.info(), QStringLiteral("Проверка отклика модема\nМодем в командном режимн\nПроверка типа модема\n"
+                                      "Модем KVRSIM GSM MODEM, REVISION 1.0\n"));
+    QCOMPARE(t.child<QLabel>("lblInfo")->text(), sim.path() + QStringLiteral(",9600,n,8,1"));
+    QVERIFY(!t.child<QFrame>("Frawait")->isVisible());
+    QVERIFY(t.child<QRadioButton>("OptIndex_0")->isChecked());
+    QVERIFY(t.w.modeFrame(0)->isVisible());
+    QCOMPARE(t.visibleFrames(), 1);
+    QVERIFY(t.prompts.shown.isEmpty());
+    QTRY_COMPARE(sim.received(), QByteArray("AT\rATI\r"));
+    // Lamps end white.
+    QCOMPARE(t.child<QLineEdit>("lblRX")->palette().color(QPalette::Base), QColor(Qt::white));
+    QCOMPARE(t.child<QLineEdit>("lblTx")->palette().color(QPalette::Base), QColor(Qt::white));
+}
+
+void TestLinkWindow::checkAgainstSilentModem()
+{
+    SimModem sim;
+    QVERIFY(sim.start({QStringLiteral("--silent")}));
+    Window t;
+    t.state.serial.port = sim.path();
+    QVERIFY(t.runCheck());
+    QVERIFY(!t.w.ModemReady);
+    QCOMPARE(t.info(), QStringLiteral("Проверка отклика модема\nТаймаут на ответ \n"
+                                      "Нет отклика модема, проверьте скорости и подключения \n"));
+    QVERIFY(!t.child<QFrame>("Frawait")->isVisible());
+    QTest::qWait(100);
+    QCOMPARE(sim.received(), QByteArray("AT\r"));
+    QCOMPARE(colourOf(t.child<LogBox>("txtInOut"), QStringLiteral("TIMEOUT")), QColor(0, 0, 0));
+}
+
+void TestLinkWindow::portThatCannotOpen()
+{
+    Window t;
+    t.state.serial.port = QStringLiteral("/nonexistent/ttyKVR");
+    t.state.serial.baudRate = 19200;
+    t.state.serial.parity = QLatin1Char('e');
+    t.state.serial.dataBits = 7;
+    t.state.serial.stopBits = 2;
+    QVERIFY(t.runCheck());
+    QCOMPARE(t.prompts.texts(),
+             QStringList{QStringLiteral("не верны параметры последовательного порта, проверьте настройки")});
+    QCOMPARE(t.child<QLabel>("lblInfo")->text(), QStringLiteral("/nonexistent/ttyKVR,19200,e,7,2"));
+    QVERIFY(!t.w.ModemReady);
+    QVERIFY(t.info().endsWith(QStringLiteral("Нет отклика модема, проверьте скорости и подключения \n")));
+}
+
+void TestLinkWindow::modesShowOneFrame()
+{
+    Window t;
+    t.state.serial.port = QStringLiteral("/nonexistent/ttyKVR");
+    QVERIFY(t.runCheck());
+    QTest::mouseClick(t.child<QRadioButton>("OptIndex_0"), Qt::LeftButton);
+    QTest::mouseClick(t.child<QRadioButton>("OptIndex_2"), Qt::LeftButton);
+    QCOMPARE(t.visibleFrames(), 1);
+    QVERIFY(t.w.modeFrame(2)->isVisible());
+    QCOMPARE(t.w.link().selectedMode, 2);
+    QTest::mouseClick(t.child<QRadioButton>("OptIndex_0"), Qt::LeftButton);
+    QCOMPARE(t.visibleFrames(), 1);
+    QVERIFY(t.w.modeFrame(0)->isVisible());
+    QCOMPARE(t.w.link().selectedMode, 0);
+    t.child<QRadioButton>("OptIndex_1")->click();
+    QVERIFY(t.w.modeFrame(1)->isVisible());
+    QCOMPARE(t.visibleFrames(), 1);
+}
+
+void TestLinkWindow::modeGuardKeepsFrame()
+{
+    Window t;
+    t.state.serial.port = QStringLiteral("/nonexistent/ttyKVR");
+    QVERIFY(t.runCheck());
+    int asked = 0;
+    t.w.modeChangeGuard = [&](int index) {
+        ++asked;
+        return index != 1;
+    };
+    t.child<QRadioButton>("OptIndex_1")->click();
+    QCOMPARE(asked, 1);
+    QVERIFY(t.w.modeFrame(0)->isVisible());
+    QCOMPARE(t.visibleFrames(), 1);
+    // The option shows mode 1 and received bytes follow the option.
+    QVERIFY(t.child<QRadioButton>("OptIndex_1")->isChecked());
+    QCOMPARE(t.w.link().selectedMode, 1);
+}
+
+void TestLinkWindow::testAreaSendsAndLogsInColour()
+{
+    SimModem sim;
+    QVERIFY(sim.start());
+    Window t;
+    t.state.serial.port = sim.path();
+    QVERIFY(t.runCheck());
+    auto *log = t.child<LogBox>("txtInOut");
+    t.child<QCheckBox>("chkEcho")->setChecked(true);
+    QTest::keyClicks(t.child<QLineEdit>("txtsend"), QStringLiteral("AT+GMX"));
+    QTest::mouseClick(t.child<QPushButton>("cmdSend"), Qt::LeftButton);
+    QTRY_COMPARE(sim.received(), QByteArray("AT\rATI\rAT+GMX\r"));
+    QTRY_VERIFY(log->logText().contains(QStringLiteral("ERROR")));
+    QCOMPARE(colourOf(log, QStringLiteral("ERROR")), QColor(255, 0, 0));
+    QCOMPARE(colourOf(log, QStringLiteral("AT+GMX")), QColor(0, 0, 255));
+}
+
+void TestLinkWindow::clearEmptiesLogs()
+{
+    Window t;
+    t.state.serial.port = QStringLiteral("/nonexistent/ttyKVR");
+    QVERIFY(t.runCheck());
+    t.w.link().appendCmdInfo(QStringLiteral("x\r\n"));
+    t.w.link().logMark(QStringLiteral("HEADER"));
+    QVERIFY(!t.info().isEmpty());
+    QTest::mouseClick(t.child<QPushButton>("cmdClear"), Qt::LeftButton);
+    QCOMPARE(t.info(), QString());
+    QCOMPARE(t.child<LogBox>("txtInOut")->logText(), QString());
+    QCOMPARE(t.child<LogBox>("txtCmdInfo")->logText(), QString());
+}
+
+void TestLinkWindow::closingDuringCheck()
+{
+    // A modem that answers the probe but takes its time over everything else:
+    // the window is closed while it waits for the type answer.
+    SimModem sim;
+    QVERIFY(sim.start({QStringLiteral("--delay"), QStringLiteral("200")}));
+    Window t;
+    t.state.serial.port = sim.path();
+    QTimer::singleShot(250, &t.w, [&] { t.w.close(); });
+    QElapsedTimer clock;
+    clock.start();
+    t.w.show();
+    QTRY_VERIFY_WITH_TIMEOUT(!t.w.isVisible(), 5000);
+    QVERIFY(clock.elapsed() < 3000);
+    QTRY_VERIFY(!t.w.modemCheckRunning());
+    QCOMPARE(t.w.link().waitDepth(), 0);
+    QVERIFY(t.info().contains(QStringLiteral("Прервано пользователем ")));
+    QVERIFY(!t.w.port().isOpen());
+}
+
+void TestLinkWindow::halvesOnResize()
+{
+    Window t;
+    t.state.serial.port = QStringLiteral("/nonexistent/ttyKVR");
+    QVERIFY(t.runCheck());
+    for (QSize size : {QSize(1100, 700), QSize(1400, 900)}) {
+        t.w.resize(size);
+        QTest::qWait(20);
+        auto *data = t.child<QGroupBox>("fraData");
+        auto *test = t.child<QGroupBox>("FraTest");
+        auto *link = t.child<QGroupBox>("fraLink");
+        QVERIFY(qAbs(data->width() - size.width() / 2) < 20);
+        QCOMPARE(test->width(), data->width());
+        QVERIFY(qAbs(data->height() - test->height()) <= 1);
+        QVERIFY(data->height() > size.height() * 0.45);
+        QCOMPARE(test->y(), data->geometry().bottom() + 1 + t.w.layout()->spacing());
+        QVERIFY(link->x() > data->geometry().right());
+        QVERIFY(link->height() > size.height() * 0.9);
+        QCOMPARE(t.child<QFrame>("Frawait")->geometry(), t.w.rect());
+    }
+}
+
+void TestLinkWindow::logBoxLines()
+{
+    LogBox box;
+    box.appendText(QStringLiteral("AT\r\r\nOK\r\n"), Qt::red);
+    box.appendText(QStringLiteral("x\ny"), Qt::blue);
+    QCOMPARE(box.logText(), QStringLiteral("AT\n\nOK\nx\ny"));
+    box.clearLog();
+    box.appendText(QString(LogBox::MaxLineLength + 10, QLatin1Char('A')));
+    box.flush();
+    QCOMPARE(box.document()->blockCount(), 2);
+    QCOMPARE(box.document()->firstBlock().length() - 1, LogBox::MaxLineLength);
+}
+
+void TestLinkWindow::logBoxKeepsNewestLines()
+{
+    LogBox box;
+    for (int i = 0; i < LogBox::MaxLines + 500; ++i)
+        box.appendText(QStringLiteral("line %1\r\n").arg(i));
+    box.flush();
+    QVERIFY(box.document()->blockCount() <= LogBox::MaxLines);
+    QVERIFY(box.toPlainText().contains(QStringLiteral("line %1\n").arg(LogBox::MaxLines + 499)));
+    QVERIFY(!box.toPlainText().startsWith(QStringLiteral("line 0\n")));
+}
