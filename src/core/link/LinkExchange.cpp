@@ -157,6 +157,15 @@ void LinkExchange::SendString(const QString &sOut)
     setLamps(m_txLamp, false);
 }
 
+void LinkExchange::sendBytes(const QByteArray &bytes)
+{
+    setLamps(true, false);
+    if (echo)
+        emitTraffic(echoAsText() ? mdlStrings::fromAnsi(bytes) : hexEcho(bytes), Traffic::Sent);
+    writeBytes(bytes);
+    setLamps(m_txLamp, false);
+}
+
 void LinkExchange::SendStringCR(const QString &sOut)
 {
     const QByteArray bytes = mdlStrings::toAnsi(sOut);
@@ -266,6 +275,12 @@ bool LinkExchange::sendCommand(const QString &sCMD, QString &sRepl1, QString &sR
 bool LinkExchange::sendData(const QString &sCMD, QString &sRepl1, QString &sRepl2, QString &sRepl3, int iTimeOut,
                             int LengthIn)
 {
+    return sendData(mdlStrings::toAnsi(sCMD), sRepl1, sRepl2, sRepl3, iTimeOut, LengthIn);
+}
+
+bool LinkExchange::sendData(const QByteArray &sCMD, QString &sRepl1, QString &sRepl2, QString &sRepl3, int iTimeOut,
+                            int LengthIn)
+{
     if (!beginExchange(sRepl1, sRepl2, sRepl3, iTimeOut, 2))
         return false;
 
@@ -280,7 +295,7 @@ bool LinkExchange::sendData(const QString &sCMD, QString &sRepl1, QString &sRepl
     }
     AbortRequested = false;
     if (!sCMD.isEmpty())
-        SendString(sCMD);
+        sendBytes(sCMD);
 
     waitForReply();
 

@@ -52,11 +52,16 @@ public:
 
     void SendString(const QString &sOut);
     void SendStringCR(const QString &sOut);
+    // Binary data (boot-loader packets): every byte reaches the port unchanged.
+    void sendBytes(const QByteArray &bytes);
 
     // Expected texts are upper-cased in the caller's variables, as the callers rely on.
     bool sendCommand(const QString &sCMD, QString &sRepl1, QString &sRepl2, QString &sRepl3, int iTimeOut);
     bool sendCommand(const QString &sCMD, const QString &expected, int iTimeOut);
     bool sendData(const QString &sCMD, QString &sRepl1, QString &sRepl2, QString &sRepl3, int iTimeOut,
+                  int LengthIn);
+    // The same exchange for a binary packet; an empty packet only waits.
+    bool sendData(const QByteArray &packet, QString &sRepl1, QString &sRepl2, QString &sRepl3, int iTimeOut,
                   int LengthIn);
     bool TestCmdMode();
     void Send3Plus();
