@@ -64,11 +64,9 @@ int main(int argc, char **argv)
     FeedDevice port;
     LinkExchange link;
     link.setDevice(&port);
-    link.selectedMode = 0;
+    link.setRoute(LinkExchange::Route::Receiver);
     clsReceive *receiver = link.receiver();
-    receiver->mMode = 1;
-    receiver->msExpect1 = QStringLiteral("[");
-    receiver->msExpect2 = QStringLiteral("Z");
+    receiver->expectData({QStringLiteral("["), QStringLiteral("Z")}, 0);
 
     LogBox log;
     log.resize(600, 400);

@@ -1,5 +1,6 @@
 #include "cli/CliCommands.h"
 
+#include "cli/CliOptions.h"
 #include "cli/LinkCommands.h"
 
 #include "core/settings/ControlTable.h"
@@ -14,48 +15,6 @@
 
 
 namespace {
-
-struct Options
-{
-    bool service = false;
-    QHash<QString, QString> values;
-    QStringList positional;
-    QString problem;
-};
-
-Options parseOptions(const QStringList &args, const QStringList &valued)
-{
-    Options o;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &a = args[i];
-        if (a == QLatin1String("--service")) {
-            o.service = true;
-        } else if (valued.contains(a)) {
-            if (i + 1 >= args.size()) {
-                o.problem = a + QStringLiteral(" needs a value");
-                return o;
-            }
-            o.values.insert(a, args[++i]);
-        } else if (a.startsWith(QLatin1String("--"))) {
-            o.problem = QStringLiteral("unknown option ") + a;
-            return o;
-        } else {
-            o.positional << a;
-        }
-    }
-    return o;
-}
-
-// Options that fit: no parse problem, the required ones present, the expected number of plain arguments.
-QString checkOptions(const Options &o, const QStringList &required, int positional, const QString &need)
-{
-    if (!o.problem.isEmpty())
-        return o.problem;
-    bool ok = o.positional.size() == positional;
-    for (const QString &r : required)
-        ok = ok && o.values.contains(r);
-    return ok ? QString() : need;
-}
 
 int countEvents(const ControlTable &t)
 {
@@ -111,7 +70,7 @@ static bool loadImage(const QString &path, SettingsImage &image, QTextStream &er
 }
 
 // The table of --table and, when --data is given, the image loaded from it by its length.
-static bool loadInputsWith(const Options &o, ControlTable &table, SettingsImage &image, QTextStream &err)
+static bool loadInputsWith(const CliOptions &o, ControlTable &table, SettingsImage &image, QTextStream &err)
 {
     if (!loadTable(o.values.value(QStringLiteral("--table")), o.service, table, err))
         return false;
@@ -149,7 +108,7 @@ int CliCommands::run(const QStringList &arguments)
 
 int CliCommands::checkTable(const QStringList &args)
 {
-    const Options o = parseOptions(args, {});
+    const CliOptions o = parseOptions(args, {});
     const QString problem = checkOptions(o, {}, 1, QStringLiteral("check-table needs one TABLE"));
     if (!problem.isEmpty())
         return usage(problem);
@@ -163,7 +122,7 @@ int CliCommands::checkTable(const QStringList &args)
 
 int CliCommands::report(const QStringList &args)
 {
-    const Options o = parseOptions(args, {QStringLiteral("--table"), QStringLiteral("--data"), QStringLiteral("--out")});
+    const CliOptions o = parseOptions(args, {QStringLiteral("--table"), QStringLiteral("--data"), QStringLiteral("--out")});
     const QString problem = checkOptions(o, {QStringLiteral("--table"), QStringLiteral("--out")}, 0,
                                          QStringLiteral("report needs --table and --out"));
     if (!problem.isEmpty())
@@ -182,7 +141,7 @@ int CliCommands::report(const QStringList &args)
 
 int CliCommands::show(const QStringList &args)
 {
-    const Options o = parseOptions(args, {QStringLiteral("--table"), QStringLiteral("--data")});
+    const CliOptions o = parseOptions(args, {QStringLiteral("--table"), QStringLiteral("--data")});
     const QString problem = checkOptions(o, {QStringLiteral("--table"), QStringLiteral("--data")}, 0,
                                          QStringLiteral("show needs --table and --data"));
     if (!problem.isEmpty())
@@ -229,7 +188,7 @@ int CliCommands::show(const QStringList &args)
 
 int CliCommands::convert(const QStringList &args)
 {
-    const Options o = parseOptions(args, {QStringLiteral("--table"), QStringLiteral("--data"), QStringLiteral("--out"),
+    const CliOptions o = parseOptions(args, {QStringLiteral("--table"), QStringLiteral("--data"), QStringLiteral("--out"),
                                           QStringLiteral("--form")});
     const QString form = o.values.value(QStringLiteral("--form"));
     QString problem = checkOptions(o,

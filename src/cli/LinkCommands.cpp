@@ -1,5 +1,7 @@
 #include "cli/LinkCommands.h"
 
+#include "cli/CliOptions.h"
+
 #include "core/app/AppState.h"
 #include "core/link/LinkExchange.h"
 #include "core/link/LinkTune.h"
@@ -28,50 +30,6 @@ int usage(const QString &problem)
                                    "--stop 1|2]\n"
                                    "       kvrsetup-cli at --port DEVICE [serial options] COMMAND..."));
     return 2;
-}
-
-// Serial options and the plain arguments; an empty problem when they make sense.
-QString parse(const QStringList &args, SerialSettings &s, QStringList &plain)
-{
-    bool havePort = false;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &a = args[i];
-        const bool valued = a == QLatin1String("--port") || a == QLatin1String("--baud") ||
-                            a == QLatin1String("--parity") || a == QLatin1String("--data") ||
-                            a == QLatin1String("--stop");
-        if (!valued) {
-            if (a.startsWith(QLatin1String("--")))
-                return QStringLiteral("unknown option ") + a;
-            plain << a;
-            continue;
-        }
-        if (i + 1 >= args.size())
-            return a + QStringLiteral(" needs a value");
-        const QString v = args[++i];
-        bool ok = true;
-        if (a == QLatin1String("--port")) {
-            s.port = v;
-            havePort = !v.isEmpty();
-        } else if (a == QLatin1String("--baud")) {
-            s.baudRate = v.toInt(&ok);
-            ok = ok && s.baudRate > 0;
-        } else if (a == QLatin1String("--parity")) {
-            ok = v.size() == 1 && QStringLiteral("neo").contains(v.toLower());
-            if (ok)
-                s.parity = v.toLower().at(0);
-        } else if (a == QLatin1String("--data")) {
-            s.dataBits = v.toInt(&ok);
-            ok = ok && (s.dataBits == 7 || s.dataBits == 8);
-        } else if (a == QLatin1String("--stop")) {
-            s.stopBits = v.toInt(&ok);
-            ok = ok && (s.stopBits == 1 || s.stopBits == 2);
-        }
-        if (!ok)
-            return QStringLiteral("bad value for ") + a + QStringLiteral(": ") + v;
-    }
-    if (!havePort)
-        return QStringLiteral("--port DEVICE is required");
-    return QString();
 }
 
 // The port opened as the link window opens it, with the exchange layer on top.
@@ -129,8 +87,8 @@ int atCommands(const SerialSettings &s, const QStringList &commands)
         failure.clear();
         const bool ok = session->link.sendCommand(command, QStringLiteral("OK"), 2000);
         clsReceive *r = session->link.receiver();
-        if (session->link.ReplyState == LinkExchange::StateAnswered && r) {
-            for (const QString &line : answerLines(r->sRemain, command))
+        if (session->link.replyState() == LinkExchange::ReplyState::Answered && r) {
+            for (const QString &line : answerLines(r->sRemain(), command))
                 printTo(stdout, line);
             printTo(stdout, r->sAnswer());
         }
@@ -147,11 +105,12 @@ int atCommands(const SerialSettings &s, const QStringList &commands)
 
 int runLinkCommand(const QString &command, const QStringList &args)
 {
+    const CliOptions o = parseOptions(args, serialOptionNames());
     SerialSettings s;
-    QStringList plain;
-    const QString problem = parse(args, s, plain);
+    const QString problem = readSerialOptions(o, s);
     if (!problem.isEmpty())
         return usage(problem);
+    const QStringList &plain = o.positional;
 
     if (command == QLatin1String("modem-info")) {
         if (!plain.isEmpty())

@@ -38,7 +38,6 @@ struct EditorEnv
         parsed = state.table.ParseControlTableText(tableText, false, error);
         state.ControlTablePath = state.appPath(QStringLiteral("test.stp"));
         state.ConstIniPath = state.appPath(QStringLiteral("Const.ini"));
-        state.DefaultIniPath = state.appPath(QStringLiteral("Default.ini"));
     }
     bool parsed = false;
 };

@@ -5,16 +5,6 @@
 #include <QCoreApplication>
 #include <QDir>
 
-bool SerialSettings::setPort(const QString &text)
-{
-    const QString t = text.trimmed();
-    if (t.isEmpty())
-        return false;
-    qint64 n = 0;
-    port = NumericText::toInt(t, -32768, 32767, n) ? QString::number(n) : t;
-    return true;
-}
-
 AppState::AppState(const QString &applicationFolder)
     : m_appFolder(applicationFolder.isEmpty() ? defaultApplicationFolder() : applicationFolder)
 {

@@ -1,24 +1,11 @@
 #pragma once
 
+#include "core/app/SerialSettings.h"
 #include "core/settings/ControlTable.h"
 #include "core/settings/SettingsImage.h"
 
 #include <QString>
 #include <functional>
-
-struct SerialSettings
-{
-    // A port number ("1".."40") or a device path typed by the operator.
-    QString port = QStringLiteral("1");
-    int baudRate = 9600;
-    QChar parity = QLatin1Char('n');
-    int dataBits = 8;
-    int stopBits = 1;
-
-    // A number is kept as its plain decimal text, anything else as a device path.
-    // False (and nothing changes) for an empty text.
-    bool setPort(const QString &text);
-};
 
 // Program-wide values created at start-up and living for the whole run.
 class AppState
@@ -35,7 +22,6 @@ public:
 
     bool ServiceMode = false;
     QString ConstIniPath;
-    QString DefaultIniPath;
     QString ControlTablePath;
     QString DataFilePath;
     SerialSettings serial;
@@ -43,8 +29,6 @@ public:
     QString terminalNumber;
     qint32 lastPageAddress = 0;
     qint16 lastBank = 0;
-    bool SmsPromptPending = false;
-    bool SmsPollEnabled = true;
 
     ControlTable table;      // TableEntries, EntryCount, HiddenDefaults
     SettingsImage CurrentImage;

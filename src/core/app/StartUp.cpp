@@ -24,8 +24,6 @@ bool StartUp::run(const QStringList &argumentsAfterProgram)
         m_prompts.message(QStringLiteral("Ошибка открытия базы"));
         return false;
     }
-    m_state.SmsPromptPending = false;
-    m_state.SmsPollEnabled = true;
     m_state.ServiceMode = serviceModeFromArguments(argumentsAfterProgram);
 
     m_state.ConstIniPath = m_state.appPath(QStringLiteral("Const.ini"));
@@ -57,7 +55,6 @@ bool StartUp::run(const QStringList &argumentsAfterProgram)
         m_prompts.message(error, QStringLiteral("Критическая ошибка"), UserPrompts::Icon::Critical);
         return false;
     }
-    m_state.DefaultIniPath = m_state.appPath(QStringLiteral("Default.ini"));
     m_state.ConstIniPath = m_state.appPath(QStringLiteral("Const.ini"));
     LoadDefaults();
     return true;
@@ -129,10 +126,9 @@ void StartUp::LoadDefaults()
 
 bool StartUp::WriteDefaultIni()
 {
-    qint64 port = 0;
-    const QString portText = NumericText::toInt(m_state.serial.port, -32768, 32767, port)
-                                 ? TextFile::formatNumber(port)
-                                 : TextFile::formatText(m_state.serial.port);
+    const SerialSettings &serial = m_state.serial;
+    const QString portText = SerialSettings::isPortNumber(serial.port) ? TextFile::formatNumber(serial.portNumber())
+                                                                       : TextFile::formatText(serial.port);
     const QStringList lines = {
         TextFile::formatText(m_state.DataFilePath),
         portText,

@@ -1,14 +1,7 @@
 #include "core/editor/PanelPlan.h"
 
+#include "core/common/HexText.h"
 #include "core/settings/ValueTypes.h"
-
-static QString hex(qint64 v)
-{
-    // Negative values as 16-bit two's complement, as the two bytes of an INT read.
-    if (v < 0)
-        v &= 0xFFFF;
-    return QString::number(v, 16).toUpper();
-}
 
 PanelPlan PanelPlan::build(const ControlTable &table, int first, int event, const SettingsImage &image)
 {
@@ -21,7 +14,7 @@ PanelPlan PanelPlan::build(const ControlTable &table, int first, int event, cons
         const QString type = e.TypeName.trimmed();
         if (type == QLatin1String("X"))
             continue;
-        plan.summary += hex(e.Offset) + QLatin1Char(':');
+        plan.summary += HexText::number(e.Offset) + QLatin1Char(':');
         Item item;
         item.entry = i;
         if (type == QLatin1String("BIT")) {
@@ -30,7 +23,7 @@ PanelPlan PanelPlan::build(const ControlTable &table, int first, int event, cons
             item.checked = ValueTypes::bitValue(e, image);
             plan.checkMap.append(i);
             const quint8 byte = (e.Offset >= 0 && e.Offset < SettingsImage::BlockSize) ? image.Block1[e.Offset] : 0;
-            plan.summary += hex(byte) + QStringLiteral("   ");
+            plan.summary += HexText::number(byte) + QStringLiteral("   ");
         } else {
             item.kind = Item::Kind::Text;
             item.slot = int(plan.textMap.size());
@@ -38,7 +31,7 @@ PanelPlan PanelPlan::build(const ControlTable &table, int first, int event, cons
                 const qint64 v = ValueTypes::displayValue(e, image);
                 item.hasValue = true;
                 item.value = QString::number(v);
-                plan.summary += hex(v) + QStringLiteral("  ");
+                plan.summary += HexText::number(v) + QStringLiteral("  ");
             }
             plan.textMap.append(i);
         }

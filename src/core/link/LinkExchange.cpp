@@ -1,5 +1,6 @@
 #include "core/link/LinkExchange.h"
 
+#include "core/common/HexText.h"
 #include "core/link/mdlStrings.h"
 
 #include <QEventLoop>
@@ -7,15 +8,15 @@
 
 LinkExchange::LinkExchange(QObject *parent) : QObject(parent)
 {
-    tmrReply.setObjectName(QStringLiteral("tmrReply"));
-    tmrDelay.setObjectName(QStringLiteral("tmrDelay"));
-    tmrReply.setSingleShot(true);
-    tmrReply.setTimerType(Qt::PreciseTimer);
-    tmrDelay.setSingleShot(true);
-    tmrDelay.setTimerType(Qt::PreciseTimer);
-    connect(&tmrReply, &QTimer::timeout, this, &LinkExchange::tmrReply_Timer);
-    connect(&tmrDelay, &QTimer::timeout, this, &LinkExchange::tmrDelay_Timer);
-    SmsList.append(std::array<QString, 2>{});
+    m_tmrReply.setObjectName(QStringLiteral("tmrReply"));
+    m_tmrDelay.setObjectName(QStringLiteral("tmrDelay"));
+    m_tmrReply.setSingleShot(true);
+    m_tmrReply.setTimerType(Qt::PreciseTimer);
+    m_tmrDelay.setSingleShot(true);
+    m_tmrDelay.setTimerType(Qt::PreciseTimer);
+    connect(&m_tmrReply, &QTimer::timeout, this, &LinkExchange::tmrReply_Timer);
+    connect(&m_tmrDelay, &QTimer::timeout, this, &LinkExchange::tmrDelay_Timer);
+    m_smsList.append(std::array<QString, 2>{});
     newReceiver();
 }
 
@@ -42,7 +43,7 @@ void LinkExchange::setDevice(QIODevice *device)
 clsReceive *LinkExchange::newReceiver()
 {
     auto *receiver = new clsReceive(this);
-    receiver->SmsList = &SmsList;
+    receiver->setSmsTable(&m_smsList);
     attachReceiver(receiver);
     return receiver;
 }
@@ -101,24 +102,24 @@ void LinkExchange::MSComm1_OnComm()
     while (m_device && m_device->bytesAvailable() > 0 && m_device->getChar(&c)) {
         const quint8 b = quint8(c);
         clsReceive *receiver = m_receiver;
-        const bool textMode = !receiver || receiver->mMode == 0;
+        const bool textMode = !receiver || receiver->mode() == clsReceive::Mode::Text;
         if (textMode) {
             m_pendingReceived.append(mdlStrings::ansiChar(b));
-            if (SmsPromptPending && b == 0x3E) {
-                SmsPromptPending = false;
-                sendCommand(vSMS + QChar(0x1A), QStringLiteral("OK"), 2000);
+            if (m_smsPromptPending && b == 0x3E) {
+                m_smsPromptPending = false;
+                sendCommand(m_vSMS + QChar(0x1A), QStringLiteral("OK"), 2000);
             }
         } else {
             m_pendingReceived.append(mdlStrings::ByteToHex(b));
         }
         receiver = m_receiver;
-        if (SmsListing && receiver)
+        if (m_smsListing && receiver)
             receiver->ByteWHSE(b);
         receiver = m_receiver;
-        if (selectedMode == 0) {
+        if (m_route == Route::Receiver) {
             if (receiver)
                 receiver->ByteArrive(b);
-        } else if (selectedMode == 1) {
+        } else if (m_route == Route::Scenario) {
             emit scenarioByte(b);
         }
     }
@@ -133,26 +134,17 @@ void LinkExchange::writeBytes(const QByteArray &bytes)
     m_device->write(bytes);
 }
 
-QString LinkExchange::hexEcho(const QByteArray &bytes)
-{
-    QString hex;
-    hex.reserve(bytes.size() * 3);
-    for (char b : bytes)
-        hex += mdlStrings::ByteToHex(quint8(b)) + QLatin1Char(' ');
-    return hex;
-}
-
 bool LinkExchange::echoAsText() const
 {
-    return !m_receiver || m_receiver->mMode == 0;
+    return !m_receiver || m_receiver->mode() == clsReceive::Mode::Text;
 }
 
 void LinkExchange::SendString(const QString &sOut)
 {
     setLamps(true, false);
     const QByteArray bytes = mdlStrings::toAnsi(sOut);
-    if (echo)
-        emitTraffic(echoAsText() ? sOut : hexEcho(bytes), Traffic::Sent);
+    if (m_echo)
+        emitTraffic(echoAsText() ? sOut : HexText::bytes(bytes, QLatin1Char(' ')), Traffic::Sent);
     writeBytes(bytes);
     setLamps(m_txLamp, false);
 }
@@ -160,8 +152,8 @@ void LinkExchange::SendString(const QString &sOut)
 void LinkExchange::sendBytes(const QByteArray &bytes)
 {
     setLamps(true, false);
-    if (echo)
-        emitTraffic(echoAsText() ? mdlStrings::fromAnsi(bytes) : hexEcho(bytes), Traffic::Sent);
+    if (m_echo)
+        emitTraffic(echoAsText() ? mdlStrings::fromAnsi(bytes) : HexText::bytes(bytes, QLatin1Char(' ')), Traffic::Sent);
     writeBytes(bytes);
     setLamps(m_txLamp, false);
 }
@@ -169,15 +161,29 @@ void LinkExchange::sendBytes(const QByteArray &bytes)
 void LinkExchange::SendStringCR(const QString &sOut)
 {
     const QByteArray bytes = mdlStrings::toAnsi(sOut);
-    if (echo)
-        emitTraffic((echoAsText() ? sOut : hexEcho(bytes)) + QLatin1Char('\r'), Traffic::Sent);
+    if (m_echo)
+        emitTraffic((echoAsText() ? sOut : HexText::bytes(bytes, QLatin1Char(' '))) + QLatin1Char('\r'), Traffic::Sent);
     writeBytes(bytes + '\r');
 }
 
-int LinkExchange::clampInterval(int ms)
+int LinkExchange::interval(int ms) const
 {
     // The timers take a 16-bit interval.
-    return qBound(0, ms, 32767);
+    const int nominal = qBound(0, ms, 32767);
+    return m_timeScale == 1.0 ? nominal : qMax(1, qRound(nominal * m_timeScale));
+}
+
+void LinkExchange::armTimer(QTimer &timer, Timer which, int ms)
+{
+    timer.setInterval(interval(ms));
+    timer.start();
+    emit timerArmed(which, qBound(0, ms, 32767));
+}
+
+void LinkExchange::armSmsPrompt(const QString &body)
+{
+    m_vSMS = body;
+    m_smsPromptPending = true;
 }
 
 bool LinkExchange::answerPasses(const QString &answer, const QString &r1, const QString &r2, const QString &r3)
@@ -201,13 +207,13 @@ void LinkExchange::waitForWake()
 void LinkExchange::waitForReply()
 {
     ++m_waitDepth;
-    while (ReplyState == StateWaiting) {
-        if (AbortRequested || m_shutdown) {
-            tmrReply.stop();
-            ReplyPeriodsLeft = 0;
+    while (m_replyState == ReplyState::Waiting) {
+        if (m_abortRequested || m_shutdown) {
+            m_tmrReply.stop();
+            m_replyPeriodsLeft = 0;
             if (m_receiver)
-                m_receiver->flExitByUser = true;
-            ReplyState = StateBroken;
+                m_receiver->stopLineScan(true);
+            m_replyState = ReplyState::Broken;
             break;
         }
         waitForWake();
@@ -217,16 +223,16 @@ void LinkExchange::waitForReply()
 
 bool LinkExchange::finishExchange(bool passed, const QString &rejectedLine)
 {
-    switch (ReplyState) {
-    case StateAnswered:
+    switch (m_replyState) {
+    case ReplyState::Answered:
         if (passed)
             return true;
         appendInfo(rejectedLine + QStringLiteral("\r\n"));
         return false;
-    case StateTimedOut:
+    case ReplyState::TimedOut:
         appendInfo(QStringLiteral("Таймаут на ответ ") + QStringLiteral("\r\n"));
         return false;
-    case StateBroken:
+    case ReplyState::Broken:
         appendInfo(QStringLiteral("Прервано пользователем ") + QStringLiteral("\r\n"));
         return false;
     default:
@@ -249,10 +255,9 @@ bool LinkExchange::beginExchange(QString &sRepl1, QString &sRepl2, QString &sRep
     sRepl3 = sRepl3.toUpper();
     if (m_shutdown)
         return false;
-    tmrReply.setInterval(clampInterval(iTimeOut));
-    ReplyPeriodsLeft = qint16(periods);
-    ReplyState = StateWaiting;
-    tmrReply.start();
+    m_replyPeriodsLeft = qint16(periods);
+    m_replyState = ReplyState::Waiting;
+    armTimer(m_tmrReply, Timer::Reply, iTimeOut);
     return true;
 }
 
@@ -262,13 +267,13 @@ bool LinkExchange::sendCommand(const QString &sCMD, QString &sRepl1, QString &sR
         return false;
     SendStringCR(sCMD);
     if (m_receiver)
-        m_receiver->flExitByUser = false;
-    AbortRequested = false;
+        m_receiver->stopLineScan(false);
+    m_abortRequested = false;
 
     waitForReply();
 
     const QString answer = m_receiver ? m_receiver->sAnswer() : QString();
-    return finishExchange(ReplyState == StateAnswered && answerPasses(answer, sRepl1, sRepl2, sRepl3),
+    return finishExchange(m_replyState == ReplyState::Answered && answerPasses(answer, sRepl1, sRepl2, sRepl3),
                           QStringLiteral("Ответ ") + answer + QStringLiteral(" не позволяет продолжение сценария"));
 }
 
@@ -284,50 +289,41 @@ bool LinkExchange::sendData(const QByteArray &sCMD, QString &sRepl1, QString &sR
     if (!beginExchange(sRepl1, sRepl2, sRepl3, iTimeOut, 2))
         return false;
 
-    if (m_receiver) {
-        m_receiver->setSDIn(QString());
-        m_receiver->mMode = 1;
-        m_receiver->msExpect1 = sRepl1;
-        m_receiver->msExpect2 = sRepl2;
-        m_receiver->msExpect3 = sRepl3;
-        m_receiver->ExpectedLength = LengthIn;
-        m_receiver->flExitByUser = false;
-    }
-    AbortRequested = false;
+    if (m_receiver)
+        m_receiver->expectData({sRepl1, sRepl2, sRepl3}, LengthIn);
+    m_abortRequested = false;
     if (!sCMD.isEmpty())
         sendBytes(sCMD);
 
     waitForReply();
 
-    const QString answer = m_receiver ? m_receiver->msDIn : QString();
-    QString codes;
-    for (QChar c : answer)
-        codes += QString::number(mdlStrings::ansiByte(c), 16).toUpper();
-    return finishExchange(ReplyState == StateAnswered && answerPasses(answer, sRepl1, sRepl2, sRepl3),
+    const QString answer = m_receiver ? m_receiver->dataIn() : QString();
+    const QString codes = HexText::bytesUnpadded(mdlStrings::toAnsi(answer));
+    return finishExchange(m_replyState == ReplyState::Answered && answerPasses(answer, sRepl1, sRepl2, sRepl3),
                           QStringLiteral("Ответ ") + codes
                               + QStringLiteral(" не ожидался в данный момент выполнение прервано"));
 }
 
 void LinkExchange::tmrReply_Timer()
 {
-    if (ReplyPeriodsLeft <= 0) {
-        tmrReply.stop();
+    if (m_replyPeriodsLeft <= 0) {
+        m_tmrReply.stop();
         logMark(QStringLiteral("TIMEOUT"));
         if (m_receiver)
-            m_receiver->mMode = 0;
-        ReplyState = StateTimedOut;
+            m_receiver->setTextMode();
+        m_replyState = ReplyState::TimedOut;
         emit wake();
         return;
     }
-    --ReplyPeriodsLeft;
-    tmrReply.start();
+    --m_replyPeriodsLeft;
+    m_tmrReply.start();
 }
 
 void LinkExchange::receiver_dataready()
 {
-    tmrReply.stop();
-    ReplyPeriodsLeft = 0;
-    ReplyState = StateAnswered;
+    m_tmrReply.stop();
+    m_replyPeriodsLeft = 0;
+    m_replyState = ReplyState::Answered;
     emit wake();
 }
 
@@ -335,19 +331,18 @@ void LinkExchange::Delay(int iDelay)
 {
     if (m_shutdown)
         return;
-    tmrDelay.setInterval(clampInterval(iDelay));
-    DelayRunning = true;
-    tmrDelay.start();
+    m_delayRunning = true;
+    armTimer(m_tmrDelay, Timer::Delay, iDelay);
     ++m_waitDepth;
-    while (DelayRunning && !m_shutdown)
+    while (m_delayRunning && !m_shutdown)
         waitForWake();
     --m_waitDepth;
 }
 
 void LinkExchange::tmrDelay_Timer()
 {
-    tmrDelay.stop();
-    DelayRunning = false;
+    m_tmrDelay.stop();
+    m_delayRunning = false;
     emit wake();
 }
 
@@ -367,15 +362,15 @@ bool LinkExchange::TestCmdMode()
 
 void LinkExchange::requestAbort()
 {
-    AbortRequested = true;
+    m_abortRequested = true;
     emit wake();
 }
 
 void LinkExchange::shutdown()
 {
     m_shutdown = true;
-    tmrReply.stop();
-    tmrDelay.stop();
-    DelayRunning = false;
+    m_tmrReply.stop();
+    m_tmrDelay.stop();
+    m_delayRunning = false;
     emit wake();
 }

@@ -21,7 +21,14 @@ public:
     enum class Traffic { Received, Sent, Mark };
     Q_ENUM(Traffic)
 
-    enum : qint32 { StateWaiting = 0, StateAnswered = 1, StateTimedOut = 3, StateBroken = 4 };
+    // How the last exchange ended.
+    enum class ReplyState { Waiting, Answered, TimedOut, Broken };
+    Q_ENUM(ReplyState)
+    // Where received bytes go besides the log: the selected mode of the link window.
+    enum class Route { Nobody = -1, Receiver = 0, Scenario = 1, AddressBook = 2 };
+    Q_ENUM(Route)
+    enum class Timer { Reply, Delay };
+    Q_ENUM(Timer)
 
     explicit LinkExchange(QObject *parent = nullptr);
     ~LinkExchange() override;
@@ -35,20 +42,23 @@ public:
     clsReceive *newReceiver();
 
     // Mirrors of window state that decide logging and routing.
-    bool echo = false;        // chkEcho
-    int selectedMode = 0;     // index of the selected OptIndex option, -1 when none
-    bool SmsPromptPending = false;
-    bool SmsListing = false;
-    QString vSMS;             // SMS body sent when the modem's ">" prompt arrives
-    SmsTable SmsList;         // filled by the receiver while SmsListing is set
+    void setEcho(bool on) { m_echo = on; }           // chkEcho
+    void setRoute(Route route) { m_route = route; }  // OptIndex
+    Route route() const { return m_route; }
 
-    // Exchange state.
-    qint32 ReplyState = StateWaiting;
-    qint16 ReplyPeriodsLeft = 0;
-    bool AbortRequested = false;
-    bool DelayRunning = false;
-    QTimer tmrReply;
-    QTimer tmrDelay;
+    // The SMS body to send, followed by Ctrl-Z, when the modem's ">" prompt arrives.
+    void armSmsPrompt(const QString &body);
+    bool smsPromptPending() const { return m_smsPromptPending; }
+    // While set, the receiver also collects a message listing into smsList().
+    void setSmsListing(bool on) { m_smsListing = on; }
+    const SmsTable &smsList() const { return m_smsList; }
+
+    // Every timer interval is multiplied by this (1 in the program); tests run long
+    // time-outs in milliseconds with it.
+    void setTimeScale(double scale) { m_timeScale = scale; }
+    ReplyState replyState() const { return m_replyState; }
+    bool replyTimerActive() const { return m_tmrReply.isActive(); }
+    bool delayRunning() const { return m_delayRunning; }
 
     void SendString(const QString &sOut);
     void SendStringCR(const QString &sOut);
@@ -71,7 +81,6 @@ public:
     void requestAbort();
     // The window is closing: every wait ends now and no further exchange starts.
     void shutdown();
-    bool isShutDown() const { return m_shutdown; }
     // Number of exchanges and pauses currently waiting (nested ones count each).
     int waitDepth() const { return m_waitDepth; }
 
@@ -96,6 +105,8 @@ signals:
     void lampsChanged(bool tx, bool rx);
     // A received byte while the profile transfer mode is selected.
     void scenarioByte(quint8 b);
+    // A timer was started with this interval before scaling (the order of waits, for tests).
+    void timerArmed(LinkExchange::Timer timer, int nominalMs);
     // Internal: something a waiting loop may be waiting for has changed.
     void wake();
 
@@ -110,7 +121,6 @@ private:
     void waitForWake();
     void waitForReply();
     bool echoAsText() const;
-    static QString hexEcho(const QByteArray &bytes);
     void setLamps(bool tx, bool rx);
     void flushReceived();
     void emitTraffic(const QString &text, Traffic kind);
@@ -118,8 +128,23 @@ private:
     // The result of a finished wait, with the log line of a failure.
     bool finishExchange(bool passed, const QString &rejectedLine);
     static bool answerPasses(const QString &answer, const QString &r1, const QString &r2, const QString &r3);
-    static int clampInterval(int ms);
+    // The 16-bit interval of the timers, scaled.
+    int interval(int ms) const;
+    void armTimer(QTimer &timer, Timer which, int ms);
 
+    QTimer m_tmrReply;
+    QTimer m_tmrDelay;
+    qint16 m_replyPeriodsLeft = 0;
+    ReplyState m_replyState = ReplyState::Waiting;
+    bool m_abortRequested = false;
+    bool m_delayRunning = false;
+    double m_timeScale = 1.0;
+    bool m_echo = false;
+    Route m_route = Route::Receiver;
+    bool m_smsPromptPending = false;
+    bool m_smsListing = false;
+    QString m_vSMS;
+    SmsTable m_smsList;
     QPointer<QIODevice> m_device;
     QPointer<clsReceive> m_receiver;
     QString m_pendingReceived;

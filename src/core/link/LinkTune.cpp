@@ -12,18 +12,13 @@ QString settingsString(const SerialSettings &s)
            QString::number(s.dataBits) + QLatin1Char(',') + QString::number(s.stopBits);
 }
 
-bool isPortNumber(const QString &port)
-{
-    bool ok = false;
-    const int n = port.trimmed().toInt(&ok);
-    return ok && n >= 1;
-}
-
 QString deviceName(const QString &port)
 {
-    if (!isPortNumber(port))
+    if (!SerialSettings::isPortNumber(port))
         return port;
-    const int n = port.trimmed().toInt();
+    SerialSettings s;
+    s.setPort(port);
+    const int n = s.portNumber();
 #ifdef Q_OS_WIN
     return QStringLiteral("COM") + QString::number(n);
 #else
@@ -34,7 +29,7 @@ QString deviceName(const QString &port)
 QString infoText(const SerialSettings &s)
 {
     const QString shownPort =
-        isPortNumber(s.port) ? QStringLiteral("COM") + QString::number(s.port.trimmed().toInt()) : s.port;
+        SerialSettings::isPortNumber(s.port) ? QStringLiteral("COM") + QString::number(s.portNumber()) : s.port;
     return shownPort + QLatin1Char(',') + settingsString(s);
 }
 
@@ -42,49 +37,30 @@ QString infoText(const SerialSettings &s)
 
 namespace {
 
+QSerialPort::Parity parityOf(QChar letter)
+{
+    switch (letter.toLower().unicode()) {
+    case 'e': return QSerialPort::EvenParity;
+    case 'o': return QSerialPort::OddParity;
+    case 'm': return QSerialPort::MarkParity;
+    case 's': return QSerialPort::SpaceParity;
+    default: return QSerialPort::NoParity;
+    }
+}
+
+// Settings already checked by SerialSettings::problem(); the port may still refuse one.
 bool applySettings(QSerialPort &port, const SerialSettings &s, QString &why)
 {
-    if (!port.setFlowControl(QSerialPort::NoFlowControl)) {
-        why = QStringLiteral("handshaking: ") + port.errorString();
+    why = s.problem();
+    if (!why.isEmpty())
         return false;
-    }
-    if (s.baudRate <= 0 || !port.setBaudRate(s.baudRate)) {
-        why = QStringLiteral("baud rate ") + QString::number(s.baudRate);
-        return false;
-    }
-    QSerialPort::Parity parity;
-    switch (s.parity.toLower().unicode()) {
-    case 'n': parity = QSerialPort::NoParity; break;
-    case 'e': parity = QSerialPort::EvenParity; break;
-    case 'o': parity = QSerialPort::OddParity; break;
-    case 'm': parity = QSerialPort::MarkParity; break;
-    case 's': parity = QSerialPort::SpaceParity; break;
-    default:
-        why = QStringLiteral("parity ") + s.parity;
-        return false;
-    }
-    if (!port.setParity(parity)) {
-        why = QStringLiteral("parity ") + s.parity;
-        return false;
-    }
-    if (s.dataBits < 5 || s.dataBits > 8 || !port.setDataBits(QSerialPort::DataBits(s.dataBits))) {
-        why = QStringLiteral("data bits ") + QString::number(s.dataBits);
-        return false;
-    }
-    QSerialPort::StopBits stop;
-    if (s.stopBits == 1)
-        stop = QSerialPort::OneStop;
-    else if (s.stopBits == 2)
-        stop = QSerialPort::TwoStop;
-    else {
-        why = QStringLiteral("stop bits ") + QString::number(s.stopBits);
-        return false;
-    }
-    if (!port.setStopBits(stop)) {
-        why = QStringLiteral("stop bits ") + QString::number(s.stopBits);
-        return false;
-    }
-    return true;
+    const bool applied = port.setFlowControl(QSerialPort::NoFlowControl) && port.setBaudRate(s.baudRate) &&
+                         port.setParity(parityOf(s.parity)) &&
+                         port.setDataBits(QSerialPort::DataBits(s.dataBits)) &&
+                         port.setStopBits(s.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop);
+    if (!applied)
+        why = port.errorString();
+    return applied;
 }
 
 } // namespace

@@ -14,7 +14,6 @@ namespace LinkTuning {
 QString settingsString(const SerialSettings &s);
 // A port number n means /dev/ttyS<n-1> (COM<n> on Windows); a path is used as given.
 QString deviceName(const QString &port);
-bool isPortNumber(const QString &port);
 // Caption of lblInfo: "COM" + number + "," + settings, or the path + "," + settings.
 QString infoText(const SerialSettings &s);
 

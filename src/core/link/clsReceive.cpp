@@ -46,7 +46,7 @@ bool clsReceive::cutLine(QString &line)
     QString reversed;
     bool inLine = false;
     for (int pos = m_count - 1; pos >= 0; --pos) {
-        if (flExitByUser)
+        if (m_exitByUser)
             return false;
         const quint8 b = m_buffer[pos];
         if (!inLine) {
@@ -69,39 +69,48 @@ bool clsReceive::cutLine(QString &line)
     return true;
 }
 
+void clsReceive::expectData(const QStringList &expected, qint64 length)
+{
+    m_mode = Mode::Data;
+    for (int i = 0; i < 3; ++i)
+        m_expect[i] = i < expected.size() ? expected[i] : QString();
+    m_expectedLength = length;
+    m_dataIn.clear();
+    m_answerIndex = 0;
+    m_exitByUser = false;
+}
+
 void clsReceive::ByteArrive(quint8 b)
 {
     if (!storeByte(b))
         return;
+    if (m_mode == Mode::Data)
+        dataByte(b);
+    else
+        textByte(b);
+}
 
-    if (mMode != 0) {
-        msDIn.append(mdlStrings::ansiChar(b));
-        m_answerIsDataIn = true;
-        iAnswer = 0;
-        bool matched = false;
-        if (msDIn == msExpect1) {
-            iAnswer = 1;
-            matched = true;
-        }
-        if (msDIn == msExpect2) {
-            iAnswer = 2;
-            matched = true;
-        }
-        if (msDIn == msExpect3) {
-            iAnswer = 3;
-            matched = true;
-        }
-        if (matched) {
-            emit DataReady();
-            return;
-        }
-        if (ExpectedLength != 0 && msDIn.size() >= ExpectedLength)
-            emit DataReady();
-        if (msDIn.size() >= msExpect1.size())
-            emit ErrorRec();
+void clsReceive::dataByte(quint8 b)
+{
+    m_dataIn.append(mdlStrings::ansiChar(b));
+    m_answerIsDataIn = true;
+    m_answerIndex = 0;
+    for (int i = 0; i < 3; ++i) {
+        if (m_dataIn == m_expect[i])
+            m_answerIndex = i + 1;
+    }
+    if (m_answerIndex != 0) {
+        emit DataReady();
         return;
     }
+    if (m_expectedLength != 0 && m_dataIn.size() >= m_expectedLength)
+        emit DataReady();
+    if (m_dataIn.size() >= m_expect[0].size())
+        emit ErrorRec();
+}
 
+void clsReceive::textByte(quint8 b)
+{
     setSAnswer(QString());
     if (b != 0x0A)
         return;
@@ -139,14 +148,14 @@ void clsReceive::ByteWHSE(quint8 b)
     QString line;
     if (!cutLine(line))
         return;
-    if (SmsList->isEmpty())
-        SmsList->append(std::array<QString, 2>{});
-    auto &column = SmsList->last();
+    if (m_smsList->isEmpty())
+        m_smsList->append(std::array<QString, 2>{});
+    auto &column = m_smsList->last();
     if (line.contains(QLatin1String("CMGL: ")))
         column[0] = line;
     if (!line.contains(QLatin1String("CMGL")) && line.size() > 20 && !column[0].isEmpty()) {
         column[1] = line;
-        SmsList->append(std::array<QString, 2>{});
+        m_smsList->append(std::array<QString, 2>{});
     }
     if (line == QLatin1String("OK")) {
         setSAnswer(QStringLiteral("OK"));
@@ -163,7 +172,7 @@ void clsReceive::CmdReady()
     remain = crunchString(remain);
     while (!remain.isEmpty() && remain.back() != QLatin1Char('\r') && remain.back() != QLatin1Char('\n'))
         remain.chop(1);
-    sRemain = crunchString(remain);
+    m_remain = crunchString(remain);
     m_count = 0;
     emit DataReady();
 }

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 
@@ -20,33 +21,33 @@ public:
     static constexpr int BufferLimit = 36000;
     static constexpr int LineLimit = 1999;
 
+    enum class Mode { Text, Data };
+    Q_ENUM(Mode)
+
     explicit clsReceive(QObject *parent = nullptr);
 
-    // Public fields as the callers use them.
-    qint32 mMode = 0;            // 0 = text mode, anything else = data mode
-    qint64 ExpectedLength = 0;   // data mode: answer complete at this many bytes; 0 = no rule
-    QString msDIn;               // data mode: the current answer, one character per byte
-    QString msExpect1;
-    QString msExpect2;
-    QString msExpect3;
-    qint16 iAnswer = 0;          // which expected answer matched, 0 = none
-    QString sRemain;             // text mode: lines that preceded the final word
-    bool flExitByUser = false;   // stops the backward line scan at once
+    Mode mode() const { return m_mode; }
+    // Back to text mode (after a time-out, or to read command answers again).
+    void setTextMode() { m_mode = Mode::Text; }
+    // Data mode for the next answer: it is complete when it equals one of expected (up to
+    // three; a later equal one wins) or reaches length bytes (0 = no length rule).
+    void expectData(const QStringList &expected, qint64 length);
 
-    // Table filled by ByteWHSE; points at the owner's table when one is shared.
-    SmsTable *SmsList = &m_ownSmsList;
+    // Text mode: the final word; data mode: the answer collected so far.
+    QString sAnswer() const { return m_answerIsDataIn ? m_dataIn : m_sAnswer; }
+    // Data mode: the answer collected so far, one character per byte.
+    const QString &dataIn() const { return m_dataIn; }
+    // Which expected answer matched (1..3), 0 = none.
+    int answerIndex() const { return m_answerIndex; }
+    // Text mode: the lines that preceded the final word.
+    const QString &sRemain() const { return m_remain; }
 
-    // Text mode: the final word; data mode: a copy of msDIn. Kept as a view on
-    // msDIn in data mode so a long answer is not copied on every byte.
-    QString sAnswer() const { return m_answerIsDataIn ? msDIn : m_sAnswer; }
-    void setSAnswer(const QString &s)
-    {
-        m_sAnswer = s;
-        m_answerIsDataIn = false;
-    }
+    // The user's break stops the backward line scan at once; the next exchange allows it again.
+    void stopLineScan(bool stop) { m_exitByUser = stop; }
+    bool lineScanStopped() const { return m_exitByUser; }
 
-    QString sDIn() const { return msDIn; }
-    void setSDIn(const QString &s) { msDIn = s; }
+    // The table ByteWHSE fills; the owner's table when one is shared.
+    void setSmsTable(SmsTable *table) { m_smsList = table ? table : &m_ownSmsList; }
 
     void ByteArrive(quint8 b);
     void ByteWHSE(quint8 b);
@@ -67,9 +68,26 @@ private:
     // (too long, or the scan was stopped by the user).
     bool cutLine(QString &line);
 
+    void setSAnswer(const QString &s)
+    {
+        m_sAnswer = s;
+        m_answerIsDataIn = false;
+    }
+    void dataByte(quint8 b);
+    void textByte(quint8 b);
+
     std::array<quint8, BufferLimit + 1> m_buffer{};
     int m_count = 0;
+    Mode m_mode = Mode::Text;
+    qint64 m_expectedLength = 0;
+    QString m_expect[3];
+    QString m_dataIn;
+    int m_answerIndex = 0;
+    QString m_remain;
+    bool m_exitByUser = false;
     QString m_sAnswer;
+    // In data mode the answer is a view on m_dataIn, so a long answer is not copied on every byte.
     bool m_answerIsDataIn = false;
     SmsTable m_ownSmsList;
+    SmsTable *m_smsList = &m_ownSmsList;
 };

@@ -1,5 +1,7 @@
 #include "core/link/mdlStrings.h"
 
+#include "core/common/HexText.h"
+
 #include <array>
 
 namespace mdlStrings {
@@ -26,14 +28,11 @@ constexpr std::array<char16_t, 128> kUpper = {
     0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F,
 };
 
-constexpr char kHexDigits[] = "0123456789ABCDEF";
-
 } // namespace
 
 QString ByteToHex(quint8 b)
 {
-    const QChar digits[2] = {QLatin1Char(kHexDigits[b >> 4]), QLatin1Char(kHexDigits[b & 0x0F])};
-    return QString(digits, 2);
+    return HexText::byte(b);
 }
 
 QString TrimCrLf(const QString &text)

@@ -17,9 +17,10 @@ QString TrimCrLf(const QString &text);
 // 130-byte block and 7-byte block. A shorter array sums what it has.
 qint64 RecordSum(const QByteArray &record);
 
-// The link talks in code page 1251, one character per byte. The mapping is kept
-// lossless (the one unassigned byte 0x98 maps to U+0098) so binary answers survive
-// the trip through text and back.
+// The link talks in code page 1251, one character per byte. Files go through
+// QStringDecoder("windows-1251"), but the link cannot: that decoder turns the one
+// unassigned byte 0x98 into U+FFFD, so a binary answer would not survive the trip
+// through text and back. This table maps 0x98 to U+0098 and is lossless both ways.
 QChar ansiChar(quint8 b);
 // Characters outside the code page become '?', as the system conversion does.
 quint8 ansiByte(QChar c);

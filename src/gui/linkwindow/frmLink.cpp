@@ -117,7 +117,7 @@ void frmLink::buildWindow()
     FraIndex[2]->setTitle(QStringLiteral("Адресная книга"));
     // Any click on an option, the user's or the program's, runs the mode handler.
     connect(m_modes, &QButtonGroup::idClicked, this, &frmLink::OptIndex_Click);
-    connect(m_modes, &QButtonGroup::idToggled, this, [this](int, bool) { m_link->selectedMode = selectedMode(); });
+    connect(m_modes, &QButtonGroup::idToggled, this, [this](int, bool) { m_link->setRoute(LinkExchange::Route(selectedMode())); });
 
     // Firmware mode: its state log and the transfer lamps.
     auto *loadLayout = new QGridLayout(FraIndex[0]);
@@ -179,7 +179,7 @@ void frmLink::buildWindow()
     connect(txtsend, &QLineEdit::returnPressed, this, &frmLink::cmdSend_Click);
     connect(cmdClear, &QPushButton::clicked, this, &frmLink::cmdClear_Click);
     connect(Command1, &QPushButton::clicked, this, &frmLink::Command1_Click);
-    connect(chkEcho, &QCheckBox::toggled, this, [this](bool on) { m_link->echo = on; });
+    connect(chkEcho, &QCheckBox::toggled, this, [this](bool on) { m_link->setEcho(on); });
 }
 
 void frmLink::setLamp(QLineEdit *lamp, bool on)

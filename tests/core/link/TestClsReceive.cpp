@@ -22,7 +22,7 @@ void TestClsReceive::echoedOk()
     feed(r, QByteArray("AT\r\r\nOK\r\n"));
     QCOMPARE(ready.count(), 1);
     QCOMPARE(r.sAnswer(), QStringLiteral("OK"));
-    QCOMPARE(r.sRemain, QStringLiteral("AT"));
+    QCOMPARE(r.sRemain(), QStringLiteral("AT"));
     QCOMPARE(r.bufferedCount(), 0);
 }
 
@@ -68,7 +68,7 @@ void TestClsReceive::informationLineWaitsForFinalWord()
     QCOMPARE(r.bufferedCount(), 14);
     feed(r, QByteArray("\r\nOK\r\n"));
     QCOMPARE(ready.count(), 1);
-    QCOMPARE(r.sRemain, QStringLiteral("+CSQ: 17,0"));
+    QCOMPARE(r.sRemain(), QStringLiteral("+CSQ: 17,0"));
     QCOMPARE(r.bufferedCount(), 0);
 }
 
@@ -79,7 +79,7 @@ void TestClsReceive::ringAlone()
     feed(r, QByteArray("\r\nRING\r\n"));
     QCOMPARE(ready.count(), 1);
     QCOMPARE(r.sAnswer(), QStringLiteral("RING"));
-    QCOMPARE(r.sRemain, QString());
+    QCOMPARE(r.sRemain(), QString());
 }
 
 void TestClsReceive::shortLineNotCut()
@@ -105,30 +105,27 @@ void TestClsReceive::firstLineOfBuffer()
 void TestClsReceive::dataModeExpectOne()
 {
     clsReceive r;
-    r.mMode = 1;
-    r.msExpect1 = QStringLiteral("[");
-    r.ExpectedLength = 1;
+    r.expectData({QStringLiteral("[")}, 1);
     QSignalSpy ready(&r, &clsReceive::DataReady);
     QSignalSpy error(&r, &clsReceive::ErrorRec);
     r.ByteArrive(0x5B);
     QCOMPARE(ready.count(), 1);
     QCOMPARE(error.count(), 0);
-    QCOMPARE(r.iAnswer, qint16(1));
+    QCOMPARE(r.answerIndex(), 1);
     QCOMPARE(r.sAnswer(), QStringLiteral("["));
 
-    r.msDIn.clear();
+    r.expectData({QStringLiteral("[")}, 1);
     r.ByteArrive(0x5C);
     QCOMPARE(ready.count(), 2);
     QCOMPARE(error.count(), 1);
-    QCOMPARE(r.iAnswer, qint16(0));
-    QCOMPARE(r.msDIn, QStringLiteral("\\"));
+    QCOMPARE(r.answerIndex(), 0);
+    QCOMPARE(r.dataIn(), QStringLiteral("\\"));
 }
 
 void TestClsReceive::dataModeLengthRule()
 {
     clsReceive r;
-    r.mMode = 1;
-    r.ExpectedLength = 5;
+    r.expectData({}, 5);
     QSignalSpy ready(&r, &clsReceive::DataReady);
     feed(r, QByteArray("ABCD"));
     QCOMPARE(ready.count(), 0);
@@ -143,26 +140,22 @@ void TestClsReceive::dataModeLengthRule()
 void TestClsReceive::dataModeLastEqualWins()
 {
     clsReceive r;
-    r.mMode = 1;
-    r.msExpect1 = QStringLiteral("OK");
-    r.msExpect3 = QStringLiteral("OK");
-    r.msExpect2 = QStringLiteral("Z");
+    r.expectData({QStringLiteral("OK"), QStringLiteral("Z"), QStringLiteral("OK")}, 0);
     QSignalSpy ready(&r, &clsReceive::DataReady);
     feed(r, QByteArray("OK"));
     QCOMPARE(ready.count(), 1);
-    QCOMPARE(r.iAnswer, qint16(3));
+    QCOMPARE(r.answerIndex(), 3);
 }
 
 void TestClsReceive::dataModeDoesNotCutLines()
 {
     clsReceive r;
-    r.mMode = 1;
-    r.msExpect1 = QStringLiteral("XYZ");
+    r.expectData({QStringLiteral("XYZ")}, 0);
     QSignalSpy ready(&r, &clsReceive::DataReady);
     feed(r, QByteArray("\r\nOK\r\n"));
     QCOMPARE(ready.count(), 0);
     QCOMPARE(r.bufferedCount(), 6);
-    QCOMPARE(r.sRemain, QString());
+    QCOMPARE(r.sRemain(), QString());
 }
 
 void TestClsReceive::bufferFull()
@@ -198,13 +191,13 @@ void TestClsReceive::lineTooLong()
 void TestClsReceive::exitByUserStopsScan()
 {
     clsReceive r;
-    r.flExitByUser = true;
+    r.stopLineScan(true);
     QSignalSpy ready(&r, &clsReceive::DataReady);
     feed(r, QByteArray("\r\nOK\r\n"));
     QCOMPARE(ready.count(), 0);
     QCOMPARE(r.bufferedCount(), 6);
     // Once cleared, the next line feed finds the held line.
-    r.flExitByUser = false;
+    r.stopLineScan(false);
     feed(r, QByteArray("\r\n"));
     QCOMPARE(ready.count(), 1);
     QCOMPARE(r.sAnswer(), QStringLiteral("OK"));
@@ -216,7 +209,7 @@ void TestClsReceive::smsListing()
     clsReceive r;
     SmsTable table;
     table.append(std::array<QString, 2>{});
-    r.SmsList = &table;
+    r.setSmsTable(&table);
     QSignalSpy ready(&r, &clsReceive::DataReady);
     const QByteArray listing = "AT+CMGL=4\r\r\n"
                                "+CMGL: 1,0,,24\r\n"

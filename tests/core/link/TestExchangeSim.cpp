@@ -55,7 +55,7 @@ void TestExchangeSim::testCmdModeAnswers()
     QCOMPARE(rig.info, QStringList{QStringLiteral("Проверка отклика модема\r\n")});
     QTRY_COMPARE(rig.sim.received(), QByteArray("AT\r"));
     QCOMPARE(rig.link.receiver()->sAnswer(), QStringLiteral("OK"));
-    QCOMPARE(rig.link.receiver()->sRemain, QStringLiteral("AT"));
+    QCOMPARE(rig.link.receiver()->sRemain(), QStringLiteral("AT"));
 }
 
 void TestExchangeSim::testCmdModeSilentTimesOut()
@@ -71,7 +71,7 @@ void TestExchangeSim::testCmdModeSilentTimesOut()
     QCOMPARE(rig.info,
              (QStringList{QStringLiteral("Проверка отклика модема\r\n"), QStringLiteral("Таймаут на ответ \r\n")}));
     QCOMPARE(rig.marks, QStringList{QStringLiteral("TIMEOUT")});
-    QCOMPARE(rig.link.ReplyState, qint32(LinkExchange::StateTimedOut));
+    QCOMPARE(rig.link.replyState(), LinkExchange::ReplyState::TimedOut);
     QTRY_COMPARE(rig.sim.received(), QByteArray("AT\r"));
 }
 
@@ -81,7 +81,7 @@ void TestExchangeSim::errorAnswer()
     QVERIFY(rig.start());
     QVERIFY(!rig.link.sendCommand(QStringLiteral("AT+NOSUCH"), QStringLiteral("OK"), 2000));
     QCOMPARE(rig.info, QStringList{QStringLiteral("Ответ ERROR не позволяет продолжение сценария\r\n")});
-    QCOMPARE(rig.link.receiver()->sRemain, QStringLiteral("AT+NOSUCH"));
+    QCOMPARE(rig.link.receiver()->sRemain(), QStringLiteral("AT+NOSUCH"));
 }
 
 void TestExchangeSim::connectPassesConnec()
@@ -123,7 +123,7 @@ void TestExchangeSim::sendDataOverCall()
 
     r1 = QStringLiteral("[");
     QVERIFY(rig.link.sendData(QStringLiteral("["), r1, r2, r3, 1000, 1));
-    QCOMPARE(rig.link.receiver()->iAnswer, qint16(1));
+    QCOMPARE(rig.link.receiver()->answerIndex(), 1);
 
     r1 = QStringLiteral("[");
     QVERIFY(!rig.link.sendData(QStringLiteral("\\"), r1, r2, r3, 1000, 1));
@@ -132,12 +132,12 @@ void TestExchangeSim::sendDataOverCall()
     r1 = QStringLiteral("[");
     r2 = QStringLiteral("z");
     QVERIFY(rig.link.sendData(QStringLiteral("Z"), r1, r2, r3, 1000, 1));
-    QCOMPARE(rig.link.receiver()->iAnswer, qint16(2));
+    QCOMPARE(rig.link.receiver()->answerIndex(), 2);
 
     r1.clear();
     r2.clear();
     QVERIFY(rig.link.sendData(QString::fromLatin1("\x01\x02\x03\x04\x05"), r1, r2, r3, 1000, 5));
-    QCOMPARE(rig.link.receiver()->msDIn, QString::fromLatin1("\x01\x02\x03\x04\x05"));
+    QCOMPARE(rig.link.receiver()->dataIn(), QString::fromLatin1("\x01\x02\x03\x04\x05"));
 
     // Nothing comes back from a silent line: three periods, then text mode again.
     r1 = QStringLiteral("OK");
@@ -146,7 +146,7 @@ void TestExchangeSim::sendDataOverCall()
     QVERIFY(!rig.link.sendData(QString(), r1, r2, r3, 100, 0));
     QVERIFY(clock.elapsed() >= 290);
     QCOMPARE(rig.info.last(), QStringLiteral("Таймаут на ответ \r\n"));
-    QCOMPARE(rig.link.receiver()->mMode, 0);
+    QCOMPARE(rig.link.receiver()->mode(), clsReceive::Mode::Text);
 
     QTRY_COMPARE(rig.sim.received(), QByteArray("ATD5551234\r[\\Z\x01\x02\x03\x04\x05"));
 }
@@ -156,7 +156,7 @@ void TestExchangeSim::send3PlusEscapes()
     Rig rig;
     QVERIFY(rig.start());
     QVERIFY(rig.dial());
-    rig.link.receiver()->mMode = 0;
+    rig.link.receiver()->setTextMode();
     QElapsedTimer clock;
     clock.start();
     rig.link.Send3Plus();
@@ -177,9 +177,9 @@ void TestExchangeSim::userBreakDuringWait()
     QVERIFY(!rig.link.sendCommand(QStringLiteral("ATI"), QStringLiteral("OK"), 32700));
     QVERIFY(clock.elapsed() < 2000);
     QCOMPARE(rig.info, QStringList{QStringLiteral("Прервано пользователем \r\n")});
-    QCOMPARE(rig.link.ReplyState, qint32(LinkExchange::StateBroken));
-    QVERIFY(rig.link.receiver()->flExitByUser);
-    QVERIFY(!rig.link.tmrReply.isActive());
+    QCOMPARE(rig.link.replyState(), LinkExchange::ReplyState::Broken);
+    QVERIFY(rig.link.receiver()->lineScanStopped());
+    QVERIFY(!rig.link.replyTimerActive());
     // The next exchange clears the break and works normally.
     rig.sim.command("silent off");
     QTRY_VERIFY(rig.sim.events().contains(QStringLiteral("# silent off")));
@@ -227,7 +227,7 @@ void TestExchangeSim::echoOff()
     QVERIFY(rig.link.sendCommand(QStringLiteral("ATE0"), QStringLiteral("OK"), 1000));
     QVERIFY(rig.link.sendCommand(QStringLiteral("ATI"), QStringLiteral("OK"), 1000));
     // Without echo the information lines are all that precede the final word.
-    QCOMPARE(rig.link.receiver()->sRemain, QStringLiteral("KVRSIM GSM modem, revision 1.0"));
+    QCOMPARE(rig.link.receiver()->sRemain(), QStringLiteral("KVRSIM GSM modem, revision 1.0"));
 }
 
 void TestExchangeSim::pacedAtBaudRate()
@@ -242,5 +242,5 @@ void TestExchangeSim::pacedAtBaudRate()
     QVERIFY(rig.link.sendCommand(QStringLiteral("ATI"), QStringLiteral("OK"), 2000));
     const qint64 took = clock.elapsed();
     QVERIFY2(took >= 800 && took < 3000, qPrintable(QString::number(took)));
-    QCOMPARE(rig.link.receiver()->sRemain, QString(100, QLatin1Char('P')));
+    QCOMPARE(rig.link.receiver()->sRemain(), QString(100, QLatin1Char('P')));
 }

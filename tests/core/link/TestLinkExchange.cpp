@@ -66,7 +66,7 @@ void TestLinkExchange::echoTextMode()
     LinkExchange link;
     Logs logs(link);
     link.setDevice(&port);
-    link.echo = true;
+    link.setEcho(true);
     link.SendStringCR(QStringLiteral("AT"));
     QCOMPARE(logs.trafficOf(LinkExchange::Traffic::Sent), QStringLiteral("AT\r"));
     QCOMPARE(port.written(), QByteArray("AT\r"));
@@ -78,8 +78,8 @@ void TestLinkExchange::echoDataModeHex()
     LinkExchange link;
     Logs logs(link);
     link.setDevice(&port);
-    link.echo = true;
-    link.receiver()->mMode = 1;
+    link.setEcho(true);
+    link.receiver()->expectData({}, 0);
     link.SendString(QString::fromLatin1("\x5B\x41"));
     QCOMPARE(logs.trafficOf(LinkExchange::Traffic::Sent), QStringLiteral("5B 41 "));
     // SendStringCR echoes its carriage return as the character whatever the mode.
@@ -107,7 +107,7 @@ void TestLinkExchange::receivedTextAndHex()
     link.setDevice(&port);
     port.feed(QByteArray("\r\nOK\r\n"));
     QTRY_COMPARE(logs.trafficOf(LinkExchange::Traffic::Received), QStringLiteral("\r\nOK\r\n"));
-    link.receiver()->mMode = 1;
+    link.receiver()->expectData({}, 0);
     port.feed(QByteArray("\x5C\x05", 2));
     QTRY_COMPARE(logs.trafficOf(LinkExchange::Traffic::Received), QStringLiteral("\r\nOK\r\n5C05"));
 }
@@ -138,20 +138,20 @@ void TestLinkExchange::routingByMode()
     QSignalSpy scenario(&link, &LinkExchange::scenarioByte);
     QSignalSpy ready(link.receiver(), &clsReceive::DataReady);
 
-    link.selectedMode = 2;
+    link.setRoute(LinkExchange::Route::AddressBook);
     port.feed(QByteArray("\r\nOK\r\n"));
     QTRY_COMPARE(logs.trafficOf(LinkExchange::Traffic::Received).size(), 6);
     QCOMPARE(link.receiver()->bufferedCount(), 0);
     QCOMPARE(ready.count(), 0);
     QCOMPARE(scenario.count(), 0);
 
-    link.selectedMode = 1;
+    link.setRoute(LinkExchange::Route::Scenario);
     port.feed(QByteArray("AB"));
     QTRY_COMPARE(scenario.count(), 2);
     QCOMPARE(scenario.at(0).at(0).value<quint8>(), quint8('A'));
     QCOMPARE(link.receiver()->bufferedCount(), 0);
 
-    link.selectedMode = 0;
+    link.setRoute(LinkExchange::Route::Receiver);
     port.feed(QByteArray("\r\nOK\r\n"));
     QTRY_COMPARE(ready.count(), 1);
     QCOMPARE(scenario.count(), 2);
@@ -162,12 +162,12 @@ void TestLinkExchange::listingGoesToByteWhse()
     FakeSerial port;
     LinkExchange link;
     link.setDevice(&port);
-    link.selectedMode = 2;
-    link.SmsListing = true;
+    link.setRoute(LinkExchange::Route::AddressBook);
+    link.setSmsListing(true);
     port.feed(QByteArray("+CMGL: 3,1,,30\r\n0123456789ABCDEF0123456789\r\n\r\nOK\r\n"));
-    QTRY_COMPARE(link.SmsList.size(), 2);
-    QCOMPARE(link.SmsList[0][0], QStringLiteral("+CMGL: 3,1,,30"));
-    QCOMPARE(link.SmsList[0][1], QStringLiteral("0123456789ABCDEF0123456789"));
+    QTRY_COMPARE(link.smsList().size(), 2);
+    QCOMPARE(link.smsList()[0][0], QStringLiteral("+CMGL: 3,1,,30"));
+    QCOMPARE(link.smsList()[0][1], QStringLiteral("0123456789ABCDEF0123456789"));
     QCOMPARE(link.receiver()->sAnswer(), QStringLiteral("OK"));
 }
 
@@ -177,8 +177,7 @@ void TestLinkExchange::smsPromptSendsBodyOnce()
     LinkExchange link;
     Logs logs(link);
     link.setDevice(&port);
-    link.vSMS = QStringLiteral("0011000B91");
-    link.SmsPromptPending = true;
+    link.armSmsPrompt(QStringLiteral("0011000B91"));
     // The modem: a prompt after the command, a second prompt later, OK after the body.
     port.onWrite = [&](const QByteArray &w) {
         if (w.startsWith("AT+CMGS="))
@@ -191,10 +190,10 @@ void TestLinkExchange::smsPromptSendsBodyOnce()
     // sees the state it left (answered). The prompt byte itself reaches the receiver
     // after the body exchange and empties its answer, so the command's own answer
     // test fails: callers do not examine this result.
-    QCOMPARE(link.ReplyState, qint32(LinkExchange::StateAnswered));
+    QCOMPARE(link.replyState(), LinkExchange::ReplyState::Answered);
     QVERIFY(!ok);
     QCOMPARE(logs.info, QStringList{QStringLiteral("Ответ  не позволяет продолжение сценария\r\n")});
-    QVERIFY(!link.SmsPromptPending);
+    QVERIFY(!link.smsPromptPending());
     QCOMPARE(port.writes.size(), 2);
     QCOMPARE(port.writes.at(0), QByteArray("AT+CMGS=22\r"));
     QCOMPARE(port.writes.at(1), QByteArray("0011000B91\x1A\r"));
@@ -226,7 +225,7 @@ void TestLinkExchange::exchangeStartedDuringWait()
     QCOMPARE(depthInside, 1);
     QVERIFY(clock.elapsed() < 2000);
     QCOMPARE(link.waitDepth(), 0);
-    QVERIFY(!link.tmrReply.isActive());
+    QVERIFY(!link.replyTimerActive());
     QCOMPARE(port.written(), QByteArray("AT+A\rAT+B\r"));
 }
 
@@ -258,7 +257,7 @@ void TestLinkExchange::expectedTextsUpperCased()
     QVERIFY(link.sendCommand(QStringLiteral("AT"), r1, r2, r3, 500));
     QCOMPARE(r1, QStringLiteral("OK"));
     QCOMPARE(r2, QStringLiteral("ERROR"));
-    QCOMPARE(link.ReplyState, qint32(LinkExchange::StateAnswered));
+    QCOMPARE(link.replyState(), LinkExchange::ReplyState::Answered);
 }
 
 void TestLinkExchange::sendDataLogsHexWithoutLeadingZero()
@@ -277,7 +276,7 @@ void TestLinkExchange::sendDataLogsHexWithoutLeadingZero()
     QCOMPARE(logs.info,
              QStringList{QStringLiteral("Ответ 55C не ожидался в данный момент выполнение прервано\r\n")});
     // The receiver stays in data mode after an answered exchange.
-    QCOMPARE(link.receiver()->mMode, 1);
+    QCOMPARE(link.receiver()->mode(), clsReceive::Mode::Data);
     QCOMPARE(port.written(), QByteArray("H"));
 }
 
@@ -287,7 +286,7 @@ void TestLinkExchange::unsolicitedAnswerIsHarmless()
     LinkExchange link;
     link.setDevice(&port);
     port.feed(QByteArray("\r\nRING\r\n"));
-    QTRY_COMPARE(link.ReplyState, qint32(LinkExchange::StateAnswered));
+    QTRY_COMPARE(link.replyState(), LinkExchange::ReplyState::Answered);
     port.onWrite = [&](const QByteArray &) {
         QTimer::singleShot(5, &port, [&] { port.feed(QByteArray("\r\nERROR\r\n")); });
     };
@@ -307,7 +306,7 @@ void TestLinkExchange::shutdownEndsWaitAndRefusesNewExchanges()
     clock.start();
     QVERIFY(!link.sendCommand(QStringLiteral("AT"), QStringLiteral("OK"), 2000));
     QVERIFY(clock.elapsed() < 2000);
-    QCOMPARE(link.ReplyState, qint32(LinkExchange::StateBroken));
+    QCOMPARE(link.replyState(), LinkExchange::ReplyState::Broken);
     QCOMPARE(link.waitDepth(), 0);
     const int writes = port.writes.size();
     QVERIFY(!link.sendCommand(QStringLiteral("ATI"), QStringLiteral("OK"), 2000));
@@ -327,5 +326,5 @@ void TestLinkExchange::delayKeepsEventsRunning()
     const qint64 took = clock.elapsed();
     QVERIFY2(took >= 195 && took < 1000, qPrintable(QString::number(took)));
     QVERIFY(ticks >= 5);
-    QVERIFY(!link.DelayRunning);
+    QVERIFY(!link.delayRunning());
 }

@@ -130,11 +130,11 @@ void TestLinkWindow::modesShowOneFrame()
     QTest::mouseClick(t.child<QRadioButton>("OptIndex_2"), Qt::LeftButton);
     QCOMPARE(t.visibleFrames(), 1);
     QVERIFY(t.w.modeFrame(2)->isVisible());
-    QCOMPARE(t.w.link().selectedMode, 2);
+    QCOMPARE(t.w.link().route(), LinkExchange::Route::AddressBook);
     QTest::mouseClick(t.child<QRadioButton>("OptIndex_0"), Qt::LeftButton);
     QCOMPARE(t.visibleFrames(), 1);
     QVERIFY(t.w.modeFrame(0)->isVisible());
-    QCOMPARE(t.w.link().selectedMode, 0);
+    QCOMPARE(t.w.link().route(), LinkExchange::Route::Receiver);
     t.child<QRadioButton>("OptIndex_1")->click();
     QVERIFY(t.w.modeFrame(1)->isVisible());
     QCOMPARE(t.visibleFrames(), 1);
@@ -156,7 +156,7 @@ void TestLinkWindow::modeGuardKeepsFrame()
     QCOMPARE(t.visibleFrames(), 1);
     // The option shows mode 1 and received bytes follow the option.
     QVERIFY(t.child<QRadioButton>("OptIndex_1")->isChecked());
-    QCOMPARE(t.w.link().selectedMode, 1);
+    QCOMPARE(t.w.link().route(), LinkExchange::Route::Scenario);
 }
 
 void TestLinkWindow::testAreaSendsAndLogsInColour()
