@@ -86,11 +86,11 @@ int atCommands(const SerialSettings &s, const QStringList &commands)
     for (const QString &command : commands) {
         failure.clear();
         const bool ok = session->link.sendCommand(command, QStringLiteral("OK"), 2000);
-        clsReceive *r = session->link.receiver();
-        if (session->link.replyState() == LinkExchange::ReplyState::Answered && r) {
-            for (const QString &line : answerLines(r->sRemain(), command))
+        if (session->link.replyState() == LinkExchange::ReplyState::Answered) {
+            const LinkExchange::Answer &answer = session->link.lastAnswer();
+            for (const QString &line : answerLines(answer.remain, command))
                 printTo(stdout, line);
-            printTo(stdout, r->sAnswer());
+            printTo(stdout, answer.word);
         }
         if (!ok) {
             if (!failure.isEmpty())

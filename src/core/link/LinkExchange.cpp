@@ -257,6 +257,7 @@ bool LinkExchange::beginExchange(QString &sRepl1, QString &sRepl2, QString &sRep
         return false;
     m_replyPeriodsLeft = qint16(periods);
     m_replyState = ReplyState::Waiting;
+    m_answer = Answer();
     armTimer(m_tmrReply, Timer::Reply, iTimeOut);
     return true;
 }
@@ -272,7 +273,7 @@ bool LinkExchange::sendCommand(const QString &sCMD, QString &sRepl1, QString &sR
 
     waitForReply();
 
-    const QString answer = m_receiver ? m_receiver->sAnswer() : QString();
+    const QString answer = m_answer.word;
     return finishExchange(m_replyState == ReplyState::Answered && answerPasses(answer, sRepl1, sRepl2, sRepl3),
                           QStringLiteral("Ответ ") + answer + QStringLiteral(" не позволяет продолжение сценария"));
 }
@@ -297,7 +298,7 @@ bool LinkExchange::sendData(const QByteArray &sCMD, QString &sRepl1, QString &sR
 
     waitForReply();
 
-    const QString answer = m_receiver ? m_receiver->dataIn() : QString();
+    const QString answer = m_answer.data;
     const QString codes = HexText::bytesUnpadded(mdlStrings::toAnsi(answer));
     return finishExchange(m_replyState == ReplyState::Answered && answerPasses(answer, sRepl1, sRepl2, sRepl3),
                           QStringLiteral("Ответ ") + codes
@@ -321,8 +322,12 @@ void LinkExchange::tmrReply_Timer()
 
 void LinkExchange::receiver_dataready()
 {
+    // Only the first completion counts: later bytes must not change an answer that matched.
+    if (m_replyState != ReplyState::Waiting || !m_receiver)
+        return;
     m_tmrReply.stop();
     m_replyPeriodsLeft = 0;
+    m_answer = {m_receiver->sAnswer(), m_receiver->sRemain(), m_receiver->dataIn(), m_receiver->answerIndex()};
     m_replyState = ReplyState::Answered;
     emit wake();
 }

@@ -57,6 +57,18 @@ public:
     // time-outs in milliseconds with it.
     void setTimeScale(double scale) { m_timeScale = scale; }
     ReplyState replyState() const { return m_replyState; }
+
+    // The receiver's answer as it stood when it completed the last exchange. Bytes that
+    // follow (an unsolicited "+CMTI", "RING") no longer change it; they are logged and
+    // stay for the next exchange.
+    struct Answer
+    {
+        QString word;   // text mode: the final word
+        QString remain; // text mode: the lines before it
+        QString data;   // data mode: the bytes collected, one character per byte
+        int index = 0;  // data mode: which expected answer matched, 0 = none
+    };
+    const Answer &lastAnswer() const { return m_answer; }
     bool replyTimerActive() const { return m_tmrReply.isActive(); }
     bool delayRunning() const { return m_delayRunning; }
 
@@ -136,6 +148,7 @@ private:
     QTimer m_tmrDelay;
     qint16 m_replyPeriodsLeft = 0;
     ReplyState m_replyState = ReplyState::Waiting;
+    Answer m_answer;
     bool m_abortRequested = false;
     bool m_delayRunning = false;
     double m_timeScale = 1.0;

@@ -16,7 +16,7 @@ bool runModemCheck(LinkExchange &link)
 
     link.appendInfo(QStringLiteral("Проверка типа модема") + QStringLiteral("\r\n"));
     if (link.sendCommand(QStringLiteral("ATI"), QStringLiteral("OK"), 5000)) {
-        QString s = link.receiver() ? link.receiver()->sRemain() : QString();
+        QString s = link.lastAnswer().remain;
         if (s.startsWith(QLatin1String("ATI")))
             s.remove(0, 3);
         s = mdlStrings::TrimCrLf(s).toUpper();

@@ -9,7 +9,6 @@
 #include "gui/linkwindow/frmLink.h"
 
 #include <QCheckBox>
-#include <QElapsedTimer>
 #include <QLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -199,11 +198,8 @@ void TestLinkWindow::closingDuringCheck()
     Window t;
     t.state.serial.port = sim.path();
     QTimer::singleShot(250, &t.w, [&] { t.w.close(); });
-    QElapsedTimer clock;
-    clock.start();
     t.w.show();
     QTRY_VERIFY_WITH_TIMEOUT(!t.w.isVisible(), 5000);
-    QVERIFY(clock.elapsed() < 3000);
     QTRY_VERIFY(!t.w.modemCheckRunning());
     QCOMPARE(t.w.link().waitDepth(), 0);
     QVERIFY(t.info().contains(QStringLiteral("Прервано пользователем ")));
