@@ -3,6 +3,7 @@
 #include "cli/CliOptions.h"
 
 #include "core/app/AppState.h"
+#include "core/common/HexText.h"
 #include "core/link/LinkExchange.h"
 #include "core/link/LinkTune.h"
 #include "core/link/ModemCheck.h"
@@ -16,9 +17,19 @@
 
 namespace {
 
+// Whole lines, control characters escaped: an answer with a NUL in it is still shown in full.
 void printTo(FILE *stream, const QString &line)
 {
-    std::fputs(line.toUtf8().constData(), stream);
+    QString shown;
+    shown.reserve(line.size());
+    for (QChar c : line) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            shown += QStringLiteral("\\x") + HexText::byte(quint8(c.unicode()));
+        else
+            shown += c;
+    }
+    const QByteArray bytes = shown.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
     std::fputc('\n', stream);
     std::fflush(stream);
 }
@@ -49,6 +60,9 @@ std::unique_ptr<Session> openSession(const SerialSettings &s)
         return nullptr;
     }
     session->link.setDevice(&session->port);
+    QObject::connect(&session->link, &LinkExchange::portLost, [](const QString &reason) {
+        printTo(stderr, QStringLiteral("kvrsetup-cli: the port was lost: ") + reason);
+    });
     return session;
 }
 
@@ -59,7 +73,8 @@ int modemInfo(const SerialSettings &s)
         return 1;
     QObject::connect(&session->link, &LinkExchange::infoLine,
                      [](const QString &text) { printTo(stdout, mdlStrings::TrimCrLf(text)); });
-    return runModemCheck(session->link) ? 0 : 1;
+    // The modem counts as checked only when it also told its type.
+    return runModemCheck(session->link).typeKnown ? 0 : 1;
 }
 
 // The information lines of an answer, without the modem's echo of the command.

@@ -19,6 +19,8 @@ ModemSim::ModemSim(const Options &options, FarEnd *farEnd, QObject *parent)
     m_escapeTimer.setSingleShot(true);
     connect(&m_escapeTimer, &QTimer::timeout, this, &ModemSim::escapeGuardExpired);
     m_dialTimer.setSingleShot(true);
+    m_unsolicitedTimer.setSingleShot(true);
+    connect(&m_unsolicitedTimer, &QTimer::timeout, this, &ModemSim::sendUnsolicited);
     connect(&m_dialTimer, &QTimer::timeout, this, &ModemSim::finishDial);
     connect(&m_ringTimer, &QTimer::timeout, this, [this] {
         if (!m_dataMode && !m_callUp)
@@ -72,7 +74,39 @@ QString ModemSim::open(QString &why)
     connect(m_writeNotifier, &QSocketNotifier::activated, this, &ModemSim::onWritable);
     if (m_options.ringEveryMs > 0)
         m_ringTimer.start(m_options.ringEveryMs);
+    if (m_options.unsolicitedMeanMs > 0)
+        sendUnsolicited();
     return path;
+}
+
+void ModemSim::traceEvent(const char *line)
+{
+    if (!m_options.trace)
+        return;
+    std::printf("%s\n", line);
+    std::fflush(stdout);
+}
+
+QByteArray ModemSim::result(const char *word) const
+{
+    if (!m_options.numeric)
+        return QByteArray("\r\n") + word + "\r\n";
+    static const struct
+    {
+        const char *word;
+        const char *code;
+    } codes[] = {{"OK", "0"},         {"CONNECT", "1"}, {"RING", "2"},      {"NO CARRIER", "3"},
+                 {"ERROR", "4"},      {"NO DIALTONE", "6"}, {"BUSY", "7"}, {"NO ANSWER", "8"}};
+    for (const auto &c : codes) {
+        if (qstrcmp(word, c.word) == 0)
+            return QByteArray(c.code) + "\r";
+    }
+    return QByteArray(word) + "\r";
+}
+
+QByteArray ModemSim::connectLine() const
+{
+    return m_options.numeric ? result("CONNECT") : "\r\n" + m_options.connectText.toLatin1() + "\r\n";
 }
 
 void ModemSim::trace(const char *prefix, const QByteArray &bytes)
@@ -108,7 +142,10 @@ void ModemSim::handleBytes(const QByteArray &bytes)
     // Data mode: watch for the guarded escape while everything goes to the far end.
     for (char c : bytes) {
         const qint64 silence = m_sinceLastByte.restart();
-        if (c == '+' && (m_plusCount > 0 || silence >= m_options.guardMs) && m_plusCount < 3) {
+        // The escape: silence of the guard time, three '+' each within the guard time of
+        // the one before, then silence again (checked when the guard timer runs out).
+        const bool inEscape = m_plusCount == 0 ? silence >= m_options.guardMs : silence < m_options.guardMs;
+        if (c == '+' && inEscape && m_plusCount < 3) {
             ++m_plusCount;
             if (m_plusCount == 3)
                 m_escapeTimer.start(m_options.guardMs);
@@ -127,16 +164,21 @@ void ModemSim::escapeGuardExpired()
         return;
     m_plusCount = 0;
     m_dataMode = false;
-    if (m_options.trace) {
-        std::printf("# command mode\n");
-        std::fflush(stdout);
-    }
+    traceEvent("# escape");
+    traceEvent("# command mode");
     answer(result("OK"));
 }
 
 void ModemSim::handleCommandByte(char c)
 {
     m_sinceLastByte.restart();
+    if (m_dialTimer.isActive()) {
+        // Any character while dialling abandons the call, as on a real modem.
+        m_dialTimer.stop();
+        traceEvent("# dial aborted");
+        answer(result("NO CARRIER"));
+        return;
+    }
     if (m_options.echo && !m_options.silent)
         sendNow(QByteArray(1, c));
     if (c == '\r') {
@@ -154,91 +196,148 @@ void ModemSim::handleCommandByte(char c)
 
 void ModemSim::runCommandLine(const QByteArray &raw)
 {
-    const QByteArray line = raw.trimmed();
-    if (line.size() < 2 || line.left(2).toUpper() != "AT")
+    // Modems look for "AT" and ignore what came before it ("+++AT").
+    const qsizetype at = raw.toUpper().indexOf("AT");
+    if (at < 0)
         return; // not a command: a modem stays quiet
-    QByteArray rest = line.mid(2);
-    QByteArray info;
-    int i = 0;
-    while (i < rest.size()) {
-        const char c = char(QChar::toUpper(uint(uchar(rest.at(i)))));
-        ++i;
-        auto digit = [&](int fallback) {
-            if (i < rest.size() && std::isdigit(uchar(rest.at(i))))
-                return rest.at(i++) - '0';
-            return fallback;
-        };
-        switch (c) {
-        case ' ':
-            break;
-        case 'E': {
-            const int d = digit(0);
-            if (d > 1) {
-                answer(result("ERROR"));
-                return;
-            }
-            m_options.echo = d == 1;
-            break;
-        }
-        case 'I':
-            digit(0);
-            for (const QString &l : m_options.productLines)
-                info += "\r\n" + l.toLatin1();
-            if (!info.isEmpty())
-                info += "\r\n";
-            break;
-        case 'H':
-            digit(0);
-            m_callUp = false;
-            break;
-        case 'Z':
-            digit(0);
-            m_options.echo = true;
-            break;
-        case 'V':
-        case 'Q':
-            digit(0);
-            break;
-        case 'O':
-            digit(0);
-            if (!m_callUp) {
-                answer(result("NO CARRIER"));
-                return;
-            }
-            answer(QByteArray("\r\n") + m_options.connectText.toLatin1() + "\r\n");
-            enterData();
-            return;
-        case 'D':
-            if (rest.mid(i).trimmed().isEmpty()) {
-                answer(result("ERROR"));
-                return;
-            }
-            m_dialTimer.start(m_options.dialDelayMs);
-            return;
-        case '+':
-            // Extended commands: only the signal quality report so far.
-            if (rest.mid(i).toUpper() == "CSQ") {
-                info += "\r\n+CSQ: 17,0\r\n";
-                i = int(rest.size());
-                break;
-            }
-            answer(result("ERROR"));
-            return;
-        case '&':
-            if (i < rest.size() && QChar::toUpper(uint(uchar(rest.at(i)))) == 'F') {
-                ++i;
-                digit(0);
-                m_options.echo = true;
-                break;
-            }
-            answer(result("ERROR"));
-            return;
-        default:
-            answer(result("ERROR"));
+    const QByteArray line = raw.mid(at).trimmed();
+    for (const Options::Refusal &r : m_options.refusals) {
+        if (line.toUpper().startsWith(r.prefix.toUpper())) {
+            finalAnswer("\r\n" + r.report + "\r\n");
             return;
         }
     }
-    answer(info + result("OK"));
+    const QByteArray rest = line.mid(2);
+    QByteArray info;
+    int i = 0;
+    while (i < rest.size()) {
+        switch (runBasicCommand(rest, i, info)) {
+        case Step::Next: break;
+        case Step::Error: finalAnswer(result("ERROR")); return;
+        case Step::Answered: return;
+        }
+    }
+    finalAnswer(info + result("OK"));
+}
+
+ModemSim::Step ModemSim::runBasicCommand(const QByteArray &rest, int &i, QByteArray &info)
+{
+    const char c = char(QChar::toUpper(uint(uchar(rest.at(i)))));
+    ++i;
+    auto digits = [&](int fallback) {
+        int n = 0;
+        bool any = false;
+        while (i < rest.size() && std::isdigit(uchar(rest.at(i)))) {
+            n = n * 10 + (rest.at(i++) - '0');
+            any = true;
+        }
+        return any ? n : fallback;
+    };
+    switch (c) {
+    case ' ':
+        return Step::Next;
+    case 'E': {
+        const int d = digits(0);
+        if (d > 1)
+            return Step::Error;
+        m_options.echo = d == 1;
+        return Step::Next;
+    }
+    case 'V':
+        m_options.numeric = digits(1) == 0;
+        return Step::Next;
+    case 'I':
+        digits(0);
+        for (const QString &l : m_options.productLines)
+            info += "\r\n" + l.toLatin1();
+        if (!info.isEmpty())
+            info += "\r\n";
+        return Step::Next;
+    case 'H':
+        digits(0);
+        if (m_callUp)
+            traceEvent("# call down");
+        m_callUp = false;
+        return Step::Next;
+    case 'Z':
+        digits(0);
+        m_options.echo = true;
+        m_options.numeric = false;
+        return Step::Next;
+    case 'Q': case 'X': case 'L': case 'M':
+        digits(0);
+        return Step::Next;
+    case 'S': // S-registers: "S0=1" sets, "S7?" reads
+        digits(0);
+        if (i < rest.size() && rest.at(i) == '=') {
+            ++i;
+            digits(0);
+        } else if (i < rest.size() && rest.at(i) == '?') {
+            ++i;
+            info += "\r\n000\r\n";
+        }
+        return Step::Next;
+    case '&': // &C1, &D2, &K0, &W, &F, &V...
+        if (i >= rest.size())
+            return Step::Error;
+        if (QChar::toUpper(uint(uchar(rest.at(i++)))) == 'F')
+            m_options.echo = true;
+        digits(0);
+        return Step::Next;
+    case 'O':
+        digits(0);
+        if (!m_callUp) {
+            answer(result("NO CARRIER"));
+            return Step::Answered;
+        }
+        answer(connectLine());
+        enterData();
+        return Step::Answered;
+    case 'D':
+        if (rest.mid(i).trimmed().isEmpty())
+            return Step::Error;
+        traceEvent("# dial");
+        m_dialTimer.start(m_options.dialDelayMs);
+        return Step::Answered;
+    case '+': {
+        // Extended commands run to the next ';' or the end of the line.
+        const qsizetype end = rest.indexOf(';', i);
+        const QByteArray cmd = rest.mid(i, end < 0 ? -1 : end - i).toUpper();
+        i = end < 0 ? int(rest.size()) : int(end) + 1;
+        return runExtendedCommand(cmd, info) ? Step::Next : Step::Error;
+    }
+    default:
+        return Step::Error;
+    }
+}
+
+bool ModemSim::runExtendedCommand(const QByteArray &cmd, QByteArray &info)
+{
+    if (cmd == "CSQ") {
+        info += "\r\n+CSQ: 17,0\r\n";
+        return true;
+    }
+    if (cmd == "CSCA?") {
+        info += "\r\n+CSCA: \"+79037011111\",145\r\n";
+        return true;
+    }
+    if (cmd == "CPMS?") {
+        info += "\r\n+CPMS: \"SM\",0,20,\"SM\",0,20,\"SM\",0,20\r\n";
+        return true;
+    }
+    if (cmd == "CREG?") {
+        info += "\r\n+CREG: 0,1\r\n";
+        return true;
+    }
+    // What an init string sets: accepted and forgotten.
+    static const char *const accepted[] = {"CMEE", "CSCA", "CPMS", "CREG", "CNMI", "CMGF", "CSCS", "CLIP", "CRC",
+                                           "CBST", "IPR", "IFC", "CGMI", "CGMM", "CGSN", "GMI", "GMM", "CSMS"};
+    for (const char *name : accepted) {
+        const QByteArray n(name);
+        if (cmd.startsWith(n) && (cmd.size() == n.size() || cmd.at(n.size()) == '=' || cmd.at(n.size()) == '?'))
+            return true;
+    }
+    return false;
 }
 
 void ModemSim::finishDial()
@@ -246,7 +345,8 @@ void ModemSim::finishDial()
     switch (m_options.dial) {
     case DialResult::Connect:
         m_callUp = true;
-        answer(QByteArray("\r\n") + m_options.connectText.toLatin1() + "\r\n");
+        traceEvent("# call up");
+        answer(connectLine());
         enterData();
         if (m_farEnd)
             m_farEnd->callStarted();
@@ -254,6 +354,7 @@ void ModemSim::finishDial()
     case DialResult::NoCarrier: answer(result("NO CARRIER")); break;
     case DialResult::Busy: answer(result("BUSY")); break;
     case DialResult::NoAnswer: answer(result("NO ANSWER")); break;
+    case DialResult::NoDialTone: answer(result("NO DIALTONE")); break;
     }
 }
 
@@ -262,21 +363,50 @@ void ModemSim::enterData()
     m_dataMode = true;
     m_plusCount = 0;
     m_sinceLastByte.restart();
-    if (m_options.trace) {
-        std::printf("# data mode\n");
-        std::fflush(stdout);
-    }
+    traceEvent("# data mode");
 }
 
 void ModemSim::leaveData(const QByteArray &finalWord)
 {
     m_dataMode = false;
+    if (m_callUp)
+        traceEvent("# call down");
     m_callUp = false;
-    if (m_options.trace) {
-        std::printf("# command mode\n");
-        std::fflush(stdout);
-    }
+    traceEvent("# command mode");
     answer(finalWord);
+}
+
+void ModemSim::finalAnswer(const QByteArray &text)
+{
+    // Real modems put unsolicited lines anywhere, also straight after a final answer.
+    answer(m_options.trailer.isEmpty() ? text : text + "\r\n" + m_options.trailer + "\r\n");
+}
+
+void ModemSim::sendUnsolicited()
+{
+    static const char *const lines[] = {"+CMTI: \"SM\",1", "RING", "+CREG: 1"};
+    if (!m_dataMode && !m_dialTimer.isActive())
+        answer(QByteArray("\r\n") + lines[m_random.bounded(3)] + "\r\n");
+    const int mean = m_options.unsolicitedMeanMs;
+    m_unsolicitedTimer.start(mean / 2 + int(m_random.bounded(quint32(mean) + 1)));
+}
+
+void ModemSim::unplug()
+{
+    traceEvent("# unplugged");
+    m_out.clear();
+    m_pace.stop();
+    m_dialTimer.stop();
+    m_unsolicitedTimer.stop();
+    delete m_readNotifier;
+    m_readNotifier = nullptr;
+    delete m_writeNotifier;
+    m_writeNotifier = nullptr;
+    if (m_master >= 0)
+        ::close(m_master);
+    if (m_slave >= 0)
+        ::close(m_slave);
+    m_master = m_slave = -1;
 }
 
 void ModemSim::ring()
@@ -287,10 +417,7 @@ void ModemSim::ring()
 void ModemSim::setSilent(bool silent)
 {
     m_options.silent = silent;
-    if (m_options.trace) {
-        std::printf(silent ? "# silent on\n" : "# silent off\n");
-        std::fflush(stdout);
-    }
+    traceEvent(silent ? "# silent on" : "# silent off");
 }
 
 void ModemSim::say(const QByteArray &text)
@@ -323,7 +450,7 @@ void ModemSim::answer(const QByteArray &text)
 
 void ModemSim::sendNow(const QByteArray &bytes)
 {
-    if (m_options.silent || bytes.isEmpty())
+    if (m_options.silent || bytes.isEmpty() || m_master < 0)
         return;
     if (m_out.isEmpty() && m_options.baud > 0) {
         m_paceStartMs = m_clock.elapsed();

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QList>
 #include <QObject>
 #include <QRandomGenerator>
 #include <QSocketNotifier>
@@ -17,7 +18,7 @@ class ModemSim : public QObject
 {
     Q_OBJECT
 public:
-    enum class DialResult { Connect, NoCarrier, Busy, NoAnswer };
+    enum class DialResult { Connect, NoCarrier, Busy, NoAnswer, NoDialTone };
 
     struct Options
     {
@@ -33,7 +34,17 @@ public:
         int guardMs = 1000;        // escape guard time before and after "+++"
         int baud = 0;              // pace output at this rate, 10 bits a character (0 = unpaced)
         int ringEveryMs = 0;       // unsolicited RING while idle in command mode
-        bool trace = false;        // traffic on stdout: "< HEX" received, "> HEX" sent
+        bool trace = false;        // traffic on stdout: "< HEX" received, "> HEX" sent, "# ..." states
+        bool numeric = false;      // ATV0: numeric result codes
+        // A command beginning with prefix gets report ("+CMS ERROR: 500") as its final answer.
+        struct Refusal
+        {
+            QByteArray prefix;
+            QByteArray report;
+        };
+        QList<Refusal> refusals;
+        QByteArray trailer;        // a line sent right after every final answer ("+CMTI: ...")
+        int unsolicitedMeanMs = 0; // unsolicited lines at random moments in command mode (0 = never)
     };
 
     explicit ModemSim(const Options &options, FarEnd *farEnd, QObject *parent = nullptr);
@@ -47,6 +58,8 @@ public:
     void setSilent(bool silent);
     void say(const QByteArray &text);
     void remoteHangUp();
+    // The device vanishes, as an unplugged USB modem: both ends of the pseudo-terminal close.
+    void unplug();
 
 private:
     void onReadable();
@@ -54,7 +67,12 @@ private:
     void pump();
     void handleBytes(const QByteArray &bytes);
     void handleCommandByte(char c);
+    enum class Step { Next, Error, Answered };
     void runCommandLine(const QByteArray &line);
+    Step runBasicCommand(const QByteArray &rest, int &i, QByteArray &info);
+    bool runExtendedCommand(const QByteArray &cmd, QByteArray &info);
+    void sendUnsolicited();
+    void finalAnswer(const QByteArray &text);
     void answer(const QByteArray &text);
     void sendNow(const QByteArray &bytes);
     void finishDial();
@@ -62,7 +80,9 @@ private:
     void leaveData(const QByteArray &finalWord);
     void escapeGuardExpired();
     void trace(const char *prefix, const QByteArray &bytes);
-    QByteArray result(const char *word) const { return QByteArray("\r\n") + word + "\r\n"; }
+    void traceEvent(const char *line);
+    QByteArray result(const char *word) const;
+    QByteArray connectLine() const;
 
     Options m_options;
     FarEnd *m_farEnd;
@@ -74,6 +94,7 @@ private:
     QTimer m_ringTimer;
     QTimer m_escapeTimer;
     QTimer m_dialTimer;
+    QTimer m_unsolicitedTimer;
     QElapsedTimer m_clock;
     QElapsedTimer m_sinceLastByte;
     qint64 m_paceStartMs = 0;

@@ -9,6 +9,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -37,7 +38,7 @@ int main(int argc, char **argv)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "GSM modem simulator on a pseudo-terminal. Prints the device path on its first line.\n"
-        "Standard input takes: ring | say TEXT | hangup | silent on|off | quit"));
+        "Standard input takes: ring | say TEXT | hangup | unplug | silent on|off | quit"));
     parser.addHelpOption();
     const QCommandLineOption echoOpt(QStringLiteral("echo"), QStringLiteral("Initial command echo, 0 or 1 (default 1)."),
                                      QStringLiteral("0|1"), QStringLiteral("1"));
@@ -53,7 +54,7 @@ int main(int argc, char **argv)
     const QCommandLineOption seedOpt(QStringLiteral("seed"), QStringLiteral("Seed of the garbling."),
                                      QStringLiteral("n"), QStringLiteral("1"));
     const QCommandLineOption dialOpt(QStringLiteral("dial"),
-                                     QStringLiteral("Outcome of ATD: connect, nocarrier, busy, noanswer."),
+                                     QStringLiteral("Outcome of ATD: connect, nocarrier, busy, noanswer, nodialtone."),
                                      QStringLiteral("outcome"), QStringLiteral("connect"));
     const QCommandLineOption connectOpt(QStringLiteral("connect-text"),
                                         QStringLiteral("Result line of a connected call (default CONNECT 9600)."),
@@ -72,11 +73,24 @@ int main(int argc, char **argv)
                                      QStringLiteral("ms"), QStringLiteral("0"));
     const QCommandLineOption traceOpt(QStringLiteral("trace"),
                                       QStringLiteral("Print traffic: \"< HEX\" received, \"> HEX\" sent."));
+    const QCommandLineOption refuseOpt(
+        QStringLiteral("refuse"),
+        QStringLiteral("Commands beginning with PREFIX get REPORT as final answer, e.g. \"AT+CMGS=+CMS ERROR: 500\" "
+                       "(repeatable; the report starts at the first '=' followed by '+' or a letter)."),
+        QStringLiteral("PREFIX=REPORT"));
+    const QCommandLineOption trailerOpt(QStringLiteral("trailer"),
+                                        QStringLiteral("A line sent right after every final answer."),
+                                        QStringLiteral("line"));
+    const QCommandLineOption unsolicitedOpt(
+        QStringLiteral("unsolicited"),
+        QStringLiteral("Unsolicited +CMTI / RING / +CREG lines at random moments, about this far apart."),
+        QStringLiteral("ms"), QStringLiteral("0"));
     const QCommandLineOption linkOpt(QStringLiteral("link"),
                                      QStringLiteral("Also make a symbolic link at this path to the device."),
                                      QStringLiteral("path"));
     parser.addOptions({echoOpt, productOpt, silentOpt, delayOpt, garbleOpt, seedOpt, dialOpt, connectOpt,
-                       dialDelayOpt, farOpt, guardOpt, baudOpt, ringOpt, traceOpt, linkOpt});
+                       dialDelayOpt, farOpt, guardOpt, baudOpt, ringOpt, traceOpt, refuseOpt, trailerOpt,
+                       unsolicitedOpt, linkOpt});
     parser.process(app);
 
     ModemSim::Options o;
@@ -96,6 +110,8 @@ int main(int argc, char **argv)
         o.dial = ModemSim::DialResult::Busy;
     else if (dial == QLatin1String("noanswer"))
         o.dial = ModemSim::DialResult::NoAnswer;
+    else if (dial == QLatin1String("nodialtone"))
+        o.dial = ModemSim::DialResult::NoDialTone;
     else {
         std::fprintf(stderr, "kvrsim: unknown --dial outcome\n");
         return 2;
@@ -106,6 +122,17 @@ int main(int argc, char **argv)
     o.baud = parser.value(baudOpt).toInt();
     o.ringEveryMs = parser.value(ringOpt).toInt();
     o.trace = parser.isSet(traceOpt);
+    for (const QString &r : parser.values(refuseOpt)) {
+        // "AT+CMGS=+CMS ERROR: 500": the prefix may hold '=' itself, the report starts with '+' or a letter.
+        const qsizetype eq = r.indexOf(QRegularExpression(QStringLiteral("=(?=[+A-Za-z])")));
+        if (eq <= 0) {
+            std::fprintf(stderr, "kvrsim: --refuse takes PREFIX=REPORT\n");
+            return 2;
+        }
+        o.refusals.append({r.left(eq).toLatin1(), r.mid(eq + 1).toLatin1()});
+    }
+    o.trailer = parser.value(trailerOpt).toLatin1();
+    o.unsolicitedMeanMs = parser.value(unsolicitedOpt).toInt();
 
     FarEnd *farEnd = nullptr;
     if (parser.value(farOpt) == QLatin1String("silent"))
@@ -151,6 +178,8 @@ int main(int argc, char **argv)
                 sim.say(line.mid(4));
             else if (line == "hangup")
                 sim.remoteHangUp();
+            else if (line == "unplug")
+                sim.unplug();
             else if (line == "silent on")
                 sim.setSilent(true);
             else if (line == "silent off")

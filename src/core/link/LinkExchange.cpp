@@ -5,6 +5,7 @@
 
 #include <QEventLoop>
 #include <QIODevice>
+#include <QSerialPort>
 
 LinkExchange::LinkExchange(QObject *parent) : QObject(parent)
 {
@@ -17,6 +18,9 @@ LinkExchange::LinkExchange(QObject *parent) : QObject(parent)
     connect(&m_tmrReply, &QTimer::timeout, this, &LinkExchange::tmrReply_Timer);
     connect(&m_tmrDelay, &QTimer::timeout, this, &LinkExchange::tmrDelay_Timer);
     m_smsList.append(std::array<QString, 2>{});
+    m_rxLampTimer.setSingleShot(true);
+    m_rxLampTimer.setInterval(150);
+    connect(&m_rxLampTimer, &QTimer::timeout, this, [this] { setLamps(m_txLamp, false); });
     newReceiver();
 }
 
@@ -32,12 +36,41 @@ void LinkExchange::setDevice(QIODevice *device)
     if (m_device)
         disconnect(m_device, nullptr, this, nullptr);
     m_device = device;
-    if (device) {
-        // Queued, so the handler never runs inside the device's own signal
-        // emission: a wait started by a received byte then still gets the
-        // device's next readyRead.
-        connect(device, &QIODevice::readyRead, this, &LinkExchange::MSComm1_OnComm, Qt::QueuedConnection);
+    m_portLost = false;
+    if (!device)
+        return;
+    // Queued, so the handler never runs inside the device's own signal
+    // emission: a wait started by a received byte then still gets the
+    // device's next readyRead.
+    connect(device, &QIODevice::readyRead, this, &LinkExchange::MSComm1_OnComm, Qt::QueuedConnection);
+    // Without these a vanished port keeps its notifier firing: the wait would spin
+    // on empty reads until its time-out.
+    connect(device, &QIODevice::readChannelFinished, this,
+            [this] { loseDevice(QStringLiteral("конец данных")); });
+    if (auto *serial = qobject_cast<QSerialPort *>(device)) {
+        connect(serial, &QSerialPort::errorOccurred, this, [this, serial](QSerialPort::SerialPortError error) {
+            // An unplugged adapter reports a resource error; a pseudo-terminal whose far end
+            // closed fails every read (a read error that repeats without end).
+            if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError)
+                loseDevice(serial->errorString());
+        });
     }
+}
+
+void LinkExchange::loseDevice(const QString &reason)
+{
+    if (m_portLost || !m_device)
+        return;
+    m_portLost = true;
+    QIODevice *device = m_device;
+    disconnect(device, nullptr, this, nullptr);
+    device->close();
+    appendInfo(QStringLiteral("Порт потерян: ") + reason + QStringLiteral("\r\n"));
+    m_tmrReply.stop();
+    if (m_replyState == ReplyState::Waiting)
+        m_replyState = ReplyState::PortLost;
+    emit portLost(reason);
+    emit wake();
 }
 
 clsReceive *LinkExchange::newReceiver()
@@ -96,6 +129,7 @@ void LinkExchange::MSComm1_OnComm()
     if (!m_device)
         return;
     setLamps(false, true);
+    m_rxLampTimer.start();
     char c = 0;
     // One byte at a time: an exchange started by a byte handler may drain the
     // rest itself, and the order of bytes stays the order of arrival.
@@ -124,7 +158,6 @@ void LinkExchange::MSComm1_OnComm()
         }
     }
     flushReceived();
-    setLamps(false, false);
 }
 
 void LinkExchange::writeBytes(const QByteArray &bytes)
@@ -235,6 +268,8 @@ bool LinkExchange::finishExchange(bool passed, const QString &rejectedLine)
     case ReplyState::Broken:
         appendInfo(QStringLiteral("Прервано пользователем ") + QStringLiteral("\r\n"));
         return false;
+    case ReplyState::PortLost: // said once, when the port went
+        return false;
     default:
         return false;
     }
@@ -255,6 +290,10 @@ bool LinkExchange::beginExchange(QString &sRepl1, QString &sRepl2, QString &sRep
     sRepl3 = sRepl3.toUpper();
     if (m_shutdown)
         return false;
+    if (m_portLost) {
+        m_replyState = ReplyState::PortLost;
+        return false;
+    }
     m_replyPeriodsLeft = qint16(periods);
     m_replyState = ReplyState::Waiting;
     m_answer = Answer();

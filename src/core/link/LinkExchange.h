@@ -22,7 +22,7 @@ public:
     Q_ENUM(Traffic)
 
     // How the last exchange ended.
-    enum class ReplyState { Waiting, Answered, TimedOut, Broken };
+    enum class ReplyState { Waiting, Answered, TimedOut, Broken, PortLost };
     Q_ENUM(ReplyState)
     // Where received bytes go besides the log: the selected mode of the link window.
     enum class Route { Nobody = -1, Receiver = 0, Scenario = 1, AddressBook = 2 };
@@ -33,9 +33,12 @@ public:
     explicit LinkExchange(QObject *parent = nullptr);
     ~LinkExchange() override;
 
-    // The port (not owned). Received bytes are handled from the event loop.
+    // The port (not owned). Received bytes are handled from the event loop. A serial port
+    // that reports a resource error (unplugged) or a device that reaches its end is closed
+    // and counts as lost: the waiting exchange fails at once, later ones fail without waiting.
     void setDevice(QIODevice *device);
     QIODevice *device() const { return m_device; }
+    bool isPortLost() const { return m_portLost; }
 
     clsReceive *receiver() const { return m_receiver; }
     // Replaces the receiver by a fresh one (each activation of the window).
@@ -115,6 +118,8 @@ signals:
     // A line for txtCmdInfo.
     void cmdInfoLine(const QString &text);
     void lampsChanged(bool tx, bool rx);
+    // The port went away (reason as the system tells it); it has been closed.
+    void portLost(const QString &reason);
     // A received byte while the profile transfer mode is selected.
     void scenarioByte(quint8 b);
     // A timer was started with this interval before scaling (the order of waits, for tests).
@@ -137,6 +142,7 @@ private:
     void flushReceived();
     void emitTraffic(const QString &text, Traffic kind);
     void writeBytes(const QByteArray &bytes);
+    void loseDevice(const QString &reason);
     // The result of a finished wait, with the log line of a failure.
     bool finishExchange(bool passed, const QString &rejectedLine);
     static bool answerPasses(const QString &answer, const QString &r1, const QString &r2, const QString &r3);
@@ -159,6 +165,9 @@ private:
     QString m_vSMS;
     SmsTable m_smsList;
     QPointer<QIODevice> m_device;
+    bool m_portLost = false;
+    // Keeps the Rx lamp lit for a moment after bytes arrive, so an operator can see it.
+    QTimer m_rxLampTimer;
     QPointer<clsReceive> m_receiver;
     QString m_pendingReceived;
     int m_waitDepth = 0;

@@ -80,6 +80,9 @@ bool LinkTune(QSerialPort &port, const SerialSettings &settings, UserPrompts *pr
             // are no reason to refuse the port.
             port.setRequestToSend(true);
             port.setDataTerminalReady(true);
+            // Whatever waited in the port before (an answer meant for another program)
+            // must not answer our first command.
+            port.clear(QSerialPort::Input);
             port.clearError();
             ok = true;
         } else {

@@ -3,24 +3,47 @@
 #include "core/link/LinkExchange.h"
 #include "core/link/mdlStrings.h"
 
-bool runModemCheck(LinkExchange &link)
+#include <QStringList>
+
+namespace {
+
+// The type lines of an ATI answer: without the command's echo and without unsolicited
+// lines ("+CMTI: ...", "RING") that the modem slipped in before them.
+QString modemTypeText(QString remain)
 {
+    if (remain.startsWith(QLatin1String("ATI")))
+        remain.remove(0, 3);
+    QStringList kept;
+    const QStringList lines = mdlStrings::TrimCrLf(remain).split(QLatin1Char('\n'));
+    for (const QString &line : lines) {
+        const QString bare = mdlStrings::TrimCrLf(line);
+        if (bare.startsWith(QLatin1Char('+')) || bare == QLatin1String("RING") || bare == QLatin1String("ATI"))
+            continue;
+        kept << line;
+    }
+    return mdlStrings::TrimCrLf(kept.join(QLatin1Char('\n'))).toUpper();
+}
+
+} // namespace
+
+ModemCheckResult runModemCheck(LinkExchange &link)
+{
+    ModemCheckResult result;
     const bool modemReady = link.TestCmdMode();
+    result.modemReady = modemReady;
     if (modemReady)
         link.appendInfo(QStringLiteral("Модем в командном режимн") + QStringLiteral("\r\n"));
     else
         link.appendInfo(QStringLiteral("Нет отклика модема, проверьте скорости и подключения ") +
                         QStringLiteral("\r\n"));
     if (!modemReady)
-        return false;
+        return result;
 
     link.appendInfo(QStringLiteral("Проверка типа модема") + QStringLiteral("\r\n"));
-    if (link.sendCommand(QStringLiteral("ATI"), QStringLiteral("OK"), 5000)) {
-        QString s = link.lastAnswer().remain;
-        if (s.startsWith(QLatin1String("ATI")))
-            s.remove(0, 3);
-        s = mdlStrings::TrimCrLf(s).toUpper();
+    result.typeKnown = link.sendCommand(QStringLiteral("ATI"), QStringLiteral("OK"), 5000);
+    if (result.typeKnown) {
+        const QString s = modemTypeText(link.lastAnswer().remain);
         link.appendInfo(QStringLiteral("Модем ") + s + QStringLiteral("\r\n"));
     }
-    return true;
+    return result;
 }

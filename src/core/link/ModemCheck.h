@@ -2,6 +2,12 @@
 
 class LinkExchange;
 
+struct ModemCheckResult
+{
+    bool modemReady = false; // "AT" answered: the window's ModemReady
+    bool typeKnown = false;  // "ATI" answered as well
+};
+
 // The modem probe run when the link window comes up: "AT", then "ATI" for the
-// modem's type. Writes its lines through the link's info log; returns ModemReady.
-bool runModemCheck(LinkExchange &link);
+// modem's type. Writes its lines through the link's info log.
+ModemCheckResult runModemCheck(LinkExchange &link);

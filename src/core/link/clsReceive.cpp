@@ -15,6 +15,8 @@ bool isCrLf(quint8 b)
 const char *const kWholeWords[] = {"OK", "RING", "BUSY", "ERROR"};
 // Final result words compared against the first 7 characters of a longer line.
 const char *const kLongWords[] = {"CONNECT", "NO CARR", "NO DIAL", "NO ANSW"};
+// Final error reports of GSM modems, kept whole so the log names the code.
+const char *const kErrorReports[] = {"+CME ERROR", "+CMS ERROR"};
 
 } // namespace
 
@@ -92,6 +94,8 @@ void clsReceive::ByteArrive(quint8 b)
 
 void clsReceive::dataByte(quint8 b)
 {
+    if (m_dataIn.size() >= 2 * DataInLimit)
+        m_dataIn.remove(0, m_dataIn.size() - DataInLimit);
     m_dataIn.append(mdlStrings::ansiChar(b));
     m_answerIsDataIn = true;
     m_answerIndex = 0;
@@ -123,6 +127,12 @@ void clsReceive::textByte(quint8 b)
             setSAnswer(line);
             matched = true;
             break;
+        }
+    }
+    for (const char *report : kErrorReports) {
+        if (!matched && line.startsWith(QLatin1String(report))) {
+            setSAnswer(line);
+            matched = true;
         }
     }
     if (!matched && line.size() >= 7) {

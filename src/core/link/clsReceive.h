@@ -20,6 +20,9 @@ class clsReceive : public QObject
 public:
     static constexpr int BufferLimit = 36000;
     static constexpr int LineLimit = 1999;
+    // Data mode keeps at most this much of an answer: every protocol answer is a few bytes,
+    // and a line that streams on must not grow memory without end.
+    static constexpr int DataInLimit = 4096;
 
     enum class Mode { Text, Data };
     Q_ENUM(Mode)

@@ -13,6 +13,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -54,6 +55,10 @@ frmLink::frmLink(AppState &state, UserPrompts &prompts, QWidget *parent)
     });
     connect(m_link, &LinkExchange::infoLine, this, [this](const QString &text) { txtinfo->appendText(text); });
     connect(m_link, &LinkExchange::cmdInfoLine, this, [this](const QString &text) { txtCmdInfo->appendText(text); });
+    connect(m_link, &LinkExchange::portLost, this, [this](const QString &reason) {
+        lblInfo->setText(LinkTuning::infoText(m_state.serial) + QStringLiteral(": порт потерян (") + reason +
+                         QLatin1Char(')'));
+    });
     connect(m_link, &LinkExchange::lampsChanged, this, [this](bool tx, bool rx) {
         setLamp(lblTx, tx);
         setLamp(lblRX, rx);
@@ -230,6 +235,8 @@ void frmLink::LinkTune()
 {
     QString info;
     ::LinkTune(MSComm1, m_state.serial, &m_prompts, &info);
+    // A port lost earlier is watched again once reopened.
+    m_link->setDevice(&MSComm1);
     lblInfo->setText(info);
 }
 
@@ -244,7 +251,7 @@ void frmLink::Form_Activate()
 
     m_link->newReceiver();
     LinkTune();
-    ModemReady = runModemCheck(*m_link);
+    ModemReady = runModemCheck(*m_link).modemReady;
 
     Frawait->hide();
     m_checkRunning = false;
@@ -273,6 +280,16 @@ void frmLink::Form_QueryUnload()
 {
     // The receiver goes with the link; the port closes with the window.
     MSComm1.close();
+}
+
+void frmLink::keyPressEvent(QKeyEvent *event)
+{
+    // Esc would close the window in the middle of an upload: the window closes only on purpose.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void frmLink::done(int result)

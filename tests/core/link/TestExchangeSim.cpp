@@ -1,7 +1,7 @@
 #include "TestExchangeSim.h"
 
 #include "LinkTimerLog.h"
-#include "SimModem.h"
+#include "SimLink.h"
 #include "core/link/LinkExchange.h"
 #include "core/link/LinkTune.h"
 
@@ -12,41 +12,7 @@
 
 #include <memory>
 
-namespace {
-
-// One simulator, one port opened as the link window opens it, one exchange layer.
-struct Rig
-{
-    SimModem sim;
-    QSerialPort port;
-    LinkExchange link;
-    QStringList info;
-    QStringList marks;
-
-    bool start(const QStringList &options = {})
-    {
-        if (!sim.start(options))
-            return false;
-        SerialSettings s;
-        s.port = sim.path();
-        if (!LinkTune(port, s, nullptr))
-            return false;
-        link.setDevice(&port);
-        QObject::connect(&link, &LinkExchange::infoLine, [this](const QString &t) { info.append(t); });
-        QObject::connect(&link, &LinkExchange::traffic, [this](const QString &t, LinkExchange::Traffic k) {
-            if (k == LinkExchange::Traffic::Mark)
-                marks.append(t);
-        });
-        return true;
-    }
-
-    bool dial()
-    {
-        return link.sendCommand(QStringLiteral("ATD5551234"), QStringLiteral("CONNEC"), 2000);
-    }
-};
-
-} // namespace
+using Rig = SimLink;
 
 void TestExchangeSim::testCmdModeAnswers()
 {

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "SimModem.h"
+#include "core/app/SerialSettings.h"
+#include "core/link/LinkExchange.h"
+#include "core/link/LinkTune.h"
+
+#include <QSerialPort>
+#include <QStringList>
+
+// One kvrsim, one port opened as the link window opens it, one exchange layer, and the
+// lines the link logged.
+struct SimLink
+{
+    SimModem sim;
+    QSerialPort port;
+    LinkExchange link;
+    QStringList info;
+    QStringList marks;
+
+    bool start(const QStringList &options = {})
+    {
+        if (!sim.start(options))
+            return false;
+        return open(sim.path());
+    }
+
+    // Opens a device of the test's own (a pseudo-terminal) with the same link on top.
+    bool open(const QString &device)
+    {
+        SerialSettings s;
+        s.port = device;
+        if (!LinkTune(port, s, nullptr))
+            return false;
+        link.setDevice(&port);
+        QObject::connect(&link, &LinkExchange::infoLine, &link, [this](const QString &t) { info.append(t); });
+        QObject::connect(&link, &LinkExchange::traffic, &link, [this](const QString &t, LinkExchange::Traffic k) {
+            if (k == LinkExchange::Traffic::Mark)
+                marks.append(t);
+        });
+        return true;
+    }
+
+    bool dial()
+    {
+        return link.sendCommand(QStringLiteral("ATD5551234"), QStringLiteral("CONNEC"), 2000);
+    }
+};
