@@ -3,6 +3,7 @@
 #include "SimModem.h"
 #include "TestFiles.h"
 
+#include <QProcess>
 #include <QTest>
 
 void TestLinkCli::modemInfo()
@@ -88,4 +89,32 @@ void TestLinkCli::atWithoutEcho()
     const ProgramRun r = runCli({QStringLiteral("at"), QStringLiteral("--port"), sim.path(), QStringLiteral("ATI")});
     QCOMPARE(r.code, 0);
     QCOMPARE(r.out, QStringLiteral("KVRSIM GSM modem, revision 1.0\nOK\n"));
+}
+
+void TestLinkCli::modemInfoTypeRefused()
+{
+    // The modem answers "AT" but refuses "ATI": not a checked modem.
+    SimModem sim;
+    QVERIFY(sim.start({QStringLiteral("--refuse"), QStringLiteral("ATI=+CME ERROR: 10")}));
+    const ProgramRun r = runCli({QStringLiteral("modem-info"), QStringLiteral("--port"), sim.path()});
+    QCOMPARE(r.code, 1);
+    QCOMPARE(r.out, QStringLiteral("Проверка отклика модема\nМодем в командном режимн\nПроверка типа модема\n"
+                                   "Ответ +CME ERROR: 10 не позволяет продолжение сценария\n"));
+}
+
+void TestLinkCli::portLostEndsCommand()
+{
+    SimModem sim;
+    QVERIFY(sim.start({QStringLiteral("--silent")}));
+    QProcess cli;
+    cli.start(QStringLiteral(KVR_BIN_DIR "/kvrsetup-cli"),
+              {QStringLiteral("at"), QStringLiteral("--port"), sim.path(), QStringLiteral("ATD5551234")});
+    QTRY_VERIFY(sim.received().contains("ATD5551234\r"));
+    sim.command("unplug");
+    // Without noticing the loss the command would wait out its whole time-out.
+    QVERIFY(cli.waitForFinished(10000));
+    QCOMPARE(cli.exitCode(), 1);
+    const QString err = QString::fromUtf8(cli.readAllStandardError());
+    QVERIFY2(err.startsWith(QStringLiteral("kvrsetup-cli: the port was lost: ")), qPrintable(err));
+    QVERIFY2(err.contains(QStringLiteral("Порт потерян: ")), qPrintable(err));
 }

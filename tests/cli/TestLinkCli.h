@@ -14,4 +14,6 @@ private slots:
     void atCommands();
     void atStopsAtFirstFailure();
     void atWithoutEcho();
+    void modemInfoTypeRefused();
+    void portLostEndsCommand();
 };

@@ -75,7 +75,7 @@ QString ModemSim::open(QString &why)
     if (m_options.ringEveryMs > 0)
         m_ringTimer.start(m_options.ringEveryMs);
     if (m_options.unsolicitedMeanMs > 0)
-        sendUnsolicited();
+        m_unsolicitedTimer.start(m_options.unsolicitedMeanMs);
     return path;
 }
 
@@ -144,15 +144,18 @@ void ModemSim::handleBytes(const QByteArray &bytes)
         const qint64 silence = m_sinceLastByte.restart();
         // The escape: silence of the guard time, three '+' each within the guard time of
         // the one before, then silence again (checked when the guard timer runs out).
-        const bool inEscape = m_plusCount == 0 ? silence >= m_options.guardMs : silence < m_options.guardMs;
-        if (c == '+' && inEscape && m_plusCount < 3) {
-            ++m_plusCount;
-            if (m_plusCount == 3)
-                m_escapeTimer.start(m_options.guardMs);
-        } else {
+        // A '+' after a guard time of silence starts a new attempt.
+        m_escapeTimer.stop();
+        if (c != '+')
             m_plusCount = 0;
-            m_escapeTimer.stop();
-        }
+        else if (silence >= m_options.guardMs)
+            m_plusCount = 1;
+        else if (m_plusCount > 0 && m_plusCount < 3)
+            ++m_plusCount;
+        else
+            m_plusCount = 0;
+        if (m_plusCount == 3)
+            m_escapeTimer.start(m_options.guardMs);
     }
     if (m_farEnd)
         m_farEnd->fromModem(bytes);

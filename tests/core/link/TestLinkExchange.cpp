@@ -308,6 +308,20 @@ void TestLinkExchange::shutdownEndsWaitAndRefusesNewExchanges()
     QCOMPARE(port.writes.size(), writes);
 }
 
+void TestLinkExchange::rxLampLitForAMoment()
+{
+    FakeSerial port;
+    LinkExchange link;
+    link.setDevice(&port);
+    QList<bool> rx;
+    connect(&link, &LinkExchange::lampsChanged, this, [&](bool, bool on) { rx.append(on); });
+    port.feed(QByteArray("\r\nOK\r\n"));
+    // Lit once the bytes are handled, and still lit when the event loop gets to paint it.
+    QTRY_COMPARE(rx, QList<bool>{true});
+    QVERIFY(link.rxLamp());
+    QTRY_COMPARE(rx, (QList<bool>{true, false}));
+}
+
 void TestLinkExchange::delayKeepsEventsRunning()
 {
     LinkExchange link;

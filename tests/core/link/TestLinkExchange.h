@@ -6,6 +6,7 @@ class TestLinkExchange : public QObject
 {
     Q_OBJECT
 private slots:
+    void rxLampLitForAMoment();
     void sendStringCrEmpty();
     void sendStringEmptySendsNothing();
     void echoTextMode();

@@ -206,6 +206,32 @@ void TestLinkWindow::closingDuringCheck()
     QVERIFY(!t.w.port().isOpen());
 }
 
+void TestLinkWindow::escapeKeepsWindowOpen()
+{
+    Window t;
+    t.state.serial.port = QStringLiteral("/nonexistent/ttyKVR");
+    QVERIFY(t.runCheck());
+    QTest::keyClick(&t.w, Qt::Key_Escape);
+    QTest::keyClick(t.child<QLineEdit>("txtsend"), Qt::Key_Escape);
+    QVERIFY(t.w.isVisible());
+    t.w.close();
+    QVERIFY(!t.w.isVisible());
+}
+
+void TestLinkWindow::lostPortShown()
+{
+    SimModem sim;
+    QVERIFY(sim.start());
+    Window t;
+    t.state.serial.port = sim.path();
+    QVERIFY(t.runCheck());
+    QVERIFY(t.w.ModemReady);
+    sim.command("unplug");
+    QTRY_VERIFY(t.child<QLabel>("lblInfo")->text().contains(QStringLiteral("порт потерян")));
+    QVERIFY(t.info().contains(QStringLiteral("Порт потерян: ")));
+    QVERIFY(!t.w.port().isOpen());
+}
+
 void TestLinkWindow::halvesOnResize()
 {
     Window t;

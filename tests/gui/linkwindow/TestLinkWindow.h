@@ -14,6 +14,8 @@ private slots:
     void testAreaSendsAndLogsInColour();
     void clearEmptiesLogs();
     void closingDuringCheck();
+    void escapeKeepsWindowOpen();
+    void lostPortShown();
     void halvesOnResize();
     void logBoxLines();
     void logBoxKeepsNewestLines();
