@@ -154,13 +154,14 @@ int relativeValidityMinutes(quint8 vp)
 QString relativeValidityText(quint8 vp)
 {
     const int m = relativeValidityMinutes(vp);
-    if (m % (7 * 24 * 60) == 0 && vp > 196)
-        return QStringLiteral("%1 weeks").arg(m / (7 * 24 * 60));
-    if (m % (24 * 60) == 0 && m > 24 * 60)
-        return QStringLiteral("%1 days").arg(m / (24 * 60));
-    if (m % 60 == 0)
-        return QStringLiteral("%1 hours").arg(m / 60);
-    return QStringLiteral("%1 minutes").arg(m);
+    auto count = [](int n, const char *unit) {
+        return QStringLiteral("%1 %2%3").arg(n).arg(QLatin1String(unit)).arg(n == 1 ? "" : "s");
+    };
+    if (vp > 196)
+        return count(m / (7 * 24 * 60), "week");
+    if (vp > 167)
+        return count(m / (24 * 60), "day");
+    return m % 60 == 0 ? count(m / 60, "hour") : count(m, "minute");
 }
 
 QString timeStampText(const QByteArray &octets)
