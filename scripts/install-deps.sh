@@ -7,4 +7,5 @@ apt-get install -y -qq --no-install-recommends \
     build-essential cmake \
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libqt6sql6-sqlite libgl-dev \
     qt6-qpa-plugins libqt6svg6 \
-    xsltproc xvfb xauth fonts-dejavu-core >/dev/null
+    xsltproc xvfb xauth fonts-dejavu-core \
+    python3-gammu >/dev/null

@@ -2,6 +2,7 @@
 
 #include "cli/CliOptions.h"
 #include "cli/LinkCommands.h"
+#include "cli/SmsCommands.h"
 
 #include "core/settings/ControlTable.h"
 #include "core/settings/EventMasks.h"
@@ -36,7 +37,9 @@ int CliCommands::usage(const QString &problem)
              "  kvrsetup-cli show [--service] --table TABLE --data FILE\n"
              "  kvrsetup-cli convert [--service] --table TABLE --data IN --out OUT --form 260|390\n"
              "  kvrsetup-cli modem-info --port DEVICE [--baud N --parity n|e|o --data 7|8 --stop 1|2]\n"
-             "  kvrsetup-cli at --port DEVICE [serial options] COMMAND...\n";
+             "  kvrsetup-cli at --port DEVICE [serial options] COMMAND...\n"
+             "  kvrsetup-cli decode-pdu PDU\n"
+             "  kvrsetup-cli diff [--service] --table TABLE A.bin B.bin\n";
     m_err.flush();
     return 2;
 }
@@ -92,6 +95,8 @@ int CliCommands::run(const QStringList &arguments)
         rc = show(rest);
     else if (command == QLatin1String("convert"))
         rc = convert(rest);
+    else if (isSmsCommand(command))
+        rc = runSmsCommand(command, rest, m_out, m_err);
     else if (command == QLatin1String("modem-info") || command == QLatin1String("at")) {
         m_out.flush();
         m_err.flush();

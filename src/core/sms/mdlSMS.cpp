@@ -1,0 +1,90 @@
+#include "core/sms/mdlSMS.h"
+
+#include "core/link/mdlStrings.h"
+#include "core/common/HexText.h"
+#include "core/sms/ReceivedProfiles.h"
+#include "core/sms/ReceivedSms.h"
+
+namespace mdlSMS {
+
+bool IsValidPhone(const QString &s)
+{
+    if (s.isEmpty())
+        return false;
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        const char16_t c = s.at(i).unicode();
+        if (!(c >= u'0' && c <= u'9') && !(i == 0 && c == u'+'))
+            return false;
+    }
+    return true;
+}
+
+QString PhoneToPdu(QString &s)
+{
+    if (s.isEmpty())
+        return {};
+    QString type = QStringLiteral("81");
+    if (s.startsWith(QLatin1Char('+'))) {
+        type = QStringLiteral("91");
+        s.remove(0, 1);
+    }
+    QString digits = s;
+    if (digits.size() % 2 != 0)
+        digits += QLatin1Char('F');
+    QString out = type;
+    for (qsizetype k = 0; k + 1 < digits.size(); k += 2) {
+        out += digits.at(k + 1);
+        out += digits.at(k);
+    }
+    return out;
+}
+
+QString PhoneDigitCount(const QString &a)
+{
+    const QString digits = a.mid(2);
+    qsizetype n = digits.size();
+    if (digits.contains(QLatin1Char('F')))
+        --n;
+    return mdlStrings::ByteToHex(quint8(n & 0xFF));
+}
+
+int BuildSmsPdu(const TransferRecord &rec, const QString &da, const QString &sc, QString &out)
+{
+    out.clear();
+    const QString userData = QStringLiteral("8C") + HexText::bytes(rec.octets());
+    const QString tpdu = QStringLiteral("1100") + PhoneDigitCount(da) + da + QStringLiteral("00F6A7") + userData;
+    const QString centre = sc.isEmpty() ? QStringLiteral("00") : mdlStrings::ByteToHex(quint8(sc.size() / 2)) + sc;
+    out = centre + tpdu;
+    return int(tpdu.size() / 2);
+}
+
+bool ParseReceivedSms(const QString &pdu, ReceivedProfiles &profiles, QString &cmdInfoLine)
+{
+    cmdInfoLine.clear();
+    const ReceivedSms sms = decodeReceivedSms(pdu);
+    if (!sms.accepted())
+        return false;
+    switch (*sms.type) {
+    case PacketType::GprsSettings:
+        cmdInfoLine = QStringLiteral("Параметры GPRS загружены в терминал: ") + sms.sender + QStringLiteral("\r\n");
+        return true;
+    case PacketType::ProfileBlock1:
+        cmdInfoLine = QStringLiteral("Пакет 0x33h загружен в терминал: ") + sms.sender + QStringLiteral("\r\n");
+        return true;
+    case PacketType::ProfileBlock2:
+        cmdInfoLine = QStringLiteral("Пакет 0x35h загружен в терминал: ") + sms.sender + QStringLiteral("\r\n");
+        return true;
+    case PacketType::ReadBlock1:
+    case PacketType::ReadBlock2:
+        break;
+    }
+    // The sender becomes a file name under BIN: anything but "+" and digits stays out.
+    if (!profiles.storeBlock(sms.sender, *sms.type, sms.data)) {
+        cmdInfoLine = QStringLiteral("Ответ терминала не принят: номер отправителя \"") + sms.sender +
+                      QStringLiteral("\" не годится для имени файла") + QStringLiteral("\r\n");
+        return false;
+    }
+    return true;
+}
+
+} // namespace mdlSMS

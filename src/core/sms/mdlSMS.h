@@ -1,0 +1,35 @@
+#pragma once
+
+#include "core/sms/TransferRecord.h"
+
+#include <QString>
+
+class ReceivedProfiles;
+
+// Phone numbers as PDU addresses, the module's PDU builder and the decoder of the
+// terminals' answers. PDUs are upper-case hex text, two digits per octet.
+namespace mdlSMS {
+
+// Not empty, and every character a digit except that the first may be "+".
+bool IsValidPhone(const QString &s);
+
+// "91" (s began with "+", which s loses) or "81", then the digits swapped pairwise,
+// an odd count padded with "F": "+71234567890" -> "911732547698F0". Empty s gives "".
+QString PhoneToPdu(QString &s);
+
+// Digit count of an address made by PhoneToPdu, as two hex digits ("0B" for 11 digits).
+QString PhoneDigitCount(const QString &a);
+
+// SMS-SUBMIT of the record to da, through sc (both made by PhoneToPdu; empty sc leaves
+// the choice of centre to the modem). out receives the whole PDU; the result is the
+// number of TPDU octets, i.e. out without the SMS-centre part: the number for "AT+CMGS=".
+int BuildSmsPdu(const TransferRecord &rec, const QString &da, const QString &sc, QString &out);
+
+// Acts on one PDU of a message listing: a GPRS confirmation or a profile block
+// confirmation gives a line for txtCmdInfo, a terminal's answer 0x43/0x45 is stored in
+// profiles for its sender. Anything that is not one of the system's packets is ignored.
+// cmdInfoLine receives the line to show (ending in "\r\n") or stays empty. True when
+// the message was one of the system's packets and was acted on.
+bool ParseReceivedSms(const QString &pdu, ReceivedProfiles &profiles, QString &cmdInfoLine);
+
+} // namespace mdlSMS

@@ -1,0 +1,16 @@
+#pragma once
+#include <QObject>
+
+// kvrsetup-cli decode-pdu and diff, run as a separate process.
+class TestSmsCli : public QObject
+{
+    Q_OBJECT
+private slots:
+    void decodeReceived();
+    void decodeSent();
+    void decodeFailures();
+    void diffLists_data();
+    void diffLists();
+    void diffAgreesWithShow();
+    void diffFailures();
+};
