@@ -1,5 +1,7 @@
 #include "cli/SmsCommands.h"
 
+#include "cli/CliOptions.h"
+
 #include "cli/EventText.h"
 
 #include "core/link/mdlStrings.h"
@@ -183,9 +185,11 @@ void printReceiveChecks(const QString &pdu, QTextStream &out)
 
 int decodePdu(const QStringList &args, QTextStream &out, QTextStream &err)
 {
-    if (args.size() != 1 || args.first().startsWith(QLatin1String("--")))
-        return usage(err, QStringLiteral("decode-pdu needs one PDU"));
-    const QString pdu = args.first();
+    const CliOptions o = parseOptions(args, {});
+    const QString problem = checkOptions(o, {}, 1, QStringLiteral("decode-pdu needs one PDU"));
+    if (!problem.isEmpty() || o.service)
+        return usage(err, problem.isEmpty() ? QStringLiteral("decode-pdu needs one PDU") : problem);
+    const QString pdu = o.positional.first();
     const DecodedPdu d = PduDecoder::decodePdu(pdu);
     if (d.centreOctets == 0)
         out << "centre: the modem's own (00)\n";
@@ -294,21 +298,14 @@ bool loadImage(const QString &path, SettingsImage &image, QTextStream &err)
 
 int diff(const QStringList &args, QTextStream &out, QTextStream &err)
 {
-    bool service = false;
-    QString tablePath;
-    QStringList files;
-    for (int i = 0; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--service"))
-            service = true;
-        else if (args[i] == QLatin1String("--table") && i + 1 < args.size())
-            tablePath = args[++i];
-        else if (args[i].startsWith(QLatin1String("--")))
-            return usage(err, QStringLiteral("diff: unknown or incomplete option ") + args[i]);
-        else
-            files << args[i];
-    }
-    if (tablePath.isEmpty() || files.size() != 2)
-        return usage(err, QStringLiteral("diff needs --table TABLE and two data files"));
+    const CliOptions o = parseOptions(args, {QStringLiteral("--table")});
+    const QString problem = checkOptions(o, {QStringLiteral("--table")}, 2,
+                                         QStringLiteral("diff needs --table TABLE and two data files"));
+    if (!problem.isEmpty())
+        return usage(err, problem);
+    const bool service = o.service;
+    const QString tablePath = o.value(QStringLiteral("--table"));
+    const QStringList &files = o.positional;
 
     ControlTable table;
     QString error;
