@@ -1,5 +1,6 @@
 #include "cli/CliCommands.h"
 
+#include "cli/BookCommands.h"
 #include "cli/CliOptions.h"
 #include "cli/LinkCommands.h"
 #include "cli/SmsCommands.h"
@@ -38,6 +39,7 @@ int CliCommands::usage(const QString &problem)
              "  kvrsetup-cli convert [--service] --table TABLE --data IN --out OUT --form 260|390\n"
              "  kvrsetup-cli modem-info --port DEVICE [--baud N --parity n|e|o --data 7|8 --stop 1|2]\n"
              "  kvrsetup-cli at --port DEVICE [serial options] COMMAND...\n"
+             "  kvrsetup-cli book list | add NAME PHONE | edit ID NAME PHONE | delete ID\n"
              "  kvrsetup-cli decode-pdu PDU\n"
              "  kvrsetup-cli diff [--service] --table TABLE A.bin B.bin\n";
     m_err.flush();
@@ -95,6 +97,8 @@ int CliCommands::run(const QStringList &arguments)
         rc = show(rest);
     else if (command == QLatin1String("convert"))
         rc = convert(rest);
+    else if (command == QLatin1String("book"))
+        rc = runBookCommand(rest, m_out, m_err);
     else if (isSmsCommand(command))
         rc = runSmsCommand(command, rest, m_out, m_err);
     else if (command == QLatin1String("modem-info") || command == QLatin1String("at")) {

@@ -25,6 +25,8 @@ bool openAndCheck(const QString &connection, const QString &path, QString &error
 {
     QSqlDatabase db = QSqlDatabase::database(connection, false);
     db.setDatabaseName(path);
+    // A book locked by another program gives up after a second instead of holding the window.
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=1000"));
     if (!db.open()) {
         errorText = db.lastError().text().trimmed();
         return false;
@@ -75,12 +77,24 @@ bool Database::isOpen() const
 QList<Database::Record> Database::records() const
 {
     QList<Record> out;
-    if (!isOpen())
-        return out;
+    QString ignored;
+    readRecords(out, ignored);
+    return out;
+}
+
+bool Database::readRecords(QList<Record> &out, QString &errorText) const
+{
+    out.clear();
+    if (!isOpen()) {
+        errorText = QStringLiteral("database not open");
+        return false;
+    }
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    if (!q.exec(kSelectRecords))
-        return out;
+    if (!q.exec(kSelectRecords)) {
+        errorText = q.lastError().text().trimmed();
+        return false;
+    }
     while (q.next())
         out.append({q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString()});
-    return out;
+    return true;
 }

@@ -27,6 +27,8 @@ public:
 
     // Records in Id order.
     QList<Record> records() const;
+    // The same, false with the driver's text when the table cannot be read (locked, damaged).
+    bool readRecords(QList<Record> &out, QString &errorText) const;
 
 private:
     QString m_connection;

@@ -1,0 +1,11 @@
+#pragma once
+#include <QObject>
+
+// kvrsetup-cli book on Data.db of the application folder.
+class TestBookCli : public QObject
+{
+    Q_OBJECT
+private slots:
+    void addListEditDelete();
+    void refusals();
+};
