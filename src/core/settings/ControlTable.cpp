@@ -3,17 +3,7 @@
 #include "core/settings/NumericText.h"
 #include "core/settings/TextFile.h"
 
-#include <QStringList>
-
 namespace {
-
-const QStringList &typeNames()
-{
-    static const QStringList names = {QStringLiteral("BIT"),  QStringLiteral("BYTE"), QStringLiteral("STRING"),
-                                      QStringLiteral("WORD"), QStringLiteral("SINT"), QStringLiteral("INT"),
-                                      QStringLiteral("MBYTE"), QStringLiteral("X")};
-    return names;
-}
 
 float floatField(const QString &text, float fallback)
 {
@@ -24,10 +14,10 @@ float floatField(const QString &text, float fallback)
 }
 
 // The highest offset at which a value of this type still lies inside a block.
-int maxOffset(const QString &type)
+int maxOffset(ParamType type)
 {
-    return (type == QLatin1String("WORD") || type == QLatin1String("INT")) ? SettingsImage::BlockSize - 2
-                                                                          : SettingsImage::BlockSize - 1;
+    return (type == ParamType::Word || type == ParamType::Int) ? SettingsImage::BlockSize - 2
+                                                               : SettingsImage::BlockSize - 1;
 }
 
 constexpr int kMaxEvent = 64;
@@ -106,7 +96,8 @@ bool ControlTable::ParseControlTableText(const QString &text, bool serviceMode, 
         e.HelpText = NextField(line);
 
         e.TypeName = NextField(line).trimmed().toUpper();
-        if (!typeNames().contains(e.TypeName)) {
+        e.Type = ParamTypes::fromName(e.TypeName);
+        if (e.Type == ParamType::Unknown) {
             error = QStringLiteral("Ошибочный тип параметра в строке ") + QString::number(n)
                     + QStringLiteral(",тип параметра не определен");
             break;
@@ -115,20 +106,20 @@ bool ControlTable::ParseControlTableText(const QString &text, bool serviceMode, 
         const QString lengthText = NextField(line).trimmed().toUpper();
         qint64 length = 0;
         const bool lengthOk = NumericText::toInt(lengthText, -32768, 32767, length);
-        if (!lengthOk && (e.TypeName == QLatin1String("BIT") || e.TypeName == QLatin1String("STRING"))) {
+        if (!lengthOk && (e.Type == ParamType::Bit || e.Type == ParamType::String)) {
             error = lengthError;
             break;
         }
         e.Length = lengthOk ? qint16(length) : qint16(0);
 
         // Nothing may address bytes outside the first block.
-        if (offset < 0 || offset > maxOffset(e.TypeName)) {
+        if (offset < 0 || offset > maxOffset(e.Type)) {
             error = offsetError;
             break;
         }
         e.Offset = qint16(offset);
         // A multi-bit field without mask bits has no value.
-        if (e.TypeName == QLatin1String("MBYTE") && (e.Length & 0xFF) == 0) {
+        if (e.Type == ParamType::MByte && (e.Length & 0xFF) == 0) {
             error = lengthError;
             break;
         }
@@ -160,32 +151,39 @@ void ControlTable::ApplyHiddenDefault(const TableEntry &entry)
     const double d = entry.DefaultValue;
     if (d == 0.0)
         return;
-    const QString type = entry.TypeName.trimmed();
     const int o = entry.Offset;
     if (o < 0 || o >= SettingsImage::BlockSize)
         return;
     auto &b = HiddenDefaults.Block1;
     const qint64 r = NumericText::roundHalfEven(d);
-    if (type == QLatin1String("BIT")) {
+    switch (entry.Type) {
+    case ParamType::Bit:
         if (r == 1)
             b[o] |= quint8(entry.Length & 0xFF);
-    } else if (type == QLatin1String("BYTE")) {
+        break;
+    case ParamType::Byte:
         if (d >= 0 && d <= 255)
             b[o] = quint8(r);
-    } else if (type == QLatin1String("WORD")) {
+        break;
+    case ParamType::Word:
         if (d > 0 && d <= 65535 && o + 1 < SettingsImage::BlockSize) {
             b[o] = quint8((r >> 8) & 0xFF);
             b[o + 1] = quint8(r & 0xFF);
         }
-    } else if (type == QLatin1String("SINT")) {
+        break;
+    case ParamType::SInt:
         if (d > -128 && d <= 127)
             b[o] = quint8(qint8(r));
-    } else if (type == QLatin1String("INT")) {
+        break;
+    case ParamType::Int:
         if (d > -32768 && d <= 32767 && o + 1 < SettingsImage::BlockSize) {
             const quint16 u = quint16(qint16(r));
             b[o] = quint8(u >> 8);
             b[o + 1] = quint8(u & 0xFF);
         }
+        break;
+    default:
+        break; // MBYTE, STRING and X lines carry no default
     }
 }
 

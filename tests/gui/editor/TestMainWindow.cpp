@@ -1,6 +1,7 @@
 #include "TestMainWindow.h"
 
 #include "EditorTestSupport.h"
+#include "core/app/DataFileFlows.h"
 #include "core/app/Database.h"
 #include "core/app/StartUp.h"
 #include "gui/editor/frmMain.h"
@@ -505,7 +506,7 @@ void TestMainWindow::saveOfferOnExitFromHiddenDefaults()
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(SettingsFiles::buildFile(SettingsImage(), 2));
     }
-    SettingsFiles files(env.state, env.prompts);
+    DataFileFlows files(env.state, env.prompts);
     QVERIFY(files.loadByLength(data));
     Database db;
     StartUp startUp(env.state, env.prompts, db);
@@ -528,7 +529,7 @@ void TestMainWindow::saveOfferOnExitFromHiddenDefaults()
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(SettingsFiles::buildFile(withDefaults, 3));
     }
-    QVERIFY(SettingsFiles(env2.state, env2.prompts).loadByLength(data2));
+    QVERIFY(DataFileFlows(env2.state, env2.prompts).loadByLength(data2));
     StartUp startUp2(env2.state, env2.prompts, db);
     Window win2(env2);
     win2.w.shutDown = [&] { startUp2.ShutDown(); };
