@@ -70,6 +70,8 @@ frmMain::frmMain(AppState &state, UserPrompts &prompts, QWidget *parent)
 frmMain::~frmMain()
 {
     m_state.onCaptionChanged = nullptr;
+    // Boxes losing the focus while the window is torn down are no edits.
+    m_fraParameters->panel()->setClosing();
 }
 
 QLayout *frmMain::buildGridSide(QWidget *central)
