@@ -177,17 +177,16 @@ int CliCommands::show(const QStringList &args)
         m_out << "\n";
         for (int j = first; j < table.eventEnd(first); ++j) {
             const TableEntry &e = table.TableEntries[j];
-            const QString type = e.TypeName.trimmed();
-            if (type == QLatin1String("X"))
+            if (e.Type == ParamType::X)
                 continue;
             m_out << "    " << e.ParamCaption.trimmed() << " = ";
-            if (type == QLatin1String("BIT"))
+            if (e.Type == ParamType::Bit)
                 m_out << (ValueTypes::bitValue(e, image) ? "[x]" : "[ ]");
-            else if (type == QLatin1String("STRING"))
+            else if (e.Type == ParamType::String)
                 m_out << "(text, " << e.Length << " characters)";
             else
                 m_out << ValueTypes::displayValue(e, image);
-            if (type != QLatin1String("BIT") && !e.Units.trimmed().isEmpty())
+            if (e.Type != ParamType::Bit && !e.Units.trimmed().isEmpty())
                 m_out << " " << e.Units.trimmed();
             m_out << "\n";
         }

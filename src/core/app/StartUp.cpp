@@ -1,5 +1,6 @@
 #include "core/app/StartUp.h"
 
+#include "core/app/DataFileFlows.h"
 #include "core/settings/NumericText.h"
 #include "core/settings/SettingsFiles.h"
 #include "core/settings/TextFile.h"
@@ -114,7 +115,7 @@ void StartUp::LoadDefaults()
         m_prompts.message(QStringLiteral("Ошибки чтения файла умолчаний, установите вручную"));
 
     m_state.DataFilePath = m_state.DataFilePath.trimmed();
-    SettingsFiles files(m_state, m_prompts);
+    DataFileFlows files(m_state, m_prompts);
     if (!m_state.DataFilePath.isEmpty() && SettingsFiles::FileExists(m_state.DataFilePath)) {
         if (!files.loadByLength(m_state.DataFilePath))
             m_state.DataFilePath.clear();
@@ -148,7 +149,7 @@ bool StartUp::WriteDefaultIni()
 
 void StartUp::ShutDown()
 {
-    SettingsFiles(m_state, m_prompts).AskSaveChanges();
+    DataFileFlows(m_state, m_prompts).AskSaveChanges();
     WriteDefaultIni();
     m_db.close();
 }

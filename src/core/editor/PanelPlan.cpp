@@ -11,13 +11,12 @@ PanelPlan PanelPlan::build(const ControlTable &table, int first, int event, cons
         return plan;
     for (int i = first; i < table.EntryCount() && table.TableEntries[i].EventNo == event; ++i) {
         const TableEntry &e = table.TableEntries[i];
-        const QString type = e.TypeName.trimmed();
-        if (type == QLatin1String("X"))
+        if (e.Type == ParamType::X)
             continue;
         plan.summary += HexText::number(e.Offset) + QLatin1Char(':');
         Item item;
         item.entry = i;
-        if (type == QLatin1String("BIT")) {
+        if (e.Type == ParamType::Bit) {
             item.kind = Item::Kind::Check;
             item.slot = int(plan.checkMap.size());
             item.checked = ValueTypes::bitValue(e, image);
@@ -27,7 +26,7 @@ PanelPlan PanelPlan::build(const ControlTable &table, int first, int event, cons
         } else {
             item.kind = Item::Kind::Text;
             item.slot = int(plan.textMap.size());
-            if (ValueTypes::isNumericType(type)) {
+            if (ParamTypes::isNumeric(e.Type)) {
                 const qint64 v = ValueTypes::displayValue(e, image);
                 item.hasValue = true;
                 item.value = QString::number(v);

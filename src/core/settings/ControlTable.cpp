@@ -3,17 +3,7 @@
 #include "core/settings/NumericText.h"
 #include "core/settings/TextFile.h"
 
-#include <QStringList>
-
 namespace {
-
-const QStringList &typeNames()
-{
-    static const QStringList names = {QStringLiteral("BIT"),  QStringLiteral("BYTE"), QStringLiteral("STRING"),
-                                      QStringLiteral("WORD"), QStringLiteral("SINT"), QStringLiteral("INT"),
-                                      QStringLiteral("MBYTE"), QStringLiteral("X")};
-    return names;
-}
 
 float floatField(const QString &text, float fallback)
 {
@@ -24,13 +14,92 @@ float floatField(const QString &text, float fallback)
 }
 
 // The highest offset at which a value of this type still lies inside a block.
-int maxOffset(const QString &type)
+int maxOffset(ParamType type)
 {
-    return (type == QLatin1String("WORD") || type == QLatin1String("INT")) ? SettingsImage::BlockSize - 2
-                                                                          : SettingsImage::BlockSize - 1;
+    return (type == ParamType::Word || type == ParamType::Int) ? SettingsImage::BlockSize - 2
+                                                               : SettingsImage::BlockSize - 1;
 }
 
 constexpr int kMaxEvent = 64;
+
+// Error texts of line n: a stored line names the field that failed.
+struct LineErrors
+{
+    QString event;
+    QString offset;
+    QString length;
+};
+
+LineErrors lineErrors(int n, bool stored)
+{
+    const QString prefix = QStringLiteral("Ошибочный параметр в строке ") + QString::number(n);
+    const QString plain = QStringLiteral(",ожидалось число");
+    return {prefix + (stored ? QStringLiteral(",ожидалось число(номер события)") : plain),
+            prefix + (stored ? QStringLiteral(",ожидалось число (смещение)") : plain),
+            prefix + (stored ? QStringLiteral(",ожидалось число(длина параметра)") : plain)};
+}
+
+// The fields after the type and length: caption, limits, default, spare text, units.
+void readTail(QString &line, TableEntry &e)
+{
+    e.ParamCaption = ControlTable::NextField(line).left(128);
+    e.MinValue = floatField(ControlTable::NextField(line), -100000.0f);
+    e.MaxValue = floatField(ControlTable::NextField(line), 100000.0f);
+    e.DefaultValue = floatField(ControlTable::NextField(line), 0.0f);
+    e.SpareText = ControlTable::NextField(line).left(20);
+    e.Units = ControlTable::NextField(line).left(20);
+}
+
+// Reads table line n into e; stored tells whether it becomes an entry or a hidden default.
+// Returns the error text, empty for a good line.
+QString readEntry(QString line, int n, bool serviceMode, TableEntry &e, bool &stored)
+{
+    const QString flag = ControlTable::NextField(line);
+    e.Visible = flag == QLatin1String("1");
+    stored = e.Visible || serviceMode;
+    const LineErrors errors = lineErrors(n, stored);
+
+    qint64 v = 0;
+    if (!NumericText::toInt(ControlTable::NextField(line), 0, kMaxEvent, v))
+        return errors.event;
+    e.EventNo = qint16(v);
+
+    const QString offsetText = ControlTable::NextField(line);
+    qint64 offset = 0;
+    if (!offsetText.isEmpty()) {
+        if (!NumericText::isNumeric(offsetText))
+            return errors.offset;
+        if (!NumericText::toInt(offsetText, -32768, 32767, offset))
+            offset = -1; // numeric but far outside the block: refused below
+    }
+
+    e.GroupName = ControlTable::NextField(line).toUpper().left(60);
+    e.Caption = ControlTable::NextField(line).left(128);
+    e.HelpText = ControlTable::NextField(line);
+
+    e.TypeName = ControlTable::NextField(line).trimmed().toUpper();
+    e.Type = ParamTypes::fromName(e.TypeName);
+    if (e.Type == ParamType::Unknown)
+        return QStringLiteral("Ошибочный тип параметра в строке ") + QString::number(n)
+               + QStringLiteral(",тип параметра не определен");
+
+    qint64 length = 0;
+    const bool lengthOk = NumericText::toInt(ControlTable::NextField(line).trimmed().toUpper(), -32768, 32767, length);
+    if (!lengthOk && (e.Type == ParamType::Bit || e.Type == ParamType::String))
+        return errors.length;
+    e.Length = lengthOk ? qint16(length) : qint16(0);
+
+    // Nothing may address bytes outside the first block.
+    if (offset < 0 || offset > maxOffset(e.Type))
+        return errors.offset;
+    e.Offset = qint16(offset);
+    // A multi-bit field without mask bits has no value.
+    if (e.Type == ParamType::MByte && (e.Length & 0xFF) == 0)
+        return errors.length;
+
+    readTail(line, e);
+    return QString();
+}
 
 } // namespace
 
@@ -65,92 +134,21 @@ bool ControlTable::ParseControlTableText(const QString &text, bool serviceMode, 
     TableEntries.clear();
     TextReader reader(text);
     QString line;
-    QString error;
-
-    while (error.isEmpty() && reader.readValue(line)) {
+    while (reader.readValue(line)) {
         const int n = int(TableEntries.size());
-        const QString flag = NextField(line);
-        const bool stored = flag == QLatin1String("1") || serviceMode;
-        const QString prefix = QStringLiteral("Ошибочный параметр в строке ") + QString::number(n);
-        const QString eventError = prefix + (stored ? QStringLiteral(",ожидалось число(номер события)")
-                                                    : QStringLiteral(",ожидалось число"));
-        const QString offsetError = prefix + (stored ? QStringLiteral(",ожидалось число (смещение)")
-                                                     : QStringLiteral(",ожидалось число"));
-        const QString lengthError = prefix + (stored ? QStringLiteral(",ожидалось число(длина параметра)")
-                                                     : QStringLiteral(",ожидалось число"));
-
         TableEntry e;
-        e.Visible = flag == QLatin1String("1");
-
-        qint64 v = 0;
-        const QString eventText = NextField(line);
-        if (!NumericText::toInt(eventText, 0, kMaxEvent, v)) {
-            error = eventError;
-            break;
+        bool stored = false;
+        const QString error = readEntry(line, n, serviceMode, e, stored);
+        if (!error.isEmpty()) {
+            errorText += error + QStringLiteral("\r\n");
+            return false;
         }
-        e.EventNo = qint16(v);
-
-        const QString offsetText = NextField(line);
-        qint64 offset = 0;
-        if (!offsetText.isEmpty()) {
-            if (!NumericText::isNumeric(offsetText)) {
-                error = offsetError;
-                break;
-            }
-            if (!NumericText::toInt(offsetText, -32768, 32767, offset))
-                offset = -1; // numeric but far outside the block: refused below
-        }
-
-        e.GroupName = NextField(line).toUpper().left(60);
-        e.Caption = NextField(line).left(128);
-        e.HelpText = NextField(line);
-
-        e.TypeName = NextField(line).trimmed().toUpper();
-        if (!typeNames().contains(e.TypeName)) {
-            error = QStringLiteral("Ошибочный тип параметра в строке ") + QString::number(n)
-                    + QStringLiteral(",тип параметра не определен");
-            break;
-        }
-
-        const QString lengthText = NextField(line).trimmed().toUpper();
-        qint64 length = 0;
-        const bool lengthOk = NumericText::toInt(lengthText, -32768, 32767, length);
-        if (!lengthOk && (e.TypeName == QLatin1String("BIT") || e.TypeName == QLatin1String("STRING"))) {
-            error = lengthError;
-            break;
-        }
-        e.Length = lengthOk ? qint16(length) : qint16(0);
-
-        // Nothing may address bytes outside the first block.
-        if (offset < 0 || offset > maxOffset(e.TypeName)) {
-            error = offsetError;
-            break;
-        }
-        e.Offset = qint16(offset);
-        // A multi-bit field without mask bits has no value.
-        if (e.TypeName == QLatin1String("MBYTE") && (e.Length & 0xFF) == 0) {
-            error = lengthError;
-            break;
-        }
-
-        e.ParamCaption = NextField(line).left(128);
-        e.MinValue = floatField(NextField(line), -100000.0f);
-        e.MaxValue = floatField(NextField(line), 100000.0f);
-        e.DefaultValue = floatField(NextField(line), 0.0f);
-        e.SpareText = NextField(line).left(20);
-        e.Units = NextField(line).left(20);
-
         if (stored) {
             e.Index = qint16(n);
             TableEntries.append(e);
         } else {
             ApplyHiddenDefault(e);
         }
-    }
-
-    if (!error.isEmpty()) {
-        errorText += error + QStringLiteral("\r\n");
-        return false;
     }
     return true;
 }
@@ -160,32 +158,39 @@ void ControlTable::ApplyHiddenDefault(const TableEntry &entry)
     const double d = entry.DefaultValue;
     if (d == 0.0)
         return;
-    const QString type = entry.TypeName.trimmed();
     const int o = entry.Offset;
     if (o < 0 || o >= SettingsImage::BlockSize)
         return;
     auto &b = HiddenDefaults.Block1;
     const qint64 r = NumericText::roundHalfEven(d);
-    if (type == QLatin1String("BIT")) {
+    switch (entry.Type) {
+    case ParamType::Bit:
         if (r == 1)
             b[o] |= quint8(entry.Length & 0xFF);
-    } else if (type == QLatin1String("BYTE")) {
+        break;
+    case ParamType::Byte:
         if (d >= 0 && d <= 255)
             b[o] = quint8(r);
-    } else if (type == QLatin1String("WORD")) {
+        break;
+    case ParamType::Word:
         if (d > 0 && d <= 65535 && o + 1 < SettingsImage::BlockSize) {
             b[o] = quint8((r >> 8) & 0xFF);
             b[o + 1] = quint8(r & 0xFF);
         }
-    } else if (type == QLatin1String("SINT")) {
+        break;
+    case ParamType::SInt:
         if (d > -128 && d <= 127)
             b[o] = quint8(qint8(r));
-    } else if (type == QLatin1String("INT")) {
+        break;
+    case ParamType::Int:
         if (d > -32768 && d <= 32767 && o + 1 < SettingsImage::BlockSize) {
             const quint16 u = quint16(qint16(r));
             b[o] = quint8(u >> 8);
             b[o + 1] = quint8(u & 0xFF);
         }
+        break;
+    default:
+        break; // MBYTE, STRING and X lines carry no default
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/settings/ParamType.h"
 #include "core/settings/SettingsImage.h"
 
 #include <QString>
@@ -13,7 +14,8 @@ struct TableEntry
     QString GroupName;    // upper case, at most 60 characters
     QString Caption;      // at most 128
     QString HelpText;
-    QString TypeName;     // trimmed, upper case, at most 10
+    QString TypeName;     // the table's text: trimmed, upper case, at most 10
+    ParamType Type = ParamType::Unknown; // TypeName parsed; all rules go by this
     qint16 Length = 0;    // length, or bit mask for BIT and MBYTE
     QString ParamCaption; // at most 128
     float MinValue = -100000.0f;

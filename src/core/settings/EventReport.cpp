@@ -4,7 +4,6 @@
 #include "core/settings/TextFile.h"
 #include "core/settings/ValueTypes.h"
 
-
 namespace EventReport {
 
 namespace {
@@ -44,10 +43,9 @@ QString parameterText(const ControlTable &table, int first, const SettingsImage 
         const TableEntry &e = table.TableEntries[j];
         if (!text.isEmpty())
             text += QStringLiteral(", ");
-        const QString type = e.TypeName.trimmed();
-        if (ValueTypes::isNumericType(type))
+        if (ParamTypes::isNumeric(e.Type))
             text += QString::number(ValueTypes::displayValue(e, image));
-        if (type != QLatin1String("BIT") && type != QLatin1String("X"))
+        if (e.Type != ParamType::Bit && e.Type != ParamType::X)
             text += escaped(e.Units.trimmed());
     }
     return text;

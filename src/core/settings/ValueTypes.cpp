@@ -28,13 +28,6 @@ bool inBlock(const TableEntry &entry, int bytes)
 
 } // namespace
 
-bool isNumericType(const QString &typeName)
-{
-    const QString t = typeName.trimmed();
-    return t == QLatin1String("BYTE") || t == QLatin1String("WORD") || t == QLatin1String("INT")
-           || t == QLatin1String("SINT") || t == QLatin1String("MBYTE");
-}
-
 bool IsPossibleByte(QString &text, const TableEntry &entry) { return rangeCheck(text, entry, 0, 255); }
 bool IsPossibleWord(QString &text, const TableEntry &entry) { return rangeCheck(text, entry, 0, 65535); }
 bool IsPossibleInt(QString &text, const TableEntry &entry) { return rangeCheck(text, entry, -32768, 32767); }
@@ -43,18 +36,20 @@ bool IsPossibleMByte(QString &text, const TableEntry &entry) { return rangeCheck
 
 bool isPossible(QString &text, const TableEntry &entry)
 {
-    const QString t = entry.TypeName.trimmed();
-    if (t == QLatin1String("BYTE"))
+    switch (entry.Type) {
+    case ParamType::Byte:
         return IsPossibleByte(text, entry);
-    if (t == QLatin1String("WORD"))
+    case ParamType::Word:
         return IsPossibleWord(text, entry);
-    if (t == QLatin1String("INT"))
+    case ParamType::Int:
         return IsPossibleInt(text, entry);
-    if (t == QLatin1String("SINT"))
+    case ParamType::SInt:
         return IsPossibleSINT(text, entry);
-    if (t == QLatin1String("MBYTE"))
+    case ParamType::MByte:
         return IsPossibleMByte(text, entry);
-    return true;
+    default:
+        return true;
+    }
 }
 
 int maskShift(quint8 mask)
@@ -69,30 +64,38 @@ int maskShift(quint8 mask)
 
 void storeValue(const TableEntry &entry, qint64 value, SettingsImage &image)
 {
-    const QString t = entry.TypeName.trimmed();
     auto &b = image.Block1;
     const int o = entry.Offset;
-    if (t == QLatin1String("BYTE") || t == QLatin1String("SINT")) {
+    switch (entry.Type) {
+    case ParamType::Byte:
+    case ParamType::SInt:
         if (inBlock(entry, 1))
             b[o] = quint8(value & 0xFF);
-    } else if (t == QLatin1String("WORD") || t == QLatin1String("INT")) {
+        break;
+    case ParamType::Word:
+    case ParamType::Int:
         if (inBlock(entry, 2)) {
             const quint16 u = quint16(value & 0xFFFF);
             b[o] = quint8(u >> 8);
             b[o + 1] = quint8(u & 0xFF);
         }
-    } else if (t == QLatin1String("MBYTE")) {
+        break;
+    case ParamType::MByte: {
         const quint8 mask = quint8(entry.Length & 0xFF);
         if (mask != 0 && inBlock(entry, 1)) {
             const int s = maskShift(mask);
             b[o] = quint8((b[o] & ~mask) | ((quint32(value) << s) & mask));
         }
+        break;
+    }
+    default:
+        break;
     }
 }
 
 bool checkAndStore(const QString &text, const TableEntry &entry, SettingsImage &image)
 {
-    if (!isNumericType(entry.TypeName))
+    if (!ParamTypes::isNumeric(entry.Type))
         return true;
     QString copy = text;
     if (!isPossible(copy, entry))
@@ -117,22 +120,24 @@ bool ParamValidate(QString &boxText, const TableEntry &entry, SettingsImage &ima
 
 qint64 displayValue(const TableEntry &entry, const SettingsImage &image)
 {
-    const QString t = entry.TypeName.trimmed();
     const auto &b = image.Block1;
     const int o = entry.Offset;
-    if (t == QLatin1String("BYTE"))
+    switch (entry.Type) {
+    case ParamType::Byte:
         return inBlock(entry, 1) ? b[o] : 0;
-    if (t == QLatin1String("SINT"))
+    case ParamType::SInt:
         return inBlock(entry, 1) ? qint8(b[o]) : 0;
-    if (t == QLatin1String("WORD"))
+    case ParamType::Word:
         return inBlock(entry, 2) ? (b[o] * 256 + b[o + 1]) : 0;
-    if (t == QLatin1String("INT"))
+    case ParamType::Int:
         return inBlock(entry, 2) ? qint16(quint16(b[o] * 256 + b[o + 1])) : 0;
-    if (t == QLatin1String("MBYTE")) {
+    case ParamType::MByte: {
         const quint8 mask = quint8(entry.Length & 0xFF);
         return inBlock(entry, 1) ? ((b[o] & mask) >> maskShift(mask)) : 0;
     }
-    return 0;
+    default:
+        return 0;
+    }
 }
 
 bool bitValue(const TableEntry &entry, const SettingsImage &image)

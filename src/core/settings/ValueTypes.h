@@ -7,8 +7,6 @@
 
 // Value types of table parameters: range checks, storing into Block1, display.
 namespace ValueTypes {
-bool isNumericType(const QString &typeName);
-
 // The range checks: trim (returned through text), numeric, 32-bit, type range, table limits.
 bool IsPossibleByte(QString &text, const TableEntry &entry);
 bool IsPossibleWord(QString &text, const TableEntry &entry);

@@ -1,6 +1,6 @@
 #include "gui/editor/frmLoadFile.h"
 
-#include "core/settings/SettingsFiles.h"
+#include "core/app/DataFileFlows.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -27,7 +27,7 @@ frmLoadFile::frmLoadFile(AppState &state, UserPrompts &prompts, std::function<vo
 
 void frmLoadFile::cmdLoad_Click()
 {
-    SettingsFiles(m_state, m_prompts).loadFromUser();
+    DataFileFlows(m_state, m_prompts).loadFromUser();
     if (m_refreshMain)
         m_refreshMain();
     accept();
@@ -35,7 +35,7 @@ void frmLoadFile::cmdLoad_Click()
 
 void frmLoadFile::cmdNew_Click()
 {
-    SettingsFiles(m_state, m_prompts).newDataFile();
+    DataFileFlows(m_state, m_prompts).newDataFile();
     if (m_refreshMain)
         m_refreshMain();
     accept();

@@ -222,6 +222,30 @@ void TestControlTable::fixedWidths()
     QCOMPARE(e.Units.size(), 20);
 }
 
+void TestControlTable::typeNamesParsedToTypes()
+{
+    ControlTable t;
+    QString err;
+    QVERIFY(parse(t, {"1~1~10~g~c~~ byte ~~a", "1~1~11~g~c~~Word~~a", "1~1~13~g~c~~int~~a", "1~1~15~g~c~~sint~~a",
+                      "1~1~16~g~c~~mbyte~12~a", "1~1~17~g~c~~bit~4~a", "1~1~18~g~c~~String~8~a", "1~1~~g~c~~x"},
+                  err));
+    const ParamType want[8] = {ParamType::Byte,  ParamType::Word, ParamType::Int,    ParamType::SInt,
+                               ParamType::MByte, ParamType::Bit,  ParamType::String, ParamType::X};
+    const char *names[8] = {"BYTE", "WORD", "INT", "SINT", "MBYTE", "BIT", "STRING", "X"};
+    QCOMPARE(t.EntryCount(), 8);
+    for (int i = 0; i < 8; ++i) {
+        QCOMPARE(t.TableEntries[i].Type, want[i]);
+        QCOMPARE(t.TableEntries[i].TypeName, QLatin1String(names[i]));
+    }
+    QCOMPARE(ParamTypes::fromName(QStringLiteral("BYTES")), ParamType::Unknown);
+    QCOMPARE(ParamTypes::fromName(QString()), ParamType::Unknown);
+    int numeric = 0;
+    for (ParamType type : want)
+        numeric += ParamTypes::isNumeric(type) ? 1 : 0;
+    QCOMPARE(numeric, 5);
+    QVERIFY(!ParamTypes::isNumeric(ParamType::Unknown));
+}
+
 void TestControlTable::eventRuns()
 {
     ControlTable t;

@@ -16,6 +16,7 @@ private slots:
     void defaultsForMissingFields();
     void commaSplitsLine();
     void fixedWidths();
+    void typeNamesParsedToTypes();
     void eventRuns();
     void readsCodePage1251File();
     void shippedDemoTableParses();

@@ -1,22 +1,12 @@
 #pragma once
 #include <QObject>
 
+// The file forms without prompts: block sums, form by length, the change rule.
 class TestSettingsFiles : public QObject
 {
     Q_OBJECT
 private slots:
     void fileBlockSum();
-    void threeBlockRoundTrip();
-    void exportWritesTwoBlocksWithHiddenDefaults();
     void formByLength();
-    void twoBlockShortFile();
-    void recordForm();
-    void recordFormRefusesTruncatedFiles();
-    void unreadableFileMessages();
-    void saveDialogExtensionRules();
-    void existingFileQuestion();
     void changeRule();
-    void saveOfferOnlyWhenChanged();
-    void loadFromUser();
-    void newDataFile();
 };

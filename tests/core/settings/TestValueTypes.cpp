@@ -10,6 +10,7 @@ TableEntry entry(const char *type, int offset = 10, int length = 0, float min = 
 {
     TableEntry e;
     e.TypeName = QLatin1String(type);
+    e.Type = ParamTypes::fromName(e.TypeName);
     e.Offset = qint16(offset);
     e.Length = qint16(length);
     e.MinValue = min;

@@ -1,6 +1,7 @@
 #include "TestMainWindow.h"
 
 #include "EditorTestSupport.h"
+#include "core/app/DataFileFlows.h"
 #include "core/app/Database.h"
 #include "core/app/StartUp.h"
 #include "gui/editor/frmMain.h"
@@ -38,7 +39,7 @@ struct Window
         if (!QTest::qWaitForWindowActive(&w))
             qWarning("window not active");
     }
-    QTableWidget *grid() { return child<QTableWidget>(&w, QStringLiteral("flexmain")); }
+    QTableView *grid() { return child<QTableView>(&w, QStringLiteral("flexmain")); }
     QCheckBox *box(const char *name, int i)
     {
         return child<QCheckBox>(&w, QLatin1String(name) + QLatin1Char('_') + QString::number(i));
@@ -48,7 +49,7 @@ struct Window
     {
         const int r = rowOfEvent(grid(), event);
         QVERIFY(r >= 0);
-        grid()->setCurrentCell(r, 1);
+        selectCell(grid(), r, 1);
         QCOMPARE(w.CurrentEvent(), event);
     }
     void trigger(const char *action) { child<QAction>(&w, QLatin1String(action))->trigger(); }
@@ -110,23 +111,23 @@ void TestMainWindow::gridShowsEventsAndHiddenColumns()
     EditorEnv env;
     env.state.CurrentImage.Block1[2] = 0x02; // journal of event 9
     Window win(env);
-    QTableWidget *g = win.grid();
-    QCOMPARE(g->columnCount(), 8);
-    QCOMPARE(g->rowCount(), 4);
+    QTableView *g = win.grid();
+    QCOMPARE(columnCount(g), 8);
+    QCOMPARE(rowCount(g), 4);
     QVERIFY(g->isColumnHidden(0));
     QVERIFY(g->isColumnHidden(6));
     QVERIFY(g->isColumnHidden(7));
     const QStringList headers = {QStringLiteral("F"), QStringLiteral("Событие"), QStringLiteral("Журн."),
                                  QStringLiteral("Авт."), QStringLiteral("Трев."), QStringLiteral("Инфо")};
     for (int c = 0; c < 6; ++c)
-        QCOMPARE(g->horizontalHeaderItem(c)->text(), headers[c]);
+        QCOMPARE(headerText(g, c), headers[c]);
     QCOMPARE(cell(g, 0, 1), QStringLiteral("№5 Event five"));
     QCOMPARE(cell(g, 1, 1), QStringLiteral("№9 Event nine"));
     QCOMPARE(cell(g, 1, 2), QStringLiteral("ДА"));
     QCOMPARE(cell(g, 1, 3), QStringLiteral("-"));
     QCOMPARE(cell(g, 1, 6), QStringLiteral("2"));
     QCOMPARE(cell(g, 1, 7), QStringLiteral("9"));
-    QCOMPARE(g->currentRow(), 0);
+    QCOMPARE(currentRow(g), 0);
     QCOMPARE(win.w.CurrentRow(), 1);
     QVERIFY(!child<QLineEdit>(&win.w, QStringLiteral("txtFileDescription"))->isEnabled());
     QVERIFY(!win.w.notinlist(QStringLiteral("GRP2")));
@@ -140,13 +141,13 @@ void TestMainWindow::serviceModeShowsMarkColumn()
     QString error;
     QVERIFY(env.state.table.ParseControlTableText(editorTestTable(), true, error));
     Window win(env);
-    QTableWidget *g = win.grid();
+    QTableView *g = win.grid();
     QVERIFY(!g->isColumnHidden(0));
     QVERIFY(child<QLineEdit>(&win.w, QStringLiteral("txtFileDescription"))->isEnabled());
-    QVERIFY(!g->item(0, 0)->icon().isNull());
+    QVERIFY(!cellIcon(g, 0, 0).isNull());
     // The hidden line of event 9 is part of its row; the row mark follows the first line.
     const int r = rowOfEvent(g, 9);
-    QVERIFY(!g->item(r, 0)->icon().isNull());
+    QVERIFY(!cellIcon(g, r, 0).isNull());
 }
 
 void TestMainWindow::panelShowsSummaryExample()
@@ -215,7 +216,7 @@ void TestMainWindow::journalRule()
     EditorEnv env;
     Window win(env);
     win.select(9);
-    const int r = win.grid()->currentRow();
+    const int r = currentRow(win.grid());
     win.box("chkMask", 2)->click(); // alarm
     QVERIFY(win.box("chkMask", 0)->isChecked());
     QCOMPARE(int(win.b1()[EventMasks::maskByte(0, 9)]), 0x02);
@@ -235,7 +236,7 @@ void TestMainWindow::uncheckingAllFlagsClearsBits()
     EditorEnv env;
     Window win(env);
     win.select(12);
-    const int r = win.grid()->currentRow();
+    const int r = currentRow(win.grid());
     for (int k = 1; k < 4; ++k)
         win.box("chkMask", k)->click();
     for (int k = 0; k < 4; ++k)
@@ -369,7 +370,7 @@ void TestMainWindow::saveWithTwoInvalidBoxesGivesOneMessage()
     QCOMPARE(int(win.b1()[31]), 0);
     QCOMPARE(int(win.b1()[33]), 0);
     QVERIFY(EventMasks::maskBit(env.state.CurrentImage, 0, 12));
-    QCOMPARE(cell(win.grid(), win.grid()->currentRow(), 3), QStringLiteral("ДА"));
+    QCOMPARE(cell(win.grid(), currentRow(win.grid()), 3), QStringLiteral("ДА"));
     // The texts stay as typed.
     QCOMPARE(win.txt(0)->text(), QStringLiteral("abc"));
 }
@@ -395,16 +396,16 @@ void TestMainWindow::invalidBoxKeepsFocusAndRow()
     EditorEnv env;
     Window win(env);
     win.select(9);
-    const int row = win.grid()->currentRow();
+    const int row = currentRow(win.grid());
     leave(win.txt(1), win.grid(), QStringLiteral("11")); // V1 allows 1..10
     QCOMPARE(env.prompts.texts(), QStringList{QStringLiteral("Ошибочное значение в параметре V1\r\n")});
     QVERIFY(win.txt(1)->hasFocus());
     QCOMPARE(int(win.b1()[30]), 0);
     // A click on another row is not taken while the box holds the invalid text.
     const int other = rowOfEvent(win.grid(), 12);
-    const QRect rect = win.grid()->visualItemRect(win.grid()->item(other, 1));
+    const QRect rect = win.grid()->visualRect(win.grid()->model()->index(other, 1));
     QTest::mouseClick(win.grid()->viewport(), Qt::LeftButton, {}, rect.center());
-    QCOMPARE(win.grid()->currentRow(), row);
+    QCOMPARE(currentRow(win.grid()), row);
     QCOMPARE(win.w.CurrentEvent(), 9);
     QVERIFY(win.txt(1)->hasFocus());
     QCOMPARE(env.prompts.shown.size(), 2);
@@ -448,13 +449,13 @@ void TestMainWindow::filterShowsOneGroup()
     QCOMPARE(filter->itemText(3), QStringLiteral("GRP3"));
     win.select(64);
     filter->setCurrentIndex(2);
-    QCOMPARE(win.grid()->rowCount(), 2);
+    QCOMPARE(rowCount(win.grid()), 2);
     QCOMPARE(cell(win.grid(), 0, 7), QStringLiteral("9"));
     QCOMPARE(cell(win.grid(), 1, 7), QStringLiteral("12"));
-    QCOMPARE(win.grid()->currentRow(), 0);
+    QCOMPARE(currentRow(win.grid()), 0);
     QCOMPARE(win.w.CurrentEvent(), 9);
     filter->setCurrentIndex(0);
-    QCOMPARE(win.grid()->rowCount(), 4);
+    QCOMPARE(rowCount(win.grid()), 4);
     QCOMPARE(win.w.CurrentEvent(), 5);
 }
 
@@ -505,7 +506,7 @@ void TestMainWindow::saveOfferOnExitFromHiddenDefaults()
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(SettingsFiles::buildFile(SettingsImage(), 2));
     }
-    SettingsFiles files(env.state, env.prompts);
+    DataFileFlows files(env.state, env.prompts);
     QVERIFY(files.loadByLength(data));
     Database db;
     StartUp startUp(env.state, env.prompts, db);
@@ -528,7 +529,7 @@ void TestMainWindow::saveOfferOnExitFromHiddenDefaults()
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(SettingsFiles::buildFile(withDefaults, 3));
     }
-    QVERIFY(SettingsFiles(env2.state, env2.prompts).loadByLength(data2));
+    QVERIFY(DataFileFlows(env2.state, env2.prompts).loadByLength(data2));
     StartUp startUp2(env2.state, env2.prompts, db);
     Window win2(env2);
     win2.w.shutDown = [&] { startUp2.ShutDown(); };
@@ -569,7 +570,7 @@ void TestMainWindow::clearWithNoKeepsImage()
     QCOMPARE(env.prompts.shown[0].title, QStringLiteral("Предупреждение"));
     QCOMPARE(env.prompts.shown[0].icon, UserPrompts::Icon::Warning);
     QVERIFY(env.state.CurrentImage == before);
-    QCOMPARE(win.grid()->currentRow(), 0);
+    QCOMPARE(currentRow(win.grid()), 0);
     QCOMPARE(win.w.CurrentEvent(), 5);
 }
 
@@ -661,7 +662,7 @@ void TestMainWindow::tableChangeRefusalsKeepWindow()
                                                QStringLiteral("Не управляющая таблица")}));
     QVERIFY(win.hookCalls.isEmpty());
     QCOMPARE(env.state.table.EntryCount(), 11);
-    QCOMPARE(win.grid()->rowCount(), 4);
+    QCOMPARE(rowCount(win.grid()), 4);
     QCOMPARE(win.w.CurrentEvent(), 9);
     // The panel still addresses the table in use.
     win.box("chkParam", 2)->click();
@@ -689,7 +690,7 @@ void TestMainWindow::tableChangeRebuildsFilterAndGrid()
     QCOMPARE(filter->count(), 2);
     QCOMPARE(filter->itemText(1), QStringLiteral("NEWGROUP"));
     QCOMPARE(filter->currentIndex(), 0);
-    QCOMPARE(win.grid()->rowCount(), 2);
+    QCOMPARE(rowCount(win.grid()), 2);
     QCOMPARE(cell(win.grid(), 0, 1), QStringLiteral("№20 Twenty"));
     QCOMPARE(win.w.CurrentEvent(), 20);
     QCOMPARE(win.txt(0)->text(), QStringLiteral("66"));
@@ -737,7 +738,7 @@ void TestMainWindow::shrinkingKeepsGridVisible()
     QApplication::processEvents();
     const QSize minimum = win.w.minimumSizeHint();
     QVERIFY(win.w.width() >= minimum.width());
-    QTableWidget *g = win.grid();
+    QTableView *g = win.grid();
     QVERIFY(g->width() >= 300);
     QVERIFY(g->height() >= 120);
     QVERIFY(g->columnWidth(1) > 100);

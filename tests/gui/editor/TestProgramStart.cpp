@@ -134,9 +134,9 @@ void TestProgramStart::startShowsDemoTableAndLastFile()
     w->show();
     QCOMPARE(w->windowTitle(), QStringLiteral("Настройки терминала, файл ") + data
                                    + QStringLiteral(", управляющая таблица ") + run.state.appPath(QStringLiteral("Data.ini")));
-    auto *grid = child<QTableWidget>(w, QStringLiteral("flexmain"));
-    QCOMPARE(grid->rowCount(), int(EventGrid::buildRows(run.state.table, run.state.CurrentImage, false, QString()).size()));
-    QVERIFY(grid->rowCount() > 10);
+    auto *grid = child<QTableView>(w, QStringLiteral("flexmain"));
+    QCOMPARE(rowCount(grid), int(EventGrid::buildRows(run.state.table, run.state.CurrentImage, false, QString()).size()));
+    QVERIFY(rowCount(grid) > 10);
     QCOMPARE(cell(grid, 0, 1), QStringLiteral("№0 Включение терминала"));
     QCOMPARE(cell(grid, 0, 2), QStringLiteral("ДА"));
     QCOMPARE(run.state.serial.baudRate, 19200);
@@ -157,7 +157,7 @@ void TestProgramStart::serviceSwitchReachesWindow()
     QVERIFY(run.started);
     QVERIFY(run.state.ServiceMode);
     frmMain *w = run.program.window();
-    auto *grid = child<QTableWidget>(w, QStringLiteral("flexmain"));
+    auto *grid = child<QTableView>(w, QStringLiteral("flexmain"));
     QVERIFY(!grid->isColumnHidden(0));
     QVERIFY(child<QLineEdit>(w, QStringLiteral("txtFileDescription"))->isEnabled());
 }

@@ -1,0 +1,114 @@
+#include "gui/editor/EditorMenus.h"
+
+#include "core/app/DataFileFlows.h"
+#include "core/editor/TableChange.h"
+#include "core/settings/EventReport.h"
+#include "gui/editor/ParameterFrame.h"
+#include "gui/editor/ParameterPanel.h"
+#include "gui/editor/frmMain.h"
+
+#include <QMenuBar>
+
+EditorMenus::EditorMenus(frmMain &window, AppState &state, UserPrompts &prompts)
+    : m_window(window), m_state(state), m_prompts(prompts)
+{
+    build();
+}
+
+void EditorMenus::build()
+{
+    QMenuBar *bar = m_window.menuBar();
+    auto menu = [bar](const char *name, const QString &caption) {
+        QMenu *m = bar->addMenu(caption);
+        m->setObjectName(QLatin1String(name));
+        return m;
+    };
+    auto add = [this](QMenu *m, const char *name, const QString &caption, void (EditorMenus::*command)()) {
+        QAction *a = m->addAction(caption);
+        a->setObjectName(QLatin1String(name));
+        QObject::connect(a, &QAction::triggered, &m_window, [this, command] { (this->*command)(); });
+    };
+    auto separator = [](QMenu *m, const char *name) { m->addSeparator()->setObjectName(QLatin1String(name)); };
+
+    QMenu *file = menu("mnuFile", QStringLiteral("Файл"));
+    add(file, "mnuLoad", QStringLiteral("Загрузить"), &EditorMenus::mnuLoad_Click);
+    add(file, "mnu_Export", QStringLiteral("Сохранить"), &EditorMenus::mnu_Export_Click);
+    separator(file, "mnu_temp3");
+    separator(file, "mnuTempP");
+    add(file, "mnuPrint", QStringLiteral("Печать"), &EditorMenus::mnuPrint_Click);
+    separator(file, "mnuTemop");
+    add(file, "mnuExit", QStringLiteral("Выход"), &EditorMenus::mnuExit_Click);
+
+    QMenu *service = menu("mnuService", QStringLiteral("Сервис"));
+    add(service, "mnu_ChngTable", QStringLiteral("Сменить управляющую таблицу"), &EditorMenus::mnu_ChngTable_Click);
+    add(service, "mnuCom", QStringLiteral("Настройки связи"), &EditorMenus::mnuCom_Click);
+    add(service, "mnu_GPSLINK", QStringLiteral("Удаленная загрузка ПО"), &EditorMenus::mnu_GPSLINK_Click);
+    separator(service, "mnuNull");
+    add(service, "mnuClear", QStringLiteral("Очистить все данные"), &EditorMenus::mnuClear_Click);
+
+    QMenu *help = menu("mnu_Help", QStringLiteral("Помощь"));
+    add(help, "mnu_about", QStringLiteral("About"), &EditorMenus::mnu_about_Click);
+    add(help, "mnu_HelpM", QStringLiteral("Справка"), &EditorMenus::mnu_HelpM_Click);
+}
+
+void EditorMenus::mnuLoad_Click()
+{
+    DataFileFlows(m_state, m_prompts).loadFromUser();
+    m_window.UpdateControls();
+}
+
+void EditorMenus::mnu_Export_Click()
+{
+    if (!m_window.m_fraParameters->panel()->focusCheckCancels())
+        DataFileFlows(m_state, m_prompts).ExportDataFile();
+}
+
+void EditorMenus::mnuPrint_Click()
+{
+    EventReport::write(m_state.appPath(QStringLiteral("Report.xml")), m_state.table, m_state.CurrentImage);
+}
+
+void EditorMenus::mnuExit_Click()
+{
+    // No focus check: the program is left whatever the boxes hold.
+    m_window.leaveProgram();
+    m_window.close();
+}
+
+void EditorMenus::mnu_ChngTable_Click()
+{
+    if (TableChange(m_state, m_prompts).run() != TableChange::Result::Accepted)
+        return;
+    // The groups of the old table would filter out every row of the new one.
+    m_window.fillFilter();
+    if (m_window.showLoadFile)
+        m_window.showLoadFile();
+    // Rows must index the new table however the dialog was left.
+    m_window.UpdateControls();
+}
+
+// The dialog and the link window are modal: the main window waits until they close.
+void EditorMenus::mnuCom_Click()
+{
+    if (m_window.showCommSetup)
+        m_window.showCommSetup();
+}
+
+void EditorMenus::mnu_GPSLINK_Click()
+{
+    if (m_window.showLinkWindow)
+        m_window.showLinkWindow();
+}
+
+void EditorMenus::mnuClear_Click()
+{
+    if (m_prompts.message(QStringLiteral("Все данные будут обнулены, продолить"), QStringLiteral("Предупреждение"),
+                          UserPrompts::Icon::Warning, UserPrompts::Buttons::YesNo)
+        == UserPrompts::Answer::Yes)
+        DataFileFlows(m_state, m_prompts).clearImage();
+    m_window.UpdateControls();
+}
+
+void EditorMenus::mnu_about_Click() { m_prompts.openDocument(m_state.appPath(QStringLiteral("about.chm"))); }
+
+void EditorMenus::mnu_HelpM_Click() { m_prompts.openDocument(m_state.appPath(QStringLiteral("help.chm"))); }
