@@ -19,6 +19,7 @@ public:
     explicit AddressBook(Database &db) : m_db(db) {}
 
     QList<Database::Record> records() const { return m_db.records(); }
+    bool readRecords(QList<Database::Record> &out, QString &errorText) const { return m_db.readRecords(out, errorText); }
     // The smallest Id in 1..MaxId not taken; 0 when all are.
     static qint64 freeId(const QList<Database::Record> &records);
 

@@ -7,6 +7,8 @@
 #include <QString>
 #include <functional>
 
+class Database;
+
 // Program-wide values created at start-up and living for the whole run.
 class AppState
 {
@@ -25,6 +27,8 @@ public:
     QString ControlTablePath;
     QString DataFilePath;
     SerialSettings serial;
+    // The address book, open from start-up to shut-down (none in some tests).
+    Database *database = nullptr;
     QString firmwarePaths[3];
     QString terminalNumber;
     qint32 lastPageAddress = 0;

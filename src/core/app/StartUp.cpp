@@ -13,8 +13,10 @@ bool StartUp::serviceModeFromArguments(const QStringList &argumentsAfterProgram)
 bool StartUp::OpenDatabase()
 {
     QString error;
-    if (m_db.open(m_state.appPath(QStringLiteral("Data.db")), error))
+    if (m_db.open(m_state.appPath(QStringLiteral("Data.db")), error)) {
+        m_state.database = &m_db;
         return true;
+    }
     m_prompts.message(QStringLiteral("Ошибка открытия базы ") + error);
     return false;
 }
@@ -151,5 +153,6 @@ void StartUp::ShutDown()
 {
     DataFileFlows(m_state, m_prompts).AskSaveChanges();
     WriteDefaultIni();
+    m_state.database = nullptr;
     m_db.close();
 }

@@ -1,0 +1,190 @@
+#include "gui/linkwindow/AddressBookPanel.h"
+
+#include "core/app/AddressBook.h"
+#include "core/app/UserPrompts.h"
+
+#include <QApplication>
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+
+namespace {
+
+template <typename T>
+T *named(T *w, const QString &name)
+{
+    w->setObjectName(name);
+    return w;
+}
+
+} // namespace
+
+AddressBookPanel::AddressBookPanel(Database *database, UserPrompts &prompts, QWidget *parent)
+    : QWidget(parent), m_book(database ? new AddressBook(*database) : nullptr), m_prompts(prompts)
+{
+    m_flexObjects = named(new QTableWidget(0, 3, this), QStringLiteral("flexObjects"));
+    m_flexObjects->setHorizontalHeaderLabels({QStringLiteral("Id"), QStringLiteral("Name"), QStringLiteral("PhoneNumber")});
+    m_flexObjects->setColumnHidden(0, true);
+    m_flexObjects->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_flexObjects->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_flexObjects->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_flexObjects->verticalHeader()->setVisible(false);
+    m_flexObjects->horizontalHeader()->setStretchLastSection(true);
+
+    m_txtKVRName = named(new QLineEdit(this), QStringLiteral("txtKVRName"));
+    m_txtKVRNumber = named(new QLineEdit(this), QStringLiteral("txtKVRNumber"));
+    auto *nameLabel = new QLabel(QStringLiteral("Клиент"), this);
+    auto *numberLabel = new QLabel(QStringLiteral("№ тел-на ТМ"), this);
+    nameLabel->setBuddy(m_txtKVRName);
+    numberLabel->setBuddy(m_txtKVRNumber);
+    m_cmdDataAdd = named(new QPushButton(QStringLiteral("Добавить"), this), QStringLiteral("cmdDataAdd"));
+    m_cmdDataEdit = named(new QPushButton(QStringLiteral("Изменить"), this), QStringLiteral("cmdDataEdit"));
+    m_cmdDataDelete = named(new QPushButton(QStringLiteral("Удалить"), this), QStringLiteral("cmdDataDelete"));
+    for (QPushButton *b : {m_cmdDataAdd, m_cmdDataEdit, m_cmdDataDelete}) {
+        b->setAutoDefault(false);
+        b->setEnabled(m_book != nullptr);
+    }
+
+    auto *layout = new QGridLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_flexObjects, 0, 0, 1, 4);
+    layout->addWidget(nameLabel, 1, 0);
+    layout->addWidget(m_txtKVRName, 1, 1, 1, 3);
+    layout->addWidget(numberLabel, 2, 0);
+    layout->addWidget(m_txtKVRNumber, 2, 1, 1, 3);
+    layout->addWidget(m_cmdDataAdd, 3, 1);
+    layout->addWidget(m_cmdDataEdit, 3, 2);
+    layout->addWidget(m_cmdDataDelete, 3, 3);
+    layout->setRowStretch(0, 1);
+
+    connect(m_flexObjects, &QTableWidget::cellClicked, this, [this] { flexObjects_Click(); });
+    connect(m_flexObjects, &QTableWidget::currentCellChanged, this, [this] { emit rowColChanged(); });
+    connect(m_cmdDataAdd, &QPushButton::clicked, this, &AddressBookPanel::cmdDataAdd_Click);
+    connect(m_cmdDataEdit, &QPushButton::clicked, this, &AddressBookPanel::cmdDataEdit_Click);
+    connect(m_cmdDataDelete, &QPushButton::clicked, this, &AddressBookPanel::cmdDataDelete_Click);
+    connect(m_txtKVRNumber, &QLineEdit::textChanged, this, &AddressBookPanel::terminalNumberChanged);
+}
+
+AddressBookPanel::~AddressBookPanel()
+{
+    delete m_book;
+}
+
+void AddressBookPanel::refresh()
+{
+    QList<Database::Record> records;
+    QString error;
+    // A book that cannot be read just now (locked) keeps showing what it showed.
+    if (m_book && !m_book->readRecords(records, error))
+        return;
+    const QSignalBlocker quiet(m_flexObjects);
+    m_flexObjects->setRowCount(int(records.size()));
+    for (int r = 0; r < records.size(); ++r) {
+        const QStringList cells = {QString::number(records[r].Id), records[r].Name, records[r].PhoneNumber};
+        for (int c = 0; c < 3; ++c)
+            m_flexObjects->setItem(r, c, new QTableWidgetItem(cells[c]));
+    }
+    fitColumns();
+}
+
+void AddressBookPanel::selectFirstRow()
+{
+    if (m_flexObjects->rowCount() == 0)
+        return;
+    m_flexObjects->setCurrentCell(0, 1);
+    m_flexObjects->selectRow(0);
+    m_flexObjects->setFocus();
+    flexObjects_Click();
+}
+
+int AddressBookPanel::currentRecordRow() const
+{
+    const int r = m_flexObjects->currentRow();
+    return r >= 0 && r < m_flexObjects->rowCount() ? r + 1 : 0;
+}
+
+void AddressBookPanel::flexObjects_Click()
+{
+    const int row = currentRecordRow();
+    if (row > 0) {
+        m_txtKVRNumber->setText(m_flexObjects->item(row - 1, 2)->text());
+        m_txtKVRName->setText(m_flexObjects->item(row - 1, 1)->text());
+        emit recordClicked(m_txtKVRName->text(), m_txtKVRNumber->text());
+    }
+    m_flexObjects->setFocus();
+}
+
+void AddressBookPanel::reportFailure(int result, const QString &errorText)
+{
+    switch (AddressBook::Result(result)) {
+    case AddressBook::Result::Done:
+    case AddressBook::Result::NotFound:
+        break;
+    case AddressBook::Result::Full:
+        m_prompts.message(QStringLiteral("Достигнуто максимальное количество записей"));
+        break;
+    case AddressBook::Result::Failed:
+        m_prompts.message(QStringLiteral("Ошибка базы данных: ") + errorText, QString(),
+                          UserPrompts::Icon::Critical);
+        break;
+    }
+}
+
+void AddressBookPanel::cmdDataAdd_Click()
+{
+    if (!m_book)
+        return;
+    QString error;
+    const AddressBook::Result r = m_book->add(m_txtKVRName->text(), m_txtKVRNumber->text(), error);
+    reportFailure(int(r), error);
+    QApplication::processEvents();
+    refresh();
+}
+
+void AddressBookPanel::cmdDataEdit_Click()
+{
+    const int row = currentRecordRow();
+    if (!m_book || row <= 0)
+        return;
+    QString error;
+    reportFailure(int(m_book->editAt(row, m_txtKVRName->text(), m_txtKVRNumber->text(), error)), error);
+    refresh();
+    m_flexObjects->setCurrentCell(row - 1, 1);
+}
+
+void AddressBookPanel::cmdDataDelete_Click()
+{
+    const int row = currentRecordRow();
+    if (!m_book || row <= 0)
+        return;
+    QString error;
+    reportFailure(int(m_book->remove(m_flexObjects->item(row - 1, 0)->text().toLongLong(), error)), error);
+    refresh();
+}
+
+QString AddressBookPanel::terminalNumber() const
+{
+    return m_txtKVRNumber->text();
+}
+
+void AddressBookPanel::setTerminalNumber(const QString &number)
+{
+    m_txtKVRNumber->setText(number);
+}
+
+void AddressBookPanel::fitColumns()
+{
+    // Name and number share the grid's width; the Id column stays hidden.
+    const int half = m_flexObjects->viewport()->width() / 2;
+    m_flexObjects->setColumnWidth(1, half);
+    m_flexObjects->setColumnWidth(2, half);
+}
+
+void AddressBookPanel::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    fitColumns();
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QWidget>
+
+class AddressBook;
+class Database;
+class UserPrompts;
+class QLineEdit;
+class QPushButton;
+class QTableWidget;
+
+// The address book area of the link window (fraData): the grid flexObjects over the
+// table objects, the fields txtKVRName ("Клиент") and txtKVRNumber ("№ тел-на ТМ") and
+// the buttons "Добавить", "Изменить", "Удалить". The rules live in AddressBook.
+class AddressBookPanel : public QWidget
+{
+    Q_OBJECT
+public:
+    AddressBookPanel(Database *database, UserPrompts &prompts, QWidget *parent = nullptr);
+    ~AddressBookPanel() override;
+
+    // Re-binds the grid to the table (after every change and on each activation).
+    void refresh();
+    // Row 1 selected and clicked when the book has a record (activation).
+    void selectFirstRow();
+
+    void flexObjects_Click();
+    void cmdDataAdd_Click();
+    void cmdDataEdit_Click();
+    void cmdDataDelete_Click();
+
+    QString terminalNumber() const;
+    void setTerminalNumber(const QString &number);
+    // The grid's current record row, 1-based as the commands count it; 0 when none.
+    int currentRecordRow() const;
+
+signals:
+    // flexObjects_Click copied a record: its name and number.
+    void recordClicked(const QString &name, const QString &number);
+    // flexObjects_RowColChange.
+    void rowColChanged();
+    // txtKVRNumber_Change.
+    void terminalNumberChanged(const QString &number);
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void reportFailure(int result, const QString &errorText);
+    void fitColumns();
+
+    AddressBook *m_book = nullptr;
+    UserPrompts &m_prompts;
+    QTableWidget *m_flexObjects = nullptr;
+    QLineEdit *m_txtKVRName = nullptr;
+    QLineEdit *m_txtKVRNumber = nullptr;
+    QPushButton *m_cmdDataAdd = nullptr;
+    QPushButton *m_cmdDataEdit = nullptr;
+    QPushButton *m_cmdDataDelete = nullptr;
+};

@@ -1,0 +1,132 @@
+#include "gui/linkwindow/PhoneBookGrid.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+constexpr int kNumberColumn = 1;
+constexpr int kNameColumn = 3;
+} // namespace
+
+PhoneBookGrid::PhoneBookGrid(QWidget *parent) : QWidget(parent)
+{
+    m_flexPB = new QTableWidget(Rows, 4, this);
+    m_flexPB->setObjectName(QStringLiteral("FlexPB"));
+    m_flexPB->verticalHeader()->setVisible(false);
+    m_flexPB->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_flexPB->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_flexPB->setColumnHidden(2, true);
+    // The editor lies over the cells, inside the grid's viewport.
+    m_txtTemp = new QLineEdit(m_flexPB->viewport());
+    m_txtTemp->setObjectName(QStringLiteral("txtTemp"));
+    m_txtTemp->setFrame(false);
+    m_txtTemp->hide();
+    m_txtTemp->installEventFilter(this);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_flexPB);
+    prepare();
+    connect(m_flexPB, &QTableWidget::currentCellChanged, this, &PhoneBookGrid::FlexPB_RowColChange);
+}
+
+void PhoneBookGrid::prepare()
+{
+    m_flexPB->setHorizontalHeaderLabels(
+        {QStringLiteral("Ячейка"), QStringLiteral("Номер"), QStringLiteral("Тип"), QStringLiteral("Название")});
+    for (int r = 0; r < Rows; ++r) {
+        for (int c = 0; c < 4; ++c) {
+            if (!m_flexPB->item(r, c))
+                m_flexPB->setItem(r, c, new QTableWidgetItem);
+        }
+        m_flexPB->item(r, 0)->setText(QString::number(r + 1));
+    }
+}
+
+void PhoneBookGrid::FlexPB_RowColChange()
+{
+    const int row = m_flexPB->currentRow();
+    const int column = m_flexPB->currentColumn();
+    if (row < 0 || (column != kNumberColumn && column != kNameColumn)) {
+        m_txtTemp->hide();
+        return;
+    }
+    m_txtTemp->setGeometry(m_flexPB->visualItemRect(m_flexPB->item(row, column)));
+    m_txtTemp->setText(m_flexPB->item(row, column)->text());
+    m_txtTemp->show();
+    m_txtTemp->setFocus();
+}
+
+void PhoneBookGrid::moveTo(int row, int column)
+{
+    m_flexPB->setFocus();
+    // The move runs FlexPB_RowColChange, which brings the editor over the new cell.
+    m_flexPB->setCurrentCell(row, column);
+}
+
+bool PhoneBookGrid::txtTemp_KeyDown(int key)
+{
+    const int row = m_flexPB->currentRow();
+    const int column = m_flexPB->currentColumn();
+    bool consumed = false;
+    switch (key) {
+    case Qt::Key_Up:
+        consumed = true;
+        if (row > 0)
+            moveTo(row - 1, column);
+        break;
+    case Qt::Key_Down:
+        consumed = true;
+        if (row < Rows - 1)
+            moveTo(row + 1, column);
+        break;
+    case Qt::Key_Left:
+        if (m_txtTemp->cursorPosition() == 0 && column == kNameColumn) {
+            consumed = true;
+            moveTo(row, kNumberColumn);
+        }
+        break;
+    case Qt::Key_Right:
+        if (m_txtTemp->cursorPosition() >= m_txtTemp->text().size() && column == kNumberColumn) {
+            consumed = true;
+            moveTo(row, kNameColumn);
+        }
+        break;
+    default:
+        break;
+    }
+    QApplication::processEvents();
+    return consumed;
+}
+
+void PhoneBookGrid::txtTemp_KeyUp()
+{
+    if (QTableWidgetItem *item = m_flexPB->currentItem())
+        item->setText(m_txtTemp->text());
+}
+
+bool PhoneBookGrid::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_txtTemp) {
+        if (event->type() == QEvent::KeyPress)
+            return txtTemp_KeyDown(static_cast<QKeyEvent *>(event)->key());
+        if (event->type() == QEvent::KeyRelease)
+            txtTemp_KeyUp();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void PhoneBookGrid::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    // "Ячейка" 1/11, "Номер" 4/11, "Название" the rest of the width.
+    const int width = m_flexPB->viewport()->width();
+    m_flexPB->setColumnWidth(0, width / 11);
+    m_flexPB->setColumnWidth(1, width * 4 / 11);
+    m_flexPB->setColumnWidth(3, width * 5 / 11);
+    if (m_txtTemp->isVisible() && m_flexPB->currentItem())
+        m_txtTemp->setGeometry(m_flexPB->visualItemRect(m_flexPB->currentItem()));
+}
