@@ -39,6 +39,8 @@ public:
     // Text mode: the final word; data mode: a copy of msDIn. Kept as a view on
     // msDIn in data mode so a long answer is not copied on every byte.
     QString sAnswer() const { return m_answerIsDataIn ? msDIn : m_sAnswer; }
+    const QString &dataIn() const { return msDIn; }
+    int answerIndex() const { return iAnswer; }
     void setSAnswer(const QString &s)
     {
         m_sAnswer = s;
