@@ -26,6 +26,22 @@ FirmwareDataCall::FirmwareDataCall(LinkExchange &link, AppState &state, UserProm
 
 FirmwareDataCall::~FirmwareDataCall() = default;
 
+QStringList FirmwareDataCall::pageAddresses(bool linear)
+{
+    const int step = linear ? 0x200 : 0x400;
+    const int count = linear ? 128 : 32;
+    QStringList pages;
+    for (int i = 0; i < count; ++i)
+        pages << QString::number(i * step, 16).toUpper();
+    return pages;
+}
+
+QList<UserPrompts::Filter> FirmwareDataCall::imageFileFilters()
+{
+    return {{QStringLiteral("Файл загружаемой программой"), QStringLiteral("*.BIN")},
+            {QStringLiteral("Все файлы"), QStringLiteral("*.*")}};
+}
+
 void FirmwareDataCall::log(const QString &line)
 {
     m_link.appendInfo(line + QStringLiteral("\r\n"));

@@ -3,14 +3,17 @@
 #include "core/loader/BankImages.h"
 #include "core/loader/BootLoaderTransfer.h"
 
+#include "core/app/UserPrompts.h"
+
+#include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
 class AppState;
 class LinkExchange;
-class UserPrompts;
 
 // One complete remote firmware load ("Загрузить"): read the image files, bring
 // the modem to command mode, dial the terminal, run the boot-loader transfer over
@@ -39,6 +42,14 @@ public:
     void cmdEscapeTransmit_Click();
 
     bool isRunning() const { return m_running; }
+
+    // Entries of cmbPageAdr: 0..7C00 in steps of 400 (banked) or 0..FE00 in steps of 200
+    // (linear), hexadecimal, upper case, no leading zeros; and the entry selected at first
+    // (2800 or 1000).
+    static QStringList pageAddresses(bool linear);
+    static int defaultPageIndex(bool linear) { return linear ? 8 : 10; }
+    // Filters of the image file dialog.
+    static QList<UserPrompts::Filter> imageFileFilters();
     const BankImages &images() const { return *m_images; }
 
 signals:
