@@ -1,6 +1,7 @@
 #include "cli/CliCommands.h"
 
 #include "cli/LinkCommands.h"
+#include "cli/UploadCommand.h"
 
 #include "core/settings/ControlTable.h"
 #include "core/settings/EventMasks.h"
@@ -77,7 +78,9 @@ int CliCommands::usage(const QString &problem)
              "  kvrsetup-cli show [--service] --table TABLE --data FILE\n"
              "  kvrsetup-cli convert [--service] --table TABLE --data IN --out OUT --form 260|390\n"
              "  kvrsetup-cli modem-info --port DEVICE [--baud N --parity n|e|o --data 7|8 --stop 1|2]\n"
-             "  kvrsetup-cli at --port DEVICE [serial options] COMMAND...\n";
+             "  kvrsetup-cli at --port DEVICE [serial options] COMMAND...\n"
+             "  kvrsetup-cli upload --port DEVICE [serial options] --phone NUMBER [--linear] [--bank N] [--page HEX]\n"
+             "               [--resume] FILE [FILE2 [FILE3]]\n";
     m_err.flush();
     return 2;
 }
@@ -137,6 +140,11 @@ int CliCommands::run(const QStringList &arguments)
         m_out.flush();
         m_err.flush();
         return runLinkCommand(command, rest);
+    }
+    else if (command == QLatin1String("upload")) {
+        m_out.flush();
+        m_err.flush();
+        return runUploadCommand(rest);
     }
     else if (command == QLatin1String("--help") || command == QLatin1String("help"))
         return usage();
