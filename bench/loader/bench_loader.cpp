@@ -73,6 +73,28 @@ void countTrace(const QString &path, qint64 &toTerminal, qint64 &fromTerminal)
     }
 }
 
+// kvrsim with the boot-loader far end; its trace goes to a file and is counted afterwards,
+// so reading it costs this program nothing.
+bool startSimulator(QProcess &sim, const QString &device, const QString &trace, int baud, int dialDelayMs)
+{
+    sim.setStandardOutputFile(trace);
+    sim.start(QStringLiteral(KVRSIM_PATH),
+              {QStringLiteral("--far"), QStringLiteral("boot"), QStringLiteral("--baud"), QString::number(baud),
+               QStringLiteral("--dial-delay"), QString::number(dialDelayMs), QStringLiteral("--trace"),
+               QStringLiteral("--link"), device});
+    // The link to the device appears once the simulator is up.
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (QFileInfo::exists(device))
+            loop.quit();
+    });
+    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+    poll.start(10);
+    loop.exec();
+    return QFileInfo::exists(device);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -89,28 +111,10 @@ int main(int argc, char **argv)
             return 1;
     }
 
-    // The trace goes to a file and is counted afterwards, so reading it costs this program nothing.
     const QString device = dir.filePath(QStringLiteral("modem"));
     const QString trace = dir.filePath(QStringLiteral("trace.txt"));
     QProcess sim;
-    sim.setStandardOutputFile(trace);
-    sim.start(QStringLiteral(KVRSIM_PATH),
-              {QStringLiteral("--far"), QStringLiteral("boot"), QStringLiteral("--baud"), QString::number(baud),
-               QStringLiteral("--dial-delay"), QString::number(dialDelayMs), QStringLiteral("--trace"),
-               QStringLiteral("--link"), device});
-    {
-        // The link to the device appears once the simulator is up.
-        QEventLoop loop;
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-            if (QFileInfo::exists(device))
-                loop.quit();
-        });
-        QTimer::singleShot(5000, &loop, &QEventLoop::quit);
-        poll.start(10);
-        loop.exec();
-    }
-    if (!QFileInfo::exists(device)) {
+    if (!startSimulator(sim, device, trace, baud, dialDelayMs)) {
         std::fprintf(stderr, "kvrsim did not come up\n");
         return 1;
     }

@@ -129,6 +129,45 @@ bool isHex(const QString &text, uint &value)
 
 } // namespace
 
+namespace {
+
+// One valued option; false when its value does not fit.
+bool applyOption(const QString &a, const QString &v, UploadOptions &o)
+{
+    bool ok = true;
+    uint n = 0;
+    if (a == QLatin1String("--port")) {
+        o.serial.port = v;
+        ok = !v.isEmpty();
+    } else if (a == QLatin1String("--baud")) {
+        o.serial.baudRate = v.toInt(&ok);
+        ok = ok && o.serial.baudRate > 0;
+    } else if (a == QLatin1String("--parity")) {
+        ok = v.size() == 1 && QStringLiteral("neo").contains(v.toLower());
+        if (ok)
+            o.serial.parity = v.toLower().at(0);
+    } else if (a == QLatin1String("--data")) {
+        o.serial.dataBits = v.toInt(&ok);
+        ok = ok && (o.serial.dataBits == 7 || o.serial.dataBits == 8);
+    } else if (a == QLatin1String("--stop")) {
+        o.serial.stopBits = v.toInt(&ok);
+        ok = ok && (o.serial.stopBits == 1 || o.serial.stopBits == 2);
+    } else if (a == QLatin1String("--phone")) {
+        o.phone = v;
+        ok = !v.trimmed().isEmpty();
+    } else if (a == QLatin1String("--bank")) {
+        n = v.toUInt(&ok);
+        ok = ok && n <= 3;
+        o.bank = QString::number(n);
+    } else if (a == QLatin1String("--page")) {
+        ok = isHex(v, n);
+        o.page = QString::number(n, 16).toUpper();
+    }
+    return ok;
+}
+
+} // namespace
+
 QString parseUploadOptions(const QStringList &args, UploadOptions &o)
 {
     static const QStringList valued = {QStringLiteral("--port"),  QStringLiteral("--baud"), QStringLiteral("--parity"),
@@ -139,52 +178,20 @@ QString parseUploadOptions(const QStringList &args, UploadOptions &o)
         const QString &a = args[i];
         if (a == QLatin1String("--linear")) {
             o.linear = true;
-            continue;
-        }
-        if (a == QLatin1String("--resume")) {
+        } else if (a == QLatin1String("--resume")) {
             o.resume = true;
-            continue;
-        }
-        if (!valued.contains(a)) {
-            if (a.startsWith(QLatin1String("--")))
-                return QStringLiteral("unknown option ") + a;
+        } else if (valued.contains(a)) {
+            if (i + 1 >= args.size())
+                return a + QStringLiteral(" needs a value");
+            const QString v = args[++i];
+            if (!applyOption(a, v, o))
+                return QStringLiteral("bad value for ") + a + QStringLiteral(": ") + v;
+            havePort = havePort || a == QLatin1String("--port");
+        } else if (a.startsWith(QLatin1String("--"))) {
+            return QStringLiteral("unknown option ") + a;
+        } else {
             o.files << a;
-            continue;
         }
-        if (i + 1 >= args.size())
-            return a + QStringLiteral(" needs a value");
-        const QString v = args[++i];
-        bool ok = true;
-        uint n = 0;
-        if (a == QLatin1String("--port")) {
-            o.serial.port = v;
-            havePort = !v.isEmpty();
-        } else if (a == QLatin1String("--baud")) {
-            o.serial.baudRate = v.toInt(&ok);
-            ok = ok && o.serial.baudRate > 0;
-        } else if (a == QLatin1String("--parity")) {
-            ok = v.size() == 1 && QStringLiteral("neo").contains(v.toLower());
-            if (ok)
-                o.serial.parity = v.toLower().at(0);
-        } else if (a == QLatin1String("--data")) {
-            o.serial.dataBits = v.toInt(&ok);
-            ok = ok && (o.serial.dataBits == 7 || o.serial.dataBits == 8);
-        } else if (a == QLatin1String("--stop")) {
-            o.serial.stopBits = v.toInt(&ok);
-            ok = ok && (o.serial.stopBits == 1 || o.serial.stopBits == 2);
-        } else if (a == QLatin1String("--phone")) {
-            o.phone = v;
-            ok = !v.trimmed().isEmpty();
-        } else if (a == QLatin1String("--bank")) {
-            n = v.toUInt(&ok);
-            ok = ok && n <= 3;
-            o.bank = QString::number(n);
-        } else if (a == QLatin1String("--page")) {
-            ok = isHex(v, n);
-            o.page = QString::number(n, 16).toUpper();
-        }
-        if (!ok)
-            return QStringLiteral("bad value for ") + a + QStringLiteral(": ") + v;
     }
     if (!havePort)
         return QStringLiteral("--port DEVICE is required");

@@ -103,13 +103,10 @@ void TestUploadCli::usageErrors_data()
     const QStringList phone{QStringLiteral("--phone"), QStringLiteral("1")};
     QTest::newRow("no phone") << base + QStringList{QStringLiteral("a.BIN")};
     QTest::newRow("no file") << base + phone;
-    QTest::newRow("four files") << base + phone + QStringList{"a", "b", "c", "d"};
     QTest::newRow("linear with two files") << base + phone + QStringList{"--linear", "a", "b"};
     QTest::newRow("bank 4") << base + phone + QStringList{"--bank", "4", "a"};
-    QTest::newRow("page not hex") << base + phone + QStringList{"--page", "G0", "a"};
     QTest::newRow("page too big") << base + phone + QStringList{"--page", "10000", "a"};
     QTest::newRow("unknown option") << base + phone + QStringList{"--fast", "a"};
-    QTest::newRow("no port") << QStringList{QStringLiteral("upload")} + phone + QStringList{"a"};
 }
 
 void TestUploadCli::usageErrors()
@@ -223,17 +220,4 @@ void TestUploadCli::interruptBreaksOff()
     QByteArray image(4 * BankSize, char(0xFF));
     image.replace(0, 1024, f1.left(1024));
     QCOMPARE(readBytes(homeFile(QStringLiteral("terminal.img"))), image);
-}
-
-void TestUploadCli::refusedFileNeverDials()
-{
-    SimModem sim;
-    QVERIFY(sim.start(simBoot(homeFile(QStringLiteral("terminal.img")))));
-    const ProgramRun r =
-        runUpload(uploadArgs(sim, {QStringLiteral("--linear"), file(QStringLiteral("big.BIN"), pattern(70001))}));
-    QCOMPARE(r.code, 1);
-    QCOMPARE(r.out, QString());
-    QCOMPARE(r.err, QStringLiteral("Файл превышает размер в 65 кб\n"));
-    QTest::qWait(200);
-    QCOMPARE(sim.received(), QByteArray());
 }

@@ -14,5 +14,4 @@ private slots:
     void resumeAfterBrokenCall();
     void linearUpload();
     void interruptBreaksOff();
-    void refusedFileNeverDials();
 };

@@ -60,54 +60,40 @@ void TestBankImages::bankedFirstFile()
     QCOMPARE(f.record(1, bank1), content.mid(0x8000));
 }
 
-void TestBankImages::bankedSecondAndThirdFiles()
+void TestBankImages::bankedUpperHalves_data()
 {
-    Files f;
-    const QByteArray second = pattern(50000, 2);
-    const QByteArray third = pattern(65536, 3);
-    const QString paths[3] = {f.file(QStringLiteral("a.BIN"), pattern(1000)),
-                              f.file(QStringLiteral("b.BIN"), second), f.file(QStringLiteral("c.BIN"), third)};
-    QVERIFY(f.images->LoadFileVariables(paths, f.prompts));
-    QCOMPARE((*f.images)[2].Length, 17232);
-    QCOMPARE(f.record(2, 17232), second.mid(32768));
-    QCOMPARE((*f.images)[3].Length, 32768);
-    QCOMPARE(f.record(3, 32768), third.mid(32768));
-    // Nothing of the lower halves gets in, and nothing past the length.
-    QCOMPARE(f.images->bytes(2, 17232, 100), QByteArray(100, '\0'));
+    // Sizes of the second and third file; -1: no file. Expected lengths of banks 2 and 3.
+    QTest::addColumn<int>("second");
+    QTest::addColumn<int>("third");
+    QTest::addColumn<int>("bank2");
+    QTest::addColumn<int>("bank3");
+    QTest::newRow("50000 and 65536") << 50000 << 65536 << 17232 << 32768;
+    QTest::newRow("no second file: third skipped") << -1 << 40000 << 0 << 0;
+    QTest::newRow("over-long second file: third read") << 70001 << 40000 << 0 << 7232;
+    QTest::newRow("short second file") << 20000 << -1 << 20000 - 32768 << 0;
 }
 
-void TestBankImages::bankedMissingSecondFileSkipsThird()
+void TestBankImages::bankedUpperHalves()
 {
+    QFETCH(int, second);
+    QFETCH(int, third);
+    QFETCH(int, bank2);
+    QFETCH(int, bank3);
     Files f;
-    const QString paths[3] = {f.file(QStringLiteral("a.BIN"), pattern(1000)), f.dir.filePath(QStringLiteral("none")),
-                              f.file(QStringLiteral("c.BIN"), pattern(40000))};
+    const QByteArray files[2] = {pattern(qMax(second, 0), 2), pattern(qMax(third, 0), 3)};
+    const QString paths[3] = {
+        f.file(QStringLiteral("a.BIN"), pattern(1000)),
+        second < 0 ? f.dir.filePath(QStringLiteral("none")) : f.file(QStringLiteral("b.BIN"), files[0]),
+        third < 0 ? QString() : f.file(QStringLiteral("c.BIN"), files[1])};
     QVERIFY(f.images->LoadFileVariables(paths, f.prompts));
-    QCOMPARE((*f.images)[2].Length, 0);
-    QCOMPARE((*f.images)[3].Length, 0);
     QVERIFY(f.prompts.shown.isEmpty());
-}
-
-void TestBankImages::bankedOverLongSecondFileStillReadsThird()
-{
-    Files f;
-    const QString paths[3] = {f.file(QStringLiteral("a.BIN"), pattern(1000)),
-                              f.file(QStringLiteral("b.BIN"), pattern(70001)),
-                              f.file(QStringLiteral("c.BIN"), pattern(40000, 3))};
-    QVERIFY(f.images->LoadFileVariables(paths, f.prompts));
-    QCOMPARE((*f.images)[2].Length, 0);
-    QCOMPARE((*f.images)[3].Length, 7232);
-    QCOMPARE(f.record(3, 7232), pattern(40000, 3).mid(32768));
-    QVERIFY(f.prompts.shown.isEmpty());
-}
-
-void TestBankImages::bankedShortSecondFileCountsAsEmpty()
-{
-    Files f;
-    const QString paths[3] = {f.file(QStringLiteral("a.BIN"), pattern(1000)),
-                              f.file(QStringLiteral("b.BIN"), pattern(20000)), QString()};
-    QVERIFY(f.images->LoadFileVariables(paths, f.prompts));
-    QCOMPARE((*f.images)[2].Length, 20000 - 32768);
-    QCOMPARE(f.images->usableLength(2), 0);
+    QCOMPARE((*f.images)[2].Length, bank2);
+    QCOMPARE((*f.images)[3].Length, bank3);
+    // Only the upper half of each file, and nothing past the length; a negative length counts as empty.
+    for (int bank = 2; bank < 4; ++bank) {
+        const int length = f.images->usableLength(bank);
+        QCOMPARE(f.record(bank, length + 100), files[bank - 2].mid(0x8000, length) + QByteArray(100, '\0'));
+    }
 }
 
 void TestBankImages::refusedBeforeAnythingIsSent_data()
@@ -179,22 +165,15 @@ void TestBankImages::recordsClearedBeforeEachLoad()
     QCOMPARE(f.record(1, BankRecord::Size), QByteArray(BankRecord::Size, '\0'));
 }
 
-void TestBankImages::linearFile()
+void TestBankImages::linearFileFillsTheRecord()
 {
     Files f;
     const QByteArray content = pattern(65501, 4);
     QVERIFY(f.images->LoadFileVariables1(f.file(QStringLiteral("l.BIN"), content), f.prompts));
     QCOMPARE((*f.images)[0].Length, 65501);
     QCOMPARE(f.record(0, 65501), content);
-    QCOMPARE((*f.images)[1].Length, 0);
     QVERIFY(f.prompts.shown.isEmpty());
-}
-
-void TestBankImages::bytesOutsideTheRecordAreZero()
-{
-    Files f;
-    const QByteArray content = pattern(65501, 4);
-    QVERIFY(f.images->LoadFileVariables1(f.file(QStringLiteral("l.BIN"), content), f.prompts));
+    // Positions outside the record read as zeros.
     QCOMPARE(f.images->bytes(0, 65024, 512), content.mid(65024) + QByteArray(512 - 477, '\0'));
     QCOMPARE(f.images->bytes(0, -3, 5), QByteArray(3, '\0') + content.left(2));
     QCOMPARE(f.images->bytes(0, 70000, 4), QByteArray(4, '\0'));

@@ -8,13 +8,10 @@ class TestBankImages : public QObject
 private slots:
     void bankedFirstFile_data();
     void bankedFirstFile();
-    void bankedSecondAndThirdFiles();
-    void bankedMissingSecondFileSkipsThird();
-    void bankedOverLongSecondFileStillReadsThird();
-    void bankedShortSecondFileCountsAsEmpty();
+    void bankedUpperHalves_data();
+    void bankedUpperHalves();
     void refusedBeforeAnythingIsSent_data();
     void refusedBeforeAnythingIsSent();
     void recordsClearedBeforeEachLoad();
-    void linearFile();
-    void bytesOutsideTheRecordAreZero();
+    void linearFileFillsTheRecord();
 };

@@ -172,9 +172,7 @@ void TestFirmwareDataCall::refusedBeforeDialling_data()
     QTest::addColumn<int>("size"); // -1: no file
     QTest::addColumn<QStringList>("messages");
     QTest::newRow("linear over 70000") << true << 70001 << QStringList{QStringLiteral("Файл превышает размер в 65 кб")};
-    QTest::newRow("linear 65502") << true << 65502 << QStringList{QStringLiteral("Ошибка чтения файлов. ")};
     QTest::newRow("banked empty first file") << false << 0 << QStringList{QStringLiteral("Ошибка чтения файлов. ")};
-    QTest::newRow("banked over 70000") << false << 70001 << QStringList{QStringLiteral("Ошибка чтения файлов. ")};
     QTest::newRow("missing first file")
         << false << -1 << QStringList{QStringLiteral("Файл "), QStringLiteral("Ошибка чтения файлов. ")};
 }
