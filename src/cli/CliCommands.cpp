@@ -4,6 +4,7 @@
 #include "cli/CliOptions.h"
 #include "cli/LinkCommands.h"
 #include "cli/SmsCommands.h"
+#include "cli/UploadCommand.h"
 
 #include "core/settings/ControlTable.h"
 #include "core/settings/EventMasks.h"
@@ -41,7 +42,9 @@ int CliCommands::usage(const QString &problem)
              "  kvrsetup-cli at --port DEVICE [serial options] COMMAND...\n"
              "  kvrsetup-cli book list | add NAME PHONE | edit ID NAME PHONE | delete ID\n"
              "  kvrsetup-cli decode-pdu PDU\n"
-             "  kvrsetup-cli diff [--service] --table TABLE A.bin B.bin\n";
+             "  kvrsetup-cli diff [--service] --table TABLE A.bin B.bin\n"
+             "  kvrsetup-cli upload --port DEVICE [serial options] --phone NUMBER [--linear] [--bank N] [--page HEX]\n"
+             "               [--resume] FILE [FILE2 [FILE3]]\n";
     m_err.flush();
     return 2;
 }
@@ -105,6 +108,11 @@ int CliCommands::run(const QStringList &arguments)
         m_out.flush();
         m_err.flush();
         return runLinkCommand(command, rest);
+    }
+    else if (command == QLatin1String("upload")) {
+        m_out.flush();
+        m_err.flush();
+        return runUploadCommand(rest);
     }
     else if (command == QLatin1String("--help") || command == QLatin1String("help"))
         return usage();

@@ -8,9 +8,11 @@ UserPrompts::Answer ScriptedPrompts::message(const QString &text, const QString 
     return buttons == Buttons::Ok ? Answer::Ok : Answer::No;
 }
 
-QString ScriptedPrompts::openFile(const QString &title, const QString &, const QList<Filter> &, bool)
+QString ScriptedPrompts::openFile(const QString &title, const QString &folder, const QList<Filter> &filters, bool)
 {
     dialogTitles.append(title);
+    dialogFolders.append(folder);
+    dialogFilters.append(filters);
     return paths.isEmpty() ? QString() : paths.dequeue();
 }
 

@@ -26,6 +26,9 @@ public:
     QList<Shown> shown;
     QStringList openedDocuments;
     QStringList dialogTitles;
+    // Initial folder and filters of each open dialog, in order.
+    QStringList dialogFolders;
+    QList<QList<Filter>> dialogFilters;
 
     Answer message(const QString &text, const QString &title = QString(), Icon icon = Icon::None,
                    Buttons buttons = Buttons::Ok) override;

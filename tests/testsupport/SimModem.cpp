@@ -57,8 +57,10 @@ void SimModem::collect()
             m_received += QByteArray::fromHex(line.mid(2));
         else if (line.startsWith("> "))
             m_sent += QByteArray::fromHex(line.mid(2));
-        else if (line.startsWith('#'))
+        else if (line.startsWith('#')) {
             m_events.append(QString::fromLatin1(line));
+            emit eventArrived(m_events.last());
+        }
     }
 }
 

@@ -28,6 +28,10 @@ public:
     // Trace lines beginning with "#" (mode changes).
     QStringList events();
 
+signals:
+    // A trace line beginning with "#", as it arrives (the far end's reports among them).
+    void eventArrived(const QString &line);
+
 private:
     void collect();
 

@@ -4,8 +4,8 @@
 #include <QObject>
 
 // The party at the other end of a data call: gets the bytes the computer sends
-// once the call is up and answers through toModem. Later protocols (the
-// terminal's boot loader) plug in as further far ends.
+// once the call is up and answers through toModem. The terminal's boot loader
+// is one such far end.
 class FarEnd : public QObject
 {
     Q_OBJECT
@@ -18,4 +18,6 @@ public:
 
 signals:
     void toModem(const QByteArray &bytes);
+    // The far end drops the call; the modem reports NO CARRIER.
+    void hangUp();
 };

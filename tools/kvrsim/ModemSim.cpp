@@ -31,6 +31,11 @@ ModemSim::ModemSim(const Options &options, FarEnd *farEnd, QObject *parent)
             if (m_dataMode)
                 sendNow(bytes);
         });
+    if (m_farEnd)
+        connect(m_farEnd, &FarEnd::hangUp, this, &ModemSim::remoteHangUp, Qt::QueuedConnection);
+    m_inPace.setSingleShot(true);
+    m_inPace.setTimerType(Qt::PreciseTimer);
+    connect(&m_inPace, &QTimer::timeout, this, &ModemSim::takeDueBytes);
 }
 
 ModemSim::~ModemSim()
@@ -129,7 +134,45 @@ void ModemSim::onReadable()
     }
     const QByteArray bytes(buf, int(n));
     trace("<", bytes);
-    handleBytes(bytes);
+    if (m_options.baud > 0)
+        receivePaced(bytes);
+    else
+        handleBytes(bytes);
+}
+
+void ModemSim::receivePaced(const QByteArray &bytes)
+{
+    // A chunk starts on the line when it arrives or when the bytes before it are through.
+    const qint64 byteNs = 10'000'000'000LL / m_options.baud;
+    InChunk chunk{bytes, qMax(m_clock.nsecsElapsed(), m_inLineFreeNs), 0};
+    m_inLineFreeNs = chunk.startNs + bytes.size() * byteNs;
+    m_in.append(chunk);
+    takeDueBytes();
+}
+
+void ModemSim::takeDueBytes()
+{
+    const qint64 byteNs = 10'000'000'000LL / m_options.baud;
+    const qint64 now = m_clock.nsecsElapsed();
+    QByteArray due;
+    while (!m_in.isEmpty()) {
+        InChunk &c = m_in.first();
+        const qint64 through = qMin<qint64>((now - c.startNs) / byteNs, c.bytes.size());
+        if (through > c.taken) {
+            due += c.bytes.mid(c.taken, through - c.taken);
+            c.taken = int(through);
+        }
+        if (c.taken < c.bytes.size())
+            break;
+        m_in.removeFirst();
+    }
+    if (!m_in.isEmpty()) {
+        const InChunk &c = m_in.first();
+        const qint64 nextNs = c.startNs + (c.taken + 1) * byteNs;
+        m_inPace.start(int(qMax<qint64>(0, (nextNs - now + 999'999) / 1'000'000)));
+    }
+    if (!due.isEmpty())
+        handleBytes(due);
 }
 
 void ModemSim::handleBytes(const QByteArray &bytes)

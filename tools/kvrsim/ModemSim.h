@@ -3,6 +3,7 @@
 #include "FarEnd.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
@@ -63,6 +64,9 @@ public:
 
 private:
     void onReadable();
+    // With a baud rate, a received byte is taken only once its line time has passed.
+    void receivePaced(const QByteArray &bytes);
+    void takeDueBytes();
     void onWritable();
     void pump();
     void handleBytes(const QByteArray &bytes);
@@ -100,6 +104,15 @@ private:
     qint64 m_paceStartMs = 0;
     qint64 m_pacedSent = 0;
     QByteArray m_out;
+    struct InChunk
+    {
+        QByteArray bytes;
+        qint64 startNs = 0; // the line starts carrying the first byte
+        int taken = 0;
+    };
+    QList<InChunk> m_in;
+    qint64 m_inLineFreeNs = 0;
+    QTimer m_inPace;
     QByteArray m_line;
     bool m_dataMode = false;
     bool m_callUp = false;

@@ -2,6 +2,7 @@
 // command-line tool and the tests can talk to "a modem" on any machine.
 // The first line on standard output is the device to open.
 
+#include "BootLoaderFarEnd.h"
 #include "LoopbackFarEnd.h"
 #include "ModemSim.h"
 #include "SilentFarEnd.h"
@@ -62,7 +63,7 @@ int main(int argc, char **argv)
     const QCommandLineOption dialDelayOpt(QStringLiteral("dial-delay"), QStringLiteral("Time ATD takes."),
                                           QStringLiteral("ms"), QStringLiteral("200"));
     const QCommandLineOption farOpt(QStringLiteral("far"),
-                                    QStringLiteral("Far end of a data call: loopback or silent."),
+                                    QStringLiteral("Far end of a data call: loopback, silent or boot (a terminal's boot loader)."),
                                     QStringLiteral("kind"), QStringLiteral("loopback"));
     const QCommandLineOption guardOpt(QStringLiteral("guard"), QStringLiteral("Escape guard time around \"+++\"."),
                                       QStringLiteral("ms"), QStringLiteral("1000"));
@@ -88,9 +89,34 @@ int main(int argc, char **argv)
     const QCommandLineOption linkOpt(QStringLiteral("link"),
                                      QStringLiteral("Also make a symbolic link at this path to the device."),
                                      QStringLiteral("path"));
+    // Options of the boot-loader far end (--far boot).
+    const QCommandLineOption dumpOpt(QStringLiteral("dump"),
+                                     QStringLiteral("boot: write the terminal's memory image (4 banks of 64 KB, "
+                                                    "bank B at offset B*65536) here before each acknowledgement."),
+                                     QStringLiteral("path"));
+    const QCommandLineOption bootStateOpt(QStringLiteral("boot-state"),
+                                          QStringLiteral("boot: state at the start of a call, app or running "
+                                                         "(the boot loader already runs)."),
+                                          QStringLiteral("state"), QStringLiteral("app"));
+    const QCommandLineOption memTypeOpt(QStringLiteral("mem-type"),
+                                        QStringLiteral("boot: a linear terminal: this byte follows \":BOOT\" "
+                                                       "and blocks are 512 bytes (0 = linear memory)."),
+                                        QStringLiteral("N"));
+    const QCommandLineOption repeatAtOpt(QStringLiteral("repeat-at"),
+                                         QStringLiteral("boot: answer \"Z\" (repeat) to data packet N."),
+                                         QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption noAckAtOpt(QStringLiteral("no-ack-at"),
+                                        QStringLiteral("boot: never answer data packet N."), QStringLiteral("N"),
+                                        QStringLiteral("0"));
+    const QCommandLineOption hangUpAtOpt(QStringLiteral("hangup-at"),
+                                         QStringLiteral("boot: drop the call on data packet N."),
+                                         QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption refuseBootOpt(QStringLiteral("refuse-boot"),
+                                           QStringLiteral("boot: ignore the boot command \"b\"."));
     parser.addOptions({echoOpt, productOpt, silentOpt, delayOpt, garbleOpt, seedOpt, dialOpt, connectOpt,
                        dialDelayOpt, farOpt, guardOpt, baudOpt, ringOpt, traceOpt, refuseOpt, trailerOpt,
-                       unsolicitedOpt, linkOpt});
+                       unsolicitedOpt, linkOpt, dumpOpt, bootStateOpt, memTypeOpt, repeatAtOpt, noAckAtOpt,
+                       hangUpAtOpt, refuseBootOpt});
     parser.process(app);
 
     ModemSim::Options o;
@@ -135,10 +161,32 @@ int main(int argc, char **argv)
     o.unsolicitedMeanMs = parser.value(unsolicitedOpt).toInt();
 
     FarEnd *farEnd = nullptr;
-    if (parser.value(farOpt) == QLatin1String("silent"))
+    const QString far = parser.value(farOpt);
+    if (far == QLatin1String("silent")) {
         farEnd = new SilentFarEnd(&app);
-    else
+    } else if (far == QLatin1String("boot")) {
+        BootLoaderFarEnd::Options b;
+        b.dumpPath = parser.value(dumpOpt);
+        const QString state = parser.value(bootStateOpt);
+        if (state != QLatin1String("app") && state != QLatin1String("running")) {
+            std::fprintf(stderr, "kvrsim: --boot-state is app or running\n");
+            return 2;
+        }
+        b.bootRunning = state == QLatin1String("running");
+        if (parser.isSet(memTypeOpt))
+            b.memoryType = parser.value(memTypeOpt).toInt() & 0xFF;
+        b.refuseBoot = parser.isSet(refuseBootOpt);
+        b.repeatAt = parser.value(repeatAtOpt).toInt();
+        b.noAckAt = parser.value(noAckAtOpt).toInt();
+        b.hangUpAt = parser.value(hangUpAtOpt).toInt();
+        b.events = o.trace;
+        farEnd = new BootLoaderFarEnd(b, &app);
+    } else if (far == QLatin1String("loopback")) {
         farEnd = new LoopbackFarEnd(&app);
+    } else {
+        std::fprintf(stderr, "kvrsim: unknown --far kind\n");
+        return 2;
+    }
 
     ModemSim sim(o, farEnd);
     QString why;

@@ -5,6 +5,7 @@
 #include "core/link/LinkExchange.h"
 #include "core/link/LinkTune.h"
 #include "core/link/ModemCheck.h"
+#include "gui/linkwindow/FirmwarePanel.h"
 #include "gui/linkwindow/LogBox.h"
 
 #include <QApplication>
@@ -144,6 +145,12 @@ void frmLink::buildWindow()
     loadLayout->addWidget(txtinfo, 1, 0, 1, 4);
     loadLayout->setColumnStretch(1, 1);
     loadLayout->setRowStretch(1, 1);
+    m_firmware = new FirmwarePanel(m_state, m_prompts, *m_link, FraIndex[0]);
+    loadLayout->addWidget(m_firmware, 2, 0, 1, 4);
+    connect(m_firmware, &FirmwarePanel::logsCleared, this, [this] {
+        txtInOut->clearLog();
+        txtinfo->clearLog();
+    });
 
     // Profile mode: the scenario command log.
     auto *profileLayout = new QVBoxLayout(FraIndex[1]);
@@ -248,6 +255,7 @@ void frmLink::Form_Activate()
 
     OptIndex[0]->click();
     QApplication::processEvents();
+    m_firmware->activate();
 
     m_link->newReceiver();
     LinkTune();
@@ -278,6 +286,7 @@ void frmLink::Command1_Click()
 
 void frmLink::Form_QueryUnload()
 {
+    m_firmware->storeFilePaths();
     // The receiver goes with the link; the port closes with the window.
     MSComm1.close();
 }

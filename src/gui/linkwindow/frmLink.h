@@ -6,6 +6,7 @@
 #include <functional>
 
 class AppState;
+class FirmwarePanel;
 class UserPrompts;
 class LinkExchange;
 class LogBox;
@@ -91,4 +92,5 @@ private:
     QLineEdit *lblRX = nullptr;
     QLabel *lblInfo = nullptr;
     QFrame *Frawait = nullptr;
+    FirmwarePanel *m_firmware = nullptr;
 };

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "core/app/AppState.h"
+
+#include <QString>
+#include <QStringList>
+
+// kvrsetup-cli upload --port DEVICE [--baud N --parity n|e|o --data 7|8 --stop 1|2]
+//                     --phone NUMBER [--linear] [--bank N] [--page HEX] [--resume] FILE [FILE2 [FILE3]]
+// The firmware load of the link window's "Загрузить": the same log lines on standard
+// output, the progress captions on standard error. The last bank and page address go
+// to Default.ini of the application folder after every acknowledged block.
+struct UploadOptions
+{
+    SerialSettings serial;
+    QString phone;
+    bool linear = false;
+    QString bank = QStringLiteral("0");
+    QString page; // empty: the window's default, 2800 (banked) or 1000 (linear)
+    bool resume = false;
+    QStringList files;
+};
+
+// The arguments after "upload"; an empty text when they make sense, else the problem.
+QString parseUploadOptions(const QStringList &args, UploadOptions &options);
+
+// 0 when the terminal accepted the closing packet, 1 otherwise (also after Ctrl-C,
+// which breaks off as "Прервать передачу" does), 2 on bad usage.
+// The exchanges wait in event loops: a QCoreApplication must exist.
+int runUploadCommand(const QStringList &args);

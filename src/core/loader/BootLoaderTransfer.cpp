@@ -1,0 +1,284 @@
+#include "core/loader/BootLoaderTransfer.h"
+
+#include "core/app/AppState.h"
+#include "core/link/LinkExchange.h"
+#include "core/loader/BankImages.h"
+
+#include <cmath>
+
+namespace {
+
+// Time-out arguments; an exchange waits three times its argument.
+constexpr int kEntryTimeOut = 20000;
+constexpr int kBlockTimeOut = 10000;
+constexpr int kClosingTimeOut = 20000;
+
+const QString kHeaderRequest = QStringLiteral("Z");
+const QString kRepeatLine = QStringLiteral("Ошибка данных повтор Запрос заголовка");
+
+} // namespace
+
+BootLoaderTransfer::BootLoaderTransfer(LinkExchange &link, const BankImages &images, AppState &state,
+                                       QObject *parent)
+    : QObject(parent), m_link(link), m_images(images), m_state(state)
+{
+}
+
+QString BootLoaderTransfer::progressCaption(double percent)
+{
+    // The default rounding mode rounds halves to even.
+    const double p = std::nearbyint(percent);
+    const QString digits = p == 0 ? QString() : QString::number(qint64(p));
+    return QStringLiteral("Загружено ") + digits + QStringLiteral(".0") + QStringLiteral("%");
+}
+
+bool BootLoaderTransfer::exchange(const QByteArray &out, const QString &expect1, const QString &expect2,
+                                  int timeOut, int length)
+{
+    QString r1 = expect1;
+    QString r2 = expect2;
+    QString r3;
+    return m_link.sendData(out, r1, r2, r3, timeOut, length);
+}
+
+int BootLoaderTransfer::answerIndex() const
+{
+    return m_link.lastAnswer().index;
+}
+
+QString BootLoaderTransfer::answer() const
+{
+    return m_link.lastAnswer().data;
+}
+
+void BootLoaderTransfer::log(const QString &line)
+{
+    m_link.appendInfo(line + QStringLiteral("\r\n"));
+}
+
+bool BootLoaderTransfer::fail(const QString &line)
+{
+    log(line);
+    return false;
+}
+
+void BootLoaderTransfer::storePosition(int bank, qint32 address)
+{
+    m_state.lastBank = qint16(bank);
+    m_state.lastPageAddress = address;
+    emit lastPositionStored();
+}
+
+bool BootLoaderTransfer::LoadData()
+{
+    return run(Variant::Banked);
+}
+
+bool BootLoaderTransfer::LoadData1()
+{
+    run(Variant::Linear);
+    return false;
+}
+
+bool BootLoaderTransfer::run(Variant variant)
+{
+    m_closingAccepted = false;
+    if (!enterBootLoader(variant) || !awaitFirstHeaderRequest())
+        return false;
+    const Position at = startPosition(variant);
+    if (!at.none) {
+        const bool blocksSent = variant == Variant::Banked ? bankedBlocks(at) : linearBlocks(at);
+        if (!blocksSent)
+            return false;
+    }
+    m_closingAccepted = closingPacket(variant);
+    return m_closingAccepted;
+}
+
+bool BootLoaderTransfer::enterBootLoader(Variant variant)
+{
+    exchange(QByteArrayLiteral("v\r"), QString(), QString(), kEntryTimeOut, 5);
+    m_link.Delay(500);
+    bool running = answer().startsWith(QLatin1String(":BOOT"));
+    // Only a boot loader that was started here is asked for its memory type.
+    bool checkMemoryType = false;
+    if (!running) {
+        log(QStringLiteral(" команда перейти в BOOT"));
+        if (exchange(QByteArrayLiteral("b\r"), QStringLiteral("<1234\r"), QString(), kEntryTimeOut, 0)) {
+            log(QStringLiteral(" команда перейти в BOOT принята"));
+            m_link.Delay(50);
+            for (int n = 1; n <= 3; ++n) {
+                m_link.Delay(1000);
+                log(QStringLiteral("Ожидание ответа BOOT попытка ") + QString::number(n));
+                if (exchange(QByteArrayLiteral("v\r"), QStringLiteral(":BOOT"), QString(), kEntryTimeOut, 0)) {
+                    if (answer().startsWith(QLatin1String(":BOOT"))) {
+                        running = true;
+                        checkMemoryType = variant == Variant::Linear;
+                        break;
+                    }
+                } else {
+                    m_link.Delay(1);
+                }
+            }
+        }
+    }
+    // The pause also lets the memory-type byte that follows ":BOOT" arrive.
+    m_link.Delay(300);
+    if (checkMemoryType) {
+        const QString collected = m_link.receiver() ? m_link.receiver()->dataIn() : QString();
+        if (collected.size() < 6 || collected.at(5) != QChar(0))
+            return fail(QStringLiteral("Устройство не является устройством с линейной памятью - ts=0"));
+    }
+    if (!running)
+        return fail(QStringLiteral("Терминал не перешел в режим загрузки"));
+    return true;
+}
+
+bool BootLoaderTransfer::awaitFirstHeaderRequest()
+{
+    log(QStringLiteral("Терминал перешел в режим , ждем запрос заголовка"));
+    bool requested = false;
+    for (int attempt = 0; attempt < 4 && !requested; ++attempt) {
+        requested = exchange(QByteArrayLiteral("r\r"), kHeaderRequest, QString(), kEntryTimeOut, 0);
+        if (requested)
+            log(QStringLiteral("Получен запрос заголовка"));
+    }
+    if (!requested)
+        return fail(QStringLiteral("НЕ получен запрос заголовка"));
+    log(QStringLiteral("Получен запрос заголовка"));
+    return true;
+}
+
+BootLoaderTransfer::Position BootLoaderTransfer::startPosition(Variant variant)
+{
+    Position at;
+    if (m_start.continueFromLast) {
+        at.address = m_state.lastPageAddress;
+        at.bank = variant == Variant::Linear ? 0 : m_state.lastBank;
+    } else {
+        bool ok = false;
+        at.address = qint32(m_start.pageText.trimmed().toUInt(&ok, 16));
+        at.bank = m_start.bankText.trimmed().toInt();
+        storePosition(at.bank, at.address);
+    }
+    // A stored position from an edited Default.ini may be out of range: never read before a record.
+    at.address = std::max(at.address, 0);
+    at.bank = std::max(at.bank, 0);
+    if (at.bank >= BankImages::BankCount) {
+        at.none = true;
+        return at;
+    }
+    if (m_images.usableLength(at.bank) < at.address) {
+        if (at.bank == BankImages::BankCount - 1)
+            at.none = true;
+        else {
+            ++at.bank;
+            at.address = 0;
+        }
+    }
+    return at;
+}
+
+bool BootLoaderTransfer::acknowledgeAndAwaitHeaderRequest(int bank, qint32 address, double percent)
+{
+    m_link.SendString(QStringLiteral("OK\r"));
+    storePosition(bank, address);
+    emit progressChanged(progressCaption(percent));
+    if (!exchange(QByteArray(), kHeaderRequest, QString(), kBlockTimeOut, 1))
+        return fail(QStringLiteral("Не получен запрос заголовка"));
+    log(QStringLiteral("Получен запрос заголовка"));
+    return true;
+}
+
+bool BootLoaderTransfer::bankedBlocks(Position at)
+{
+    int bank = at.bank;
+    qint32 address = at.address;
+    for (;;) {
+        m_packet.PreparePacket(m_images, address, quint8(bank), 0);
+        m_link.logMark(QStringLiteral("HEADER"));
+        if (!exchange(m_packet.HeaderPacket, QStringLiteral("["), QString(), kBlockTimeOut, 1))
+            return fail(QStringLiteral("Не получено подтверждение заголовка"));
+        log(QStringLiteral("Запрос заголовка"));
+        m_link.logMark(QStringLiteral("DATA"));
+        if (!exchange(m_packet.DataPacket, QStringLiteral("\\"), QString(), kBlockTimeOut, 1))
+            return fail(QStringLiteral("Не получено подтверждение данных 5С"));
+        log(QStringLiteral("Доставлен пакет банк = ") + QString::number(bank) + QStringLiteral(" адр = ")
+            + QString::number(address));
+        const double percent = double(bank * 32768 + address) / 131072.0 * 100.0;
+        if (!acknowledgeAndAwaitHeaderRequest(bank, address, percent))
+            return false;
+
+        address += m_packet.PacketLength;
+        if (address < m_images.usableLength(bank))
+            continue;
+        // The next bank gets at least one block, with or without image bytes.
+        if (bank == BankImages::BankCount - 1)
+            return true;
+        ++bank;
+        address = 0;
+    }
+}
+
+bool BootLoaderTransfer::linearBlocks(Position at)
+{
+    // The bank only names the blocks in the log; they are all cut from bank 0.
+    const int bank = at.bank;
+    qint32 address = at.address;
+    const int length = m_images.usableLength(0);
+    for (;;) {
+        m_packet.PreparePacket1(m_images, address, quint8(bank), 0);
+        m_link.logMark(QStringLiteral("HEADER"));
+        if (!exchange(m_packet.HeaderPacket, QStringLiteral("["), kHeaderRequest, kBlockTimeOut, 1))
+            return fail(QStringLiteral("Не получено подтверждение заголовка"));
+        bool delivered = false;
+        if (answerIndex() == 1) {
+            log(QStringLiteral("Запрос заголовка"));
+            m_link.logMark(QStringLiteral("DATA"));
+            if (!exchange(m_packet.DataPacket, QStringLiteral("\\"), kHeaderRequest, kBlockTimeOut, 1))
+                return fail(QStringLiteral("Не получено подтверждение данных 5С"));
+            delivered = answerIndex() == 1;
+        }
+        if (!delivered) {
+            // The terminal asks for the same block again; only the operator's break ends this.
+            log(kRepeatLine);
+            continue;
+        }
+        log(QStringLiteral("Доставлен пакет банк = ") + QString::number(bank) + QStringLiteral(" адр = ")
+            + QString::number(address, 16).toUpper() + QStringLiteral("H"));
+        const double percent = length > 0 ? double(address) / double(length) * 100.0 : 0.0;
+        if (!acknowledgeAndAwaitHeaderRequest(bank, address, percent))
+            return false;
+        address += m_packet.PacketLength;
+        if (address >= length)
+            return true;
+    }
+}
+
+bool BootLoaderTransfer::closingPacket(Variant variant)
+{
+    const QString repeat = variant == Variant::Linear ? kHeaderRequest : QString();
+    for (;;) {
+        m_packet.PreparePacket(m_images, 0, 0, FirmwarePacket::ClosingBlock);
+        m_link.logMark(QStringLiteral("HEADER"));
+        if (!exchange(m_packet.HeaderPacket, QStringLiteral("["), repeat, kClosingTimeOut, 1))
+            return fail(QStringLiteral("Не получено подтверждение заголовка"));
+        if (answerIndex() == 2) {
+            log(kRepeatLine);
+            continue;
+        }
+        log(QStringLiteral("Получено подтверждение заголовка посылаем пакет адр =")
+            + QString::number(m_packet.PacketAddress) + QStringLiteral(" Длина=")
+            + QString::number(m_packet.PacketLength));
+        if (!exchange(m_packet.DataPacket, QStringLiteral("^"), repeat, kClosingTimeOut, 1))
+            return fail(QStringLiteral("Не получено подтверждение данных 5E"));
+        if (answerIndex() == 2) {
+            log(kRepeatLine);
+            continue;
+        }
+        log(QStringLiteral(" Передача завершена успешно. Спасибо! "));
+        emit progressChanged(QStringLiteral("Загружено 100%"));
+        m_link.SendStringCR(QStringLiteral("OK\r"));
+        return true;
+    }
+}

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "core/loader/FirmwarePacket.h"
+
+#include <QObject>
+#include <QString>
+
+class AppState;
+class BankImages;
+class LinkExchange;
+
+// The terminal's boot-loader protocol over a standing data call: boot loader
+// entry, the first header request, the block loop (stop-and-wait: header "[",
+// data "\", "OK" CR, "Z") and the closing packet "^" that rewrites the first
+// 256 bytes of bank 0. Log lines go to the link's info log, marks to its traffic log.
+class BootLoaderTransfer : public QObject
+{
+    Q_OBJECT
+public:
+    // Where the transfer starts: the panel's lists, or the last acknowledged block.
+    struct StartChoice
+    {
+        bool continueFromLast = false; // chkLastAdr
+        QString pageText;              // cmbPageAdr, hexadecimal
+        QString bankText;              // cmbBank, decimal
+    };
+
+    BootLoaderTransfer(LinkExchange &link, const BankImages &images, AppState &state, QObject *parent = nullptr);
+
+    void setStartChoice(const StartChoice &choice) { m_start = choice; }
+
+    // Banked image, 1024-byte blocks; true when the closing packet was accepted.
+    bool LoadData();
+    // Linear image, 512-byte blocks, "Z" asks for the block again. Always false, as
+    // its caller ignores it; closingAccepted() tells how it ended.
+    bool LoadData1();
+
+    bool closingAccepted() const { return m_closingAccepted; }
+    const FirmwarePacket &packet() const { return m_packet; }
+
+    // "Загружено " + the percentage rounded (halves to even) in the pattern "##.0" + "%".
+    static QString progressCaption(double percent);
+
+signals:
+    // New caption for lblPercent.
+    void progressChanged(const QString &caption);
+    // The last bank and page address in the program state have just been updated.
+    void lastPositionStored();
+
+private:
+    enum class Variant { Banked, Linear };
+    // One block position: bank and address within it.
+    struct Position
+    {
+        int bank = 0;
+        qint32 address = 0;
+        bool none = false; // beyond the end of bank 3: only the closing packet follows
+    };
+
+    bool run(Variant variant);
+    bool enterBootLoader(Variant variant);
+    bool awaitFirstHeaderRequest();
+    Position startPosition(Variant variant);
+    bool bankedBlocks(Position at);
+    bool linearBlocks(Position at);
+    bool acknowledgeAndAwaitHeaderRequest(int bank, qint32 address, double percent);
+    bool closingPacket(Variant variant);
+
+    bool exchange(const QByteArray &out, const QString &expect1, const QString &expect2, int timeOut, int length);
+    int answerIndex() const;
+    QString answer() const;
+    void log(const QString &line);
+    bool fail(const QString &line);
+    void storePosition(int bank, qint32 address);
+
+    LinkExchange &m_link;
+    const BankImages &m_images;
+    AppState &m_state;
+    StartChoice m_start;
+    FirmwarePacket m_packet;
+    bool m_closingAccepted = false;
+};

@@ -1,0 +1,154 @@
+#include "gui/linkwindow/FirmwarePanel.h"
+
+#include "core/app/AppState.h"
+#include "core/app/UserPrompts.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+template <typename W>
+W *named(W *widget, const QString &name)
+{
+    widget->setObjectName(name);
+    return widget;
+}
+
+} // namespace
+
+FirmwarePanel::FirmwarePanel(AppState &state, UserPrompts &prompts, LinkExchange &link, QWidget *parent)
+    : QWidget(parent), m_state(state), m_prompts(prompts), m_call(link, state, prompts)
+{
+    setObjectName(QStringLiteral("FirmwarePanel"));
+    terminalNumber = [this] { return m_state.terminalNumber; };
+    buildPanel();
+    fillPages(false);
+    for (int i = 0; i < 4; ++i)
+        cmbBank->addItem(QString::number(i));
+
+    connect(&m_call, &FirmwareDataCall::logsCleared, this, &FirmwarePanel::logsCleared);
+    connect(&m_call, &FirmwareDataCall::progressChanged, lblPercent, &QLabel::setText);
+    connect(&m_call, &FirmwareDataCall::runningChanged, cmdLoad, [this](bool running) { cmdLoad->setEnabled(!running); });
+}
+
+void FirmwarePanel::buildPanel()
+{
+    auto *files = named(new QGroupBox(QStringLiteral("Загружаемые файлы"), this), QStringLiteral("fraFiles"));
+    auto *filesLayout = new QGridLayout(files);
+    for (int i = 0; i < 3; ++i) {
+        txtFileUpload[i] = named(new QLineEdit(files), QStringLiteral("txtFileUpload_%1").arg(i));
+        cmdSelFiles[i] = named(new QPushButton(QStringLiteral(".."), files), QStringLiteral("cmdSelFiles_%1").arg(i));
+        cmdSelFiles[i]->setAutoDefault(false);
+        cmdSelFiles[i]->setFixedWidth(cmdSelFiles[i]->fontMetrics().horizontalAdvance(QStringLiteral("...")) + 16);
+        filesLayout->addWidget(txtFileUpload[i], i, 0);
+        filesLayout->addWidget(cmdSelFiles[i], i, 1);
+        connect(cmdSelFiles[i], &QPushButton::clicked, this, [this, i] { cmdSelFiles_Click(i); });
+    }
+    chkWOBank = named(new QCheckBox(QStringLiteral("Безбанковая загрузка одного файла"), files),
+                      QStringLiteral("chkWOBank"));
+    filesLayout->addWidget(chkWOBank, 3, 0, 1, 2);
+
+    auto *bankCaption = new QLabel(QStringLiteral("Адрес банка"), this);
+    cmbBank = named(new QComboBox(this), QStringLiteral("cmbBank"));
+    bankCaption->setBuddy(cmbBank);
+    auto *pageCaption = new QLabel(QStringLiteral("Адрес страницы"), this);
+    cmbPageAdr = named(new QComboBox(this), QStringLiteral("cmbPageAdr"));
+    pageCaption->setBuddy(cmbPageAdr);
+    chkLastAdr = named(new QCheckBox(QStringLiteral("Продолжить с последнего переданного блока блока"), this),
+                       QStringLiteral("chkLastAdr"));
+    lblPercent = named(new QLabel(QStringLiteral("Загружено"), this), QStringLiteral("lblPercent"));
+    cmdLoad = named(new QPushButton(QStringLiteral("Загрузить"), this), QStringLiteral("cmdLoad"));
+    cmdEscapeTransmit = named(new QPushButton(QStringLiteral("Прервать передачу"), this),
+                              QStringLiteral("cmdEscapeTransmit"));
+    cmdLoad->setAutoDefault(false);
+    cmdEscapeTransmit->setAutoDefault(false);
+
+    auto *layout = new QGridLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(files, 0, 0, 1, 4);
+    layout->addWidget(bankCaption, 1, 0);
+    layout->addWidget(cmbBank, 1, 1);
+    layout->addWidget(pageCaption, 1, 2);
+    layout->addWidget(cmbPageAdr, 1, 3);
+    layout->addWidget(chkLastAdr, 2, 0, 1, 4);
+    layout->addWidget(lblPercent, 3, 0, 1, 2);
+    layout->addWidget(cmdLoad, 4, 0, 1, 2);
+    layout->addWidget(cmdEscapeTransmit, 4, 2, 1, 2);
+    layout->setColumnStretch(1, 1);
+    layout->setColumnStretch(3, 1);
+
+    // A change made by the program runs the handler as a click does.
+    connect(chkWOBank, &QCheckBox::toggled, this, &FirmwarePanel::chkWOBank_Click);
+    connect(cmdLoad, &QPushButton::clicked, this, &FirmwarePanel::cmdLoad_Click);
+    connect(cmdEscapeTransmit, &QPushButton::clicked, this, &FirmwarePanel::cmdEscapeTransmit_Click);
+}
+
+void FirmwarePanel::fillPages(bool linear)
+{
+    cmbPageAdr->clear();
+    cmbPageAdr->addItems(FirmwareDataCall::pageAddresses(linear));
+    cmbPageAdr->setCurrentIndex(FirmwareDataCall::defaultPageIndex(linear));
+}
+
+void FirmwarePanel::activate()
+{
+    lblPercent->clear();
+    cmbBank->clear();
+    for (int i = 0; i < 4; ++i)
+        cmbBank->addItem(QString::number(i));
+    cmbBank->setCurrentIndex(0);
+    // The banked list, whatever chkWOBank says: the window always opens that way.
+    fillPages(false);
+    for (int i = 0; i < 3; ++i)
+        txtFileUpload[i]->setText(m_state.firmwarePaths[i]);
+}
+
+void FirmwarePanel::storeFilePaths()
+{
+    for (int i = 0; i < 3; ++i)
+        m_state.firmwarePaths[i] = txtFileUpload[i]->text();
+}
+
+void FirmwarePanel::cmdSelFiles_Click(int index)
+{
+    const QString path = m_prompts.openFile(QStringLiteral("Укажите директорию и файл с базой"),
+                                            m_state.appPath(QStringLiteral("data")),
+                                            FirmwareDataCall::imageFileFilters(), true);
+    if (path.isEmpty())
+        return;
+    txtFileUpload[index]->setText(path);
+    if (index <= 2)
+        m_state.firmwarePaths[index] = path;
+}
+
+void FirmwarePanel::chkWOBank_Click()
+{
+    const bool linear = chkWOBank->isChecked();
+    for (int i = 1; i < 3; ++i) {
+        txtFileUpload[i]->setEnabled(!linear);
+        cmdSelFiles[i]->setEnabled(!linear);
+    }
+    fillPages(linear);
+}
+
+void FirmwarePanel::cmdLoad_Click()
+{
+    FirmwareDataCall::Request request;
+    for (int i = 0; i < 3; ++i)
+        request.files[i] = txtFileUpload[i]->text();
+    request.linear = chkWOBank->isChecked();
+    request.number = terminalNumber ? terminalNumber() : m_state.terminalNumber;
+    request.start = {chkLastAdr->isChecked(), cmbPageAdr->currentText(), cmbBank->currentText()};
+    m_call.cmdLoad_Click(request);
+}
+
+void FirmwarePanel::cmdEscapeTransmit_Click()
+{
+    m_call.cmdEscapeTransmit_Click();
+}

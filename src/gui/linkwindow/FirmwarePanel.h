@@ -1,0 +1,65 @@
+#pragma once
+
+#include "core/loader/FirmwareDataCall.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class AppState;
+class LinkExchange;
+class UserPrompts;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The firmware panel of the link window's mode "Загрузка ПО": the image files,
+// banked or linear mode, the start bank and page, the progress and the load and
+// break buttons. The load itself is FirmwareDataCall's.
+class FirmwarePanel : public QWidget
+{
+    Q_OBJECT
+public:
+    FirmwarePanel(AppState &state, UserPrompts &prompts, LinkExchange &link, QWidget *parent = nullptr);
+
+    // The terminal's number for the dial; the number kept in the program state until
+    // the address book's number field provides it.
+    std::function<QString()> terminalNumber;
+
+    // On each activation of the window: progress caption empty, bank and page lists
+    // refilled, the file paths from the program state.
+    void activate();
+    // On closing the window: the file paths back into the program state.
+    void storeFilePaths();
+
+    FirmwareDataCall &dataCall() { return m_call; }
+
+    void cmdSelFiles_Click(int index);
+    void chkWOBank_Click();
+    void cmdLoad_Click();
+    void cmdEscapeTransmit_Click();
+
+signals:
+    // A load starts: the window empties its traffic and state logs.
+    void logsCleared();
+
+private:
+    void buildPanel();
+    void fillPages(bool linear);
+
+    AppState &m_state;
+    UserPrompts &m_prompts;
+    FirmwareDataCall m_call;
+
+    QLineEdit *txtFileUpload[3] = {};
+    QPushButton *cmdSelFiles[3] = {};
+    QCheckBox *chkWOBank = nullptr;
+    QComboBox *cmbBank = nullptr;
+    QComboBox *cmbPageAdr = nullptr;
+    QCheckBox *chkLastAdr = nullptr;
+    QLabel *lblPercent = nullptr;
+    QPushButton *cmdLoad = nullptr;
+    QPushButton *cmdEscapeTransmit = nullptr;
+};

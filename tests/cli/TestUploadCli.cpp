@@ -1,0 +1,223 @@
+#include "TestUploadCli.h"
+
+#include "FirmwareFixture.h"
+#include "ScriptedPrompts.h"
+#include "SimModem.h"
+#include "TestFiles.h"
+#include "core/app/AppState.h"
+#include "core/app/Database.h"
+#include "core/app/StartUp.h"
+
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <memory>
+
+using namespace FirmwareFixture;
+
+namespace {
+
+// The application folder of the tool under test (KVRSETUP_HOME), fresh for every test.
+std::unique_ptr<QTemporaryDir> g_home;
+
+QString homeFile(const QString &name)
+{
+    return g_home->filePath(name);
+}
+
+QString file(const QString &name, const QByteArray &bytes)
+{
+    writeBytes(homeFile(name), bytes);
+    return homeFile(name);
+}
+
+QStringList uploadArgs(const SimModem &sim, const QStringList &more)
+{
+    return QStringList{QStringLiteral("upload"), QStringLiteral("--port"), sim.path(), QStringLiteral("--phone"),
+                       QStringLiteral("5551234")}
+           + more;
+}
+
+// Runs the tool while the event loop keeps going, so the simulator's trace is read as it
+// comes (a blocked trace pipe would stall the simulator).
+ProgramRun runUpload(const QStringList &args)
+{
+    QProcess p;
+    QSignalSpy finished(&p, &QProcess::finished);
+    p.start(QStringLiteral(KVR_BIN_DIR "/kvrsetup-cli"), args);
+    ProgramRun r;
+    if (!p.waitForStarted() || !finished.wait(120000))
+        return r;
+    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+QStringList outLines(const ProgramRun &r)
+{
+    return r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+// The last bank and page address the tool left in Default.ini.
+std::pair<int, int> lastPosition()
+{
+    AppState state(g_home->path());
+    ScriptedPrompts prompts;
+    Database db;
+    StartUp(state, prompts, db).LoadDefaults();
+    return {state.lastBank, state.lastPageAddress};
+}
+
+const QStringList kBeforeCall{QStringLiteral("Проверка командного режима"), QStringLiteral("Проверка отклика модема"),
+                              QStringLiteral(" Режим передачи данных")};
+const QStringList kHungUp{QStringLiteral("Проверка командного режима"),
+                          QStringLiteral("Сценарий окончен, модем в командном режиме"), QStringLiteral("Труба положена")};
+
+QStringList simBoot(const QString &dump, const QStringList &more = {})
+{
+    return QStringList{QStringLiteral("--far"), QStringLiteral("boot"), QStringLiteral("--dump"), dump} + more;
+}
+
+} // namespace
+
+void TestUploadCli::init()
+{
+    g_home = std::make_unique<QTemporaryDir>();
+    qputenv("KVRSETUP_HOME", g_home->path().toLocal8Bit());
+}
+
+void TestUploadCli::cleanup()
+{
+    qunsetenv("KVRSETUP_HOME");
+    g_home.reset();
+}
+
+void TestUploadCli::usageErrors_data()
+{
+    QTest::addColumn<QStringList>("args");
+    const QStringList base{QStringLiteral("upload"), QStringLiteral("--port"), QStringLiteral("/dev/null")};
+    const QStringList phone{QStringLiteral("--phone"), QStringLiteral("1")};
+    QTest::newRow("no phone") << base + QStringList{QStringLiteral("a.BIN")};
+    QTest::newRow("no file") << base + phone;
+    QTest::newRow("linear with two files") << base + phone + QStringList{"--linear", "a", "b"};
+    QTest::newRow("bank 4") << base + phone + QStringList{"--bank", "4", "a"};
+    QTest::newRow("page too big") << base + phone + QStringList{"--page", "10000", "a"};
+    QTest::newRow("unknown option") << base + phone + QStringList{"--fast", "a"};
+}
+
+void TestUploadCli::usageErrors()
+{
+    QFETCH(QStringList, args);
+    const ProgramRun r = runCli(args);
+    QCOMPARE(r.code, 2);
+    QVERIFY2(r.err.contains(QStringLiteral("usage")), qPrintable(r.err));
+    QCOMPARE(r.out, QString());
+    QVERIFY(!QFile::exists(homeFile(QStringLiteral("Default.ini"))));
+}
+
+void TestUploadCli::bankedUpload()
+{
+    // Values of the window in Default.ini must survive the tool's write-back.
+    {
+        AppState before(g_home->path());
+        before.firmwarePaths[0] = QStringLiteral("/fw/window.BIN");
+        before.terminalNumber = QStringLiteral("79001234567");
+        before.serial.baudRate = 19200;
+        ScriptedPrompts prompts;
+        Database db;
+        QVERIFY(StartUp(before, prompts, db).WriteDefaultIni());
+    }
+    const QByteArray f1 = pattern(40000, 1);
+    const QByteArray f2 = pattern(65536, 2);
+    SimModem sim;
+    QVERIFY(sim.start(simBoot(homeFile(QStringLiteral("terminal.img")))));
+    const ProgramRun r = runUpload(uploadArgs(sim, {QStringLiteral("--page"), QStringLiteral("7000"),
+                                                 file(QStringLiteral("1.BIN"), f1), file(QStringLiteral("2.BIN"), f2)}));
+    QCOMPARE(r.code, 0);
+    const Transfer expected = banked(f1, f2, {}, 0, 0x7000, true, false);
+    QCOMPARE(outLines(r), kBeforeCall + entryLines() + blockLines(expected, false) + closingLines() + kHungUp);
+    QCOMPARE(readBytes(homeFile(QStringLiteral("terminal.img"))), expected.image);
+    const QStringList progress = r.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(progress.size(), expected.blocks.size() + 1);
+    QCOMPARE(progress.first(), QStringLiteral("Загружено 22.0%")); // 0x7000 / 131072
+    QCOMPARE(progress.last(), QStringLiteral("Загружено 100%"));
+    QCOMPARE(lastPosition(), std::make_pair(3, 0));
+
+    AppState after(g_home->path());
+    ScriptedPrompts prompts;
+    Database db;
+    StartUp(after, prompts, db).LoadDefaults();
+    QCOMPARE(after.firmwarePaths[0], QStringLiteral("/fw/window.BIN"));
+    QCOMPARE(after.terminalNumber, QStringLiteral("79001234567"));
+    QCOMPARE(after.serial.baudRate, 19200);
+}
+
+void TestUploadCli::resumeAfterBrokenCall()
+{
+    // The terminal drops the call on the third block; a second run resumes with the
+    // last acknowledged block, and the memory ends as after one unbroken load.
+    const QByteArray f1 = pattern(6000, 3);
+    const QString image = homeFile(QStringLiteral("terminal.img"));
+    SimModem sim;
+    QVERIFY(sim.start(simBoot(image, {QStringLiteral("--hangup-at"), QStringLiteral("3")})));
+    const QString path = file(QStringLiteral("1.BIN"), f1);
+    const ProgramRun broken = runUpload(uploadArgs(sim, {QStringLiteral("--page"), QStringLiteral("0"), path}));
+    QCOMPARE(broken.code, 1);
+    QVERIFY(outLines(broken).contains(QStringLiteral("Доставлен пакет банк = 0 адр = 1024")));
+    QVERIFY(!outLines(broken).contains(QStringLiteral("Доставлен пакет банк = 0 адр = 2048")));
+    QCOMPARE(lastPosition(), std::make_pair(0, 1024));
+
+    const ProgramRun resumed = runUpload(uploadArgs(sim, {QStringLiteral("--resume"), path}));
+    QCOMPARE(resumed.code, 0);
+    const Transfer rest = banked(f1, {}, {}, 0, 1024, false, false);
+    QCOMPARE(outLines(resumed), kBeforeCall + entryLines() + blockLines(rest, false) + closingLines() + kHungUp);
+    QCOMPARE(readBytes(image), banked(f1, {}, {}, 0, 0, false, false).image);
+}
+
+void TestUploadCli::linearUpload()
+{
+    const QByteArray f1 = pattern(6000, 4);
+    SimModem sim;
+    QVERIFY(sim.start(simBoot(homeFile(QStringLiteral("terminal.img")),
+                              {QStringLiteral("--mem-type"), QStringLiteral("0")})));
+    const ProgramRun r = runUpload(uploadArgs(sim, {QStringLiteral("--linear"), file(QStringLiteral("l.BIN"), f1)}));
+    QCOMPARE(r.code, 0);
+    const Transfer expected = FirmwareFixture::linear(f1, 0x1000);
+    QCOMPARE(outLines(r), kBeforeCall + entryLines() + blockLines(expected, true) + closingLines() + kHungUp);
+    QCOMPARE(outLines(r).at(10), QStringLiteral("Доставлен пакет банк = 0 адр = 1000H"));
+    QCOMPARE(readBytes(homeFile(QStringLiteral("terminal.img"))), expected.image);
+}
+
+void TestUploadCli::interruptBreaksOff()
+{
+    const QByteArray f1 = pattern(8192, 5);
+    SimModem sim;
+    QVERIFY(sim.start(simBoot(homeFile(QStringLiteral("terminal.img")),
+                              {QStringLiteral("--no-ack-at"), QStringLiteral("2")})));
+    QProcess cli;
+    QSignalSpy waiting(&sim, &SimModem::eventArrived);
+    cli.start(QStringLiteral(KVR_BIN_DIR "/kvrsetup-cli"),
+              uploadArgs(sim, {QStringLiteral("--page"), QStringLiteral("0"), file(QStringLiteral("1.BIN"), f1)}));
+    QVERIFY(cli.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(sim.events().join(QLatin1Char('\n')).contains(QLatin1String("no acknowledgement")),
+                             20000);
+    ::kill(pid_t(cli.processId()), SIGINT);
+    QVERIFY(cli.waitForFinished(60000));
+    QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(cli.exitCode(), 1);
+    const QString out = QString::fromUtf8(cli.readAllStandardOutput());
+    QVERIFY2(out.endsWith(QStringLiteral("Запрос заголовка\n"
+                                         "Ответ  не ожидался в данный момент выполнение прервано\n"
+                                         "Не получено подтверждение данных 5С\n")
+                          + kHungUp.join(QLatin1Char('\n')) + QLatin1Char('\n')),
+             qPrintable(out));
+    QVERIFY(QString::fromUtf8(cli.readAllStandardError()).contains(QStringLiteral("Загружено\n")));
+    QTRY_VERIFY(sim.received().endsWith("+++AT\rATH\r+++AT\r+++AT\rATH\rATH\r"));
+    QByteArray image(4 * BankSize, char(0xFF));
+    image.replace(0, 1024, f1.left(1024));
+    QCOMPARE(readBytes(homeFile(QStringLiteral("terminal.img"))), image);
+}

@@ -1,0 +1,17 @@
+#pragma once
+#include <QObject>
+
+// kvrsetup-cli upload, run as a program against kvrsim's boot loader.
+class TestUploadCli : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void usageErrors_data();
+    void usageErrors();
+    void bankedUpload();
+    void resumeAfterBrokenCall();
+    void linearUpload();
+    void interruptBreaksOff();
+};

@@ -1,0 +1,214 @@
+#include "TestFirmwareDataCall.h"
+
+#include "FirmwareFixture.h"
+#include "LoaderRig.h"
+#include "core/loader/FirmwareDataCall.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+using namespace FirmwareFixture;
+
+namespace {
+
+struct Call : LoaderRig
+{
+    FirmwareDataCall call{link, state, prompts};
+    FirmwareDataCall::Request request;
+    int cleared = 0;
+
+    Call()
+    {
+        QObject::connect(&call, &FirmwareDataCall::progressChanged,
+                         [this](const QString &caption) { progress.append(caption); });
+        QObject::connect(&call, &FirmwareDataCall::logsCleared, [this] {
+            ++cleared;
+            info.clear();
+            marks.clear();
+        });
+        request.number = QStringLiteral("5551234");
+        request.start = {false, QStringLiteral("0"), QStringLiteral("0")};
+    }
+};
+
+const QStringList kBeforeCall{QStringLiteral("Проверка командного режима"), QStringLiteral("Проверка отклика модема")};
+const QStringList kHungUp{QStringLiteral("Проверка командного режима"),
+                          QStringLiteral("Сценарий окончен, модем в командном режиме"), QStringLiteral("Труба положена")};
+
+QStringList firstBlocks(const Transfer &t, int n)
+{
+    Transfer part;
+    part.blocks = t.blocks.mid(0, n);
+    return blockLines(part, false);
+}
+
+// A block whose header was taken and whose data got the answer why.
+QStringList failure(const QString &why)
+{
+    return {QStringLiteral("Запрос заголовка"), why, QStringLiteral("Не получено подтверждение данных 5С")};
+}
+
+QByteArray imageOfFirstBlocks(const QByteArray &file, int n)
+{
+    QByteArray image(4 * BankSize, char(0xFF));
+    image.replace(0, n * 1024, padded(file, 0, n * 1024));
+    return image;
+}
+
+} // namespace
+
+void TestFirmwareDataCall::fullLoad()
+{
+    const QByteArray f1 = pattern(40000, 1);
+    const QByteArray f2 = pattern(65536, 2);
+    const QByteArray f3 = pattern(34000, 3);
+    Call t;
+    QVERIFY(t.start());
+    t.request.files[0] = t.file(QStringLiteral("1.BIN"), f1);
+    t.request.files[1] = t.file(QStringLiteral("2.BIN"), f2);
+    t.request.files[2] = t.file(QStringLiteral("3.BIN"), f3);
+    t.request.start = {false, QStringLiteral("7C00"), QStringLiteral("0")};
+    QSignalSpy running(&t.call, &FirmwareDataCall::runningChanged);
+    QVERIFY(t.call.cmdLoad_Click(t.request));
+
+    const Transfer expected = banked(f1, f2, f3, 0, 0x7C00);
+    QCOMPARE(t.cleared, 1);
+    QCOMPARE(t.info, kBeforeCall + QStringList{QStringLiteral(" Режим передачи данных")} + entryLines()
+                         + blockLines(expected, false) + closingLines() + kHungUp);
+    QCOMPARE(t.dump(), expected.image);
+    QCOMPARE(t.progress.last(), QStringLiteral("Загружено 100%"));
+    QVERIFY(t.prompts.shown.isEmpty());
+    QCOMPARE(running.size(), 2);
+    QVERIFY(!t.call.isRunning());
+    const QByteArray all = t.sim.received();
+    QVERIFY(all.startsWith("AT\rATD5551234\rv\rb\r"));
+    QTRY_VERIFY(t.sim.received().endsWith("OK\r\r+++AT\r+++AT\rATH\rATH\r"));
+    QCOMPARE(t.state.lastBank, qint16(3));
+}
+
+void TestFirmwareDataCall::userBreakDuringBlockWait()
+{
+    const QByteArray f1 = pattern(8192, 4);
+    Call t;
+    QVERIFY(t.start({QStringLiteral("--no-ack-at"), QStringLiteral("3")}));
+    t.request.files[0] = t.file(QStringLiteral("1.BIN"), f1);
+    bool broke = false;
+    QObject::connect(&t.sim, &SimModem::eventArrived, [&](const QString &line) {
+        if (line.contains(QLatin1String("no acknowledgement")) && !broke) {
+            broke = true;
+            QTimer::singleShot(0, &t.call, [&] { t.call.cmdEscapeTransmit_Click(); });
+        }
+    });
+    QVERIFY(!t.call.cmdLoad_Click(t.request));
+    QVERIFY(broke);
+
+    const Transfer expected = banked(f1, {}, {}, 0, 0, false, false);
+    // The interrupted wait sees the answer to the break's "ATH" and fails on it.
+    QCOMPARE(t.info, kBeforeCall + QStringList{QStringLiteral(" Режим передачи данных")} + entryLines()
+                         + firstBlocks(expected, 2)
+                         + failure(QStringLiteral("Ответ  не ожидался в данный момент выполнение прервано"))
+                         + kHungUp);
+    QVERIFY(t.progress.contains(QStringLiteral("Загружено")));
+    QCOMPARE(t.dump(), imageOfFirstBlocks(f1, 2));
+    QCOMPARE(t.state.lastPageAddress, 1024);
+    // The break: "+++", "AT", "ATH"; then the load's own escape and hang-up.
+    QTRY_VERIFY(t.sim.received().endsWith(f1.mid(2048, 1024) + "+++AT\rATH\r+++AT\r+++AT\rATH\rATH\r"));
+}
+
+void TestFirmwareDataCall::terminalHangsUp()
+{
+    const QByteArray f1 = pattern(8192, 5);
+    Call t;
+    QVERIFY(t.start({QStringLiteral("--hangup-at"), QStringLiteral("2")}));
+    t.request.files[0] = t.file(QStringLiteral("1.BIN"), f1);
+    QVERIFY(!t.call.cmdLoad_Click(t.request));
+    const Transfer expected = banked(f1, {}, {}, 0, 0, false, false);
+    // NO CARRIER comes in data mode: the wrong answer, logged as the codes of the bytes
+    // that had come by the time the wait looked (CR LF "NO CARRIER" CR LF at most).
+    const QStringList before = kBeforeCall + QStringList{QStringLiteral(" Режим передачи данных")} + entryLines()
+                               + firstBlocks(expected, 1);
+    QCOMPARE(t.info.mid(0, before.size()), before);
+    const QString wrong = t.info.value(before.size() + 1);
+    const QString codes = wrong.mid(6, wrong.indexOf(QLatin1Char(' '), 6) - 6);
+    QVERIFY2(!codes.isEmpty() && QStringLiteral("DA4E4F2043415252494552DA").startsWith(codes), qPrintable(wrong));
+    QCOMPARE(t.info.mid(before.size()),
+             failure(QStringLiteral("Ответ ") + codes + QStringLiteral(" не ожидался в данный момент выполнение прервано"))
+                 + kHungUp);
+    QCOMPARE(t.dump(), imageOfFirstBlocks(f1, 1));
+}
+
+void TestFirmwareDataCall::failedDialIsNotHungUp()
+{
+    Call t;
+    QVERIFY(t.start({QStringLiteral("--dial"), QStringLiteral("nocarrier")}));
+    t.request.files[0] = t.file(QStringLiteral("1.BIN"), pattern(4096));
+    QVERIFY(!t.call.cmdLoad_Click(t.request));
+    QCOMPARE(t.info, kBeforeCall + QStringList{QStringLiteral("Ответ NO CARR не позволяет продолжение сценария")});
+    QTest::qWait(200);
+    QCOMPARE(t.sim.received(), QByteArray("AT\rATD5551234\r"));
+}
+
+void TestFirmwareDataCall::missingSecondFileIsReportedAndLoadGoesOn()
+{
+    Call t;
+    QVERIFY(t.start({QStringLiteral("--dial"), QStringLiteral("busy")}));
+    t.request.files[0] = t.file(QStringLiteral("1.BIN"), pattern(4096));
+    t.request.files[1] = t.dir.filePath(QStringLiteral("gone.BIN"));
+    QVERIFY(!t.call.cmdLoad_Click(t.request));
+    QCOMPARE(t.prompts.texts(), QStringList{QStringLiteral("Файл ") + t.request.files[1] + QStringLiteral("не найден")});
+    QTRY_COMPARE(t.sim.received(), QByteArray("AT\rATD5551234\r"));
+
+    // In linear mode only the first file is looked at.
+    t.prompts.shown.clear();
+    t.request.linear = true;
+    QVERIFY(!t.call.cmdLoad_Click(t.request));
+    QVERIFY(t.prompts.shown.isEmpty());
+}
+
+void TestFirmwareDataCall::refusedBeforeDialling_data()
+{
+    QTest::addColumn<bool>("linear");
+    QTest::addColumn<int>("size"); // -1: no file
+    QTest::addColumn<QStringList>("messages");
+    QTest::newRow("linear over 70000") << true << 70001 << QStringList{QStringLiteral("Файл превышает размер в 65 кб")};
+    QTest::newRow("banked empty first file") << false << 0 << QStringList{QStringLiteral("Ошибка чтения файлов. ")};
+    QTest::newRow("missing first file")
+        << false << -1 << QStringList{QStringLiteral("Файл "), QStringLiteral("Ошибка чтения файлов. ")};
+}
+
+void TestFirmwareDataCall::refusedBeforeDialling()
+{
+    QFETCH(bool, linear);
+    QFETCH(int, size);
+    QFETCH(QStringList, messages);
+    Call t;
+    QVERIFY(t.start());
+    t.request.linear = linear;
+    t.request.files[0] = size < 0 ? t.dir.filePath(QStringLiteral("none.BIN"))
+                                  : t.file(QStringLiteral("1.BIN"), pattern(size));
+    QVERIFY(!t.call.cmdLoad_Click(t.request));
+    const QStringList shown = t.prompts.texts();
+    QCOMPARE(shown.size(), messages.size());
+    for (int i = 0; i < shown.size(); ++i)
+        QVERIFY2(shown[i].startsWith(messages[i]), qPrintable(shown[i]));
+    QVERIFY(t.info.isEmpty());
+    // Not a byte to the modem, let alone a closing packet of zeros to the terminal.
+    QTest::qWait(200);
+    QCOMPARE(t.sim.received(), QByteArray());
+    QCOMPARE(t.dump(), QByteArray(4 * BankSize, char(0xFF)));
+}
+
+void TestFirmwareDataCall::silentModem()
+{
+    Call t;
+    QVERIFY(t.start({QStringLiteral("--silent")}));
+    t.request.files[0] = t.file(QStringLiteral("1.BIN"), pattern(4096));
+    QVERIFY(!t.call.cmdLoad_Click(t.request));
+    const QStringList probe{QStringLiteral("Проверка командного режима"), QStringLiteral("Проверка отклика модема"),
+                            QStringLiteral("Таймаут на ответ ")};
+    const QStringList escape{QStringLiteral("Попытка вывести в командный режим (+++)")};
+    QCOMPARE(t.info, probe + escape + probe + escape + probe
+                         + QStringList{QStringLiteral("Модем не отвечает, сценарий прерван")});
+    QTRY_COMPARE(t.sim.received(), QByteArray("AT\r+++AT\rAT\r+++AT\rAT\r"));
+}

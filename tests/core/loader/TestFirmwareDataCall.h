@@ -1,0 +1,17 @@
+#pragma once
+#include <QObject>
+
+// The whole load of "Загрузить" and the break of "Прервать передачу", against kvrsim.
+class TestFirmwareDataCall : public QObject
+{
+    Q_OBJECT
+private slots:
+    void fullLoad();
+    void userBreakDuringBlockWait();
+    void terminalHangsUp();
+    void failedDialIsNotHungUp();
+    void missingSecondFileIsReportedAndLoadGoesOn();
+    void refusedBeforeDialling_data();
+    void refusedBeforeDialling();
+    void silentModem();
+};

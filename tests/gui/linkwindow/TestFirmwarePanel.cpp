@@ -1,0 +1,256 @@
+#include "TestFirmwarePanel.h"
+
+#include "ControlLookup.h"
+#include "FirmwareFixture.h"
+#include "ScriptedPrompts.h"
+#include "SimModem.h"
+#include "TestFiles.h"
+#include "core/app/AppState.h"
+#include "core/app/Database.h"
+#include "core/app/StartUp.h"
+#include "core/link/LinkExchange.h"
+#include "gui/linkwindow/LogBox.h"
+#include "gui/linkwindow/frmLink.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+using namespace FirmwareFixture;
+
+namespace {
+
+struct Window
+{
+    QTemporaryDir dir;
+    AppState state{dir.path()};
+    ScriptedPrompts prompts;
+    frmLink w{state, prompts};
+
+    template <typename T>
+    T *child(const char *name, const char *file = __builtin_FILE(), int line = __builtin_LINE())
+    {
+        return findControl<T>(&w, QString::fromLatin1(name), file, line);
+    }
+    QString info() { return child<LogBox>("txtinfo")->logText(); }
+    QStringList pages()
+    {
+        QStringList items;
+        auto *list = child<QComboBox>("cmbPageAdr");
+        for (int i = 0; i < list->count(); ++i)
+            items << list->itemText(i);
+        return items;
+    }
+    bool open(const QString &port)
+    {
+        state.serial.port = port;
+        QSignalSpy finished(&w, &frmLink::modemCheckFinished);
+        w.show();
+        return finished.wait(15000);
+    }
+    QString file(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = dir.filePath(name);
+        return writeBytes(path, bytes) ? path : QString();
+    }
+};
+
+QString lines(const QStringList &l)
+{
+    return l.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+const QStringList kHungUp{QStringLiteral("Проверка командного режима"),
+                          QStringLiteral("Сценарий окончен, модем в командном режиме"), QStringLiteral("Труба положена")};
+
+} // namespace
+
+void TestFirmwarePanel::listsAndModes()
+{
+    Window t;
+    t.state.firmwarePaths[0] = QStringLiteral("/fw/a.BIN");
+    t.state.firmwarePaths[2] = QStringLiteral("/fw/c.BIN");
+    QVERIFY(t.open(QStringLiteral("/nonexistent/ttyKVR")));
+    QCOMPARE(t.child<QLineEdit>("txtFileUpload_0")->text(), QStringLiteral("/fw/a.BIN"));
+    QCOMPARE(t.child<QLineEdit>("txtFileUpload_1")->text(), QString());
+    QCOMPARE(t.child<QLineEdit>("txtFileUpload_2")->text(), QStringLiteral("/fw/c.BIN"));
+    QCOMPARE(t.child<QLabel>("lblPercent")->text(), QString());
+    auto *bank = t.child<QComboBox>("cmbBank");
+    QCOMPARE(bank->count(), 4);
+    QCOMPARE(bank->itemText(3), QStringLiteral("3"));
+    QCOMPARE(bank->currentText(), QStringLiteral("0"));
+
+    QStringList banked;
+    for (int a = 0; a <= 0x7C00; a += 0x400)
+        banked << QString::number(a, 16).toUpper();
+    QCOMPARE(t.pages(), banked);
+    QCOMPARE(t.child<QComboBox>("cmbPageAdr")->currentText(), QStringLiteral("2800"));
+
+    auto *linear = t.child<QCheckBox>("chkWOBank");
+    QCOMPARE(linear->text(), QStringLiteral("Безбанковая загрузка одного файла"));
+    QTest::mouseClick(linear, Qt::LeftButton);
+    QCOMPARE(t.pages().size(), 128);
+    QCOMPARE(t.pages().first(), QStringLiteral("0"));
+    QCOMPARE(t.pages().at(1), QStringLiteral("200"));
+    QCOMPARE(t.pages().last(), QStringLiteral("FE00"));
+    QCOMPARE(t.child<QComboBox>("cmbPageAdr")->currentText(), QStringLiteral("1000"));
+    for (const char *name : {"txtFileUpload_1", "txtFileUpload_2", "cmdSelFiles_1", "cmdSelFiles_2"})
+        QVERIFY2(!t.child<QWidget>(name)->isEnabled(), name);
+    QVERIFY(t.child<QWidget>("txtFileUpload_0")->isEnabled());
+
+    // Set from code, the box runs the same handler.
+    linear->setChecked(false);
+    QCOMPARE(t.pages(), banked);
+    QCOMPARE(t.child<QComboBox>("cmbPageAdr")->currentText(), QStringLiteral("2800"));
+    for (const char *name : {"txtFileUpload_1", "txtFileUpload_2", "cmdSelFiles_1", "cmdSelFiles_2"})
+        QVERIFY2(t.child<QWidget>(name)->isEnabled(), name);
+
+    QCOMPARE(t.child<QCheckBox>("chkLastAdr")->text(), QStringLiteral("Продолжить с последнего переданного блока блока"));
+    QCOMPARE(t.child<QPushButton>("cmdLoad")->text(), QStringLiteral("Загрузить"));
+    QCOMPARE(t.child<QPushButton>("cmdEscapeTransmit")->text(), QStringLiteral("Прервать передачу"));
+    QCOMPARE(t.child<QPushButton>("cmdSelFiles_0")->text(), QStringLiteral(".."));
+}
+
+void TestFirmwarePanel::chooseFiles()
+{
+    Window t;
+    QVERIFY(t.open(QStringLiteral("/nonexistent/ttyKVR")));
+    t.prompts.paths.enqueue(QStringLiteral("/fw/second.BIN"));
+    QTest::mouseClick(t.child<QPushButton>("cmdSelFiles_1"), Qt::LeftButton);
+    QCOMPARE(t.child<QLineEdit>("txtFileUpload_1")->text(), QStringLiteral("/fw/second.BIN"));
+    QCOMPARE(t.state.firmwarePaths[1], QStringLiteral("/fw/second.BIN"));
+    QCOMPARE(t.prompts.dialogFolders, QStringList{t.state.appPath(QStringLiteral("data"))});
+    QCOMPARE(t.prompts.dialogFilters.size(), 1);
+    const auto filters = t.prompts.dialogFilters.first();
+    QCOMPARE(filters.size(), 2);
+    QCOMPARE(filters[0].description, QStringLiteral("Файл загружаемой программой"));
+    QCOMPARE(filters[0].pattern, QStringLiteral("*.BIN"));
+    QCOMPARE(filters[1].description, QStringLiteral("Все файлы"));
+    QCOMPARE(filters[1].pattern, QStringLiteral("*.*"));
+
+    // Cancel changes nothing.
+    QTest::mouseClick(t.child<QPushButton>("cmdSelFiles_1"), Qt::LeftButton);
+    QCOMPARE(t.child<QLineEdit>("txtFileUpload_1")->text(), QStringLiteral("/fw/second.BIN"));
+    QCOMPARE(t.prompts.dialogTitles.size(), 2);
+}
+
+void TestFirmwarePanel::pathsAndPositionThroughDefaultIni()
+{
+    Window t;
+    Database db;
+    ScriptedPrompts startPrompts;
+    AppState before(t.dir.path());
+    before.firmwarePaths[0] = QStringLiteral("/fw/a.BIN");
+    before.lastBank = 2;
+    before.lastPageAddress = 0x1C00;
+    QVERIFY(StartUp(before, startPrompts, db).WriteDefaultIni());
+
+    // A run: Default.ini read, the window shows the paths, the operator edits one, the window closes.
+    StartUp(t.state, startPrompts, db).LoadDefaults();
+    QVERIFY(t.open(QStringLiteral("/nonexistent/ttyKVR")));
+    QCOMPARE(t.child<QLineEdit>("txtFileUpload_0")->text(), QStringLiteral("/fw/a.BIN"));
+    t.child<QLineEdit>("txtFileUpload_2")->setText(QStringLiteral("/fw/c.BIN"));
+    t.w.reject();
+    QCOMPARE(t.state.firmwarePaths[2], QStringLiteral("/fw/c.BIN"));
+
+    // Written at the end of the run, read by the next one.
+    QVERIFY(StartUp(t.state, startPrompts, db).WriteDefaultIni());
+    AppState next(t.dir.path());
+    StartUp(next, startPrompts, db).LoadDefaults();
+    QCOMPARE(next.firmwarePaths[0], QStringLiteral("/fw/a.BIN"));
+    QCOMPARE(next.firmwarePaths[1], QString());
+    QCOMPARE(next.firmwarePaths[2], QStringLiteral("/fw/c.BIN"));
+    QCOMPARE(next.lastBank, qint16(2));
+    QCOMPARE(next.lastPageAddress, 0x1C00);
+    QVERIFY(startPrompts.shown.isEmpty());
+}
+
+void TestFirmwarePanel::loadAgainstSimulator()
+{
+    SimModem sim;
+    QVERIFY(sim.start({QStringLiteral("--far"), QStringLiteral("boot")}));
+    Window t;
+    const QByteArray f1 = pattern(36000, 1);
+    t.state.firmwarePaths[0] = t.file(QStringLiteral("1.BIN"), f1);
+    t.state.terminalNumber = QStringLiteral("5551234");
+    QVERIFY(t.open(sim.path()));
+    t.child<QComboBox>("cmbPageAdr")->setCurrentText(QStringLiteral("7800"));
+
+    auto *load = t.child<QPushButton>("cmdLoad");
+    bool disabledDuringLoad = false;
+    QObject::connect(&t.w.link(), &LinkExchange::infoLine, [&](const QString &line) {
+        if (line.startsWith(QStringLiteral("Доставлен пакет")))
+            disabledDuringLoad = !load->isEnabled();
+    });
+    QTest::mouseClick(load, Qt::LeftButton);
+    QVERIFY(disabledDuringLoad);
+    QVERIFY(load->isEnabled());
+    QCOMPARE(t.child<QLabel>("lblPercent")->text(), QStringLiteral("Загружено 100%"));
+
+    const Transfer expected = banked(f1, {}, {}, 0, 0x7800, false, false);
+    QCOMPARE(t.info(), lines(QStringList{QStringLiteral("Проверка командного режима"),
+                                         QStringLiteral("Проверка отклика модема"),
+                                         QStringLiteral(" Режим передачи данных")}
+                             + entryLines() + blockLines(expected, false) + closingLines() + kHungUp));
+    QCOMPARE(t.state.lastBank, qint16(3));
+    QCOMPARE(t.state.lastPageAddress, 0);
+    // The traffic log was emptied when the load began: no trace of the modem check is left.
+    QVERIFY(!t.child<LogBox>("txtInOut")->logText().contains(QStringLiteral("ATI")));
+    QVERIFY(t.child<LogBox>("txtInOut")->logText().contains(QStringLiteral("HEADER")));
+}
+
+void TestFirmwarePanel::breakButtonDuringLoad()
+{
+    SimModem sim;
+    QVERIFY(sim.start({QStringLiteral("--far"), QStringLiteral("boot"), QStringLiteral("--no-ack-at"),
+                       QStringLiteral("2")}));
+    Window t;
+    t.state.firmwarePaths[0] = t.file(QStringLiteral("1.BIN"), pattern(8192, 2));
+    t.state.terminalNumber = QStringLiteral("5551234");
+    QVERIFY(t.open(sim.path()));
+    t.child<QComboBox>("cmbPageAdr")->setCurrentIndex(0);
+    QObject::connect(&sim, &SimModem::eventArrived, [&](const QString &line) {
+        if (line.contains(QLatin1String("no acknowledgement")))
+            QTimer::singleShot(0, &t.w, [&] {
+                QTest::mouseClick(t.child<QPushButton>("cmdEscapeTransmit"), Qt::LeftButton);
+            });
+    });
+    QTest::mouseClick(t.child<QPushButton>("cmdLoad"), Qt::LeftButton);
+    QVERIFY(t.info().endsWith(lines(QStringList{QStringLiteral("Запрос заголовка"),
+                                                QStringLiteral("Ответ  не ожидался в данный момент выполнение прервано"),
+                                                QStringLiteral("Не получено подтверждение данных 5С")}
+                                    + kHungUp)));
+    QCOMPARE(t.child<QLabel>("lblPercent")->text(), QStringLiteral("Загружено"));
+    QTRY_VERIFY(sim.received().endsWith("+++AT\rATH\r+++AT\r+++AT\rATH\rATH\r"));
+}
+
+void TestFirmwarePanel::closingDuringLoad()
+{
+    SimModem sim;
+    QVERIFY(sim.start({QStringLiteral("--far"), QStringLiteral("boot"), QStringLiteral("--no-ack-at"),
+                       QStringLiteral("2")}));
+    auto t = std::make_unique<Window>();
+    t->state.firmwarePaths[0] = t->file(QStringLiteral("1.BIN"), pattern(8192, 3));
+    t->state.terminalNumber = QStringLiteral("5551234");
+    QVERIFY(t->open(sim.path()));
+    QSignalSpy finished(&t->w, &QDialog::finished);
+    QObject::connect(&sim, &SimModem::eventArrived, [&](const QString &line) {
+        if (line.contains(QLatin1String("no acknowledgement")))
+            QTimer::singleShot(0, &t->w, [&] { t->w.close(); });
+    });
+    QTest::mouseClick(t->child<QPushButton>("cmdLoad"), Qt::LeftButton);
+    // The block wait ended as broken off, not by its time-out, and the window closed.
+    QTRY_COMPARE(finished.size(), 1);
+    QVERIFY(!t->w.isVisible());
+    QVERIFY(t->info().contains(QStringLiteral("Прервано пользователем \nНе получено подтверждение данных 5С\n")));
+    QVERIFY(!t->info().contains(QStringLiteral("Таймаут")));
+    t.reset();
+}

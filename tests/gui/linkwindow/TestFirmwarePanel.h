@@ -1,0 +1,15 @@
+#pragma once
+#include <QObject>
+
+// The firmware panel of the link window (offscreen), with loads against kvrsim.
+class TestFirmwarePanel : public QObject
+{
+    Q_OBJECT
+private slots:
+    void listsAndModes();
+    void chooseFiles();
+    void pathsAndPositionThroughDefaultIni();
+    void loadAgainstSimulator();
+    void breakButtonDuringLoad();
+    void closingDuringLoad();
+};
