@@ -60,6 +60,7 @@ std::unique_ptr<Session> openSession(const SerialSettings &s)
         return nullptr;
     }
     session->link.setDevice(&session->port);
+    applyTimeScaleFromEnvironment(session->link);
     QObject::connect(&session->link, &LinkExchange::portLost, [](const QString &reason) {
         printTo(stderr, QStringLiteral("kvrsetup-cli: the port was lost: ") + reason);
     });
@@ -117,6 +118,14 @@ int atCommands(const SerialSettings &s, const QStringList &commands)
 }
 
 } // namespace
+
+void applyTimeScaleFromEnvironment(LinkExchange &link)
+{
+    bool ok = false;
+    const double scale = qEnvironmentVariable("KVRSETUP_TIME_SCALE").toDouble(&ok);
+    if (ok && scale > 0)
+        link.setTimeScale(scale);
+}
 
 int runLinkCommand(const QString &command, const QStringList &args)
 {

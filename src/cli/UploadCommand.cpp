@@ -1,5 +1,7 @@
 #include "cli/UploadCommand.h"
 
+#include "cli/LinkCommands.h"
+
 #include "core/app/Database.h"
 #include "core/app/StartUp.h"
 #include "core/app/UserPrompts.h"
@@ -229,6 +231,7 @@ int runUploadCommand(const QStringList &args)
     }
     LinkExchange link;
     link.setDevice(&port);
+    applyTimeScaleFromEnvironment(link);
     FirmwareDataCall call(link, state, prompts);
     QObject::connect(&link, &LinkExchange::infoLine,
                      [](const QString &text) { printTo(stdout, mdlStrings::TrimCrLf(text)); });

@@ -79,7 +79,7 @@ const QStringList kHungUp{QStringLiteral("Проверка командного 
 
 QStringList simBoot(const QString &dump, const QStringList &more = {})
 {
-    return QStringList{QStringLiteral("--far"), QStringLiteral("boot"), QStringLiteral("--dump"), dump} + more;
+    return QStringList{QStringLiteral("--far"), QStringLiteral("boot"), QStringLiteral("--guard"), QStringLiteral("50"), QStringLiteral("--dump"), dump} + more;
 }
 
 } // namespace
@@ -220,4 +220,10 @@ void TestUploadCli::interruptBreaksOff()
     QByteArray image(4 * BankSize, char(0xFF));
     image.replace(0, 1024, f1.left(1024));
     QCOMPARE(readBytes(homeFile(QStringLiteral("terminal.img"))), image);
+}
+
+void TestUploadCli::initTestCase()
+{
+    // The tool's pauses and time-outs at a tenth; kvrsim's escape guard (50 ms) fits in them.
+    qputenv("KVRSETUP_TIME_SCALE", "0.1");
 }

@@ -6,6 +6,7 @@ class TestUploadCli : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
     void usageErrors_data();

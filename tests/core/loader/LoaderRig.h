@@ -31,7 +31,7 @@ struct LoaderRig
 
     bool start(const QStringList &simOptions = {})
     {
-        if (!sim.start(QStringList{QStringLiteral("--far"), QStringLiteral("boot"), QStringLiteral("--dump"),
+        if (!sim.start(QStringList{QStringLiteral("--far"), QStringLiteral("boot"), QStringLiteral("--guard"), QStringLiteral("50"), QStringLiteral("--dump"),
                                    dumpPath()}
                        + simOptions))
             return false;
@@ -40,6 +40,8 @@ struct LoaderRig
         if (!LinkTune(port, s, nullptr))
             return false;
         link.setDevice(&port);
+        // The link's pauses and time-outs at a tenth; kvrsim's escape guard (50 ms) fits in them.
+        link.setTimeScale(0.1);
         QObject::connect(&link, &LinkExchange::infoLine,
                          [this](const QString &t) { info.append(mdlStrings::TrimCrLf(t)); });
         QObject::connect(&link, &LinkExchange::traffic, [this](const QString &t, LinkExchange::Traffic k) {

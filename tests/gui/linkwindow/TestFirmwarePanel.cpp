@@ -51,6 +51,8 @@ struct Window
     }
     bool open(const QString &port)
     {
+        // The link's pauses and time-outs at a tenth; kvrsim's escape guard (50 ms) fits in them.
+        w.link().setTimeScale(0.1);
         state.serial.port = port;
         QSignalSpy finished(&w, &frmLink::modemCheckFinished);
         w.show();
@@ -176,7 +178,7 @@ void TestFirmwarePanel::pathsAndPositionThroughDefaultIni()
 void TestFirmwarePanel::loadAgainstSimulator()
 {
     SimModem sim;
-    QVERIFY(sim.start({QStringLiteral("--far"), QStringLiteral("boot")}));
+    QVERIFY(sim.start({QStringLiteral("--far"), QStringLiteral("boot"), QStringLiteral("--guard"), QStringLiteral("50")}));
     Window t;
     const QByteArray f1 = pattern(36000, 1);
     t.state.firmwarePaths[0] = t.file(QStringLiteral("1.BIN"), f1);
@@ -210,7 +212,7 @@ void TestFirmwarePanel::loadAgainstSimulator()
 void TestFirmwarePanel::breakButtonDuringLoad()
 {
     SimModem sim;
-    QVERIFY(sim.start({QStringLiteral("--far"), QStringLiteral("boot"), QStringLiteral("--no-ack-at"),
+    QVERIFY(sim.start({QStringLiteral("--far"), QStringLiteral("boot"), QStringLiteral("--guard"), QStringLiteral("50"), QStringLiteral("--no-ack-at"),
                        QStringLiteral("2")}));
     Window t;
     t.state.firmwarePaths[0] = t.file(QStringLiteral("1.BIN"), pattern(8192, 2));
@@ -235,7 +237,7 @@ void TestFirmwarePanel::breakButtonDuringLoad()
 void TestFirmwarePanel::closingDuringLoad()
 {
     SimModem sim;
-    QVERIFY(sim.start({QStringLiteral("--far"), QStringLiteral("boot"), QStringLiteral("--no-ack-at"),
+    QVERIFY(sim.start({QStringLiteral("--far"), QStringLiteral("boot"), QStringLiteral("--guard"), QStringLiteral("50"), QStringLiteral("--no-ack-at"),
                        QStringLiteral("2")}));
     auto t = std::make_unique<Window>();
     t->state.firmwarePaths[0] = t->file(QStringLiteral("1.BIN"), pattern(8192, 3));
