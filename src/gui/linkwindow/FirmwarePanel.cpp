@@ -152,3 +152,8 @@ void FirmwarePanel::cmdEscapeTransmit_Click()
 {
     m_call.cmdEscapeTransmit_Click();
 }
+
+void FirmwarePanel::clearContinueFromLast()
+{
+    chkLastAdr->setChecked(false);
+}

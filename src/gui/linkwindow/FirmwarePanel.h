@@ -36,6 +36,9 @@ public:
 
     FirmwareDataCall &dataCall() { return m_call; }
 
+    // Another terminal was chosen: its last block says nothing about this one.
+    void clearContinueFromLast();
+
     void cmdSelFiles_Click(int index);
     void chkWOBank_Click();
     void cmdLoad_Click();

@@ -51,6 +51,10 @@ void PhoneBookGrid::FlexPB_RowColChange()
     const int row = m_flexPB->currentRow();
     const int column = m_flexPB->currentColumn();
     if (row < 0 || (column != kNumberColumn && column != kNameColumn)) {
+        // Hand the focus to the grid first: a focused editor that vanishes passes the focus
+        // on as a Tab, and the grid would take that as a move to the next cell.
+        if (m_txtTemp->hasFocus())
+            m_flexPB->setFocus();
         m_txtTemp->hide();
         return;
     }

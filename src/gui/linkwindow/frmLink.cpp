@@ -5,7 +5,9 @@
 #include "core/link/LinkExchange.h"
 #include "core/link/LinkTune.h"
 #include "core/link/ModemCheck.h"
+#include "gui/linkwindow/AddressBookPanel.h"
 #include "gui/linkwindow/FirmwarePanel.h"
+#include "gui/linkwindow/PhoneBookGrid.h"
 #include "gui/linkwindow/LogBox.h"
 
 #include <QApplication>
@@ -74,11 +76,47 @@ frmLink::~frmLink()
 
 void frmLink::buildWindow()
 {
-    // Address book (filled by the address book itself).
-    fraData = named(new QGroupBox(this), QStringLiteral("fraData"));
-    new QVBoxLayout(fraData);
+    buildDataArea();
+    buildTestArea();
+    buildModeArea();
+    buildFirmwareMode();
+    buildProfileMode();
+    buildBookMode();
+    lblInfo = named(new QLabel(this), QStringLiteral("lblInfo"));
 
-    // Terminal area.
+    // Address book and terminal area each half the width and half the height;
+    // the mode area fills the right half.
+    auto *grid = new QGridLayout(this);
+    grid->addWidget(fraData, 0, 0);
+    grid->addWidget(FraTest, 1, 0);
+    grid->addWidget(fraLink, 0, 1, 2, 1);
+    grid->addWidget(lblInfo, 2, 0, 1, 2);
+    grid->setColumnStretch(0, 1);
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(0, 1);
+    grid->setRowStretch(1, 1);
+    grid->setContentsMargins(6, 4, 13, 8);
+
+    buildWaitCover();
+}
+
+void frmLink::buildDataArea()
+{
+    fraData = named(new QGroupBox(this), QStringLiteral("fraData"));
+    m_book = new AddressBookPanel(m_state.database, m_prompts, fraData);
+    auto *layout = new QVBoxLayout(fraData);
+    layout->addWidget(m_book);
+    connect(m_book, &AddressBookPanel::rowColChanged, this, [this] { m_firmware->clearContinueFromLast(); });
+    connect(m_book, &AddressBookPanel::terminalNumberChanged, this,
+            [this](const QString &number) { m_state.terminalNumber = number; });
+    connect(m_book, &AddressBookPanel::recordClicked, this, [this](const QString &, const QString &number) {
+        if (selectedMode() == 1 && profileNumberChosen)
+            profileNumberChosen(number);
+    });
+}
+
+void frmLink::buildTestArea()
+{
     FraTest = named(new QGroupBox(QStringLiteral("Com порт"), this), QStringLiteral("FraTest"));
     txtInOut = named(new LogBox(FraTest), QStringLiteral("txtInOut"));
     txtsend = named(new QLineEdit(FraTest), QStringLiteral("txtsend"));
@@ -102,7 +140,16 @@ void frmLink::buildWindow()
     testLayout->setColumnStretch(1, 1);
     testLayout->setRowStretch(0, 1);
 
-    // Modes.
+
+    connect(cmdSend, &QPushButton::clicked, this, &frmLink::cmdSend_Click);
+    connect(txtsend, &QLineEdit::returnPressed, this, &frmLink::cmdSend_Click);
+    connect(cmdClear, &QPushButton::clicked, this, &frmLink::cmdClear_Click);
+    connect(Command1, &QPushButton::clicked, this, &frmLink::Command1_Click);
+    connect(chkEcho, &QCheckBox::toggled, this, [this](bool on) { m_link->setEcho(on); });
+}
+
+void frmLink::buildModeArea()
+{
     fraLink = named(new QGroupBox(this), QStringLiteral("fraLink"));
     auto *linkLayout = new QVBoxLayout(fraLink);
     auto *optionRow = new QHBoxLayout;
@@ -125,7 +172,10 @@ void frmLink::buildWindow()
     connect(m_modes, &QButtonGroup::idClicked, this, &frmLink::OptIndex_Click);
     connect(m_modes, &QButtonGroup::idToggled, this, [this](int, bool) { m_link->setRoute(LinkExchange::Route(selectedMode())); });
 
-    // Firmware mode: its state log and the transfer lamps.
+}
+
+void frmLink::buildFirmwareMode()
+{
     auto *loadLayout = new QGridLayout(FraIndex[0]);
     auto *stateCaption = new QLabel(QStringLiteral("Состояние"), FraIndex[0]);
     txtinfo = named(new LogBox(FraIndex[0]), QStringLiteral("txtinfo"));
@@ -152,28 +202,26 @@ void frmLink::buildWindow()
         txtinfo->clearLog();
     });
 
-    // Profile mode: the scenario command log.
+    m_firmware->terminalNumber = [this] { return m_book->terminalNumber(); };
+}
+
+void frmLink::buildProfileMode()
+{
     auto *profileLayout = new QVBoxLayout(FraIndex[1]);
     txtCmdInfo = named(new LogBox(FraIndex[1]), QStringLiteral("txtCmdInfo"));
     profileLayout->addWidget(txtCmdInfo);
 
-    new QVBoxLayout(FraIndex[2]);
+}
 
-    lblInfo = named(new QLabel(this), QStringLiteral("lblInfo"));
+void frmLink::buildBookMode()
+{
+    m_phoneBook = new PhoneBookGrid(FraIndex[2]);
+    auto *layout = new QVBoxLayout(FraIndex[2]);
+    layout->addWidget(m_phoneBook);
+}
 
-    // Address book and terminal area each half the width and half the height;
-    // the mode area fills the right half.
-    auto *grid = new QGridLayout(this);
-    grid->addWidget(fraData, 0, 0);
-    grid->addWidget(FraTest, 1, 0);
-    grid->addWidget(fraLink, 0, 1, 2, 1);
-    grid->addWidget(lblInfo, 2, 0, 1, 2);
-    grid->setColumnStretch(0, 1);
-    grid->setColumnStretch(1, 1);
-    grid->setRowStretch(0, 1);
-    grid->setRowStretch(1, 1);
-    grid->setContentsMargins(6, 4, 13, 8);
-
+void frmLink::buildWaitCover()
+{
     // Covers the window while the modem is checked.
     Frawait = named(new QFrame(this), QStringLiteral("Frawait"));
     Frawait->setAutoFillBackground(true);
@@ -187,11 +235,6 @@ void frmLink::buildWindow()
     waitLayout->addWidget(waitLabel, 0, Qt::AlignCenter);
     Frawait->raise();
 
-    connect(cmdSend, &QPushButton::clicked, this, &frmLink::cmdSend_Click);
-    connect(txtsend, &QLineEdit::returnPressed, this, &frmLink::cmdSend_Click);
-    connect(cmdClear, &QPushButton::clicked, this, &frmLink::cmdClear_Click);
-    connect(Command1, &QPushButton::clicked, this, &frmLink::Command1_Click);
-    connect(chkEcho, &QCheckBox::toggled, this, [this](bool on) { m_link->setEcho(on); });
 }
 
 void frmLink::setLamp(QLineEdit *lamp, bool on)
@@ -258,8 +301,12 @@ void frmLink::Form_Activate()
     m_firmware->activate();
 
     m_link->newReceiver();
+    m_book->refresh();
+    m_book->setTerminalNumber(m_state.terminalNumber);
     LinkTune();
     ModemReady = runModemCheck(*m_link).modemReady;
+    m_book->selectFirstRow();
+    m_phoneBook->prepare();
 
     Frawait->hide();
     m_checkRunning = false;

@@ -6,7 +6,9 @@
 #include <functional>
 
 class AppState;
+class AddressBookPanel;
 class FirmwarePanel;
+class PhoneBookGrid;
 class UserPrompts;
 class LinkExchange;
 class LogBox;
@@ -44,6 +46,8 @@ public:
     std::function<bool(int index)> modeChangeGuard;
     // Run by Command1 (breaking off the AT scenario).
     std::function<void()> breakScenario;
+    // A terminal of the address book was clicked while the profile mode is selected.
+    std::function<void(const QString &number)> profileNumberChosen;
 
     void LinkTune();
     void Form_Activate();
@@ -61,6 +65,13 @@ protected:
 
 private:
     void buildWindow();
+    void buildDataArea();
+    void buildTestArea();
+    void buildModeArea();
+    void buildFirmwareMode();
+    void buildProfileMode();
+    void buildBookMode();
+    void buildWaitCover();
     void cmdSend_Click();
     void cmdClear_Click();
     void Command1_Click();
@@ -93,4 +104,6 @@ private:
     QLabel *lblInfo = nullptr;
     QFrame *Frawait = nullptr;
     FirmwarePanel *m_firmware = nullptr;
+    AddressBookPanel *m_book = nullptr;
+    PhoneBookGrid *m_phoneBook = nullptr;
 };

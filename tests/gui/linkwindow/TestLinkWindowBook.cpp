@@ -1,0 +1,179 @@
+#include "TestLinkWindowBook.h"
+
+#include "ControlLookup.h"
+#include "ScriptedPrompts.h"
+#include "core/app/AppState.h"
+#include "core/app/Database.h"
+#include "gui/linkwindow/frmLink.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// A link window over a book of the test's own, on a port that does not exist (the check is quick).
+struct BookWindow
+{
+    QTemporaryDir dir;
+    AppState state{dir.path()};
+    Database db;
+    ScriptedPrompts prompts;
+    std::unique_ptr<frmLink> w;
+    QStringList profileNumbers;
+
+    explicit BookWindow(const QStringList &names = {})
+    {
+        QString error;
+        db.open(dir.filePath(QStringLiteral("Data.db")), error);
+        QSqlQuery q(QSqlDatabase::database(db.connectionName()));
+        for (int i = 0; i < names.size(); ++i)
+            q.exec(QStringLiteral("INSERT INTO objects VALUES (%1, '%2', '+7900%1')").arg(i + 1).arg(names[i]));
+        state.database = &db;
+        state.serial.port = QStringLiteral("/nonexistent/ttyKVR");
+        w = std::make_unique<frmLink>(state, prompts);
+        w->profileNumberChosen = [this](const QString &n) { profileNumbers << n; };
+    }
+    bool open()
+    {
+        QSignalSpy finished(w.get(), &frmLink::modemCheckFinished);
+        w->show();
+        return finished.wait(15000);
+    }
+    template <typename T>
+    T *child(const QString &name, const char *file = __builtin_FILE(), int line = __builtin_LINE())
+    {
+        return findControl<T>(w.get(), name, file, line);
+    }
+    QTableWidget *grid() { return child<QTableWidget>(QStringLiteral("flexObjects")); }
+    QStringList rows()
+    {
+        QStringList out;
+        for (int r = 0; r < grid()->rowCount(); ++r)
+            out << grid()->item(r, 0)->text() + QLatin1Char(' ') + grid()->item(r, 1)->text() + QLatin1Char(' ')
+                       + grid()->item(r, 2)->text();
+        return out;
+    }
+    void type(const QString &name, const QString &number)
+    {
+        child<QLineEdit>(QStringLiteral("txtKVRName"))->setText(name);
+        child<QLineEdit>(QStringLiteral("txtKVRNumber"))->setText(number);
+    }
+    void press(const char *button) { child<QPushButton>(QLatin1String(button))->click(); }
+};
+
+} // namespace
+
+void TestLinkWindowBook::addEditDeleteThroughButtons()
+{
+    BookWindow t({QStringLiteral("a"), QStringLiteral("b")});
+    QVERIFY(t.open());
+    const int portMessages = int(t.prompts.shown.size()); // the port that does not exist
+    // Activation shows the book with row 1 chosen; its number becomes the terminal's.
+    QCOMPARE(t.rows(), (QStringList{QStringLiteral("1 a +79001"), QStringLiteral("2 b +79002")}));
+    QCOMPARE(t.state.terminalNumber, QStringLiteral("+79001"));
+    QVERIFY(t.grid()->isColumnHidden(0));
+    t.type(QStringLiteral("c"), QStringLiteral("333"));
+    t.press("cmdDataAdd");
+    t.grid()->setCurrentCell(0, 1);
+    t.press("cmdDataDelete");
+    t.type(QStringLiteral("d"), QStringLiteral("444"));
+    t.press("cmdDataAdd");
+    QCOMPARE(t.rows(), (QStringList{QStringLiteral("1 d 444"), QStringLiteral("2 b +79002"),
+                                    QStringLiteral("3 c 333")}));
+    // Edit works on the grid position: the second row is Id 2.
+    t.grid()->setCurrentCell(1, 1);
+    t.type(QStringLiteral("B"), QStringLiteral("222"));
+    t.press("cmdDataEdit");
+    QCOMPARE(t.rows().at(1), QStringLiteral("2 B 222"));
+    QCOMPARE(t.prompts.shown.size(), portMessages);
+}
+
+void TestLinkWindowBook::clickFillsNumbersAndClearsLastBlock()
+{
+    BookWindow t({QStringLiteral("a"), QStringLiteral("b")});
+    QVERIFY(t.open());
+    auto *lastBlock = t.child<QCheckBox>(QStringLiteral("chkLastAdr"));
+    lastBlock->setChecked(true);
+    QTest::mouseClick(t.grid()->viewport(), Qt::LeftButton, {},
+                      t.grid()->visualItemRect(t.grid()->item(1, 2)).center());
+    QVERIFY(!lastBlock->isChecked());
+    QCOMPARE(t.child<QLineEdit>(QStringLiteral("txtKVRName"))->text(), QStringLiteral("b"));
+    QCOMPARE(t.child<QLineEdit>(QStringLiteral("txtKVRNumber"))->text(), QStringLiteral("+79002"));
+    QVERIFY(t.profileNumbers.isEmpty());
+    // In the profile mode the click also names the profile's terminal.
+    t.child<QRadioButton>(QStringLiteral("OptIndex_1"))->click();
+    QTest::mouseClick(t.grid()->viewport(), Qt::LeftButton, {},
+                      t.grid()->visualItemRect(t.grid()->item(0, 1)).center());
+    QCOMPARE(t.profileNumbers, QStringList{QStringLiteral("+79001")});
+}
+
+void TestLinkWindowBook::databaseErrorLosesNothing()
+{
+    BookWindow t({QStringLiteral("a")});
+    QVERIFY(t.open());
+    t.prompts.shown.clear();
+    QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("locker"));
+    other.setDatabaseName(t.dir.filePath(QStringLiteral("Data.db")));
+    QVERIFY(other.open());
+    QSqlQuery lock(other);
+    QVERIFY(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+    t.type(QStringLiteral("x"), QStringLiteral("1"));
+    t.press("cmdDataAdd");
+    QCOMPARE(t.prompts.shown.size(), 1);
+    QVERIFY2(t.prompts.shown.first().text.startsWith(QStringLiteral("Ошибка базы данных: ")),
+             qPrintable(t.prompts.shown.first().text));
+    QVERIFY(t.prompts.shown.first().text.contains(QStringLiteral("locked")));
+    QCOMPARE(t.rows(), QStringList{QStringLiteral("1 a +79001")});
+    lock.exec(QStringLiteral("ROLLBACK"));
+    other.close();
+    other = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("locker"));
+    t.press("cmdDataAdd");
+    QCOMPARE(t.rows(), (QStringList{QStringLiteral("1 a +79001"), QStringLiteral("2 x 1")}));
+}
+
+void TestLinkWindowBook::phoneBookEditorKeys()
+{
+    BookWindow t;
+    QVERIFY(t.open());
+    t.child<QRadioButton>(QStringLiteral("OptIndex_2"))->click();
+    auto *grid = t.child<QTableWidget>(QStringLiteral("FlexPB"));
+    auto *editor = t.child<QLineEdit>(QStringLiteral("txtTemp"));
+    QCOMPARE(grid->horizontalHeaderItem(3)->text(), QStringLiteral("Название"));
+    QCOMPARE(grid->item(9, 0)->text(), QStringLiteral("10"));
+    QVERIFY(grid->isColumnHidden(2));
+    grid->setCurrentCell(0, 1);
+    QVERIFY(editor->isVisible());
+    QTest::keyClicks(editor, QStringLiteral("123"));
+    QCOMPARE(grid->item(0, 1)->text(), QStringLiteral("123"));
+    // Right at the end of the number: the name of the same row.
+    QTest::keyClick(editor, Qt::Key_Right);
+    QCOMPARE(grid->currentColumn(), 3);
+    QTest::keyClicks(editor, QStringLiteral("Ivan"));
+    QCOMPARE(grid->item(0, 3)->text(), QStringLiteral("Ivan"));
+    // Left inside the name moves the caret; at its start it goes back to the number.
+    QTest::keyClick(editor, Qt::Key_Left);
+    QCOMPARE(grid->currentColumn(), 3);
+    editor->setCursorPosition(0);
+    QTest::keyClick(editor, Qt::Key_Left);
+    QCOMPARE(grid->currentColumn(), 1);
+    QCOMPARE(editor->text(), QStringLiteral("123"));
+    // Up on row 1 goes nowhere; down moves a row.
+    QTest::keyClick(editor, Qt::Key_Up);
+    QCOMPARE(grid->currentRow(), 0);
+    QTest::keyClick(editor, Qt::Key_Down);
+    QCOMPARE(grid->currentRow(), 1);
+    QCOMPARE(editor->text(), QString());
+    // Columns 0 and 2 are not edited.
+    grid->setCurrentCell(3, 0);
+    QVERIFY(!editor->isVisible());
+    QCOMPARE(grid->currentColumn(), 0);
+}

@@ -1,0 +1,13 @@
+#pragma once
+#include <QObject>
+
+// The link window's address book and phone-book grid (offscreen).
+class TestLinkWindowBook : public QObject
+{
+    Q_OBJECT
+private slots:
+    void addEditDeleteThroughButtons();
+    void clickFillsNumbersAndClearsLastBlock();
+    void databaseErrorLosesNothing();
+    void phoneBookEditorKeys();
+};
