@@ -4,6 +4,7 @@
 #include "core/app/UserPrompts.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -33,6 +34,7 @@ AddressBookPanel::AddressBookPanel(Database *database, UserPrompts &prompts, QWi
     m_flexObjects->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_flexObjects->verticalHeader()->setVisible(false);
     m_flexObjects->horizontalHeader()->setStretchLastSection(true);
+    m_flexObjects->viewport()->installEventFilter(this);
 
     m_txtKVRName = named(new QLineEdit(this), QStringLiteral("txtKVRName"));
     m_txtKVRNumber = named(new QLineEdit(this), QStringLiteral("txtKVRNumber"));
@@ -183,8 +185,9 @@ void AddressBookPanel::fitColumns()
     m_flexObjects->setColumnWidth(2, half);
 }
 
-void AddressBookPanel::resizeEvent(QResizeEvent *event)
+bool AddressBookPanel::eventFilter(QObject *watched, QEvent *event)
 {
-    QWidget::resizeEvent(event);
-    fitColumns();
+    if (watched == m_flexObjects->viewport() && event->type() == QEvent::Resize)
+        fitColumns();
+    return QWidget::eventFilter(watched, event);
 }

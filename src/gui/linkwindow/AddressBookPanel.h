@@ -43,7 +43,7 @@ signals:
     void terminalNumberChanged(const QString &number);
 
 protected:
-    void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void reportFailure(int result, const QString &errorText);

@@ -26,6 +26,7 @@ PhoneBookGrid::PhoneBookGrid(QWidget *parent) : QWidget(parent)
     m_txtTemp->setFrame(false);
     m_txtTemp->hide();
     m_txtTemp->installEventFilter(this);
+    m_flexPB->viewport()->installEventFilter(this);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_flexPB);
@@ -114,6 +115,9 @@ void PhoneBookGrid::txtTemp_KeyUp()
 
 bool PhoneBookGrid::eventFilter(QObject *watched, QEvent *event)
 {
+    // The viewport's own size is the one the columns share (a hidden grid learns it late).
+    if (watched == m_flexPB->viewport() && event->type() == QEvent::Resize)
+        fitColumns();
     if (watched == m_txtTemp) {
         if (event->type() == QEvent::KeyPress)
             return txtTemp_KeyDown(static_cast<QKeyEvent *>(event)->key());
@@ -123,14 +127,16 @@ bool PhoneBookGrid::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
-void PhoneBookGrid::resizeEvent(QResizeEvent *event)
+void PhoneBookGrid::fitColumns()
 {
-    QWidget::resizeEvent(event);
-    // "Ячейка" 1/11, "Номер" 4/11, "Название" the rest of the width.
+    // "Ячейка" 1/11 (at least its caption), "Номер" 4/11, "Название" the rest of the width.
     const int width = m_flexPB->viewport()->width();
-    m_flexPB->setColumnWidth(0, width / 11);
-    m_flexPB->setColumnWidth(1, width * 4 / 11);
-    m_flexPB->setColumnWidth(3, width * 5 / 11);
+    const int caption = m_flexPB->fontMetrics().horizontalAdvance(QStringLiteral("Ячейка")) + 16;
+    const int cell = qMax(width / 11, caption);
+    const int number = (width - cell) * 4 / 9;
+    m_flexPB->setColumnWidth(0, cell);
+    m_flexPB->setColumnWidth(1, number);
+    m_flexPB->setColumnWidth(3, width - cell - number);
     if (m_txtTemp->isVisible() && m_flexPB->currentItem())
         m_txtTemp->setGeometry(m_flexPB->visualItemRect(m_flexPB->currentItem()));
 }

@@ -26,10 +26,10 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void moveTo(int row, int column);
+    void fitColumns();
 
     QTableWidget *m_flexPB = nullptr;
     QLineEdit *m_txtTemp = nullptr;

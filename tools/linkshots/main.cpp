@@ -1,0 +1,130 @@
+// kvr_link_shots OUTDIR: renders the link window against kvrsim for the README: each mode at
+// the default and at the smallest size, and the firmware panel during a load. Run it under
+// Xvfb for the desktop's fonts: xvfb-run -a build/bin/kvr_link_shots docs/screenshots
+#include "core/app/AppState.h"
+#include "core/app/Database.h"
+#include "core/app/UserPrompts.h"
+#include "core/link/LinkExchange.h"
+#include "gui/linkwindow/frmLink.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSqlQuery>
+#include <QSqlDatabase>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+
+namespace {
+
+// Answers every question with its default and never shows a window.
+class QuietPrompts : public UserPrompts
+{
+public:
+    Answer message(const QString &, const QString &, Icon, Buttons b) override
+    {
+        return b == Buttons::YesNo ? Answer::No : Answer::Ok;
+    }
+    QString openFile(const QString &, const QString &, const QList<Filter> &, bool) override { return {}; }
+    QString saveFile(const QString &, const QString &, const QList<Filter> &) override { return {}; }
+    void openDocument(const QString &) override {}
+};
+
+void waitFor(const std::function<bool()> &done, int ms)
+{
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    poll.start(20);
+    loop.exec();
+}
+
+void shoot(QWidget &w, const QString &path)
+{
+    QApplication::processEvents();
+    w.grab().save(path);
+    std::printf("%s %dx%d\n", qPrintable(path), w.width(), w.height());
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    if (argc < 2)
+        return 2;
+    const QString out = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(out);
+    QTemporaryDir home;
+
+    QProcess sim;
+    sim.start(QCoreApplication::applicationDirPath() + QStringLiteral("/kvrsim"),
+              {QStringLiteral("--far"), QStringLiteral("boot"), QStringLiteral("--baud"), QStringLiteral("9600")});
+    if (!sim.waitForReadyRead(5000))
+        return 1;
+    const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
+
+    AppState state(home.path());
+    Database db;
+    QString error;
+    db.open(home.filePath(QStringLiteral("Data.db")), error);
+    QSqlQuery q(QSqlDatabase::database(db.connectionName()));
+    q.exec(QStringLiteral("INSERT INTO objects VALUES (1, 'Грузовик 12', '+79161234567')"));
+    q.exec(QStringLiteral("INSERT INTO objects VALUES (2, 'Автобус 7', '+79037654321')"));
+    state.database = &db;
+    state.serial.port = device;
+    QFile image(home.filePath(QStringLiteral("KVR6r.BIN")));
+    image.open(QIODevice::WriteOnly);
+    image.write(QByteArray(64 * 1024, '\x5A'));
+    image.close();
+    state.firmwarePaths[0] = image.fileName();
+
+    QuietPrompts prompts;
+    frmLink w(state, prompts);
+    w.resize(1100, 700);
+    w.show();
+    waitFor([&] { return !w.modemCheckRunning() && w.findChild<QLabel *>(QStringLiteral("lblInfo"))->text().size() > 0; },
+            15000);
+    waitFor([] { return false; }, 300);
+
+    const QSize smallest = w.minimumSizeHint();
+    for (int mode = 0; mode < 3; ++mode) {
+        w.findChild<QRadioButton *>(QStringLiteral("OptIndex_%1").arg(mode))->click();
+        w.resize(1100, 700);
+        shoot(w, out + QStringLiteral("/link-mode%1.png").arg(mode));
+        w.resize(smallest);
+        shoot(w, out + QStringLiteral("/link-mode%1-small.png").arg(mode));
+    }
+
+    // The load runs in nested event loops: the shot is taken from inside it, then the load is broken off.
+    w.resize(1100, 700);
+    w.findChild<QRadioButton *>(QStringLiteral("OptIndex_0"))->click();
+    auto *percent = w.findChild<QLabel *>(QStringLiteral("lblPercent"));
+    auto *escape = w.findChild<QPushButton *>(QStringLiteral("cmdEscapeTransmit"));
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (percent->text().startsWith(QStringLiteral("Загружено 2"))) {
+            poll.stop();
+            shoot(w, out + QStringLiteral("/firmware-panel.png"));
+            escape->click();
+        }
+    });
+    poll.start(50);
+    QTimer::singleShot(180000, escape, &QPushButton::click);
+    w.findChild<QPushButton *>(QStringLiteral("cmdLoad"))->click();
+    w.close();
+    sim.kill();
+    sim.waitForFinished();
+    return 0;
+}
