@@ -115,7 +115,11 @@ void StartUp::LoadDefaults()
     readInt(m_state.lastBank, -32768, 32767);
     if (!ok)
         m_prompts.message(QStringLiteral("Ошибки чтения файла умолчаний, установите вручную"));
+    loadLastDataFile();
+}
 
+void StartUp::loadLastDataFile()
+{
     m_state.DataFilePath = m_state.DataFilePath.trimmed();
     DataFileFlows files(m_state, m_prompts);
     if (!m_state.DataFilePath.isEmpty() && SettingsFiles::FileExists(m_state.DataFilePath)) {

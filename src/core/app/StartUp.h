@@ -26,6 +26,9 @@ public:
     void ShutDown();
 
 private:
+    // The data file named in Default.ini, or "new.bin" when it is missing.
+    void loadLastDataFile();
+
     AppState &m_state;
     UserPrompts &m_prompts;
     Database &m_db;
