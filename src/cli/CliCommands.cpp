@@ -3,6 +3,7 @@
 #include "cli/CliOptions.h"
 #include "cli/LinkCommands.h"
 #include "cli/SmsCommands.h"
+#include "cli/SmsTransferCommands.h"
 
 #include "core/settings/ControlTable.h"
 #include "core/settings/EventMasks.h"
@@ -38,6 +39,12 @@ int CliCommands::usage(const QString &problem)
              "  kvrsetup-cli convert [--service] --table TABLE --data IN --out OUT --form 260|390\n"
              "  kvrsetup-cli modem-info --port DEVICE [--baud N --parity n|e|o --data 7|8 --stop 1|2]\n"
              "  kvrsetup-cli at --port DEVICE [serial options] COMMAND...\n"
+             "  kvrsetup-cli send-profile --port DEVICE [serial options] --phone NUMBER [--smsc NUMBER] FILE\n"
+             "  kvrsetup-cli read-profile --port DEVICE [serial options] --phone NUMBER [--smsc NUMBER]"
+             " [--wait SECONDS]\n"
+             "  kvrsetup-cli poll --port DEVICE [serial options]\n"
+             "  kvrsetup-cli send-gprs --port DEVICE [serial options] --phone NUMBER [--smsc NUMBER] --apn TEXT"
+             " [--user TEXT] [--password TEXT] --server ADDRESS --server-port N\n"
              "  kvrsetup-cli decode-pdu PDU\n"
              "  kvrsetup-cli diff [--service] --table TABLE A.bin B.bin\n";
     m_err.flush();
@@ -101,6 +108,10 @@ int CliCommands::run(const QStringList &arguments)
         m_out.flush();
         m_err.flush();
         return runLinkCommand(command, rest);
+    } else if (isSmsTransferCommand(command)) {
+        m_out.flush();
+        m_err.flush();
+        return runSmsTransferCommand(command, rest);
     }
     else if (command == QLatin1String("--help") || command == QLatin1String("help"))
         return usage();

@@ -5,6 +5,7 @@
 #include "LoopbackFarEnd.h"
 #include "ModemSim.h"
 #include "SilentFarEnd.h"
+#include "SmsOptions.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -91,6 +92,7 @@ int main(int argc, char **argv)
     parser.addOptions({echoOpt, productOpt, silentOpt, delayOpt, garbleOpt, seedOpt, dialOpt, connectOpt,
                        dialDelayOpt, farOpt, guardOpt, baudOpt, ringOpt, traceOpt, refuseOpt, trailerOpt,
                        unsolicitedOpt, linkOpt});
+    parser.addOptions(smsCommandLineOptions());
     parser.process(app);
 
     ModemSim::Options o;
@@ -140,7 +142,14 @@ int main(int argc, char **argv)
     else
         farEnd = new LoopbackFarEnd(&app);
 
+    QString smsProblem;
+    SmsStore *smsStore = makeSmsStore(parser, &app, smsProblem);
+    if (!smsStore) {
+        std::fprintf(stderr, "kvrsim: %s\n", qPrintable(smsProblem));
+        return 2;
+    }
     ModemSim sim(o, farEnd);
+    sim.setSmsStore(smsStore);
     QString why;
     const QString path = sim.open(why);
     if (path.isEmpty()) {

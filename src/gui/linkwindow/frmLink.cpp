@@ -6,6 +6,7 @@
 #include "core/link/LinkTune.h"
 #include "core/link/ModemCheck.h"
 #include "gui/linkwindow/LogBox.h"
+#include "gui/linkwindow/ProfilePanel.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -145,10 +146,14 @@ void frmLink::buildWindow()
     loadLayout->setColumnStretch(1, 1);
     loadLayout->setRowStretch(1, 1);
 
-    // Profile mode: the scenario command log.
+    // Profile mode: SMS profile and GPRS transfer, with the command log.
     auto *profileLayout = new QVBoxLayout(FraIndex[1]);
-    txtCmdInfo = named(new LogBox(FraIndex[1]), QStringLiteral("txtCmdInfo"));
-    profileLayout->addWidget(txtCmdInfo);
+    m_profile = new ProfilePanel(m_state, m_prompts, *m_link, FraIndex[1]);
+    profileLayout->addWidget(m_profile);
+    txtCmdInfo = m_profile->cmdInfoBox();
+    m_profile->selectProfileMode = [this] { OptIndex[1]->click(); };
+    modeChangeGuard = [this](int index) { return m_profile->modeChangeGuard(index); };
+    breakScenario = [this] { m_profile->Command1_Click(); };
 
     new QVBoxLayout(FraIndex[2]);
 
@@ -246,6 +251,7 @@ void frmLink::Form_Activate()
         return;
     m_checkRunning = true;
 
+    m_profile->Form_Activate();
     OptIndex[0]->click();
     QApplication::processEvents();
 
@@ -278,6 +284,7 @@ void frmLink::Command1_Click()
 
 void frmLink::Form_QueryUnload()
 {
+    m_profile->Form_QueryUnload();
     // The receiver goes with the link; the port closes with the window.
     MSComm1.close();
 }
