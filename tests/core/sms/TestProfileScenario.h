@@ -1,0 +1,18 @@
+#pragma once
+#include <QObject>
+
+// Profile scenarios: the step machine and its queue items, errors, the packet arrays, the
+// collection of running scenarios, and the transmit queue with its tries against kvrsim.
+class TestProfileScenario : public QObject
+{
+    Q_OBJECT
+private slots:
+    void queuesBothPackets();
+    void rejectedNumbers_data();
+    void rejectedNumbers();
+    void packetArraysAreBounded();
+    void endsOnceBothPacketsFinished();
+    void activeScenariosByKey();
+    void queueRetriesRefusedSendThenEnds();
+    void queueDropsAfterLastTry();
+};
