@@ -1,0 +1,17 @@
+#pragma once
+#include <QObject>
+
+// send-profile, read-profile, poll and send-gprs against kvrsim and its terminals.
+class TestSmsTransferCli : public QObject
+{
+    Q_OBJECT
+private slots:
+    void sendThenReadBack();
+    void readProfileWaitsInVain();
+    void pollActsOnAnswers();
+    void sendGprs();
+    void refusedInput_data();
+    void refusedInput();
+    void usageErrors_data();
+    void usageErrors();
+};
