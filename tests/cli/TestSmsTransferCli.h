@@ -8,8 +8,6 @@ class TestSmsTransferCli : public QObject
 private slots:
     void sendThenReadBack();
     void readProfileWaitsInVain();
-    void pollActsOnAnswers();
-    void sendGprs();
     void refusedInput_data();
     void refusedInput();
     void usageErrors_data();

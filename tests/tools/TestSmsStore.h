@@ -7,13 +7,6 @@ class TestSmsStore : public QObject
 {
     Q_OBJECT
 private slots:
-    void lengthMustBeTheTpdus();
-    void escapeCancelsQuietly();
-    void listingMarksReadAndDeletes();
-    void terminalAnswersAfterDelay();
-    void onlyListedNumbersAnswer();
-    void badSumIsDropped();
-    void refusalsCountDown();
-    void badOptions_data();
-    void badOptions();
+    void submitChecks();
+    void terminalAnswersIntoTheStore();
 };

@@ -19,4 +19,6 @@ struct clsQueueForTrans
     qint16 NumTries = 1;                          // tries in all, the first included
     PacketType packet = PacketType::ProfileBlock1; // what the PDU carries, for the log
     int cmgsLength = 0;                           // TPDU octets: the number after "AT+CMGS="
+
+    bool operator==(const clsQueueForTrans &) const = default;
 };

@@ -2,13 +2,11 @@
 
 #include "SimLink.h"
 #include "core/link/LinkExchange.h"
-#include "core/sms/ActiveScenarios.h"
 #include "core/sms/ScenarioPdu.h"
 #include "core/sms/TransmitQueue.h"
 #include "core/sms/clsScenarioAt.h"
 #include "core/sms/clsScenarioProfile.h"
 
-#include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -51,21 +49,13 @@ void TestProfileScenario::queuesBothPackets()
     QCOMPARE(s.scenarioStep(), 2);
     QCOMPARE(q.items.size(), 2);
     const PacketType types[2] = {PacketType::ProfileBlock1, PacketType::ProfileBlock2};
-    const char *headers[2] = {"33", "35"};
     for (int i = 0; i < 2; ++i) {
-        const clsQueueForTrans &item = q.items.at(i);
         ScenarioPdu::PduParts parts;
         QString error;
-        const QString expected = ScenarioPdu::ConvertArr2PDU(block(i + 1).left(128), QLatin1String(headers[i]),
-                                                             QString(), QStringLiteral("+71234567890"), parts, error);
-        QCOMPARE(item.strData, expected);
-        QCOMPARE(item.PhoneNumber, QStringLiteral("+71234567890"));
-        QCOMPARE(item.transport, TransportType::Sms);
-        QCOMPARE(item.TimeOut4Try, 40);
-        QCOMPARE(item.DelayBetweenTries, 0);
-        QCOMPARE(item.NumTries, qint16(1));
-        QCOMPARE(item.packet, types[i]);
-        QCOMPARE(item.cmgsLength, 154);
+        const QString pdu = ScenarioPdu::ConvertArr2PDU(block(i + 1).left(128), i == 0 ? QStringLiteral("33") : QStringLiteral("35"),
+                                                        QString(), QStringLiteral("+71234567890"), parts, error);
+        const clsQueueForTrans expected{pdu, QStringLiteral("+71234567890"), TransportType::Sms, 40, 0, 1, types[i], 154};
+        QVERIFY(q.items.at(i) == expected);
     }
     // A second start at step 2 queues nothing more.
     s.HScenario1(false, true, QString());
@@ -104,59 +94,6 @@ void TestProfileScenario::rejectedNumbers()
     QCOMPARE(s.PhoneNumber, QString());
     QCOMPARE(s.SMSCNumber, QString());
     QCOMPARE(s.NumTriesSMS, qint16(1));
-}
-
-void TestProfileScenario::packetArraysAreBounded()
-{
-    clsScenarioProfile s;
-    bool ok = true;
-    QVERIFY(s.setPacketByte(Packet::ReceivedPACK035, 130, 0x5A));
-    QCOMPARE(s.packetByte(Packet::ReceivedPACK035, 130, &ok), quint8(0x5A));
-    QVERIFY(ok);
-    QVERIFY(!s.setPacketByte(Packet::ToSendPACK033, 131, 1));
-    QVERIFY(!s.setPacketByte(Packet::ToSendPACK033, -1, 1));
-    QCOMPARE(s.packetByte(Packet::ToSendPACK033, 131, &ok), quint8(0));
-    QVERIFY(!ok);
-    // Reset keeps the packets.
-    s.Reset();
-    QCOMPARE(s.packetByte(Packet::ReceivedPACK035, 130), quint8(0x5A));
-}
-
-void TestProfileScenario::endsOnceBothPacketsFinished()
-{
-    clsScenarioProfile s;
-    QSignalSpy kill(&s, &clsScenarioProfile::KillMe);
-    s.PhoneNumber = QStringLiteral("89161234567");
-    s.HScenario1(false, true, QString());
-    s.PacketFinished(PacketType::ProfileBlock2);
-    s.PacketFinished(PacketType::ProfileBlock2);
-    QCOMPARE(kill.count(), 0);
-    s.PacketFinished(PacketType::ProfileBlock1);
-    QCOMPARE(kill.count(), 1);
-    QCOMPARE(kill.at(0).at(0).toString(), QStringLiteral("89161234567"));
-    QCOMPARE(s.scenarioSubStep(), 3);
-}
-
-void TestProfileScenario::activeScenariosByKey()
-{
-    ActiveScenarios active;
-    QPointer<clsScenarioProfile> a = new clsScenarioProfile;
-    QPointer<clsScenarioProfile> b = new clsScenarioProfile;
-    QPointer<clsScenarioProfile> dup = new clsScenarioProfile;
-    QVERIFY(active.add(QStringLiteral("+7111"), a));
-    QVERIFY(active.add(QStringLiteral("+7222"), b));
-    QVERIFY(!active.add(QStringLiteral("+7111"), dup));
-    QCOMPARE(active.size(), 2);
-    QCOMPARE(active.first(), a.data());
-    QCOMPARE(active.find(QStringLiteral("+7222")), b.data());
-    QVERIFY(active.remove(QStringLiteral("+7111")));
-    QVERIFY(!active.remove(QStringLiteral("+7111")));
-    QCOMPARE(active.first(), b.data());
-    QCOMPARE(active.keyAt(0), QStringLiteral("+7222"));
-    // Removed scenarios go once the event loop runs (they may be inside their own handler).
-    QVERIFY(a);
-    QTRY_VERIFY(!a && !dup);
-    QVERIFY(b);
 }
 
 namespace {

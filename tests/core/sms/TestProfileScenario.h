@@ -1,8 +1,8 @@
 #pragma once
 #include <QObject>
 
-// Profile scenarios: the step machine and its queue items, errors, the packet arrays, the
-// collection of running scenarios, and the transmit queue with its tries against kvrsim.
+// Profile scenarios: the step machine and its queue items, errors, and
+// the transmit queue with its tries against kvrsim.
 class TestProfileScenario : public QObject
 {
     Q_OBJECT
@@ -10,9 +10,6 @@ private slots:
     void queuesBothPackets();
     void rejectedNumbers_data();
     void rejectedNumbers();
-    void packetArraysAreBounded();
-    void endsOnceBothPacketsFinished();
-    void activeScenariosByKey();
     void queueRetriesRefusedSendThenEnds();
     void queueDropsAfterLastTry();
 };

@@ -2,23 +2,18 @@
 #include <QObject>
 
 // The profile transfer against kvrsim and its simulated terminals: module sends, the poll,
-// read-back to a file, GPRS settings, foreign messages, a silent or refusing modem, and
-// profile scenarios sent through the transmit queue.
+// read-back to a file, foreign messages, a silent, slow or refusing modem, and profile
+// scenarios sent through the transmit queue.
 class TestProfileTransfer : public QObject
 {
     Q_OBJECT
 private slots:
     void profileFileSentAndConfirmed();
-    void readBackEqualsTerminalImage();
-    void gprsSettingsConfirmed();
-    void twoTerminalsInOnePoll();
-    void foreignMessagesIgnoredAndDeleted();
-    void silentModem();
+    void twoTerminalsReadBackInOnePoll();
+    void modemFaults_data();
+    void modemFaults();
     void slowNetworkStillPasses();
-    void errorForPrompt();
-    void refusals();
     void scenarioSendsEditedImage();
-    void scenarioRefusedSendEnds();
     void runningScenarioQuestion();
     void pollHeldOff();
 };

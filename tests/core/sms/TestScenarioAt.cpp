@@ -52,13 +52,10 @@ void TestScenarioAt::findAnswer_data()
     QTest::newRow("after echo") << "AT\r\nOK" << "OK" << 1;
     QTest::newRow("last line counts") << "OK\r\nRING" << "OK" << 0;
     QTest::newRow("lower case answer") << "\r\nok\r\n" << "OK" << 1;
-    QTest::newRow("lower case expectation") << "\r\nOK\r\n" << "ok" << 0;
     QTest::newRow("prompt byte") << "AT+CMGS=154\r\r\n>" << ">" << 1;
     QTest::newRow("prompt and space") << "\r\n> " << ">" << 0;
     QTest::newRow("numbered refusal") << "\r\n+CMS ERROR: 500\r\n" << "ERROR" << 1;
     QTest::newRow("equipment refusal") << "\r\n+CME ERROR: 10\r\n" << "ERROR" << 1;
-    QTest::newRow("report is no OK") << "\r\n+CMS ERROR: 500\r\n" << "OK" << 0;
-    QTest::newRow("empty") << "" << "OK" << 0;
 }
 
 void TestScenarioAt::findAnswer()
@@ -109,7 +106,6 @@ void TestScenarioAt::breakInEndsOnItsOwnAnswer()
     r.port.feed("\r\nOK\r\n");
     QTRY_COMPARE(r.at.receiveBuffer(), QStringLiteral("\r\nOK\r\n"));
     r.at.Break4Phone(QString());
-    QCOMPARE(r.at.ScATStatus(), Status::BreakIn);
     QVERIFY(r.at.breakActive());
     r.port.feed("\r\n");
     QTest::qWait(20);
@@ -117,10 +113,7 @@ void TestScenarioAt::breakInEndsOnItsOwnAnswer()
     r.port.feed("OK\r\n");
     QTRY_COMPARE(r.at.ScATStatus(), Status::Idle);
     QVERIFY(!r.at.breakActive());
-    // Idle: the watchdog does nothing.
-    r.at.Tick();
-    r.at.Tick();
-    QCOMPARE(r.at.ScATStatus(), Status::Idle);
+    r.at.Tick(); // idle: the watchdog does nothing
     QCOMPARE(r.port.writes, (QList<QByteArray>{"+++", "AT\r"}));
 }
 
@@ -128,61 +121,30 @@ void TestScenarioAt::bufferOverflows()
 {
     Rig r;
     QSignalSpy breaks(&r.at, &clsScenarioAt::EventBreak4Phone);
-    QSignalSpy gaveUp(&r.at, &clsScenarioAt::ErrorInSerialCommunicate);
-    const QByteArray flood(clsScenarioAt::BufferLimit, 'x');
-    r.port.feed(flood);
+    r.port.feed(QByteArray(clsScenarioAt::BufferLimit, 'x'));
     QTRY_COMPARE(r.at.receiveBuffer().size(), clsScenarioAt::BufferLimit);
     QCOMPARE(breaks.count(), 0);
-    // The 2001st character empties the buffer and starts a break-in; the third overflow gives up.
+    // The 2001st character empties the buffer and starts a break-in.
     r.port.feed("x");
     QTRY_COMPARE(breaks.count(), 1);
     QCOMPARE(r.at.recoveryCount(), 1);
-    r.port.feed(flood + 'x');
-    QTRY_COMPARE(breaks.count(), 2);
-    QCOMPARE(r.at.recoveryCount(), 2);
-    r.port.feed(flood + 'x');
-    QTRY_COMPARE(gaveUp.count(), 1);
-    QCOMPARE(breaks.count(), 2);
-    QCOMPARE(r.at.ScATStatus(), Status::Halted);
-    QCOMPARE(r.port.written(), QByteArray("+++AT\r+++AT\r"));
+    QCOMPARE(r.at.receiveBuffer(), QString());
+    QCOMPARE(r.port.written(), QByteArray("+++AT\r"));
 }
 
-void TestScenarioAt::smsSendToSimulator()
-{
-    SimLink rig;
-    QVERIFY(rig.start({QStringLiteral("--terminal"), QStringLiteral("+71234567890"), QStringLiteral("--sms-delay"),
-                       QStringLiteral("0")}));
-    rig.link.setRoute(LinkExchange::Route::Scenario);
-    clsScenarioAt at(rig.link);
-    QObject::connect(&rig.link, &LinkExchange::scenarioByte, &at, &clsScenarioAt::ByteArrive);
-    int length = 0;
-    const QString pdu = scenarioPdu(QStringLiteral("+71234567890"), length);
-    QCOMPARE(length, 154);
-    QSignalSpy sent(&at, &clsScenarioAt::DataSend);
-    QSignalSpy failed(&at, &clsScenarioAt::ErrorInCommand);
-    at.RaiseAtCommandTimeout(40);
-    at.SMSSendSMGS(pdu, QString(), length);
-    QVERIFY(sent.wait(5000));
-    QCOMPARE(failed.count(), 0);
-    QCOMPARE(at.ScATStatus(), Status::Idle);
-    QTRY_COMPARE(rig.sim.received(), QByteArray("AT+CMGS=154\r") + pdu.toLatin1() + '\x1A');
-    // The terminal took the nibble-swapped data and the sum as the scenario wrote them.
-    QVERIFY(rig.sim.events().contains(QStringLiteral("# terminal +71234567890 scenario packet 33")));
-    QVERIFY(rig.sim.events().contains(QStringLiteral("# sms stored 1")));
-}
-
-void TestScenarioAt::smsSendRefused_data()
+void TestScenarioAt::smsSend_data()
 {
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<int>("announced");
     QTest::addColumn<QString>("failure");
     QTest::addColumn<bool>("bodySent");
+    QTest::newRow("sent") << QStringList{"--terminal", "+71234567890", "--sms-delay", "0"} << 154 << "" << true;
     QTest::newRow("ERROR for a prompt") << QStringList{"--sms-refuse", "all:ERROR"} << 154 << "CMGS" << false;
     QTest::newRow("+CMS ERROR for a prompt") << QStringList{"--sms-refuse", "all"} << 154 << "CMGS" << false;
     QTest::newRow("length not the TPDU's") << QStringList{} << 153 << "SMGS" << true;
 }
 
-void TestScenarioAt::smsSendRefused()
+void TestScenarioAt::smsSend()
 {
     QFETCH(QStringList, options);
     QFETCH(int, announced);
@@ -195,11 +157,15 @@ void TestScenarioAt::smsSendRefused()
     QObject::connect(&rig.link, &LinkExchange::scenarioByte, &at, &clsScenarioAt::ByteArrive);
     int length = 0;
     const QString pdu = scenarioPdu(QStringLiteral("+71234567890"), length);
+    QCOMPARE(length, 154);
+    QSignalSpy sent(&at, &clsScenarioAt::DataSend);
     QSignalSpy failed(&at, &clsScenarioAt::ErrorInCommand);
     at.SMSSendSMGS(pdu, QString(), announced);
-    QVERIFY(failed.wait(5000));
-    QCOMPARE(failed.at(0).at(0).toString(), failure);
+    QTRY_COMPARE(sent.count() + failed.count(), 1);
+    QCOMPARE(failed.isEmpty() ? QString() : failed.at(0).at(0).toString(), failure);
     QCOMPARE(at.ScATStatus(), Status::Idle);
     const QByteArray command = "AT+CMGS=" + QByteArray::number(announced) + '\r';
     QTRY_COMPARE(rig.sim.received(), bodySent ? command + pdu.toLatin1() + '\x1A' : command);
+    // The terminal took the nibble-swapped data and the sum exactly as the scenario wrote them.
+    QCOMPARE(rig.sim.events().contains(QStringLiteral("# terminal +71234567890 scenario packet 33")), failure.isEmpty());
 }

@@ -12,7 +12,6 @@ private slots:
     void watchdogBreaksInThenGivesUp();
     void breakInEndsOnItsOwnAnswer();
     void bufferOverflows();
-    void smsSendToSimulator();
-    void smsSendRefused_data();
-    void smsSendRefused();
+    void smsSend_data();
+    void smsSend();
 };

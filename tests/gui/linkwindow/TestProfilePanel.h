@@ -9,9 +9,7 @@ class TestProfilePanel : public QObject
     Q_OBJECT
 private slots:
     void controlsAndCaptions();
-    void loadTypePairAndPolling();
     void refusalsShown();
-    void openFileReadsOneRecord();
     void sendAndConfirmFromWindow();
     void pollSwitchesModeWithoutQuestion();
 };
