@@ -18,6 +18,7 @@ ProfileTransfer::ProfileTransfer(LinkExchange &link, AppState &state, QObject *p
 {
     m_tmrSecond.setObjectName(QStringLiteral("tmrSecond"));
     m_timer1.setObjectName(QStringLiteral("Timer1"));
+    m_scAt.setObjectName(QStringLiteral("mScAt"));
     m_tmrSecond.setInterval(SecondMs);
     m_timer1.setInterval(PollMs);
     connect(&m_tmrSecond, &QTimer::timeout, this, &ProfileTransfer::secondTick);
