@@ -8,8 +8,7 @@ class TestSmsTransferCli : public QObject
 private slots:
     void sendThenReadBack();
     void readProfileWaitsInVain();
-    void refusedInput_data();
-    void refusedInput();
+    void refusedGprs();
     void usageErrors_data();
     void usageErrors();
 };

@@ -8,8 +8,7 @@ class TestProfileScenario : public QObject
     Q_OBJECT
 private slots:
     void queuesBothPackets();
-    void rejectedNumbers_data();
-    void rejectedNumbers();
+    void rejectedNumber();
     void queueRetriesRefusedSendThenEnds();
     void queueDropsAfterLastTry();
 };
