@@ -5,6 +5,7 @@
 #include "cli/LinkCommands.h"
 #include "cli/SmsCommands.h"
 #include "cli/UploadCommand.h"
+#include "cli/SmsTransferCommands.h"
 
 #include "core/settings/ControlTable.h"
 #include "core/settings/EventMasks.h"
@@ -41,6 +42,12 @@ int CliCommands::usage(const QString &problem)
              "  kvrsetup-cli modem-info --port DEVICE [--baud N --parity n|e|o --data 7|8 --stop 1|2]\n"
              "  kvrsetup-cli at --port DEVICE [serial options] COMMAND...\n"
              "  kvrsetup-cli book list | add NAME PHONE | edit ID NAME PHONE | delete ID\n"
+             "  kvrsetup-cli send-profile --port DEVICE [serial options] --phone NUMBER [--smsc NUMBER] FILE\n"
+             "  kvrsetup-cli read-profile --port DEVICE [serial options] --phone NUMBER [--smsc NUMBER]"
+             " [--wait SECONDS]\n"
+             "  kvrsetup-cli poll --port DEVICE [serial options]\n"
+             "  kvrsetup-cli send-gprs --port DEVICE [serial options] --phone NUMBER [--smsc NUMBER] --apn TEXT"
+             " [--user TEXT] [--password TEXT] --server ADDRESS --server-port N\n"
              "  kvrsetup-cli decode-pdu PDU\n"
              "  kvrsetup-cli diff [--service] --table TABLE A.bin B.bin\n"
              "  kvrsetup-cli upload --port DEVICE [serial options] --phone NUMBER [--linear] [--bank N] [--page HEX]\n"
@@ -108,6 +115,10 @@ int CliCommands::run(const QStringList &arguments)
         m_out.flush();
         m_err.flush();
         return runLinkCommand(command, rest);
+    } else if (isSmsTransferCommand(command)) {
+        m_out.flush();
+        m_err.flush();
+        return runSmsTransferCommand(command, rest);
     }
     else if (command == QLatin1String("upload")) {
         m_out.flush();

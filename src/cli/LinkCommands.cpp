@@ -1,70 +1,26 @@
 #include "cli/LinkCommands.h"
 
 #include "cli/CliOptions.h"
+#include "cli/LinkSession.h"
 
 #include "core/app/AppState.h"
-#include "core/common/HexText.h"
 #include "core/link/LinkExchange.h"
 #include "core/link/LinkTune.h"
 #include "core/link/ModemCheck.h"
 #include "core/link/mdlStrings.h"
 
 #include <QRegularExpression>
-#include <QSerialPort>
-
-#include <cstdio>
-#include <memory>
 
 namespace {
 
-// Whole lines, control characters escaped: an answer with a NUL in it is still shown in full.
-void printTo(FILE *stream, const QString &line)
-{
-    QString shown;
-    shown.reserve(line.size());
-    for (QChar c : line) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-            shown += QStringLiteral("\\x") + HexText::byte(quint8(c.unicode()));
-        else
-            shown += c;
-    }
-    const QByteArray bytes = shown.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fputc('\n', stream);
-    std::fflush(stream);
-}
-
 int usage(const QString &problem)
 {
-    printTo(stderr, QStringLiteral("kvrsetup-cli: ") + problem);
-    printTo(stderr, QStringLiteral("usage: kvrsetup-cli modem-info --port DEVICE [--baud N --parity n|e|o --data 7|8 "
-                                   "--stop 1|2]\n"
-                                   "       kvrsetup-cli at --port DEVICE [serial options] COMMAND..."));
+    printLine(stderr, QStringLiteral("kvrsetup-cli: ") + problem);
+    // One call a line: printLine shows a line feed inside a line as \x0A.
+    printLine(stderr, QStringLiteral("usage: kvrsetup-cli modem-info --port DEVICE [--baud N --parity n|e|o --data 7|8 "
+                                     "--stop 1|2]"));
+    printLine(stderr, QStringLiteral("       kvrsetup-cli at --port DEVICE [serial options] COMMAND..."));
     return 2;
-}
-
-// The port opened as the link window opens it, with the exchange layer on top.
-struct Session
-{
-    QSerialPort port;
-    LinkExchange link;
-};
-
-std::unique_ptr<Session> openSession(const SerialSettings &s)
-{
-    auto session = std::make_unique<Session>();
-    QString why;
-    if (!LinkTune(session->port, s, nullptr, nullptr, &why)) {
-        printTo(stderr, QStringLiteral("kvrsetup-cli: cannot open the port ") + LinkTuning::infoText(s) +
-                            QStringLiteral(": ") + why);
-        return nullptr;
-    }
-    session->link.setDevice(&session->port);
-    applyTimeScaleFromEnvironment(session->link);
-    QObject::connect(&session->link, &LinkExchange::portLost, [](const QString &reason) {
-        printTo(stderr, QStringLiteral("kvrsetup-cli: the port was lost: ") + reason);
-    });
-    return session;
 }
 
 int modemInfo(const SerialSettings &s)
@@ -73,7 +29,7 @@ int modemInfo(const SerialSettings &s)
     if (!session)
         return 1;
     QObject::connect(&session->link, &LinkExchange::infoLine,
-                     [](const QString &text) { printTo(stdout, mdlStrings::TrimCrLf(text)); });
+                     [](const QString &text) { printLine(stdout, mdlStrings::TrimCrLf(text)); });
     // The modem counts as checked only when it also told its type.
     return runModemCheck(session->link).typeKnown ? 0 : 1;
 }
@@ -105,12 +61,12 @@ int atCommands(const SerialSettings &s, const QStringList &commands)
         if (session->link.replyState() == LinkExchange::ReplyState::Answered) {
             const LinkExchange::Answer &answer = session->link.lastAnswer();
             for (const QString &line : answerLines(answer.remain, command))
-                printTo(stdout, line);
-            printTo(stdout, answer.word);
+                printLine(stdout, line);
+            printLine(stdout, answer.word);
         }
         if (!ok) {
             if (!failure.isEmpty())
-                printTo(stderr, failure);
+                printLine(stderr, failure);
             return 1;
         }
     }
@@ -119,13 +75,6 @@ int atCommands(const SerialSettings &s, const QStringList &commands)
 
 } // namespace
 
-void applyTimeScaleFromEnvironment(LinkExchange &link)
-{
-    bool ok = false;
-    const double scale = qEnvironmentVariable("KVRSETUP_TIME_SCALE").toDouble(&ok);
-    if (ok && scale > 0)
-        link.setTimeScale(scale);
-}
 
 int runLinkCommand(const QString &command, const QStringList &args)
 {

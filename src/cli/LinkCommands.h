@@ -11,7 +11,3 @@
 // The exchanges wait in event loops: a QCoreApplication must exist.
 int runLinkCommand(const QString &command, const QStringList &args);
 
-class LinkExchange;
-// KVRSETUP_TIME_SCALE (a factor, e.g. 0.1) shortens every pause and time-out of the link:
-// for tests and demonstrations against kvrsim, never needed with a real modem.
-void applyTimeScaleFromEnvironment(LinkExchange &link);

@@ -1,6 +1,6 @@
 #include "cli/UploadCommand.h"
 
-#include "cli/LinkCommands.h"
+#include "cli/LinkSession.h"
 
 #include "core/app/Database.h"
 #include "core/app/StartUp.h"
@@ -24,17 +24,11 @@
 
 namespace {
 
-void printTo(FILE *stream, const QString &line)
-{
-    std::fputs(line.toUtf8().constData(), stream);
-    std::fputc('\n', stream);
-    std::fflush(stream);
-}
 
 int usage(const QString &problem)
 {
-    printTo(stderr, QStringLiteral("kvrsetup-cli: ") + problem);
-    printTo(stderr, QStringLiteral("usage: kvrsetup-cli upload --port DEVICE [--baud N --parity n|e|o --data 7|8 "
+    printLine(stderr, QStringLiteral("kvrsetup-cli: ") + problem);
+    printLine(stderr, QStringLiteral("usage: kvrsetup-cli upload --port DEVICE [--baud N --parity n|e|o --data 7|8 "
                                    "--stop 1|2]\n"
                                    "         --phone NUMBER [--linear] [--bank 0..3] [--page HEX] [--resume] "
                                    "FILE [FILE2 [FILE3]]"));
@@ -47,7 +41,7 @@ class ConsolePrompts : public UserPrompts
 public:
     Answer message(const QString &text, const QString &, Icon, Buttons buttons) override
     {
-        printTo(stderr, text);
+        printLine(stderr, text);
         return buttons == Buttons::Ok ? Answer::Ok : Answer::No;
     }
     QString openFile(const QString &, const QString &, const QList<Filter> &, bool) override { return QString(); }
@@ -225,7 +219,7 @@ int runUploadCommand(const QStringList &args)
     QSerialPort port;
     QString why;
     if (!LinkTune(port, o.serial, nullptr, nullptr, &why)) {
-        printTo(stderr, QStringLiteral("kvrsetup-cli: cannot open the port ") + LinkTuning::infoText(o.serial)
+        printLine(stderr, QStringLiteral("kvrsetup-cli: cannot open the port ") + LinkTuning::infoText(o.serial)
                             + QStringLiteral(": ") + why);
         return 1;
     }
@@ -234,9 +228,9 @@ int runUploadCommand(const QStringList &args)
     applyTimeScaleFromEnvironment(link);
     FirmwareDataCall call(link, state, prompts);
     QObject::connect(&link, &LinkExchange::infoLine,
-                     [](const QString &text) { printTo(stdout, mdlStrings::TrimCrLf(text)); });
+                     [](const QString &text) { printLine(stdout, mdlStrings::TrimCrLf(text)); });
     QObject::connect(&call, &FirmwareDataCall::progressChanged,
-                     [](const QString &caption) { printTo(stderr, caption); });
+                     [](const QString &caption) { printLine(stderr, caption); });
     QObject::connect(&call, &FirmwareDataCall::lastPositionStored, [&startUp] { startUp.WriteDefaultIni(); });
     InterruptHandler interrupt(link, call);
 

@@ -15,7 +15,8 @@ struct SimLink
     SimModem sim;
     QSerialPort port;
     LinkExchange link;
-    QStringList info;
+    QStringList info;    // txtinfo
+    QStringList cmdInfo; // txtCmdInfo
     QStringList marks;
 
     bool start(const QStringList &options = {})
@@ -34,6 +35,7 @@ struct SimLink
             return false;
         link.setDevice(&port);
         QObject::connect(&link, &LinkExchange::infoLine, &link, [this](const QString &t) { info.append(t); });
+        QObject::connect(&link, &LinkExchange::cmdInfoLine, &link, [this](const QString &t) { cmdInfo.append(t); });
         QObject::connect(&link, &LinkExchange::traffic, &link, [this](const QString &t, LinkExchange::Traffic k) {
             if (k == LinkExchange::Traffic::Mark)
                 marks.append(t);

@@ -64,6 +64,22 @@ inline QByteArray answer(quint8 type, const QByteArray &data128, quint8 octet2 =
     return ud + data128 + QByteArray(7, '\0');
 }
 
+// A two-block settings data file whose block sums are right, different for each seed.
+inline QByteArray profileFile(int seed)
+{
+    QByteArray f(260, '\0');
+    for (int block = 0; block < 2; ++block) {
+        int sum = 0;
+        for (int i = 0; i < 128; ++i) {
+            f[block * 130 + i] = char(seed * 31 + block * 17 + i * 5);
+            sum += uchar(f.at(block * 130 + i));
+        }
+        f[block * 130 + 128] = char(sum >> 8);
+        f[block * 130 + 129] = char(sum & 0xFF);
+    }
+    return f;
+}
+
 inline QByteArray randomBytes(QRandomGenerator &rng, int n)
 {
     QByteArray out(n, '\0');

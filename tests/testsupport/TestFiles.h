@@ -27,10 +27,16 @@ struct ProgramRun
     QString err;
 };
 
-// Runs a program to its end and collects its UTF-8 output.
-inline ProgramRun runProgram(const QString &program, const QStringList &args)
+// Runs a program to its end and collects its UTF-8 output; home, when given, is its
+// application folder (KVRSETUP_HOME).
+inline ProgramRun runProgram(const QString &program, const QStringList &args, const QString &home = QString())
 {
     QProcess p;
+    if (!home.isEmpty()) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("KVRSETUP_HOME"), home);
+        p.setProcessEnvironment(env);
+    }
     p.start(program, args);
     ProgramRun r;
     if (!p.waitForFinished(30000))
@@ -43,8 +49,8 @@ inline ProgramRun runProgram(const QString &program, const QStringList &args)
 
 #ifdef KVR_BIN_DIR
 // The command-line tool of this build.
-inline ProgramRun runCli(const QStringList &args)
+inline ProgramRun runCli(const QStringList &args, const QString &home = QString())
 {
-    return runProgram(QStringLiteral(KVR_BIN_DIR "/kvrsetup-cli"), args);
+    return runProgram(QStringLiteral(KVR_BIN_DIR "/kvrsetup-cli"), args, home);
 }
 #endif

@@ -46,6 +46,13 @@ ModemSim::~ModemSim()
         ::close(m_slave);
 }
 
+void ModemSim::setSmsStore(SmsStore *store)
+{
+    m_sms = store;
+    if (store)
+        connect(store, &SmsStore::event, this, [this](const QByteArray &text) { traceEvent(("# " + text).constData()); });
+}
+
 QString ModemSim::open(QString &why)
 {
     m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
@@ -225,8 +232,14 @@ void ModemSim::handleCommandByte(char c)
         answer(result("NO CARRIER"));
         return;
     }
-    if (m_options.echo && !m_options.silent)
+    if (m_options.echo && !m_options.silent && !(m_sms && m_sms->inBody() && (c == 0x1A || c == 0x1B)))
         sendNow(QByteArray(1, c));
+    QByteArray info, final;
+    if (m_sms && m_sms->inBody()) {
+        if (m_sms->bodyByte(c, info, final) && !final.isEmpty())
+            finalAnswer(info + result(final.constData()));
+        return;
+    }
     if (c == '\r') {
         const QByteArray line = m_line;
         m_line.clear();
@@ -253,8 +266,13 @@ void ModemSim::runCommandLine(const QByteArray &raw)
             return;
         }
     }
+    QByteArray info, final;
+    switch (m_sms ? m_sms->command(line, info, final) : SmsStore::Reply::NotMine) {
+    case SmsStore::Reply::Final: finalAnswer(info + result(final.constData())); return;
+    case SmsStore::Reply::Prompt: answer("\r\n> "); return;
+    case SmsStore::Reply::NotMine: break;
+    }
     const QByteArray rest = line.mid(2);
-    QByteArray info;
     int i = 0;
     while (i < rest.size()) {
         switch (runBasicCommand(rest, i, info)) {

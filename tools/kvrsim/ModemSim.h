@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FarEnd.h"
+#include "SmsStore.h"
 
 #include <QByteArray>
 #include <QList>
@@ -51,6 +52,9 @@ public:
     explicit ModemSim(const Options &options, FarEnd *farEnd, QObject *parent = nullptr);
     ~ModemSim() override;
 
+    // The message store answers AT+CMGS, AT+CMGL and AT+CMGD (not owned).
+    void setSmsStore(SmsStore *store);
+
     // Opens the pseudo-terminal; the slave's path, or an empty text with why set.
     QString open(QString &why);
 
@@ -90,6 +94,7 @@ private:
 
     Options m_options;
     FarEnd *m_farEnd;
+    SmsStore *m_sms = nullptr;
     int m_master = -1;
     int m_slave = -1;
     QSocketNotifier *m_readNotifier = nullptr;

@@ -6,6 +6,7 @@
 #include "LoopbackFarEnd.h"
 #include "ModemSim.h"
 #include "SilentFarEnd.h"
+#include "SmsOptions.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -117,6 +118,7 @@ int main(int argc, char **argv)
                        dialDelayOpt, farOpt, guardOpt, baudOpt, ringOpt, traceOpt, refuseOpt, trailerOpt,
                        unsolicitedOpt, linkOpt, dumpOpt, bootStateOpt, memTypeOpt, repeatAtOpt, noAckAtOpt,
                        hangUpAtOpt, refuseBootOpt});
+    parser.addOptions(smsCommandLineOptions());
     parser.process(app);
 
     ModemSim::Options o;
@@ -188,7 +190,14 @@ int main(int argc, char **argv)
         return 2;
     }
 
+    QString smsProblem;
+    SmsStore *smsStore = makeSmsStore(parser, &app, smsProblem);
+    if (!smsStore) {
+        std::fprintf(stderr, "kvrsim: %s\n", qPrintable(smsProblem));
+        return 2;
+    }
     ModemSim sim(o, farEnd);
+    sim.setSmsStore(smsStore);
     QString why;
     const QString path = sim.open(why);
     if (path.isEmpty()) {

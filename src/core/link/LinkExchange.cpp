@@ -140,8 +140,10 @@ void LinkExchange::MSComm1_OnComm()
         if (textMode) {
             m_pendingReceived.append(mdlStrings::ansiChar(b));
             if (m_smsPromptPending && b == 0x3E) {
+                // The prompt only releases the body. The "AT+CMGS=" exchange goes on waiting
+                // for the modem's verdict on the message: "+CMGS: n" and "OK", or an error.
                 m_smsPromptPending = false;
-                sendCommand(m_vSMS + QChar(0x1A), QStringLiteral("OK"), 2000);
+                SendStringCR(m_vSMS + QChar(0x1A));
             }
         } else {
             m_pendingReceived.append(mdlStrings::ByteToHex(b));
@@ -150,8 +152,11 @@ void LinkExchange::MSComm1_OnComm()
         if (m_smsListing && receiver)
             receiver->ByteWHSE(b);
         receiver = m_receiver;
-        if (m_route == Route::Receiver) {
-            if (receiver)
+        if (m_route == Route::Receiver || (m_route == Route::Scenario && m_commandWaits > 0)) {
+            // In the profile mode an exchange of the link (a module send, the poll) still needs
+            // its answer; the scenario engine only talks while no exchange waits. A listing
+            // already reaches the receiver through ByteWHSE.
+            if (receiver && !(m_route == Route::Scenario && m_smsListing))
                 receiver->ByteArrive(b);
         } else if (m_route == Route::Scenario) {
             emit scenarioByte(b);
@@ -237,9 +242,22 @@ void LinkExchange::waitForWake()
     loop.exec();
 }
 
+void LinkExchange::clearSmsPrompt()
+{
+    m_smsPromptPending = false;
+    m_vSMS.clear();
+}
+
+void LinkExchange::clearSmsList()
+{
+    m_smsList.clear();
+    m_smsList.append(std::array<QString, 2>{});
+}
+
 void LinkExchange::waitForReply()
 {
     ++m_waitDepth;
+    ++m_commandWaits;
     while (m_replyState == ReplyState::Waiting) {
         if (m_abortRequested || m_shutdown) {
             m_tmrReply.stop();
@@ -251,6 +269,7 @@ void LinkExchange::waitForReply()
         }
         waitForWake();
     }
+    --m_commandWaits;
     --m_waitDepth;
 }
 

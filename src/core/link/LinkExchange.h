@@ -50,11 +50,18 @@ public:
     Route route() const { return m_route; }
 
     // The SMS body to send, followed by Ctrl-Z, when the modem's ">" prompt arrives.
+    // The exchange of the "AT+CMGS=" command that follows then waits for the modem's final
+    // answer to the message itself.
     void armSmsPrompt(const QString &body);
+    // No body is waiting for a prompt any more (the send is over, whatever its outcome).
+    void clearSmsPrompt();
     bool smsPromptPending() const { return m_smsPromptPending; }
     // While set, the receiver also collects a message listing into smsList().
     void setSmsListing(bool on) { m_smsListing = on; }
+    bool smsListing() const { return m_smsListing; }
     const SmsTable &smsList() const { return m_smsList; }
+    // The listing table before a new listing: two rows by one empty column.
+    void clearSmsList();
 
     // Every timer interval is multiplied by this (1 in the program); tests run long
     // time-outs in milliseconds with it.
@@ -96,8 +103,11 @@ public:
     void requestAbort();
     // The window is closing: every wait ends now and no further exchange starts.
     void shutdown();
+    bool isShutdown() const { return m_shutdown; }
     // Number of exchanges and pauses currently waiting (nested ones count each).
     int waitDepth() const { return m_waitDepth; }
+    // Number of exchanges (not pauses) currently waiting for an answer.
+    int commandWaits() const { return m_commandWaits; }
 
     // Log helpers for the other parts of the link.
     void appendInfo(const QString &text) { emit infoLine(text); }
@@ -120,7 +130,7 @@ signals:
     void lampsChanged(bool tx, bool rx);
     // The port went away (reason as the system tells it); it has been closed.
     void portLost(const QString &reason);
-    // A received byte while the profile transfer mode is selected.
+    // A received byte while the profile transfer mode is selected and no exchange waits.
     void scenarioByte(quint8 b);
     // A timer was started with this interval before scaling (the order of waits, for tests).
     void timerArmed(LinkExchange::Timer timer, int nominalMs);
@@ -171,6 +181,7 @@ private:
     QPointer<clsReceive> m_receiver;
     QString m_pendingReceived;
     int m_waitDepth = 0;
+    int m_commandWaits = 0;
     bool m_shutdown = false;
     bool m_txLamp = false;
     bool m_rxLamp = false;

@@ -170,6 +170,16 @@ void clsReceive::ByteWHSE(quint8 b)
     if (line == QLatin1String("OK")) {
         setSAnswer(QStringLiteral("OK"));
         CmdReady();
+        return;
+    }
+    // A refused listing ends at once too, not at its time-out (the poll would wait for it
+    // on every round).
+    bool refused = line == QLatin1String("ERROR");
+    for (const char *report : kErrorReports)
+        refused = refused || line.startsWith(QLatin1String(report));
+    if (refused) {
+        setSAnswer(line);
+        CmdReady();
     }
 }
 

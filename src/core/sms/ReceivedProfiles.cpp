@@ -94,7 +94,7 @@ QString ReceivedProfiles::profileFilePath(const QString &appFolder, const QStrin
     return QDir(appFolder).filePath(QStringLiteral("BIN/") + name + QStringLiteral(".bin"));
 }
 
-QStringList ReceivedProfiles::saveCompleteProfiles(const QString &appFolder)
+QStringList ReceivedProfiles::saveCompleteProfiles(const QString &appFolder, QList<Saved> *saved)
 {
     QStringList lines;
     const QString binFolder = QDir(appFolder).filePath(QStringLiteral("BIN"));
@@ -113,6 +113,8 @@ QStringList ReceivedProfiles::saveCompleteProfiles(const QString &appFolder)
             continue;
         }
         lines << QStringLiteral("Сохранен профильный файл от терминала: ") + e.Phone + QStringLiteral("\r\n");
+        if (saved)
+            saved->append({e.Phone, path});
         // Removing entry i > 0 moves the next entry into place i: look at i again.
         RemoveReceivedProfile(i);
         if (i == 0)

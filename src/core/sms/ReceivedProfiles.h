@@ -57,8 +57,14 @@ public:
     // characters>.bin (BIN is created when missing), atomically, and removes it from the
     // list. Returns the lines for txtCmdInfo, each ending in "\r\n": one per saved file,
     // and "Ошибка записи в файл " + path for a file that could not be written (that
-    // profile stays for the next poll).
-    QStringList saveCompleteProfiles(const QString &appFolder);
+    // profile stays for the next poll). saved, when given, receives the sender and the path
+    // of each file written.
+    struct Saved
+    {
+        QString phone;
+        QString path;
+    };
+    QStringList saveCompleteProfiles(const QString &appFolder, QList<Saved> *saved = nullptr);
 
     // The file name (without ".bin") for a sender: its characters after the first two.
     // Empty unless the sender is "+" or a digit followed by digits only and something is

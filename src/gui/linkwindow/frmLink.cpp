@@ -9,6 +9,7 @@
 #include "gui/linkwindow/FirmwarePanel.h"
 #include "gui/linkwindow/PhoneBookGrid.h"
 #include "gui/linkwindow/LogBox.h"
+#include "gui/linkwindow/ProfilePanel.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -208,9 +209,13 @@ void frmLink::buildFirmwareMode()
 void frmLink::buildProfileMode()
 {
     auto *profileLayout = new QVBoxLayout(FraIndex[1]);
-    txtCmdInfo = named(new LogBox(FraIndex[1]), QStringLiteral("txtCmdInfo"));
-    profileLayout->addWidget(txtCmdInfo);
-
+    m_profile = new ProfilePanel(m_state, m_prompts, *m_link, FraIndex[1]);
+    profileLayout->addWidget(m_profile);
+    txtCmdInfo = m_profile->cmdInfoBox();
+    m_profile->selectProfileMode = [this] { OptIndex[1]->click(); };
+    modeChangeGuard = [this](int index) { return m_profile->modeChangeGuard(index); };
+    breakScenario = [this] { m_profile->Command1_Click(); };
+    profileNumberChosen = [this](const QString &number) { m_profile->setProfileNumber(number); };
 }
 
 void frmLink::buildBookMode()
@@ -296,6 +301,7 @@ void frmLink::Form_Activate()
         return;
     m_checkRunning = true;
 
+    m_profile->Form_Activate();
     OptIndex[0]->click();
     QApplication::processEvents();
     m_firmware->activate();
@@ -334,6 +340,7 @@ void frmLink::Command1_Click()
 void frmLink::Form_QueryUnload()
 {
     m_firmware->storeFilePaths();
+    m_profile->Form_QueryUnload();
     // The receiver goes with the link; the port closes with the window.
     MSComm1.close();
 }

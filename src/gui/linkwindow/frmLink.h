@@ -12,6 +12,7 @@ class PhoneBookGrid;
 class UserPrompts;
 class LinkExchange;
 class LogBox;
+class ProfilePanel;
 class QButtonGroup;
 class QCheckBox;
 class QFrame;
@@ -39,6 +40,7 @@ public:
     bool modemCheckRunning() const { return m_checkRunning; }
 
     QGroupBox *modeFrame(int index) const { return FraIndex[index]; }
+    ProfilePanel &profilePanel() { return *m_profile; }
     int selectedMode() const;
 
     // Asked before a mode change is shown; false keeps the frames as they are.
@@ -99,6 +101,7 @@ private:
     QCheckBox *chkEcho = nullptr;
     QPushButton *cmdClear = nullptr;
     QPushButton *Command1 = nullptr;
+    ProfilePanel *m_profile = nullptr;
     QLineEdit *lblTx = nullptr;
     QLineEdit *lblRX = nullptr;
     QLabel *lblInfo = nullptr;

@@ -228,3 +228,29 @@ void TestClsReceive::smsListing()
     QCOMPARE(table[1][1], QString());
     QCOMPARE(r.bufferedCount(), 0);
 }
+
+void TestClsReceive::smsListingRefused_data()
+{
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<QString>("word");
+    QTest::newRow("ERROR") << QByteArray("\r\nERROR\r\n") << "ERROR";
+    QTest::newRow("+CMS ERROR") << QByteArray("\r\n+CMS ERROR: 314\r\n") << "+CMS ERROR: 314";
+    QTest::newRow("+CME ERROR") << QByteArray("\r\n+CME ERROR: 10\r\n") << "+CME ERROR: 10";
+}
+
+void TestClsReceive::smsListingRefused()
+{
+    QFETCH(QByteArray, answer);
+    QFETCH(QString, word);
+    clsReceive r;
+    SmsTable table;
+    table.append(std::array<QString, 2>{});
+    r.setSmsTable(&table);
+    QSignalSpy ready(&r, &clsReceive::DataReady);
+    for (char c : QByteArray("AT+CMGL=4\r") + answer)
+        r.ByteWHSE(quint8(c));
+    QCOMPARE(ready.count(), 1);
+    QCOMPARE(r.sAnswer(), word);
+    QCOMPARE(table.size(), 1);
+    QCOMPARE(table[0][0], QString());
+}

@@ -21,4 +21,6 @@ private slots:
     void lineTooLong();
     void exitByUserStopsScan();
     void smsListing();
+    void smsListingRefused_data();
+    void smsListingRefused();
 };

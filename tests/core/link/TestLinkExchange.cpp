@@ -186,10 +186,11 @@ void TestLinkExchange::smsPromptSendsBodyOnce()
         else if (w.endsWith("\x1A\r"))
             QTimer::singleShot(5, &port, [&] { port.feed(QByteArray("> \r\n+CMGS: 12\r\n\r\nOK\r\n")); });
     };
+    LinkTimerLog timers(link);
     const bool ok = link.sendCommand(QStringLiteral("AT+CMGS=22"), QStringLiteral("OK"), 2000);
-    // The body exchange ran inside the command's wait and passed; the command then
-    // ends with the answer the body exchange matched ("OK"). Bytes that follow it
-    // (the prompt byte) no longer empty that answer, so no false failure is logged.
+    // The prompt only released the body: one exchange, which ended on the modem's "OK"
+    // after "+CMGS: 12". The second prompt byte changes nothing, so no failure is logged.
+    QCOMPARE(timers.entries, QList{LinkTimerLog::reply(2000)});
     QCOMPARE(link.replyState(), LinkExchange::ReplyState::Answered);
     QVERIFY(ok);
     QCOMPARE(link.lastAnswer().word, QStringLiteral("OK"));

@@ -1,0 +1,46 @@
+#include "cli/LinkSession.h"
+
+#include "core/app/SerialSettings.h"
+#include "core/common/HexText.h"
+#include "core/link/LinkTune.h"
+
+void printLine(FILE *stream, const QString &line)
+{
+    QString shown;
+    shown.reserve(line.size());
+    for (QChar c : line) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            shown += QStringLiteral("\\x") + HexText::byte(quint8(c.unicode()));
+        else
+            shown += c;
+    }
+    const QByteArray bytes = shown.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fputc('\n', stream);
+    std::fflush(stream);
+}
+
+void applyTimeScaleFromEnvironment(LinkExchange &link)
+{
+    bool ok = false;
+    const double scale = qEnvironmentVariable("KVRSETUP_TIME_SCALE").toDouble(&ok);
+    if (ok && scale > 0)
+        link.setTimeScale(scale);
+}
+
+std::unique_ptr<LinkSession> openSession(const SerialSettings &s)
+{
+    auto session = std::make_unique<LinkSession>();
+    QString why;
+    if (!LinkTune(session->port, s, nullptr, nullptr, &why)) {
+        printLine(stderr, QStringLiteral("kvrsetup-cli: cannot open the port ") + LinkTuning::infoText(s) +
+                              QStringLiteral(": ") + why);
+        return nullptr;
+    }
+    session->link.setDevice(&session->port);
+    applyTimeScaleFromEnvironment(session->link);
+    QObject::connect(&session->link, &LinkExchange::portLost, [](const QString &reason) {
+        printLine(stderr, QStringLiteral("kvrsetup-cli: the port was lost: ") + reason);
+    });
+    return session;
+}

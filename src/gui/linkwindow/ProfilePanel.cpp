@@ -1,0 +1,241 @@
+#include "gui/linkwindow/ProfilePanel.h"
+
+#include "core/app/AppState.h"
+#include "core/app/UserPrompts.h"
+#include "core/sms/GprsRecord.h"
+#include "core/sms/ProfileTransfer.h"
+#include "core/sms/TransferRecord.h"
+#include "gui/linkwindow/LogBox.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+const char *const ProfilePanel::DefaultApn = "internet.mts.ru";
+const char *const ProfilePanel::DefaultUserName = "mts";
+const char *const ProfilePanel::DefaultPassword = "mts";
+const char *const ProfilePanel::DefaultServer = "203.0.113.10";
+const char *const ProfilePanel::DefaultPort = "1000";
+
+namespace {
+
+template <typename W>
+W *named(W *widget, const QString &name)
+{
+    widget->setObjectName(name);
+    return widget;
+}
+
+QPushButton *button(const QString &caption, const QString &name, QWidget *parent)
+{
+    auto *b = named(new QPushButton(caption, parent), name);
+    b->setAutoDefault(false);
+    return b;
+}
+
+QLabel *caption(const QString &text, QWidget *buddy, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setBuddy(buddy);
+    return label;
+}
+
+} // namespace
+
+ProfilePanel::ProfilePanel(AppState &state, UserPrompts &prompts, LinkExchange &link, QWidget *parent)
+    : QWidget(parent), m_state(state), m_prompts(prompts)
+{
+    setObjectName(QStringLiteral("ProfilePanel"));
+    m_transfer = new ProfileTransfer(link, state, this);
+    connect(m_transfer, &ProfileTransfer::profileModeNeeded, this, [this] {
+        if (selectProfileMode)
+            selectProfileMode();
+    });
+    buildPanel();
+    m_transfer->Form_Load();
+}
+
+ProfilePanel::~ProfilePanel() = default;
+
+void ProfilePanel::buildPanel()
+{
+    txtProfileNumber = named(new QLineEdit(this), QStringLiteral("txtProfileNumber"));
+    txtSMSCNumber = named(new QLineEdit(this), QStringLiteral("txtSMSCNumber"));
+    const QString loadTypes[2] = {QStringLiteral("СМС"), QStringLiteral("Дата ")};
+    for (int i = 0; i < 2; ++i) {
+        chkProfileLoadType[i] = named(new QCheckBox(loadTypes[i], this), QStringLiteral("chkProfileLoadType_%1").arg(i));
+        connect(chkProfileLoadType[i], &QCheckBox::toggled, this, [this, i] { chkProfileLoadType_Click(i); });
+    }
+    cmdSendProfile = button(QStringLiteral("Загрузить профиль в терминал"), QStringLiteral("cmdSendProfile"), this);
+    cmdSendProfile->setToolTip(QStringLiteral("Отправить настройки, открытые в редакторе"));
+    cmdReceiveProfile = button(QStringLiteral("Считать профиль с терминал"), QStringLiteral("cmdReceiveProfile"), this);
+    cmdReceiveProfile->setEnabled(false);
+    cmdReceiveProfile->setToolTip(QStringLiteral("Не используется: профиль считывает кнопка «Считать профиль с терминала»"));
+    edFilePath = named(new QLineEdit(this), QStringLiteral("edFilePath"));
+    edFilePath->setReadOnly(true);
+    btOpenFile = button(QStringLiteral("..."), QStringLiteral("btOpenFile"), this);
+    btSendSMS = button(QStringLiteral("Загрузить профиль в терминал"), QStringLiteral("btSendSMS"), this);
+    btSendSMS->setToolTip(QStringLiteral("Отправить выбранный профильный файл"));
+    btSaveSMSToFile = button(QStringLiteral("Считать профиль с терминала"), QStringLiteral("btSaveSMSToFile"), this);
+    chkSMSMode = named(new QCheckBox(QStringLiteral("При поступлении СМС информировать оборудование"), this),
+                       QStringLiteral("chkSMSMode"));
+    Check1 = named(new QCheckBox(QStringLiteral("Постоянно опрашивать модем для считывания профиля и получения "
+                                                "подтверждения настроек GPRS"),
+                                 this),
+                   QStringLiteral("Check1"));
+    txtCmdInfo = named(new LogBox(this), QStringLiteral("txtCmdInfo"));
+
+    auto *grid = new QGridLayout(this);
+    grid->addWidget(caption(QStringLiteral("№ тел-на "), txtProfileNumber, this), 0, 0);
+    grid->addWidget(txtProfileNumber, 0, 1);
+    grid->addWidget(chkProfileLoadType[0], 0, 2);
+    grid->addWidget(chkProfileLoadType[1], 0, 3);
+    grid->addWidget(caption(QStringLiteral("№ SMS центра, если используется"), txtSMSCNumber, this), 1, 0);
+    grid->addWidget(txtSMSCNumber, 1, 1);
+    grid->addWidget(cmdSendProfile, 2, 0, 1, 2);
+    grid->addWidget(cmdReceiveProfile, 2, 2, 1, 2);
+    grid->addWidget(caption(QStringLiteral("Выбор профильного файла для отправки:"), edFilePath, this), 3, 0, 1, 4);
+    grid->addWidget(edFilePath, 4, 0, 1, 3);
+    grid->addWidget(btOpenFile, 4, 3);
+    grid->addWidget(btSendSMS, 5, 0, 1, 2);
+    grid->addWidget(btSaveSMSToFile, 5, 2, 1, 2);
+    grid->addWidget(chkSMSMode, 6, 0, 1, 4);
+    grid->addWidget(Check1, 7, 0, 1, 4);
+    grid->addWidget(buildGprsFrame(), 8, 0, 1, 4);
+    grid->addWidget(txtCmdInfo, 9, 0, 1, 4);
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(9, 1);
+    grid->setContentsMargins(0, 0, 0, 0);
+
+    connect(btOpenFile, &QPushButton::clicked, this, &ProfilePanel::btOpenFile_Click);
+    connect(btSendSMS, &QPushButton::clicked, this, &ProfilePanel::btSendSMS_Click);
+    connect(btSaveSMSToFile, &QPushButton::clicked, this, &ProfilePanel::btSaveSMSToFile_Click);
+    connect(cmdSendProfile, &QPushButton::clicked, this, &ProfilePanel::cmdSendProfile_Click);
+    connect(Check1, &QCheckBox::toggled, this, &ProfilePanel::Check1_Click);
+    connect(btSendGPRS, &QPushButton::clicked, this, &ProfilePanel::btSendGPRS_Click);
+}
+
+QGroupBox *ProfilePanel::buildGprsFrame()
+{
+    auto *frame = named(new QGroupBox(QStringLiteral("Параметры GPRS"), this), QStringLiteral("fraGPRS"));
+    txtgprsAPN = named(new QLineEdit(QString::fromLatin1(DefaultApn), frame), QStringLiteral("txtgprsAPN"));
+    txtgprsNAME = named(new QLineEdit(QString::fromLatin1(DefaultUserName), frame), QStringLiteral("txtgprsNAME"));
+    txtgprsPASS = named(new QLineEdit(QString::fromLatin1(DefaultPassword), frame), QStringLiteral("txtgprsPASS"));
+    txtgprsIP = named(new QLineEdit(QString::fromLatin1(DefaultServer), frame), QStringLiteral("txtgprsIP"));
+    txtgprsPORT = named(new QLineEdit(QString::fromLatin1(DefaultPort), frame), QStringLiteral("txtgprsPORT"));
+    txtgprsAPN->setMaxLength(GprsRecord::ApnLimit);
+    txtgprsNAME->setMaxLength(GprsRecord::UserNameLimit);
+    txtgprsPASS->setMaxLength(GprsRecord::PasswordLimit);
+    btSendGPRS = button(QStringLiteral("Загрузить настройки GPRS в терминал"), QStringLiteral("btSendGPRS"), frame);
+
+    auto *grid = new QGridLayout(frame);
+    grid->addWidget(caption(QStringLiteral("Адрес сервера"), txtgprsIP, frame), 0, 0);
+    grid->addWidget(txtgprsIP, 0, 1);
+    grid->addWidget(caption(QStringLiteral("Порт"), txtgprsPORT, frame), 0, 2);
+    grid->addWidget(txtgprsPORT, 0, 3);
+    grid->addWidget(caption(QStringLiteral("Точка доступа (APN)"), txtgprsAPN, frame), 1, 0);
+    grid->addWidget(txtgprsAPN, 1, 1, 1, 3);
+    grid->addWidget(caption(QStringLiteral("Имя пользователя"), txtgprsNAME, frame), 2, 0);
+    grid->addWidget(txtgprsNAME, 2, 1);
+    grid->addWidget(caption(QStringLiteral("Пароль"), txtgprsPASS, frame), 2, 2);
+    grid->addWidget(txtgprsPASS, 2, 3);
+    grid->addWidget(btSendGPRS, 3, 0, 1, 4);
+    grid->setColumnStretch(1, 1);
+    return frame;
+}
+
+void ProfilePanel::showRefusal(const QString &refusal)
+{
+    if (!refusal.isEmpty())
+        m_prompts.message(refusal);
+}
+
+bool ProfilePanel::modeChangeGuard(int index)
+{
+    return index != 1 || m_transfer->confirmProfileMode(m_prompts);
+}
+
+void ProfilePanel::Form_Activate()
+{
+    m_transfer->Form_Activate();
+    chkProfileLoadType[0]->setChecked(true);
+    chkProfileLoadType[1]->setChecked(false);
+}
+
+void ProfilePanel::Form_QueryUnload()
+{
+    m_transfer->Form_QueryUnload();
+}
+
+void ProfilePanel::Command1_Click()
+{
+    m_transfer->breakIn();
+}
+
+void ProfilePanel::btOpenFile_Click()
+{
+    const QString path = m_prompts.openFile(QString(), m_state.appPath(QStringLiteral("data")),
+                                            {{QStringLiteral("Файл загружаемой программой"), QStringLiteral("*.BIN")},
+                                             {QStringLiteral("Все файлы"), QStringLiteral("*.*")}},
+                                            true);
+    if (path.isEmpty())
+        return;
+    edFilePath->setText(path);
+    // Record 1 of 260 bytes; what a shorter file does not hold stays zero.
+    QFile file(path);
+    QByteArray data;
+    if (file.open(QIODevice::ReadOnly))
+        data = file.read(TransferRecord::ProfileFileSize);
+    m_profileFileData = data.leftJustified(TransferRecord::ProfileFileSize, '\0');
+}
+
+void ProfilePanel::btSendSMS_Click()
+{
+    if (edFilePath->text().isEmpty())
+        return;
+    showRefusal(m_transfer->sendProfileFile(txtProfileNumber->text(), txtSMSCNumber->text(), m_profileFileData).refusal);
+}
+
+void ProfilePanel::btSaveSMSToFile_Click()
+{
+    showRefusal(m_transfer->requestProfile(txtProfileNumber->text(), txtSMSCNumber->text()).refusal);
+}
+
+void ProfilePanel::cmdSendProfile_Click()
+{
+    const QString error = m_transfer->startProfileScenario(txtProfileNumber->text(), txtSMSCNumber->text(), m_prompts);
+    if (!error.isEmpty())
+        m_prompts.message(error, QStringLiteral("Ошибка"), UserPrompts::Icon::Warning);
+}
+
+void ProfilePanel::chkProfileLoadType_Click(int index)
+{
+    // A pair: the other box always shows the opposite state.
+    const bool checked = chkProfileLoadType[index]->isChecked();
+    for (int i = 0; i < 2; ++i) {
+        if (i != index)
+            chkProfileLoadType[i]->setChecked(!checked);
+    }
+}
+
+void ProfilePanel::Check1_Click()
+{
+    m_transfer->setPolling(Check1->isChecked());
+}
+
+void ProfilePanel::btSendGPRS_Click()
+{
+    const GprsSettings settings{txtgprsAPN->text(), txtgprsNAME->text(), txtgprsPASS->text(), txtgprsIP->text(),
+                                txtgprsPORT->text()};
+    showRefusal(m_transfer->sendGprs(txtProfileNumber->text(), txtSMSCNumber->text(), settings).refusal);
+}
+
+void ProfilePanel::setProfileNumber(const QString &number)
+{
+    txtProfileNumber->setText(number);
+}

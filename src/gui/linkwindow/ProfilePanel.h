@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QByteArray>
+#include <QWidget>
+
+#include <functional>
+
+class AppState;
+class LinkExchange;
+class LogBox;
+class ProfileTransfer;
+class UserPrompts;
+class QCheckBox;
+class QGroupBox;
+class QLineEdit;
+class QPushButton;
+
+// The profile mode of the link window ("Загрузка/считывание профиля"): profile files, read
+// requests and GPRS settings sent by SMS, profile scenarios from the image being edited,
+// the message poll, and the command log txtCmdInfo. The work is done by ProfileTransfer;
+// the panel only reads its boxes and shows what comes back.
+class ProfilePanel : public QWidget
+{
+    Q_OBJECT
+public:
+    // The default GPRS settings: a carrier's access point and credentials, the server.
+    static const char *const DefaultApn;
+    static const char *const DefaultUserName;
+    static const char *const DefaultPassword;
+    static const char *const DefaultServer;
+    static const char *const DefaultPort;
+
+    ProfilePanel(AppState &state, UserPrompts &prompts, LinkExchange &link, QWidget *parent = nullptr);
+    ~ProfilePanel() override;
+
+    // A terminal chosen in the address book while this mode is shown.
+    void setProfileNumber(const QString &number);
+    ProfileTransfer &transfer() { return *m_transfer; }
+    LogBox *cmdInfoBox() const { return txtCmdInfo; }
+    const QByteArray &profileFileData() const { return m_profileFileData; }
+
+    // Shows the profile mode without asking anything (the window selects OptIndex 1). The
+    // message poll needs it.
+    std::function<void()> selectProfileMode;
+    // Asked before the window shows mode index: a queued scenario may be stopped first.
+    bool modeChangeGuard(int index);
+
+    // The window's own events that reach the panel.
+    void Form_Activate();
+    void Form_QueryUnload();
+    void Command1_Click();
+
+    void btOpenFile_Click();
+    void btSendSMS_Click();
+    void btSaveSMSToFile_Click();
+    void cmdSendProfile_Click();
+    void chkProfileLoadType_Click(int index);
+    void Check1_Click();
+    void btSendGPRS_Click();
+
+private:
+    void buildPanel();
+    QGroupBox *buildGprsFrame();
+    void showRefusal(const QString &refusal);
+
+    AppState &m_state;
+    UserPrompts &m_prompts;
+    ProfileTransfer *m_transfer = nullptr;
+    QByteArray m_profileFileData;
+
+    QLineEdit *txtProfileNumber = nullptr;
+    QLineEdit *txtSMSCNumber = nullptr;
+    QCheckBox *chkProfileLoadType[2] = {};
+    QPushButton *cmdSendProfile = nullptr;
+    QPushButton *cmdReceiveProfile = nullptr;
+    QLineEdit *edFilePath = nullptr;
+    QPushButton *btOpenFile = nullptr;
+    QPushButton *btSendSMS = nullptr;
+    QPushButton *btSaveSMSToFile = nullptr;
+    QCheckBox *chkSMSMode = nullptr;
+    QCheckBox *Check1 = nullptr;
+    LogBox *txtCmdInfo = nullptr;
+    QLineEdit *txtgprsAPN = nullptr;
+    QLineEdit *txtgprsNAME = nullptr;
+    QLineEdit *txtgprsPASS = nullptr;
+    QLineEdit *txtgprsIP = nullptr;
+    QLineEdit *txtgprsPORT = nullptr;
+    QPushButton *btSendGPRS = nullptr;
+};

@@ -1,0 +1,96 @@
+#include "TestSmsTransferCli.h"
+
+#include "SimModem.h"
+#include "SmsTestSupport.h"
+#include "TestFiles.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString kPhone = QStringLiteral("+71234567890");
+
+QStringList with(const QString &command, const SimModem &sim, const QStringList &rest)
+{
+    return QStringList{command, QStringLiteral("--port"), sim.path()} + rest;
+}
+
+} // namespace
+
+void TestSmsTransferCli::sendThenReadBack()
+{
+    SimModem sim;
+    QVERIFY(sim.start({QStringLiteral("--terminal"), kPhone, QStringLiteral("--sms-delay"), QStringLiteral("0")}));
+    QTemporaryDir home;
+    const QString file = home.filePath(QStringLiteral("profile.bin"));
+    QVERIFY(writeBytes(file, SmsTest::profileFile(7)));
+    ProgramRun r = runCli(with(QStringLiteral("send-profile"), sim, {QStringLiteral("--phone"), kPhone, file}), home.path());
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QString());
+    r = runCli(with(QStringLiteral("read-profile"), sim, {QStringLiteral("--phone"), kPhone}), home.path());
+    QCOMPARE(r.code, 0);
+    const QString saved = home.filePath(QStringLiteral("BIN/1234567890.bin"));
+    // The confirmations of the send come with the answers to the read requests.
+    QCOMPARE(r.out, QStringLiteral("Пакет 0x33h загружен в терминал: +71234567890\n"
+                                   "Пакет 0x35h загружен в терминал: +71234567890\n"
+                                   "Сохранен профильный файл от терминала: +71234567890\n")
+                        + saved + QLatin1Char('\n'));
+    QCOMPARE(readBytes(saved), SmsTest::profileFile(7));
+    QCOMPARE(sim.received().count("AT+CMGS=154\r"), 4);
+    QVERIFY(sim.received().endsWith("AT+CMGL=4\rAT+CMGD=1\rAT+CMGD=2\rAT+CMGD=3\rAT+CMGD=4\r"));
+    // One poll on its own: the store is empty now.
+    r = runCli(with(QStringLiteral("poll"), sim, {}), home.path());
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QString());
+    QVERIFY(sim.received().endsWith("AT+CMGD=4\rAT+CMGL=4\r"));
+}
+
+void TestSmsTransferCli::readProfileWaitsInVain()
+{
+    SimModem sim;
+    QVERIFY(sim.start({QStringLiteral("--terminal"), kPhone, QStringLiteral("--sms-delay"), QStringLiteral("60000")}));
+    QTemporaryDir home;
+    const ProgramRun r = runCli(with(QStringLiteral("read-profile"), sim,
+                                     {QStringLiteral("--phone"), kPhone, QStringLiteral("--wait"), QStringLiteral("0")}),
+                                home.path());
+    QCOMPARE(r.code, 1);
+    QCOMPARE(r.out, QString());
+    QVERIFY2(r.err.contains(QStringLiteral("no profile from +71234567890 within 0 s")), qPrintable(r.err));
+    QVERIFY(sim.received().endsWith("AT+CMGL=4\r"));
+}
+
+void TestSmsTransferCli::refusedGprs()
+{
+    SimModem sim;
+    QVERIFY(sim.start({QStringLiteral("--sms-refuse"), QStringLiteral("all")}));
+    QTemporaryDir home;
+    QStringList args = {QStringLiteral("--phone"), kPhone, QStringLiteral("--apn"), QStringLiteral("a"),
+                        QStringLiteral("--server-port"), QStringLiteral("1000"), QStringLiteral("--server")};
+    ProgramRun r = runCli(with(QStringLiteral("send-gprs"), sim, args + QStringList{QStringLiteral("10.0.0")}), home.path());
+    QCOMPARE(r.code, 1);
+    QCOMPARE(r.err, QStringLiteral("kvrsetup-cli: Неверно задан IP адрес\n"));
+    r = runCli(with(QStringLiteral("send-gprs"), sim, args + QStringList{QStringLiteral("10.0.0.1")}), home.path());
+    QCOMPARE(r.code, 1);
+    QCOMPARE(r.out, QStringLiteral("Ответ +CMS ERROR: 500 не позволяет продолжение сценария\n"));
+    QCOMPARE(sim.received(), QByteArray("AT+CMGS=154\r"));
+}
+
+void TestSmsTransferCli::usageErrors_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("no port") << QStringList{"poll"};
+    QTest::newRow("no file") << QStringList{"send-profile", "--port", "/dev/null", "--phone", "+7916"};
+    QTest::newRow("foreign option") << QStringList{"poll", "--port", "/dev/null", "--phone", "+7916"};
+    QTest::newRow("bad wait") << QStringList{"read-profile", "--port", "/dev/null", "--phone", "+7916", "--wait", "x"};
+    QTest::newRow("gprs without server") << QStringList{"send-gprs", "--port", "/dev/null", "--phone", "+7916",
+                                                        "--apn", "a", "--server-port", "1"};
+}
+
+void TestSmsTransferCli::usageErrors()
+{
+    QFETCH(QStringList, args);
+    const ProgramRun r = runCli(args);
+    QCOMPARE(r.code, 2);
+    QVERIFY(r.err.contains(QStringLiteral("usage: kvrsetup-cli send-profile")));
+}

@@ -1,0 +1,14 @@
+#pragma once
+#include <QObject>
+
+// send-profile, read-profile, poll and send-gprs against kvrsim and its terminals.
+class TestSmsTransferCli : public QObject
+{
+    Q_OBJECT
+private slots:
+    void sendThenReadBack();
+    void readProfileWaitsInVain();
+    void refusedGprs();
+    void usageErrors_data();
+    void usageErrors();
+};

@@ -1,0 +1,228 @@
+#include "TestProfileTransfer.h"
+
+#include "LinkTimerLog.h"
+#include "ScriptedPrompts.h"
+#include "SimLink.h"
+#include "SmsTestSupport.h"
+#include "TestFiles.h"
+#include "core/app/AppState.h"
+#include "core/link/LinkExchange.h"
+#include "core/settings/SettingsImage.h"
+#include "core/sms/ProfileTransfer.h"
+#include "core/sms/TransferRecord.h"
+#include "core/sms/clsScenarioProfile.h"
+#include "core/sms/mdlSMS.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString kPhone = QStringLiteral("+71234567890");
+const QString kOther = QStringLiteral("89169876543");
+
+// kvrsim with terminals, the link, an application folder and the profile transfer on top.
+struct Rig
+{
+    QTemporaryDir dir;
+    SimLink sim;
+    AppState state{dir.path()};
+    ProfileTransfer transfer{sim.link, state};
+
+    bool start(QStringList options = {})
+    {
+        options << QStringLiteral("--sms-delay") << QStringLiteral("0");
+        return sim.start(options);
+    }
+    QString binPath(const QString &name) const { return dir.filePath(QStringLiteral("BIN/") + name); }
+};
+
+// The bytes a module send of one packet puts on the line.
+QByteArray moduleSend(PacketType type, const QByteArray &file, const QString &phone)
+{
+    QString destination = phone;
+    QString pdu;
+    const int n = mdlSMS::BuildSmsPdu(TransferRecord::forPacket(type, file), mdlSMS::PhoneToPdu(destination),
+                                      QString(), pdu);
+    return "AT+CMGS=" + QByteArray::number(n) + '\r' + pdu.toLatin1() + "\x1A\r";
+}
+
+} // namespace
+
+void TestProfileTransfer::profileFileSentAndConfirmed()
+{
+    Rig r;
+    QVERIFY(r.start({QStringLiteral("--terminal"), kPhone}));
+    // The window sends from the profile mode, whose bytes otherwise go to the scenario engine.
+    r.sim.link.setRoute(LinkExchange::Route::Scenario);
+    const QByteArray file = SmsTest::profileFile(1);
+    const ProfileTransfer::SendResult sent = r.transfer.sendProfileFile(kPhone, QString(), file);
+    QVERIFY(sent.refusal.isEmpty());
+    QVERIFY(sent.passed);
+    // The prompt released the body; the exchange waited for the modem's verdict: no false failure.
+    QCOMPARE(r.sim.info, QStringList());
+    QVERIFY(r.state.SmsPollEnabled);
+    QTRY_COMPARE(r.sim.sim.received(), moduleSend(PacketType::ProfileBlock1, file, kPhone)
+                                           + moduleSend(PacketType::ProfileBlock2, file, kPhone));
+
+    const ProfileTransfer::PollResult poll = r.transfer.pollMessages();
+    QVERIFY(poll.listed);
+    QCOMPARE(poll.messages, 2);
+    QCOMPARE(r.sim.cmdInfo, (QStringList{QStringLiteral("Пакет 0x33h загружен в терминал: +71234567890\r\n"),
+                                         QStringLiteral("Пакет 0x35h загружен в терминал: +71234567890\r\n")}));
+    QVERIFY(r.sim.sim.received().endsWith("AT+CMGL=4\rAT+CMGD=1\rAT+CMGD=2\r"));
+    QVERIFY(!r.sim.link.smsListing());
+    QCOMPARE(r.transfer.pollMessages().messages, 0);
+}
+
+void TestProfileTransfer::twoTerminalsReadBackInOnePoll()
+{
+    Rig r;
+    const QString image = r.dir.filePath(QStringLiteral("terminal.bin"));
+    QVERIFY(writeBytes(image, SmsTest::profileFile(2) + QByteArray(130, '\x7F')));
+    QVERIFY(r.start({QStringLiteral("--terminal"), kPhone + QLatin1Char('=') + image, QStringLiteral("--terminal"),
+                     kOther, QStringLiteral("--foreign"), QStringLiteral("text"), QStringLiteral("--foreign"),
+                     QStringLiteral("alpha"), QStringLiteral("--foreign"), QStringLiteral("truncated")}));
+    QVERIFY(r.transfer.requestProfile(kPhone, QString()).passed);
+    QTRY_COMPARE(r.sim.sim.received(), moduleSend(PacketType::ReadBlock1, {}, kPhone)
+                                           + moduleSend(PacketType::ReadBlock2, {}, kPhone));
+    QVERIFY(r.transfer.requestProfile(kOther, QString()).passed);
+    // A number no terminal has never answers.
+    QVERIFY(r.transfer.requestProfile(QStringLiteral("+70000000000"), QString()).passed);
+    const ProfileTransfer::PollResult poll = r.transfer.pollMessages();
+    QCOMPARE(poll.messages, 7);
+    QCOMPARE(poll.saved.size(), 2);
+    QCOMPARE(poll.saved.at(0).path, r.binPath(QStringLiteral("1234567890.bin")));
+    QCOMPARE(readBytes(poll.saved.at(0).path), SmsTest::profileFile(2));
+    QCOMPARE(poll.saved.at(1).path, r.binPath(QStringLiteral("169876543.bin")));
+    // Of the foreign messages only the one from a named sender says why it was not taken.
+    QCOMPARE(r.sim.cmdInfo.size(), 3);
+    QVERIFY(r.sim.cmdInfo.at(0).startsWith(QStringLiteral("Ответ терминала не принят: номер отправителя")));
+    QCOMPARE(r.sim.cmdInfo.mid(1), (QStringList{QStringLiteral("Сохранен профильный файл от терминала: +71234567890\r\n"),
+                                                QStringLiteral("Сохранен профильный файл от терминала: 89169876543\r\n")}));
+    QCOMPARE(r.transfer.receivedProfiles().size(), 1);
+    QVERIFY(r.transfer.receivedProfiles().at(0).Phone.isEmpty());
+    // Every listed message was deleted.
+    QCOMPARE(r.transfer.pollMessages().messages, 0);
+}
+
+void TestProfileTransfer::modemFaults_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QByteArray>("received");
+    QTest::newRow("silent") << QStringList{"--silent"} << "Таймаут на ответ \r\n" << QByteArray();
+    QTest::newRow("ERROR for a prompt") << QStringList{"--sms-refuse", "all:ERROR"}
+                                        << "Ответ ERROR не позволяет продолжение сценария\r\n"
+                                        << QByteArray("AT+CMGS=154\rAT+CMGS=154\r");
+}
+
+void TestProfileTransfer::modemFaults()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, line);
+    QFETCH(QByteArray, received);
+    Rig r;
+    QVERIFY(r.start(options));
+    r.sim.link.setTimeScale(0.001);
+    LinkTimerLog timers(r.sim.link);
+    QVERIFY(!r.transfer.requestProfile(kPhone, QString()).passed);
+    // One line per send, and no body without a prompt.
+    QCOMPARE(r.sim.info, (QStringList{line, line}));
+    QCOMPARE(timers.entries, (QList{LinkTimerLog::reply(20000), LinkTimerLog::reply(20000)}));
+    QVERIFY(r.state.SmsPollEnabled);
+    QVERIFY(!r.sim.link.smsPromptPending());
+    if (!received.isEmpty())
+        QTRY_COMPARE(r.sim.sim.received(), received);
+}
+
+void TestProfileTransfer::slowNetworkStillPasses()
+{
+    Rig r;
+    // Every answer of the modem takes 150 ms; the CMGS exchange waits 600 ms at this scale.
+    QVERIFY(r.start({QStringLiteral("--terminal"), kPhone, QStringLiteral("--delay"), QStringLiteral("150")}));
+    r.sim.link.setTimeScale(0.005);
+    QVERIFY(r.transfer.sendGprs(kPhone, QString(), {QStringLiteral("apn"), {}, {}, QStringLiteral("10.0.0.1"),
+                                                    QStringLiteral("1000")})
+                .passed);
+    QCOMPARE(r.sim.info, QStringList());
+    QCOMPARE(r.sim.link.lastAnswer().word, QStringLiteral("OK"));
+    QVERIFY(r.sim.link.lastAnswer().remain.contains(QStringLiteral("+CMGS: 1")));
+}
+
+void TestProfileTransfer::scenarioSendsEditedImage()
+{
+    Rig r;
+    QVERIFY(r.start({QStringLiteral("--terminal"), kPhone}));
+    for (int i = 1; i <= 128; ++i) {
+        r.state.CurrentImage.Block1[i] = quint8(i * 3);
+        r.state.CurrentImage.Block2[i] = quint8(255 - i);
+    }
+    r.state.table.HiddenDefaults.Block1[5] = 0x80;
+    ScriptedPrompts prompts;
+    r.sim.link.setTimeScale(0.05);
+    r.transfer.setTimeScale(0.05);
+    r.sim.link.setRoute(LinkExchange::Route::Scenario);
+    QCOMPARE(r.transfer.startProfileScenario(QStringLiteral(" +71234567890 "), QString(), prompts), QString());
+    QCOMPARE(r.transfer.activeScenarios().keyAt(0), kPhone);
+    QCOMPARE(r.transfer.transmitQueue().size(), 2);
+    r.transfer.Form_Load();
+    QTRY_VERIFY_WITH_TIMEOUT(r.transfer.activeScenarios().isEmpty(), 20000);
+    QCOMPARE(r.sim.cmdInfo, (QStringList{QStringLiteral("Пакет 0x33h отправлен на номер +71234567890\r\n"),
+                                         QStringLiteral("Пакет 0x35h отправлен на номер +71234567890\r\n")}));
+    QVERIFY(r.transfer.transmitQueue().isEmpty());
+    // The hidden defaults went into the image, and the terminal holds exactly its file blocks.
+    QCOMPARE(r.state.CurrentImage.Block1[5], quint8(0x80 | 15));
+    r.transfer.Form_QueryUnload();
+    r.sim.link.setRoute(LinkExchange::Route::Receiver);
+    QVERIFY(r.transfer.requestProfile(kPhone, QString()).passed);
+    const ProfileTransfer::PollResult poll = r.transfer.pollMessages();
+    QCOMPARE(poll.saved.size(), 1);
+    QCOMPARE(readBytes(poll.saved.at(0).path), SettingsImage::fileBlock(r.state.CurrentImage.Block1)
+                                                   + SettingsImage::fileBlock(r.state.CurrentImage.Block2));
+}
+
+void TestProfileTransfer::runningScenarioQuestion()
+{
+    Rig r;
+    QVERIFY(r.start());
+    ScriptedPrompts prompts;
+    // The route is the firmware loader's: the queue waits.
+    r.transfer.startProfileScenario(kPhone, QString(), prompts);
+    r.transfer.startProfileScenario(kOther, QString(), prompts);
+    QCOMPARE(prompts.shown.size(), 1);
+    QCOMPARE(prompts.shown.at(0).text, QStringLiteral("Идет диалог с номером +71234567890, прекратить"));
+    QCOMPARE(prompts.shown.at(0).title, QStringLiteral("Внимание"));
+    QCOMPARE(prompts.shown.at(0).icon, UserPrompts::Icon::Question);
+    QCOMPARE(prompts.shown.at(0).buttons, UserPrompts::Buttons::YesNo);
+    QCOMPARE(r.transfer.activeScenarios().size(), 1);
+    // Yes stops the running one, with what it still had queued, before the new one starts.
+    prompts.answers.enqueue(UserPrompts::Answer::Yes);
+    QCOMPARE(r.transfer.startProfileScenario(kOther, QString(), prompts), QString());
+    QCOMPARE(r.transfer.activeScenarios().keyAt(0), kOther);
+    QCOMPARE(r.transfer.transmitQueue().size(), 2);
+    QCOMPARE(r.transfer.transmitQueue().at(0).PhoneNumber, kOther);
+    // The mode change asks in its own words.
+    QVERIFY(!r.transfer.confirmProfileMode(prompts));
+    QCOMPARE(prompts.shown.last().text, QStringLiteral("Выполняется сценарий для телефона 89169876543, прекратить?"));
+    QCOMPARE(prompts.shown.last().title, QStringLiteral("ПРЕДУПРЕЖДЕНИЕ"));
+    prompts.answers.enqueue(UserPrompts::Answer::Yes);
+    QVERIFY(r.transfer.confirmProfileMode(prompts));
+    QVERIFY(r.transfer.activeScenarios().isEmpty());
+    QVERIFY(r.transfer.transmitQueue().isEmpty());
+}
+
+void TestProfileTransfer::pollHeldOff()
+{
+    Rig r;
+    QVERIFY(r.start());
+    r.state.SmsPollEnabled = false;
+    QVERIFY(!r.transfer.pollMessages().ran);
+    r.state.SmsPollEnabled = true;
+    // A poll that falls into an exchange's wait leaves it alone.
+    bool ranInside = true;
+    r.sim.link.setTimeScale(0.01);
+    QTimer::singleShot(0, &r.transfer, [&] { ranInside = r.transfer.pollMessages().ran; });
+    r.sim.link.Delay(100);
+    QVERIFY(!ranInside);
+}

@@ -1,0 +1,215 @@
+#include "TestProfilePanel.h"
+
+#include "ControlLookup.h"
+#include "ScriptedPrompts.h"
+#include "SimModem.h"
+#include "TestFiles.h"
+#include "core/app/AppState.h"
+#include "core/link/LinkExchange.h"
+#include "core/sms/ProfileTransfer.h"
+#include "gui/linkwindow/LogBox.h"
+#include "gui/linkwindow/ProfilePanel.h"
+#include "gui/linkwindow/frmLink.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct Window
+{
+    QTemporaryDir dir;
+    AppState state{dir.path()};
+    ScriptedPrompts prompts;
+    frmLink w{state, prompts};
+
+    template <typename T>
+    T *child(const char *name, const char *file = __builtin_FILE(), int line = __builtin_LINE())
+    {
+        return findControl<T>(&w, QString::fromLatin1(name), file, line);
+    }
+    ProfileTransfer &transfer() { return w.profilePanel().transfer(); }
+    QString cmdInfo() { return child<LogBox>("txtCmdInfo")->logText(); }
+    bool runCheck()
+    {
+        QSignalSpy finished(&w, &frmLink::modemCheckFinished);
+        w.show();
+        return finished.wait(15000);
+    }
+};
+
+// The caption a label gives its buddy.
+QString captionOf(QWidget *top, QWidget *buddy)
+{
+    for (QLabel *label : top->findChildren<QLabel *>()) {
+        if (label->buddy() == buddy)
+            return label->text();
+    }
+    return QString();
+}
+
+} // namespace
+
+void TestProfilePanel::controlsAndCaptions()
+{
+    Window t;
+    QVERIFY(t.w.modeFrame(1)->isAncestorOf(&t.w.profilePanel()));
+    QVERIFY(t.w.modeFrame(1)->isAncestorOf(t.child<LogBox>("txtCmdInfo")));
+    const struct
+    {
+        const char *name;
+        const char *text;
+    } buttons[] = {{"cmdSendProfile", "Загрузить профиль в терминал"},
+                   {"cmdReceiveProfile", "Считать профиль с терминал"},
+                   {"btSendSMS", "Загрузить профиль в терминал"},
+                   {"btSaveSMSToFile", "Считать профиль с терминала"},
+                   {"btSendGPRS", "Загрузить настройки GPRS в терминал"},
+                   {"chkProfileLoadType_0", "СМС"},
+                   {"chkProfileLoadType_1", "Дата "},
+                   {"chkSMSMode", "При поступлении СМС информировать оборудование"},
+                   {"Check1", "Постоянно опрашивать модем для считывания профиля и получения подтверждения настроек GPRS"}};
+    for (const auto &b : buttons)
+        QCOMPARE(t.child<QWidget>(b.name)->property("text").toString(), QString::fromUtf8(b.text));
+    QVERIFY(t.child<QPushButton>("btOpenFile"));
+    // No behaviour is given for it: it stays off and says why.
+    QVERIFY(!t.child<QPushButton>("cmdReceiveProfile")->isEnabled());
+    QVERIFY(!t.child<QPushButton>("cmdReceiveProfile")->toolTip().isEmpty());
+
+    const struct
+    {
+        const char *name;
+        const char *caption;
+        const char *text;
+        int limit;
+    } boxes[] = {{"txtProfileNumber", "№ тел-на ", "", 32767},
+                 {"txtSMSCNumber", "№ SMS центра, если используется", "", 32767},
+                 {"edFilePath", "Выбор профильного файла для отправки:", "", 32767},
+                 {"txtgprsAPN", "Точка доступа (APN)", "internet.mts.ru", 60},
+                 {"txtgprsNAME", "Имя пользователя", "mts", 14},
+                 {"txtgprsPASS", "Пароль", "mts", 14},
+                 {"txtgprsIP", "Адрес сервера", "203.0.113.10", 32767},
+                 {"txtgprsPORT", "Порт", "1000", 32767}};
+    for (const auto &b : boxes) {
+        auto *box = t.child<QLineEdit>(b.name);
+        QCOMPARE(captionOf(&t.w, box), QString::fromUtf8(b.caption));
+        QCOMPARE(box->text(), QString::fromUtf8(b.text));
+        QCOMPARE(box->maxLength(), b.limit);
+    }
+    auto *gprs = t.child<QPushButton>("btSendGPRS")->parentWidget();
+    QCOMPARE(qobject_cast<QGroupBox *>(gprs)->title(), QStringLiteral("Параметры GPRS"));
+    QVERIFY(gprs->isAncestorOf(t.child<QLineEdit>("txtgprsPORT")));
+    QVERIFY(t.transfer().tmrSecond().isActive());
+    QCOMPARE(t.transfer().Timer1().interval(), 10000);
+    auto *check1 = t.child<QCheckBox>("Check1");
+    check1->setChecked(true);
+    QVERIFY(t.transfer().Timer1().isActive());
+    check1->setChecked(false);
+    QVERIFY(!t.transfer().Timer1().isActive());
+
+    // The load-type boxes are a pair, from a click or from code alike.
+    t.w.profilePanel().Form_Activate();
+    auto *sms = t.child<QCheckBox>("chkProfileLoadType_0");
+    auto *data = t.child<QCheckBox>("chkProfileLoadType_1");
+    QVERIFY(sms->isChecked() && !data->isChecked());
+    QTest::mouseClick(data, Qt::LeftButton);
+    QVERIFY(data->isChecked() && !sms->isChecked());
+    data->setChecked(false);
+    QVERIFY(sms->isChecked());
+}
+
+void TestProfilePanel::refusalsShown()
+{
+    Window t;
+    // Without a chosen file the file send does nothing at all.
+    t.child<QPushButton>("btSendSMS")->click();
+    QVERIFY(t.prompts.shown.isEmpty());
+    t.child<QPushButton>("btSaveSMSToFile")->click();
+    t.child<QLineEdit>("txtProfileNumber")->setText(QStringLiteral("+7916x"));
+    t.child<QPushButton>("btSendGPRS")->click();
+    t.child<QLineEdit>("txtProfileNumber")->setText(QStringLiteral("+7916"));
+    t.child<QLineEdit>("txtgprsIP")->setText(QStringLiteral("10.0.0.256"));
+    t.child<QPushButton>("btSendGPRS")->click();
+    t.child<QLineEdit>("txtProfileNumber")->clear();
+    t.child<QPushButton>("cmdSendProfile")->click();
+    QCOMPARE(t.prompts.texts(), (QStringList{QStringLiteral("Неверный номер телефона"),
+                                             QStringLiteral("Номер телефона не задан или неверный"),
+                                             QStringLiteral("Неверно задан IP адрес"),
+                                             QStringLiteral("Не введен номер телефона")}));
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(t.prompts.shown.at(i).title, QString());
+        QCOMPARE(t.prompts.shown.at(i).icon, UserPrompts::Icon::None);
+    }
+    QCOMPARE(t.prompts.shown.at(3).title, QStringLiteral("Ошибка"));
+    QCOMPARE(t.prompts.shown.at(3).icon, UserPrompts::Icon::Warning);
+    QVERIFY(t.transfer().activeScenarios().isEmpty());
+}
+
+void TestProfilePanel::sendAndConfirmFromWindow()
+{
+    SimModem sim;
+    QVERIFY(sim.start({QStringLiteral("--terminal"), QStringLiteral("+71234567890"), QStringLiteral("--sms-delay"),
+                       QStringLiteral("0")}));
+    Window t;
+    t.state.serial.port = sim.path();
+    QVERIFY(t.runCheck());
+    t.transfer().setTimeScale(0.02);
+    QTest::mouseClick(t.child<QRadioButton>("OptIndex_1"), Qt::LeftButton);
+    QVERIFY(t.w.modeFrame(1)->isVisible());
+    // A short file: what it does not hold is sent as zeros.
+    const QString file = t.dir.filePath(QStringLiteral("p.bin"));
+    QVERIFY(writeBytes(file, QByteArray(200, '\x05')));
+    t.prompts.paths << file;
+    t.child<QPushButton>("btOpenFile")->click();
+    QCOMPARE(t.child<QLineEdit>("edFilePath")->text(), file);
+    QCOMPARE(t.w.profilePanel().profileFileData(), QByteArray(200, '\x05') + QByteArray(60, '\0'));
+    t.child<QLineEdit>("txtProfileNumber")->setText(QStringLiteral("+71234567890"));
+    t.child<QPushButton>("btSendSMS")->click();
+    t.child<QPushButton>("btSendGPRS")->click();
+    QVERIFY(t.prompts.shown.isEmpty());
+    t.child<QCheckBox>("Check1")->setChecked(true);
+    QTRY_COMPARE(t.cmdInfo(), QStringLiteral("Пакет 0x33h загружен в терминал: +71234567890\n"
+                                             "Пакет 0x35h загружен в терминал: +71234567890\n"
+                                             "Параметры GPRS загружены в терминал: +71234567890\n"));
+    QVERIFY(!t.child<LogBox>("txtinfo")->logText().contains(QStringLiteral("не позволяет")));
+    QTRY_VERIFY(sim.events().contains(QStringLiteral("# sms deleted 3")));
+}
+
+void TestProfilePanel::pollSwitchesModeWithoutQuestion()
+{
+    SimModem sim;
+    QVERIFY(sim.start());
+    Window t;
+    t.state.serial.port = sim.path();
+    QVERIFY(t.runCheck());
+    // A scenario queued from the profile mode; then the operator goes back to the firmware mode.
+    t.child<QRadioButton>("OptIndex_1")->click();
+    t.child<QLineEdit>("txtProfileNumber")->setText(QStringLiteral("89161234567"));
+    t.child<QPushButton>("cmdSendProfile")->click();
+    t.child<QRadioButton>("OptIndex_0")->click();
+    QCOMPARE(t.transfer().activeScenarios().size(), 1);
+    QVERIFY(t.w.modeFrame(0)->isVisible());
+
+    // The poll brings the profile mode up by itself, without the question.
+    QVERIFY(t.transfer().pollMessages().ran);
+    QVERIFY(t.prompts.shown.isEmpty());
+    QVERIFY(t.w.modeFrame(1)->isVisible());
+    QVERIFY(t.child<QRadioButton>("OptIndex_1")->isChecked());
+    QCOMPARE(t.transfer().activeScenarios().size(), 1);
+
+    // The operator's own switch asks; No keeps the frame.
+    t.child<QRadioButton>("OptIndex_0")->click();
+    t.child<QRadioButton>("OptIndex_1")->click();
+    QCOMPARE(t.prompts.shown.size(), 1);
+    QVERIFY(t.w.modeFrame(0)->isVisible());
+
+    // Closing the window drops the scenario and empties the queue.
+    t.w.close();
+    QTRY_VERIFY(t.transfer().transmitQueue().isEmpty() && t.transfer().activeScenarios().isEmpty());
+}

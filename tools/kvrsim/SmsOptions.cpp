@@ -1,0 +1,82 @@
+#include "SmsOptions.h"
+
+#include "SmsStore.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+
+namespace {
+
+const QString kTerminal = QStringLiteral("terminal");
+const QString kDelay = QStringLiteral("sms-delay");
+const QString kForeign = QStringLiteral("foreign");
+const QString kRefuse = QStringLiteral("sms-refuse");
+
+} // namespace
+
+QList<QCommandLineOption> smsCommandLineOptions()
+{
+    return {
+        {kTerminal,
+         QStringLiteral("A terminal behind the network with this number and the settings image of a 260- or "
+                        "390-byte data file (made up when not given). Repeatable; other numbers never answer."),
+         QStringLiteral("NUMBER[=IMAGE.bin]")},
+        {kDelay, QStringLiteral("Time a terminal's answer takes to reach the message store (default 2000)."),
+         QStringLiteral("ms"), QStringLiteral("2000")},
+        {kForeign,
+         QStringLiteral("Put a message that is not a terminal's into the store at start: text (a text SMS), "
+                        "alpha (8-bit data from an alphanumeric sender) or truncated (a cut PDU). Repeatable."),
+         QStringLiteral("kind")},
+        {kRefuse,
+         QStringLiteral("Refuse the first N AT+CMGS commands (\"all\": every one) with REPORT instead of the "
+                        "prompt (default +CMS ERROR: 500), e.g. 1 or all:ERROR."),
+         QStringLiteral("N[:REPORT]")},
+    };
+}
+
+SmsStore *makeSmsStore(const QCommandLineParser &parser, QObject *parent, QString &problem)
+{
+    SmsStore::Options o;
+    o.deliveryDelayMs = parser.value(kDelay).toInt();
+    if (parser.isSet(kRefuse)) {
+        const QString v = parser.value(kRefuse);
+        const qsizetype colon = v.indexOf(QLatin1Char(':'));
+        const QString count = colon < 0 ? v : v.left(colon);
+        bool ok = true;
+        o.refuseSends = count == QLatin1String("all") ? -1 : count.toInt(&ok);
+        if (!ok || o.refuseSends < -1) {
+            problem = QStringLiteral("--sms-refuse takes N[:REPORT] or all[:REPORT]");
+            return nullptr;
+        }
+        if (colon >= 0)
+            o.refusal = v.mid(colon + 1).toLatin1();
+    }
+    auto *store = new SmsStore(o, parent);
+    for (const QString &t : parser.values(kTerminal)) {
+        const qsizetype eq = t.indexOf(QLatin1Char('='));
+        const QString number = eq < 0 ? t : t.left(eq);
+        QByteArray image = SimTerminal::defaultImage(number);
+        if (eq >= 0) {
+            QFile f(t.mid(eq + 1));
+            if (!f.open(QIODevice::ReadOnly) || (f.size() != 260 && f.size() != 390)) {
+                problem = QStringLiteral("--terminal: not a 260- or 390-byte data file: ") + t.mid(eq + 1);
+                return nullptr;
+            }
+            image = f.read(SimTerminal::ImageSize);
+        }
+        store->addTerminal(number, image);
+    }
+    for (const QString &kind : parser.values(kForeign)) {
+        if (kind == QLatin1String("text"))
+            store->addForeign(SmsStore::Foreign::Text);
+        else if (kind == QLatin1String("alpha"))
+            store->addForeign(SmsStore::Foreign::Alphanumeric);
+        else if (kind == QLatin1String("truncated"))
+            store->addForeign(SmsStore::Foreign::Truncated);
+        else {
+            problem = QStringLiteral("--foreign takes text, alpha or truncated");
+            return nullptr;
+        }
+    }
+    return store;
+}

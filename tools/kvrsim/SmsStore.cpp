@@ -1,0 +1,179 @@
+#include "SmsStore.h"
+
+#include "SimPdu.h"
+
+#include <QTimer>
+
+SmsStore::SmsStore(const Options &options, QObject *parent) : QObject(parent), m_options(options) {}
+
+SmsStore::~SmsStore() = default;
+
+void SmsStore::addTerminal(const QString &number, const QByteArray &image)
+{
+    m_terminals.push_back(std::make_unique<SimTerminal>(number, image));
+}
+
+const SimTerminal *SmsStore::terminal(const QString &number) const
+{
+    for (const auto &t : m_terminals) {
+        if (t->number() == number)
+            return t.get();
+    }
+    return nullptr;
+}
+
+bool SmsStore::store(const QByteArray &pdu)
+{
+    for (int i = 1; i <= Capacity; ++i) {
+        if (m_messages.contains(i))
+            continue;
+        const int length = SimPdu::tpduOctets(pdu);
+        m_messages.insert(i, {pdu, 0, length < 0 ? 0 : length});
+        emit event("sms stored " + QByteArray::number(i));
+        return true;
+    }
+    emit event("sms store full");
+    return false;
+}
+
+void SmsStore::addForeign(Foreign kind)
+{
+    switch (kind) {
+    case Foreign::Text: {
+        const QByteArray text = "Balance 100 rub";
+        store(SimPdu::deliver(QStringLiteral("+79161234567"), 0x00, SimPdu::pack7(text), int(text.size())));
+        break;
+    }
+    case Foreign::Alphanumeric: {
+        // 8-bit class 2 data, as the terminals send, but from a named sender.
+        QByteArray ud = QByteArray::fromHex("4305000001");
+        ud = ud.leftJustified(140, '\x11');
+        store(SimPdu::deliver(QStringLiteral("Operator"), 0xF6, ud, int(ud.size())));
+        break;
+    }
+    case Foreign::Truncated: {
+        QByteArray ud = QByteArray::fromHex("4305000001").leftJustified(140, '\x22');
+        const QByteArray whole = SimPdu::deliver(QStringLiteral("+79160000001"), 0xF6, ud, int(ud.size()));
+        store(whole.left(whole.size() / 2));
+        break;
+    }
+    }
+}
+
+SmsStore::Reply SmsStore::command(const QByteArray &line, QByteArray &info, QByteArray &final)
+{
+    const QByteArray upper = line.toUpper();
+    if (upper.startsWith("AT+CMGS="))
+        return startSubmit(upper.mid(8).trimmed(), final);
+    if (upper.startsWith("AT+CMGL"))
+        return list(upper.mid(7), info, final);
+    if (upper.startsWith("AT+CMGD="))
+        return remove(upper.mid(8).trimmed(), final);
+    return Reply::NotMine;
+}
+
+SmsStore::Reply SmsStore::startSubmit(const QByteArray &args, QByteArray &final)
+{
+    bool ok = false;
+    const int n = args.toInt(&ok);
+    if (!ok || n <= 0 || n > 176) {
+        final = "ERROR";
+        return Reply::Final;
+    }
+    if (m_options.refuseSends != 0) {
+        if (m_options.refuseSends > 0)
+            --m_options.refuseSends;
+        emit event("sms send refused");
+        final = m_options.refusal;
+        return Reply::Final;
+    }
+    m_inBody = true;
+    m_announced = n;
+    m_body.clear();
+    return Reply::Prompt;
+}
+
+bool SmsStore::bodyByte(char c, QByteArray &info, QByteArray &final)
+{
+    if (c == 0x1B) {
+        m_inBody = false;
+        emit event("sms send cancelled");
+        return true;
+    }
+    if (c == 0x1A) {
+        m_inBody = false;
+        finishSubmit(info, final);
+        return true;
+    }
+    if (c != '\r' && c != '\n' && m_body.size() < 1024)
+        m_body.append(c);
+    return false;
+}
+
+void SmsStore::finishSubmit(QByteArray &info, QByteArray &final)
+{
+    const SimPdu::Submit submit = SimPdu::parseSubmit(m_body);
+    if (!submit.ok || submit.tpduOctets != m_announced) {
+        emit event("sms send rejected: "
+                   + (submit.ok ? QByteArray("AT+CMGS=") + QByteArray::number(m_announced) + " for a TPDU of "
+                                      + QByteArray::number(submit.tpduOctets) + " octets"
+                                : submit.error.toLatin1()));
+        final = "+CMS ERROR: 304";
+        return;
+    }
+    m_reference = m_reference % 255 + 1;
+    info = "\r\n+CMGS: " + QByteArray::number(m_reference) + "\r\n";
+    final = "OK";
+    emit event("sms sent to " + submit.destination.toLatin1());
+    for (const auto &t : m_terminals) {
+        if (t->number() != submit.destination)
+            continue;
+        QString note;
+        const QList<QByteArray> answers = t->receive(submit.dataCoding, submit.userData, note);
+        emit event("terminal " + t->number().toLatin1() + " " + note.toLatin1());
+        const QString sender = t->number();
+        for (const QByteArray &ud : answers) {
+            const QByteArray pdu = SimPdu::deliver(sender, 0xF6, ud, int(ud.size()));
+            QTimer::singleShot(m_options.deliveryDelayMs, this, [this, pdu] { store(pdu); });
+        }
+    }
+}
+
+SmsStore::Reply SmsStore::list(const QByteArray &args, QByteArray &info, QByteArray &final)
+{
+    // "=4" (all), "=0" (unread), "=1" (read); the text forms are for text mode only.
+    int wanted = 4;
+    if (!args.isEmpty()) {
+        bool ok = false;
+        wanted = args.startsWith('=') ? args.mid(1).trimmed().toInt(&ok) : -1;
+        if (!ok || wanted < 0 || wanted > 4) {
+            final = "+CMS ERROR: 302";
+            return Reply::Final;
+        }
+    }
+    for (auto it = m_messages.begin(); it != m_messages.end(); ++it) {
+        if (wanted != 4 && it->stat != wanted)
+            continue;
+        info += "\r\n+CMGL: " + QByteArray::number(it.key()) + "," + QByteArray::number(it->stat) + ",,"
+                + QByteArray::number(it->length) + "\r\n" + it->pdu;
+        it->stat = 1;
+    }
+    if (!info.isEmpty())
+        info += "\r\n";
+    final = "OK";
+    return Reply::Final;
+}
+
+SmsStore::Reply SmsStore::remove(const QByteArray &args, QByteArray &final)
+{
+    bool ok = false;
+    const int index = args.split(',').first().trimmed().toInt(&ok);
+    if (!ok || index < 1 || index > Capacity) {
+        final = "+CMS ERROR: 321";
+        return Reply::Final;
+    }
+    if (m_messages.remove(index) > 0)
+        emit event("sms deleted " + QByteArray::number(index));
+    final = "OK";
+    return Reply::Final;
+}
