@@ -1,9 +1,12 @@
 #include "gui/app/QtPrompts.h"
 
+#include "gui/app/WindowTitles.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QUrl>
 
@@ -27,6 +30,10 @@ UserPrompts::Answer QtPrompts::message(const QString &text, const QString &title
     QMessageBox box(m_owner);
     box.setWindowTitle(title.isEmpty() ? QApplication::applicationName() : title);
     box.setText(text);
+    // A short text would leave the box narrower than its caption: reserve the caption's width.
+    if (auto *grid = qobject_cast<QGridLayout *>(box.layout()))
+        grid->addItem(new QSpacerItem(WindowTitles::widthFor(&box), 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                      grid->rowCount(), 0, 1, grid->columnCount());
     switch (icon) {
     case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
     case Icon::Information: box.setIcon(QMessageBox::Information); break;

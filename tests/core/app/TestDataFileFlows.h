@@ -16,5 +16,9 @@ private slots:
     void existingFileQuestion();
     void saveOfferOnlyWhenChanged();
     void loadFromUser();
+    void loadCancelChangesNothing();
+    void loadOffersToSaveUnsavedEdits();
+    void twoBlockSaveKeepsThirdBlockUnsaved();
+    void pathsOutsideCodePageRefused();
     void newDataFile();
 };

@@ -104,10 +104,23 @@ void TestStartUp::tableThatDoesNotParse()
     QVERIFY(writeBytes(app.path("Data.ini"), "1~5~10~g~c~~FLOAT\r\n"));
     QVERIFY(writeBytes(app.path("Const.ini"), "Data.ini\r\n"));
     QVERIFY(!app.run());
+    // The parser's text, then the table's full path on a line of its own.
     QCOMPARE(app.prompts.texts(),
-             QStringList({QStringLiteral("Ошибочный тип параметра в строке 0,тип параметра не определен\r\n")}));
+             QStringList({QStringLiteral("Ошибочный тип параметра в строке 0,тип параметра не определен\r\n")
+                          + app.path("Data.ini")}));
     QCOMPARE(app.prompts.shown[0].title, QStringLiteral("Критическая ошибка"));
     QCOMPARE(app.prompts.shown[0].icon, UserPrompts::Icon::Critical);
+}
+
+void TestStartUp::emptyTableEndsNamingTheFile()
+{
+    App app;
+    QVERIFY(writeBytes(app.path("empty.stp"), QByteArray()));
+    QVERIFY(writeBytes(app.path("Const.ini"), "empty.stp\r\n"));
+    QVERIFY(!app.run());
+    QCOMPARE(app.prompts.texts(),
+             QStringList({QStringLiteral("В управляющей таблице нет ни одной записи\r\n") + app.path("empty.stp")}));
+    QCOMPARE(app.prompts.shown[0].title, QStringLiteral("Критическая ошибка"));
 }
 
 void TestStartUp::databaseErrors_data()
@@ -241,6 +254,25 @@ void TestStartUp::defaultIniPartial()
     QCOMPARE(app.state->serial.baudRate, 9600);
 }
 
+void TestStartUp::defaultIniTextsReadBackWhole()
+{
+    App app;
+    QVERIFY(app.run());
+    const QString texts[] = {QStringLiteral("\"quoted\" start.BIN"), QStringLiteral("a,\"b\",c"),
+                             QStringLiteral("  spaced  "), QStringLiteral("\"")};
+    for (int i = 0; i < 3; ++i)
+        app.state->firmwarePaths[i] = texts[i];
+    app.state->terminalNumber = texts[3];
+    app.state->lastBank = 7;
+    QVERIFY(app.startUp().WriteDefaultIni());
+    QVERIFY(app.run());
+    QVERIFY(app.prompts.shown.isEmpty());
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(app.state->firmwarePaths[i], texts[i]);
+    QCOMPARE(app.state->terminalNumber, texts[3]);
+    QCOMPARE(app.state->lastBank, qint16(7));
+}
+
 void TestStartUp::defaultIniLoadsDataFileByLength_data()
 {
     QTest::addColumn<int>("length");
@@ -294,6 +326,30 @@ void TestStartUp::shutDownOffersSaveForHiddenDefaults()
     app.prompts.answers.enqueue(UserPrompts::Answer::No);
     app.startUp().ShutDown();
     QCOMPARE(app.prompts.texts(), QStringList({QStringLiteral("Сохранить данные")}));
+    QVERIFY(QFile::exists(app.path("Default.ini")));
+    QVERIFY(!app.db->isOpen());
+}
+
+void TestStartUp::shutDownStopsWhenTheSaveDoesNotHappen()
+{
+    App app;
+    QVERIFY(app.run());
+    app.state->CurrentImage.Block1[30] = 1;
+    // Yes, then Cancel in the file dialog.
+    app.prompts.answers.enqueue(UserPrompts::Answer::Yes);
+    app.startUp().ShutDown();
+    QVERIFY(!QFile::exists(app.path("Default.ini")));
+    QVERIFY(app.db->isOpen());
+    // Yes, then a file that cannot be written.
+    app.prompts.answers.enqueue(UserPrompts::Answer::Yes);
+    app.prompts.paths.enqueue(app.path("no-such-folder/x.bin"));
+    app.startUp().ShutDown();
+    QVERIFY(!QFile::exists(app.path("Default.ini")));
+    QVERIFY(app.db->isOpen());
+    QCOMPARE(app.state->CurrentImage.Block1[30], quint8(1));
+    // No: the edits are let go and the program ends.
+    app.prompts.answers.enqueue(UserPrompts::Answer::No);
+    app.startUp().ShutDown();
     QVERIFY(QFile::exists(app.path("Default.ini")));
     QVERIFY(!app.db->isOpen());
 }

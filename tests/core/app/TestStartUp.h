@@ -10,14 +10,17 @@ private slots:
     void constIniNamesMissingTable();
     void noTableAtAll();
     void tableThatDoesNotParse();
+    void emptyTableEndsNamingTheFile();
     void databaseErrors_data();
     void databaseErrors();
     void databaseCreatedAndRecordsInIdOrder();
     void defaultIniMissing();
     void defaultIniRoundTrip();
     void defaultIniPartial();
+    void defaultIniTextsReadBackWhole();
     void defaultIniLoadsDataFileByLength_data();
     void defaultIniLoadsDataFileByLength();
     void defaultIniNamesMissingDataFile();
     void shutDownOffersSaveForHiddenDefaults();
+    void shutDownStopsWhenTheSaveDoesNotHappen();
 };

@@ -12,6 +12,7 @@ private slots:
     void filterItemsOnlyAllWhenNoGroups();
     void rowsMergeOnlyConsecutiveLines();
     void rowsFollowFilterAndMasks();
+    void rowsOfLongTablesKeepTheirEntries();
     void planSummaryMatchesExample();
     void planOrderBitByteBitByteBit();
     void planXEventShowsOnlyNumber();
@@ -23,4 +24,7 @@ private slots:
     void tableChangeIgnoresFileOutsideFolder();
     void tableChangeKeepsTableWhenNotParsing();
     void tableChangeTakesGoodTable();
+    void tableChangeRefusesEmptyTable();
+    void tableChangeNamesReadBack();
+    void tableChangeRefusesNamesOutsideCodePage();
 };

@@ -3,8 +3,10 @@
 #include "core/settings/ControlTable.h"
 #include "SettingsTestSupport.h"
 
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <array>
 
 namespace {
 const QString kByteLine = QStringLiteral("1~5~10~gps~Caption~~BYTE~~Label~0~255~10~~km");
@@ -46,7 +48,7 @@ void TestControlTable::visibleByteLine()
     QCOMPARE(e.MaxValue, 255.0f);
     QCOMPARE(e.DefaultValue, 10.0f);
     QCOMPARE(e.Units, QStringLiteral("km"));
-    QCOMPARE(e.Index, qint16(0));
+    QCOMPARE(e.Index, 0);
     // visible lines write no hidden defaults
     QCOMPARE(t.HiddenDefaults.Block1[10], quint8(0));
 }
@@ -65,7 +67,7 @@ void TestControlTable::hiddenLineAndServiceMode()
     QCOMPARE(s.EntryCount(), 2);
     QVERIFY(!s.TableEntries[0].Visible);
     QVERIFY(s.TableEntries[1].Visible);
-    QCOMPARE(s.TableEntries[1].Index, qint16(1));
+    QCOMPARE(s.TableEntries[1].Index, 1);
     QCOMPARE(s.HiddenDefaults.Block1[10], quint8(0));
 }
 
@@ -288,4 +290,64 @@ void TestControlTable::shippedDemoTableParses()
     for (quint8 b : t.HiddenDefaults.Block1)
         hidden += b != 0;
     QVERIFY(hidden > 0);
+}
+
+void TestControlTable::unreadableOrEmptyFileRefused()
+{
+    QTemporaryDir dir;
+    ControlTable t;
+    QString err = QStringLiteral("before\r\n");
+    QVERIFY(parse(t, {kByteLine}, err));
+    // A file that cannot be read is no table, and the failure says so.
+    QVERIFY(!t.ParseControlTable(dir.filePath(QStringLiteral("gone.stp")), false, err));
+    QCOMPARE(err, QStringLiteral("before\r\nНе удалось прочитать файл управляющей таблицы\r\n"));
+    QCOMPARE(t.EntryCount(), 0);
+
+    const QString empty = dir.filePath(QStringLiteral("empty.stp"));
+    QVERIFY(writeBytes(empty, QByteArray()));
+    err.clear();
+    QVERIFY(!t.ParseControlTable(empty, false, err));
+    QCOMPARE(err, QStringLiteral("В управляющей таблице нет ни одной записи\r\n"));
+
+    // Hidden lines alone leave nothing to show outside service mode.
+    const QString hidden = dir.filePath(QStringLiteral("hidden.stp"));
+    QVERIFY(writeBytes(hidden, TextFile::encode1251(tableText({QStringLiteral("0") + kByteLine.mid(1)}))));
+    err.clear();
+    QVERIFY(!t.ParseControlTable(hidden, false, err));
+    QCOMPARE(err, QStringLiteral("В управляющей таблице нет ни одной записи\r\n"));
+    QVERIFY(t.ParseControlTable(hidden, true, err));
+    QCOMPARE(t.EntryCount(), 1);
+}
+
+void TestControlTable::shippedDemoTableClaimsEachBitOnce()
+{
+    ControlTable t;
+    QString err;
+    // Service mode: the hidden lines claim their bytes too.
+    QVERIFY2(t.ParseControlTable(QStringLiteral(KVR_SHIPPED_DATA_DIR "/Data.ini"), true, err), qPrintable(err));
+    std::array<quint8, SettingsImage::BlockSize> claimed{};
+    for (const TableEntry &e : t.TableEntries) {
+        QVector<QPair<int, quint8>> bits;
+        switch (e.Type) {
+        case ParamType::X: break;
+        case ParamType::Bit:
+        case ParamType::MByte: bits = {{e.Offset, quint8(e.Length)}}; break;
+        case ParamType::Word:
+        case ParamType::Int: bits = {{e.Offset, 0xFF}, {e.Offset + 1, 0xFF}}; break;
+        case ParamType::String:
+            for (int i = 0; i < e.Length; ++i)
+                bits.append({e.Offset + i, 0xFF});
+            break;
+        default: bits = {{e.Offset, 0xFF}}; break;
+        }
+        const QString where = QStringLiteral("event %1 %2").arg(e.EventNo).arg(e.ParamCaption);
+        for (const auto &[offset, mask] : bits) {
+            // The event masks own bytes 1..24 and 121..128.
+            QVERIFY2(offset >= 25 && offset <= 120, qPrintable(where));
+            QVERIFY2((claimed[offset] & mask) == 0, qPrintable(where));
+            claimed[offset] |= mask;
+        }
+        // Units follow the number directly in the report: "5x10мс" reads like hexadecimal.
+        QVERIFY2(!QRegularExpression(QStringLiteral("^\\s*(x|0x|\\d)")).match(e.Units).hasMatch(), qPrintable(where));
+    }
 }

@@ -20,4 +20,6 @@ private slots:
     void eventRuns();
     void readsCodePage1251File();
     void shippedDemoTableParses();
+    void unreadableOrEmptyFileRefused();
+    void shippedDemoTableClaimsEachBitOnce();
 };

@@ -13,6 +13,8 @@ private slots:
     void commSetupCancelKeepsValues();
     void commSetupShowsValueWithoutItem();
     void commSetupTakesDevicePath();
+    void commSetupFitsDevicePathAndTitle();
     void loadFileNewClearsImage();
     void loadFileLoadLoadsFile();
+    void loadFileCancelKeepsDialogOpen();
 };

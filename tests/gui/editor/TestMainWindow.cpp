@@ -1,6 +1,7 @@
 #include "TestMainWindow.h"
 
 #include "EditorTestSupport.h"
+#include "TestFiles.h"
 #include "core/app/DataFileFlows.h"
 #include "core/app/Database.h"
 #include "core/app/StartUp.h"
@@ -16,6 +17,10 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSet>
+#include <QStatusBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -33,7 +38,10 @@ struct Window
         w.showCommSetup = [this] { hookCalls << QStringLiteral("comm"); };
         w.showLoadFile = [this] { hookCalls << QStringLiteral("load"); };
         w.showLinkWindow = [this] { hookCalls << QStringLiteral("link"); };
-        w.shutDown = [this] { hookCalls << QStringLiteral("shutdown"); };
+        w.shutDown = [this] {
+            hookCalls << QStringLiteral("shutdown");
+            return true;
+        };
         w.show();
         w.activateWindow();
         if (!QTest::qWaitForWindowActive(&w))
@@ -55,6 +63,12 @@ struct Window
     void trigger(const char *action) { child<QAction>(&w, QLatin1String(action))->trigger(); }
     auto &b1() { return env.state.CurrentImage.Block1; }
 };
+
+// A caption as the menu shows it: the mnemonic mark is not part of the text.
+QString visibleText(QString text)
+{
+    return text.remove(QLatin1Char('&'));
+}
 
 void leave(QLineEdit *box, QWidget *next, const QString &text)
 {
@@ -101,7 +115,7 @@ void TestMainWindow::controlsHaveTheirNames()
     for (const QString &a : actions) {
         auto *action = child<QAction>(&win.w, a.section(QLatin1Char('|'), 0, 0));
         QVERIFY(action);
-        QCOMPARE(action->text(), a.section(QLatin1Char('|'), 1));
+        QCOMPARE(visibleText(action->text()), a.section(QLatin1Char('|'), 1));
     }
     QCOMPARE(win.w.windowTitle(), QStringLiteral("Настройки терминала"));
 }
@@ -209,6 +223,28 @@ void TestMainWindow::panelGrowsBeyondEightSlots()
     QCOMPARE(int(win.b1()[58]), 1);
     leave(win.txt(9), win.grid(), QStringLiteral("12"));
     QCOMPARE(int(win.b1()[39]), 12);
+}
+
+void TestMainWindow::stringBoxShowsItsOwnEmptyText()
+{
+    EditorEnv env(QStringLiteral("1~1~10~G~Number~~BYTE~~N~0~255~0~~\r\n"
+                                 "1~2~20~G~Text~~STRING~8~Password\r\n"));
+    QVERIFY(env.parsed);
+    env.state.CurrentImage.Block1[10] = 42;
+    Window win(env);
+    QCOMPARE(win.txt(0)->text(), QStringLiteral("42"));
+    QVERIFY(win.txt(0)->toolTip().isEmpty());
+    win.select(2);
+    QCOMPARE(win.txt(0)->text(), QString());
+    QCOMPARE(win.txt(0)->toolTip(), QStringLiteral("Текстовые значения не хранятся в настройках терминала"));
+    leave(win.txt(0), win.grid(), QStringLiteral("secret"));
+    win.select(1);
+    QCOMPARE(win.txt(0)->text(), QStringLiteral("42"));
+    QVERIFY(win.txt(0)->toolTip().isEmpty());
+    win.select(2);
+    QCOMPARE(win.txt(0)->text(), QString());
+    QCOMPARE(win.b1()[20], quint8(0));
+    QVERIFY(env.prompts.shown.isEmpty());
 }
 
 void TestMainWindow::journalRule()
@@ -511,7 +547,7 @@ void TestMainWindow::saveOfferOnExitFromHiddenDefaults()
     Database db;
     StartUp startUp(env.state, env.prompts, db);
     Window win(env);
-    win.w.shutDown = [&] { startUp.ShutDown(); };
+    win.w.shutDown = [&] { return startUp.ShutDown(); };
     win.trigger("mnuExit");
     QCOMPARE(env.prompts.texts(), QStringList{QStringLiteral("Сохранить данные")});
     QCOMPARE(env.prompts.shown[0].title, QStringLiteral("Сохранение данных"));
@@ -532,10 +568,37 @@ void TestMainWindow::saveOfferOnExitFromHiddenDefaults()
     QVERIFY(DataFileFlows(env2.state, env2.prompts).loadByLength(data2));
     StartUp startUp2(env2.state, env2.prompts, db);
     Window win2(env2);
-    win2.w.shutDown = [&] { startUp2.ShutDown(); };
+    win2.w.shutDown = [&] { return startUp2.ShutDown(); };
     win2.w.close();
     QVERIFY(env2.prompts.shown.isEmpty());
     QVERIFY(!win2.w.isVisible());
+}
+
+void TestMainWindow::leavingStaysWhenTheSaveDoesNotHappen()
+{
+    EditorEnv env;
+    Database db;
+    StartUp startUp(env.state, env.prompts, db);
+    Window win(env);
+    win.w.shutDown = [&] { return startUp.ShutDown(); };
+    win.select(12);
+    win.box("chkMask", 1)->click();
+    // Yes to the offer, then Cancel in the file dialog: closing and "Выход" both leave the window open.
+    env.prompts.answers.enqueue(UserPrompts::Answer::Yes);
+    QVERIFY(!win.w.close());
+    QVERIFY(win.w.isVisible());
+    env.prompts.answers.enqueue(UserPrompts::Answer::Yes);
+    win.trigger("mnuExit");
+    QVERIFY(win.w.isVisible());
+    QCOMPARE(env.prompts.texts(), QStringList({QStringLiteral("Сохранить данные"), QStringLiteral("Сохранить данные")}));
+    QVERIFY(!QFile::exists(env.state.appPath(QStringLiteral("Default.ini"))));
+    // Saved this time: the program ends.
+    const QString kept = env.state.appPath(QStringLiteral("kept.bin"));
+    env.prompts.answers.enqueue(UserPrompts::Answer::Yes);
+    env.prompts.paths.enqueue(kept);
+    win.trigger("mnuExit");
+    QVERIFY(!win.w.isVisible());
+    QCOMPARE(SettingsFiles::FileLength(kept), 390);
 }
 
 void TestMainWindow::closeWithInvalidBoxStaysOpen()
@@ -601,16 +664,21 @@ void TestMainWindow::printWritesReport()
     QVERIFY(text.startsWith(QStringLiteral("<?xml version=\"1.0\" encoding=\"WINDOWS-1251\"?> \r\n")));
     QVERIFY(text.contains(QStringLiteral("\r\n     <SDESCR> 5u,   </SDESCR>\r\n")));
     QVERIFY(text.endsWith(QStringLiteral("</tutorial>\r\n\r\n")));
+    QCOMPARE(win.w.statusBar()->currentMessage(), QStringLiteral("Отчет записан в файл ") + f.fileName());
 }
 
 void TestMainWindow::helpDocumentsOpenedByPath()
 {
     EditorEnv env;
     Window win(env);
+    // Without the compiled help beside the program, its HTML pages are opened.
     win.trigger("mnu_about");
     win.trigger("mnu_HelpM");
     QCOMPARE(env.prompts.openedDocuments,
-             QStringList({env.state.appPath(QStringLiteral("about.chm")), env.state.appPath(QStringLiteral("help.chm"))}));
+             QStringList({env.state.appPath(QStringLiteral("about.html")), env.state.appPath(QStringLiteral("help.html"))}));
+    QVERIFY(writeBytes(env.state.appPath(QStringLiteral("help.chm")), "ITSF"));
+    win.trigger("mnu_HelpM");
+    QCOMPARE(env.prompts.openedDocuments.last(), env.state.appPath(QStringLiteral("help.chm")));
     QVERIFY(env.prompts.shown.isEmpty());
 }
 
@@ -626,22 +694,35 @@ void TestMainWindow::loadMenuLoadsAndRebuilds()
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(SettingsFiles::buildFile(image, 3));
     }
-    env.state.CurrentImage.Block1[100] = 1; // edits are dropped without an offer
+    env.state.CurrentImage.Block1[100] = 1; // unsaved: the save offer comes before the load
     Window win(env);
     env.prompts.paths.enqueue(path);
+    env.prompts.answers.enqueue(UserPrompts::Answer::No);
     win.trigger("mnuLoad");
-    QVERIFY(env.prompts.shown.isEmpty());
+    QCOMPARE(env.prompts.texts(), QStringList{QStringLiteral("Сохранить данные")});
     QCOMPARE(env.state.DataFilePath, path);
     QCOMPARE(int(win.b1()[100]), 0);
     QCOMPARE(cell(win.grid(), rowOfEvent(win.grid(), 9), 5), QStringLiteral("ДА"));
     QVERIFY(win.w.windowTitle().contains(path));
     win.select(12);
     QCOMPARE(win.txt(0)->text(), QStringLiteral("42"));
-    // Cancel: a cleared image named new.bin.
-    win.trigger("mnuLoad");
-    QCOMPARE(env.state.DataFilePath, env.state.appPath(QStringLiteral("new.bin")));
-    QCOMPARE(int(win.b1()[31]), 0);
-    QCOMPARE(cell(win.grid(), rowOfEvent(win.grid(), 9), 5), QStringLiteral("-"));
+}
+
+void TestMainWindow::loadMenuCancelKeepsEdits()
+{
+    EditorEnv env;
+    const QString mine = env.state.appPath(QStringLiteral("mine.bin"));
+    env.state.DataFilePath = mine;
+    Window win(env);
+    win.select(12);
+    leave(win.txt(0), win.grid(), QStringLiteral("77"));
+    QCOMPARE(int(win.b1()[31]), 77);
+    win.trigger("mnuLoad"); // the dialog is cancelled
+    QCOMPARE(int(win.b1()[31]), 77);
+    QCOMPARE(env.state.DataFilePath, mine);
+    QCOMPARE(win.w.CurrentEvent(), 12);
+    QCOMPARE(win.txt(0)->text(), QStringLiteral("77"));
+    QVERIFY(env.prompts.shown.isEmpty());
 }
 
 void TestMainWindow::tableChangeRefusalsKeepWindow()
@@ -743,4 +824,61 @@ void TestMainWindow::shrinkingKeepsGridVisible()
     QVERIFY(g->height() >= 120);
     QVERIFY(g->columnWidth(1) > 100);
     QCOMPARE(win.w.CurrentEvent(), 5);
+}
+
+void TestMainWindow::menusReachableFromTheKeyboard()
+{
+    EditorEnv env;
+    Window win(env);
+    // Every menu, and every item within its menu, has a letter of its own to be chosen with.
+    auto mnemonic = [](const QAction *a) {
+        const QString t = a->text();
+        const qsizetype at = t.indexOf(QLatin1Char('&'));
+        return at >= 0 && at + 1 < t.size() ? t.at(at + 1).toLower() : QChar();
+    };
+    QSet<QChar> menuKeys;
+    for (QAction *m : win.w.menuBar()->actions()) {
+        const QChar key = mnemonic(m);
+        QVERIFY2(!key.isNull() && !menuKeys.contains(key), qPrintable(m->text()));
+        menuKeys.insert(key);
+        QSet<QChar> itemKeys;
+        for (QAction *a : m->menu()->actions()) {
+            if (a->isSeparator())
+                continue;
+            const QChar itemKey = mnemonic(a);
+            QVERIFY2(!itemKey.isNull() && !itemKeys.contains(itemKey), qPrintable(a->text()));
+            itemKeys.insert(itemKey);
+        }
+    }
+    QCOMPARE(visibleText(child<QMenu>(&win.w, QStringLiteral("mnuFile"))->title()), QStringLiteral("Файл"));
+    QCOMPARE(visibleText(child<QMenu>(&win.w, QStringLiteral("mnuService"))->title()), QStringLiteral("Сервис"));
+    QCOMPARE(visibleText(child<QMenu>(&win.w, QStringLiteral("mnu_Help"))->title()), QStringLiteral("Помощь"));
+    // F10 opens the first menu.
+    QTest::keyClick(win.grid(), Qt::Key_F10);
+    auto *file = child<QMenu>(&win.w, QStringLiteral("mnuFile"));
+    QTRY_VERIFY(file->isVisible());
+    QTest::keyClick(file, Qt::Key_Escape);
+}
+
+void TestMainWindow::tabOrderFollowsThePanel()
+{
+    EditorEnv env;
+    env.state.CurrentImage.Block1[30] = 5; // V1 allows 1..10: leaving it with 0 would hold the focus
+    Window win(env);
+    win.select(9);
+    child<QComboBox>(&win.w, QStringLiteral("cmbFilter"))->setFocus();
+    QStringList order;
+    for (int i = 0; i < 11; ++i) {
+        QWidget *focused = QApplication::focusWidget();
+        QVERIFY(focused);
+        order << focused->objectName();
+        QTest::keyClick(focused, Qt::Key_Tab);
+    }
+    // The filter, the grid, the help text, then the parameters top to bottom as the panel shows them.
+    QCOMPARE(order, QStringList({QStringLiteral("cmbFilter"), QStringLiteral("flexmain"), QStringLiteral("txtHelp"),
+                                 QStringLiteral("chkParam_0"), QStringLiteral("txtParam_0"),
+                                 QStringLiteral("chkParam_1"), QStringLiteral("txtParam_1"),
+                                 QStringLiteral("chkParam_2"), QStringLiteral("cmdSave"), QStringLiteral("chkMask_0"),
+                                 QStringLiteral("chkMask_1")}));
+    QVERIFY(env.prompts.shown.isEmpty());
 }

@@ -14,6 +14,7 @@ private slots:
     void panelShowsSummaryExample();
     void panelOrderBitByteBitByteBit();
     void panelGrowsBeyondEightSlots();
+    void stringBoxShowsItsOwnEmptyText();
     void journalRule();
     void uncheckingAllFlagsClearsBits();
     void alarmRowFiveRule();
@@ -30,15 +31,19 @@ private slots:
     void helpBoxTakesOnlyArrows();
     void saveOfferOnExitFromHiddenDefaults();
     void closeWithInvalidBoxStaysOpen();
+    void leavingStaysWhenTheSaveDoesNotHappen();
     void clearWithNoKeepsImage();
     void clearWithYesZeroesImage();
     void printWritesReport();
     void helpDocumentsOpenedByPath();
     void loadMenuLoadsAndRebuilds();
+    void loadMenuCancelKeepsEdits();
     void tableChangeRefusalsKeepWindow();
     void tableChangeRebuildsFilterAndGrid();
     void modalHooksAreCalled();
     void descriptionReachesImageThroughUpdateData();
     void captionFollowsState();
     void shrinkingKeepsGridVisible();
+    void menusReachableFromTheKeyboard();
+    void tabOrderFollowsThePanel();
 };

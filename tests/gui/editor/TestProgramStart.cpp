@@ -5,6 +5,7 @@
 #include "core/app/Database.h"
 #include "core/editor/EventGrid.h"
 #include "gui/app/KvrProgram.h"
+#include "gui/app/QtTranslations.h"
 #include "gui/editor/frmMain.h"
 #include "core/settings/SettingsFiles.h"
 
@@ -12,6 +13,10 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTranslator>
 
 namespace {
 const QString kFallback = QStringLiteral("Не найден файл с управляющей таблицей, попытка загрузить таблицу по умолчанию");
@@ -88,7 +93,8 @@ void TestProgramStart::tableThatDoesNotParseEndsWithItsError()
     QVERIFY(!run.started);
     QVERIFY(!run.program.window());
     QCOMPARE(run.prompts.texts(),
-             QStringList{QStringLiteral("Ошибочный тип параметра в строке 1,тип параметра не определен\r\n")});
+             QStringList{QStringLiteral("Ошибочный тип параметра в строке 1,тип параметра не определен\r\n")
+                         + dir.filePath(QStringLiteral("bad.stp"))});
     QCOMPARE(run.prompts.shown[0].title, QStringLiteral("Критическая ошибка"));
     QCOMPARE(run.prompts.shown[0].icon, UserPrompts::Icon::Critical);
 }
@@ -160,4 +166,44 @@ void TestProgramStart::serviceSwitchReachesWindow()
     auto *grid = child<QTableView>(w, QStringLiteral("flexmain"));
     QVERIFY(!grid->isColumnHidden(0));
     QVERIFY(child<QLineEdit>(w, QStringLiteral("txtFileDescription"))->isEnabled());
+}
+
+namespace {
+QString withoutMnemonic(QString text)
+{
+    return text.remove(QLatin1Char('&'));
+}
+
+// The texts Qt itself puts on a Yes/No/Cancel box and into a text box's context menu.
+QStringList qtOwnTexts()
+{
+    QMessageBox box;
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    QStringList texts;
+    for (auto b : {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel})
+        texts << withoutMnemonic(box.button(b)->text());
+    QLineEdit edit;
+    std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+    texts << withoutMnemonic(menu->actions().first()->text());
+    return texts;
+}
+} // namespace
+
+void TestProgramStart::qtTextsFollowTheLocaleRussianByDefault()
+{
+    // The "C" locale of a bare system has no translation of its own: Russian.
+    QTranslator *ru = QtTranslations::install(*qApp, QLocale::c());
+    QVERIFY(ru);
+    const QStringList russian = qtOwnTexts();
+    QCOMPARE(russian.mid(0, 3), QStringList({QStringLiteral("Да"), QStringLiteral("Нет"), QStringLiteral("Отмена")}));
+    QVERIFY2(russian[3].startsWith(QStringLiteral("Отменить")), qPrintable(russian[3]));
+    QCoreApplication::removeTranslator(ru);
+    delete ru;
+    // A locale that Qt translates gets its own language.
+    QTranslator *de = QtTranslations::install(*qApp, QLocale(QLocale::German, QLocale::Germany));
+    QVERIFY(de);
+    QCOMPARE(qtOwnTexts()[2], QStringLiteral("Abbrechen"));
+    QCoreApplication::removeTranslator(de);
+    delete de;
+    QCOMPARE(qtOwnTexts()[2], QStringLiteral("Cancel"));
 }
