@@ -16,8 +16,6 @@ private slots:
     void existingFileQuestion();
     void saveOfferOnlyWhenChanged();
     void loadFromUser();
-    void loadCancelChangesNothing();
-    void loadOffersToSaveUnsavedEdits();
     void twoBlockSaveKeepsThirdBlockUnsaved();
     void pathsOutsideCodePageRefused();
     void newDataFile();

@@ -10,7 +10,6 @@ private slots:
     void constIniNamesMissingTable();
     void noTableAtAll();
     void tableThatDoesNotParse();
-    void emptyTableEndsNamingTheFile();
     void databaseErrors_data();
     void databaseErrors();
     void databaseCreatedAndRecordsInIdOrder();
@@ -22,5 +21,4 @@ private slots:
     void defaultIniLoadsDataFileByLength();
     void defaultIniNamesMissingDataFile();
     void shutDownOffersSaveForHiddenDefaults();
-    void shutDownStopsWhenTheSaveDoesNotHappen();
 };

@@ -24,7 +24,6 @@ private slots:
     void tableChangeIgnoresFileOutsideFolder();
     void tableChangeKeepsTableWhenNotParsing();
     void tableChangeTakesGoodTable();
-    void tableChangeRefusesEmptyTable();
+    void tableChangeRefusalsKeepConstIni();
     void tableChangeNamesReadBack();
-    void tableChangeRefusesNamesOutsideCodePage();
 };

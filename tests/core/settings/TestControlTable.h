@@ -21,5 +21,4 @@ private slots:
     void readsCodePage1251File();
     void shippedDemoTableParses();
     void unreadableOrEmptyFileRefused();
-    void shippedDemoTableClaimsEachBitOnce();
 };

@@ -13,8 +13,6 @@ private slots:
     void commSetupCancelKeepsValues();
     void commSetupShowsValueWithoutItem();
     void commSetupTakesDevicePath();
-    void commSetupFitsDevicePathAndTitle();
     void loadFileNewClearsImage();
     void loadFileLoadLoadsFile();
-    void loadFileCancelKeepsDialogOpen();
 };

@@ -19,7 +19,6 @@
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
-#include <QSet>
 #include <QStatusBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -63,12 +62,6 @@ struct Window
     void trigger(const char *action) { child<QAction>(&w, QLatin1String(action))->trigger(); }
     auto &b1() { return env.state.CurrentImage.Block1; }
 };
-
-// A caption as the menu shows it: the mnemonic mark is not part of the text.
-QString visibleText(QString text)
-{
-    return text.remove(QLatin1Char('&'));
-}
 
 void leave(QLineEdit *box, QWidget *next, const QString &text)
 {
@@ -115,7 +108,7 @@ void TestMainWindow::controlsHaveTheirNames()
     for (const QString &a : actions) {
         auto *action = child<QAction>(&win.w, a.section(QLatin1Char('|'), 0, 0));
         QVERIFY(action);
-        QCOMPARE(visibleText(action->text()), a.section(QLatin1Char('|'), 1));
+        QCOMPARE(action->text().remove(QLatin1Char('&')), a.section(QLatin1Char('|'), 1)); // "&": the mnemonic
     }
     QCOMPARE(win.w.windowTitle(), QStringLiteral("Настройки терминала"));
 }
@@ -227,24 +220,14 @@ void TestMainWindow::panelGrowsBeyondEightSlots()
 
 void TestMainWindow::stringBoxShowsItsOwnEmptyText()
 {
-    EditorEnv env(QStringLiteral("1~1~10~G~Number~~BYTE~~N~0~255~0~~\r\n"
-                                 "1~2~20~G~Text~~STRING~8~Password\r\n"));
-    QVERIFY(env.parsed);
+    EditorEnv env(QStringLiteral("1~1~10~G~Number~~BYTE~~N\r\n1~2~20~G~Text~~STRING~8~Password\r\n"));
     env.state.CurrentImage.Block1[10] = 42;
     Window win(env);
-    QCOMPARE(win.txt(0)->text(), QStringLiteral("42"));
-    QVERIFY(win.txt(0)->toolTip().isEmpty());
-    win.select(2);
+    win.select(2); // the box showed "42" for event 1
     QCOMPARE(win.txt(0)->text(), QString());
     QCOMPARE(win.txt(0)->toolTip(), QStringLiteral("Текстовые значения не хранятся в настройках терминала"));
-    leave(win.txt(0), win.grid(), QStringLiteral("secret"));
     win.select(1);
-    QCOMPARE(win.txt(0)->text(), QStringLiteral("42"));
     QVERIFY(win.txt(0)->toolTip().isEmpty());
-    win.select(2);
-    QCOMPARE(win.txt(0)->text(), QString());
-    QCOMPARE(win.b1()[20], quint8(0));
-    QVERIFY(env.prompts.shown.isEmpty());
 }
 
 void TestMainWindow::journalRule()
@@ -576,29 +559,17 @@ void TestMainWindow::saveOfferOnExitFromHiddenDefaults()
 
 void TestMainWindow::leavingStaysWhenTheSaveDoesNotHappen()
 {
-    EditorEnv env;
+    EditorEnv env; // the image lacks the table's hidden default: leaving offers to save
     Database db;
     StartUp startUp(env.state, env.prompts, db);
     Window win(env);
     win.w.shutDown = [&] { return startUp.ShutDown(); };
-    win.select(12);
-    win.box("chkMask", 1)->click();
-    // Yes to the offer, then Cancel in the file dialog: closing and "Выход" both leave the window open.
-    env.prompts.answers.enqueue(UserPrompts::Answer::Yes);
+    // Yes, then Cancel in the file dialog (closing); Yes, then a file that cannot be written ("Выход").
+    env.prompts.answers << UserPrompts::Answer::Yes << UserPrompts::Answer::Yes;
+    env.prompts.paths << QString() << env.state.appPath(QStringLiteral("no-such-folder/x.bin"));
     QVERIFY(!win.w.close());
-    QVERIFY(win.w.isVisible());
-    env.prompts.answers.enqueue(UserPrompts::Answer::Yes);
     win.trigger("mnuExit");
-    QVERIFY(win.w.isVisible());
-    QCOMPARE(env.prompts.texts(), QStringList({QStringLiteral("Сохранить данные"), QStringLiteral("Сохранить данные")}));
-    QVERIFY(!QFile::exists(env.state.appPath(QStringLiteral("Default.ini"))));
-    // Saved this time: the program ends.
-    const QString kept = env.state.appPath(QStringLiteral("kept.bin"));
-    env.prompts.answers.enqueue(UserPrompts::Answer::Yes);
-    env.prompts.paths.enqueue(kept);
-    win.trigger("mnuExit");
-    QVERIFY(!win.w.isVisible());
-    QCOMPARE(SettingsFiles::FileLength(kept), 390);
+    QVERIFY(win.w.isVisible() && !QFile::exists(env.state.appPath(QStringLiteral("Default.ini"))));
 }
 
 void TestMainWindow::closeWithInvalidBoxStaysOpen()
@@ -671,8 +642,7 @@ void TestMainWindow::helpDocumentsOpenedByPath()
 {
     EditorEnv env;
     Window win(env);
-    // Without the compiled help beside the program, its HTML pages are opened.
-    win.trigger("mnu_about");
+    win.trigger("mnu_about"); // no compiled help beside the program: its HTML pages
     win.trigger("mnu_HelpM");
     QCOMPARE(env.prompts.openedDocuments,
              QStringList({env.state.appPath(QStringLiteral("about.html")), env.state.appPath(QStringLiteral("help.html"))}));
@@ -706,23 +676,6 @@ void TestMainWindow::loadMenuLoadsAndRebuilds()
     QVERIFY(win.w.windowTitle().contains(path));
     win.select(12);
     QCOMPARE(win.txt(0)->text(), QStringLiteral("42"));
-}
-
-void TestMainWindow::loadMenuCancelKeepsEdits()
-{
-    EditorEnv env;
-    const QString mine = env.state.appPath(QStringLiteral("mine.bin"));
-    env.state.DataFilePath = mine;
-    Window win(env);
-    win.select(12);
-    leave(win.txt(0), win.grid(), QStringLiteral("77"));
-    QCOMPARE(int(win.b1()[31]), 77);
-    win.trigger("mnuLoad"); // the dialog is cancelled
-    QCOMPARE(int(win.b1()[31]), 77);
-    QCOMPARE(env.state.DataFilePath, mine);
-    QCOMPARE(win.w.CurrentEvent(), 12);
-    QCOMPARE(win.txt(0)->text(), QStringLiteral("77"));
-    QVERIFY(env.prompts.shown.isEmpty());
 }
 
 void TestMainWindow::tableChangeRefusalsKeepWindow()
@@ -830,55 +783,25 @@ void TestMainWindow::menusReachableFromTheKeyboard()
 {
     EditorEnv env;
     Window win(env);
-    // Every menu, and every item within its menu, has a letter of its own to be chosen with.
-    auto mnemonic = [](const QAction *a) {
-        const QString t = a->text();
-        const qsizetype at = t.indexOf(QLatin1Char('&'));
-        return at >= 0 && at + 1 < t.size() ? t.at(at + 1).toLower() : QChar();
-    };
-    QSet<QChar> menuKeys;
-    for (QAction *m : win.w.menuBar()->actions()) {
-        const QChar key = mnemonic(m);
-        QVERIFY2(!key.isNull() && !menuKeys.contains(key), qPrintable(m->text()));
-        menuKeys.insert(key);
-        QSet<QChar> itemKeys;
-        for (QAction *a : m->menu()->actions()) {
-            if (a->isSeparator())
-                continue;
-            const QChar itemKey = mnemonic(a);
-            QVERIFY2(!itemKey.isNull() && !itemKeys.contains(itemKey), qPrintable(a->text()));
-            itemKeys.insert(itemKey);
-        }
-    }
-    QCOMPARE(visibleText(child<QMenu>(&win.w, QStringLiteral("mnuFile"))->title()), QStringLiteral("Файл"));
-    QCOMPARE(visibleText(child<QMenu>(&win.w, QStringLiteral("mnuService"))->title()), QStringLiteral("Сервис"));
-    QCOMPARE(visibleText(child<QMenu>(&win.w, QStringLiteral("mnu_Help"))->title()), QStringLiteral("Помощь"));
-    // F10 opens the first menu.
+    for (const QAction *a : win.w.menuBar()->findChildren<QAction *>()) // a letter to choose each with
+        QVERIFY2(a->isSeparator() || a->text().contains(QLatin1Char('&')) || a->text().isEmpty(), qPrintable(a->text()));
     QTest::keyClick(win.grid(), Qt::Key_F10);
-    auto *file = child<QMenu>(&win.w, QStringLiteral("mnuFile"));
-    QTRY_VERIFY(file->isVisible());
-    QTest::keyClick(file, Qt::Key_Escape);
+    QTRY_VERIFY(child<QMenu>(&win.w, QStringLiteral("mnuFile"))->isVisible());
+    QTest::keyClick(child<QMenu>(&win.w, QStringLiteral("mnuFile")), Qt::Key_Escape);
 }
 
 void TestMainWindow::tabOrderFollowsThePanel()
 {
     EditorEnv env;
-    env.state.CurrentImage.Block1[30] = 5; // V1 allows 1..10: leaving it with 0 would hold the focus
+    env.state.CurrentImage.Block1[30] = 5; // V1 allows 1..10
     Window win(env);
-    win.select(9);
+    win.select(9); // BIT, BYTE, BIT, BYTE, BIT
     child<QComboBox>(&win.w, QStringLiteral("cmbFilter"))->setFocus();
     QStringList order;
-    for (int i = 0; i < 11; ++i) {
-        QWidget *focused = QApplication::focusWidget();
-        QVERIFY(focused);
-        order << focused->objectName();
-        QTest::keyClick(focused, Qt::Key_Tab);
+    for (int i = 0; i < 10; ++i) {
+        order << QApplication::focusWidget()->objectName();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
-    // The filter, the grid, the help text, then the parameters top to bottom as the panel shows them.
-    QCOMPARE(order, QStringList({QStringLiteral("cmbFilter"), QStringLiteral("flexmain"), QStringLiteral("txtHelp"),
-                                 QStringLiteral("chkParam_0"), QStringLiteral("txtParam_0"),
-                                 QStringLiteral("chkParam_1"), QStringLiteral("txtParam_1"),
-                                 QStringLiteral("chkParam_2"), QStringLiteral("cmdSave"), QStringLiteral("chkMask_0"),
-                                 QStringLiteral("chkMask_1")}));
-    QVERIFY(env.prompts.shown.isEmpty());
+    QCOMPARE(order.join(QLatin1Char(' ')), QStringLiteral("cmbFilter flexmain txtHelp chkParam_0 txtParam_0 chkParam_1 "
+                                                          "txtParam_1 chkParam_2 cmdSave chkMask_0"));
 }

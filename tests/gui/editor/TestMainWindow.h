@@ -37,7 +37,6 @@ private slots:
     void printWritesReport();
     void helpDocumentsOpenedByPath();
     void loadMenuLoadsAndRebuilds();
-    void loadMenuCancelKeepsEdits();
     void tableChangeRefusalsKeepWindow();
     void tableChangeRebuildsFilterAndGrid();
     void modalHooksAreCalled();
