@@ -2,11 +2,13 @@
 
 #include "cli/BookCommands.h"
 #include "cli/CliOptions.h"
+#include "cli/HtmlReport.h"
 #include "cli/LinkCommands.h"
 #include "cli/SmsCommands.h"
 #include "cli/UploadCommand.h"
 #include "cli/SmsTransferCommands.h"
 
+#include "core/app/AppState.h"
 #include "core/settings/ControlTable.h"
 #include "core/settings/EventMasks.h"
 #include "core/settings/EventReport.h"
@@ -14,6 +16,7 @@
 #include "core/settings/TextFile.h"
 #include "core/settings/ValueTypes.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QHash>
 
@@ -36,7 +39,7 @@ int CliCommands::usage(const QString &problem)
         m_err << "kvrsetup-cli: " << problem << "\n";
     m_err << "usage:\n"
              "  kvrsetup-cli check-table [--service] TABLE\n"
-             "  kvrsetup-cli report [--service] --table TABLE [--data FILE] --out FILE\n"
+             "  kvrsetup-cli report [--service] --table TABLE [--data FILE] [--out FILE] [--html FILE [--xsl FILE]]\n"
              "  kvrsetup-cli show [--service] --table TABLE --data FILE\n"
              "  kvrsetup-cli convert [--service] --table TABLE --data IN --out OUT --form 260|390\n"
              "  kvrsetup-cli modem-info --port DEVICE [--baud N --parity n|e|o --data 7|8 --stop 1|2]\n"
@@ -150,18 +153,34 @@ int CliCommands::checkTable(const QStringList &args)
 
 int CliCommands::report(const QStringList &args)
 {
-    const CliOptions o = parseOptions(args, {QStringLiteral("--table"), QStringLiteral("--data"), QStringLiteral("--out")});
-    const QString problem = checkOptions(o, {QStringLiteral("--table"), QStringLiteral("--out")}, 0,
-                                         QStringLiteral("report needs --table and --out"));
+    const CliOptions o = parseOptions(args, {QStringLiteral("--table"), QStringLiteral("--data"), QStringLiteral("--out"),
+                                             QStringLiteral("--html"), QStringLiteral("--xsl")});
+    QString problem = checkOptions(o, {QStringLiteral("--table")}, 0,
+                                   QStringLiteral("report needs --table and --out or --html"));
+    if (problem.isEmpty() && !o.has(QStringLiteral("--out")) && !o.has(QStringLiteral("--html")))
+        problem = QStringLiteral("report needs --out or --html");
     if (!problem.isEmpty())
         return usage(problem);
     ControlTable table;
     SettingsImage image;
     if (!loadInputsWith(o, table, image, m_err))
         return 1;
-    const QString out = o.values.value(QStringLiteral("--out"));
-    if (!EventReport::write(out, table, image)) {
-        m_err << "kvrsetup-cli: cannot write " << out << "\n";
+    if (o.has(QStringLiteral("--out"))) {
+        const QString out = o.value(QStringLiteral("--out"));
+        if (!EventReport::write(out, table, image)) {
+            m_err << "kvrsetup-cli: cannot write " << out << "\n";
+            return 1;
+        }
+    }
+    if (!o.has(QStringLiteral("--html")))
+        return 0;
+    // The stylesheet shipped beside the program, as a browser would take it beside Report.xml.
+    const QString xsl = o.has(QStringLiteral("--xsl"))
+                            ? o.value(QStringLiteral("--xsl"))
+                            : QDir(AppState::defaultApplicationFolder()).filePath(QStringLiteral("Rep03-1.xsl"));
+    QString error;
+    if (!HtmlReport::render(EventReport::build(table, image), xsl, o.value(QStringLiteral("--html")), error)) {
+        m_err << "kvrsetup-cli: cannot render the report as HTML: " << error << "\n";
         return 1;
     }
     return 0;

@@ -52,6 +52,11 @@ void TestCli::checkTable()
     QCOMPARE(r.code, 1);
     QVERIFY(r.err.contains(QStringLiteral("Ошибочный параметр в строке 1,ожидалось число(номер события)")));
 
+    // A table without a single entry is no table.
+    r = runCli({QStringLiteral("check-table"), writeTemp(dir, "empty.stp", QByteArray())});
+    QCOMPARE(r.code, 1);
+    QVERIFY(r.err.contains(QStringLiteral("В управляющей таблице нет ни одной записи")));
+
     r = runCli({QStringLiteral("check-table"), dir.filePath(QStringLiteral("missing.stp"))});
     QCOMPARE(r.code, 1);
     QVERIFY(r.err.contains(QStringLiteral("not found")));
@@ -89,6 +94,21 @@ void TestCli::reportMatchesLibraryOutput()
     r = runCli({QStringLiteral("report"), QStringLiteral("--table"), table, QStringLiteral("--data"),
              dir.filePath(QStringLiteral("none.bin")), QStringLiteral("--out"), out});
     QCOMPARE(r.code, 1);
+}
+
+void TestCli::reportAsHtml()
+{
+    QTemporaryDir dir;
+    const QString table = writeTemp(dir, "t.stp", TextFile::encode1251(kTable));
+    const QString data = writeTemp(dir, "d.bin", QByteArray(1, '\x20') + QByteArray(8, '\0') + '\x1E'); // journal 5, 30
+    const QString html = dir.filePath(QStringLiteral("Report.html"));
+    const QStringList args = {QStringLiteral("report"), QStringLiteral("--table"), table, QStringLiteral("--html"), html};
+    QCOMPARE(runCli(args + QStringList{QStringLiteral("--data"), data}).code, 0);
+    // One row a event through the shipped stylesheet; the page names its code page.
+    const QString page = TextFile::decode1251(readBytes(html));
+    QVERIFY(page.contains(QStringLiteral("charset=windows-1251")) && page.count(QStringLiteral("<tr>")) == 1 + 2);
+    QVERIFY(page.contains(QStringLiteral("<td>Поворот</td>")) && page.contains(QStringLiteral("<td>30град,</td>")));
+    QCOMPARE(runCli(args + QStringList{QStringLiteral("--xsl"), writeTemp(dir, "b.xsl", "<xsl:")}).code, 1);
 }
 
 void TestCli::convertAddsHiddenDefaults()

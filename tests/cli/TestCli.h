@@ -9,6 +9,7 @@ private slots:
     void usageErrors();
     void checkTable();
     void reportMatchesLibraryOutput();
+    void reportAsHtml();
     void convertAddsHiddenDefaults();
     void show();
 };

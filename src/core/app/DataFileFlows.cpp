@@ -1,5 +1,6 @@
 #include "core/app/DataFileFlows.h"
 
+#include "core/app/ConfigPaths.h"
 #include "core/settings/TextFile.h"
 
 using SettingsFiles::Form;
@@ -21,10 +22,13 @@ bool DataFileFlows::saveForm(int blocks, const QString &title, const QString &ex
     QString path = ShowSaveDialog(m_state.appFolder(), title);
     if (path.isEmpty())
         return false;
-    m_state.CurrentImage.orBlock1(m_state.table.HiddenDefaults);
-    const QByteArray data = SettingsFiles::buildFile(m_state.CurrentImage, blocks);
     if (appendBin && !SettingsFiles::FileNameOf(path).contains(QLatin1Char('.')))
         path += QStringLiteral(".BIN");
+    // Default.ini keeps the path for the next start: refuse it before anything changes.
+    if (!ConfigPaths::accept(m_prompts, path, QStringLiteral("Default.ini")))
+        return false;
+    m_state.CurrentImage.orBlock1(m_state.table.HiddenDefaults);
+    const QByteArray data = SettingsFiles::buildFile(m_state.CurrentImage, blocks);
     m_state.DataFilePath = path;
     if (SettingsFiles::FileExists(path)) {
         if (m_prompts.message(existsQuestion, QString(), UserPrompts::Icon::Question, UserPrompts::Buttons::YesNo)
@@ -37,27 +41,36 @@ bool DataFileFlows::saveForm(int blocks, const QString &title, const QString &ex
         m_prompts.message(QStringLiteral("Ошибка записи в файл ") + path);
         return false;
     }
-    SnapshotImage();
+    snapshotSaved(blocks);
     m_state.setDataFileCaption();
     return true;
 }
 
-void DataFileFlows::SaveDataFile()
+void DataFileFlows::snapshotSaved(int blocks)
 {
-    saveForm(3, QStringLiteral("Укажите файл для сохранения данных"), QStringLiteral("Файл существует, заменить"),
-             true);
+    const SettingsImage::Block block3 = m_state.SavedImage.Block3;
+    SnapshotImage();
+    // The two-block form has no third block: what it holds ("Инфо" output masks) is still unsaved.
+    if (blocks < 3)
+        m_state.SavedImage.Block3 = block3;
 }
 
-void DataFileFlows::ExportDataFile()
+bool DataFileFlows::SaveDataFile()
 {
-    saveForm(2, QStringLiteral("Укажите файл для сохранения данных"),
-             QStringLiteral("Файл уже существует, заменить?"), false);
+    return saveForm(3, QStringLiteral("Укажите файл для сохранения данных"),
+                    QStringLiteral("Файл существует, заменить"), true);
+}
+
+bool DataFileFlows::ExportDataFile()
+{
+    return saveForm(2, QStringLiteral("Укажите файл для сохранения данных"),
+                    QStringLiteral("Файл уже существует, заменить?"), false);
 }
 
 bool DataFileFlows::loadForm(const QString &path, bool noAsk, Form form)
 {
-    if (!noAsk)
-        AskSaveChanges();
+    if (!noAsk && AskSaveChanges() == SaveOffer::Abandoned)
+        return false; // the edits stay
     m_state.CurrentImage.clearBlocks();
     if (!SettingsFiles::readFile(path, form, m_state.CurrentImage)) {
         if (form != Form::Record)
@@ -101,15 +114,16 @@ void DataFileFlows::SnapshotImage()
     m_state.SavedImage = m_state.CurrentImage;
 }
 
-void DataFileFlows::AskSaveChanges()
+DataFileFlows::SaveOffer DataFileFlows::AskSaveChanges()
 {
     m_state.CurrentImage.orBlock1(m_state.table.HiddenDefaults);
     if (!m_state.CurrentImage.differsFrom(m_state.SavedImage))
-        return;
+        return SaveOffer::Unchanged;
     if (m_prompts.message(QStringLiteral("Сохранить данные"), QStringLiteral("Сохранение данных"),
                           UserPrompts::Icon::Question, UserPrompts::Buttons::YesNo)
-        == UserPrompts::Answer::Yes)
-        SaveDataFile();
+        != UserPrompts::Answer::Yes)
+        return SaveOffer::Declined;
+    return SaveDataFile() ? SaveOffer::Saved : SaveOffer::Abandoned;
 }
 
 void DataFileFlows::clearImage()
@@ -118,16 +132,21 @@ void DataFileFlows::clearImage()
     m_state.CurrentImage.Description.clear();
 }
 
-void DataFileFlows::loadFromUser()
+bool DataFileFlows::loadFromUser()
 {
     const QString path = m_prompts.openFile(QStringLiteral("Укажите директорию и файл с базой"),
                                             m_state.appPath(QStringLiteral("data")),
                                             {{QStringLiteral("Файл с таблицами масок событий"), QStringLiteral("*.bin")},
                                              {QStringLiteral("Все файлы"), QStringLiteral("*.*")}},
                                             true);
+    // Cancel changes nothing; nor does a path that Default.ini could not keep.
+    if (path.isEmpty() || !ConfigPaths::accept(m_prompts, path, QStringLiteral("Default.ini")))
+        return false;
+    if (AskSaveChanges() == SaveOffer::Abandoned)
+        return false;
     m_state.DataFilePath = path;
     clearImage();
-    if (!path.isEmpty() && SettingsFiles::FileExists(path)) {
+    if (SettingsFiles::FileExists(path)) {
         if (!loadByLength(path))
             m_state.DataFilePath.clear();
     } else {
@@ -135,6 +154,7 @@ void DataFileFlows::loadFromUser()
     }
     m_state.setDataFileCaption();
     SnapshotImage();
+    return true;
 }
 
 void DataFileFlows::newDataFile()

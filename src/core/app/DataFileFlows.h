@@ -11,20 +11,31 @@
 class DataFileFlows
 {
 public:
+    // What came of the save offer.
+    enum class SaveOffer {
+        Unchanged, // nothing to save: no question asked
+        Saved,     // Yes, and the file was written
+        Declined,  // No: the edits are let go
+        Abandoned  // Yes, but nothing was written (dialog cancelled, file refused or not written)
+    };
+
     DataFileFlows(AppState &state, UserPrompts &prompts) : m_state(state), m_prompts(prompts) {}
 
-    void SaveDataFile();
-    void ExportDataFile();
+    // Both true when the file was written.
+    bool SaveDataFile();
+    bool ExportDataFile();
     bool LoadImageFile(const QString &path, bool noAsk);
     bool LoadDataFile390(const QString &path, bool noAsk);
     bool LoadDataFile260(const QString &path, bool noAsk);
     // Loads by length as at start-up; false when the loader failed.
     bool loadByLength(const QString &path);
     void SnapshotImage();
-    void AskSaveChanges();
+    SaveOffer AskSaveChanges();
 
-    // "Загрузить": open dialog, clear, load by length or start "new.bin". The caller refreshes the window.
-    void loadFromUser();
+    // "Загрузить": open dialog, the save offer for unsaved edits, then clear and load by length (or start
+    // "new.bin" for a file that vanished). False when nothing changed: the dialog was cancelled, the
+    // path refused, or the save offer abandoned. The caller refreshes the window on true.
+    bool loadFromUser();
     // "Новый" of the data-file dialog. The caller refreshes the window.
     void newDataFile();
     // Clears the three blocks and the description.
@@ -36,6 +47,8 @@ public:
 private:
     bool saveForm(int blocks, const QString &title, const QString &existsQuestion, bool appendBin);
     bool loadForm(const QString &path, bool noAsk, SettingsFiles::Form form);
+    // The snapshot after writing a form of so many blocks.
+    void snapshotSaved(int blocks);
 
     AppState &m_state;
     UserPrompts &m_prompts;

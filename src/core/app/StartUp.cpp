@@ -45,7 +45,7 @@ bool StartUp::run(const QStringList &argumentsAfterProgram)
         m_prompts.message(
             QStringLiteral("Не найден файл с управляющей таблицей, попытка загрузить таблицу по умолчанию"));
         m_state.ControlTablePath = QStringLiteral("Data.ini");
-        TextFile::writeLines(m_state.ConstIniPath, {QStringLiteral("Data.ini")});
+        TextFile::writeLines(m_state.ConstIniPath, {TextFile::formatText(QStringLiteral("Data.ini"))});
     }
     m_state.ControlTablePath = m_state.appPath(m_state.ControlTablePath);
     if (!SettingsFiles::FileExists(m_state.ControlTablePath)) {
@@ -55,7 +55,9 @@ bool StartUp::run(const QStringList &argumentsAfterProgram)
     }
     QString error;
     if (!m_state.table.ParseControlTable(m_state.ControlTablePath, m_state.ServiceMode, error)) {
-        m_prompts.message(error, QStringLiteral("Критическая ошибка"), UserPrompts::Icon::Critical);
+        // The parser's line ends with "\r\n": the table's path follows on a line of its own.
+        m_prompts.message(error + m_state.ControlTablePath, QStringLiteral("Критическая ошибка"),
+                          UserPrompts::Icon::Critical);
         return false;
     }
     m_state.ConstIniPath = m_state.appPath(QStringLiteral("Const.ini"));
@@ -153,10 +155,13 @@ bool StartUp::WriteDefaultIni()
     return TextFile::writeLines(m_state.appPath(QStringLiteral("Default.ini")), lines);
 }
 
-void StartUp::ShutDown()
+bool StartUp::ShutDown()
 {
-    DataFileFlows(m_state, m_prompts).AskSaveChanges();
+    // Yes to the offer without a file written: the edits would be lost, so the program stays.
+    if (DataFileFlows(m_state, m_prompts).AskSaveChanges() == DataFileFlows::SaveOffer::Abandoned)
+        return false;
     WriteDefaultIni();
     m_state.database = nullptr;
     m_db.close();
+    return true;
 }

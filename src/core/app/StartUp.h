@@ -22,8 +22,9 @@ public:
     bool OpenDatabase();
     void LoadDefaults();
     bool WriteDefaultIni();
-    // Save offer, Default.ini, database closed. The caller then ends the program.
-    void ShutDown();
+    // Save offer, Default.ini, database closed; the caller then ends the program. False when the operator
+    // chose to save but nothing was written: nothing else is done and the program goes on.
+    bool ShutDown();
 
 private:
     // The data file named in Default.ini, or "new.bin" when it is missing.

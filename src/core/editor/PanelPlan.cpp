@@ -31,6 +31,8 @@ PanelPlan PanelPlan::build(const ControlTable &table, int first, int event, cons
                 item.hasValue = true;
                 item.value = QString::number(v);
                 plan.summary += HexText::number(v) + QStringLiteral("  ");
+            } else {
+                item.note = QStringLiteral("Текстовые значения не хранятся в настройках терминала");
             }
             plan.textMap.append(i);
         }

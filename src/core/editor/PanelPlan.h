@@ -15,8 +15,9 @@ struct PanelPlan
         Kind kind = Kind::Text;
         int slot = 0;        // index in its own control array
         int entry = 0;       // position in TableEntries
-        bool hasValue = false; // numeric box: value holds its text; STRING boxes keep their text
+        bool hasValue = false; // numeric box: value holds its text; a "STRING" box shows an empty text
         QString value;
+        QString note;          // the box's tooltip: why a "STRING" value goes nowhere
         bool checked = false;
     };
 

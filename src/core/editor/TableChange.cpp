@@ -1,9 +1,9 @@
 #include "core/editor/TableChange.h"
 
+#include "core/app/ConfigPaths.h"
 #include "core/settings/SettingsFiles.h"
 #include "core/settings/TextFile.h"
 
-#include <QDir>
 #include <QFileInfo>
 
 TableChange::Result TableChange::run()
@@ -29,23 +29,24 @@ TableChange::Result TableChange::apply(const QString &chosenPath)
     if (!SettingsFiles::FileExists(m_state.appPath(name)))
         return Result::NotInFolder;
 
-    const QString constIni =
-        m_state.ConstIniPath.isEmpty() ? m_state.appPath(QStringLiteral("Const.ini")) : m_state.ConstIniPath;
-    const QString previousPath = m_state.ControlTablePath;
-    m_state.ControlTablePath = m_state.appPath(name);
-    TextFile::writeLines(constIni, {name});
+    // Const.ini keeps the name for the next start: refuse it before anything changes.
+    const QString path = m_state.appPath(name);
+    if (!ConfigPaths::representable(name)) {
+        m_prompts.message(ConfigPaths::refusal(path, QStringLiteral("Const.ini")));
+        return Result::NameNotKept;
+    }
 
-    // Parse aside: the grid's rows index into the table in use, which must stay whole on failure.
+    // Parse aside: the grid's rows index into the table in use, which stays whole on failure.
     ControlTable fresh;
     QString error;
-    if (fresh.ParseControlTable(m_state.ControlTablePath, m_state.ServiceMode, error)) {
-        m_state.table = std::move(fresh);
-        return Result::Accepted;
+    if (!fresh.ParseControlTable(path, m_state.ServiceMode, error)) {
+        m_prompts.message(QStringLiteral("Не управляющая таблица"));
+        return Result::NotTable;
     }
-    m_prompts.message(QStringLiteral("Не управляющая таблица"));
-    // Keep the next start on the table that is actually in use.
-    m_state.ControlTablePath = previousPath;
-    if (!previousPath.isEmpty())
-        TextFile::writeLines(constIni, {QDir(m_state.appFolder()).relativeFilePath(previousPath)});
-    return Result::NotTable;
+    m_state.table = std::move(fresh);
+    m_state.ControlTablePath = path;
+    const QString constIni =
+        m_state.ConstIniPath.isEmpty() ? m_state.appPath(QStringLiteral("Const.ini")) : m_state.ConstIniPath;
+    TextFile::writeLines(constIni, {TextFile::formatText(name)});
+    return Result::Accepted;
 }

@@ -116,16 +116,33 @@ QString ControlTable::NextField(QString &line)
     return field;
 }
 
+QString ControlTable::unreadableError()
+{
+    return QStringLiteral("Не удалось прочитать файл управляющей таблицы");
+}
+
+QString ControlTable::noEntriesError()
+{
+    return QStringLiteral("В управляющей таблице нет ни одной записи");
+}
+
 bool ControlTable::ParseControlTable(const QString &path, bool serviceMode, QString &errorText)
 {
     QString text;
     if (!TextReader::openFile(path, text)) {
-        // The caller checks existence first; an unreadable file parses as an empty table.
         TableEntries.clear();
         HiddenDefaults = SettingsImage();
-        return true;
+        errorText += unreadableError() + QStringLiteral("\r\n");
+        return false;
     }
-    return ParseControlTableText(text, serviceMode, errorText);
+    if (!ParseControlTableText(text, serviceMode, errorText))
+        return false;
+    // A table without entries gives an empty grid and nothing to edit.
+    if (TableEntries.isEmpty()) {
+        errorText += noEntriesError() + QStringLiteral("\r\n");
+        return false;
+    }
+    return true;
 }
 
 bool ControlTable::ParseControlTableText(const QString &text, bool serviceMode, QString &errorText)
@@ -144,7 +161,7 @@ bool ControlTable::ParseControlTableText(const QString &text, bool serviceMode, 
             return false;
         }
         if (stored) {
-            e.Index = qint16(n);
+            e.Index = n;
             TableEntries.append(e);
         } else {
             ApplyHiddenDefault(e);

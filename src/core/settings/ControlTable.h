@@ -23,7 +23,7 @@ struct TableEntry
     float DefaultValue = 0.0f;
     QString SpareText;    // at most 20
     QString Units;        // at most 20
-    qint16 Index = 0;
+    int Index = 0;        // position in TableEntries; wide enough for any table that fits in memory
 };
 
 // A parsed control table.
@@ -37,9 +37,13 @@ public:
 
     // Parses the file at path into a fresh table. On failure appends one error line
     // (+ "\r\n") to errorText; the entries read before the failing line stay in place.
+    // A file that cannot be read, or that yields no entry, is no control table either.
     bool ParseControlTable(const QString &path, bool serviceMode, QString &errorText);
-    // Same over text already decoded (used by the file variant and by tests).
+    // The lines of text already decoded (used by the file variant and by tests); no entry is no error here.
     bool ParseControlTableText(const QString &text, bool serviceMode, QString &errorText);
+
+    static QString unreadableError();
+    static QString noEntriesError();
 
     // Text before the first "~"; removes it and the "~" from line.
     static QString NextField(QString &line);

@@ -57,7 +57,9 @@ bool readFile(const QString &path, Form form, SettingsImage &image)
         fillFromFileBlocks(f.read(3 * SettingsImage::FileBlockSize), 3, image);
         return true;
     case Form::Record: {
-        const QByteArray data = f.readAll();
+        // The longest record: the blocks, the length and 65535 description characters. A longer
+        // file is read no further, whatever its size.
+        const QByteArray data = f.read(kRecordHeader + 0xFFFF);
         if (data.size() < kRecordHeader)
             return false;
         const int count = quint8(data[kRecordBlocks]) | (quint8(data[kRecordBlocks + 1]) << 8);

@@ -5,6 +5,8 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <algorithm>
+
 bool TextReader::openFile(const QString &path, QString &text)
 {
     QFile f(path);
@@ -47,10 +49,16 @@ bool TextReader::readValue(QString &value)
 
     if (m_pos < n && m_text[m_pos] == QLatin1Char('"')) {
         ++m_pos;
-        const qsizetype close = m_text.indexOf(QLatin1Char('"'), m_pos);
-        const qsizetype end = close < 0 ? n : close;
-        value = m_text.mid(m_pos, end - m_pos);
-        m_pos = close < 0 ? n : close + 1;
+        for (;;) {
+            const qsizetype close = m_text.indexOf(QLatin1Char('"'), m_pos);
+            const qsizetype end = close < 0 ? n : close;
+            value += QStringView(m_text).mid(m_pos, end - m_pos);
+            m_pos = close < 0 ? n : close + 1;
+            if (m_pos >= n || m_text[m_pos] != QLatin1Char('"'))
+                break;
+            value += QLatin1Char('"'); // a doubled quote
+            ++m_pos;
+        }
         // Anything between the closing quote and the separator is dropped.
         while (m_pos < n && m_text[m_pos] != QLatin1Char(',') && !isLineEnd(m_text[m_pos]))
             ++m_pos;
@@ -80,6 +88,12 @@ QByteArray encode1251(const QString &text)
     QStringEncoder enc("windows-1251");
     QByteArray b = enc.encode(text);
     return b;
+}
+
+bool canEncode1251(const QString &text)
+{
+    // The encoder replaces what the code page lacks instead of failing: compare the round trip.
+    return decode1251(encode1251(text)) == text;
 }
 
 bool writeBytes(const QString &path, const QByteArray &data)
@@ -113,9 +127,14 @@ QString formatNumber(qint64 value)
 
 QString formatText(const QString &text)
 {
-    if (text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')))
-        return QLatin1Char('"') + text + QLatin1Char('"');
-    return text;
+    static const QString special = QStringLiteral(",\"\r\n");
+    const bool padded = !text.isEmpty() && (text.front().isSpace() || text.back().isSpace());
+    const bool plain = !padded && std::none_of(text.begin(), text.end(), [](QChar c) { return special.contains(c); });
+    if (plain)
+        return text;
+    QString quoted = text;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
 } // namespace TextFile

@@ -5,7 +5,8 @@
 #include <QStringList>
 
 // Configuration and control-table files: code page 1251, "\r\n" line ends,
-// values read up to a comma or the line end (a leading double quote runs to the next one).
+// values read up to a comma or the line end. A value that begins with a double quote runs to the
+// next lone double quote; inside it, two double quotes stand for one.
 class TextReader
 {
 public:
@@ -24,12 +25,15 @@ private:
 namespace TextFile {
 QString decode1251(const QByteArray &bytes);
 QByteArray encode1251(const QString &text);
+// True when code page 1251 holds every character of text, so that it reads back as written.
+bool canEncode1251(const QString &text);
 // Replaces the file whole only once the new content is complete. False when it cannot be written.
 bool writeBytes(const QString &path, const QByteArray &data);
 // Writes the lines, each followed by "\r\n", the same way.
 bool writeLines(const QString &path, const QStringList &lines);
 // " 9600 ", "-5 ": the sign position and a separator around the digits.
 QString formatNumber(qint64 value);
-// A text value as written: quoted only when it would not read back (contains a comma).
+// A text value as written: quoted (inner quotes doubled) only when it would not read back as it is:
+// a comma, a double quote, a line break, or spaces at either end.
 QString formatText(const QString &text);
 } // namespace TextFile

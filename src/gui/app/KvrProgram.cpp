@@ -14,6 +14,6 @@ bool KvrProgram::start(const QStringList &argumentsAfterProgram)
     if (!m_startUp.run(argumentsAfterProgram))
         return false;
     m_window = std::make_unique<frmMain>(m_state, m_prompts);
-    m_window->shutDown = [this] { m_startUp.ShutDown(); };
+    m_window->shutDown = [this] { return m_startUp.ShutDown(); };
     return true;
 }

@@ -1,9 +1,12 @@
 #include "gui/app/QtPrompts.h"
 
+#include "gui/app/WindowTitles.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QUrl>
 
@@ -34,14 +37,19 @@ UserPrompts::Answer QtPrompts::message(const QString &text, const QString &title
     case Icon::Warning: box.setIcon(QMessageBox::Warning); break;
     case Icon::Critical: box.setIcon(QMessageBox::Critical); break;
     }
-    if (buttons == Buttons::YesNo) {
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    const bool yesNo = buttons == Buttons::YesNo;
+    box.setStandardButtons(yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok);
+    if (yesNo)
         box.setDefaultButton(QMessageBox::Yes);
-        return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
-    }
-    box.setStandardButtons(QMessageBox::Ok);
-    box.exec();
-    return Answer::Ok;
+    // A short text would leave the box narrower than its caption: reserve the caption's width (the box
+    // builds its layout anew as it is set up, so only now).
+    if (auto *grid = qobject_cast<QGridLayout *>(box.layout()))
+        grid->addItem(new QSpacerItem(WindowTitles::widthFor(&box), 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    const int answer = box.exec();
+    if (!yesNo)
+        return Answer::Ok;
+    return answer == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }
 
 QString QtPrompts::openFile(const QString &title, const QString &folder, const QList<Filter> &filters, bool mustExist)

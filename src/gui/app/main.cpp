@@ -2,6 +2,7 @@
 #include "core/app/Database.h"
 #include "gui/app/KvrProgram.h"
 #include "gui/app/QtPrompts.h"
+#include "gui/app/QtTranslations.h"
 #include "gui/editor/frmMain.h"
 
 #include <QApplication>
@@ -10,6 +11,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("prjKVRSetup"));
+    QtTranslations::install(app);
 
     AppState state;
     QtPrompts prompts;

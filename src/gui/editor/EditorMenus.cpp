@@ -1,13 +1,17 @@
 #include "gui/editor/EditorMenus.h"
 
 #include "core/app/DataFileFlows.h"
+#include "core/app/HelpDocuments.h"
 #include "core/editor/TableChange.h"
 #include "core/settings/EventReport.h"
 #include "gui/editor/ParameterFrame.h"
 #include "gui/editor/ParameterPanel.h"
 #include "gui/editor/frmMain.h"
 
+#include <QDir>
 #include <QMenuBar>
+#include <QShortcut>
+#include <QStatusBar>
 
 EditorMenus::EditorMenus(frmMain &window, AppState &state, UserPrompts &prompts)
     : m_window(window), m_state(state), m_prompts(prompts)
@@ -30,31 +34,37 @@ void EditorMenus::build()
     };
     auto separator = [](QMenu *m, const char *name) { m->addSeparator()->setObjectName(QLatin1String(name)); };
 
-    QMenu *file = menu("mnuFile", QStringLiteral("Файл"));
-    add(file, "mnuLoad", QStringLiteral("Загрузить"), &EditorMenus::mnuLoad_Click);
-    add(file, "mnu_Export", QStringLiteral("Сохранить"), &EditorMenus::mnu_Export_Click);
+    // "&" marks the letter that chooses a menu or an item with the keyboard; it is shown underlined, not as text.
+    QMenu *file = menu("mnuFile", QStringLiteral("&Файл"));
+    add(file, "mnuLoad", QStringLiteral("&Загрузить"), &EditorMenus::mnuLoad_Click);
+    add(file, "mnu_Export", QStringLiteral("&Сохранить"), &EditorMenus::mnu_Export_Click);
     separator(file, "mnu_temp3");
     separator(file, "mnuTempP");
-    add(file, "mnuPrint", QStringLiteral("Печать"), &EditorMenus::mnuPrint_Click);
+    add(file, "mnuPrint", QStringLiteral("&Печать"), &EditorMenus::mnuPrint_Click);
     separator(file, "mnuTemop");
-    add(file, "mnuExit", QStringLiteral("Выход"), &EditorMenus::mnuExit_Click);
+    add(file, "mnuExit", QStringLiteral("&Выход"), &EditorMenus::mnuExit_Click);
 
-    QMenu *service = menu("mnuService", QStringLiteral("Сервис"));
-    add(service, "mnu_ChngTable", QStringLiteral("Сменить управляющую таблицу"), &EditorMenus::mnu_ChngTable_Click);
-    add(service, "mnuCom", QStringLiteral("Настройки связи"), &EditorMenus::mnuCom_Click);
-    add(service, "mnu_GPSLINK", QStringLiteral("Удаленная загрузка ПО"), &EditorMenus::mnu_GPSLINK_Click);
+    QMenu *service = menu("mnuService", QStringLiteral("&Сервис"));
+    add(service, "mnu_ChngTable", QStringLiteral("&Сменить управляющую таблицу"), &EditorMenus::mnu_ChngTable_Click);
+    add(service, "mnuCom", QStringLiteral("&Настройки связи"), &EditorMenus::mnuCom_Click);
+    add(service, "mnu_GPSLINK", QStringLiteral("&Удаленная загрузка ПО"), &EditorMenus::mnu_GPSLINK_Click);
     separator(service, "mnuNull");
-    add(service, "mnuClear", QStringLiteral("Очистить все данные"), &EditorMenus::mnuClear_Click);
+    add(service, "mnuClear", QStringLiteral("&Очистить все данные"), &EditorMenus::mnuClear_Click);
 
-    QMenu *help = menu("mnu_Help", QStringLiteral("Помощь"));
-    add(help, "mnu_about", QStringLiteral("About"), &EditorMenus::mnu_about_Click);
-    add(help, "mnu_HelpM", QStringLiteral("Справка"), &EditorMenus::mnu_HelpM_Click);
+    QMenu *help = menu("mnu_Help", QStringLiteral("&Помощь"));
+    add(help, "mnu_about", QStringLiteral("&About"), &EditorMenus::mnu_about_Click);
+    add(help, "mnu_HelpM", QStringLiteral("&Справка"), &EditorMenus::mnu_HelpM_Click);
+
+    // F10 opens the menu bar from anywhere in the window, as operators know it from other programs.
+    auto *f10 = new QShortcut(QKeySequence(Qt::Key_F10), &m_window);
+    f10->setObjectName(QStringLiteral("keyMenuBar"));
+    QObject::connect(f10, &QShortcut::activated, &m_window, [bar, file] { bar->setActiveAction(file->menuAction()); });
 }
 
 void EditorMenus::mnuLoad_Click()
 {
-    DataFileFlows(m_state, m_prompts).loadFromUser();
-    m_window.UpdateControls();
+    if (DataFileFlows(m_state, m_prompts).loadFromUser())
+        m_window.UpdateControls();
 }
 
 void EditorMenus::mnu_Export_Click()
@@ -65,14 +75,19 @@ void EditorMenus::mnu_Export_Click()
 
 void EditorMenus::mnuPrint_Click()
 {
-    EventReport::write(m_state.appPath(QStringLiteral("Report.xml")), m_state.table, m_state.CurrentImage);
+    const QString path = m_state.appPath(QStringLiteral("Report.xml"));
+    // The report is only written, never shown: the status bar tells where it went.
+    const bool written = EventReport::write(path, m_state.table, m_state.CurrentImage);
+    m_window.statusBar()->showMessage((written ? QStringLiteral("Отчет записан в файл ")
+                                               : QStringLiteral("Не удалось записать отчет в файл "))
+                                      + QDir::toNativeSeparators(path));
 }
 
 void EditorMenus::mnuExit_Click()
 {
-    // No focus check: the program is left whatever the boxes hold.
-    m_window.leaveProgram();
-    m_window.close();
+    // No focus check: the program is left whatever the boxes hold, unless the save offer was not carried out.
+    if (m_window.leaveProgram())
+        m_window.close();
 }
 
 void EditorMenus::mnu_ChngTable_Click()
@@ -109,6 +124,6 @@ void EditorMenus::mnuClear_Click()
     m_window.UpdateControls();
 }
 
-void EditorMenus::mnu_about_Click() { m_prompts.openDocument(m_state.appPath(QStringLiteral("about.chm"))); }
+void EditorMenus::mnu_about_Click() { m_prompts.openDocument(HelpDocuments::path(m_state, QStringLiteral("about"))); }
 
-void EditorMenus::mnu_HelpM_Click() { m_prompts.openDocument(m_state.appPath(QStringLiteral("help.chm"))); }
+void EditorMenus::mnu_HelpM_Click() { m_prompts.openDocument(HelpDocuments::path(m_state, QStringLiteral("help"))); }

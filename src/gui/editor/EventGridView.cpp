@@ -17,6 +17,8 @@ EventGridView::EventGridView(EventGridModel *model, QWidget *parent) : QTableVie
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Whole rows are chosen with the arrow keys; Tab moves on to the next control.
+    setTabKeyNavigation(false);
     verticalHeader()->hide();
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     setWordWrap(false);

@@ -34,6 +34,8 @@ ParameterPanel::ParameterPanel(AppState &state, UserPrompts &prompts, QWidget *p
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setFrameShape(QFrame::NoFrame);
+    // The boxes inside take the focus; the area itself is no stop of the Tab key.
+    scroll->setFocusPolicy(Qt::NoFocus);
     scroll->setMinimumHeight(140);
     m_slots = new QWidget;
     m_slots->setObjectName(QStringLiteral("panelParameters"));
@@ -130,6 +132,7 @@ void ParameterPanel::showPlan(const PanelPlan &plan)
     grid->setContentsMargins(2, 2, 2, 2);
     grid->setVerticalSpacing(px(60) + 2);
     grid->setColumnStretch(0, 1);
+    QWidget *previous = nullptr;
     for (int i = 0; i < plan.items.size(); ++i) {
         const PanelPlan::Item &item = plan.items[i];
         QLabel *label = nullptr;
@@ -140,8 +143,9 @@ void ParameterPanel::showPlan(const PanelPlan &plan)
             control = m_chkParam[item.slot];
         } else {
             label = m_lblTxtParam[item.slot];
-            if (item.hasValue)
-                m_txtParam[item.slot]->setText(item.value);
+            // A box never shows what another parameter left in it.
+            m_txtParam[item.slot]->setText(item.hasValue ? item.value : QString());
+            m_txtParam[item.slot]->setToolTip(item.note);
             control = m_txtParam[item.slot];
         }
         label->setText(m_state.table.TableEntries[item.entry].ParamCaption);
@@ -149,7 +153,13 @@ void ParameterPanel::showPlan(const PanelPlan &plan)
         grid->addWidget(control, i, 1, Qt::AlignLeft | Qt::AlignVCenter);
         label->show();
         control->show();
+        // Tab walks the parameters as they stand, then reaches "Сохранить".
+        if (previous)
+            QWidget::setTabOrder(previous, control);
+        previous = control;
     }
+    if (previous)
+        QWidget::setTabOrder(previous, m_cmdSave);
     grid->setRowStretch(int(plan.items.size()), 1);
     m_selectionChanging = was;
 }

@@ -1,6 +1,7 @@
 #include "gui/editor/frmCommSetup.h"
 
 #include "core/editor/CommSetupLists.h"
+#include "gui/app/WindowTitles.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -34,9 +35,11 @@ frmCommSetup::frmCommSetup(SerialSettings &settings, QWidget *parent, const QStr
     m_cmbNumBits = row(2, "lblNumBits", QStringLiteral("Кол-во бит"), "cmbNumBits");
     m_cmbParity = row(3, "lblParity", QStringLiteral("Четность"), "cmbParity");
     m_cmbStopBits = row(4, "lblStopBits", QStringLiteral("Стоп бит"), "cmbStopBits");
-    // A device path may also be typed in place of a port number.
+    // A device path may also be typed in place of a port number; the box is wide enough to show one
+    // such as /dev/serial/by-id/usb-Modem-if00 whole.
     m_cmbPortNumber->setEditable(true);
     m_cmbPortNumber->setInsertPolicy(QComboBox::NoInsert);
+    m_cmbPortNumber->setMinimumContentsLength(36);
 
     auto *ok = new QPushButton(QStringLiteral("Установить"), this);
     ok->setObjectName(QStringLiteral("cmdOK"));
@@ -55,6 +58,7 @@ frmCommSetup::frmCommSetup(SerialSettings &settings, QWidget *parent, const QStr
     v->addSpacing(8);
     v->addLayout(buttons);
     setSizeGripEnabled(false);
+    WindowTitles::keepWhole(this);
 
     Form_Load(devices ? *devices : CommSetupLists::presentDevices());
 }

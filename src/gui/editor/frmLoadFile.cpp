@@ -1,6 +1,7 @@
 #include "gui/editor/frmLoadFile.h"
 
 #include "core/app/DataFileFlows.h"
+#include "gui/app/WindowTitles.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -21,13 +22,14 @@ frmLoadFile::frmLoadFile(AppState &state, UserPrompts &prompts, std::function<vo
     h->setSpacing(16);
     h->addWidget(load);
     h->addWidget(fresh);
-    // The caption is long; keep it readable in the title bar.
-    setMinimumWidth(fontMetrics().horizontalAdvance(windowTitle()) + 120);
+    WindowTitles::keepWhole(this);
 }
 
 void frmLoadFile::cmdLoad_Click()
 {
-    DataFileFlows(m_state, m_prompts).loadFromUser();
+    // Nothing chosen: the dialog stays for another file or "Новый".
+    if (!DataFileFlows(m_state, m_prompts).loadFromUser())
+        return;
     if (m_refreshMain)
         m_refreshMain();
     accept();

@@ -104,6 +104,7 @@ QLayout *frmMain::buildGridSide(QWidget *central)
     m_txtHelp = new QPlainTextEdit(central);
     m_txtHelp->setObjectName(QStringLiteral("txtHelp"));
     m_txtHelp->setReadOnly(true);
+    m_txtHelp->setTabChangesFocus(true);
     m_txtHelp->setMinimumHeight(m_txtHelp->fontMetrics().height() * 2 + 12);
     m_txtHelp->installEventFilter(this);
     left->addWidget(m_txtHelp, 1);
@@ -247,13 +248,14 @@ const QVector<int> &frmMain::TextMap() const { return m_fraParameters->panel()->
 
 const QVector<int> &frmMain::CheckMap() const { return m_fraParameters->panel()->CheckMap(); }
 
-void frmMain::leaveProgram()
+bool frmMain::leaveProgram()
 {
     UpdateData();
-    if (shutDown)
-        shutDown();
+    if (shutDown && !shutDown())
+        return false;
     m_closing = true;
     m_fraParameters->panel()->setClosing();
+    return true;
 }
 
 bool frmMain::Form_QueryUnload()
@@ -262,8 +264,7 @@ bool frmMain::Form_QueryUnload()
         return true;
     if (m_fraParameters->panel()->focusCheckCancels())
         return false;
-    leaveProgram();
-    return true;
+    return leaveProgram();
 }
 
 void frmMain::closeEvent(QCloseEvent *event)
@@ -279,8 +280,12 @@ void frmMain::resizeEvent(QResizeEvent *event)
 
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_txtHelp && event->type() == QEvent::KeyPress
-        && !txtHelp_KeyDown(static_cast<QKeyEvent *>(event)->key()))
-        return true;
+    if (watched == m_txtHelp && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        // Tab leaves the help text like any other control; no other key edits it.
+        const bool leaves = key == Qt::Key_Tab || key == Qt::Key_Backtab;
+        if (!leaves && !txtHelp_KeyDown(key))
+            return true;
+    }
     return QMainWindow::eventFilter(watched, event);
 }

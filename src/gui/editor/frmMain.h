@@ -30,7 +30,8 @@ public:
     ~frmMain() override;
 
     // Replaceable so that tests never wait on a modal window.
-    std::function<void()> shutDown;       // save offer, Default.ini, database; set by the program
+    // Save offer, Default.ini, database; set by the program. False keeps the program running.
+    std::function<bool()> shutDown;
     std::function<void()> showCommSetup;  // frmCommSetup, modal
     std::function<void()> showLoadFile;   // frmLoadFile, modal
     std::function<void()> showLinkWindow; // the link window, modal
@@ -70,7 +71,8 @@ private:
     // Close request: false keeps the window open.
     bool Form_QueryUnload();
     // UpdateData and the shut-down; afterwards the window closes without questions.
-    void leaveProgram();
+    // False when the shut-down did not go through: the window stays.
+    bool leaveProgram();
 
     AppState &m_state;
     UserPrompts &m_prompts;

@@ -231,22 +231,48 @@ void TestDataFileFlows::saveOfferOnlyWhenChanged()
 void TestDataFileFlows::loadFromUser()
 {
     Fixture f;
-    // cancel: cleared image and "new.bin"
+    // Cancel changes nothing, unsaved edits included.
     f.state.CurrentImage = patterned();
-    f.state.CurrentImage.Description = QStringLiteral("d");
+    f.state.DataFilePath = f.path(QStringLiteral("mine.bin"));
     f.files.loadFromUser();
-    QCOMPARE(f.state.DataFilePath, f.state.appPath(QStringLiteral("new.bin")));
-    QVERIFY(f.state.CurrentImage == SettingsImage());
+    QCOMPARE(f.state.DataFilePath, f.path(QStringLiteral("mine.bin")));
     QCOMPARE(f.prompts.dialogTitles.last(), QStringLiteral("Укажите директорию и файл с базой"));
-    QVERIFY(f.prompts.shown.isEmpty()); // no save offer before the load
-
-    // a real file loads by its length
-    QVERIFY(writeBytes(f.path(QStringLiteral("l.bin")), SettingsFiles::buildFile(patterned(), 3)));
-    f.prompts.paths.enqueue(f.path(QStringLiteral("l.bin")));
+    // A file chosen with unsaved edits: the save offer first. Yes, then Cancel in the save dialog: no load.
+    const QString file = f.path(QStringLiteral("l.bin"));
+    QVERIFY(writeBytes(file, SettingsFiles::buildFile(SettingsImage(), 3)));
+    f.prompts.paths << file << QString() << file;
+    f.prompts.answers.enqueue(UserPrompts::Answer::Yes);
     f.files.loadFromUser();
-    QCOMPARE(f.state.DataFilePath, f.path(QStringLiteral("l.bin")));
-    QCOMPARE(f.state.CurrentImage.Block3[5], patterned().Block3[5]);
-    QVERIFY(f.state.caption().contains(f.path(QStringLiteral("l.bin"))));
+    QVERIFY(f.state.CurrentImage == patterned());
+    f.files.loadFromUser(); // No: the file loads by its length
+    QCOMPARE(f.prompts.texts(), QStringList({QStringLiteral("Сохранить данные"), QStringLiteral("Сохранить данные")}));
+    QVERIFY(f.state.CurrentImage == SettingsImage());
+    QVERIFY(f.state.caption().contains(file));
+}
+
+void TestDataFileFlows::twoBlockSaveKeepsThirdBlockUnsaved()
+{
+    Fixture f;
+    f.state.CurrentImage.Block3[19] = 0x80; // an "Инфо" output mask: the 260-byte form has no place for it
+    f.prompts.paths << f.path(QStringLiteral("two.bin"));
+    f.files.ExportDataFile();
+    f.files.AskSaveChanges(); // leaving still offers the full save
+    QCOMPARE(f.prompts.texts(), QStringList{QStringLiteral("Сохранить данные")});
+}
+
+void TestDataFileFlows::pathsOutsideCodePageRefused()
+{
+    Fixture f;
+    const QString foreign = f.path(QStringLiteral("данные-表.bin"));
+    QVERIFY(writeBytes(foreign, QByteArray(260, '\1')));
+    f.prompts.paths << foreign << foreign;
+    f.files.SaveDataFile();
+    f.files.loadFromUser();
+    // Refused before anything changes: no question about the existing file, nothing written or loaded.
+    const QString refusal = QStringLiteral("Имя файла содержит знаки, которых нет в кодовой странице 1251, "
+                                           "и не может быть записано в Default.ini:\r\n") + foreign;
+    QCOMPARE(f.prompts.texts(), QStringList({refusal, refusal}));
+    QVERIFY(readBytes(foreign) == QByteArray(260, '\1') && f.state.DataFilePath.isEmpty());
 }
 
 void TestDataFileFlows::newDataFile()

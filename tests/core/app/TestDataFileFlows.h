@@ -16,5 +16,7 @@ private slots:
     void existingFileQuestion();
     void saveOfferOnlyWhenChanged();
     void loadFromUser();
+    void twoBlockSaveKeepsThirdBlockUnsaved();
+    void pathsOutsideCodePageRefused();
     void newDataFile();
 };

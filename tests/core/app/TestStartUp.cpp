@@ -104,10 +104,17 @@ void TestStartUp::tableThatDoesNotParse()
     QVERIFY(writeBytes(app.path("Data.ini"), "1~5~10~g~c~~FLOAT\r\n"));
     QVERIFY(writeBytes(app.path("Const.ini"), "Data.ini\r\n"));
     QVERIFY(!app.run());
+    // The parser's text, then the table's full path on a line of its own.
     QCOMPARE(app.prompts.texts(),
-             QStringList({QStringLiteral("Ошибочный тип параметра в строке 0,тип параметра не определен\r\n")}));
+             QStringList({QStringLiteral("Ошибочный тип параметра в строке 0,тип параметра не определен\r\n")
+                          + app.path("Data.ini")}));
     QCOMPARE(app.prompts.shown[0].title, QStringLiteral("Критическая ошибка"));
     QCOMPARE(app.prompts.shown[0].icon, UserPrompts::Icon::Critical);
+    // A table without entries is no table either.
+    QVERIFY(writeBytes(app.path("empty.stp"), QByteArray()) && writeBytes(app.path("Const.ini"), "empty.stp\r\n"));
+    QVERIFY(!app.run());
+    QCOMPARE(app.prompts.texts(), QStringList({QStringLiteral("В управляющей таблице нет ни одной записи\r\n")
+                                               + app.path("empty.stp")}));
 }
 
 void TestStartUp::databaseErrors_data()
@@ -239,6 +246,18 @@ void TestStartUp::defaultIniPartial()
     QVERIFY(app.run());
     QCOMPARE(app.prompts.texts(), QStringList({QStringLiteral("Ошибки чтения файла умолчаний, установите вручную")}));
     QCOMPARE(app.state->serial.baudRate, 9600);
+}
+
+void TestStartUp::defaultIniTextsReadBackWhole()
+{
+    App app;
+    QVERIFY(app.run());
+    const QStringList texts = {QStringLiteral("\"q\" a.BIN"), QStringLiteral("a,\"b\",c"), QStringLiteral("  s  "),
+                               QStringLiteral("\"")};
+    std::copy(texts.begin(), texts.begin() + 3, app.state->firmwarePaths);
+    app.state->terminalNumber = texts[3];
+    QVERIFY(app.startUp().WriteDefaultIni() && app.run());
+    QCOMPARE(QStringList(app.state->firmwarePaths, app.state->firmwarePaths + 3) << app.state->terminalNumber, texts);
 }
 
 void TestStartUp::defaultIniLoadsDataFileByLength_data()

@@ -16,6 +16,7 @@ private slots:
     void defaultIniMissing();
     void defaultIniRoundTrip();
     void defaultIniPartial();
+    void defaultIniTextsReadBackWhole();
     void defaultIniLoadsDataFileByLength_data();
     void defaultIniLoadsDataFileByLength();
     void defaultIniNamesMissingDataFile();

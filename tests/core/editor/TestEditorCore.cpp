@@ -80,6 +80,16 @@ void TestEditorCore::rowsFollowFilterAndMasks()
     QCOMPARE(EventGrid::flagText(false, true), QStringLiteral("--"));
 }
 
+void TestEditorCore::rowsOfLongTablesKeepTheirEntries()
+{
+    QString text; // alternating events: every line is a row
+    for (int i = 0; i < 40000; ++i)
+        text += QStringLiteral("1~%1~30~G~E~~BYTE~~v\r\n").arg(i % 2 + 1);
+    const QVector<EventGrid::Row> rows = EventGrid::buildRows(parse(text), SettingsImage(), false, QString());
+    QCOMPARE(rows.size(), 40000);
+    QCOMPARE(rows.last().entry, 39999);
+}
+
 void TestEditorCore::planSummaryMatchesExample()
 {
     const ControlTable t = parse(editorTestTable());
@@ -240,4 +250,31 @@ void TestEditorCore::tableChangeTakesGoodTable()
     QCOMPARE(env.state.table.EntryCount(), 1);
     QCOMPARE(env.state.ControlTablePath, env.state.appPath(QStringLiteral("new.stp")));
     QCOMPARE(readConstIni(env.state), QStringLiteral("new.stp\r\n"));
+}
+
+void TestEditorCore::tableChangeRefusalsKeepConstIni()
+{
+    EditorEnv env;
+    QVERIFY(writeBytes(env.state.appPath(QStringLiteral("Const.ini")), "test.stp\r\n"));
+    const QString foreign = env.state.appPath(QStringLiteral("таблица-表.stp"));
+    QVERIFY(writeBytes(env.state.appPath(QStringLiteral("empty.stp")), QByteArray()));
+    QVERIFY(writeBytes(foreign, TextFile::encode1251(editorTestTable())));
+    QVERIFY(TableChange(env.state, env.prompts).apply(env.state.appPath(QStringLiteral("empty.stp"))) != TableChange::Result::Accepted);
+    QVERIFY(TableChange(env.state, env.prompts).apply(foreign) != TableChange::Result::Accepted);
+    QCOMPARE(env.prompts.texts(), QStringList({QStringLiteral("Не управляющая таблица"),
+                                               QStringLiteral("Имя файла содержит знаки, которых нет в кодовой странице "
+                                                              "1251, и не может быть записано в Const.ini:\r\n") + foreign}));
+    QCOMPARE(readConstIni(env.state), QStringLiteral("test.stp\r\n"));
+    QCOMPARE(env.state.table.EntryCount(), 11);
+}
+
+void TestEditorCore::tableChangeNamesReadBack()
+{
+    EditorEnv env;
+    const QString name = QStringLiteral("\"q\",1.stp"); // a leading double quote and a comma
+    QVERIFY(writeBytes(env.state.appPath(name), TextFile::encode1251(editorTestTable())));
+    QCOMPARE(TableChange(env.state, env.prompts).apply(env.state.appPath(name)), TableChange::Result::Accepted);
+    QString readBack;
+    QVERIFY(TextReader(readConstIni(env.state)).readValue(readBack));
+    QCOMPARE(readBack, name);
 }

@@ -12,6 +12,7 @@ private slots:
     void filterItemsOnlyAllWhenNoGroups();
     void rowsMergeOnlyConsecutiveLines();
     void rowsFollowFilterAndMasks();
+    void rowsOfLongTablesKeepTheirEntries();
     void planSummaryMatchesExample();
     void planOrderBitByteBitByteBit();
     void planXEventShowsOnlyNumber();
@@ -23,4 +24,6 @@ private slots:
     void tableChangeIgnoresFileOutsideFolder();
     void tableChangeKeepsTableWhenNotParsing();
     void tableChangeTakesGoodTable();
+    void tableChangeRefusalsKeepConstIni();
+    void tableChangeNamesReadBack();
 };

@@ -3,8 +3,10 @@
 #include "core/settings/ControlTable.h"
 #include "SettingsTestSupport.h"
 
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <array>
 
 namespace {
 const QString kByteLine = QStringLiteral("1~5~10~gps~Caption~~BYTE~~Label~0~255~10~~km");
@@ -46,7 +48,7 @@ void TestControlTable::visibleByteLine()
     QCOMPARE(e.MaxValue, 255.0f);
     QCOMPARE(e.DefaultValue, 10.0f);
     QCOMPARE(e.Units, QStringLiteral("km"));
-    QCOMPARE(e.Index, qint16(0));
+    QCOMPARE(e.Index, 0);
     // visible lines write no hidden defaults
     QCOMPARE(t.HiddenDefaults.Block1[10], quint8(0));
 }
@@ -65,7 +67,7 @@ void TestControlTable::hiddenLineAndServiceMode()
     QCOMPARE(s.EntryCount(), 2);
     QVERIFY(!s.TableEntries[0].Visible);
     QVERIFY(s.TableEntries[1].Visible);
-    QCOMPARE(s.TableEntries[1].Index, qint16(1));
+    QCOMPARE(s.TableEntries[1].Index, 1);
     QCOMPARE(s.HiddenDefaults.Block1[10], quint8(0));
 }
 
@@ -288,4 +290,32 @@ void TestControlTable::shippedDemoTableParses()
     for (quint8 b : t.HiddenDefaults.Block1)
         hidden += b != 0;
     QVERIFY(hidden > 0);
+
+    // Every bit of the parameter bytes 25..120 belongs to one line at most, hidden lines included;
+    // units read as units after the number ("5x10мс" read like hexadecimal).
+    QVERIFY(t.ParseControlTable(QStringLiteral(KVR_SHIPPED_DATA_DIR "/Data.ini"), true, err));
+    std::array<quint8, SettingsImage::BlockSize + 8> claimed{};
+    for (const TableEntry &e : t.TableEntries) {
+        const bool bits = e.Type == ParamType::Bit || e.Type == ParamType::MByte;
+        const int size = e.Type == ParamType::X ? 0 : e.Type == ParamType::String ? e.Length
+                         : (e.Type == ParamType::Word || e.Type == ParamType::Int) ? 2 : 1;
+        for (int i = e.Offset; i < e.Offset + size; ++i) {
+            QVERIFY2(i >= 25 && i <= 120 && !(claimed[i] & (bits ? e.Length : 0xFF)), qPrintable(e.ParamCaption));
+            claimed[i] |= bits ? e.Length : 0xFF;
+        }
+        QVERIFY2(!QRegularExpression(QStringLiteral("^\\s*(x|\\d)")).match(e.Units).hasMatch(), qPrintable(e.Units));
+    }
+}
+
+void TestControlTable::unreadableOrEmptyFileRefused()
+{
+    QTemporaryDir dir;
+    const QString empty = dir.filePath(QStringLiteral("empty.stp"));
+    QVERIFY(writeBytes(empty, QByteArray()));
+    ControlTable t;
+    QString err;
+    QVERIFY(!t.ParseControlTable(dir.filePath(QStringLiteral("gone.stp")), false, err));
+    QVERIFY(!t.ParseControlTable(empty, false, err));
+    QCOMPARE(err, QStringLiteral("Не удалось прочитать файл управляющей таблицы\r\n"
+                                 "В управляющей таблице нет ни одной записи\r\n"));
 }

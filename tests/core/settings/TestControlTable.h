@@ -20,4 +20,5 @@ private slots:
     void eventRuns();
     void readsCodePage1251File();
     void shippedDemoTableParses();
+    void unreadableOrEmptyFileRefused();
 };

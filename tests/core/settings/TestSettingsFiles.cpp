@@ -2,7 +2,11 @@
 
 #include "core/settings/SettingsFiles.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/resource.h>
 
 void TestSettingsFiles::fileBlockSum()
 {
@@ -48,4 +52,20 @@ void TestSettingsFiles::changeRule()
     QVERIFY(!a.differsFrom(b));
     b.Description = QStringLiteral("other");
     QVERIFY(a.differsFrom(b));
+}
+
+void TestSettingsFiles::hugeRecordFileReadOnlyAsFarAsARecordGoes()
+{
+    QTemporaryDir dir;
+    QFile f(dir.filePath(QStringLiteral("huge.bin")));
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(QByteArray(393, 1) + QByteArray("\x03\x00" "abc", 5)) == 398);
+    QVERIFY(f.resize(qint64(1) << 30)); // 1 GB, the rest a hole that takes no disk
+    f.close();
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    SettingsImage image;
+    QVERIFY(SettingsFiles::readFile(f.fileName(), SettingsFiles::Form::Record, image));
+    getrusage(RUSAGE_SELF, &after);
+    QCOMPARE(image.Description, QStringLiteral("abc"));
+    QVERIFY(after.ru_maxrss - before.ru_maxrss < 32 * 1024); // kilobytes: nothing read beyond a record
 }

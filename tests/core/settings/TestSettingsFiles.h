@@ -9,4 +9,5 @@ private slots:
     void fileBlockSum();
     void formByLength();
     void changeRule();
+    void hugeRecordFileReadOnlyAsFarAsARecordGoes();
 };

@@ -6,6 +6,7 @@
 #include "core/settings/SettingsFiles.h"
 
 #include <QComboBox>
+#include <QLineEdit>
 #include <QFile>
 #include <QPushButton>
 
@@ -114,6 +115,9 @@ void TestDialogs::commSetupTakesDevicePath()
         frmCommSetup d(s, nullptr, &devices);
         QComboBox *port = list(&d, "cmbPortNumber");
         QVERIFY(port->isEditable());
+        d.show(); // wide enough for a device path, and for the caption beside the title bar's buttons
+        QVERIFY(port->lineEdit()->width() > port->fontMetrics().horizontalAdvance(QStringLiteral("/dev/serial/by-id/usb-Modem-if00")));
+        QVERIFY(d.width() >= d.fontMetrics().horizontalAdvance(d.windowTitle()) + 120);
         port->setEditText(QStringLiteral("/dev/ttyS9"));
         child<QPushButton>(&d, QStringLiteral("cmdOK"))->click();
     }
@@ -149,14 +153,20 @@ void TestDialogs::loadFileLoadLoadsFile()
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(SettingsFiles::buildFile(image, 2));
     }
+    // Nothing unsaved (the image already holds the table's hidden default): no save offer.
+    env.state.CurrentImage.Block1[40] = 7;
+    env.state.SavedImage = env.state.CurrentImage;
     int refreshed = 0;
     frmLoadFile d(env.state, env.prompts, [&] { ++refreshed; });
     QCOMPARE(child<QPushButton>(&d, QStringLiteral("cmdLoad"))->text(), QStringLiteral("Загрузить"));
+    d.show();
+    child<QPushButton>(&d, QStringLiteral("cmdLoad"))->click(); // cancelled: the dialog stays for "Новый"
+    QVERIFY(refreshed == 0 && d.isVisible());
     env.prompts.paths.enqueue(path);
     child<QPushButton>(&d, QStringLiteral("cmdLoad"))->click();
     QCOMPARE(refreshed, 1);
     QCOMPARE(int(env.state.CurrentImage.Block2[7]), 0x55);
     QCOMPARE(env.state.DataFilePath, path);
-    QCOMPARE(env.prompts.dialogTitles, QStringList{QStringLiteral("Укажите директорию и файл с базой")});
+    QCOMPARE(env.prompts.dialogTitles.last(), QStringLiteral("Укажите директорию и файл с базой"));
     QVERIFY(env.prompts.shown.isEmpty());
 }

@@ -1,6 +1,7 @@
 #include "TestMainWindow.h"
 
 #include "EditorTestSupport.h"
+#include "TestFiles.h"
 #include "core/app/DataFileFlows.h"
 #include "core/app/Database.h"
 #include "core/app/StartUp.h"
@@ -16,6 +17,9 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -33,7 +37,10 @@ struct Window
         w.showCommSetup = [this] { hookCalls << QStringLiteral("comm"); };
         w.showLoadFile = [this] { hookCalls << QStringLiteral("load"); };
         w.showLinkWindow = [this] { hookCalls << QStringLiteral("link"); };
-        w.shutDown = [this] { hookCalls << QStringLiteral("shutdown"); };
+        w.shutDown = [this] {
+            hookCalls << QStringLiteral("shutdown");
+            return true;
+        };
         w.show();
         w.activateWindow();
         if (!QTest::qWaitForWindowActive(&w))
@@ -101,7 +108,7 @@ void TestMainWindow::controlsHaveTheirNames()
     for (const QString &a : actions) {
         auto *action = child<QAction>(&win.w, a.section(QLatin1Char('|'), 0, 0));
         QVERIFY(action);
-        QCOMPARE(action->text(), a.section(QLatin1Char('|'), 1));
+        QCOMPARE(action->text().remove(QLatin1Char('&')), a.section(QLatin1Char('|'), 1)); // "&": the mnemonic
     }
     QCOMPARE(win.w.windowTitle(), QStringLiteral("Настройки терминала"));
 }
@@ -209,6 +216,18 @@ void TestMainWindow::panelGrowsBeyondEightSlots()
     QCOMPARE(int(win.b1()[58]), 1);
     leave(win.txt(9), win.grid(), QStringLiteral("12"));
     QCOMPARE(int(win.b1()[39]), 12);
+}
+
+void TestMainWindow::stringBoxShowsItsOwnEmptyText()
+{
+    EditorEnv env(QStringLiteral("1~1~10~G~Number~~BYTE~~N\r\n1~2~20~G~Text~~STRING~8~Password\r\n"));
+    env.state.CurrentImage.Block1[10] = 42;
+    Window win(env);
+    win.select(2); // the box showed "42" for event 1
+    QCOMPARE(win.txt(0)->text(), QString());
+    QCOMPARE(win.txt(0)->toolTip(), QStringLiteral("Текстовые значения не хранятся в настройках терминала"));
+    win.select(1);
+    QVERIFY(win.txt(0)->toolTip().isEmpty());
 }
 
 void TestMainWindow::journalRule()
@@ -511,7 +530,7 @@ void TestMainWindow::saveOfferOnExitFromHiddenDefaults()
     Database db;
     StartUp startUp(env.state, env.prompts, db);
     Window win(env);
-    win.w.shutDown = [&] { startUp.ShutDown(); };
+    win.w.shutDown = [&] { return startUp.ShutDown(); };
     win.trigger("mnuExit");
     QCOMPARE(env.prompts.texts(), QStringList{QStringLiteral("Сохранить данные")});
     QCOMPARE(env.prompts.shown[0].title, QStringLiteral("Сохранение данных"));
@@ -532,10 +551,25 @@ void TestMainWindow::saveOfferOnExitFromHiddenDefaults()
     QVERIFY(DataFileFlows(env2.state, env2.prompts).loadByLength(data2));
     StartUp startUp2(env2.state, env2.prompts, db);
     Window win2(env2);
-    win2.w.shutDown = [&] { startUp2.ShutDown(); };
+    win2.w.shutDown = [&] { return startUp2.ShutDown(); };
     win2.w.close();
     QVERIFY(env2.prompts.shown.isEmpty());
     QVERIFY(!win2.w.isVisible());
+}
+
+void TestMainWindow::leavingStaysWhenTheSaveDoesNotHappen()
+{
+    EditorEnv env; // the image lacks the table's hidden default: leaving offers to save
+    Database db;
+    StartUp startUp(env.state, env.prompts, db);
+    Window win(env);
+    win.w.shutDown = [&] { return startUp.ShutDown(); };
+    // Yes, then Cancel in the file dialog (closing); Yes, then a file that cannot be written ("Выход").
+    env.prompts.answers << UserPrompts::Answer::Yes << UserPrompts::Answer::Yes;
+    env.prompts.paths << QString() << env.state.appPath(QStringLiteral("no-such-folder/x.bin"));
+    QVERIFY(!win.w.close());
+    win.trigger("mnuExit");
+    QVERIFY(win.w.isVisible() && !QFile::exists(env.state.appPath(QStringLiteral("Default.ini"))));
 }
 
 void TestMainWindow::closeWithInvalidBoxStaysOpen()
@@ -601,16 +635,20 @@ void TestMainWindow::printWritesReport()
     QVERIFY(text.startsWith(QStringLiteral("<?xml version=\"1.0\" encoding=\"WINDOWS-1251\"?> \r\n")));
     QVERIFY(text.contains(QStringLiteral("\r\n     <SDESCR> 5u,   </SDESCR>\r\n")));
     QVERIFY(text.endsWith(QStringLiteral("</tutorial>\r\n\r\n")));
+    QCOMPARE(win.w.statusBar()->currentMessage(), QStringLiteral("Отчет записан в файл ") + f.fileName());
 }
 
 void TestMainWindow::helpDocumentsOpenedByPath()
 {
     EditorEnv env;
     Window win(env);
-    win.trigger("mnu_about");
+    win.trigger("mnu_about"); // no compiled help beside the program: its HTML pages
     win.trigger("mnu_HelpM");
     QCOMPARE(env.prompts.openedDocuments,
-             QStringList({env.state.appPath(QStringLiteral("about.chm")), env.state.appPath(QStringLiteral("help.chm"))}));
+             QStringList({env.state.appPath(QStringLiteral("about.html")), env.state.appPath(QStringLiteral("help.html"))}));
+    QVERIFY(writeBytes(env.state.appPath(QStringLiteral("help.chm")), "ITSF"));
+    win.trigger("mnu_HelpM");
+    QCOMPARE(env.prompts.openedDocuments.last(), env.state.appPath(QStringLiteral("help.chm")));
     QVERIFY(env.prompts.shown.isEmpty());
 }
 
@@ -626,22 +664,18 @@ void TestMainWindow::loadMenuLoadsAndRebuilds()
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(SettingsFiles::buildFile(image, 3));
     }
-    env.state.CurrentImage.Block1[100] = 1; // edits are dropped without an offer
+    env.state.CurrentImage.Block1[100] = 1; // unsaved: the save offer comes before the load
     Window win(env);
     env.prompts.paths.enqueue(path);
+    env.prompts.answers.enqueue(UserPrompts::Answer::No);
     win.trigger("mnuLoad");
-    QVERIFY(env.prompts.shown.isEmpty());
+    QCOMPARE(env.prompts.texts(), QStringList{QStringLiteral("Сохранить данные")});
     QCOMPARE(env.state.DataFilePath, path);
     QCOMPARE(int(win.b1()[100]), 0);
     QCOMPARE(cell(win.grid(), rowOfEvent(win.grid(), 9), 5), QStringLiteral("ДА"));
     QVERIFY(win.w.windowTitle().contains(path));
     win.select(12);
     QCOMPARE(win.txt(0)->text(), QStringLiteral("42"));
-    // Cancel: a cleared image named new.bin.
-    win.trigger("mnuLoad");
-    QCOMPARE(env.state.DataFilePath, env.state.appPath(QStringLiteral("new.bin")));
-    QCOMPARE(int(win.b1()[31]), 0);
-    QCOMPARE(cell(win.grid(), rowOfEvent(win.grid(), 9), 5), QStringLiteral("-"));
 }
 
 void TestMainWindow::tableChangeRefusalsKeepWindow()
@@ -743,4 +777,31 @@ void TestMainWindow::shrinkingKeepsGridVisible()
     QVERIFY(g->height() >= 120);
     QVERIFY(g->columnWidth(1) > 100);
     QCOMPARE(win.w.CurrentEvent(), 5);
+}
+
+void TestMainWindow::menusReachableFromTheKeyboard()
+{
+    EditorEnv env;
+    Window win(env);
+    for (const QAction *a : win.w.menuBar()->findChildren<QAction *>()) // a letter to choose each with
+        QVERIFY2(a->isSeparator() || a->text().contains(QLatin1Char('&')) || a->text().isEmpty(), qPrintable(a->text()));
+    QTest::keyClick(win.grid(), Qt::Key_F10);
+    QTRY_VERIFY(child<QMenu>(&win.w, QStringLiteral("mnuFile"))->isVisible());
+    QTest::keyClick(child<QMenu>(&win.w, QStringLiteral("mnuFile")), Qt::Key_Escape);
+}
+
+void TestMainWindow::tabOrderFollowsThePanel()
+{
+    EditorEnv env;
+    env.state.CurrentImage.Block1[30] = 5; // V1 allows 1..10
+    Window win(env);
+    win.select(9); // BIT, BYTE, BIT, BYTE, BIT
+    child<QComboBox>(&win.w, QStringLiteral("cmbFilter"))->setFocus();
+    QStringList order;
+    for (int i = 0; i < 10; ++i) {
+        order << QApplication::focusWidget()->objectName();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    QCOMPARE(order.join(QLatin1Char(' ')), QStringLiteral("cmbFilter flexmain txtHelp chkParam_0 txtParam_0 chkParam_1 "
+                                                          "txtParam_1 chkParam_2 cmdSave chkMask_0"));
 }

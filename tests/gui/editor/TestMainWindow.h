@@ -14,6 +14,7 @@ private slots:
     void panelShowsSummaryExample();
     void panelOrderBitByteBitByteBit();
     void panelGrowsBeyondEightSlots();
+    void stringBoxShowsItsOwnEmptyText();
     void journalRule();
     void uncheckingAllFlagsClearsBits();
     void alarmRowFiveRule();
@@ -30,6 +31,7 @@ private slots:
     void helpBoxTakesOnlyArrows();
     void saveOfferOnExitFromHiddenDefaults();
     void closeWithInvalidBoxStaysOpen();
+    void leavingStaysWhenTheSaveDoesNotHappen();
     void clearWithNoKeepsImage();
     void clearWithYesZeroesImage();
     void printWritesReport();
@@ -41,4 +43,6 @@ private slots:
     void descriptionReachesImageThroughUpdateData();
     void captionFollowsState();
     void shrinkingKeepsGridVisible();
+    void menusReachableFromTheKeyboard();
+    void tabOrderFollowsThePanel();
 };

@@ -5,6 +5,7 @@
 #include "core/app/Database.h"
 #include "core/editor/EventGrid.h"
 #include "gui/app/KvrProgram.h"
+#include "gui/app/QtTranslations.h"
 #include "gui/editor/frmMain.h"
 #include "core/settings/SettingsFiles.h"
 
@@ -12,6 +13,9 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTranslator>
 
 namespace {
 const QString kFallback = QStringLiteral("Не найден файл с управляющей таблицей, попытка загрузить таблицу по умолчанию");
@@ -88,7 +92,8 @@ void TestProgramStart::tableThatDoesNotParseEndsWithItsError()
     QVERIFY(!run.started);
     QVERIFY(!run.program.window());
     QCOMPARE(run.prompts.texts(),
-             QStringList{QStringLiteral("Ошибочный тип параметра в строке 1,тип параметра не определен\r\n")});
+             QStringList{QStringLiteral("Ошибочный тип параметра в строке 1,тип параметра не определен\r\n")
+                         + dir.filePath(QStringLiteral("bad.stp"))});
     QCOMPARE(run.prompts.shown[0].title, QStringLiteral("Критическая ошибка"));
     QCOMPARE(run.prompts.shown[0].icon, UserPrompts::Icon::Critical);
 }
@@ -160,4 +165,19 @@ void TestProgramStart::serviceSwitchReachesWindow()
     auto *grid = child<QTableView>(w, QStringLiteral("flexmain"));
     QVERIFY(!grid->isColumnHidden(0));
     QVERIFY(child<QLineEdit>(w, QStringLiteral("txtFileDescription"))->isEnabled());
+}
+
+void TestProgramStart::qtTextsFollowTheLocaleRussianByDefault()
+{
+    auto cancelText = [] { // Qt's own text on a message box button
+        QMessageBox box;
+        return box.addButton(QMessageBox::Cancel)->text();
+    };
+    // The bare "C" locale has no translation of its own: Russian. A locale Qt translates gets its own.
+    for (const auto &[locale, text] : {std::pair{QLocale::c(), QStringLiteral("Отмена")},
+                                       std::pair{QLocale(QLocale::German), QStringLiteral("Abbrechen")}}) {
+        std::unique_ptr<QTranslator> translator(QtTranslations::install(*qApp, locale));
+        QCOMPARE(cancelText(), text);
+    }
+    QCOMPARE(cancelText(), QStringLiteral("Cancel")); // a deleted translator is removed again
 }

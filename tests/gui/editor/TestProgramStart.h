@@ -15,4 +15,5 @@ private slots:
     void databaseErrorEndsWithoutWindow();
     void startShowsDemoTableAndLastFile();
     void serviceSwitchReachesWindow();
+    void qtTextsFollowTheLocaleRussianByDefault();
 };
