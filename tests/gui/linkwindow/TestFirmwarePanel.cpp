@@ -1,6 +1,6 @@
 #include "TestFirmwarePanel.h"
 
-#include "ControlLookup.h"
+#include "LinkWindowFixture.h"
 #include "FirmwareFixture.h"
 #include "ScriptedPrompts.h"
 #include "SimModem.h"
@@ -28,18 +28,8 @@ using namespace FirmwareFixture;
 
 namespace {
 
-struct Window
+struct Window : LinkWindowFixture
 {
-    QTemporaryDir dir;
-    AppState state{dir.path()};
-    ScriptedPrompts prompts;
-    frmLink w{state, prompts};
-
-    template <typename T>
-    T *child(const char *name, const char *file = __builtin_FILE(), int line = __builtin_LINE())
-    {
-        return findControl<T>(&w, QString::fromLatin1(name), file, line);
-    }
     QString info() { return child<LogBox>("txtinfo")->logText(); }
     QStringList pages()
     {

@@ -1,6 +1,6 @@
 #include "TestLinkWindow.h"
 
-#include "ControlLookup.h"
+#include "LinkWindowFixture.h"
 #include "ScriptedPrompts.h"
 #include "SimModem.h"
 #include "core/app/AppState.h"
@@ -23,18 +23,8 @@
 
 namespace {
 
-struct Window
+struct Window : LinkWindowFixture
 {
-    QTemporaryDir dir;
-    AppState state{dir.path()};
-    ScriptedPrompts prompts;
-    frmLink w{state, prompts};
-
-    template <typename T>
-    T *child(const char *name, const char *file = __builtin_FILE(), int line = __builtin_LINE())
-    {
-        return findControl<T>(&w, QString::fromLatin1(name), file, line);
-    }
     QString info() { return child<LogBox>("txtinfo")->logText(); }
     int visibleFrames()
     {
@@ -42,12 +32,6 @@ struct Window
         for (int i = 0; i < 3; ++i)
             n += w.modeFrame(i)->isVisibleTo(&w) ? 1 : 0;
         return n;
-    }
-    bool runCheck()
-    {
-        QSignalSpy finished(&w, &frmLink::modemCheckFinished);
-        w.show();
-        return finished.wait(15000);
     }
 };
 

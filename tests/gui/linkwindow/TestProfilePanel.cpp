@@ -1,6 +1,6 @@
 #include "TestProfilePanel.h"
 
-#include "ControlLookup.h"
+#include "LinkWindowFixture.h"
 #include "ScriptedPrompts.h"
 #include "SimModem.h"
 #include "TestFiles.h"
@@ -23,26 +23,10 @@
 
 namespace {
 
-struct Window
+struct Window : LinkWindowFixture
 {
-    QTemporaryDir dir;
-    AppState state{dir.path()};
-    ScriptedPrompts prompts;
-    frmLink w{state, prompts};
-
-    template <typename T>
-    T *child(const char *name, const char *file = __builtin_FILE(), int line = __builtin_LINE())
-    {
-        return findControl<T>(&w, QString::fromLatin1(name), file, line);
-    }
     ProfileTransfer &transfer() { return w.profilePanel().transfer(); }
     QString cmdInfo() { return child<LogBox>("txtCmdInfo")->logText(); }
-    bool runCheck()
-    {
-        QSignalSpy finished(&w, &frmLink::modemCheckFinished);
-        w.show();
-        return finished.wait(15000);
-    }
 };
 
 // The caption a label gives its buddy.
