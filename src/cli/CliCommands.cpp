@@ -45,15 +45,18 @@ int CliCommands::usage(const QString &problem)
              "  kvrsetup-cli modem-info --port DEVICE [--baud N --parity n|e|o --data 7|8 --stop 1|2]\n"
              "  kvrsetup-cli at --port DEVICE [serial options] COMMAND...\n"
              "  kvrsetup-cli book list | add NAME PHONE | edit ID NAME PHONE | delete ID\n"
-             "  kvrsetup-cli send-profile --port DEVICE [serial options] --phone NUMBER [--smsc NUMBER] FILE\n"
-             "  kvrsetup-cli read-profile --port DEVICE [serial options] --phone NUMBER [--smsc NUMBER]"
-             " [--wait SECONDS]\n"
+             "  kvrsetup-cli send-profile --port DEVICE [serial options] (--phone NUMBER | --terminal NAME | --all)"
+             " [--smsc NUMBER] FILE\n"
+             "  kvrsetup-cli read-profile --port DEVICE [serial options] (--phone NUMBER | --terminal NAME | --all)"
+             " [--smsc NUMBER] [--wait SECONDS]\n"
              "  kvrsetup-cli poll --port DEVICE [serial options]\n"
-             "  kvrsetup-cli send-gprs --port DEVICE [serial options] --phone NUMBER [--smsc NUMBER] --apn TEXT"
+             "  kvrsetup-cli send-gprs --port DEVICE [serial options] (--phone NUMBER | --terminal NAME) [--smsc NUMBER]"
+             " --apn TEXT"
              " [--user TEXT] [--password TEXT] --server ADDRESS --server-port N\n"
              "  kvrsetup-cli decode-pdu PDU\n"
              "  kvrsetup-cli diff [--service] --table TABLE A.bin B.bin\n"
-             "  kvrsetup-cli upload --port DEVICE [serial options] --phone NUMBER [--linear] [--bank N] [--page HEX]\n"
+             "  kvrsetup-cli upload --port DEVICE [serial options] (--phone NUMBER | --terminal NAME) [--linear] [--bank N]"
+             " [--page HEX]\n"
              "               [--resume] FILE [FILE2 [FILE3]]\n";
     m_err.flush();
     return 2;

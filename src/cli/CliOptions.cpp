@@ -2,13 +2,15 @@
 
 #include "core/app/SerialSettings.h"
 
-CliOptions parseOptions(const QStringList &args, const QStringList &valued)
+CliOptions parseOptions(const QStringList &args, const QStringList &valued, const QStringList &flags)
 {
     CliOptions o;
     for (int i = 0; i < args.size(); ++i) {
         const QString &a = args[i];
         if (a == QLatin1String("--service")) {
             o.service = true;
+        } else if (flags.contains(a)) {
+            o.flags << a;
         } else if (valued.contains(a)) {
             if (i + 1 >= args.size()) {
                 o.problem = a + QStringLiteral(" needs a value");

@@ -12,14 +12,16 @@ struct CliOptions
 {
     bool service = false;
     QHash<QString, QString> values;
+    QStringList flags; // the flags given, of those the command takes
     QStringList positional;
     QString problem; // the first thing that did not parse
 
     QString value(const QString &name) const { return values.value(name); }
     bool has(const QString &name) const { return values.contains(name); }
+    bool flag(const QString &name) const { return flags.contains(name); }
 };
 
-CliOptions parseOptions(const QStringList &args, const QStringList &valued);
+CliOptions parseOptions(const QStringList &args, const QStringList &valued, const QStringList &flags = {});
 
 // Empty when the options fit: no parse problem, the required ones present and the expected
 // number of plain arguments (-1: any); otherwise the problem, or need.

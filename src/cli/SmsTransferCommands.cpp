@@ -2,6 +2,7 @@
 
 #include "cli/CliOptions.h"
 #include "cli/LinkSession.h"
+#include "cli/TerminalTargets.h"
 
 #include "core/app/AppState.h"
 #include "core/app/SerialSettings.h"
@@ -11,6 +12,8 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+
+#include <functional>
 
 namespace {
 
@@ -29,11 +32,13 @@ int usage(const QString &problem)
 {
     printLine(stderr, QStringLiteral("kvrsetup-cli: ") + problem);
     for (const char *line :
-         {"usage: kvrsetup-cli send-profile --port DEVICE [serial options] --phone NUMBER [--smsc NUMBER] FILE",
-          "       kvrsetup-cli read-profile --port DEVICE [serial options] --phone NUMBER [--smsc NUMBER] "
-          "[--wait SECONDS]",
+         {"usage: kvrsetup-cli send-profile --port DEVICE [serial options] (--phone NUMBER | --terminal NAME | --all)",
+          "                 [--smsc NUMBER] FILE",
+          "       kvrsetup-cli read-profile --port DEVICE [serial options] (--phone NUMBER | --terminal NAME | --all)",
+          "                 [--smsc NUMBER] [--wait SECONDS]",
           "       kvrsetup-cli poll --port DEVICE [serial options]",
-          "       kvrsetup-cli send-gprs --port DEVICE [serial options] --phone NUMBER [--smsc NUMBER] --apn TEXT "
+          "       kvrsetup-cli send-gprs --port DEVICE [serial options] (--phone NUMBER | --terminal NAME) "
+          "[--smsc NUMBER] --apn TEXT "
           "[--user TEXT] [--password TEXT] --server ADDRESS --server-port N"})
         printLine(stderr, QString::fromLatin1(line));
     return 2;
@@ -70,7 +75,7 @@ int sendOutcome(const ProfileTransfer::SendResult &result)
     return result.passed ? 0 : 1;
 }
 
-int sendProfile(const SerialSettings &s, const CliOptions &o)
+int sendProfile(const SerialSettings &s, const CliOptions &o, const QString &phone)
 {
     const QString path = o.positional.first();
     QFile file(path);
@@ -83,22 +88,25 @@ int sendProfile(const SerialSettings &s, const CliOptions &o)
     Transfer t;
     if (!t.open(s))
         return 1;
-    return sendOutcome(t.transfer->sendProfileFile(o.value(kPhone), o.value(kSmsc), data));
+    return sendOutcome(t.transfer->sendProfileFile(phone, o.value(kSmsc), data));
 }
 
-int readProfile(const SerialSettings &s, const CliOptions &o)
+// Seconds read-profile waits for a terminal's answer; -1 for a bad value.
+int waitSecondsOf(const CliOptions &o)
 {
-    int waitSeconds = DefaultWaitSeconds;
-    if (o.has(kWait)) {
-        bool ok = false;
-        waitSeconds = o.value(kWait).toInt(&ok);
-        if (!ok || waitSeconds < 0)
-            return usage(QStringLiteral("bad value for --wait: ") + o.value(kWait));
-    }
+    if (!o.has(kWait))
+        return DefaultWaitSeconds;
+    bool ok = false;
+    const int seconds = o.value(kWait).toInt(&ok);
+    return ok && seconds >= 0 ? seconds : -1;
+}
+
+int readProfile(const SerialSettings &s, const CliOptions &o, const QString &phone)
+{
+    const int waitSeconds = waitSecondsOf(o);
     Transfer t;
     if (!t.open(s))
         return 1;
-    const QString phone = o.value(kPhone);
     const int sent = sendOutcome(t.transfer->requestProfile(phone, o.value(kSmsc)));
     if (sent != 0)
         return sent;
@@ -130,14 +138,36 @@ int poll(const SerialSettings &s)
     return t.transfer->pollMessages().listed ? 0 : 1;
 }
 
-int sendGprs(const SerialSettings &s, const CliOptions &o)
+int sendGprs(const SerialSettings &s, const CliOptions &o, const QString &phone)
 {
     Transfer t;
     if (!t.open(s))
         return 1;
     const GprsSettings settings{o.value(kApn), o.value(kUser), o.value(kPassword), o.value(kServer),
                                 o.value(kServerPort)};
-    return sendOutcome(t.transfer->sendGprs(o.value(kPhone), o.value(kSmsc), settings));
+    return sendOutcome(t.transfer->sendGprs(phone, o.value(kSmsc), settings));
+}
+
+// The command for each terminal in turn; with --all a summary table follows, and the
+// exit code is 0 only when every terminal succeeded.
+int forEachTarget(const QList<TerminalTarget> &targets, bool summary, const std::function<int(const QString &)> &run)
+{
+    QStringList rows;
+    int failed = 0;
+    for (const TerminalTarget &t : targets) {
+        if (summary)
+            printLine(stdout, QStringLiteral("== ") + t.name + QStringLiteral(" ") + t.phone);
+        const int rc = run(t.phone);
+        failed += rc == 0 ? 0 : 1;
+        rows << t.name + QStringLiteral(" | ") + t.phone + QStringLiteral(" | ")
+                    + (rc == 0 ? QStringLiteral("ok") : QStringLiteral("failed"));
+    }
+    if (summary) {
+        printLine(stdout, QStringLiteral("terminal | number | result"));
+        for (const QString &row : rows)
+            printLine(stdout, row);
+    }
+    return failed == 0 ? 0 : 1;
 }
 
 } // namespace
@@ -150,8 +180,12 @@ bool isSmsTransferCommand(const QString &command)
 
 int runSmsTransferCommand(const QString &command, const QStringList &args)
 {
-    const CliOptions o = parseOptions(args, serialOptionNames() + QStringList{kPhone, kSmsc, kWait, kApn, kUser,
-                                                                               kPassword, kServer, kServerPort});
+    const bool fleet = command == QLatin1String("send-profile") || command == QLatin1String("read-profile");
+    const CliOptions o = parseOptions(args,
+                                      serialOptionNames()
+                                          + QStringList{kPhone, terminalOption(), kSmsc, kWait, kApn, kUser,
+                                                        kPassword, kServer, kServerPort},
+                                      fleet ? QStringList{allOption()} : QStringList());
     SerialSettings s;
     const QString problem = readSerialOptions(o, s);
     if (!problem.isEmpty())
@@ -161,32 +195,46 @@ int runSmsTransferCommand(const QString &command, const QStringList &args)
     QStringList required;
     int positional = 0;
     if (command == QLatin1String("send-profile")) {
-        allowed = {kPhone, kSmsc};
-        required = {kPhone};
+        allowed = {kPhone, terminalOption(), kSmsc};
         positional = 1;
     } else if (command == QLatin1String("read-profile")) {
-        allowed = {kPhone, kSmsc, kWait};
-        required = {kPhone};
+        allowed = {kPhone, terminalOption(), kSmsc, kWait};
     } else if (command == QLatin1String("send-gprs")) {
-        allowed = {kPhone, kSmsc, kApn, kUser, kPassword, kServer, kServerPort};
-        required = {kPhone, kApn, kServer, kServerPort};
+        allowed = {kPhone, terminalOption(), kSmsc, kApn, kUser, kPassword, kServer, kServerPort};
+        required = {kApn, kServer, kServerPort};
     }
     for (auto it = o.values.cbegin(); it != o.values.cend(); ++it) {
         if (!serialOptionNames().contains(it.key()) && !allowed.contains(it.key()))
             return usage(command + QStringLiteral(" does not take ") + it.key());
     }
-    const QString need = required.isEmpty() ? command + QStringLiteral(" takes no FILE")
-                                            : command + QStringLiteral(" needs ") + required.join(QStringLiteral(", "))
-                                                  + (positional ? QStringLiteral(" and one FILE") : QString());
+    QStringList needed = required;
+    if (positional)
+        needed << QStringLiteral("one FILE");
+    const QString need = needed.isEmpty() ? command + QStringLiteral(" takes no FILE")
+                                          : command + QStringLiteral(" needs ") + needed.join(QStringLiteral(" and "));
     const QString missing = checkOptions(o, required, positional, need);
     if (!missing.isEmpty())
         return usage(missing);
 
+    if (command == QLatin1String("poll"))
+        return poll(s);
+    if (waitSecondsOf(o) < 0)
+        return usage(QStringLiteral("bad value for --wait: ") + o.value(kWait));
+    QList<TerminalTarget> targets;
+    QString why;
+    switch (resolveTargets(o, fleet, targets, why)) {
+    case TargetsResult::Ok:
+        break;
+    case TargetsResult::BadUsage:
+        return usage(command + QStringLiteral(": ") + why);
+    case TargetsResult::NotFound:
+        printLine(stderr, QStringLiteral("kvrsetup-cli: ") + why);
+        return 1;
+    }
+    const bool summary = o.flag(allOption());
     if (command == QLatin1String("send-profile"))
-        return sendProfile(s, o);
+        return forEachTarget(targets, summary, [&](const QString &phone) { return sendProfile(s, o, phone); });
     if (command == QLatin1String("read-profile"))
-        return readProfile(s, o);
-    if (command == QLatin1String("send-gprs"))
-        return sendGprs(s, o);
-    return poll(s);
+        return forEachTarget(targets, summary, [&](const QString &phone) { return readProfile(s, o, phone); });
+    return forEachTarget(targets, summary, [&](const QString &phone) { return sendGprs(s, o, phone); });
 }

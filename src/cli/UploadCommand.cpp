@@ -1,6 +1,8 @@
 #include "cli/UploadCommand.h"
 
+#include "cli/CliOptions.h"
 #include "cli/LinkSession.h"
+#include "cli/TerminalTargets.h"
 
 #include "core/app/Database.h"
 #include "core/app/StartUp.h"
@@ -125,74 +127,38 @@ bool isHex(const QString &text, uint &value)
 
 } // namespace
 
-namespace {
-
-// One valued option; false when its value does not fit.
-bool applyOption(const QString &a, const QString &v, UploadOptions &o)
-{
-    bool ok = true;
-    uint n = 0;
-    if (a == QLatin1String("--port")) {
-        o.serial.port = v;
-        ok = !v.isEmpty();
-    } else if (a == QLatin1String("--baud")) {
-        o.serial.baudRate = v.toInt(&ok);
-        ok = ok && o.serial.baudRate > 0;
-    } else if (a == QLatin1String("--parity")) {
-        ok = v.size() == 1 && QStringLiteral("neo").contains(v.toLower());
-        if (ok)
-            o.serial.parity = v.toLower().at(0);
-    } else if (a == QLatin1String("--data")) {
-        o.serial.dataBits = v.toInt(&ok);
-        ok = ok && (o.serial.dataBits == 7 || o.serial.dataBits == 8);
-    } else if (a == QLatin1String("--stop")) {
-        o.serial.stopBits = v.toInt(&ok);
-        ok = ok && (o.serial.stopBits == 1 || o.serial.stopBits == 2);
-    } else if (a == QLatin1String("--phone")) {
-        o.phone = v;
-        ok = !v.trimmed().isEmpty();
-    } else if (a == QLatin1String("--bank")) {
-        n = v.toUInt(&ok);
-        ok = ok && n <= 3;
-        o.bank = QString::number(n);
-    } else if (a == QLatin1String("--page")) {
-        ok = isHex(v, n);
-        o.page = QString::number(n, 16).toUpper();
-    }
-    return ok;
-}
-
-} // namespace
-
 QString parseUploadOptions(const QStringList &args, UploadOptions &o)
 {
-    static const QStringList valued = {QStringLiteral("--port"),  QStringLiteral("--baud"), QStringLiteral("--parity"),
-                                       QStringLiteral("--data"),  QStringLiteral("--stop"), QStringLiteral("--phone"),
-                                       QStringLiteral("--bank"),  QStringLiteral("--page")};
-    bool havePort = false;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &a = args[i];
-        if (a == QLatin1String("--linear")) {
-            o.linear = true;
-        } else if (a == QLatin1String("--resume")) {
-            o.resume = true;
-        } else if (valued.contains(a)) {
-            if (i + 1 >= args.size())
-                return a + QStringLiteral(" needs a value");
-            const QString v = args[++i];
-            if (!applyOption(a, v, o))
-                return QStringLiteral("bad value for ") + a + QStringLiteral(": ") + v;
-            havePort = havePort || a == QLatin1String("--port");
-        } else if (a.startsWith(QLatin1String("--"))) {
-            return QStringLiteral("unknown option ") + a;
-        } else {
-            o.files << a;
-        }
+    const CliOptions parsed =
+        parseOptions(args,
+                     serialOptionNames()
+                         + QStringList{phoneOption(), terminalOption(), QStringLiteral("--bank"), QStringLiteral("--page")},
+                     {QStringLiteral("--linear"), QStringLiteral("--resume")});
+    const QString serialProblem = readSerialOptions(parsed, o.serial);
+    if (!serialProblem.isEmpty())
+        return serialProblem;
+    o.linear = parsed.flag(QStringLiteral("--linear"));
+    o.resume = parsed.flag(QStringLiteral("--resume"));
+    o.files = parsed.positional;
+    if (int(parsed.has(phoneOption())) + int(parsed.has(terminalOption())) != 1)
+        return QStringLiteral("give one of --phone NUMBER, --terminal NAME");
+    o.phone = parsed.value(phoneOption()).trimmed();
+    o.terminal = parsed.value(terminalOption());
+    if (parsed.has(phoneOption()) && o.phone.isEmpty())
+        return QStringLiteral("--phone needs a number");
+    if (parsed.has(QStringLiteral("--bank"))) {
+        bool ok = false;
+        const uint bank = parsed.value(QStringLiteral("--bank")).toUInt(&ok);
+        if (!ok || bank > 3)
+            return QStringLiteral("bad value for --bank: ") + parsed.value(QStringLiteral("--bank"));
+        o.bank = QString::number(bank);
     }
-    if (!havePort)
-        return QStringLiteral("--port DEVICE is required");
-    if (o.phone.isEmpty())
-        return QStringLiteral("--phone NUMBER is required");
+    if (parsed.has(QStringLiteral("--page"))) {
+        uint page = 0;
+        if (!isHex(parsed.value(QStringLiteral("--page")), page))
+            return QStringLiteral("bad value for --page: ") + parsed.value(QStringLiteral("--page"));
+        o.page = QString::number(page, 16).toUpper();
+    }
     if (o.files.isEmpty() || o.files.size() > 3)
         return QStringLiteral("upload takes one to three image FILEs");
     if (o.linear && o.files.size() > 1)
@@ -208,6 +174,17 @@ int runUploadCommand(const QStringList &args)
     const QString problem = parseUploadOptions(args, o);
     if (!problem.isEmpty())
         return usage(problem);
+    if (!o.terminal.isEmpty()) {
+        CliOptions byName;
+        byName.values.insert(terminalOption(), o.terminal);
+        QList<TerminalTarget> targets;
+        QString why;
+        if (resolveTargets(byName, false, targets, why) != TargetsResult::Ok) {
+            printLine(stderr, QStringLiteral("kvrsetup-cli: ") + why);
+            return 1;
+        }
+        o.phone = targets.first().phone;
+    }
 
     // Default.ini is read whole and written back whole, so the window's other values survive.
     AppState state;

@@ -94,3 +94,42 @@ void TestSmsTransferCli::usageErrors()
     QCOMPARE(r.code, 2);
     QVERIFY(r.err.contains(QStringLiteral("usage: kvrsetup-cli send-profile")));
 }
+
+void TestSmsTransferCli::fleetFromTheAddressBook()
+{
+    // Two terminals in the book; only the first exists behind kvrsim's network.
+    const QString ghost = QStringLiteral("+79990000000");
+    SimModem sim;
+    QVERIFY(sim.start({QStringLiteral("--terminal"), kPhone, QStringLiteral("--sms-delay"), QStringLiteral("0")}));
+    QTemporaryDir home;
+    QCOMPARE(runCli({QStringLiteral("book"), QStringLiteral("add"), QStringLiteral("Грузовик"), kPhone}, home.path()).code, 0);
+    QCOMPARE(runCli({QStringLiteral("book"), QStringLiteral("add"), QStringLiteral("Призрак"), ghost}, home.path()).code, 0);
+
+    ProgramRun r = runCli(with(QStringLiteral("read-profile"), sim,
+                               {QStringLiteral("--all"), QStringLiteral("--wait"), QStringLiteral("3")}),
+                          home.path());
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.out.endsWith(QStringLiteral("terminal | number | result\n") + QStringLiteral("Грузовик | ") + kPhone
+                            + QStringLiteral(" | ok\nПризрак | ") + ghost + QStringLiteral(" | failed\n")),
+             qPrintable(r.out));
+    QVERIFY(r.out.contains(home.filePath(QStringLiteral("BIN/1234567890.bin"))));
+    QVERIFY2(r.err.contains(QStringLiteral("no profile from +79990000000 within 3 s")), qPrintable(r.err));
+
+    // One terminal by its name; a name the book does not hold is refused before the port is used.
+    const QString file = home.filePath(QStringLiteral("profile.bin"));
+    QVERIFY(writeBytes(file, SmsTest::profileFile(3)));
+    r = runCli(with(QStringLiteral("send-profile"), sim, {QStringLiteral("--terminal"), QStringLiteral("Грузовик"), file}),
+               home.path());
+    QCOMPARE(r.code, 0);
+    r = runCli(with(QStringLiteral("send-profile"), sim, {QStringLiteral("--terminal"), QStringLiteral("Никто"), file}),
+               home.path());
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.contains(QStringLiteral("no terminal named Никто")), qPrintable(r.err));
+    // --all is for the profile commands only, and one way of naming the terminal at a time.
+    QCOMPARE(runCli(with(QStringLiteral("send-gprs"), sim, {QStringLiteral("--all")}), home.path()).code, 2);
+    QCOMPARE(runCli(with(QStringLiteral("send-profile"), sim,
+                         {QStringLiteral("--all"), QStringLiteral("--phone"), kPhone, file}),
+                    home.path())
+                 .code,
+             2);
+}

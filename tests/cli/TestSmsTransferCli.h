@@ -8,6 +8,7 @@ class TestSmsTransferCli : public QObject
 private slots:
     void sendThenReadBack();
     void readProfileWaitsInVain();
+    void fleetFromTheAddressBook();
     void refusedGprs();
     void usageErrors_data();
     void usageErrors();

@@ -107,6 +107,7 @@ void TestUploadCli::usageErrors_data()
     QTest::newRow("bank 4") << base + phone + QStringList{"--bank", "4", "a"};
     QTest::newRow("page too big") << base + phone + QStringList{"--page", "10000", "a"};
     QTest::newRow("unknown option") << base + phone + QStringList{"--fast", "a"};
+    QTest::newRow("phone and terminal") << base + phone + QStringList{"--terminal", "x", "a"};
 }
 
 void TestUploadCli::usageErrors()
@@ -226,4 +227,14 @@ void TestUploadCli::initTestCase()
 {
     // The tool's pauses and time-outs at a tenth; kvrsim's escape guard (50 ms) fits in them.
     qputenv("KVRSETUP_TIME_SCALE", "0.1");
+}
+
+void TestUploadCli::unknownTerminalRefused()
+{
+    QTemporaryDir home;
+    const ProgramRun r = runCli({QStringLiteral("upload"), QStringLiteral("--port"), QStringLiteral("/dev/null"),
+                                 QStringLiteral("--terminal"), QStringLiteral("Никто"), QStringLiteral("a.BIN")},
+                                home.path());
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.contains(QStringLiteral("no terminal named Никто")), qPrintable(r.err));
 }

@@ -11,6 +11,7 @@ private slots:
     void cleanup();
     void usageErrors_data();
     void usageErrors();
+    void unknownTerminalRefused();
     void bankedUpload();
     void resumeAfterBrokenCall();
     void linearUpload();

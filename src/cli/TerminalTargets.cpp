@@ -1,0 +1,61 @@
+#include "cli/TerminalTargets.h"
+
+#include "cli/CliOptions.h"
+#include "core/app/AddressBook.h"
+#include "core/app/AppState.h"
+
+const QString &phoneOption()
+{
+    static const QString name = QStringLiteral("--phone");
+    return name;
+}
+
+const QString &terminalOption()
+{
+    static const QString name = QStringLiteral("--terminal");
+    return name;
+}
+
+const QString &allOption()
+{
+    static const QString name = QStringLiteral("--all");
+    return name;
+}
+
+TargetsResult resolveTargets(const CliOptions &o, bool allAllowed, QList<TerminalTarget> &targets, QString &problem)
+{
+    targets.clear();
+    const int ways = int(o.has(phoneOption())) + int(o.has(terminalOption())) + int(o.flag(allOption()));
+    if (ways != 1) {
+        problem = allAllowed ? QStringLiteral("give one of --phone NUMBER, --terminal NAME, --all")
+                             : QStringLiteral("give one of --phone NUMBER, --terminal NAME");
+        return TargetsResult::BadUsage;
+    }
+    if (o.has(phoneOption())) {
+        if (o.value(phoneOption()).trimmed().isEmpty()) {
+            problem = QStringLiteral("--phone needs a number");
+            return TargetsResult::BadUsage;
+        }
+        targets.append({o.value(phoneOption()), o.value(phoneOption())});
+        return TargetsResult::Ok;
+    }
+    const AppState state;
+    Database db;
+    QList<Database::Record> records;
+    if (!db.open(state.appPath(QStringLiteral("Data.db")), problem) || !db.readRecords(records, problem)) {
+        problem = QStringLiteral("Ошибка открытия базы ") + problem;
+        return TargetsResult::NotFound;
+    }
+    for (const Database::Record &r : records) {
+        if (o.flag(allOption()) || r.Name == o.value(terminalOption()))
+            targets.append({r.Name, r.PhoneNumber});
+        if (!targets.isEmpty() && o.has(terminalOption()))
+            break;
+    }
+    if (targets.isEmpty()) {
+        problem = o.has(terminalOption()) ? QStringLiteral("no terminal named ") + o.value(terminalOption())
+                                           : QStringLiteral("the address book is empty");
+        return TargetsResult::NotFound;
+    }
+    return TargetsResult::Ok;
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+struct CliOptions;
+
+// The terminals a command works on: --phone NUMBER, --terminal NAME (from the address book
+// Data.db of the application folder) or, where the command allows it, --all (every terminal
+// of the book, in Id order).
+struct TerminalTarget
+{
+    QString name; // the book's name; the number itself for --phone
+    QString phone;
+};
+
+enum class TargetsResult { Ok, BadUsage, NotFound };
+
+// The option names, for the parser.
+const QString &phoneOption();
+const QString &terminalOption();
+const QString &allOption();
+
+TargetsResult resolveTargets(const CliOptions &o, bool allAllowed, QList<TerminalTarget> &targets, QString &problem);
