@@ -8,11 +8,9 @@
 #include "core/app/StartUp.h"
 #include "core/app/UserPrompts.h"
 #include "core/link/LinkExchange.h"
-#include "core/link/LinkTune.h"
 #include "core/link/mdlStrings.h"
 #include "core/loader/FirmwareDataCall.h"
 
-#include <QSerialPort>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -193,16 +191,10 @@ int runUploadCommand(const QStringList &args)
     StartUp startUp(state, prompts, noAddressBook);
     startUp.LoadDefaults();
 
-    QSerialPort port;
-    QString why;
-    if (!LinkTune(port, o.serial, nullptr, nullptr, &why)) {
-        printLine(stderr, QStringLiteral("kvrsetup-cli: cannot open the port ") + LinkTuning::infoText(o.serial)
-                            + QStringLiteral(": ") + why);
+    const std::unique_ptr<LinkSession> session = openSession(o.serial);
+    if (!session)
         return 1;
-    }
-    LinkExchange link;
-    link.setDevice(&port);
-    applyTimeScaleFromEnvironment(link);
+    LinkExchange &link = session->link;
     FirmwareDataCall call(link, state, prompts);
     QObject::connect(&link, &LinkExchange::infoLine,
                      [](const QString &text) { printLine(stdout, mdlStrings::TrimCrLf(text)); });

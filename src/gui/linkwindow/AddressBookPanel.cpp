@@ -1,4 +1,5 @@
 #include "gui/linkwindow/AddressBookPanel.h"
+#include "gui/linkwindow/Named.h"
 
 #include "core/app/AddressBook.h"
 #include "core/app/UserPrompts.h"
@@ -11,17 +12,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
-
-namespace {
-
-template <typename T>
-T *named(T *w, const QString &name)
-{
-    w->setObjectName(name);
-    return w;
-}
-
-} // namespace
 
 AddressBookPanel::AddressBookPanel(Database *database, UserPrompts &prompts, QWidget *parent)
     : QWidget(parent), m_book(database ? new AddressBook(*database) : nullptr), m_prompts(prompts)

@@ -1,4 +1,5 @@
 #include "gui/linkwindow/FirmwarePanel.h"
+#include "gui/linkwindow/Named.h"
 
 #include "core/app/AppState.h"
 #include "core/app/UserPrompts.h"
@@ -10,17 +11,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-
-namespace {
-
-template <typename W>
-W *named(W *widget, const QString &name)
-{
-    widget->setObjectName(name);
-    return widget;
-}
-
-} // namespace
 
 FirmwarePanel::FirmwarePanel(AppState &state, UserPrompts &prompts, LinkExchange &link, QWidget *parent)
     : QWidget(parent), m_state(state), m_prompts(prompts), m_call(link, state, prompts)

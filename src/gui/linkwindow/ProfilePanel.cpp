@@ -1,4 +1,5 @@
 #include "gui/linkwindow/ProfilePanel.h"
+#include "gui/linkwindow/Named.h"
 
 #include "core/app/AppState.h"
 #include "core/app/UserPrompts.h"
@@ -23,13 +24,6 @@ const char *const ProfilePanel::DefaultServer = "203.0.113.10";
 const char *const ProfilePanel::DefaultPort = "1000";
 
 namespace {
-
-template <typename W>
-W *named(W *widget, const QString &name)
-{
-    widget->setObjectName(name);
-    return widget;
-}
 
 QPushButton *button(const QString &caption, const QString &name, QWidget *parent)
 {

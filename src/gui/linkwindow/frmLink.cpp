@@ -1,4 +1,5 @@
 #include "gui/linkwindow/frmLink.h"
+#include "gui/linkwindow/Named.h"
 
 #include "core/app/AppState.h"
 #include "core/app/UserPrompts.h"
@@ -31,13 +32,6 @@ const QColor kReceived(255, 0, 0);
 const QColor kSent(0, 0, 255);
 const QColor kMark(0, 0, 0);
 const QColor kLampOn(0, 255, 0);
-
-template <typename W>
-W *named(W *widget, const QString &name)
-{
-    widget->setObjectName(name);
-    return widget;
-}
 
 } // namespace
 
