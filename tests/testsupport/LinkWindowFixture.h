@@ -17,9 +17,9 @@ struct LinkWindowFixture
     frmLink w{state, prompts};
 
     template <typename T>
-    T *child(const char *name, const char *file = __builtin_FILE(), int line = __builtin_LINE())
+    T *child(const QString &name, const char *file = __builtin_FILE(), int line = __builtin_LINE())
     {
-        return findControl<T>(&w, QString::fromLatin1(name), file, line);
+        return findControl<T>(&w, name, file, line);
     }
     // Shows the window and waits for its modem check.
     bool runCheck()

@@ -7,6 +7,7 @@
 #include "core/sms/ProfileTransfer.h"
 #include "core/sms/TransferRecord.h"
 #include "gui/linkwindow/LogBox.h"
+#include "gui/linkwindow/WrappingCheckBox.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -76,9 +77,10 @@ void ProfilePanel::buildPanel()
     btSendSMS = button(QStringLiteral("Загрузить профиль в терминал"), QStringLiteral("btSendSMS"), this);
     btSendSMS->setToolTip(QStringLiteral("Отправить выбранный профильный файл"));
     btSaveSMSToFile = button(QStringLiteral("Считать профиль с терминала"), QStringLiteral("btSaveSMSToFile"), this);
-    chkSMSMode = named(new QCheckBox(QStringLiteral("При поступлении СМС информировать оборудование"), this),
+    // The two long captions wrap, so the panel fits half the window.
+    chkSMSMode = named(new WrappingCheckBox(QStringLiteral("При поступлении СМС информировать оборудование"), this),
                        QStringLiteral("chkSMSMode"));
-    Check1 = named(new QCheckBox(QStringLiteral("Постоянно опрашивать модем для считывания профиля и получения "
+    Check1 = named(new WrappingCheckBox(QStringLiteral("Постоянно опрашивать модем для считывания профиля и получения "
                                                 "подтверждения настроек GPRS"),
                                  this),
                    QStringLiteral("Check1"));
@@ -89,7 +91,9 @@ void ProfilePanel::buildPanel()
     grid->addWidget(txtProfileNumber, 0, 1);
     grid->addWidget(chkProfileLoadType[0], 0, 2);
     grid->addWidget(chkProfileLoadType[1], 0, 3);
-    grid->addWidget(caption(QStringLiteral("№ SMS центра, если используется"), txtSMSCNumber, this), 1, 0);
+    auto *smscCaption = caption(QStringLiteral("№ SMS центра, если используется"), txtSMSCNumber, this);
+    smscCaption->setWordWrap(true);
+    grid->addWidget(smscCaption, 1, 0);
     grid->addWidget(txtSMSCNumber, 1, 1);
     grid->addWidget(cmdSendProfile, 2, 0, 1, 2);
     grid->addWidget(cmdReceiveProfile, 2, 2, 1, 2);

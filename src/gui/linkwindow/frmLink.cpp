@@ -24,7 +24,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <QStackedLayout>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -81,7 +84,7 @@ void frmLink::buildWindow()
 
     // Address book and terminal area each half the width and half the height;
     // the mode area fills the right half.
-    auto *grid = new QGridLayout(this);
+    auto *grid = m_grid = new QGridLayout(this);
     grid->addWidget(fraData, 0, 0);
     grid->addWidget(FraTest, 1, 0);
     grid->addWidget(fraLink, 0, 1, 2, 1);
@@ -93,6 +96,22 @@ void frmLink::buildWindow()
     grid->setContentsMargins(6, 4, 13, 8);
 
     buildWaitCover();
+    keepHalves();
+}
+
+void frmLink::keepHalves()
+{
+    // Stretch alone gives each column half only above both columns' minimums; the same
+    // minimum on both keeps the halves at every size the window can take.
+    const QSize data = fraData->minimumSizeHint();
+    const QSize test = FraTest->minimumSizeHint();
+    const QSize link = fraLink->minimumSizeHint();
+    const int width = std::max({data.width(), test.width(), link.width()});
+    m_grid->setColumnMinimumWidth(0, width);
+    m_grid->setColumnMinimumWidth(1, width);
+    const int height = std::max({data.height(), test.height(), (link.height() - m_grid->verticalSpacing() + 1) / 2});
+    m_grid->setRowMinimumHeight(0, height);
+    m_grid->setRowMinimumHeight(1, height);
 }
 
 void frmLink::buildDataArea()
@@ -158,10 +177,13 @@ void frmLink::buildModeArea()
     }
     optionRow->addStretch(1);
     linkLayout->addLayout(optionRow);
+    // Pages, so the mode area is sized for the widest of the three modes, not the one shown.
+    m_modePages = new QStackedLayout;
     for (int i = 0; i < 3; ++i) {
         FraIndex[i] = named(new QGroupBox(fraLink), QStringLiteral("FraIndex_%1").arg(i));
-        linkLayout->addWidget(FraIndex[i], 1);
+        m_modePages->addWidget(FraIndex[i]);
     }
+    linkLayout->addLayout(m_modePages, 1);
     FraIndex[2]->setTitle(QStringLiteral("Адресная книга"));
     // Any click on an option, the user's or the program's, runs the mode handler.
     connect(m_modes, &QButtonGroup::idClicked, this, &frmLink::OptIndex_Click);
@@ -256,8 +278,7 @@ void frmLink::OptIndex_Click(int index)
 {
     if (modeChangeGuard && !modeChangeGuard(index))
         return;
-    for (int i = 0; i < 3; ++i)
-        FraIndex[i]->setVisible(i == index);
+    m_modePages->setCurrentIndex(index);
 }
 
 void frmLink::resizeEvent(QResizeEvent *event)
@@ -273,6 +294,7 @@ void frmLink::showEvent(QShowEvent *event)
     // Each time the window is put on screen it checks the modem again; it runs
     // after the window has painted so the operator sees the waiting notice.
     if (!event->spontaneous() && !m_checkRunning) {
+        keepHalves();
         Frawait->setGeometry(rect());
         Frawait->show();
         Frawait->raise();

@@ -16,11 +16,13 @@ class ProfilePanel;
 class QButtonGroup;
 class QCheckBox;
 class QFrame;
+class QGridLayout;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QStackedLayout;
 
 // The link window "Удаленная загрузка ПО": serial port, traffic log, test area,
 // working modes and the modem check when it comes up. The protocol work lives in
@@ -74,6 +76,7 @@ private:
     void buildProfileMode();
     void buildBookMode();
     void buildWaitCover();
+    void keepHalves();
     void cmdSend_Click();
     void cmdClear_Click();
     void Command1_Click();
@@ -93,6 +96,8 @@ private:
     QGroupBox *FraIndex[3] = {};
     QRadioButton *OptIndex[3] = {};
     QButtonGroup *m_modes = nullptr;
+    QStackedLayout *m_modePages = nullptr;
+    QGridLayout *m_grid = nullptr;
     LogBox *txtInOut = nullptr;
     LogBox *txtinfo = nullptr;
     LogBox *txtCmdInfo = nullptr;

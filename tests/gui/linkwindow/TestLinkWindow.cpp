@@ -8,6 +8,7 @@
 #include "gui/linkwindow/LogBox.h"
 #include "gui/linkwindow/frmLink.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QLayout>
 #include <QGroupBox>
@@ -221,20 +222,45 @@ void TestLinkWindow::halvesOnResize()
     Window t;
     t.state.serial.port = QStringLiteral("/nonexistent/ttyKVR");
     QVERIFY(t.runCheck());
-    for (QSize size : {QSize(1100, 700), QSize(1400, 900)}) {
-        t.w.resize(size);
-        QTest::qWait(20);
-        auto *data = t.child<QGroupBox>("fraData");
-        auto *test = t.child<QGroupBox>("FraTest");
-        auto *link = t.child<QGroupBox>("fraLink");
-        QVERIFY(qAbs(data->width() - size.width() / 2) < 20);
-        QCOMPARE(test->width(), data->width());
-        QVERIFY(qAbs(data->height() - test->height()) <= 1);
-        QVERIFY(data->height() > size.height() * 0.45);
-        QCOMPARE(test->y(), data->geometry().bottom() + 1 + t.w.layout()->spacing());
-        QVERIFY(link->x() > data->geometry().right());
-        QVERIFY(link->height() > size.height() * 0.9);
-        QCOMPARE(t.child<QFrame>("Frawait")->geometry(), t.w.rect());
+    const QSize smallest = t.w.minimumSizeHint();
+    for (int mode = 0; mode < 3; ++mode) {
+        t.child<QRadioButton>(QStringLiteral("OptIndex_%1").arg(mode))->click();
+        for (QSize size : {QSize(1100, 700), QSize(1400, 900), smallest}) {
+            t.w.resize(size);
+            QTest::qWait(20);
+            size = t.w.size();
+            auto *data = t.child<QGroupBox>("fraData");
+            auto *test = t.child<QGroupBox>("FraTest");
+            auto *link = t.child<QGroupBox>("fraLink");
+            QVERIFY2(qAbs(data->width() - link->width()) <= 1, qPrintable(QStringLiteral("mode %1").arg(mode)));
+            QVERIFY(qAbs(data->width() - size.width() / 2) < 20);
+            QCOMPARE(test->width(), data->width());
+            QVERIFY(qAbs(data->height() - test->height()) <= 1);
+            QVERIFY(data->height() > size.height() * 0.4);
+            QCOMPARE(test->y(), data->geometry().bottom() + 1 + t.w.layout()->spacing());
+            QVERIFY(link->x() > data->geometry().right());
+            QVERIFY(link->height() > size.height() * 0.9);
+            QCOMPARE(t.child<QFrame>("Frawait")->geometry(), t.w.rect());
+            // Nothing in the mode shown is squeezed below the size its caption needs.
+            const QWidget *page = t.child<QGroupBox>(QStringLiteral("FraIndex_%1").arg(mode));
+            for (const auto *control : page->findChildren<QWidget *>()) {
+                if (!control->isVisible() || !(qobject_cast<const QAbstractButton *>(control) ||
+                                               qobject_cast<const QLabel *>(control)))
+                    continue;
+                // A width fixed by the window only has to hold its caption.
+                const bool fixed = control->minimumWidth() == control->maximumWidth();
+                const QSize need = fixed ? control->fontMetrics().size(0, control->property("text").toString())
+                                         : control->minimumSizeHint();
+                const int needHeight = control->hasHeightForWidth() ? control->heightForWidth(control->width())
+                                                                    : need.height();
+                QVERIFY2(control->width() >= need.width() && control->height() >= needHeight,
+                         qPrintable(QStringLiteral("mode %1 at %2x%3: %4 \"%5\"")
+                                        .arg(mode)
+                                        .arg(size.width())
+                                        .arg(size.height())
+                                        .arg(control->objectName(), control->property("text").toString())));
+            }
+        }
     }
 }
 

@@ -96,6 +96,13 @@ void TestProfilePanel::controlsAndCaptions()
     QVERIFY(t.transfer().Timer1().isActive());
     check1->setChecked(false);
     QVERIFY(!t.transfer().Timer1().isActive());
+    // The long caption wraps when narrow, and a click on its second line still toggles.
+    QVERIFY(check1->heightForWidth(220) >= 2 * check1->fontMetrics().height());
+    QCOMPARE(check1->heightForWidth(2000), check1->sizeHint().height());
+    check1->resize(220, check1->heightForWidth(220));
+    QTest::mouseClick(check1, Qt::LeftButton, {}, QPoint(200, check1->height() - 4));
+    QVERIFY(check1->isChecked());
+    check1->setChecked(false);
 
     // The load-type boxes are a pair, from a click or from code alike.
     t.w.profilePanel().Form_Activate();

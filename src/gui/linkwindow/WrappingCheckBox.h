@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QCheckBox>
+
+// A check box whose caption wraps onto further lines when the box is narrow, so long
+// captions do not set the width of the panel they sit in. text() stays the whole caption.
+class WrappingCheckBox : public QCheckBox
+{
+    Q_OBJECT
+public:
+    explicit WrappingCheckBox(const QString &text, QWidget *parent = nullptr);
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+    bool hasHeightForWidth() const override;
+    int heightForWidth(int width) const override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    bool hitButton(const QPoint &pos) const override;
+
+private:
+    QRect textRect(int width) const;
+    int indicatorWidth() const;
+};
