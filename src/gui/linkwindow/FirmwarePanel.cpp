@@ -2,6 +2,7 @@
 #include "gui/linkwindow/Named.h"
 
 #include "core/app/AppState.h"
+#include "core/app/ConfigPaths.h"
 #include "core/app/UserPrompts.h"
 
 #include <QCheckBox>
@@ -110,7 +111,8 @@ void FirmwarePanel::cmdSelFiles_Click(int index)
     const QString path = m_prompts.openFile(QStringLiteral("Укажите директорию и файл с базой"),
                                             m_state.appPath(QStringLiteral("data")),
                                             FirmwareDataCall::imageFileFilters(), true);
-    if (path.isEmpty())
+    // Default.ini keeps the path for the next start: refuse one it would garble.
+    if (path.isEmpty() || !ConfigPaths::accept(m_prompts, path, QStringLiteral("Default.ini")))
         return;
     txtFileUpload[index]->setText(path);
     if (index <= 2)

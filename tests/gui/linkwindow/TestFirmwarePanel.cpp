@@ -132,6 +132,15 @@ void TestFirmwarePanel::chooseFiles()
     QTest::mouseClick(t.child<QPushButton>("cmdSelFiles_1"), Qt::LeftButton);
     QCOMPARE(t.child<QLineEdit>("txtFileUpload_1")->text(), QStringLiteral("/fw/second.BIN"));
     QCOMPARE(t.prompts.dialogTitles.size(), 2);
+
+    // A path that Default.ini (code page 1251) could not keep is refused with a message.
+    const int shownBefore = t.prompts.shown.size();
+    t.prompts.paths.enqueue(QStringLiteral("/fw/прошивка中.BIN"));
+    QTest::mouseClick(t.child<QPushButton>("cmdSelFiles_1"), Qt::LeftButton);
+    QCOMPARE(t.child<QLineEdit>("txtFileUpload_1")->text(), QStringLiteral("/fw/second.BIN"));
+    QCOMPARE(t.state.firmwarePaths[1], QStringLiteral("/fw/second.BIN"));
+    QCOMPARE(t.prompts.shown.size(), shownBefore + 1);
+    QVERIFY(t.prompts.shown.last().text.contains(QStringLiteral("Default.ini")));
 }
 
 void TestFirmwarePanel::pathsAndPositionThroughDefaultIni()
