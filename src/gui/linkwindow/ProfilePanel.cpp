@@ -81,8 +81,8 @@ void ProfilePanel::buildPanel()
     chkSMSMode = named(new WrappingCheckBox(QStringLiteral("При поступлении СМС информировать оборудование"), this),
                        QStringLiteral("chkSMSMode"));
     Check1 = named(new WrappingCheckBox(QStringLiteral("Постоянно опрашивать модем для считывания профиля и получения "
-                                                "подтверждения настроек GPRS"),
-                                 this),
+                                                       "подтверждения настроек GPRS"),
+                                        this),
                    QStringLiteral("Check1"));
     txtCmdInfo = named(new LogBox(this), QStringLiteral("txtCmdInfo"));
 
