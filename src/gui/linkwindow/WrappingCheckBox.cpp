@@ -9,11 +9,6 @@ namespace {
 // The narrowest a caption is wrapped to: a few words a line stay readable.
 constexpr int MinimumTextWidth = 160;
 
-int wrappedHeight(const QFontMetrics &fm, int width, const QString &text)
-{
-    return fm.boundingRect(QRect(0, 0, qMax(1, width), 100000), Qt::TextWordWrap, text).height();
-}
-
 } // namespace
 
 WrappingCheckBox::WrappingCheckBox(const QString &text, QWidget *parent) : QCheckBox(text, parent)
@@ -23,32 +18,33 @@ WrappingCheckBox::WrappingCheckBox(const QString &text, QWidget *parent) : QChec
     setSizePolicy(policy);
 }
 
-int WrappingCheckBox::indicatorWidth() const
+int WrappingCheckBox::metric(QStyle::PixelMetric which) const
 {
     QStyleOptionButton option;
     option.initFrom(this);
-    return style()->pixelMetric(QStyle::PM_IndicatorWidth, &option, this) +
-           style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, &option, this);
+    return style()->pixelMetric(which, &option, this);
 }
 
-QRect WrappingCheckBox::textRect(int width) const
+int WrappingCheckBox::indicatorWidth() const
 {
-    const int left = indicatorWidth();
-    return QRect(left, 0, qMax(1, width - left), heightForWidth(width));
+    return metric(QStyle::PM_IndicatorWidth) + metric(QStyle::PM_CheckBoxLabelSpacing);
+}
+
+QSize WrappingCheckBox::sizeForTextWidth(int textWidth) const
+{
+    const int width = indicatorWidth() + qMin(textWidth, fontMetrics().horizontalAdvance(text()) + 2);
+    return {width, heightForWidth(width)};
 }
 
 QSize WrappingCheckBox::sizeHint() const
 {
     // One line when there is room for it.
-    const QFontMetrics fm = fontMetrics();
-    const int width = indicatorWidth() + fm.horizontalAdvance(text()) + 2;
-    return {width, heightForWidth(width)};
+    return sizeForTextWidth(QWIDGETSIZE_MAX);
 }
 
 QSize WrappingCheckBox::minimumSizeHint() const
 {
-    const int width = indicatorWidth() + qMin(MinimumTextWidth, fontMetrics().horizontalAdvance(text()) + 2);
-    return {width, heightForWidth(width)};
+    return sizeForTextWidth(MinimumTextWidth);
 }
 
 bool WrappingCheckBox::hasHeightForWidth() const
@@ -58,11 +54,10 @@ bool WrappingCheckBox::hasHeightForWidth() const
 
 int WrappingCheckBox::heightForWidth(int width) const
 {
-    const int textHeight = wrappedHeight(fontMetrics(), width - indicatorWidth(), text());
-    QStyleOptionButton option;
-    option.initFrom(this);
-    const int indicator = style()->pixelMetric(QStyle::PM_IndicatorHeight, &option, this);
-    return qMax(textHeight, indicator) + 2;
+    const int textWidth = qMax(1, width - indicatorWidth());
+    const int textHeight =
+        fontMetrics().boundingRect(QRect(0, 0, textWidth, QWIDGETSIZE_MAX), Qt::TextWordWrap, text()).height();
+    return qMax(textHeight, metric(QStyle::PM_IndicatorHeight)) + 2;
 }
 
 void WrappingCheckBox::paintEvent(QPaintEvent *)
@@ -78,7 +73,7 @@ void WrappingCheckBox::paintEvent(QPaintEvent *)
     indicator.state &= ~QStyle::State_HasFocus;
     painter.drawControl(QStyle::CE_CheckBox, indicator);
 
-    const QRect captionRect = textRect(width());
+    const QRect captionRect(indicatorWidth(), 0, qMax(1, width() - indicatorWidth()), height());
     painter.drawItemText(captionRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, option.palette,
                          isEnabled(), text(), QPalette::WindowText);
     if (option.state & QStyle::State_HasFocus) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QCheckBox>
+#include <QStyle>
 
 // A check box whose caption wraps onto further lines when the box is narrow, so long
 // captions do not set the width of the panel they sit in. text() stays the whole caption.
@@ -20,6 +21,8 @@ protected:
     bool hitButton(const QPoint &pos) const override;
 
 private:
-    QRect textRect(int width) const;
+    int metric(QStyle::PixelMetric which) const;
     int indicatorWidth() const;
+    // The box's size when its caption may take up to textWidth pixels a line.
+    QSize sizeForTextWidth(int textWidth) const;
 };
