@@ -8,5 +8,5 @@ apt-get install -y -qq --no-install-recommends \
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libqt6sql6-sqlite libgl-dev \
     qt6-qpa-plugins libqt6svg6 qt6-translations-l10n \
     libxslt1-dev pkg-config \
-    xsltproc xvfb xauth fonts-dejavu-core \
+    xsltproc libxml2-utils xvfb xauth fonts-dejavu-core \
     python3-gammu >/dev/null

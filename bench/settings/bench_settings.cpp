@@ -87,7 +87,10 @@ int main(int argc, char **argv)
     out << "load 390-byte data file by length: " << loadUs << " us\n";
 
     const QString report = dir.filePath(QStringLiteral("Report.xml"));
-    const double reportUs = perOp(20, [&] { EventReport::write(report, table, img); });
+    const double reportUs = perOp(20, [&] {
+        QString error;
+        EventReport::write(report, table, img, error);
+    });
     out << "write report for the 5000-line table: " << reportUs / 1000.0 << " ms, "
         << SettingsFiles::FileLength(report) << " bytes\n";
     return 0;

@@ -9,6 +9,7 @@
 #include "cli/SmsTransferCommands.h"
 
 #include "core/app/AppState.h"
+#include "core/common/FileIo.h"
 #include "core/settings/ControlTable.h"
 #include "core/settings/EventMasks.h"
 #include "core/settings/EventReport.h"
@@ -170,8 +171,9 @@ int CliCommands::report(const QStringList &args)
         return 1;
     if (o.has(QStringLiteral("--out"))) {
         const QString out = o.value(QStringLiteral("--out"));
-        if (!EventReport::write(out, table, image)) {
-            m_err << "kvrsetup-cli: cannot write " << out << "\n";
+        QString error;
+        if (!EventReport::write(out, table, image, error)) {
+            m_err << "kvrsetup-cli: " << error << "\n";
             return 1;
         }
     }
@@ -255,8 +257,9 @@ int CliCommands::convert(const QStringList &args)
     image.orBlock1(table.HiddenDefaults);
     const QByteArray data = SettingsFiles::buildFile(image, form == QLatin1String("260") ? 2 : 3);
     const QString out = o.values.value(QStringLiteral("--out"));
-    if (!TextFile::writeBytes(out, data)) {
-        m_err << "kvrsetup-cli: cannot write " << out << "\n";
+    QString error;
+    if (!FileIo::writeWhole(out, data, error)) {
+        m_err << "kvrsetup-cli: " << error << "\n";
         return 1;
     }
     return 0;

@@ -1,6 +1,6 @@
 #include "cli/HtmlReport.h"
 
-#include "core/settings/TextFile.h"
+#include "core/common/FileIo.h"
 
 #include <QFile>
 
@@ -87,11 +87,7 @@ bool render(const QByteArray &reportXml, const QString &xslPath, const QString &
         error = messages.trimmed();
         return false;
     }
-    if (!TextFile::writeBytes(outPath, html)) {
-        error = QStringLiteral("cannot write ") + outPath;
-        return false;
-    }
-    return true;
+    return FileIo::writeWhole(outPath, html, error);
 }
 
 } // namespace HtmlReport

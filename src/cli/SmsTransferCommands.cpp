@@ -6,12 +6,12 @@
 
 #include "core/app/AppState.h"
 #include "core/app/SerialSettings.h"
+#include "core/common/FileIo.h"
 #include "core/link/mdlStrings.h"
 #include "core/sms/ProfileTransfer.h"
 #include "core/sms/TransferRecord.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 
 #include <functional>
 
@@ -78,13 +78,13 @@ int sendOutcome(const ProfileTransfer::SendResult &result)
 int sendProfile(const SerialSettings &s, const CliOptions &o, const QString &phone)
 {
     const QString path = o.positional.first();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        printLine(stderr, QStringLiteral("kvrsetup-cli: cannot read ") + path);
+    // Record 1 of 260 bytes, as the window reads it; a shorter file leaves zeros.
+    QByteArray data;
+    QString error;
+    if (!FileIo::readRegular(path, data, error, TransferRecord::ProfileFileSize)) {
+        printLine(stderr, QStringLiteral("kvrsetup-cli: ") + error);
         return 1;
     }
-    // Record 1 of 260 bytes, as the window reads it; a shorter file leaves zeros.
-    const QByteArray data = file.read(TransferRecord::ProfileFileSize);
     Transfer t;
     if (!t.open(s))
         return 1;

@@ -7,6 +7,7 @@
 #include "core/app/Database.h"
 #include "core/app/StartUp.h"
 #include "core/app/UserPrompts.h"
+#include "core/common/FileIo.h"
 #include "core/link/LinkExchange.h"
 #include "core/link/mdlStrings.h"
 #include "core/loader/FirmwareDataCall.h"
@@ -14,6 +15,7 @@
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <iterator>
 #include <cstdio>
 #include <memory>
 
@@ -71,7 +73,9 @@ public:
             return;
         m_notifier = std::make_unique<QSocketNotifier>(g_interruptPipe[0], QSocketNotifier::Read);
         QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] { onSignal(); });
-        m_previous = std::signal(SIGINT, onInterrupt);
+        // A terminal's hang-up and a service manager's stop break off as Ctrl-C does.
+        for (size_t i = 0; i < std::size(kSignals); ++i)
+            m_previous[i] = std::signal(kSignals[i], onInterrupt);
 #endif
     }
     ~InterruptHandler()
@@ -79,7 +83,8 @@ public:
 #ifdef Q_OS_UNIX
         if (!m_notifier)
             return;
-        std::signal(SIGINT, m_previous);
+        for (size_t i = 0; i < std::size(kSignals); ++i)
+            std::signal(kSignals[i], m_previous[i]);
         m_notifier.reset();
         ::close(g_interruptPipe[0]);
         ::close(g_interruptPipe[1]);
@@ -112,7 +117,8 @@ private:
     bool m_interrupted = false;
     bool m_breaking = false;
 #ifdef Q_OS_UNIX
-    void (*m_previous)(int) = SIG_DFL;
+    static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+    void (*m_previous[std::size(kSignals)])(int) = {};
 #endif
 };
 
@@ -184,6 +190,15 @@ int runUploadCommand(const QStringList &args)
         o.phone = targets.first().phone;
     }
 
+    // A wrong file (a FIFO, a folder) is refused before the port is opened and the line is taken.
+    for (const QString &file : o.files) {
+        QString why;
+        if (!FileIo::checkRegular(file, why)) {
+            printLine(stderr, QStringLiteral("kvrsetup-cli: ") + why);
+            return 1;
+        }
+    }
+
     // Default.ini is read whole and written back whole, so the window's other values survive.
     AppState state;
     ConsolePrompts prompts;
@@ -200,7 +215,12 @@ int runUploadCommand(const QStringList &args)
                      [](const QString &text) { printLine(stdout, mdlStrings::TrimCrLf(text)); });
     QObject::connect(&call, &FirmwareDataCall::progressChanged,
                      [](const QString &caption) { printLine(stderr, caption); });
-    QObject::connect(&call, &FirmwareDataCall::lastPositionStored, [&startUp] { startUp.WriteDefaultIni(); });
+    // The first failure is told once and ends the run with 1; the earlier Default.ini stays as it was.
+    bool defaultsKept = true;
+    QObject::connect(&call, &FirmwareDataCall::lastPositionStored, [&startUp, &defaultsKept] {
+        if (defaultsKept)
+            defaultsKept = startUp.WriteDefaultIni();
+    });
     InterruptHandler interrupt(link, call);
 
     FirmwareDataCall::Request request;
@@ -210,5 +230,5 @@ int runUploadCommand(const QStringList &args)
     request.number = o.phone;
     request.start = {o.resume, o.page, o.bank};
     const bool accepted = call.cmdLoad_Click(request);
-    return accepted && !interrupt.interrupted() ? 0 : 1;
+    return accepted && defaultsKept && !interrupt.interrupted() ? 0 : 1;
 }

@@ -7,7 +7,7 @@
 #include <QTest>
 
 // Demo table of the editor tests: event 5 matches the summary example, event 9 has the
-// BIT, BYTE, BIT, BYTE, BIT order, event 12 three bytes, event 64 the last event, and one hidden default.
+// BIT, BYTE, BIT, BYTE, BIT order, event 12 three bytes, event 63 the last event, and one hidden default.
 inline QString editorTestTable()
 {
     return QStringLiteral(
@@ -22,7 +22,7 @@ inline QString editorTestTable()
         "1~12~31~GRP2~Event twelve~~BYTE~~W0~0~255~0~~\r\n"
         "1~12~32~GRP2~Event twelve~~BYTE~~W1~0~255~0~~\r\n"
         "1~12~33~GRP2~Event twelve~~BYTE~~W2~0~255~0~~\r\n"
-        "1~64~~GRP3~Event sixty-four~~X\r\n");
+        "1~63~~GRP3~Event sixty-three~~X\r\n");
 }
 
 // A temporary application folder with state parsed from a table text.

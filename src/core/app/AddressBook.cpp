@@ -18,44 +18,84 @@ qint64 AddressBook::freeId(const QList<Database::Record> &records)
     return 0;
 }
 
-AddressBook::Result AddressBook::run(const QString &sql, const QList<QVariant> &values, QString &errorText)
+AddressBook::Result AddressBook::inTransaction(const std::function<Result(QSqlDatabase &, QString &)> &change,
+                                              QString &errorText)
 {
     if (!m_db.isOpen()) {
         errorText = QStringLiteral("database not open");
         return Result::Failed;
     }
     QSqlDatabase db = QSqlDatabase::database(m_db.connectionName(), false);
-    if (!db.transaction()) {
-        errorText = db.lastError().text().trimmed();
+    // The write lock is taken before anything is read, so that another program's change cannot come
+    // between the read and the write; the driver's busy time-out waits for it meanwhile.
+    QSqlQuery begin(db);
+    if (!begin.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+        errorText = begin.lastError().text().trimmed();
         return Result::Failed;
     }
-    QSqlQuery q(db);
-    bool ok = q.prepare(sql);
-    for (const QVariant &v : values)
-        q.addBindValue(v);
-    ok = ok && q.exec();
-    const int affected = ok ? q.numRowsAffected() : 0;
-    if (ok && affected == 1 && db.commit())
-        return Result::Done;
-    errorText = (ok ? db.lastError() : q.lastError()).text().trimmed();
-    db.rollback();
-    if (ok && affected != 1)
-        return Result::NotFound;
-    if (errorText.isEmpty())
+    Result r = change(db, errorText);
+    QSqlQuery end(db);
+    if (r == Result::Done && end.exec(QStringLiteral("COMMIT")))
+        return r;
+    if (r == Result::Done) {
+        errorText = end.lastError().text().trimmed();
+        r = Result::Failed;
+    }
+    end.exec(QStringLiteral("ROLLBACK"));
+    if (r == Result::Failed && errorText.isEmpty())
         errorText = QStringLiteral("unknown error");
-    return Result::Failed;
+    return r;
+}
+
+AddressBook::Result AddressBook::run(const QString &sql, const QList<QVariant> &values, QString &errorText)
+{
+    return inTransaction(
+        [&](QSqlDatabase &db, QString &error) {
+            QSqlQuery q(db);
+            bool ok = q.prepare(sql);
+            for (const QVariant &v : values)
+                q.addBindValue(v);
+            ok = ok && q.exec();
+            if (!ok) {
+                error = q.lastError().text().trimmed();
+                return Result::Failed;
+            }
+            return q.numRowsAffected() == 1 ? Result::Done : Result::NotFound;
+        },
+        errorText);
 }
 
 AddressBook::Result AddressBook::add(const QString &name, const QString &phone, QString &errorText, qint64 *newId)
 {
-    QList<Database::Record> all;
-    if (!m_db.readRecords(all, errorText))
-        return Result::Failed;
-    const qint64 id = freeId(all);
-    if (id == 0)
-        return Result::Full;
-    const Result r = run(QStringLiteral("INSERT INTO objects (Id, Name, PhoneNumber) VALUES (?, ?, ?)"),
-                         {id, name, phone}, errorText);
+    qint64 id = 0;
+    const Result r = inTransaction(
+        [&](QSqlDatabase &db, QString &error) {
+            QSqlQuery q(db);
+            QList<Database::Record> all;
+            if (!q.exec(QStringLiteral("SELECT Id FROM objects"))) {
+                error = q.lastError().text().trimmed();
+                return Result::Failed;
+            }
+            while (q.next())
+                all.append({q.value(0).toLongLong(), QString(), QString()});
+            q.finish();
+            id = freeId(all);
+            if (id == 0)
+                return Result::Full;
+            if (!q.prepare(QStringLiteral("INSERT INTO objects (Id, Name, PhoneNumber) VALUES (?, ?, ?)"))) {
+                error = q.lastError().text().trimmed();
+                return Result::Failed;
+            }
+            q.addBindValue(id);
+            q.addBindValue(name);
+            q.addBindValue(phone);
+            if (!q.exec()) {
+                error = q.lastError().text().trimmed();
+                return Result::Failed;
+            }
+            return Result::Done;
+        },
+        errorText);
     if (r == Result::Done && newId)
         *newId = id;
     return r;

@@ -3,7 +3,10 @@
 #include "core/app/Database.h"
 
 #include <QList>
+#include <QSqlDatabase>
 #include <QString>
+
+#include <functional>
 
 // The terminals' address book over the table objects of Data.db: records in Id order (the
 // order the link window's grid shows and its edit command counts in), the smallest free Id
@@ -33,6 +36,8 @@ public:
     Database::Record findByName(const QString &name) const;
 
 private:
+    // One change under the database's write lock: committed when change returns Done, else rolled back.
+    Result inTransaction(const std::function<Result(QSqlDatabase &, QString &)> &change, QString &errorText);
     Result run(const QString &sql, const QList<QVariant> &values, QString &errorText);
 
     Database &m_db;

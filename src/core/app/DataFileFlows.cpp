@@ -1,7 +1,7 @@
 #include "core/app/DataFileFlows.h"
 
 #include "core/app/ConfigPaths.h"
-#include "core/settings/TextFile.h"
+#include "core/common/FileIo.h"
 
 using SettingsFiles::Form;
 
@@ -29,6 +29,7 @@ bool DataFileFlows::saveForm(int blocks, const QString &title, const QString &ex
         return false;
     m_state.CurrentImage.orBlock1(m_state.table.HiddenDefaults);
     const QByteArray data = SettingsFiles::buildFile(m_state.CurrentImage, blocks);
+    const QString earlierPath = m_state.DataFilePath;
     m_state.DataFilePath = path;
     if (SettingsFiles::FileExists(path)) {
         if (m_prompts.message(existsQuestion, QString(), UserPrompts::Icon::Question, UserPrompts::Buttons::YesNo)
@@ -36,9 +37,12 @@ bool DataFileFlows::saveForm(int blocks, const QString &title, const QString &ex
             return false;
         m_prompts.processEvents();
     }
-    // The old file is replaced only once the new one is complete.
-    if (!TextFile::writeBytes(path, data)) {
-        m_prompts.message(QStringLiteral("Ошибка записи в файл ") + path);
+    // The old file is replaced only once the new one is complete; on failure the edits stay unsaved.
+    QString error;
+    if (!FileIo::writeWhole(path, data, error)) {
+        // The next start must not open a file that does not hold these settings.
+        m_state.DataFilePath = earlierPath;
+        m_prompts.message(error);
         return false;
     }
     snapshotSaved(blocks);

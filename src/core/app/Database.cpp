@@ -36,7 +36,7 @@ bool openAndCheck(const QString &connection, const QString &path, QString &error
     bool ok = q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
     if (ok && !db.tables().contains(QStringLiteral("objects")))
         ok = q.exec(QStringLiteral(
-            "CREATE TABLE objects (Id INTEGER PRIMARY KEY AUTOINCREMENT, Name TEXT, PhoneNumber TEXT)"));
+            "CREATE TABLE IF NOT EXISTS objects (Id INTEGER PRIMARY KEY AUTOINCREMENT, Name TEXT, PhoneNumber TEXT)"));
     if (ok)
         ok = q.exec(kSelectRecords);
     if (!ok)

@@ -45,7 +45,9 @@ bool StartUp::run(const QStringList &argumentsAfterProgram)
         m_prompts.message(
             QStringLiteral("Не найден файл с управляющей таблицей, попытка загрузить таблицу по умолчанию"));
         m_state.ControlTablePath = QStringLiteral("Data.ini");
-        TextFile::writeLines(m_state.ConstIniPath, {TextFile::formatText(QStringLiteral("Data.ini"))});
+        QString error;
+        if (!TextFile::writeLines(m_state.ConstIniPath, {TextFile::formatText(QStringLiteral("Data.ini"))}, error))
+            m_prompts.message(error);
     }
     m_state.ControlTablePath = m_state.appPath(m_state.ControlTablePath);
     if (!SettingsFiles::FileExists(m_state.ControlTablePath)) {
@@ -74,37 +76,45 @@ void StartUp::LoadDefaults()
     }
 
     QString text;
+    // Each field stands alone: one that cannot be read keeps its default, and the fields after it are
+    // still read, so that writing the file back loses nothing that was there.
     bool ok = TextReader::openFile(path, text);
     TextReader reader(text);
+    auto next = [&](QString &v) {
+        if (reader.readValue(v))
+            return true;
+        ok = false;
+        return false;
+    };
     auto readText = [&](QString &out) {
-        if (!ok)
-            return;
         QString v;
-        ok = reader.readValue(v);
-        if (ok)
+        if (next(v))
             out = v;
     };
     auto readInt = [&](auto &out, qint64 lo, qint64 hi) {
-        if (!ok)
-            return;
         QString v;
         qint64 n = 0;
-        ok = reader.readValue(v) && NumericText::toInt(v, lo, hi, n);
-        if (ok)
+        if (!next(v))
+            return;
+        if (NumericText::toInt(v, lo, hi, n))
             out = static_cast<std::remove_reference_t<decltype(out)>>(n);
+        else
+            ok = false;
     };
 
     readText(m_state.DataFilePath);
-    if (ok) {
+    {
         // A number, or a device path chosen in the serial settings dialog.
         QString v;
-        ok = reader.readValue(v) && m_state.serial.setPort(v);
+        if (next(v) && !m_state.serial.setPort(v))
+            ok = false;
     }
     readInt(m_state.serial.baudRate, 0, 0x7FFFFFFF);
-    if (ok) {
+    {
         QString v;
-        ok = reader.readValue(v) && !v.trimmed().isEmpty();
-        if (ok)
+        if (next(v) && v.trimmed().isEmpty())
+            ok = false;
+        else if (!v.trimmed().isEmpty())
             m_state.serial.parity = v.trimmed().at(0);
     }
     readInt(m_state.serial.dataBits, -32768, 32767);
@@ -152,7 +162,11 @@ bool StartUp::WriteDefaultIni()
         TextFile::formatNumber(m_state.lastPageAddress),
         TextFile::formatNumber(m_state.lastBank),
     };
-    return TextFile::writeLines(m_state.appPath(QStringLiteral("Default.ini")), lines);
+    QString error;
+    if (TextFile::writeLines(m_state.appPath(QStringLiteral("Default.ini")), lines, error))
+        return true;
+    m_prompts.message(error);
+    return false;
 }
 
 bool StartUp::ShutDown()

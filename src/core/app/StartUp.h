@@ -21,6 +21,7 @@ public:
 
     bool OpenDatabase();
     void LoadDefaults();
+    // False, after telling the operator why, when the file could not be written; the earlier one stays.
     bool WriteDefaultIni();
     // Save offer, Default.ini, database closed; the caller then ends the program. False when the operator
     // chose to save but nothing was written: nothing else is done and the program goes on.

@@ -47,6 +47,9 @@ TableChange::Result TableChange::apply(const QString &chosenPath)
     m_state.ControlTablePath = path;
     const QString constIni =
         m_state.ConstIniPath.isEmpty() ? m_state.appPath(QStringLiteral("Const.ini")) : m_state.ConstIniPath;
-    TextFile::writeLines(constIni, {TextFile::formatText(name)});
+    // The table is in use either way; only the next start would not find it.
+    QString writeError;
+    if (!TextFile::writeLines(constIni, {TextFile::formatText(name)}, writeError))
+        m_prompts.message(writeError);
     return Result::Accepted;
 }

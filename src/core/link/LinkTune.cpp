@@ -2,6 +2,7 @@
 
 #include "core/app/UserPrompts.h"
 
+#include <QFileInfo>
 #include <QSerialPort>
 
 namespace LinkTuning {
@@ -73,7 +74,11 @@ bool LinkTune(QSerialPort &port, const SerialSettings &settings, UserPrompts *pr
 
     QString why;
     bool ok = false;
-    port.setPortName(LinkTuning::deviceName(settings.port));
+    // The lock that keeps a second program off the modem is named after the device: a link to it
+    // ("/dev/modem") must take the same lock as the device itself.
+    const QString device = LinkTuning::deviceName(settings.port);
+    const QString resolved = QFileInfo(device).canonicalFilePath();
+    port.setPortName(resolved.isEmpty() ? device : resolved);
     if (applySettings(port, settings, why)) {
         if (port.open(QIODevice::ReadWrite)) {
             // Lines that the device cannot drive (a pseudo-terminal, some adapters)
@@ -86,7 +91,7 @@ bool LinkTune(QSerialPort &port, const SerialSettings &settings, UserPrompts *pr
             port.clearError();
             ok = true;
         } else {
-            why = LinkTuning::deviceName(settings.port) + QStringLiteral(": ") + port.errorString();
+            why = device + QStringLiteral(": ") + port.errorString();
         }
     }
 

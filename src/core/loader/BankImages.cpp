@@ -1,8 +1,9 @@
 #include "core/loader/BankImages.h"
 
 #include "core/app/UserPrompts.h"
+#include "core/common/FileIo.h"
 
-#include <QFile>
+
 #include <QFileInfo>
 
 #include <algorithm>
@@ -37,17 +38,7 @@ QByteArray BankImages::bytes(int bank, qint64 pos, int count) const
 
 bool BankImages::readFile(const QString &path, QByteArray &content, QString &why)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        why = f.errorString();
-        return false;
-    }
-    content = f.read(MaxFileSize + 1);
-    if (f.error() != QFileDevice::NoError) {
-        why = f.errorString();
-        return false;
-    }
-    return true;
+    return FileIo::readRegular(path, content, why, MaxFileSize + 1);
 }
 
 void BankImages::put(int bank, const QByteArray &content, qint64 from, qint64 to)

@@ -13,14 +13,33 @@ float floatField(const QString &text, float fallback)
     return fallback;
 }
 
-// The highest offset at which a value of this type still lies inside a block.
-int maxOffset(ParamType type)
+// Bytes a value of this type occupies in the image; 0 for types that store nothing.
+int valueBytes(ParamType type)
 {
-    return (type == ParamType::Word || type == ParamType::Int) ? SettingsImage::BlockSize - 2
-                                                               : SettingsImage::BlockSize - 1;
+    switch (type) {
+    case ParamType::Word:
+    case ParamType::Int:
+        return 2;
+    case ParamType::String:
+    case ParamType::X:
+    case ParamType::Unknown:
+        return 0;
+    default:
+        return 1;
+    }
 }
 
-constexpr int kMaxEvent = 64;
+// A data file holds block positions 1..128: a value outside them would be dropped by every save.
+bool offsetFitsFile(ParamType type, qint64 offset)
+{
+    const int bytes = valueBytes(type);
+    if (bytes == 0)
+        return offset >= 0 && offset < SettingsImage::BlockSize; // stores nothing, but must not point out
+    return offset >= 1 && offset + bytes - 1 <= SettingsImage::LastFilePosition;
+}
+
+// Event 64 would keep its output masks at positions 129 and 130, which no data file holds.
+constexpr int kMaxEvent = 63;
 
 // Error texts of line n: a stored line names the field that failed.
 struct LineErrors
@@ -59,9 +78,13 @@ QString readEntry(QString line, int n, bool serviceMode, TableEntry &e, bool &st
     stored = e.Visible || serviceMode;
     const LineErrors errors = lineErrors(n, stored);
 
+    const QString number = QStringLiteral(" в строке ") + QString::number(n);
     qint64 v = 0;
-    if (!NumericText::toInt(ControlTable::NextField(line), 0, kMaxEvent, v))
+    const QString eventText = ControlTable::NextField(line);
+    if (!NumericText::isNumeric(eventText))
         return errors.event;
+    if (!NumericText::toInt(eventText, 0, kMaxEvent, v))
+        return QStringLiteral("Ошибочный номер события") + number;
     e.EventNo = qint16(v);
 
     const QString offsetText = ControlTable::NextField(line);
@@ -70,7 +93,7 @@ QString readEntry(QString line, int n, bool serviceMode, TableEntry &e, bool &st
         if (!NumericText::isNumeric(offsetText))
             return errors.offset;
         if (!NumericText::toInt(offsetText, -32768, 32767, offset))
-            offset = -1; // numeric but far outside the block: refused below
+            offset = -1; // numeric but far outside the file: refused below
     }
 
     e.GroupName = ControlTable::NextField(line).toUpper().left(60);
@@ -89,13 +112,12 @@ QString readEntry(QString line, int n, bool serviceMode, TableEntry &e, bool &st
         return errors.length;
     e.Length = lengthOk ? qint16(length) : qint16(0);
 
-    // Nothing may address bytes outside the first block.
-    if (offset < 0 || offset > maxOffset(e.Type))
-        return errors.offset;
+    if (!offsetFitsFile(e.Type, offset))
+        return QStringLiteral("Ошибочное смещение") + number;
     e.Offset = qint16(offset);
-    // A multi-bit field without mask bits has no value.
-    if (e.Type == ParamType::MByte && (e.Length & 0xFF) == 0)
-        return errors.length;
+    // A mask lies within its one byte, and a field without mask bits has no value.
+    if ((e.Type == ParamType::MByte || e.Type == ParamType::Bit) && (e.Length < 1 || e.Length > 0xFF))
+        return QStringLiteral("Ошибочная маска") + number;
 
     readTail(line, e);
     return QString();

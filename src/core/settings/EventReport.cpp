@@ -1,6 +1,7 @@
 #include "core/settings/EventReport.h"
 
 #include "core/settings/EventMasks.h"
+#include "core/common/FileIo.h"
 #include "core/settings/TextFile.h"
 #include "core/settings/ValueTypes.h"
 
@@ -8,13 +9,18 @@ namespace EventReport {
 
 namespace {
 
-// Table texts may hold markup characters; the report must stay well-formed.
+// Table texts may hold markup characters; the report must stay well-formed. XML has no way at all to
+// carry the control characters other than tab, not even as references: they are left out.
 QString escaped(const QString &text)
 {
     QString out;
     out.reserve(text.size());
     for (QChar c : text) {
-        if (c == QLatin1Char('&'))
+        if (c == QLatin1Char('\t'))
+            out += QStringLiteral("&#9;");
+        else if (c.unicode() < 0x20 || c.unicode() == 0xFFFE || c.unicode() == 0xFFFF)
+            continue;
+        else if (c == QLatin1Char('&'))
             out += QStringLiteral("&amp;");
         else if (c == QLatin1Char('<'))
             out += QStringLiteral("&lt;");
@@ -79,9 +85,9 @@ QByteArray build(const ControlTable &table, const SettingsImage &image)
     return TextFile::encode1251(out);
 }
 
-bool write(const QString &path, const ControlTable &table, const SettingsImage &image)
+bool write(const QString &path, const ControlTable &table, const SettingsImage &image, QString &error)
 {
-    return TextFile::writeBytes(path, build(table, image));
+    return FileIo::writeWhole(path, build(table, image), error);
 }
 
 } // namespace EventReport

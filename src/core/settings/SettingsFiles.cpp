@@ -1,9 +1,9 @@
 #include "core/settings/SettingsFiles.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
+#include "core/common/FileIo.h"
 #include "core/settings/TextFile.h"
 
 namespace {
@@ -46,20 +46,20 @@ QByteArray buildFile(const SettingsImage &image, int blocks)
 bool readFile(const QString &path, Form form, SettingsImage &image)
 {
     image.clearBlocks();
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    QByteArray data;
+    QString error;
+    // The longest record: the blocks, the length and 65535 description characters. A longer
+    // file is read no further, whatever its size.
+    if (!FileIo::readRegular(path, data, error, kRecordHeader + 0xFFFF))
         return false;
     switch (form) {
     case Form::TwoBlock:
-        fillFromFileBlocks(f.read(2 * SettingsImage::FileBlockSize), 2, image);
+        fillFromFileBlocks(data.left(2 * SettingsImage::FileBlockSize), 2, image);
         return true;
     case Form::ThreeBlock:
-        fillFromFileBlocks(f.read(3 * SettingsImage::FileBlockSize), 3, image);
+        fillFromFileBlocks(data.left(3 * SettingsImage::FileBlockSize), 3, image);
         return true;
     case Form::Record: {
-        // The longest record: the blocks, the length and 65535 description characters. A longer
-        // file is read no further, whatever its size.
-        const QByteArray data = f.read(kRecordHeader + 0xFFFF);
         if (data.size() < kRecordHeader)
             return false;
         const int count = quint8(data[kRecordBlocks]) | (quint8(data[kRecordBlocks + 1]) << 8);

@@ -10,6 +10,8 @@ struct SettingsImage
 {
     static constexpr int BlockSize = 131;
     static constexpr int FileBlockSize = 130;
+    // The positions a data file and a profile packet hold: 1..LastFilePosition.
+    static constexpr int LastFilePosition = 128;
     using Block = std::array<quint8, BlockSize>;
 
     Block Block1{};

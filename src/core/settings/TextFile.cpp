@@ -1,18 +1,22 @@
 #include "core/settings/TextFile.h"
 
-#include <QFile>
-#include <QSaveFile>
+#include "core/common/FileIo.h"
+
 #include <QStringDecoder>
 #include <QStringEncoder>
 
 #include <algorithm>
 
-bool TextReader::openFile(const QString &path, QString &text)
+bool TextReader::openFile(const QString &path, QString &text, QString *error)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    QByteArray bytes;
+    QString why;
+    if (!FileIo::readRegular(path, bytes, why)) {
+        if (error)
+            *error = why;
         return false;
-    text = TextFile::decode1251(f.readAll());
+    }
+    text = TextFile::decode1251(bytes);
     return true;
 }
 
@@ -96,26 +100,14 @@ bool canEncode1251(const QString &text)
     return decode1251(encode1251(text)) == text;
 }
 
-bool writeBytes(const QString &path, const QByteArray &data)
-{
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    if (f.write(data) != data.size()) {
-        f.cancelWriting();
-        return false;
-    }
-    return f.commit();
-}
-
-bool writeLines(const QString &path, const QStringList &lines)
+bool writeLines(const QString &path, const QStringList &lines, QString &error)
 {
     QByteArray data;
     for (const QString &l : lines) {
         data += encode1251(l);
         data += "\r\n";
     }
-    return writeBytes(path, data);
+    return FileIo::writeWhole(path, data, error);
 }
 
 QString formatNumber(qint64 value)

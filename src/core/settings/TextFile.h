@@ -11,7 +11,8 @@ class TextReader
 {
 public:
     explicit TextReader(const QString &text) : m_text(text) {}
-    static bool openFile(const QString &path, QString &text);
+    // False, with why in error, for a missing or unreadable file and for anything but a regular file.
+    static bool openFile(const QString &path, QString &text, QString *error = nullptr);
 
     bool atEnd() const { return m_pos >= m_text.size(); }
     // False at end of text.
@@ -27,10 +28,8 @@ QString decode1251(const QByteArray &bytes);
 QByteArray encode1251(const QString &text);
 // True when code page 1251 holds every character of text, so that it reads back as written.
 bool canEncode1251(const QString &text);
-// Replaces the file whole only once the new content is complete. False when it cannot be written.
-bool writeBytes(const QString &path, const QByteArray &data);
-// Writes the lines, each followed by "\r\n", the same way.
-bool writeLines(const QString &path, const QStringList &lines);
+// Writes the lines, each followed by "\r\n", whole or not at all (FileIo::writeWhole).
+bool writeLines(const QString &path, const QStringList &lines, QString &error);
 // " 9600 ", "-5 ": the sign position and a separator around the digits.
 QString formatNumber(qint64 value);
 // A text value as written: quoted (inner quotes doubled) only when it would not read back as it is:

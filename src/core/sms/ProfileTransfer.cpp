@@ -4,6 +4,7 @@
 #include "core/link/LinkExchange.h"
 #include "core/settings/SettingsImage.h"
 #include "core/sms/clsScenarioProfile.h"
+#include "core/sms/ReceivedSms.h"
 #include "core/sms/mdlSMS.h"
 
 namespace {
@@ -255,6 +256,25 @@ bool ProfileTransfer::DeleteSMS(const QString &aStrNumber)
     return m_link.sendCommand(QStringLiteral("AT+CMGD=") + index, QStringLiteral("OK"), StoreTimeoutMs);
 }
 
+QStringList ProfileTransfer::completeSenders() const
+{
+    QStringList senders;
+    for (const ReceivedProfile &e : m_profiles.entries()) {
+        if (e.complete())
+            senders << e.Phone;
+    }
+    return senders;
+}
+
+bool ProfileTransfer::isHeldAnswer(const QString &pdu, const QStringList &senders)
+{
+    if (senders.isEmpty())
+        return false;
+    const ReceivedSms sms = decodeReceivedSms(pdu);
+    return sms.accepted() && (*sms.type == PacketType::ReadBlock1 || *sms.type == PacketType::ReadBlock2)
+           && senders.contains(sms.sender);
+}
+
 ProfileTransfer::PollResult ProfileTransfer::pollMessages()
 {
     PollResult result;
@@ -271,10 +291,15 @@ ProfileTransfer::PollResult ProfileTransfer::pollMessages()
     m_link.clearSmsList();
     result.listed = m_link.sendCommand(QStringLiteral("AT+CMGL=4"), QStringLiteral("OK"), StoreTimeoutMs);
     const SmsTable list = m_link.smsList();
+    // A profile held from an earlier poll could not be written then; its answers, left in the modem,
+    // are listed again and must not start a second copy of it.
+    const QStringList held = completeSenders();
     for (const auto &column : list) {
         if (column[1].isEmpty())
             continue;
         ++result.messages;
+        if (isHeldAnswer(column[1], held))
+            continue;
         QString line;
         mdlSMS::ParseReceivedSms(column[1], m_profiles, line);
         if (!line.isEmpty())
@@ -282,8 +307,11 @@ ProfileTransfer::PollResult ProfileTransfer::pollMessages()
     }
     for (const QString &line : m_profiles.saveCompleteProfiles(m_state.appFolder(), &result.saved))
         cmdInfo(line);
+    // A complete profile still held could not be written: its answers stay in the modem, so that
+    // the profile is not lost with this program's memory.
+    const QStringList unsaved = completeSenders();
     for (const auto &column : list) {
-        if (!column[1].isEmpty())
+        if (!column[1].isEmpty() && !isHeldAnswer(column[1], unsaved))
             DeleteSMS(column[0]);
     }
     m_link.setSmsListing(false);

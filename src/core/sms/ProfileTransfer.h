@@ -110,6 +110,10 @@ private:
     // A module send must not fall into the engine's own SMS dialogue.
     void waitForScenarioDialogue();
     void stopScenario(const QString &key);
+    // Senders whose complete profile is held because it could not be written yet.
+    QStringList completeSenders() const;
+    // True for a terminal's answer (0x43, 0x45) from one of senders.
+    static bool isHeldAnswer(const QString &pdu, const QStringList &senders);
     void queueFinished(const clsQueueForTrans &item, bool sent);
     void cmdInfo(const QString &line);
     int scaled(int ms) const;

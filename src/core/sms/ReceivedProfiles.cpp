@@ -1,6 +1,6 @@
 #include "core/sms/ReceivedProfiles.h"
 
-#include "core/settings/TextFile.h"
+#include "core/common/FileIo.h"
 
 #include <QDir>
 
@@ -107,8 +107,9 @@ QStringList ReceivedProfiles::saveCompleteProfiles(const QString &appFolder, QLi
         }
         // storeBlock admits only senders that make a usable name, so path is never empty here.
         const QString path = profileFilePath(appFolder, e.Phone);
-        if (path.isEmpty() || !QDir().mkpath(binFolder) || !TextFile::writeBytes(path, e.fileData())) {
-            lines << QStringLiteral("Ошибка записи в файл ") + path + QStringLiteral("\r\n");
+        QString error = QStringLiteral("Ошибка записи в файл ") + path;
+        if (path.isEmpty() || !QDir().mkpath(binFolder) || !FileIo::writeWhole(path, e.fileData(), error)) {
+            lines << error + QStringLiteral("\r\n");
             ++i; // kept for the next poll
             continue;
         }

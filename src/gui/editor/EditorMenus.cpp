@@ -77,10 +77,13 @@ void EditorMenus::mnuPrint_Click()
 {
     const QString path = m_state.appPath(QStringLiteral("Report.xml"));
     // The report is only written, never shown: the status bar tells where it went.
-    const bool written = EventReport::write(path, m_state.table, m_state.CurrentImage);
+    QString error;
+    const bool written = EventReport::write(path, m_state.table, m_state.CurrentImage, error);
     m_window.statusBar()->showMessage((written ? QStringLiteral("Отчет записан в файл ")
                                                : QStringLiteral("Не удалось записать отчет в файл "))
                                       + QDir::toNativeSeparators(path));
+    if (!written)
+        m_prompts.message(error);
 }
 
 void EditorMenus::mnuExit_Click()

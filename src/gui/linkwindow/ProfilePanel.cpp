@@ -10,6 +10,8 @@
 #include "gui/linkwindow/WrappingCheckBox.h"
 
 #include <QCheckBox>
+#include "core/common/FileIo.h"
+
 #include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -183,12 +185,14 @@ void ProfilePanel::btOpenFile_Click()
                                             true);
     if (path.isEmpty())
         return;
-    edFilePath->setText(path);
     // Record 1 of 260 bytes; what a shorter file does not hold stays zero.
-    QFile file(path);
     QByteArray data;
-    if (file.open(QIODevice::ReadOnly))
-        data = file.read(TransferRecord::ProfileFileSize);
+    QString error;
+    if (!FileIo::readRegular(path, data, error, TransferRecord::ProfileFileSize)) {
+        m_prompts.message(error);
+        return;
+    }
+    edFilePath->setText(path);
     m_profileFileData = data.leftJustified(TransferRecord::ProfileFileSize, '\0');
 }
 

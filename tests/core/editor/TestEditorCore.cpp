@@ -73,7 +73,7 @@ void TestEditorCore::rowsFollowFilterAndMasks()
     QCOMPARE(rows[1].eventNo, 12);
     rows = EventGrid::buildRows(t, image, false, QStringLiteral("GRP2"));
     QCOMPARE(rows.size(), 4);
-    QCOMPARE(rows[3].eventNo, 64);
+    QCOMPARE(rows[3].eventNo, 63);
     QCOMPARE(rows[3].masks, (std::array<bool, 4>{false, false, false, false}));
     QCOMPARE(EventGrid::flagText(true, true), QStringLiteral("ДА"));
     QCOMPARE(EventGrid::flagText(false, false), QStringLiteral("-"));
@@ -126,9 +126,9 @@ void TestEditorCore::planOrderBitByteBitByteBit()
 void TestEditorCore::planXEventShowsOnlyNumber()
 {
     const ControlTable t = parse(editorTestTable());
-    const PanelPlan plan = PanelPlan::build(t, t.EntryCount() - 1, 64, SettingsImage());
+    const PanelPlan plan = PanelPlan::build(t, t.EntryCount() - 1, 63, SettingsImage());
     QVERIFY(plan.items.isEmpty());
-    QCOMPARE(plan.summary, QStringLiteral("S№ 64    "));
+    QCOMPARE(plan.summary, QStringLiteral("S№ 63    "));
 }
 
 void TestEditorCore::planWordIntSint()

@@ -92,7 +92,7 @@ void TestControlTable::hiddenDefaults_data()
     QTest::newRow("byte 3.5") << QStringList{"0~1~40~g~c~~BYTE~~l~~~3.5"} << 40 << QByteArray("\x04", 1);
     QTest::newRow("byte over 255") << QStringList{"0~1~40~g~c~~BYTE~~l~~~256"} << 40 << QByteArray("\x00", 1);
     QTest::newRow("mbyte writes nothing") << QStringList{"0~1~40~g~c~~MBYTE~3~l~~~2"} << 40 << QByteArray("\x00", 1);
-    QTest::newRow("word at last pair") << QStringList{"0~1~129~g~c~~WORD~~l~~~258"} << 129
+    QTest::newRow("word at last pair") << QStringList{"0~1~127~g~c~~WORD~~l~~~258"} << 127
                                        << QByteArray("\x01\x02", 2);
 }
 
@@ -134,17 +134,23 @@ void TestControlTable::errorTexts_data()
     QTest::newRow("hidden length") << QStringList{"0~1~1~g~c~~BIT"} << p + "0,ожидалось число";
     QTest::newRow("hidden type") << QStringList{"0~1~1~g~c~~FOO"}
                                  << QStringLiteral("Ошибочный тип параметра в строке 0,тип параметра не определен");
-    // Values that would fall outside the image are refused with the same texts.
-    QTest::newRow("event 65") << QStringList{"1~65~10~g~c~~BYTE"} << p + "0,ожидалось число(номер события)";
-    QTest::newRow("event -1") << QStringList{"1~-1~10~g~c~~BYTE"} << p + "0,ожидалось число(номер события)";
-    QTest::newRow("offset 131") << QStringList{"1~1~131~g~c~~BYTE"} << p + "0,ожидалось число (смещение)";
-    QTest::newRow("word at 130") << QStringList{"1~1~130~g~c~~WORD"} << p + "0,ожидалось число (смещение)";
-    QTest::newRow("int at 130") << QStringList{"1~1~130~g~c~~INT"} << p + "0,ожидалось число (смещение)";
-    QTest::newRow("negative offset") << QStringList{"1~1~-1~g~c~~BYTE"} << p + "0,ожидалось число (смещение)";
-    QTest::newRow("huge offset") << QStringList{"1~1~99999~g~c~~BYTE"} << p + "0,ожидалось число (смещение)";
-    QTest::newRow("mbyte mask 0") << QStringList{"1~1~10~g~c~~MBYTE~0"} << p + "0,ожидалось число(длина параметра)";
-    QTest::newRow("hidden mbyte mask 0") << QStringList{"0~1~10~g~c~~MBYTE"} << p + "0,ожидалось число";
-    QTest::newRow("hidden offset range") << QStringList{"0~1~200~g~c~~BYTE~~l~~~5"} << p + "0,ожидалось число";
+    // Values that a data file (positions 1..128 of each block) could not hold are refused.
+    const QString event = QStringLiteral("Ошибочный номер события в строке 0");
+    const QString offset = QStringLiteral("Ошибочное смещение в строке 0");
+    const QString mask = QStringLiteral("Ошибочная маска в строке 0");
+    QTest::newRow("event 64") << QStringList{"1~64~~g~c~~X"} << event;
+    QTest::newRow("event -1") << QStringList{"1~-1~10~g~c~~BYTE"} << event;
+    QTest::newRow("offset 0") << QStringList{"1~1~0~g~c~~BYTE"} << offset;
+    QTest::newRow("empty offset") << QStringList{"1~1~~g~c~~BIT~1"} << offset;
+    QTest::newRow("offset 129") << QStringList{"1~1~129~g~c~~SINT"} << offset;
+    QTest::newRow("word at 128") << QStringList{"1~1~128~g~c~~WORD"} << offset;
+    QTest::newRow("int at 128") << QStringList{"1~1~128~g~c~~INT"} << offset;
+    QTest::newRow("x at 131") << QStringList{"1~1~131~g~c~~X"} << offset;
+    QTest::newRow("huge offset") << QStringList{"1~1~99999~g~c~~BYTE"} << offset;
+    QTest::newRow("hidden offset 130") << QStringList{"0~1~130~g~c~~BYTE~~l~~~5"} << offset;
+    QTest::newRow("mbyte mask 0") << QStringList{"1~1~10~g~c~~MBYTE~0"} << mask;
+    QTest::newRow("hidden mbyte mask 0") << QStringList{"0~1~10~g~c~~MBYTE"} << mask;
+    QTest::newRow("bit mask 256") << QStringList{"1~1~10~g~c~~BIT~256"} << mask;
 }
 
 void TestControlTable::errorTexts()
@@ -188,8 +194,8 @@ void TestControlTable::defaultsForMissingFields()
     QCOMPARE(e.MaxValue, 100000.0f);
     QCOMPARE(e.DefaultValue, 0.0f);
     QCOMPARE(e.HelpText, QStringLiteral("h"));
-    // empty offset is 0, a non-numeric length of a BYTE is 0
-    QVERIFY(parse(t, {"1~3~~g~c~~BYTE~abc"}, err));
+    // empty offset is 0, a non-numeric length of anything but BIT and STRING is 0
+    QVERIFY(parse(t, {"1~3~~g~c~~X~abc"}, err));
     QCOMPARE(t.TableEntries[0].Offset, qint16(0));
     QCOMPARE(t.TableEntries[0].Length, qint16(0));
     // length is rounded half to even

@@ -22,8 +22,8 @@ ControlTable sampleTable()
                                                 "1~6~32~move~~~INT~~T~~~~~°C",
                                                 "1~6~34~move~~~SINT~~S",
                                                 "1~6~35~move~~~MBYTE~48~M",
-                                                "1~7~~move~Только флаг~~BIT~2~F",
-                                                "1~64~~service~Событие 64~~X",
+                                                "1~7~36~move~Только флаг~~BIT~2~F",
+                                                "1~63~~service~Событие 63~~X",
                                             }),
                                             false, err);
     Q_ASSERT(ok);
@@ -75,7 +75,8 @@ void TestEventReport::writesFileAndStylesheetRenders()
     QTemporaryDir dir;
     const QString report = dir.filePath(QStringLiteral("Report.xml"));
     QVERIFY(writeBytes(report, "old content that is longer than nothing"));
-    QVERIFY(EventReport::write(report, sampleTable(), sampleImage()));
+    QString error;
+    QVERIFY(EventReport::write(report, sampleTable(), sampleImage(), error));
     QCOMPARE(readBytes(report), EventReport::build(sampleTable(), sampleImage()));
 
     const QString xsltproc = QStandardPaths::findExecutable(QStringLiteral("xsltproc"));
@@ -91,4 +92,29 @@ void TestEventReport::writesFileAndStylesheetRenders()
     QVERIFY(html.contains(QStringLiteral("<td>300км/ч, -2°C, -128, 2</td>")));
     QCOMPARE(html.count(QStringLiteral("<td class=\"flag on\">ДА</td>")), 3);
     QVERIFY(html.contains(QStringLiteral("Событий: 4")));
+}
+
+void TestEventReport::controlCharactersLeaveItWellFormed()
+{
+    ControlTable t;
+    QString err;
+    QVERIFY(t.ParseControlTableText(tableText({QStringLiteral("1~5~26~gr\x01p~A\tB\x1F\x0B" "C~~BYTE~~P~~~~~u\x02")}),
+                                    false, err));
+    const QByteArray xml = EventReport::build(t, SettingsImage());
+    QVERIFY(xml.contains("<EVENTNAME>A&#9;BC</EVENTNAME>"));
+    QVERIFY(xml.contains("<EVENTGROUP>GRP</EVENTGROUP>"));
+    QVERIFY(xml.contains("<SDESCR> 0u  </SDESCR>"));
+
+    const QString xmllint = QStandardPaths::findExecutable(QStringLiteral("xmllint"));
+    if (xmllint.isEmpty())
+        QSKIP("xmllint is not installed");
+    QTemporaryDir dir;
+    const QString report = dir.filePath(QStringLiteral("Report.xml"));
+    QString error;
+    QVERIFY(EventReport::write(report, t, SettingsImage(), error));
+    QProcess p;
+    p.start(xmllint, {QStringLiteral("--noout"), report});
+    QVERIFY(p.waitForFinished(30000));
+    QCOMPARE(p.readAllStandardError(), QByteArray());
+    QCOMPARE(p.exitCode(), 0);
 }

@@ -9,4 +9,5 @@ private slots:
     void emptyTable();
     void parameterTexts();
     void writesFileAndStylesheetRenders();
+    void controlCharactersLeaveItWellFormed();
 };

@@ -168,8 +168,8 @@ void TestMainWindow::panelShowsSummaryExample()
     QCOMPARE(child<QLabel>(&win.w, QStringLiteral("lblTxtParam_0"))->text(), QStringLiteral("Val A"));
     QVERIFY(win.box("chkParam", 0)->isChecked());
     QCOMPARE(child<QPlainTextEdit>(&win.w, QStringLiteral("txtHelp"))->toPlainText(), QStringLiteral("Help of five"));
-    win.select(64);
-    QCOMPARE(child<QLineEdit>(&win.w, QStringLiteral("txtInfo"))->text(), QStringLiteral("S№ 64    "));
+    win.select(63);
+    QCOMPARE(child<QLineEdit>(&win.w, QStringLiteral("txtInfo"))->text(), QStringLiteral("S№ 63    "));
     QVERIFY(win.txt(0)->isHidden());
     QVERIFY(win.box("chkParam", 0)->isHidden());
 }
@@ -313,18 +313,18 @@ void TestMainWindow::event9Bytes()
     QCOMPARE(others, 0);
 }
 
-void TestMainWindow::event64HasNoMaskBoxes()
+void TestMainWindow::lastEventMasksFitTheFile()
 {
     EditorEnv env;
     Window win(env);
-    win.select(64);
-    for (int k = 0; k < 4; ++k)
-        QVERIFY(!win.box("chkMask", k)->isEnabled());
-    win.box("chkAuto", 8)->click();
-    QCOMPARE(int(env.state.CurrentImage.Block2[129]), 0x80);
-    win.select(9);
+    win.select(63);
     for (int k = 0; k < 4; ++k)
         QVERIFY(win.box("chkMask", k)->isEnabled());
+    win.box("chkAuto", 8)->click();
+    win.box("chkMask", 3)->click();
+    // The last positions a data file holds.
+    QCOMPARE(int(env.state.CurrentImage.Block2[127]), 0x80);
+    QCOMPARE(int(env.state.CurrentImage.Block1[128]), 0x80);
 }
 
 void TestMainWindow::fillingThePanelChangesNothing()
@@ -466,7 +466,7 @@ void TestMainWindow::filterShowsOneGroup()
     QCOMPARE(filter->itemText(1), QStringLiteral("GRP1"));
     QCOMPARE(filter->itemText(2), QStringLiteral("GRP2"));
     QCOMPARE(filter->itemText(3), QStringLiteral("GRP3"));
-    win.select(64);
+    win.select(63);
     filter->setCurrentIndex(2);
     QCOMPARE(rowCount(win.grid()), 2);
     QCOMPARE(cell(win.grid(), 0, 7), QStringLiteral("9"));

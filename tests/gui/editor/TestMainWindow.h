@@ -19,7 +19,7 @@ private slots:
     void uncheckingAllFlagsClearsBits();
     void alarmRowFiveRule();
     void event9Bytes();
-    void event64HasNoMaskBoxes();
+    void lastEventMasksFitTheFile();
     void fillingThePanelChangesNothing();
     void bitMask03ClearedBySave();
     void saveWithTwoInvalidBoxesGivesOneMessage();
