@@ -1,6 +1,7 @@
 #include "TestDataFileFlows.h"
 
 #include "ScriptedPrompts.h"
+#include "SmallDisk.h"
 #include "TestFiles.h"
 #include "core/app/DataFileFlows.h"
 #include "core/settings/TextFile.h"
@@ -169,6 +170,37 @@ void TestDataFileFlows::saveDialogExtensionRules()
     const QString before = f.state.DataFilePath;
     f.files.SaveDataFile();
     QCOMPARE(f.state.DataFilePath, before);
+}
+
+void TestDataFileFlows::fullDiskKeepsEarlierFileAndEdits()
+{
+    SmallDisk disk;
+    if (!disk.mounted())
+        QSKIP("a tmpfs cannot be mounted here (not root)");
+    Fixture f;
+    const QString p = disk.filePath(QStringLiteral("a.bin"));
+    const QByteArray earlier(390, '\x11');
+    QVERIFY(writeBytes(p, earlier));
+    f.state.DataFilePath = p;
+    f.state.CurrentImage = patterned();
+    QVERIFY(disk.fill());
+
+    // Leaving offers to save; the save fails; the program must stay with the edits.
+    f.prompts.answers.enqueue(UserPrompts::Answer::Yes);
+    f.prompts.paths.enqueue(disk.filePath(QStringLiteral("b.bin")));
+    QCOMPARE(f.files.AskSaveChanges(), DataFileFlows::SaveOffer::Abandoned);
+    QCOMPARE(f.prompts.texts().last(),
+             QStringLiteral("Ошибка записи в файл ") + disk.filePath(QStringLiteral("b.bin"))
+                 + QStringLiteral(": нет места на диске"));
+    QCOMPARE(f.state.DataFilePath, p); // the next start still opens the good file
+    QVERIFY(f.state.CurrentImage.differsFrom(f.state.SavedImage));
+
+    f.prompts.paths.enqueue(p);
+    f.prompts.answers.enqueue(UserPrompts::Answer::Yes); // replace it
+    QVERIFY(!f.files.SaveDataFile());
+    QCOMPARE(readBytes(p), earlier);
+    QCOMPARE(disk.entries(), QStringList{QStringLiteral("a.bin")});
+    QVERIFY(f.state.CurrentImage.differsFrom(f.state.SavedImage));
 }
 
 void TestDataFileFlows::existingFileQuestion()

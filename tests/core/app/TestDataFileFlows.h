@@ -14,6 +14,7 @@ private slots:
     void unreadableFileMessages();
     void saveDialogExtensionRules();
     void existingFileQuestion();
+    void fullDiskKeepsEarlierFileAndEdits();
     void saveOfferOnlyWhenChanged();
     void loadFromUser();
     void twoBlockSaveKeepsThirdBlockUnsaved();

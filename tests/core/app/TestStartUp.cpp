@@ -241,11 +241,23 @@ void TestStartUp::defaultIniPartial()
     QCOMPARE(app.state->serial.parity, QLatin1Char('n'));
     QCOMPARE(app.state->DataFilePath, app.state->appPath(QStringLiteral("new.bin")));
 
-    // a number that is not a number stops reading there
-    QVERIFY(writeBytes(app.path("Default.ini"), "\r\n 4 \r\n fast \r\nn\r\n"));
+    // A field that cannot be read keeps its default alone; the fields after it are read, and
+    // writing the file back keeps them.
+    QVERIFY(writeBytes(app.path("Default.ini"),
+                       "\r\n 4 \r\n fast \r\no\r\n 7 \r\n 2 \r\na.BIN\r\nb.BIN\r\nc.BIN\r\n+79001234567\r\n x \r\n 2 \r\n"));
     QVERIFY(app.run());
     QCOMPARE(app.prompts.texts(), QStringList({QStringLiteral("Ошибки чтения файла умолчаний, установите вручную")}));
-    QCOMPARE(app.state->serial.baudRate, 9600);
+    const AppState &s = *app.state;
+    QCOMPARE(s.serial.baudRate, 9600);
+    QCOMPARE(s.serial.parity, QLatin1Char('o'));
+    QCOMPARE(s.serial.stopBits, 2);
+    QCOMPARE(s.firmwarePaths[2], QStringLiteral("c.BIN"));
+    QCOMPARE(s.terminalNumber, QStringLiteral("+79001234567"));
+    QCOMPARE(s.lastPageAddress, 0);
+    QCOMPARE(s.lastBank, qint16(2));
+    QVERIFY(app.startUp().WriteDefaultIni());
+    QVERIFY(readBytes(app.path("Default.ini")).endsWith("\r\n 4 \r\n 9600 \r\no\r\n 7 \r\n 2 \r\na.BIN\r\nb.BIN\r\nc.BIN\r\n"
+                                                        "+79001234567\r\n 0 \r\n 2 \r\n"));
 }
 
 void TestStartUp::defaultIniTextsReadBackWhole()
