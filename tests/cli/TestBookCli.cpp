@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -31,6 +32,32 @@ void TestBookCli::addListEditDelete()
     QCOMPARE(list.code, 0);
     QCOMPARE(list.out, QStringLiteral("1\tVan\t555\n2\tBus 2\t777\n"));
     qunsetenv("KVRSETUP_HOME");
+}
+
+void TestBookCli::concurrentAddsAllLand()
+{
+    QTemporaryDir home;
+    QCOMPARE(runCli({QStringLiteral("book"), QStringLiteral("list")}, home.path()).code, 0); // the book exists
+    // Two programs adding at once: each add picks the smallest free Id, so they race for the same one.
+    const QString script = QStringLiteral("failed=0; for i in $(seq 40); do \"$0\" book add \"$1$i\" $i >/dev/null || failed=1; "
+                                          "done; exit $failed");
+    QList<QProcess *> writers;
+    for (const QString &prefix : {QStringLiteral("a"), QStringLiteral("b")}) {
+        auto *p = new QProcess;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("KVRSETUP_HOME"), home.path());
+        p->setProcessEnvironment(env);
+        p->start(QStringLiteral("sh"), {QStringLiteral("-c"), script, QStringLiteral(KVR_BIN_DIR "/kvrsetup-cli"), prefix});
+        writers << p;
+    }
+    for (QProcess *p : writers) {
+        QVERIFY(p->waitForFinished(120000));
+        QVERIFY2(p->exitCode() == 0, p->readAllStandardError().constData());
+        delete p;
+    }
+    const ProgramRun list = runCli({QStringLiteral("book"), QStringLiteral("list")}, home.path());
+    QCOMPARE(list.out.count(QLatin1Char('\n')), 80);
+    QVERIFY(list.out.startsWith(QStringLiteral("1\t")) && list.out.contains(QStringLiteral("\n80\t")));
 }
 
 void TestBookCli::refusals()

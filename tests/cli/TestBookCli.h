@@ -8,4 +8,5 @@ class TestBookCli : public QObject
 private slots:
     void addListEditDelete();
     void refusals();
+    void concurrentAddsAllLand();
 };

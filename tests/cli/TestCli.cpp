@@ -1,5 +1,6 @@
 #include "TestCli.h"
 
+#include "SmallDisk.h"
 #include "TestFiles.h"
 
 #include "core/settings/ControlTable.h"
@@ -10,6 +11,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 namespace {
 const QString kTable = QStringLiteral("1~5~10~gps~Поворот~~BYTE~~Угол~0~255~10~~град\r\n"
@@ -109,6 +113,41 @@ void TestCli::reportAsHtml()
     QVERIFY(page.contains(QStringLiteral("charset=windows-1251")) && page.count(QStringLiteral("<tr>")) == 1 + 2);
     QVERIFY(page.contains(QStringLiteral("<td>Поворот</td>")) && page.contains(QStringLiteral("<td>30град,</td>")));
     QCOMPARE(runCli(args + QStringList{QStringLiteral("--xsl"), writeTemp(dir, "b.xsl", "<xsl:")}).code, 1);
+}
+
+void TestCli::outputsThatCannotBeWritten()
+{
+    QTemporaryDir dir;
+    const QString table = writeTemp(dir, "t.stp", TextFile::encode1251(kTable));
+    const QString in = writeTemp(dir, "in.bin", QByteArray(390, '\x01'));
+    const auto convert = [&](const QString &out) {
+        return runCli({QStringLiteral("convert"), QStringLiteral("--table"), table, QStringLiteral("--data"), in,
+                       QStringLiteral("--out"), out, QStringLiteral("--form"), QStringLiteral("260")});
+    };
+    // A folder is refused; a device node of the test's own stays a device.
+    ProgramRun r = convert(dir.path());
+    QCOMPARE(r.code, 1);
+    QCOMPARE(r.err, QStringLiteral("kvrsetup-cli: Ошибка записи в файл ") + dir.path() + QStringLiteral(": это каталог\n"));
+    const QString node = dir.filePath(QStringLiteral("null"));
+    if (::mknod(QFile::encodeName(node).constData(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
+        QCOMPARE(convert(node).code, 0);
+        struct stat st {};
+        QVERIFY(::lstat(QFile::encodeName(node).constData(), &st) == 0 && S_ISCHR(st.st_mode));
+    }
+
+    SmallDisk disk;
+    if (!disk.mounted())
+        QSKIP("a tmpfs cannot be mounted here (not root)");
+    const QString out = disk.filePath(QStringLiteral("out.bin"));
+    QVERIFY(writeBytes(out, "earlier"));
+    QVERIFY(disk.fill());
+    r = convert(out);
+    QCOMPARE(r.code, 1);
+    QCOMPARE(r.err, QStringLiteral("kvrsetup-cli: Ошибка записи в файл ") + out + QStringLiteral(": нет места на диске\n"));
+    QCOMPARE(readBytes(out), QByteArray("earlier"));
+    r = runCli({QStringLiteral("report"), QStringLiteral("--table"), table, QStringLiteral("--out"), out});
+    QCOMPARE(r.code, 1);
+    QCOMPARE(readBytes(out), QByteArray("earlier"));
 }
 
 void TestCli::convertAddsHiddenDefaults()

@@ -11,5 +11,6 @@ private slots:
     void reportMatchesLibraryOutput();
     void reportAsHtml();
     void convertAddsHiddenDefaults();
+    void outputsThatCannotBeWritten();
     void show();
 };

@@ -14,6 +14,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <sys/stat.h>
 #include <memory>
 
 using namespace FirmwareFixture;
@@ -193,8 +194,17 @@ void TestUploadCli::linearUpload()
     QCOMPARE(readBytes(homeFile(QStringLiteral("terminal.img"))), expected.image);
 }
 
+void TestUploadCli::interruptBreaksOff_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("Ctrl-C") << int(SIGINT);
+    QTest::newRow("stop") << int(SIGTERM);
+    QTest::newRow("hang-up") << int(SIGHUP);
+}
+
 void TestUploadCli::interruptBreaksOff()
 {
+    QFETCH(int, signalNumber);
     const QByteArray f1 = pattern(8192, 5);
     SimModem sim;
     QVERIFY(sim.start(simBoot(homeFile(QStringLiteral("terminal.img")),
@@ -206,7 +216,7 @@ void TestUploadCli::interruptBreaksOff()
     QVERIFY(cli.waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(sim.events().join(QLatin1Char('\n')).contains(QLatin1String("no acknowledgement")),
                              20000);
-    ::kill(pid_t(cli.processId()), SIGINT);
+    ::kill(pid_t(cli.processId()), signalNumber);
     QVERIFY(cli.waitForFinished(60000));
     QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
     QCOMPARE(cli.exitCode(), 1);
@@ -221,6 +231,17 @@ void TestUploadCli::interruptBreaksOff()
     QByteArray image(4 * BankSize, char(0xFF));
     image.replace(0, 1024, f1.left(1024));
     QCOMPARE(readBytes(homeFile(QStringLiteral("terminal.img"))), image);
+}
+
+void TestUploadCli::fifoRefusedBeforeThePort()
+{
+    const QString fifo = homeFile(QStringLiteral("1.BIN"));
+    QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+    // No such port: had it been opened first, the message would be about the port.
+    const ProgramRun r = runCli({QStringLiteral("upload"), QStringLiteral("--port"), homeFile(QStringLiteral("ttyNone")),
+                                 QStringLiteral("--phone"), QStringLiteral("5551234"), fifo});
+    QCOMPARE(r.code, 1);
+    QCOMPARE(r.err, QStringLiteral("kvrsetup-cli: Файл ") + fifo + QStringLiteral(" не является обычным файлом\n"));
 }
 
 void TestUploadCli::initTestCase()

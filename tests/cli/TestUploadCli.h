@@ -15,5 +15,7 @@ private slots:
     void bankedUpload();
     void resumeAfterBrokenCall();
     void linearUpload();
+    void interruptBreaksOff_data();
     void interruptBreaksOff();
+    void fifoRefusedBeforeThePort();
 };

@@ -108,7 +108,14 @@ QStringList ReceivedProfiles::saveCompleteProfiles(const QString &appFolder, QLi
         // storeBlock admits only senders that make a usable name, so path is never empty here.
         const QString path = profileFilePath(appFolder, e.Phone);
         QString error = QStringLiteral("Ошибка записи в файл ") + path;
-        if (path.isEmpty() || !QDir().mkpath(binFolder) || !FileIo::writeWhole(path, e.fileData(), error)) {
+        bool written = false;
+        if (!path.isEmpty()) {
+            if (QDir().mkpath(binFolder))
+                written = FileIo::writeWhole(path, e.fileData(), error);
+            else
+                error += QStringLiteral(": не удалось создать папку ") + binFolder;
+        }
+        if (!written) {
             lines << error + QStringLiteral("\r\n");
             ++i; // kept for the next poll
             continue;

@@ -4,7 +4,9 @@
 #include "SimModem.h"
 #include "core/link/LinkTune.h"
 
+#include <QFile>
 #include <QSerialPort>
+#include <QTemporaryDir>
 #include <QTest>
 
 void TestLinkTune::settingsString()
@@ -66,6 +68,29 @@ void TestLinkTune::opensPseudoTerminal()
     QVERIFY(prompts.shown.isEmpty());
     QCOMPARE(info, sim.path() + QStringLiteral(",9600,n,8,1"));
     QCOMPARE(port.baudRate(), 9600);
+}
+
+void TestLinkTune::linkAndTargetShareOneLock()
+{
+    SimModem sim;
+    QVERIFY(sim.start());
+    QTemporaryDir dir;
+    const QString modem = dir.filePath(QStringLiteral("modem"));
+    QVERIFY(QFile::link(sim.path(), modem));
+    SerialSettings byLink;
+    byLink.port = modem;
+    QSerialPort first;
+    QVERIFY(LinkTune(first, byLink, nullptr));
+    SerialSettings byTarget;
+    byTarget.port = sim.path();
+    QSerialPort second;
+    QString why;
+    QVERIFY(!LinkTune(second, byTarget, nullptr, nullptr, &why));
+    QVERIFY2(why.startsWith(sim.path() + QStringLiteral(": ")), qPrintable(why));
+    // And the other way round.
+    first.close();
+    QVERIFY(LinkTune(second, byTarget, nullptr));
+    QVERIFY(!LinkTune(first, byLink, nullptr));
 }
 
 void TestLinkTune::reopenCloses()

@@ -11,6 +11,7 @@ private slots:
     void deviceNames();
     void opensPseudoTerminal();
     void reopenCloses();
+    void linkAndTargetShareOneLock();
     void missingDevice();
     void badParity();
 };

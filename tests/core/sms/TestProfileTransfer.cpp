@@ -106,6 +106,31 @@ void TestProfileTransfer::twoTerminalsReadBackInOnePoll()
     QCOMPARE(r.transfer.pollMessages().messages, 0);
 }
 
+void TestProfileTransfer::unsavedProfileStaysInTheModem()
+{
+    Rig r;
+    QVERIFY(r.start({QStringLiteral("--terminal"), kPhone}));
+    QVERIFY(writeBytes(r.dir.filePath(QStringLiteral("BIN")), "a file where the folder should be"));
+    QVERIFY(r.transfer.requestProfile(kPhone, QString()).passed);
+    for (int poll = 1; poll <= 2; ++poll) {
+        const ProfileTransfer::PollResult result = r.transfer.pollMessages();
+        QCOMPARE(result.messages, 2);
+        QVERIFY(result.saved.isEmpty());
+        QVERIFY(r.sim.cmdInfo.last().startsWith(QStringLiteral("Ошибка записи в файл ") + r.binPath(QString())));
+        QVERIFY(!r.sim.sim.received().contains("AT+CMGD"));
+    }
+    // Listed again, the answers did not start a second copy of the profile.
+    QCOMPARE(r.transfer.receivedProfiles().size(), 1);
+
+    QVERIFY(QFile::remove(r.dir.filePath(QStringLiteral("BIN"))));
+    r.sim.cmdInfo.clear();
+    const ProfileTransfer::PollResult saved = r.transfer.pollMessages();
+    QCOMPARE(saved.saved.size(), 1);
+    QCOMPARE(r.sim.cmdInfo, QStringList{QStringLiteral("Сохранен профильный файл от терминала: +71234567890\r\n")});
+    QVERIFY(r.sim.sim.received().endsWith("AT+CMGD=1\rAT+CMGD=2\r"));
+    QCOMPARE(r.transfer.pollMessages().messages, 0);
+}
+
 void TestProfileTransfer::modemFaults_data()
 {
     QTest::addColumn<QStringList>("options");

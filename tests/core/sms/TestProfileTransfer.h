@@ -10,6 +10,7 @@ class TestProfileTransfer : public QObject
 private slots:
     void profileFileSentAndConfirmed();
     void twoTerminalsReadBackInOnePoll();
+    void unsavedProfileStaysInTheModem();
     void modemFaults_data();
     void modemFaults();
     void slowNetworkStillPasses();

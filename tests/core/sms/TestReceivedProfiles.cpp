@@ -148,12 +148,15 @@ void TestReceivedProfiles::unwritableFileIsKept()
     // BIN taken by a plain file: the folder cannot be made
     QVERIFY(writeBytes(app.filePath(QStringLiteral("BIN")), "x"));
     const QString path = QDir(app.path()).filePath(QStringLiteral("BIN/1234567890.bin"));
-    QCOMPARE(p.saveCompleteProfiles(app.path()), QStringList{QStringLiteral("Ошибка записи в файл ") + path + "\r\n"});
+    QCOMPARE(p.saveCompleteProfiles(app.path()),
+             QStringList{QStringLiteral("Ошибка записи в файл ") + path + QStringLiteral(": не удалось создать папку ")
+                         + app.filePath(QStringLiteral("BIN")) + "\r\n"});
     QVERIFY(p.at(0).complete());
     // the target name taken by a folder: the file cannot be replaced
     QVERIFY(QFile::remove(app.filePath(QStringLiteral("BIN"))));
     QVERIFY(QDir(app.path()).mkpath(QStringLiteral("BIN/1234567890.bin")));
-    QCOMPARE(p.saveCompleteProfiles(app.path()).size(), 1);
+    QCOMPARE(p.saveCompleteProfiles(app.path()),
+             QStringList{QStringLiteral("Ошибка записи в файл ") + path + QStringLiteral(": это каталог\r\n")});
     QVERIFY(p.at(0).complete());
     // the next poll, with the way clear, writes it
     QVERIFY(QDir(path).removeRecursively());
