@@ -74,6 +74,9 @@ namespace HtmlReport {
 
 bool render(const QByteArray &reportXml, const QString &xslPath, const QString &outPath, QString &error)
 {
+    // The library would wait for ever on a FIFO named as the stylesheet.
+    if (!FileIo::checkRegular(xslPath, error))
+        return false;
     QString messages;
     xmlSetGenericErrorFunc(&messages, collectError);
     xsltSetGenericErrorFunc(&messages, collectError);

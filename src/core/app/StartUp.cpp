@@ -5,6 +5,8 @@
 #include "core/settings/SettingsFiles.h"
 #include "core/settings/TextFile.h"
 
+#include <QFileInfo>
+
 bool StartUp::serviceModeFromArguments(const QStringList &argumentsAfterProgram)
 {
     return argumentsAfterProgram.join(QLatin1Char(' ')).toUpper() == QLatin1String("/S");
@@ -70,7 +72,7 @@ bool StartUp::run(const QStringList &argumentsAfterProgram)
 void StartUp::LoadDefaults()
 {
     const QString path = m_state.appPath(QStringLiteral("Default.ini"));
-    if (!SettingsFiles::FileExists(path)) {
+    if (!QFileInfo::exists(path)) {
         m_state.serial = SerialSettings();
         return;
     }
@@ -78,7 +80,8 @@ void StartUp::LoadDefaults()
     QString text;
     // Each field stands alone: one that cannot be read keeps its default, and the fields after it are
     // still read, so that writing the file back loses nothing that was there.
-    bool ok = TextReader::openFile(path, text);
+    QString unreadable;
+    bool ok = TextReader::openFile(path, text, &unreadable);
     TextReader reader(text);
     auto next = [&](QString &v) {
         if (reader.readValue(v))
@@ -126,7 +129,8 @@ void StartUp::LoadDefaults()
     readInt(m_state.lastPageAddress, -2147483648LL, 2147483647LL);
     readInt(m_state.lastBank, -32768, 32767);
     if (!ok)
-        m_prompts.message(QStringLiteral("Ошибки чтения файла умолчаний, установите вручную"));
+        m_prompts.message((unreadable.isEmpty() ? QString() : unreadable + QStringLiteral("\r\n"))
+                          + QStringLiteral("Ошибки чтения файла умолчаний, установите вручную"));
     loadLastDataFile();
 }
 
