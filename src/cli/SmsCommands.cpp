@@ -132,6 +132,8 @@ QString reasonText(const ReceivedSms &r)
         return QString();
     case SmsIgnoreReason::Truncated:
         return QStringLiteral("the text ends before a field that is read");
+    case SmsIgnoreReason::NotDeliver:
+        return QStringLiteral("not an SMS-DELIVER");
     case SmsIgnoreReason::NotHex:
         return QStringLiteral("a field that is read is not hexadecimal");
     case SmsIgnoreReason::ForeignCoding:

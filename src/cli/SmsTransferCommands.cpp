@@ -8,6 +8,7 @@
 #include "core/app/SerialSettings.h"
 #include "core/common/FileIo.h"
 #include "core/link/mdlStrings.h"
+#include "core/sms/PhoneNumber.h"
 #include "core/sms/ProfileTransfer.h"
 #include "core/sms/TransferRecord.h"
 
@@ -116,7 +117,8 @@ int readProfile(const SerialSettings &s, const CliOptions &o, const QString &pho
     for (;;) {
         const ProfileTransfer::PollResult poll = t.transfer->pollMessages();
         for (const ReceivedProfiles::Saved &saved : poll.saved) {
-            if (saved.phone == phone) {
+            // The network may present the number in another form ("+7..." for "8...").
+            if (PhoneNumber::sameSubscriber(saved.phone, phone)) {
                 printLine(stdout, saved.path);
                 return 0;
             }

@@ -83,7 +83,7 @@ void TestSmsCli::decodeReceived()
     QVERIFY(r.out.endsWith(QStringLiteral("result: ignored, data coding scheme 04 is not F6\n")));
     r = decode(SmsTest::deliverPdu(QStringLiteral("+71234567890"), QByteArray("\x45\x05\x00\x01\x01", 5) + zeros128()));
     QVERIFY(r.out.endsWith(QStringLiteral("result: ignored, header octets 1, 3, 4 are 05 01 01, not 05 00 01\n")));
-    r = decode(SmsTest::deliverPdu(QStringLiteral("+7"), SmsTest::answer(0x45, zeros128())));
+    r = decode(SmsTest::deliverPdu(QStringLiteral("+"), SmsTest::answer(0x45, zeros128())));
     QVERIFY(r.out.contains(QStringLiteral("  sender usable as file name: no\n")));
     QVERIFY(r.out.contains(QStringLiteral("result: log line \"Ответ терминала не принят")));
 }

@@ -43,7 +43,7 @@ void TestSmsTransferCli::sendThenReadBack()
     r = runCli(with(QStringLiteral("poll"), sim, {}), home.path());
     QCOMPARE(r.code, 0);
     QCOMPARE(r.out, QString());
-    QVERIFY(sim.received().endsWith("AT+CMGD=4\rAT+CMGL=4\r"));
+    QVERIFY(sim.received().endsWith("AT+CMGD=4\rAT+CMGF=0\rAT+CMGL=4\r"));
 }
 
 void TestSmsTransferCli::readProfileWaitsInVain()
@@ -73,7 +73,7 @@ void TestSmsTransferCli::refusedGprs()
     r = runCli(with(QStringLiteral("send-gprs"), sim, args + QStringList{QStringLiteral("10.0.0.1")}), home.path());
     QCOMPARE(r.code, 1);
     QCOMPARE(r.out, QStringLiteral("Ответ +CMS ERROR: 500 не позволяет продолжение сценария\n"));
-    QCOMPARE(sim.received(), QByteArray("AT+CMGS=154\r"));
+    QCOMPARE(sim.received(), QByteArray("AT+CMGF=0\rAT+CMGS=154\r"));
 }
 
 void TestSmsTransferCli::usageErrors_data()

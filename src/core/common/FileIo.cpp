@@ -241,6 +241,55 @@ bool readRegular(const QString &path, QByteArray &data, QString &error, qint64 m
 #endif
 }
 
+bool appendWhole(const QString &path, const QByteArray &data, QString &error)
+{
+#ifdef Q_OS_UNIX
+    const int fd = ::open(native(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        error = writeError(path, systemReason(errno));
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        error = writeError(path, QStringLiteral("это не обычный файл"));
+        return false;
+    }
+    int err = 0;
+    bool ok = writeAll(fd, data, err);
+    if (ok && ::fsync(fd) != 0) {
+        err = errno;
+        ok = false;
+    }
+    if (!ok)
+        [[maybe_unused]] const int cut = ::ftruncate(fd, st.st_size);
+    if (::close(fd) != 0 && ok) {
+        err = errno;
+        ok = false;
+    }
+    if (!ok)
+        error = writeError(path, systemReason(err));
+    return ok;
+#else
+    QFile f(path);
+    if (QFileInfo(path).exists() && !QFileInfo(path).isFile()) {
+        error = writeError(path, QStringLiteral("это не обычный файл"));
+        return false;
+    }
+    if (!f.open(QIODevice::Append | QIODevice::Unbuffered)) {
+        error = writeError(path, f.errorString());
+        return false;
+    }
+    const qint64 before = f.size();
+    if (f.write(data) != data.size() || !f.flush()) {
+        error = writeError(path, f.errorString());
+        f.resize(before);
+        return false;
+    }
+    return true;
+#endif
+}
+
 bool writeWhole(const QString &path, const QByteArray &data, QString &error)
 {
 #ifdef Q_OS_UNIX

@@ -25,4 +25,8 @@ bool readRegular(const QString &path, QByteArray &data, QString &error, qint64 m
 // refused. On failure error is "Ошибка записи в файл " + path + ": " + the reason.
 bool writeWhole(const QString &path, const QByteArray &data, QString &error);
 
+// Appends data to a regular file (created when missing) whole or not at all: after a failure the
+// file is cut back to its earlier length. Anything but a regular file is refused.
+bool appendWhole(const QString &path, const QByteArray &data, QString &error);
+
 } // namespace FileIo

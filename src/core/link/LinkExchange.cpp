@@ -90,6 +90,7 @@ void LinkExchange::attachReceiver(clsReceive *receiver)
     }
     m_receiver = receiver;
     connect(receiver, &clsReceive::DataReady, this, &LinkExchange::receiver_dataready);
+    connect(receiver, &clsReceive::ListLine, this, &LinkExchange::receiver_listLine);
 }
 
 void LinkExchange::setLamps(bool tx, bool rx)
@@ -313,6 +314,7 @@ bool LinkExchange::beginExchange(QString &sRepl1, QString &sRepl2, QString &sRep
         m_replyState = ReplyState::PortLost;
         return false;
     }
+    m_replyPeriods = qint16(periods);
     m_replyPeriodsLeft = qint16(periods);
     m_replyState = ReplyState::Waiting;
     m_answer = Answer();
@@ -388,6 +390,15 @@ void LinkExchange::receiver_dataready()
     m_answer = {m_receiver->sAnswer(), m_receiver->sRemain(), m_receiver->dataIn(), m_receiver->answerIndex()};
     m_replyState = ReplyState::Answered;
     emit wake();
+}
+
+void LinkExchange::receiver_listLine()
+{
+    // A long listing on a slow line is still coming: its time-out counts from its last line.
+    if (m_replyState != ReplyState::Waiting || !m_smsListing || !m_tmrReply.isActive())
+        return;
+    m_replyPeriodsLeft = m_replyPeriods;
+    m_tmrReply.start();
 }
 
 void LinkExchange::Delay(int iDelay)

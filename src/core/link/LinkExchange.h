@@ -141,6 +141,7 @@ private:
     void tmrReply_Timer();
     void tmrDelay_Timer();
     void receiver_dataready();
+    void receiver_listLine();
     void attachReceiver(clsReceive *receiver);
     // Starts the reply timer for an exchange; false once the link is shut down.
     bool beginExchange(QString &sRepl1, QString &sRepl2, QString &sRepl3, int iTimeOut, int periods);
@@ -162,6 +163,7 @@ private:
 
     QTimer m_tmrReply;
     QTimer m_tmrDelay;
+    qint16 m_replyPeriods = 0;
     qint16 m_replyPeriodsLeft = 0;
     ReplyState m_replyState = ReplyState::Waiting;
     Answer m_answer;

@@ -151,17 +151,32 @@ void clsReceive::textByte(quint8 b)
 
 void clsReceive::ByteWHSE(quint8 b)
 {
-    if (!storeByte(b))
+    // A listing is read line by line with a buffer of one line: however long the listing,
+    // no byte of a message is dropped.
+    if (!isCrLf(b)) {
+        if (m_listLine.size() < LineLimit)
+            m_listLine.append(char(b));
+        else
+            m_listLineTooLong = true;
         return;
-    if (b != 0x0A)
-        return;
+    }
+    const bool tooLong = m_listLineTooLong;
+    m_listLineTooLong = false;
     QString line;
-    if (!cutLine(line))
+    for (char c : std::as_const(m_listLine))
+        line.append(mdlStrings::ansiChar(quint8(c)));
+    m_listLine.clear();
+    line = crunchString(line).trimmed().toUpper();
+    if (line.isEmpty())
         return;
+    emit ListLine();
+    if (tooLong)
+        return; // no message is that long: not a line of the listing
     if (m_smsList->isEmpty())
         m_smsList->append(std::array<QString, 2>{});
     auto &column = m_smsList->last();
-    if (line.contains(QLatin1String("CMGL: ")))
+    // Some modems write no space after the colon.
+    if (line.startsWith(QLatin1String("+CMGL:")))
         column[0] = line;
     if (!line.contains(QLatin1String("CMGL")) && line.size() > 20 && !column[0].isEmpty()) {
         column[1] = line;

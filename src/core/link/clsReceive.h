@@ -64,6 +64,8 @@ public:
 signals:
     void ErrorRec();
     void DataReady();
+    // A line of a message listing arrived (the listing is still coming).
+    void ListLine();
 
 private:
     bool storeByte(quint8 b);
@@ -91,6 +93,9 @@ private:
     QString m_sAnswer;
     // In data mode the answer is a view on m_dataIn, so a long answer is not copied on every byte.
     bool m_answerIsDataIn = false;
+    // The listing line being received.
+    QByteArray m_listLine;
+    bool m_listLineTooLong = false;
     SmsTable m_ownSmsList;
     SmsTable *m_smsList = &m_ownSmsList;
 };

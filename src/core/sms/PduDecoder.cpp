@@ -65,7 +65,7 @@ bool readAddress(OctetReader &in, PduAddress &a, const char *field)
     if (n > 0 && digits.isEmpty())
         return false;
     if (a.alphanumeric())
-        a.number = HexText::bytes(digits);
+        a.number = gsm7Text(digits, n * 4 / 7);
     else
         a.number = (a.international() ? QStringLiteral("+") : QString()) + semiOctets(digits, n);
     return true;
@@ -116,7 +116,86 @@ bool readValidity(OctetReader &in, DecodedPdu &d)
     return !d.validity.isEmpty();
 }
 
+// GSM 03.38 default alphabet; 0x1B escapes to the extension table.
+const char16_t kGsm7[129] = u"@£$¥èéùìòÇ\nØø\rÅåΔ_ΦΓΛΩΠΨΣΘΞ\x1bÆæßÉ !\"#¤%&'()*+,-./0123456789:;<=>?"
+                            u"¡ABCDEFGHIJKLMNOPQRSTUVWXYZÄÖÑÜ§¿abcdefghijklmnopqrstuvwxyzäöñüà";
+
+QChar gsm7Extension(int septet)
+{
+    switch (septet) {
+    case 0x0A: return QChar(0x0C);
+    case 0x14: return QLatin1Char('^');
+    case 0x28: return QLatin1Char('{');
+    case 0x29: return QLatin1Char('}');
+    case 0x2F: return QLatin1Char('\\');
+    case 0x3C: return QLatin1Char('[');
+    case 0x3D: return QLatin1Char('~');
+    case 0x3E: return QLatin1Char(']');
+    case 0x40: return QLatin1Char('|');
+    case 0x65: return QChar(0x20AC);
+    default: return QChar(0x20); // an unknown escape reads as a space, as phones show it
+    }
+}
+
 } // namespace
+
+QString gsm7Text(const QByteArray &packed, int septets, int skip)
+{
+    QString out;
+    bool escaped = false;
+    for (int i = skip; i < septets; ++i) {
+        const int bit = i * 7;
+        const int byte = bit / 8;
+        if (byte >= packed.size())
+            break;
+        int v = quint8(packed.at(byte)) >> (bit % 8);
+        if (bit % 8 > 1 && byte + 1 < packed.size())
+            v |= quint8(packed.at(byte + 1)) << (8 - bit % 8);
+        v &= 0x7F;
+        if (escaped) {
+            out += gsm7Extension(v);
+            escaped = false;
+        } else if (v == 0x1B) {
+            escaped = true;
+        } else {
+            out += QChar(kGsm7[v]);
+        }
+    }
+    return out;
+}
+
+QString messageText(const DecodedPdu &d)
+{
+    const int header = d.userDataHeader && !d.userData.isEmpty() ? quint8(d.userData.at(0)) + 1 : 0;
+    switch (d.coding) {
+    case PduCoding::Gsm7Bit:
+        return gsm7Text(d.userData, d.userDataLength, (header * 8 + 6) / 7);
+    case PduCoding::Ucs2: {
+        QString out;
+        for (int i = header; i + 1 < d.userData.size(); i += 2)
+            out += QChar(char16_t((quint8(d.userData.at(i)) << 8) | quint8(d.userData.at(i + 1))));
+        return out;
+    }
+    case PduCoding::EightBit:
+    case PduCoding::Reserved:
+        break;
+    }
+    return HexText::bytes(d.userData);
+}
+
+QString statusText(int status)
+{
+    if (status < 0)
+        return QString();
+    const QString code = QStringLiteral(" (%1)").arg(status, 2, 16, QLatin1Char('0')).toUpper();
+    if (status == 0)
+        return QStringLiteral("delivered");
+    if (status <= 0x1F)
+        return QStringLiteral("delivered") + code;
+    if (status <= 0x3F)
+        return QStringLiteral("still trying") + code;
+    return QStringLiteral("failed") + code;
+}
 
 void interpretCoding(quint8 scheme, PduCoding &coding, int &messageClass)
 {
@@ -173,7 +252,9 @@ QString timeStampText(const QByteArray &octets)
     // The zone is quarter hours with its sign in bit 3; the digits are swapped like the others.
     const int quarters = (tz & 0x07) * 10 + (tz >> 4);
     const int minutes = quarters * 15;
-    return QStringLiteral("20%1-%2-%3 %4:%5:%6 %7%8:%9")
+    // Two year digits: 70..99 are the last century's, as in every phone.
+    const QString century = s.mid(0, 2) >= QLatin1String("70") ? QStringLiteral("19") : QStringLiteral("20");
+    return (century + QStringLiteral("%1-%2-%3 %4:%5:%6 %7%8:%9"))
         .arg(s.mid(0, 2), s.mid(2, 2), s.mid(4, 2), s.mid(6, 2), s.mid(8, 2), s.mid(10, 2))
         .arg((tz & 0x08) ? QLatin1Char('-') : QLatin1Char('+'))
         .arg(minutes / 60, 2, 10, QLatin1Char('0'))
@@ -192,8 +273,23 @@ DecodedPdu decodePdu(const QString &pdu)
         d.kind = kinds[d.firstOctet & 0x03];
         d.userDataHeader = (d.firstOctet & 0x40) != 0;
     }
-    if (head && d.kind != PduKind::Deliver && d.kind != PduKind::Submit) {
-        d.error = QStringLiteral("neither SMS-DELIVER nor SMS-SUBMIT");
+    if (head && d.kind == PduKind::Reserved) {
+        d.error = QStringLiteral("reserved message type");
+        return d;
+    }
+    if (head && d.kind == PduKind::StatusReport) {
+        quint8 mr = 0;
+        quint8 st = 0;
+        bool ok = in.octet(mr, "message reference") && readAddress(in, d.address, "recipient");
+        ok = ok && !(d.timeStamp = in.octets(7, "time stamp")).isEmpty();
+        ok = ok && !(d.dischargeTime = in.octets(7, "discharge time")).isEmpty();
+        ok = ok && in.octet(st, "status");
+        d.messageReference = mr;
+        d.status = ok ? st : -1;
+        d.ok = ok;
+        d.error = in.error();
+        if (ok)
+            d.trailingCharacters = int(in.remaining());
         return d;
     }
     quint8 mr = 0;

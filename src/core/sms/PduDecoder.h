@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
-// A general reading of an SMS PDU (SMS-DELIVER or SMS-SUBMIT, SMS centre part first)
+// A general reading of an SMS PDU (SMS-DELIVER, SMS-SUBMIT or SMS-STATUS-REPORT, SMS centre part first)
 // by the field lengths the PDU itself announces, for showing traffic to an operator.
 // The system's own acceptance of a received message is ReceivedSms, not this.
 
@@ -15,7 +15,7 @@ struct PduAddress
 {
     int digits = 0;    // announced digit count (semi-octets)
     quint8 type = 0;   // type-of-address octet (0x91 international, 0x81 national)
-    QString number;    // "+" for an international number, then the digits; raw hex for other forms
+    QString number;    // "+" for an international number, then the digits; an alphanumeric one as its text
     bool international() const { return (type & 0x70) == 0x10; }
     bool alphanumeric() const { return (type & 0x70) == 0x50; }
 };
@@ -30,15 +30,17 @@ struct DecodedPdu
     quint8 firstOctet = 0;
     PduKind kind = PduKind::Reserved;
     bool userDataHeader = false;
-    int messageReference = -1; // SMS-SUBMIT only
-    PduAddress address;        // sender of a DELIVER, destination of a SUBMIT
+    int messageReference = -1; // SMS-SUBMIT and SMS-STATUS-REPORT
+    PduAddress address;        // sender of a DELIVER, destination of a SUBMIT, recipient of a STATUS-REPORT
     quint8 protocolId = 0;
     quint8 dataCodingScheme = 0;
     PduCoding coding = PduCoding::Reserved;
     int messageClass = -1;     // 0..3, -1 when the scheme names none
     ValidityFormat validityFormat = ValidityFormat::None;
     QByteArray validity;       // SUBMIT: 1 octet (relative) or 7
-    QByteArray timeStamp;      // DELIVER: the 7 octets of the centre's time stamp
+    QByteArray timeStamp;      // DELIVER, STATUS-REPORT: the 7 octets of the centre's time stamp
+    QByteArray dischargeTime;  // STATUS-REPORT: the 7 octets of the discharge time
+    int status = -1;           // STATUS-REPORT: TP-ST
     int userDataLength = 0;    // as announced: septets for 7-bit text, octets otherwise
     QByteArray userData;
     int trailingCharacters = 0; // text after the announced user data
@@ -53,6 +55,13 @@ void interpretCoding(quint8 scheme, PduCoding &coding, int &messageClass);
 QString relativeValidityText(quint8 vp);
 // Minutes of a relative validity period octet.
 int relativeValidityMinutes(quint8 vp);
-// Seven semi-octet time stamp octets as "2024-05-06 07:08:09 +03:00"; empty when not 7 octets.
+// Seven semi-octet time stamp octets as "2024-05-06 07:08:09 +03:00" (years 70..99 are 19yy);
+// empty when not 7 octets.
 QString timeStampText(const QByteArray &octets);
+// The message's text: GSM 7-bit or UCS-2 decoded (a user data header left out); 8-bit data as hex.
+QString messageText(const DecodedPdu &d);
+// Septets packed 7 bits to an octet, from the septet at skip on, in the GSM default alphabet.
+QString gsm7Text(const QByteArray &packed, int septets, int skip = 0);
+// TP-ST of a status report in words: "delivered", "still trying (30)", "failed (41)".
+QString statusText(int status);
 } // namespace PduDecoder

@@ -1,9 +1,11 @@
 #include "core/sms/ProfileTransfer.h"
 
 #include "core/app/AppState.h"
+#include "core/common/HexText.h"
 #include "core/link/LinkExchange.h"
 #include "core/settings/SettingsImage.h"
 #include "core/sms/clsScenarioProfile.h"
+#include "core/sms/ListingSweep.h"
 #include "core/sms/ReceivedSms.h"
 #include "core/sms/mdlSMS.h"
 
@@ -113,15 +115,31 @@ ProfileTransfer::SendResult ProfileTransfer::sendRecords(const QString &phone, c
         result.refusal = badPhone;
         return result;
     }
+    if (!smsc.isEmpty() && !mdlSMS::IsValidPhone(smsc)) {
+        result.refusal = QStringLiteral("Неверный номер SMS центра");
+        return result;
+    }
     m_state.SmsPollEnabled = false;
     waitForScenarioDialogue();
     QString destination = phone;
     QString centre = smsc;
     const QString da = mdlSMS::PhoneToPdu(destination);
     const QString sc = mdlSMS::PhoneToPdu(centre);
-    result.passed = true;
-    for (PacketType type : types)
-        result.passed = SendTransferRecord(da, sc, type, file) && result.passed;
+    result.passed = ensurePduMode();
+    QStringList sent;
+    for (qsizetype i = 0; result.passed && i < types.size(); ++i) {
+        result.passed = SendTransferRecord(da, sc, types[i], file);
+        const QString packet = QStringLiteral("пакет 0x") + HexText::byte(quint8(types[i])) + QLatin1Char('h');
+        if (result.passed) {
+            sent << packet;
+            continue;
+        }
+        // The terminal would apply half a profile: the rest does not go, and the operator learns what did.
+        cmdInfo(QStringLiteral("Модем не принял ") + packet + QStringLiteral(": ")
+                + (sent.isEmpty() ? QStringLiteral("ничего не отправлено")
+                                  : QStringLiteral("отправлено только: ") + sent.join(QStringLiteral(", ")))
+                + QStringLiteral("\r\n"));
+    }
     m_state.SmsPollEnabled = true;
     return result;
 }
@@ -147,6 +165,10 @@ ProfileTransfer::SendResult ProfileTransfer::sendGprs(const QString &phone, cons
         result.refusal = QStringLiteral("Номер телефона не задан или неверный");
         return result;
     }
+    if (!smsc.isEmpty() && !mdlSMS::IsValidPhone(smsc)) {
+        result.refusal = QStringLiteral("Неверный номер SMS центра");
+        return result;
+    }
     TransferRecord rec;
     if (!GprsRecord::buildGprsRecord(settings, rec, result.refusal))
         return result;
@@ -156,7 +178,7 @@ ProfileTransfer::SendResult ProfileTransfer::sendGprs(const QString &phone, cons
     const QString sc = mdlSMS::PhoneToPdu(centre);
     m_state.SmsPollEnabled = false;
     waitForScenarioDialogue();
-    result.passed = sendRecord(da, sc, rec);
+    result.passed = ensurePduMode() && sendRecord(da, sc, rec);
     m_state.SmsPollEnabled = true;
     return result;
 }
@@ -248,31 +270,22 @@ void ProfileTransfer::secondTick()
 
 // ---- the message poll ----
 
+bool ProfileTransfer::ensurePduMode()
+{
+    if (m_link.sendCommand(QStringLiteral("AT+CMGF=0"), QStringLiteral("OK"), StoreTimeoutMs))
+        return true;
+    const QString answer = m_link.replyState() == LinkExchange::ReplyState::Answered ? m_link.lastAnswer().word
+                                                                                     : QStringLiteral("нет ответа");
+    cmdInfo(QStringLiteral("Модем не перешел в режим PDU (AT+CMGF=0): ") + answer + QStringLiteral("\r\n"));
+    return false;
+}
+
 bool ProfileTransfer::DeleteSMS(const QString &aStrNumber)
 {
     const qsizetype colon = aStrNumber.indexOf(QLatin1Char(':'));
     const qsizetype comma = aStrNumber.indexOf(QLatin1Char(','));
     const QString index = aStrNumber.mid(colon + 1, comma < 0 ? -1 : comma - colon - 1).trimmed();
     return m_link.sendCommand(QStringLiteral("AT+CMGD=") + index, QStringLiteral("OK"), StoreTimeoutMs);
-}
-
-QStringList ProfileTransfer::completeSenders() const
-{
-    QStringList senders;
-    for (const ReceivedProfile &e : m_profiles.entries()) {
-        if (e.complete())
-            senders << e.Phone;
-    }
-    return senders;
-}
-
-bool ProfileTransfer::isHeldAnswer(const QString &pdu, const QStringList &senders)
-{
-    if (senders.isEmpty())
-        return false;
-    const ReceivedSms sms = decodeReceivedSms(pdu);
-    return sms.accepted() && (*sms.type == PacketType::ReadBlock1 || *sms.type == PacketType::ReadBlock2)
-           && senders.contains(sms.sender);
 }
 
 ProfileTransfer::PollResult ProfileTransfer::pollMessages()
@@ -287,33 +300,21 @@ ProfileTransfer::PollResult ProfileTransfer::pollMessages()
     emit profileModeNeeded();
     m_pollSwitching = false;
     m_link.setRoute(LinkExchange::Route::Scenario);
+    if (!ensurePduMode())
+        return result; // nothing listed, nothing deleted
     m_link.setSmsListing(true);
     m_link.clearSmsList();
     result.listed = m_link.sendCommand(QStringLiteral("AT+CMGL=4"), QStringLiteral("OK"), StoreTimeoutMs);
     const SmsTable list = m_link.smsList();
-    // A profile held from an earlier poll could not be written then; its answers, left in the modem,
-    // are listed again and must not start a second copy of it.
-    const QStringList held = completeSenders();
-    for (const auto &column : list) {
-        if (column[1].isEmpty())
-            continue;
-        ++result.messages;
-        if (isHeldAnswer(column[1], held))
-            continue;
-        QString line;
-        mdlSMS::ParseReceivedSms(column[1], m_profiles, line);
-        if (!line.isEmpty())
-            cmdInfo(line);
-    }
-    for (const QString &line : m_profiles.saveCompleteProfiles(m_state.appFolder(), &result.saved))
-        cmdInfo(line);
-    // A complete profile still held could not be written: its answers stay in the modem, so that
-    // the profile is not lost with this program's memory.
-    const QStringList unsaved = completeSenders();
-    for (const auto &column : list) {
-        if (!column[1].isEmpty() && !isHeldAnswer(column[1], unsaved))
-            DeleteSMS(column[0]);
-    }
     m_link.setSmsListing(false);
+    const ListingSweep::Outcome outcome =
+        ListingSweep(m_state.appFolder(), QDateTime::currentDateTime()).sweep(list, m_profiles);
+    result.messages = outcome.messages;
+    result.saved = outcome.saved;
+    for (const QString &line : outcome.lines)
+        cmdInfo(line);
+    // Only what is kept (a saved profile, a pending half, the journal) or needs no keeping goes.
+    for (const QString &header : outcome.deletable)
+        DeleteSMS(header);
     return result;
 }

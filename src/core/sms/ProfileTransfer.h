@@ -30,7 +30,7 @@ public:
     static constexpr int SecondMs = 1000; // tmrSecond: the engine's watchdog and the queue
     static constexpr int PollMs = 10000;  // Timer1: the message poll
     static constexpr int CmgsTimeoutMs = 20000;
-    static constexpr int StoreTimeoutMs = 2000; // listing and deleting stored messages
+    static constexpr int StoreTimeoutMs = 2000; // listing and deleting stored messages, the PDU mode
 
     // A module send. refusal: the message for the operator when the input was refused and
     // nothing was sent. passed: every "AT+CMGS=" exchange ended with the modem's "OK".
@@ -110,10 +110,9 @@ private:
     // A module send must not fall into the engine's own SMS dialogue.
     void waitForScenarioDialogue();
     void stopScenario(const QString &key);
-    // Senders whose complete profile is held because it could not be written yet.
-    QStringList completeSenders() const;
-    // True for a terminal's answer (0x43, 0x45) from one of senders.
-    static bool isHeldAnswer(const QString &pdu, const QStringList &senders);
+    // "AT+CMGF=0" before every SMS operation: a modem left in text mode would take "AT+CMGS=n"
+    // for a text to the number n. False, with a line, when the modem does not take it.
+    bool ensurePduMode();
     void queueFinished(const clsQueueForTrans &item, bool sent);
     void cmdInfo(const QString &line);
     int scaled(int ms) const;

@@ -1,8 +1,10 @@
 #include "core/sms/ReceivedProfiles.h"
 
 #include "core/common/FileIo.h"
+#include "core/sms/PhoneNumber.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace {
 
@@ -37,7 +39,8 @@ bool ReceivedProfiles::storeBlock(const QString &sender, PacketType type, QByteA
     int taken = -1;
     for (int i = 0; i < size() && taken < 0; ++i) {
         const ReceivedProfile &e = m_entries.at(i);
-        if (e.Phone == sender && !(e.Has43 && e.Has45))
+        // One subscriber in whatever form the network wrote the number.
+        if (!e.Phone.isEmpty() && PhoneNumber::fileKey(e.Phone) == PhoneNumber::fileKey(sender) && !(e.Has43 && e.Has45))
             taken = i;
     }
     if (taken < 0 && m_entries.at(0).Phone.isEmpty())
@@ -75,15 +78,7 @@ bool ReceivedProfiles::RemoveReceivedProfile(int i, QString *errorDescription)
 
 QString ReceivedProfiles::profileFileName(const QString &phone)
 {
-    if (phone.size() < 3)
-        return {};
-    for (qsizetype k = 0; k < phone.size(); ++k) {
-        const char16_t c = phone.at(k).unicode();
-        const bool digit = c >= u'0' && c <= u'9';
-        if (!digit && !(k == 0 && c == u'+'))
-            return {};
-    }
-    return phone.mid(2);
+    return PhoneNumber::fileKey(phone);
 }
 
 QString ReceivedProfiles::profileFilePath(const QString &appFolder, const QString &phone)
@@ -110,10 +105,16 @@ QStringList ReceivedProfiles::saveCompleteProfiles(const QString &appFolder, QLi
         QString error = QStringLiteral("Ошибка записи в файл ") + path;
         bool written = false;
         if (!path.isEmpty()) {
-            if (QDir().mkpath(binFolder))
-                written = FileIo::writeWhole(path, e.fileData(), error);
-            else
+            const QFileInfo existing(path);
+            // A profile is a regular file inside BIN: a planted link would carry it anywhere.
+            if (existing.isSymLink())
+                error += QStringLiteral(": это ссылка, профиль не записан");
+            else if (existing.exists() && !existing.isFile())
+                error += QStringLiteral(": это не обычный файл");
+            else if (!QDir().mkpath(binFolder))
                 error += QStringLiteral(": не удалось создать папку ") + binFolder;
+            else
+                written = FileIo::writeWhole(path, e.fileData(), error);
         }
         if (!written) {
             lines << error + QStringLiteral("\r\n");

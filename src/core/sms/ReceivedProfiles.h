@@ -53,11 +53,11 @@ public:
     // nothing and returns false with errorDescription "Откуда такой индекс?" (BadIndexError).
     bool RemoveReceivedProfile(int i, QString *errorDescription = nullptr);
 
-    // Writes every complete profile to <appFolder>/BIN/<sender without its first two
-    // characters>.bin (BIN is created when missing), atomically, and removes it from the
-    // list. Returns the lines for txtCmdInfo, each ending in "\r\n": one per saved file,
-    // and "Ошибка записи в файл " + path for a file that could not be written (that
-    // profile stays for the next poll). saved, when given, receives the sender and the path
+    // Writes every complete profile to <appFolder>/BIN/<profileFileName>.bin (BIN is created
+    // when missing), whole or not at all, as a regular file (an existing link or anything but a
+    // regular file is refused), and removes it from the list. Returns the lines for txtCmdInfo,
+    // each ending in "\r\n": one per saved file, and "Ошибка записи в файл " + path + why for a
+    // file that could not be written (that profile stays for the next poll). saved, when given, receives the sender and the path
     // of each file written.
     struct Saved
     {
@@ -66,9 +66,9 @@ public:
     };
     QStringList saveCompleteProfiles(const QString &appFolder, QList<Saved> *saved = nullptr);
 
-    // The file name (without ".bin") for a sender: its characters after the first two.
-    // Empty unless the sender is "+" or a digit followed by digits only and something is
-    // left, so a name can never leave the BIN folder.
+    // The file name (without ".bin") for a sender: the last 10 digits of a Russian number, all
+    // digits of any other (PhoneNumber::fileKey). Empty unless the sender is "+" or a digit
+    // followed by digits only, so a name can never leave the BIN folder.
     static QString profileFileName(const QString &phone);
     // <appFolder>/BIN/<name>.bin, or empty when the sender gives no usable name.
     static QString profileFilePath(const QString &appFolder, const QString &phone);

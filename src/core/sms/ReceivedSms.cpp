@@ -50,6 +50,12 @@ bool readEnvelope(const QString &t, ReceivedSms &r, qsizetype &userDataPos)
     if (R why = octetOr(0, s); why != R::None)
         return fail(why);
     const qsizetype g = 2 * s + 4; // characters up to and including the first octet
+    // The message type comes first: only an SMS-DELIVER has its fields where they are read below.
+    int first = 0;
+    if (R why = octetOr(g - 2, first); why != R::None)
+        return fail(why);
+    if ((first & 0x03) != 0)
+        return fail(R::NotDeliver);
     int n = 0;
     if (R why = octetOr(g, n); why != R::None)
         return fail(why);

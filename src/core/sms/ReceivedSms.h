@@ -10,6 +10,7 @@
 enum class SmsIgnoreReason {
     None,             // a packet of the system
     Truncated,        // the text ends before a field that is read
+    NotDeliver,       // a status report or a stored SMS-SUBMIT: never a terminal's answer
     NotHex,           // a field that is read holds a character that is not a hex digit
     ForeignCoding,    // data coding scheme other than "F6"
     ShortUserData,    // fewer user-data octets than the packet type needs

@@ -7,8 +7,11 @@ TransmitQueue::TransmitQueue(clsScenarioAt &engine, QObject *parent) : QObject(p
 {
     connect(&engine, &clsScenarioAt::DataSend, this, &TransmitQueue::onSent);
     connect(&engine, &clsScenarioAt::ErrorInCommand, this, [this](const QString &what) {
-        onFailed(what == QLatin1String("CMGS") ? QStringLiteral("модем не принял AT+CMGS")
-                                               : QStringLiteral("модем не подтвердил отправку"));
+        if (what == QLatin1String("CMGF"))
+            onFailed(QStringLiteral("модем не перешел в режим PDU"));
+        else
+            onFailed(what == QLatin1String("CMGS") ? QStringLiteral("модем не принял AT+CMGS")
+                                                   : QStringLiteral("модем не подтвердил отправку"));
     });
     // A break-in or a halted engine ends the try on its way: the watchdog ran out, the
     // modem's buffer overflowed or the operator broke in.

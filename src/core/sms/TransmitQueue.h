@@ -17,6 +17,7 @@ class TransmitQueue : public QObject
 {
     Q_OBJECT
 public:
+    static QString packetText(PacketType packet);
     explicit TransmitQueue(clsScenarioAt &engine, QObject *parent = nullptr);
 
     int size() const { return int(m_entries.size()); }
@@ -53,7 +54,6 @@ private:
     };
     void onSent();
     void onFailed(const QString &reason);
-    static QString packetText(PacketType packet);
 
     clsScenarioAt &m_engine;
     QList<Entry> m_entries;

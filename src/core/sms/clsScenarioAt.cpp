@@ -137,15 +137,29 @@ void clsScenarioAt::SMSSendSMGS(const QString &pdu, const QString &answer, int c
     setScATStatus(Status::SmsSend);
     if (!pdu.isEmpty()) {
         m_pendingPdu = pdu;
-        m_smsStep = SmsStep::WaitPrompt;
-        setExpect({QStringLiteral(">"), QStringLiteral("ERROR")});
+        m_cmgsLength = cmgsLength;
+        // A modem left in text mode would take the length for a phone number and send the hex as text.
+        m_smsStep = SmsStep::WaitPduMode;
+        setExpect({QStringLiteral("OK"), QStringLiteral("ERROR")});
         // The answer of an earlier command must not be taken for this one's.
         m_receiveBuffer.clear();
-        m_link.SendStringCR(QStringLiteral("AT+CMGS=") + QString::number(cmgsLength));
+        m_link.SendStringCR(QStringLiteral("AT+CMGF=0"));
         return;
     }
     switch (m_smsStep) {
     case SmsStep::None:
+        return;
+    case SmsStep::WaitPduMode:
+        if (FindAnswer(answer, QStringLiteral("OK")) == 0) {
+            m_smsStep = SmsStep::None;
+            setScATStatus(Status::Idle);
+            emit ErrorInCommand(QStringLiteral("CMGF"));
+            return;
+        }
+        m_smsStep = SmsStep::WaitPrompt;
+        setExpect({QStringLiteral(">"), QStringLiteral("ERROR")});
+        m_receiveBuffer.clear();
+        m_link.SendStringCR(QStringLiteral("AT+CMGS=") + QString::number(m_cmgsLength));
         return;
     case SmsStep::WaitPrompt:
         if (FindAnswer(answer, QStringLiteral(">")) != 0) {

@@ -18,7 +18,7 @@ class clsScenarioAt : public QObject
 public:
     enum class Status { Idle = 0, BreakIn = 1, Halted = 3, SmsSend = 4 };
     Q_ENUM(Status)
-    enum class SmsStep { None = 0, WaitPrompt = 1, WaitOk = 2 };
+    enum class SmsStep { None = 0, WaitPrompt = 1, WaitOk = 2, WaitPduMode = 3 };
     Q_ENUM(SmsStep)
 
     static constexpr int BufferLimit = 2000;
@@ -87,5 +87,6 @@ private:
     int m_recoveryCount = 0;
     SmsStep m_smsStep = SmsStep::None;
     QString m_pendingPdu;
+    int m_cmgsLength = 0;
     bool m_breakActive = false;
 };

@@ -1,5 +1,7 @@
 #include "core/sms/mdlSMS.h"
 
+#include "core/sms/PhoneNumber.h"
+
 #include "core/link/mdlStrings.h"
 #include "core/common/HexText.h"
 #include "core/sms/ReceivedProfiles.h"
@@ -9,14 +11,7 @@ namespace mdlSMS {
 
 bool IsValidPhone(const QString &s)
 {
-    if (s.isEmpty())
-        return false;
-    for (qsizetype i = 0; i < s.size(); ++i) {
-        const char16_t c = s.at(i).unicode();
-        if (!(c >= u'0' && c <= u'9') && !(i == 0 && c == u'+'))
-            return false;
-    }
-    return true;
+    return PhoneNumber::isValid(s);
 }
 
 QString PhoneToPdu(QString &s)

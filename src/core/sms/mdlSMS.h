@@ -10,7 +10,7 @@ class ReceivedProfiles;
 // terminals' answers. PDUs are upper-case hex text, two digits per octet.
 namespace mdlSMS {
 
-// Not empty, and every character a digit except that the first may be "+".
+// Every character a digit except that the first may be "+", and at least one digit.
 bool IsValidPhone(const QString &s);
 
 // "91" (s began with "+", which s loses) or "81", then the digits swapped pairwise,

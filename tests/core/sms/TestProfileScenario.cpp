@@ -144,8 +144,9 @@ void TestProfileScenario::queueRetriesRefusedSendThenEnds()
                           QStringLiteral("Пакет 0x35h отправлен на номер +71234567890\r\n")}));
     QCOMPARE(kill.count(), 1);
     // One item at a time: the refused command, the same packet again, then the next one.
-    QTRY_COMPARE(r.sim.sim.received(), QByteArray("AT+CMGS=154\rAT+CMGS=154\r") + first.toLatin1() + '\x1A'
-                                           + "AT+CMGS=154\r" + second.toLatin1() + '\x1A');
+    // Each try puts the modem into PDU mode first.
+    QTRY_COMPARE(r.sim.sim.received(), QByteArray("AT+CMGF=0\rAT+CMGS=154\rAT+CMGF=0\rAT+CMGS=154\r") + first.toLatin1()
+                                           + '\x1A' + "AT+CMGF=0\rAT+CMGS=154\r" + second.toLatin1() + '\x1A');
 }
 
 void TestProfileScenario::queueDropsAfterLastTry()
@@ -166,5 +167,5 @@ void TestProfileScenario::queueDropsAfterLastTry()
                           QStringLiteral("Пакет 0x35h не отправлен на номер +71234567890 (модем не ответил), "
                                          "попытки исчерпаны\r\n")}));
     QCOMPARE(kill.count(), 1);
-    QVERIFY(r.sim.sim.received().startsWith("AT+CMGS=154\r+++AT\r"));
+    QVERIFY(r.sim.sim.received().startsWith("AT+CMGF=0\r+++AT\r"));
 }

@@ -69,10 +69,10 @@ void TestReceivedProfiles::halfProfileWaits()
     ReceivedProfiles p;
     QVERIFY(p.storeBlock(QStringLiteral("89161234567"), PacketType::ReadBlock2, data(2)));
     QCOMPARE(p.saveCompleteProfiles(app.path()), QStringList());
-    QVERIFY(!QFile::exists(app.filePath(QStringLiteral("BIN/161234567.bin"))));
+    QVERIFY(!QFile::exists(app.filePath(QStringLiteral("BIN/9161234567.bin"))));
     QVERIFY(p.storeBlock(QStringLiteral("89161234567"), PacketType::ReadBlock1, data(4)));
     QCOMPARE(p.saveCompleteProfiles(app.path()), QStringList{savedLine(QStringLiteral("89161234567"))});
-    QCOMPARE(readBytes(app.filePath(QStringLiteral("BIN/161234567.bin"))), profileFile(4, 2));
+    QCOMPARE(readBytes(app.filePath(QStringLiteral("BIN/9161234567.bin"))), profileFile(4, 2));
 }
 
 void TestReceivedProfiles::severalTerminalsInOnePoll()
@@ -156,7 +156,7 @@ void TestReceivedProfiles::unwritableFileIsKept()
     QVERIFY(QFile::remove(app.filePath(QStringLiteral("BIN"))));
     QVERIFY(QDir(app.path()).mkpath(QStringLiteral("BIN/1234567890.bin")));
     QCOMPARE(p.saveCompleteProfiles(app.path()),
-             QStringList{QStringLiteral("Ошибка записи в файл ") + path + QStringLiteral(": это каталог\r\n")});
+             QStringList{QStringLiteral("Ошибка записи в файл ") + path + QStringLiteral(": это не обычный файл\r\n")});
     QVERIFY(p.at(0).complete());
     // the next poll, with the way clear, writes it
     QVERIFY(QDir(path).removeRecursively());
@@ -167,13 +167,17 @@ void TestReceivedProfiles::unwritableFileIsKept()
 void TestReceivedProfiles::refusedSenders()
 {
     ReceivedProfiles p;
-    for (const char *s : {"", "+7", "12", "../../etc/x", "+7/../../x", "+71234 567", "+7123456789+", "++71234",
+    for (const char *s : {"", "+", "../../etc/x", "+7/../../x", "+71234 567", "+7123456789+", "++71234",
                           "71234\n", "+A1234567890"})
         QVERIFY2(!p.storeBlock(QString::fromLatin1(s), PacketType::ReadBlock1, data(1)), s);
     QVERIFY(!p.storeBlock(QStringLiteral("+71234567890"), PacketType::ProfileBlock1, data(1)));
     QCOMPARE(p.entries(), ReceivedProfiles().entries());
-    QCOMPARE(ReceivedProfiles::profileFileName(QStringLiteral("123")), QStringLiteral("3"));
+    // Russian numbers by their last ten digits, in any of their forms; others by all their digits.
+    for (const char *s : {"+79161234567", "89161234567", "79161234567"})
+        QCOMPARE(ReceivedProfiles::profileFileName(QString::fromLatin1(s)), QStringLiteral("9161234567"));
+    QCOMPARE(ReceivedProfiles::profileFileName(QStringLiteral("+19162220000")), QStringLiteral("19162220000"));
+    QCOMPARE(ReceivedProfiles::profileFileName(QStringLiteral("123")), QStringLiteral("123"));
     QCOMPARE(ReceivedProfiles::profileFilePath(QStringLiteral("/app"), QStringLiteral("+7123")),
-             QStringLiteral("/app/BIN/123.bin"));
+             QStringLiteral("/app/BIN/7123.bin"));
     QCOMPARE(ReceivedProfiles::profileFilePath(QStringLiteral("/app"), QStringLiteral("+7..")), QString());
 }

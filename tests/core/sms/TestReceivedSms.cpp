@@ -156,7 +156,7 @@ void TestReceivedSms::sendersOutsideFileNames()
                              QStringLiteral("00F642506070809021") + QStringLiteral("8C") + a43;
     const QString alnum = QStringLiteral("0004") + QStringLiteral("0CD0") + QStringLiteral("D4F29C0E8AC1") +
                           QStringLiteral("00F642506070809021") + QStringLiteral("8C") + a43;
-    const QString tooShort = deliverPdu(QStringLiteral("+7"), answer(0x43, pattern(3)));
+    const QString tooShort = deliverPdu(QStringLiteral("+"), answer(0x43, pattern(3)));
     for (const QString &pdu : {withStar, alnum, tooShort}) {
         const ReceivedSms r = decodeReceivedSms(pdu);
         QVERIFY(r.accepted());
@@ -171,14 +171,18 @@ void TestReceivedSms::sendersOutsideFileNames()
     QCOMPARE(decodeReceivedSms(withStar).sender, QStringLiteral("+A1234567890"));
 }
 
-void TestReceivedSms::sendersMatchAsText()
+void TestReceivedSms::sendersMatchAsSubscribers()
 {
+    // The network may write one terminal's number in two forms; its halves still make one profile.
     ReceivedProfiles profiles;
     parse(deliverPdu(QStringLiteral("+79161234567"), answer(0x43, pattern(1))), profiles);
-    parse(deliverPdu(QStringLiteral("79161234567"), answer(0x45, pattern(2))), profiles);
-    QCOMPARE(profiles.size(), 2);
-    QVERIFY(!profiles.at(0).complete() && !profiles.at(1).complete());
-    QCOMPARE(profiles.at(1).Phone, QStringLiteral("79161234567"));
+    parse(deliverPdu(QStringLiteral("89161234567"), answer(0x45, pattern(2))), profiles);
+    QCOMPARE(profiles.size(), 1);
+    QVERIFY(profiles.at(0).complete());
+    // Two subscribers with the same last ten digits but another country keep apart.
+    parse(deliverPdu(QStringLiteral("+19162220000"), answer(0x43, pattern(1))), profiles);
+    parse(deliverPdu(QStringLiteral("+79162220000"), answer(0x45, pattern(2))), profiles);
+    QCOMPARE(profiles.size(), 3);
 }
 
 void TestReceivedSms::gammuMadeMessages()

@@ -14,7 +14,7 @@ private slots:
     void hostileText_data();
     void hostileText();
     void sendersOutsideFileNames();
-    void sendersMatchAsText();
+    void sendersMatchAsSubscribers();
     void gammuMadeMessages();
     void generalDecoder();
 };

@@ -75,8 +75,8 @@ void TestScenarioAt::watchdogBreaksInThenGivesUp()
     r.at.RaiseAtCommandTimeout(2);
     r.at.SMSSendSMGS(QStringLiteral("0011000B91"), QString(), 5);
     QCOMPARE(r.at.ScATStatus(), Status::SmsSend);
-    QCOMPARE(r.at.smsStep(), clsScenarioAt::SmsStep::WaitPrompt);
-    QCOMPARE(r.at.expected(), (QStringList{QStringLiteral(">"), QStringLiteral("ERROR")}));
+    QCOMPARE(r.at.smsStep(), clsScenarioAt::SmsStep::WaitPduMode);
+    QCOMPARE(r.at.expected(), (QStringList{QStringLiteral("OK"), QStringLiteral("ERROR")}));
     r.at.Tick();
     QCOMPARE(breaks.count(), 0);
     // The modem never prompts: the watchdog runs out and the engine breaks in once.
@@ -85,7 +85,7 @@ void TestScenarioAt::watchdogBreaksInThenGivesUp()
     QCOMPARE(r.at.ScATStatus(), Status::BreakIn);
     QCOMPARE(r.at.recoveryCount(), 1);
     QCOMPARE(timers.entries, (QList{LinkTimerLog::delay(1600), LinkTimerLog::delay(1600)}));
-    QCOMPARE(r.port.writes, (QList<QByteArray>{"AT+CMGS=5\r", "+++", "AT\r"}));
+    QCOMPARE(r.port.writes, (QList<QByteArray>{"AT+CMGF=0\r", "+++", "AT\r"}));
     // Not re-armed: the next tick already gives up, and a halted engine ignores the modem.
     r.at.Tick();
     QCOMPARE(gaveUp.count(), 1);
@@ -164,7 +164,7 @@ void TestScenarioAt::smsSend()
     QTRY_COMPARE(sent.count() + failed.count(), 1);
     QCOMPARE(failed.isEmpty() ? QString() : failed.at(0).at(0).toString(), failure);
     QCOMPARE(at.ScATStatus(), Status::Idle);
-    const QByteArray command = "AT+CMGS=" + QByteArray::number(announced) + '\r';
+    const QByteArray command = "AT+CMGF=0\rAT+CMGS=" + QByteArray::number(announced) + '\r';
     QTRY_COMPARE(rig.sim.received(), bodySent ? command + pdu.toLatin1() + '\x1A' : command);
     // The terminal took the nibble-swapped data and the sum exactly as the scenario wrote them.
     QCOMPARE(rig.sim.events().contains(QStringLiteral("# terminal +71234567890 scenario packet 33")), failure.isEmpty());

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+// One message of a store listing: the header line ("+CMGL: 3,1,,159", with or without the space
+// after the colon) and the PDU line that followed it.
+struct ListedMessage
+{
+    QString header;
+    QString pdu;
+
+    // The store index, the text between the colon and the first comma; -1 when there is none.
+    int index() const;
+    // The TPDU length the header announces (its last field); -1 when it announces none.
+    int announcedLength() const;
+    // The PDU arrived whole: hex throughout, and as many octets after the centre part as announced.
+    bool whole() const;
+};

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "core/link/clsReceive.h"
+#include "core/sms/ReceivedProfiles.h"
+
+#include <QDateTime>
+#include <QStringList>
+
+// What the poll does with one listing of the modem's message store, short of talking to the
+// modem: confirmations are logged, terminals' answers kept as pending halves and complete profiles
+// saved, the operator's own messages written to the journal. Only what is safely kept, or needs no
+// keeping, may then be deleted; a message that did not arrive whole is left alone.
+class ListingSweep
+{
+public:
+    struct Outcome
+    {
+        int messages = 0;      // listed messages with a PDU line
+        QStringList lines;     // for txtCmdInfo, each ending in "\r\n"
+        QList<ReceivedProfiles::Saved> saved;
+        QStringList deletable; // header lines of the messages that may be deleted
+    };
+
+    ListingSweep(const QString &appFolder, const QDateTime &now) : m_appFolder(appFolder), m_now(now) {}
+
+    // profiles is rebuilt: the halves kept from earlier polls, with this listing's added.
+    Outcome sweep(const SmsTable &list, ReceivedProfiles &profiles) const;
+
+private:
+    QString m_appFolder;
+    QDateTime m_now;
+};
