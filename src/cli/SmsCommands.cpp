@@ -200,6 +200,14 @@ int decodePdu(const QStringList &args, QTextStream &out, QTextStream &err)
     if (d.ok) {
         out << "first octet: " << hex(d.firstOctet) << " (" << kindText(d.kind)
             << (d.userDataHeader ? ", user data header" : "") << ")\n";
+        if (d.kind == PduKind::StatusReport) {
+            out << "message reference: " << hex(d.messageReference) << "\n";
+            out << "recipient: " << addressText(d.address) << "\n";
+            out << "time stamp: " << PduDecoder::timeStampText(d.timeStamp) << "\n";
+            out << "discharge time: " << PduDecoder::timeStampText(d.dischargeTime) << "\n";
+            out << "status: " << hex(d.status) << " (" << PduDecoder::statusText(d.status) << ")\n";
+            return 0;
+        }
         if (d.kind == PduKind::Submit) {
             out << "message reference: " << hex(d.messageReference) << "\n";
             out << "destination: " << addressText(d.address) << "\n";
@@ -218,6 +226,8 @@ int decodePdu(const QStringList &args, QTextStream &out, QTextStream &err)
             out << "  " << ud.mid(i, 64) << "\n";
         if (d.trailingCharacters > 0)
             out << "after the user data: " << d.trailingCharacters << " characters\n";
+        if (d.coding == PduCoding::Gsm7Bit || d.coding == PduCoding::Ucs2)
+            out << "text: " << PduDecoder::messageText(d) << "\n";
         if (!d.userData.isEmpty() && d.coding == PduCoding::EightBit)
             out << "packet: 0x" << hex(quint8(d.userData.at(0))) << " (" << packetText(quint8(d.userData.at(0))) << ")\n";
         printRecordSum(d, out);

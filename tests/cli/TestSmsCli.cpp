@@ -122,10 +122,28 @@ void TestSmsCli::decodeFailures()
     r = decode(good.left(100) + QStringLiteral("ZZ") + good.mid(102));
     QCOMPARE(r.code, 1);
     QVERIFY(r.err.contains(QStringLiteral("not hex in the user data")));
-    QCOMPARE(decode(QStringLiteral("0002")).code, 1); // a status report is not decoded
+    QCOMPARE(decode(QStringLiteral("0003")).code, 1); // a reserved message type
     QCOMPARE(runCli({QStringLiteral("decode-pdu")}).code, 2);
     QCOMPARE(runCli({QStringLiteral("decode-pdu"), good, good}).code, 2);
     QCOMPARE(runCli({QStringLiteral("decode-pdu"), QStringLiteral("--x")}).code, 2);
+}
+
+void TestSmsCli::decodeOperatorsMessages()
+{
+    ProgramRun r = decode(QStringLiteral("00062A0B919761214365F7620121314151006201213141020000"));
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QStringLiteral("centre: the modem's own (00)\n"
+                                   "first octet: 06 (SMS-STATUS-REPORT)\n"
+                                   "message reference: 2A\n"
+                                   "recipient: +79161234567 (type 91, 11 digits)\n"
+                                   "time stamp: 2026-10-12 13:14:15 +00:00\n"
+                                   "discharge time: 2026-10-12 13:14:20 +00:00\n"
+                                   "status: 00 (delivered)\n"));
+    r = decode(QStringLiteral("000406D04DEA1400009921800100002102C834"));
+    QCOMPARE(r.code, 0);
+    for (const char *line : {"sender: MTS (type D0, alphanumeric)\n", "time stamp: 1999-12-08 10:00:00 +03:00\n",
+                             "text: Hi\n", "result: ignored, data coding scheme 00 is not F6\n"})
+        QVERIFY2(r.out.contains(QString::fromUtf8(line)), qPrintable(r.out));
 }
 
 void TestSmsCli::diffLists_data()

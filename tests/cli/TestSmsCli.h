@@ -9,6 +9,7 @@ private slots:
     void decodeReceived();
     void decodeSent();
     void decodeFailures();
+    void decodeOperatorsMessages();
     void diffLists_data();
     void diffLists();
     void diffAgreesWithShow();

@@ -46,6 +46,22 @@ void TestSmsTransferCli::sendThenReadBack()
     QVERIFY(sim.received().endsWith("AT+CMGD=4\rAT+CMGF=0\rAT+CMGL=4\r"));
 }
 
+void TestSmsTransferCli::networkShowsAnotherNumberForm()
+{
+    // Asked as 8..., the terminal's answer comes from +7...: the same subscriber, and its file.
+    SimModem sim;
+    QVERIFY(sim.start({QStringLiteral("--terminal"), QStringLiteral("89161234567"), QStringLiteral("--present-plus7"),
+                       QStringLiteral("--sms-delay"), QStringLiteral("0")}));
+    QTemporaryDir home;
+    const ProgramRun r = runCli(with(QStringLiteral("read-profile"), sim,
+                                     {QStringLiteral("--phone"), QStringLiteral("89161234567"), QStringLiteral("--wait"),
+                                      QStringLiteral("5")}),
+                                home.path());
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QStringLiteral("Сохранен профильный файл от терминала: +79161234567\n")
+                        + home.filePath(QStringLiteral("BIN/9161234567.bin")) + QLatin1Char('\n'));
+}
+
 void TestSmsTransferCli::readProfileWaitsInVain()
 {
     SimModem sim;

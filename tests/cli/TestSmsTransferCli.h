@@ -8,6 +8,7 @@ class TestSmsTransferCli : public QObject
 private slots:
     void sendThenReadBack();
     void readProfileWaitsInVain();
+    void networkShowsAnotherNumberForm();
     void fleetFromTheAddressBook();
     void refusedGprs();
     void usageErrors_data();

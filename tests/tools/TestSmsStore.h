@@ -9,4 +9,5 @@ class TestSmsStore : public QObject
 private slots:
     void submitChecks();
     void terminalAnswersIntoTheStore();
+    void textModeAsOtherSoftwareLeftIt();
 };

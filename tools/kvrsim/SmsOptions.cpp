@@ -11,6 +11,9 @@ const QString kTerminal = QStringLiteral("terminal");
 const QString kDelay = QStringLiteral("sms-delay");
 const QString kForeign = QStringLiteral("foreign");
 const QString kRefuse = QStringLiteral("sms-refuse");
+const QString kTextMode = QStringLiteral("text-mode");
+const QString kNoSpace = QStringLiteral("cmgl-nospace");
+const QString kPlus7 = QStringLiteral("present-plus7");
 
 } // namespace
 
@@ -25,12 +28,17 @@ QList<QCommandLineOption> smsCommandLineOptions()
          QStringLiteral("ms"), QStringLiteral("2000")},
         {kForeign,
          QStringLiteral("Put a message that is not a terminal's into the store at start: text (a text SMS), "
-                        "alpha (8-bit data from an alphanumeric sender) or truncated (a cut PDU). Repeatable."),
+                        "alpha (8-bit data from an alphanumeric sender), alphatext (a text from one), ucs2 (a "
+                        "Cyrillic text), status (a delivery report), submit (a saved outgoing text) or truncated "
+                        "(a cut PDU). Repeatable."),
          QStringLiteral("kind")},
         {kRefuse,
          QStringLiteral("Refuse the first N AT+CMGS commands (\"all\": every one) with REPORT instead of the "
                         "prompt (default +CMS ERROR: 500), e.g. 1 or all:ERROR."),
          QStringLiteral("N[:REPORT]")},
+        {kTextMode, QStringLiteral("Start in text mode (AT+CMGF=1), as other software may leave a modem.")},
+        {kNoSpace, QStringLiteral("Write listing headers without the space after the colon (\"+CMGL:1,0,,159\").")},
+        {kPlus7, QStringLiteral("The network presents a terminal's number 8XXXXXXXXXX as +7XXXXXXXXXX.")},
     };
 }
 
@@ -51,6 +59,9 @@ SmsStore *makeSmsStore(const QCommandLineParser &parser, QObject *parent, QStrin
         if (colon >= 0)
             o.refusal = v.mid(colon + 1).toLatin1();
     }
+    o.textMode = parser.isSet(kTextMode);
+    o.headerSpace = !parser.isSet(kNoSpace);
+    o.presentPlus7 = parser.isSet(kPlus7);
     auto *store = new SmsStore(o, parent);
     for (const QString &t : parser.values(kTerminal)) {
         const qsizetype eq = t.indexOf(QLatin1Char('='));
@@ -73,8 +84,16 @@ SmsStore *makeSmsStore(const QCommandLineParser &parser, QObject *parent, QStrin
             store->addForeign(SmsStore::Foreign::Alphanumeric);
         else if (kind == QLatin1String("truncated"))
             store->addForeign(SmsStore::Foreign::Truncated);
+        else if (kind == QLatin1String("alphatext"))
+            store->addForeign(SmsStore::Foreign::AlphanumericText);
+        else if (kind == QLatin1String("ucs2"))
+            store->addForeign(SmsStore::Foreign::Ucs2Text);
+        else if (kind == QLatin1String("status"))
+            store->addForeign(SmsStore::Foreign::StatusReport);
+        else if (kind == QLatin1String("submit"))
+            store->addForeign(SmsStore::Foreign::SavedSubmit);
         else {
-            problem = QStringLiteral("--foreign takes text, alpha or truncated");
+            problem = QStringLiteral("--foreign takes text, alpha, alphatext, ucs2, status, submit or truncated");
             return nullptr;
         }
     }

@@ -16,7 +16,7 @@ class SmsStore : public QObject
 {
     Q_OBJECT
 public:
-    enum class Foreign { Text, Alphanumeric, Truncated };
+    enum class Foreign { Text, Alphanumeric, Truncated, AlphanumericText, Ucs2Text, StatusReport, SavedSubmit };
     static constexpr int Capacity = 30;
 
     struct Options
@@ -24,6 +24,9 @@ public:
         int deliveryDelayMs = 2000;
         int refuseSends = 0; // the first N "AT+CMGS=" commands are refused (-1: all of them)
         QByteArray refusal = "+CMS ERROR: 500";
+        bool textMode = false;     // starts in text mode, as other software may have left it (AT+CMGF=1)
+        bool headerSpace = true;   // "+CMGL: 1,..." rather than "+CMGL:1,..."
+        bool presentPlus7 = false; // the network shows a terminal "8XXXXXXXXXX" as "+7XXXXXXXXXX"
     };
 
     // A command line for the store: not one of its commands, a final answer (info lines
@@ -37,7 +40,8 @@ public:
     const SimTerminal *terminal(const QString &number) const;
     void addForeign(Foreign kind);
     // Puts a PDU (hex text) into the store as an unread message; false when the store is full.
-    bool store(const QByteArray &pdu);
+    // announced: the length the listing header gives (-1: the PDU's own).
+    bool store(const QByteArray &pdu, int stat = 0, int announced = -1);
     int count() const { return int(m_messages.size()); }
 
     Reply command(const QByteArray &line, QByteArray &info, QByteArray &final);
@@ -54,7 +58,7 @@ private:
     struct Message
     {
         QByteArray pdu;
-        int stat = 0; // 0 received unread, 1 received read
+        int stat = 0; // 0 received unread, 1 received read, 2 stored unsent, 3 stored sent
         int length = 0;
     };
     Reply startSubmit(const QByteArray &args, QByteArray &final);
@@ -69,4 +73,6 @@ private:
     int m_announced = 0;
     QByteArray m_body;
     int m_reference = 0;
+    bool m_textMode = false;
+    QByteArray m_textDestination; // text mode: the number AT+CMGS named
 };

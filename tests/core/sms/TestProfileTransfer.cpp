@@ -139,6 +139,69 @@ void TestProfileTransfer::unsavedProfileStaysInTheModem()
     QCOMPARE(r.transfer.pollMessages().messages, 0);
 }
 
+void TestProfileTransfer::textModeModemTakesPduModeFirst()
+{
+    Rig r;
+    QVERIFY(r.start({QStringLiteral("--text-mode"), QStringLiteral("--terminal"), kPhone, QStringLiteral("--foreign"),
+                     QStringLiteral("text")}));
+    // In text mode "AT+CMGL=4" is refused and "AT+CMGS=154" is a text to the number 154.
+    const ProfileTransfer::PollResult poll = r.transfer.pollMessages();
+    QVERIFY(poll.listed);
+    QCOMPARE(poll.messages, 1);
+    QVERIFY(r.sim.sim.received().startsWith("AT+CMGF=0\rAT+CMGL=4\r"));
+    QVERIFY(r.transfer.sendProfileFile(kPhone, QString(), SmsTest::profileFile(1)).passed);
+    QTRY_VERIFY(r.sim.sim.events().join(QLatin1Char('\n')).contains(QStringLiteral("terminal +71234567890 record 35")));
+    QVERIFY(!r.sim.sim.events().join(QLatin1Char('\n')).contains(QStringLiteral("sms text sent")));
+}
+
+void TestProfileTransfer::operatorsMessagesJournalledBeforeDeletion()
+{
+    const QStringList foreign{QStringLiteral("--cmgl-nospace"), QStringLiteral("--foreign"), QStringLiteral("status"),
+                              QStringLiteral("--foreign"), QStringLiteral("submit"), QStringLiteral("--foreign"),
+                              QStringLiteral("alphatext"), QStringLiteral("--foreign"), QStringLiteral("ucs2")};
+    {
+        // Where the journal cannot be written, nothing of the operator's is deleted.
+        Rig r;
+        QVERIFY(r.start(foreign));
+        QVERIFY(writeBytes(r.dir.filePath(QStringLiteral("SMS")), "a file where the folder should be"));
+        QCOMPARE(r.transfer.pollMessages().messages, 4);
+        QVERIFY(!r.sim.sim.received().contains("AT+CMGD"));
+        QVERIFY(r.sim.cmdInfo.last().endsWith(QStringLiteral(": посторонние сообщения оставлены в модеме\r\n")));
+    }
+    Rig r;
+    QVERIFY(r.start(foreign));
+    QCOMPARE(r.transfer.pollMessages().messages, 4);
+    QCOMPARE(r.sim.cmdInfo,
+             (QStringList{QStringLiteral("Удалено постороннее сообщение от +79161234567: сообщение 42: delivered, "
+                                         "2026-10-12 13:14:20 +00:00\r\n"),
+                          QStringLiteral("Удалено постороннее сообщение от +79161234567: Call me back\r\n"),
+                          QStringLiteral("Удалено постороннее сообщение от MTS: Vash balans 100 rub\r\n"),
+                          QStringLiteral("Удалено постороннее сообщение от +79031112233: Привет, это Оля\r\n")}));
+    const QString journal = QString::fromUtf8(readBytes(r.dir.filePath(
+        QStringLiteral("SMS/") + QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(".txt"))));
+    for (const QString &kind : {QStringLiteral("Тип: отчет о доставке"), QStringLiteral("Тип: исходящее"),
+                                QStringLiteral("Тип: входящее")})
+        QVERIFY2(journal.contains(kind), qPrintable(kind));
+    QVERIFY(journal.contains(QStringLiteral("Время: 2026-10-12 13:14:15 +00:00\nОт: +79161234567\n")));
+    QCOMPARE(journal.count(QStringLiteral("\nPDU: ")), 4);
+    QCOMPARE(r.transfer.pollMessages().messages, 0);
+}
+
+void TestProfileTransfer::slowListingKeepsWaiting()
+{
+    Rig r;
+    // 2400 baud: the listing takes longer than its time-out, but each line comes well within it.
+    QStringList options{QStringLiteral("--baud"), QStringLiteral("2400")};
+    for (int i = 0; i < 4; ++i)
+        options << QStringLiteral("--foreign") << QStringLiteral("text");
+    QVERIFY(r.start(options));
+    r.sim.link.setTimeScale(0.05);
+    const ProfileTransfer::PollResult poll = r.transfer.pollMessages();
+    QVERIFY(poll.listed);
+    QCOMPARE(poll.messages, 4);
+    QCOMPARE(r.sim.info, QStringList());
+}
+
 void TestProfileTransfer::modemFaults_data()
 {
     QTest::addColumn<QStringList>("options");

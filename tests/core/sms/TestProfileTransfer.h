@@ -11,6 +11,9 @@ private slots:
     void profileFileSentAndConfirmed();
     void twoTerminalsReadBackInOnePoll();
     void unsavedProfileStaysInTheModem();
+    void textModeModemTakesPduModeFirst();
+    void operatorsMessagesJournalledBeforeDeletion();
+    void slowListingKeepsWaiting();
     void modemFaults_data();
     void modemFaults();
     void slowNetworkStillPasses();

@@ -5,6 +5,7 @@
 
 #include "core/link/mdlStrings.h"
 #include "core/sms/GprsRecord.h"
+#include "core/sms/PduDecoder.h"
 #include "core/sms/ScenarioPdu.h"
 #include "core/sms/mdlSMS.h"
 
@@ -343,5 +344,59 @@ void TestSmsPdu::gammuAgrees()
         QCOMPARE(d.value("validity").toString(), e.scenario ? QStringLiteral("3D") : QStringLiteral("1440M"));
         QCOMPARE(d.value("mr").toInt(), 0);
         QCOMPARE(d.value("text").toString(), hex(e.userData));
+    }
+}
+
+void TestSmsPdu::operatorsMessagesDecoded()
+{
+    // GSM 7-bit with escapes to the extension table, and a time stamp of the last century.
+    DecodedPdu d = PduDecoder::decodePdu(QStringLiteral("00040B919761214365F700009921133295852108C10D2AB6496DCA"));
+    QVERIFY(d.ok);
+    QCOMPARE(PduDecoder::messageText(d), QStringLiteral("A{1}€"));
+    QCOMPARE(PduDecoder::timeStampText(d.timeStamp), QStringLiteral("1999-12-31 23:59:58 +03:00"));
+
+    // What the journal shows of an alphanumeric sender, a UCS-2 text and a delivery report,
+    // checked against python3-gammu as well.
+    struct Case
+    {
+        QString pdu;
+        QString type;
+        QString number;
+        QString text;
+        QString time;
+    };
+    const QList<Case> cases = {
+        {QStringLiteral("000406D04DEA1400006221800100002102C834"), QStringLiteral("Deliver"), QStringLiteral("MTS"),
+         QStringLiteral("Hi"), QStringLiteral("2026-12-08 10:00:00")},
+        {QStringLiteral("00040B919761214365F70008622180010000210C041F04400438043204350442"), QStringLiteral("Deliver"),
+         QStringLiteral("+79161234567"), QStringLiteral("Привет"), QStringLiteral("2026-12-08 10:00:00")},
+        {QStringLiteral("00062A0B919761214365F7620121314151006201213141020000"), QStringLiteral("Status_Report"),
+         QStringLiteral("+79161234567"), QString(), QStringLiteral("2026-10-12 13:14:15")},
+    };
+    for (const Case &c : cases) {
+        d = PduDecoder::decodePdu(c.pdu);
+        QVERIFY2(d.ok, qPrintable(d.error));
+        QCOMPARE(d.address.number, c.number);
+        QVERIFY(PduDecoder::timeStampText(d.timeStamp).startsWith(c.time));
+        if (d.kind != PduKind::StatusReport)
+            QCOMPARE(PduDecoder::messageText(d), c.text);
+    }
+    QCOMPARE(d.messageReference, 0x2A);
+    QCOMPARE(PduDecoder::statusText(d.status), QStringLiteral("delivered"));
+    QCOMPARE(PduDecoder::timeStampText(d.dischargeTime), QStringLiteral("2026-10-12 13:14:20 +00:00"));
+
+    SKIP_WITHOUT_GAMMU();
+    QStringList pdus;
+    for (const Case &c : cases)
+        pdus << c.pdu;
+    const QList<QJsonObject> decoded = GammuPdu::decode(pdus);
+    QCOMPARE(decoded.size(), cases.size());
+    for (int i = 0; i < cases.size(); ++i) {
+        QVERIFY2(decoded[i].value("ok").toBool(), qPrintable(decoded[i].value("error").toString()));
+        QCOMPARE(decoded[i].value("type").toString(), cases[i].type);
+        QCOMPARE(decoded[i].value("number").toString(), cases[i].number);
+        QCOMPARE(decoded[i].value("datetime").toString(), cases[i].time);
+        if (!cases[i].text.isEmpty())
+            QCOMPARE(decoded[i].value("text").toString(), cases[i].text);
     }
 }

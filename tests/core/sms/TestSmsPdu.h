@@ -18,4 +18,5 @@ private slots:
     void gprsRefusals_data();
     void gprsRefusals();
     void gammuAgrees();
+    void operatorsMessagesDecoded();
 };

@@ -1,0 +1,13 @@
+#pragma once
+#include <QObject>
+
+class TestListingSweep : public QObject
+{
+    Q_OBJECT
+private slots:
+    void halvesSurviveBetweenRuns();
+    void oldHalvesDropped();
+    void cutMessagesLeftAlone();
+    void plantedLinkRefused();
+    void receiverTakesLongListings();
+};
