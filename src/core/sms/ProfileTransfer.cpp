@@ -198,6 +198,8 @@ QString ProfileTransfer::startProfileScenario(const QString &phone, const QStrin
 {
     if (phone.isEmpty())
         return QStringLiteral("Не введен номер телефона");
+    if (!smsc.trimmed().isEmpty() && !mdlSMS::IsValidPhone(smsc.trimmed()))
+        return QStringLiteral("Неверный номер SMS центра");
     while (!m_scenarios.isEmpty()) {
         const QString running = m_scenarios.first()->PhoneNumber;
         if (prompts.message(QStringLiteral("Идет диалог с номером ") + running + QStringLiteral(", прекратить"),

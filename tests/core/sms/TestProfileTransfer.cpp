@@ -57,6 +57,10 @@ void TestProfileTransfer::profileFileSentAndConfirmed()
     // The window sends from the profile mode, whose bytes otherwise go to the scenario engine.
     r.sim.link.setRoute(LinkExchange::Route::Scenario);
     const QByteArray file = SmsTest::profileFile(1);
+    // A centre that is no number, or a lone "+", goes nowhere near the line.
+    for (const QString &centre : {QStringLiteral("+7 916 abc"), QStringLiteral("+")})
+        QCOMPARE(r.transfer.sendProfileFile(kPhone, centre, file).refusal, QStringLiteral("Неверный номер SMS центра"));
+    QCOMPARE(r.transfer.requestProfile(QStringLiteral("+"), QString()).refusal, QStringLiteral("Неверный номер телефона"));
     const ProfileTransfer::SendResult sent = r.transfer.sendProfileFile(kPhone, QString(), file);
     QVERIFY(sent.refusal.isEmpty());
     QVERIFY(sent.passed);
