@@ -6,7 +6,7 @@
 
 #include "core/app/AppState.h"
 #include "core/app/SerialSettings.h"
-#include "core/common/FileIo.h"
+#include "core/sms/ProfileFile.h"
 #include "core/link/mdlStrings.h"
 #include "core/sms/PhoneNumber.h"
 #include "core/sms/ProfileTransfer.h"
@@ -79,11 +79,10 @@ int sendOutcome(const ProfileTransfer::SendResult &result)
 int sendProfile(const SerialSettings &s, const CliOptions &o, const QString &phone)
 {
     const QString path = o.positional.first();
-    // Record 1 of 260 bytes, as the window reads it; a shorter file leaves zeros.
     QByteArray data;
-    QString error;
-    if (!FileIo::readRegular(path, data, error, TransferRecord::ProfileFileSize)) {
-        printLine(stderr, QStringLiteral("kvrsetup-cli: ") + error);
+    QString refusal;
+    if (!ProfileFile::read(path, data, refusal)) {
+        printLine(stderr, QStringLiteral("kvrsetup-cli: ") + refusal);
         return 1;
     }
     Transfer t;

@@ -25,17 +25,27 @@ void TestSmsTransferCli::sendThenReadBack()
     QTemporaryDir home;
     const QString file = home.filePath(QStringLiteral("profile.bin"));
     QVERIFY(writeBytes(file, SmsTest::profileFile(7)));
+    // A firmware image chosen by mistake is no profile: refused before the port is taken.
+    const QString image = home.filePath(QStringLiteral("firmware.BIN"));
+    QVERIFY(writeBytes(image, QByteArray(40000, '\x33')));
+    ProgramRun refused = runCli(with(QStringLiteral("send-profile"), sim, {QStringLiteral("--phone"), kPhone, image}),
+                                home.path());
+    QCOMPARE(refused.code, 1);
+    QCOMPARE(refused.err, QStringLiteral("kvrsetup-cli: Файл ") + image
+                              + QStringLiteral(" не является профильным файлом (40000 байт)\n"));
+    QCOMPARE(sim.received(), QByteArray());
     ProgramRun r = runCli(with(QStringLiteral("send-profile"), sim, {QStringLiteral("--phone"), kPhone, file}), home.path());
     QCOMPARE(r.code, 0);
-    QCOMPARE(r.out, QString());
+    QCOMPARE(r.out, QStringLiteral("Профиль отправлен на номер +71234567890\n"));
     r = runCli(with(QStringLiteral("read-profile"), sim, {QStringLiteral("--phone"), kPhone}), home.path());
     QCOMPARE(r.code, 0);
     const QString saved = home.filePath(QStringLiteral("BIN/1234567890.bin"));
     // The confirmations of the send come with the answers to the read requests.
-    QCOMPARE(r.out, QStringLiteral("Пакет 0x33h загружен в терминал: +71234567890\n"
+    QCOMPARE(r.out, QStringLiteral("Запрос профиля отправлен на номер +71234567890\n"
+                                   "Пакет 0x33h загружен в терминал: +71234567890\n"
                                    "Пакет 0x35h загружен в терминал: +71234567890\n"
-                                   "Сохранен профильный файл от терминала: +71234567890\n")
-                        + saved + QLatin1Char('\n'));
+                                   "Сохранен профильный файл от терминала: +71234567890, файл ")
+                        + saved + QLatin1Char('\n') + saved + QLatin1Char('\n'));
     QCOMPARE(readBytes(saved), SmsTest::profileFile(7));
     QCOMPARE(sim.received().count("AT+CMGS=154\r"), 4);
     QVERIFY(sim.received().endsWith("AT+CMGL=4\rAT+CMGD=1\rAT+CMGD=2\rAT+CMGD=3\rAT+CMGD=4\r"));
@@ -58,8 +68,10 @@ void TestSmsTransferCli::networkShowsAnotherNumberForm()
                                       QStringLiteral("5")}),
                                 home.path());
     QCOMPARE(r.code, 0);
-    QCOMPARE(r.out, QStringLiteral("Сохранен профильный файл от терминала: +79161234567\n")
-                        + home.filePath(QStringLiteral("BIN/9161234567.bin")) + QLatin1Char('\n'));
+    const QString saved = home.filePath(QStringLiteral("BIN/9161234567.bin"));
+    QCOMPARE(r.out, QStringLiteral("Запрос профиля отправлен на номер 89161234567\n"
+                                   "Сохранен профильный файл от терминала: +79161234567, файл ") + saved
+                        + QLatin1Char('\n') + saved + QLatin1Char('\n'));
 }
 
 void TestSmsTransferCli::readProfileWaitsInVain()
@@ -71,7 +83,7 @@ void TestSmsTransferCli::readProfileWaitsInVain()
                                      {QStringLiteral("--phone"), kPhone, QStringLiteral("--wait"), QStringLiteral("0")}),
                                 home.path());
     QCOMPARE(r.code, 1);
-    QCOMPARE(r.out, QString());
+    QCOMPARE(r.out, QStringLiteral("Запрос профиля отправлен на номер +71234567890\n"));
     QVERIFY2(r.err.contains(QStringLiteral("no profile from +71234567890 within 0 s")), qPrintable(r.err));
     QVERIFY(sim.received().endsWith("AT+CMGL=4\r"));
 }
@@ -88,7 +100,8 @@ void TestSmsTransferCli::refusedGprs()
     QCOMPARE(r.err, QStringLiteral("kvrsetup-cli: Неверно задан IP адрес\n"));
     r = runCli(with(QStringLiteral("send-gprs"), sim, args + QStringList{QStringLiteral("10.0.0.1")}), home.path());
     QCOMPARE(r.code, 1);
-    QCOMPARE(r.out, QStringLiteral("Ответ +CMS ERROR: 500 не позволяет продолжение сценария\n"));
+    QCOMPARE(r.out, QStringLiteral("Ответ +CMS ERROR: 500 не позволяет продолжение сценария\n"
+                                   "Модем не принял параметры GPRS (+CMS ERROR: 500)\n"));
     QCOMPARE(sim.received(), QByteArray("AT+CMGF=0\rAT+CMGS=154\r"));
 }
 

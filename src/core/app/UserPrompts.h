@@ -9,7 +9,8 @@ class UserPrompts
 {
 public:
     enum class Icon { None, Information, Question, Warning, Critical };
-    enum class Buttons { Ok, YesNo };
+    // YesNoDefaultNo: Enter answers No (a question whose Yes cannot be taken back).
+    enum class Buttons { Ok, YesNo, YesNoDefaultNo };
     enum class Answer { Ok, Yes, No };
 
     struct Filter

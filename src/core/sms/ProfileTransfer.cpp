@@ -6,6 +6,7 @@
 #include "core/settings/SettingsImage.h"
 #include "core/sms/clsScenarioProfile.h"
 #include "core/sms/ListingSweep.h"
+#include "core/sms/PhoneNumber.h"
 #include "core/sms/ReceivedSms.h"
 #include "core/sms/mdlSMS.h"
 
@@ -107,8 +108,8 @@ void ProfileTransfer::waitForScenarioDialogue()
 }
 
 ProfileTransfer::SendResult ProfileTransfer::sendRecords(const QString &phone, const QString &smsc,
-                                                         const QList<PacketType> &types, QByteArrayView file,
-                                                         const QString &badPhone)
+                                                         const QList<PacketType> &types, const QString &sentLine,
+                                                         QByteArrayView file, const QString &badPhone)
 {
     SendResult result;
     if (!mdlSMS::IsValidPhone(phone)) {
@@ -135,11 +136,13 @@ ProfileTransfer::SendResult ProfileTransfer::sendRecords(const QString &phone, c
             continue;
         }
         // The terminal would apply half a profile: the rest does not go, and the operator learns what did.
-        cmdInfo(QStringLiteral("Модем не принял ") + packet + QStringLiteral(": ")
+        cmdInfo(QStringLiteral("Модем не принял ") + packet + QStringLiteral(" (") + modemReport() + QStringLiteral("): ")
                 + (sent.isEmpty() ? QStringLiteral("ничего не отправлено")
                                   : QStringLiteral("отправлено только: ") + sent.join(QStringLiteral(", ")))
                 + QStringLiteral("\r\n"));
     }
+    if (result.passed)
+        cmdInfo(sentLine + phone + QStringLiteral("\r\n"));
     m_state.SmsPollEnabled = true;
     return result;
 }
@@ -147,14 +150,21 @@ ProfileTransfer::SendResult ProfileTransfer::sendRecords(const QString &phone, c
 ProfileTransfer::SendResult ProfileTransfer::sendProfileFile(const QString &phone, const QString &smsc,
                                                              QByteArrayView file)
 {
-    return sendRecords(phone, smsc, {PacketType::ProfileBlock1, PacketType::ProfileBlock2}, file,
+    return sendRecords(phone, smsc, {PacketType::ProfileBlock1, PacketType::ProfileBlock2},
+                       QStringLiteral("Профиль отправлен на номер "), file,
                        QStringLiteral("Неверный номер телефона"));
 }
 
 ProfileTransfer::SendResult ProfileTransfer::requestProfile(const QString &phone, const QString &smsc)
 {
-    return sendRecords(phone, smsc, {PacketType::ReadBlock1, PacketType::ReadBlock2}, {},
-                       QStringLiteral("Неверный номер телефона"));
+    const SendResult result = sendRecords(phone, smsc, {PacketType::ReadBlock1, PacketType::ReadBlock2},
+                                          QStringLiteral("Запрос профиля отправлен на номер "), {},
+                                          QStringLiteral("Неверный номер телефона"));
+    if (result.passed) {
+        noteAnswers({{phone, QString()}}); // an earlier request of the same terminal is superseded
+        m_awaited.append({phone, m_now()});
+    }
+    return result;
 }
 
 ProfileTransfer::SendResult ProfileTransfer::sendGprs(const QString &phone, const QString &smsc,
@@ -178,7 +188,12 @@ ProfileTransfer::SendResult ProfileTransfer::sendGprs(const QString &phone, cons
     const QString sc = mdlSMS::PhoneToPdu(centre);
     m_state.SmsPollEnabled = false;
     waitForScenarioDialogue();
-    result.passed = ensurePduMode() && sendRecord(da, sc, rec);
+    const bool pduMode = ensurePduMode();
+    result.passed = pduMode && sendRecord(da, sc, rec);
+    if (result.passed)
+        cmdInfo(QStringLiteral("Параметры GPRS отправлены на номер ") + phone + QStringLiteral("\r\n"));
+    else if (pduMode)
+        cmdInfo(QStringLiteral("Модем не принял параметры GPRS (") + modemReport() + QStringLiteral(")\r\n"));
     m_state.SmsPollEnabled = true;
     return result;
 }
@@ -272,13 +287,24 @@ void ProfileTransfer::secondTick()
 
 // ---- the message poll ----
 
+void ProfileTransfer::noteAnswers(const QList<ReceivedProfiles::Saved> &saved)
+{
+    for (const ReceivedProfiles::Saved &s : saved) {
+        m_awaited.removeIf([&s](const Awaited &a) { return PhoneNumber::sameSubscriber(a.phone, s.phone); });
+    }
+}
+
+QString ProfileTransfer::modemReport() const
+{
+    return m_link.replyState() == LinkExchange::ReplyState::Answered ? m_link.lastAnswer().word
+                                                                     : QStringLiteral("нет ответа");
+}
+
 bool ProfileTransfer::ensurePduMode()
 {
     if (m_link.sendCommand(QStringLiteral("AT+CMGF=0"), QStringLiteral("OK"), StoreTimeoutMs))
         return true;
-    const QString answer = m_link.replyState() == LinkExchange::ReplyState::Answered ? m_link.lastAnswer().word
-                                                                                     : QStringLiteral("нет ответа");
-    cmdInfo(QStringLiteral("Модем не перешел в режим PDU (AT+CMGF=0): ") + answer + QStringLiteral("\r\n"));
+    cmdInfo(QStringLiteral("Модем не перешел в режим PDU (AT+CMGF=0): ") + modemReport() + QStringLiteral("\r\n"));
     return false;
 }
 
@@ -315,6 +341,14 @@ ProfileTransfer::PollResult ProfileTransfer::pollMessages()
     result.saved = outcome.saved;
     for (const QString &line : outcome.lines)
         cmdInfo(line);
+    noteAnswers(outcome.saved);
+    const QDateTime now = m_now();
+    for (qsizetype i = m_awaited.size() - 1; i >= 0; --i) {
+        if (m_awaited.at(i).sent.secsTo(now) < AnswerWaitSeconds)
+            continue;
+        cmdInfo(QStringLiteral("Нет ответа от терминала ") + m_awaited.at(i).phone + QStringLiteral("\r\n"));
+        m_awaited.removeAt(i);
+    }
     // Only what is kept (a saved profile, a pending half, the journal) or needs no keeping goes.
     for (const QString &header : outcome.deletable)
         DeleteSMS(header);

@@ -10,7 +10,10 @@
 #include "core/sms/clsScenarioAt.h"
 
 #include <QByteArrayView>
+#include <QDateTime>
 #include <QObject>
+
+#include <functional>
 #include <QStringList>
 #include <QTimer>
 
@@ -75,6 +78,10 @@ public:
     SendResult sendProfileFile(const QString &phone, const QString &smsc, QByteArrayView file);
     // btSaveSMSToFile: the read requests 0x43 and 0x45.
     SendResult requestProfile(const QString &phone, const QString &smsc);
+    // A read request left unanswered this long gets "Нет ответа от терминала " + number.
+    static constexpr int AnswerWaitSeconds = 600;
+    // The wall clock the unanswered requests are timed by (tests set their own).
+    void setClock(const std::function<QDateTime()> &now) { m_now = now; }
     // btSendGPRS: the GPRS settings, packet 0x57.
     SendResult sendGprs(const QString &phone, const QString &smsc, const GprsSettings &settings);
     // One packet of the module path; da and sc are made by PhoneToPdu. True when the modem
@@ -104,7 +111,7 @@ signals:
     void profileModeNeeded();
 
 private:
-    SendResult sendRecords(const QString &phone, const QString &smsc, const QList<PacketType> &types,
+    SendResult sendRecords(const QString &phone, const QString &smsc, const QList<PacketType> &types, const QString &sentLine,
                            QByteArrayView file, const QString &badPhone);
     bool sendRecord(const QString &da, const QString &sc, const TransferRecord &rec);
     // A module send must not fall into the engine's own SMS dialogue.
@@ -113,6 +120,8 @@ private:
     // "AT+CMGF=0" before every SMS operation: a modem left in text mode would take "AT+CMGS=n"
     // for a text to the number n. False, with a line, when the modem does not take it.
     bool ensurePduMode();
+    // The modem's final answer to the last exchange, or "нет ответа".
+    QString modemReport() const;
     void queueFinished(const clsQueueForTrans &item, bool sent);
     void cmdInfo(const QString &line);
     int scaled(int ms) const;
@@ -123,6 +132,15 @@ private:
     TransmitQueue m_queue;
     ActiveScenarios m_scenarios;
     ReceivedProfiles m_profiles;
+    // Read requests sent and not answered yet, with the time each went.
+    struct Awaited
+    {
+        QString phone;
+        QDateTime sent;
+    };
+    QList<Awaited> m_awaited;
+    std::function<QDateTime()> m_now = [] { return QDateTime::currentDateTimeUtc(); };
+    void noteAnswers(const QList<ReceivedProfiles::Saved> &saved);
     QTimer m_tmrSecond;
     QTimer m_timer1;
     double m_timeScale = 1.0;

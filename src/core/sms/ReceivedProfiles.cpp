@@ -121,7 +121,8 @@ QStringList ReceivedProfiles::saveCompleteProfiles(const QString &appFolder, QLi
             ++i; // kept for the next poll
             continue;
         }
-        lines << QStringLiteral("Сохранен профильный файл от терминала: ") + e.Phone + QStringLiteral("\r\n");
+        lines << QStringLiteral("Сохранен профильный файл от терминала: ") + e.Phone + QStringLiteral(", файл ")
+                     + QDir::toNativeSeparators(path) + QStringLiteral("\r\n");
         if (saved)
             saved->append({e.Phone, path});
         // Removing entry i > 0 moves the next entry into place i: look at i again.

@@ -37,10 +37,10 @@ UserPrompts::Answer QtPrompts::message(const QString &text, const QString &title
     case Icon::Warning: box.setIcon(QMessageBox::Warning); break;
     case Icon::Critical: box.setIcon(QMessageBox::Critical); break;
     }
-    const bool yesNo = buttons == Buttons::YesNo;
+    const bool yesNo = buttons != Buttons::Ok;
     box.setStandardButtons(yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok);
     if (yesNo)
-        box.setDefaultButton(QMessageBox::Yes);
+        box.setDefaultButton(buttons == Buttons::YesNoDefaultNo ? QMessageBox::No : QMessageBox::Yes);
     // A short text would leave the box narrower than its caption: reserve the caption's width (the box
     // builds its layout anew as it is set up, so only now).
     if (auto *grid = qobject_cast<QGridLayout *>(box.layout()))

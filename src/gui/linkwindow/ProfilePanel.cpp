@@ -10,7 +10,7 @@
 #include "gui/linkwindow/WrappingCheckBox.h"
 
 #include <QCheckBox>
-#include "core/common/FileIo.h"
+#include "core/sms/ProfileFile.h"
 
 #include <QFile>
 #include <QGridLayout>
@@ -180,26 +180,28 @@ void ProfilePanel::Command1_Click()
 void ProfilePanel::btOpenFile_Click()
 {
     const QString path = m_prompts.openFile(QString(), m_state.appPath(QStringLiteral("data")),
-                                            {{QStringLiteral("Файл загружаемой программой"), QStringLiteral("*.BIN")},
+                                            {{QStringLiteral("Профильный файл"), QStringLiteral("*.bin")},
                                              {QStringLiteral("Все файлы"), QStringLiteral("*.*")}},
                                             true);
     if (path.isEmpty())
         return;
-    // Record 1 of 260 bytes; what a shorter file does not hold stays zero.
+    // Only a settings data file is a profile; the earlier choice stays otherwise.
     QByteArray data;
-    QString error;
-    if (!FileIo::readRegular(path, data, error, TransferRecord::ProfileFileSize)) {
-        m_prompts.message(error);
+    QString refusal;
+    if (!ProfileFile::read(path, data, refusal)) {
+        m_prompts.message(refusal, QString(), UserPrompts::Icon::Warning);
         return;
     }
     edFilePath->setText(path);
-    m_profileFileData = data.leftJustified(TransferRecord::ProfileFileSize, '\0');
+    m_profileFileData = data;
 }
 
 void ProfilePanel::btSendSMS_Click()
 {
-    if (edFilePath->text().isEmpty())
+    if (edFilePath->text().isEmpty()) {
+        m_prompts.message(QStringLiteral("Не выбран профильный файл"), QString(), UserPrompts::Icon::Warning);
         return;
+    }
     showRefusal(m_transfer->sendProfileFile(txtProfileNumber->text(), txtSMSCNumber->text(), m_profileFileData).refusal);
 }
 

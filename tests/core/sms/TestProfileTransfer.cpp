@@ -73,7 +73,8 @@ void TestProfileTransfer::profileFileSentAndConfirmed()
     const ProfileTransfer::PollResult poll = r.transfer.pollMessages();
     QVERIFY(poll.listed);
     QCOMPARE(poll.messages, 2);
-    QCOMPARE(r.sim.cmdInfo, (QStringList{QStringLiteral("Пакет 0x33h загружен в терминал: +71234567890\r\n"),
+    QCOMPARE(r.sim.cmdInfo, (QStringList{QStringLiteral("Профиль отправлен на номер +71234567890\r\n"),
+                                         QStringLiteral("Пакет 0x33h загружен в терминал: +71234567890\r\n"),
                                          QStringLiteral("Пакет 0x35h загружен в терминал: +71234567890\r\n")}));
     QVERIFY(r.sim.sim.received().endsWith("AT+CMGL=4\rAT+CMGD=1\rAT+CMGD=2\r"));
     QVERIFY(!r.sim.link.smsListing());
@@ -94,6 +95,9 @@ void TestProfileTransfer::twoTerminalsReadBackInOnePoll()
     QVERIFY(r.transfer.requestProfile(kOther, QString()).passed);
     // A number no terminal has never answers.
     QVERIFY(r.transfer.requestProfile(QStringLiteral("+70000000000"), QString()).passed);
+    QDateTime now = QDateTime::currentDateTimeUtc();
+    r.transfer.setClock([&now] { return now; });
+    r.sim.cmdInfo.clear();
     const ProfileTransfer::PollResult poll = r.transfer.pollMessages();
     QCOMPARE(poll.messages, 7);
     QCOMPARE(poll.saved.size(), 2);
@@ -106,8 +110,10 @@ void TestProfileTransfer::twoTerminalsReadBackInOnePoll()
     QVERIFY(r.sim.cmdInfo.at(1).startsWith(QStringLiteral("Ответ терминала не принят: номер отправителя")));
     QVERIFY(r.sim.cmdInfo.at(2).startsWith(QStringLiteral("Удалено постороннее сообщение от Operator: 4305000001")));
     QCOMPARE(r.sim.cmdInfo.mid(3), (QStringList{QStringLiteral("Сообщение 3 пришло не целиком и оставлено в модеме\r\n"),
-                                                QStringLiteral("Сохранен профильный файл от терминала: +71234567890\r\n"),
-                                                QStringLiteral("Сохранен профильный файл от терминала: 89169876543\r\n")}));
+                                                QStringLiteral("Сохранен профильный файл от терминала: +71234567890, файл ")
+                                                    + r.binPath(QStringLiteral("1234567890.bin")) + QStringLiteral("\r\n"),
+                                                QStringLiteral("Сохранен профильный файл от терминала: 89169876543, файл ")
+                                                    + r.binPath(QStringLiteral("9169876543.bin")) + QStringLiteral("\r\n")}));
     const QString journal = QString::fromUtf8(readBytes(r.dir.filePath(
         QStringLiteral("SMS/") + QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(".txt"))));
     QVERIFY2(journal.contains(QStringLiteral("От: +79161234567\nТип: входящее\nТекст: Balance 100 rub\nPDU: ")),
@@ -116,6 +122,14 @@ void TestProfileTransfer::twoTerminalsReadBackInOnePoll()
     QCOMPARE(r.transfer.receivedProfiles().size(), 1);
     QVERIFY(r.transfer.receivedProfiles().at(0).Phone.isEmpty());
     QCOMPARE(r.transfer.pollMessages().messages, 1);
+    // Ten minutes on, the one that never answered is named once.
+    now = now.addSecs(ProfileTransfer::AnswerWaitSeconds);
+    r.sim.cmdInfo.clear();
+    r.transfer.pollMessages();
+    QCOMPARE(r.sim.cmdInfo.filter(QStringLiteral("Нет ответа")),
+             QStringList{QStringLiteral("Нет ответа от терминала +70000000000\r\n")});
+    r.transfer.pollMessages();
+    QVERIFY(r.sim.cmdInfo.filter(QStringLiteral("Нет ответа")).size() == 1);
 }
 
 void TestProfileTransfer::unsavedProfileStaysInTheModem()
@@ -138,7 +152,8 @@ void TestProfileTransfer::unsavedProfileStaysInTheModem()
     r.sim.cmdInfo.clear();
     const ProfileTransfer::PollResult saved = r.transfer.pollMessages();
     QCOMPARE(saved.saved.size(), 1);
-    QCOMPARE(r.sim.cmdInfo, QStringList{QStringLiteral("Сохранен профильный файл от терминала: +71234567890\r\n")});
+    QCOMPARE(r.sim.cmdInfo, QStringList{QStringLiteral("Сохранен профильный файл от терминала: +71234567890, файл ")
+                                        + r.binPath(QStringLiteral("1234567890.bin")) + QStringLiteral("\r\n")});
     QVERIFY(r.sim.sim.received().endsWith("AT+CMGD=1\rAT+CMGD=2\r"));
     QCOMPARE(r.transfer.pollMessages().messages, 0);
 }
@@ -220,7 +235,7 @@ void TestProfileTransfer::modemFaults_data()
     // The first packet refused: the second does not go.
     QTest::newRow("ERROR for a prompt") << QStringList{"--sms-refuse", "all:ERROR"}
                                         << "Ответ ERROR не позволяет продолжение сценария\r\n"
-                                        << "Модем не принял пакет 0x43h: ничего не отправлено\r\n"
+                                        << "Модем не принял пакет 0x43h (ERROR): ничего не отправлено\r\n"
                                         << QList{LinkTimerLog::reply(2000), LinkTimerLog::reply(20000)}
                                         << QByteArray("AT+CMGF=0\rAT+CMGS=154\r");
 }

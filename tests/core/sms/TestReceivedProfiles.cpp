@@ -37,9 +37,10 @@ void storeBoth(ReceivedProfiles &p, const QString &sender, int seed1, int seed2)
     QVERIFY(p.storeBlock(sender, PacketType::ReadBlock2, data(seed2)));
 }
 
-QString savedLine(const QString &phone)
+QString savedLine(const QString &app, const QString &phone)
 {
-    return QStringLiteral("Сохранен профильный файл от терминала: ") + phone + QStringLiteral("\r\n");
+    return QStringLiteral("Сохранен профильный файл от терминала: ") + phone + QStringLiteral(", файл ")
+           + ReceivedProfiles::profileFilePath(app, phone) + QStringLiteral("\r\n");
 }
 } // namespace
 
@@ -49,7 +50,7 @@ void TestReceivedProfiles::savesCompleteProfile()
     ReceivedProfiles p;
     storeBoth(p, QStringLiteral("+71234567890"), 3, 5);
     QVERIFY(!QDir(app.filePath(QStringLiteral("BIN"))).exists());
-    QCOMPARE(p.saveCompleteProfiles(app.path()), QStringList{savedLine(QStringLiteral("+71234567890"))});
+    QCOMPARE(p.saveCompleteProfiles(app.path()), QStringList{savedLine(app.path(), QStringLiteral("+71234567890"))});
     // BIN is made; the name drops the first two characters of the sender
     const QByteArray written = readBytes(app.filePath(QStringLiteral("BIN/1234567890.bin")));
     QCOMPARE(written, profileFile(3, 5));
@@ -71,7 +72,7 @@ void TestReceivedProfiles::halfProfileWaits()
     QCOMPARE(p.saveCompleteProfiles(app.path()), QStringList());
     QVERIFY(!QFile::exists(app.filePath(QStringLiteral("BIN/9161234567.bin"))));
     QVERIFY(p.storeBlock(QStringLiteral("89161234567"), PacketType::ReadBlock1, data(4)));
-    QCOMPARE(p.saveCompleteProfiles(app.path()), QStringList{savedLine(QStringLiteral("89161234567"))});
+    QCOMPARE(p.saveCompleteProfiles(app.path()), QStringList{savedLine(app.path(), QStringLiteral("89161234567"))});
     QCOMPARE(readBytes(app.filePath(QStringLiteral("BIN/9161234567.bin"))), profileFile(4, 2));
 }
 
@@ -86,8 +87,8 @@ void TestReceivedProfiles::severalTerminalsInOnePoll()
     storeBoth(p, QStringLiteral("+70000000004"), 4, 5);
     QCOMPARE(p.size(), 4);
     const QStringList lines = p.saveCompleteProfiles(app.path());
-    QCOMPARE(lines, (QStringList{savedLine(QStringLiteral("+70000000002")), savedLine(QStringLiteral("+70000000003")),
-                                 savedLine(QStringLiteral("+70000000004"))}));
+    QCOMPARE(lines, (QStringList{savedLine(app.path(), QStringLiteral("+70000000002")), savedLine(app.path(), QStringLiteral("+70000000003")),
+                                 savedLine(app.path(), QStringLiteral("+70000000004"))}));
     for (int k = 2; k <= 4; ++k)
         QCOMPARE(readBytes(app.filePath(QStringLiteral("BIN/000000000%1.bin").arg(k))), profileFile(k, k + 1));
     QCOMPARE(p.size(), 1);
@@ -113,7 +114,7 @@ void TestReceivedProfiles::senderKeepsItsEntry()
     // A complete entry is not refilled: the same sender's next answer opens another one.
     QVERIFY(p.storeBlock(QStringLiteral("+79990000000"), PacketType::ReadBlock1, data(8)));
     QCOMPARE(p.size(), 3);
-    QCOMPARE(p.saveCompleteProfiles(app.path()), QStringList{savedLine(QStringLiteral("+79990000000"))});
+    QCOMPARE(p.saveCompleteProfiles(app.path()), QStringList{savedLine(app.path(), QStringLiteral("+79990000000"))});
     QCOMPARE(readBytes(app.filePath(QStringLiteral("BIN/9990000000.bin"))), profileFile(6, 7));
 }
 
@@ -160,7 +161,7 @@ void TestReceivedProfiles::unwritableFileIsKept()
     QVERIFY(p.at(0).complete());
     // the next poll, with the way clear, writes it
     QVERIFY(QDir(path).removeRecursively());
-    QCOMPARE(p.saveCompleteProfiles(app.path()), QStringList{savedLine(QStringLiteral("+71234567890"))});
+    QCOMPARE(p.saveCompleteProfiles(app.path()), QStringList{savedLine(app.path(), QStringLiteral("+71234567890"))});
     QCOMPARE(readBytes(path), profileFile(1, 2));
 }
 

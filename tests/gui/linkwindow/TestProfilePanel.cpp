@@ -3,6 +3,7 @@
 #include "LinkWindowFixture.h"
 #include "ScriptedPrompts.h"
 #include "SimModem.h"
+#include "SmsTestSupport.h"
 #include "TestFiles.h"
 #include "core/app/AppState.h"
 #include "core/link/LinkExchange.h"
@@ -118,9 +119,26 @@ void TestProfilePanel::controlsAndCaptions()
 void TestProfilePanel::refusalsShown()
 {
     Window t;
-    // Without a chosen file the file send does nothing at all.
+    // Without a chosen file the send says so; a file that is no data file is not taken.
     t.child<QPushButton>("btSendSMS")->click();
-    QVERIFY(t.prompts.shown.isEmpty());
+    QCOMPARE(t.prompts.texts(), QStringList{QStringLiteral("Не выбран профильный файл")});
+    const QString good = t.dir.filePath(QStringLiteral("good.bin"));
+    QVERIFY(writeBytes(good, SmsTest::profileFile(3) + QByteArray(130, '\x01')));
+    t.prompts.paths << good;
+    t.child<QPushButton>("btOpenFile")->click();
+    QCOMPARE(t.prompts.dialogFilters.last().first().description, QStringLiteral("Профильный файл"));
+    for (const int size : {0, 100, 261, 40000}) {
+        const QString wrong = t.dir.filePath(QStringLiteral("w%1.bin").arg(size));
+        QVERIFY(writeBytes(wrong, QByteArray(size, '\x7F')));
+        t.prompts.paths << wrong;
+        t.child<QPushButton>("btOpenFile")->click();
+        QCOMPARE(t.prompts.texts().last(),
+                 QStringLiteral("Файл %1 не является профильным файлом (%2 байт)").arg(wrong).arg(size));
+    }
+    // The earlier choice stays.
+    QCOMPARE(t.child<QLineEdit>("edFilePath")->text(), good);
+    QCOMPARE(t.w.profilePanel().profileFileData(), SmsTest::profileFile(3));
+    t.prompts.shown.clear();
     t.child<QPushButton>("btSaveSMSToFile")->click();
     t.child<QLineEdit>("txtProfileNumber")->setText(QStringLiteral("+7916x"));
     t.child<QPushButton>("btSendGPRS")->click();
@@ -153,19 +171,20 @@ void TestProfilePanel::sendAndConfirmFromWindow()
     t.transfer().setTimeScale(0.02);
     QTest::mouseClick(t.child<QRadioButton>("OptIndex_1"), Qt::LeftButton);
     QVERIFY(t.w.modeFrame(1)->isVisible());
-    // A short file: what it does not hold is sent as zeros.
     const QString file = t.dir.filePath(QStringLiteral("p.bin"));
-    QVERIFY(writeBytes(file, QByteArray(200, '\x05')));
+    QVERIFY(writeBytes(file, SmsTest::profileFile(5)));
     t.prompts.paths << file;
     t.child<QPushButton>("btOpenFile")->click();
     QCOMPARE(t.child<QLineEdit>("edFilePath")->text(), file);
-    QCOMPARE(t.w.profilePanel().profileFileData(), QByteArray(200, '\x05') + QByteArray(60, '\0'));
+    QCOMPARE(t.w.profilePanel().profileFileData(), SmsTest::profileFile(5));
     t.child<QLineEdit>("txtProfileNumber")->setText(QStringLiteral("+71234567890"));
     t.child<QPushButton>("btSendSMS")->click();
     t.child<QPushButton>("btSendGPRS")->click();
     QVERIFY(t.prompts.shown.isEmpty());
     t.child<QCheckBox>("Check1")->setChecked(true);
-    QTRY_COMPARE(t.cmdInfo(), QStringLiteral("Пакет 0x33h загружен в терминал: +71234567890\n"
+    QTRY_COMPARE(t.cmdInfo(), QStringLiteral("Профиль отправлен на номер +71234567890\n"
+                                             "Параметры GPRS отправлены на номер +71234567890\n"
+                                             "Пакет 0x33h загружен в терминал: +71234567890\n"
                                              "Пакет 0x35h загружен в терминал: +71234567890\n"
                                              "Параметры GPRS загружены в терминал: +71234567890\n"));
     QVERIFY(!t.child<LogBox>("txtinfo")->logText().contains(QStringLiteral("не позволяет")));
