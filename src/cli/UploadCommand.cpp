@@ -190,21 +190,32 @@ int runUploadCommand(const QStringList &args)
         o.phone = targets.first().phone;
     }
 
-    // A wrong file (a FIFO, a folder) is refused before the port is opened and the line is taken.
-    for (const QString &file : o.files) {
-        QString why;
-        if (!FileIo::checkRegular(file, why)) {
-            printLine(stderr, QStringLiteral("kvrsetup-cli: ") + why);
-            return 1;
-        }
-    }
+    FirmwareDataCall::Request request;
+    for (int i = 0; i < o.files.size(); ++i)
+        request.files[i] = o.files[i];
+    request.linear = o.linear;
+    request.number = o.phone;
+    request.start = {o.resume, o.page, o.bank};
 
     // Default.ini is read whole and written back whole, so the window's other values survive.
     AppState state;
     ConsolePrompts prompts;
-    Database noAddressBook;
-    StartUp startUp(state, prompts, noAddressBook);
+    // The resume points live in the address book's database, shared with the window.
+    Database database;
+    QString databaseError;
+    if (database.open(state.appPath(QStringLiteral("Data.db")), databaseError))
+        state.database = &database;
+    else
+        printLine(stderr, QStringLiteral("kvrsetup-cli: Ошибка открытия базы ") + databaseError);
+    StartUp startUp(state, prompts, database);
     startUp.LoadDefaults();
+
+    // What would write something other than the files asked for is refused before the port is taken.
+    const QString refused = FirmwareDataCall::refusal(request, state.database);
+    if (!refused.isEmpty()) {
+        printLine(stderr, QStringLiteral("kvrsetup-cli: ") + refused);
+        return 1;
+    }
 
     const std::unique_ptr<LinkSession> session = openSession(o.serial);
     if (!session)
@@ -223,12 +234,6 @@ int runUploadCommand(const QStringList &args)
     });
     InterruptHandler interrupt(link, call);
 
-    FirmwareDataCall::Request request;
-    for (int i = 0; i < o.files.size(); ++i)
-        request.files[i] = o.files[i];
-    request.linear = o.linear;
-    request.number = o.phone;
-    request.start = {o.resume, o.page, o.bank};
     const bool accepted = call.cmdLoad_Click(request);
     return accepted && defaultsKept && !interrupt.interrupted() ? 0 : 1;
 }

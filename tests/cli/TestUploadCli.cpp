@@ -173,6 +173,16 @@ void TestUploadCli::resumeAfterBrokenCall()
     QVERIFY(!outLines(broken).contains(QStringLiteral("Доставлен пакет банк = 0 адр = 2048")));
     QCOMPARE(lastPosition(), std::make_pair(0, 1024));
 
+    // Another terminal's resume point is not this one's: refused before the port is taken.
+    QStringList other = uploadArgs(sim, {QStringLiteral("--resume"), path});
+    other[other.indexOf(QStringLiteral("5551234"))] = QStringLiteral("5550000");
+    const qsizetype before = sim.received().size();
+    const ProgramRun refused = runUpload(other);
+    QCOMPARE(refused.code, 1);
+    QVERIFY2(refused.err.contains(QStringLiteral("Для номера 5550000 нет сохраненной точки продолжения")),
+             qPrintable(refused.err));
+    QCOMPARE(sim.received().size(), before);
+
     const ProgramRun resumed = runUpload(uploadArgs(sim, {QStringLiteral("--resume"), path}));
     QCOMPARE(resumed.code, 0);
     const Transfer rest = banked(f1, {}, {}, 0, 1024, false, false);

@@ -149,8 +149,9 @@ void BootLoaderFarEnd::onData()
     uchar x = 0;
     for (char c : data)
         x ^= uchar(c);
-    if (n == m_options.repeatAt || x != h[6]) {
-        event(n == m_options.repeatAt ? "repeat asked for data packet " + QByteArray::number(n) : "bad data");
+    const bool repeat = n == m_options.repeatAt || (m_options.repeatFrom > 0 && n >= m_options.repeatFrom);
+    if (repeat || x != h[6]) {
+        event(repeat ? "repeat asked for data packet " + QByteArray::number(n) : "bad data");
         m_state = State::Header;
         answer("Z");
         return;

@@ -23,6 +23,7 @@ public:
         int memoryType = -1;       // byte after ":BOOT" (a linear terminal); -1 = none
         bool refuseBoot = false;   // "b" is ignored, the boot loader never starts
         int repeatAt = 0;          // answer "Z" to data packet N once (1 = the first)
+        int repeatFrom = 0;        // answer "Z" to data packet N and every one after it
         int noAckAt = 0;           // never answer data packet N
         int hangUpAt = 0;          // drop the call on data packet N
         bool events = false;       // "# ..." lines on standard output

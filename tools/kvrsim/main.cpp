@@ -106,6 +106,9 @@ int main(int argc, char **argv)
     const QCommandLineOption repeatAtOpt(QStringLiteral("repeat-at"),
                                          QStringLiteral("boot: answer \"Z\" (repeat) to data packet N."),
                                          QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption repeatFromOpt(QStringLiteral("repeat-from"),
+                                           QStringLiteral("boot: answer \"Z\" to data packet N and every one after."),
+                                           QStringLiteral("N"), QStringLiteral("0"));
     const QCommandLineOption noAckAtOpt(QStringLiteral("no-ack-at"),
                                         QStringLiteral("boot: never answer data packet N."), QStringLiteral("N"),
                                         QStringLiteral("0"));
@@ -116,7 +119,7 @@ int main(int argc, char **argv)
                                            QStringLiteral("boot: ignore the boot command \"b\"."));
     parser.addOptions({echoOpt, productOpt, silentOpt, delayOpt, garbleOpt, seedOpt, dialOpt, connectOpt,
                        dialDelayOpt, farOpt, guardOpt, baudOpt, ringOpt, traceOpt, refuseOpt, trailerOpt,
-                       unsolicitedOpt, linkOpt, dumpOpt, bootStateOpt, memTypeOpt, repeatAtOpt, noAckAtOpt,
+                       unsolicitedOpt, linkOpt, dumpOpt, bootStateOpt, memTypeOpt, repeatAtOpt, repeatFromOpt, noAckAtOpt,
                        hangUpAtOpt, refuseBootOpt});
     parser.addOptions(smsCommandLineOptions());
     parser.process(app);
@@ -179,6 +182,7 @@ int main(int argc, char **argv)
             b.memoryType = parser.value(memTypeOpt).toInt() & 0xFF;
         b.refuseBoot = parser.isSet(refuseBootOpt);
         b.repeatAt = parser.value(repeatAtOpt).toInt();
+        b.repeatFrom = parser.value(repeatFromOpt).toInt();
         b.noAckAt = parser.value(noAckAtOpt).toInt();
         b.hangUpAt = parser.value(hangUpAtOpt).toInt();
         b.events = o.trace;

@@ -136,6 +136,9 @@ void LinkExchange::MSComm1_OnComm()
     // rest itself, and the order of bytes stays the order of arrival.
     while (m_device && m_device->bytesAvailable() > 0 && m_device->getChar(&c)) {
         const quint8 b = quint8(c);
+        m_recent.append(char(b));
+        if (m_recent.size() > 512)
+            m_recent.remove(0, 256);
         clsReceive *receiver = m_receiver;
         const bool textMode = !receiver || receiver->mode() == clsReceive::Mode::Text;
         if (textMode) {

@@ -114,6 +114,10 @@ public:
     void appendCmdInfo(const QString &text) { emit cmdInfoLine(text); }
     void logMark(const QString &text);
 
+    // The last bytes received (a few hundred at most), to tell afterwards what a failed wait missed.
+    const QByteArray &recentlyReceived() const { return m_recent; }
+    void clearRecentlyReceived() { m_recent.clear(); }
+
     bool txLamp() const { return m_txLamp; }
     bool rxLamp() const { return m_rxLamp; }
 
@@ -185,6 +189,7 @@ private:
     int m_waitDepth = 0;
     int m_commandWaits = 0;
     bool m_shutdown = false;
+    QByteArray m_recent;
     bool m_txLamp = false;
     bool m_rxLamp = false;
 };

@@ -77,6 +77,8 @@ void clsReceive::expectData(const QStringList &expected, qint64 length)
     for (int i = 0; i < 3; ++i)
         m_expect[i] = i < expected.size() ? expected[i] : QString();
     m_expectedLength = length;
+    // Each answer starts with an empty buffer: a long exchange must not fill it until a byte drops.
+    m_count = 0;
     m_dataIn.clear();
     m_answerIndex = 0;
     m_exitByUser = false;

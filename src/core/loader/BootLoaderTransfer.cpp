@@ -15,6 +15,14 @@ constexpr int kClosingTimeOut = 20000;
 
 const QString kHeaderRequest = QStringLiteral("Z");
 const QString kRepeatLine = QStringLiteral("Ошибка данных повтор Запрос заголовка");
+// A terminal that asks for the same block again and again would hold the call for hours.
+constexpr int kMaxRepeats = 10;
+
+QString repeatsExhausted(qint32 address)
+{
+    return QStringLiteral("Блок ") + QString::number(address, 16).toUpper() + QStringLiteral("H не принят после ")
+           + QString::number(kMaxRepeats) + QStringLiteral(" повторов");
+}
 
 } // namespace
 
@@ -86,11 +94,12 @@ bool BootLoaderTransfer::run(Variant variant)
     if (!enterBootLoader(variant) || !awaitFirstHeaderRequest())
         return false;
     const Position at = startPosition(variant);
-    if (!at.none) {
-        const bool blocksSent = variant == Variant::Banked ? bankedBlocks(at) : linearBlocks(at);
-        if (!blocksSent)
-            return false;
-    }
+    // The closing packet rewrites the first bytes of bank 0: never without the blocks it closes.
+    if (at.none)
+        return fail(QStringLiteral("Нет блоков для передачи с выбранного места"));
+    const bool blocksSent = variant == Variant::Banked ? bankedBlocks(at) : linearBlocks(at);
+    if (!blocksSent)
+        return false;
     m_closingAccepted = closingPacket(variant);
     return m_closingAccepted;
 }
@@ -226,6 +235,7 @@ bool BootLoaderTransfer::linearBlocks(Position at)
     const int bank = at.bank;
     qint32 address = at.address;
     const int length = m_images.usableLength(0);
+    int repeats = 0;
     for (;;) {
         m_packet.PreparePacket1(m_images, address, quint8(bank), 0);
         m_link.logMark(QStringLiteral("HEADER"));
@@ -240,10 +250,13 @@ bool BootLoaderTransfer::linearBlocks(Position at)
             delivered = answerIndex() == 1;
         }
         if (!delivered) {
-            // The terminal asks for the same block again; only the operator's break ends this.
+            // The terminal asks for the same block again.
             log(kRepeatLine);
+            if (++repeats > kMaxRepeats)
+                return fail(repeatsExhausted(address));
             continue;
         }
+        repeats = 0;
         log(QStringLiteral("Доставлен пакет банк = ") + QString::number(bank) + QStringLiteral(" адр = ")
             + QString::number(address, 16).toUpper() + QStringLiteral("H"));
         const double percent = length > 0 ? double(address) / double(length) * 100.0 : 0.0;
@@ -258,13 +271,17 @@ bool BootLoaderTransfer::linearBlocks(Position at)
 bool BootLoaderTransfer::closingPacket(Variant variant)
 {
     const QString repeat = variant == Variant::Linear ? kHeaderRequest : QString();
+    int repeats = 0;
     for (;;) {
+        if (repeats > kMaxRepeats)
+            return fail(repeatsExhausted(0));
         m_packet.PreparePacket(m_images, 0, 0, FirmwarePacket::ClosingBlock);
         m_link.logMark(QStringLiteral("HEADER"));
         if (!exchange(m_packet.HeaderPacket, QStringLiteral("["), repeat, kClosingTimeOut, 1))
             return fail(QStringLiteral("Не получено подтверждение заголовка"));
         if (answerIndex() == 2) {
             log(kRepeatLine);
+            ++repeats;
             continue;
         }
         log(QStringLiteral("Получено подтверждение заголовка посылаем пакет адр =")
@@ -274,6 +291,7 @@ bool BootLoaderTransfer::closingPacket(Variant variant)
             return fail(QStringLiteral("Не получено подтверждение данных 5E"));
         if (answerIndex() == 2) {
             log(kRepeatLine);
+            ++repeats;
             continue;
         }
         log(QStringLiteral(" Передача завершена успешно. Спасибо! "));

@@ -3,7 +3,10 @@
 #include "core/app/AppState.h"
 #include "core/app/UserPrompts.h"
 #include "core/link/LinkExchange.h"
+#include "core/common/FileIo.h"
 #include "core/settings/SettingsFiles.h"
+
+#include <QFileInfo>
 
 namespace {
 
@@ -18,10 +21,87 @@ FirmwareDataCall::FirmwareDataCall(LinkExchange &link, AppState &state, UserProm
       m_link(link),
       m_prompts(prompts),
       m_images(std::make_unique<BankImages>()),
-      m_transfer(link, *m_images, state)
+      m_transfer(link, *m_images, state),
+      m_state(state)
 {
     connect(&m_transfer, &BootLoaderTransfer::progressChanged, this, &FirmwareDataCall::progressChanged);
-    connect(&m_transfer, &BootLoaderTransfer::lastPositionStored, this, &FirmwareDataCall::lastPositionStored);
+    connect(&m_transfer, &BootLoaderTransfer::lastPositionStored, this, [this] {
+        storeResumePoint();
+        emit lastPositionStored();
+    });
+}
+
+void FirmwareDataCall::storeResumePoint()
+{
+    if (!m_state.database)
+        return;
+    m_point.bank = m_state.lastBank;
+    m_point.address = m_state.lastPageAddress;
+    QString error;
+    if (!ResumePoints(*m_state.database).store(m_point, error))
+        log(QStringLiteral("Точка продолжения не сохранена: ") + error);
+}
+
+qint64 FirmwareDataCall::maxFileSize(bool linear)
+{
+    return linear ? BankRecord::Size : 2 * BankImages::BankWindow;
+}
+
+QString FirmwareDataCall::refusal(const Request &request, Database *db, ResumePoints::Point *resumeAt)
+{
+    const int named = request.linear ? 1 : 3;
+    if (request.files[0].trimmed().isEmpty())
+        return QStringLiteral("Не выбран файл программы");
+    for (int k = 0; k < named; ++k) {
+        const QString &path = request.files[k];
+        if (k > 0 && path.trimmed().isEmpty())
+            continue;
+        QString why;
+        if (!FileIo::checkRegular(path, why))
+            return why;
+        const qint64 size = QFileInfo(path).size();
+        if (size > maxFileSize(request.linear))
+            return QStringLiteral("Файл ") + path + QStringLiteral(" длиннее ") + QString::number(maxFileSize(request.linear))
+                   + QStringLiteral(" байт (") + QString::number(size) + QStringLiteral(" байт): лишние байты легли бы на другие адреса");
+        if (k == 0 && size == 0)
+            return QStringLiteral("Файл ") + path + QStringLiteral(" пуст");
+        // The second and third files give only their upper half, the banked window.
+        if (k > 0 && size <= BankImages::BankWindow)
+            return QStringLiteral("Файл ") + path + QStringLiteral(" (") + QString::number(size)
+                   + QStringLiteral(" байт) не содержит данных для банка ") + QString::number(k + 1)
+                   + QStringLiteral(": они начинаются с байта ") + QString::number(BankImages::BankWindow);
+    }
+    const ResumePoints::Mode mode = request.linear ? ResumePoints::Mode::Linear : ResumePoints::Mode::Banked;
+    if (request.start.continueFromLast) {
+        ResumePoints::Point stored;
+        if (!db || !ResumePoints(*db).find(request.number, stored))
+            return QStringLiteral("Для номера ") + request.number
+                   + QStringLiteral(" нет сохраненной точки продолжения: начните загрузку с выбранного адреса");
+        const QStringList files(request.files, request.files + named);
+        const QString differs = ResumePoints::difference(stored, {request.number, mode, ResumePoints::fingerprint(files)});
+        if (!differs.isEmpty())
+            return QStringLiteral("Продолжить нельзя: ") + differs;
+        if (resumeAt)
+            *resumeAt = stored;
+        return QString();
+    }
+    bool ok = false;
+    const qint64 page = request.start.pageText.trimmed().toLongLong(&ok, 16);
+    if (!ok || page < 0)
+        return QStringLiteral("Неверный начальный адрес ") + request.start.pageText;
+    if (request.linear) {
+        const qint64 size = QFileInfo(request.files[0]).size();
+        if (page >= size)
+            return QStringLiteral("Начальный адрес ") + QString::number(page, 16).toUpper()
+                   + QStringLiteral("H за концом файла ") + request.files[0] + QStringLiteral(" (")
+                   + QString::number(size) + QStringLiteral(" байт)");
+        return QString();
+    }
+    const QString bankText = request.start.bankText.trimmed();
+    const int bank = bankText.isEmpty() ? 0 : bankText.toInt(&ok);
+    if (!ok || bank < 0 || bank >= BankImages::BankCount)
+        return QStringLiteral("Банка ") + request.start.bankText + QStringLiteral(" нет: банки 0..3");
+    return QString();
 }
 
 FirmwareDataCall::~FirmwareDataCall() = default;
@@ -64,16 +144,41 @@ bool FirmwareDataCall::cmdLoad_Click(const Request &request)
     emit logsCleared();
     m_abortRequested = false;
     bool accepted = false;
+    ResumePoints::Point resumeAt;
+    const QString refused = refusal(request, m_state.database, &resumeAt);
+    if (!refused.isEmpty()) {
+        // Nothing was dialled: no stale figure from an earlier load may stand.
+        emit progressChanged(QStringLiteral("Загружено"));
+        m_prompts.message(refused, QString(), UserPrompts::Icon::Warning);
+        m_running = false;
+        emit runningChanged(false);
+        return false;
+    }
+    const QStringList files(request.files, request.files + (request.linear ? 1 : 3));
+    m_point = {request.number.trimmed(),
+               request.linear ? ResumePoints::Mode::Linear : ResumePoints::Mode::Banked,
+               ResumePoints::fingerprint(files), 0, 0};
+    if (request.start.continueFromLast) {
+        m_state.lastBank = qint16(resumeAt.bank);
+        m_state.lastPageAddress = resumeAt.address;
+    }
     if (readImage(request) && reachCommandMode()
         && m_link.sendCommand(QStringLiteral("ATD") + request.number, QStringLiteral("CONNEC"), kDialTimeOut)) {
         log(QStringLiteral(" Режим передачи данных"));
+        m_link.clearRecentlyReceived();
         m_transfer.setStartChoice(request.start);
         if (request.linear)
             m_transfer.LoadData1();
         else
             m_transfer.LoadData();
         accepted = m_transfer.closingAccepted();
+
+        if (accepted && m_state.database)
+            ResumePoints(*m_state.database).remove(m_point.number); // nothing left to continue
         leaveDataCall();
+        // A wait that failed on the modem's "NO CARRIER" gets a line a person can read.
+        if (!accepted && m_link.recentlyReceived().contains("NO CARRIER"))
+            log(QStringLiteral("Связь с терминалом прервана"));
     }
     // A failed dial is left as it is: the exchange has logged why.
 

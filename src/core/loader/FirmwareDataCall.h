@@ -3,6 +3,7 @@
 #include "core/loader/BankImages.h"
 #include "core/loader/BootLoaderTransfer.h"
 
+#include "core/app/ResumePoints.h"
 #include "core/app/UserPrompts.h"
 
 #include <QList>
@@ -37,6 +38,14 @@ public:
 
     // The whole load; true only when the terminal accepted the closing packet.
     bool cmdLoad_Click(const Request &request);
+
+    // What would make the load write something other than the files asked for, said before
+    // anything is dialled: a missing or wrong file, a file over its limit or without bytes for its
+    // bank, a start outside the image, a resume that does not fit. Empty when the load may go.
+    // With continueFromLast, resumeAt receives the stored position to start from.
+    static QString refusal(const Request &request, Database *db, ResumePoints::Point *resumeAt = nullptr);
+    // The largest image file: a banked file fills 64 KB of memory, a linear one a bank record.
+    static qint64 maxFileSize(bool linear);
     // Break off: "+++", then "ATH". The waiting step of a running load then fails
     // and the load goes on with its own escape and hang-up.
     void cmdEscapeTransmit_Click();
@@ -75,6 +84,10 @@ private:
     std::unique_ptr<BankImages> m_images;
     BootLoaderTransfer m_transfer;
     bool m_running = false;
+    AppState &m_state;
+    // The resume point of the running load.
+    ResumePoints::Point m_point;
+    void storeResumePoint();
     // Mirrors the link's break flag: set by the break, cleared when an exchange starts.
     bool m_abortRequested = false;
 };

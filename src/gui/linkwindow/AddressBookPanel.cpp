@@ -157,6 +157,11 @@ void AddressBookPanel::cmdDataDelete_Click()
     refresh();
 }
 
+QString AddressBookPanel::terminalName() const
+{
+    return m_txtKVRName->text();
+}
+
 QString AddressBookPanel::terminalNumber() const
 {
     return m_txtKVRNumber->text();

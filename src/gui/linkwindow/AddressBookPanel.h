@@ -30,6 +30,7 @@ public:
     void cmdDataDelete_Click();
 
     QString terminalNumber() const;
+    QString terminalName() const;
     void setTerminalNumber(const QString &number);
     // The grid's current record row, 1-based as the commands count it; 0 when none.
     int currentRecordRow() const;

@@ -11,7 +11,10 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QDir>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 
 FirmwarePanel::FirmwarePanel(AppState &state, UserPrompts &prompts, LinkExchange &link, QWidget *parent)
     : QWidget(parent), m_state(state), m_prompts(prompts), m_call(link, state, prompts)
@@ -24,7 +27,13 @@ FirmwarePanel::FirmwarePanel(AppState &state, UserPrompts &prompts, LinkExchange
         cmbBank->addItem(QString::number(i));
 
     connect(&m_call, &FirmwareDataCall::logsCleared, this, &FirmwarePanel::logsCleared);
-    connect(&m_call, &FirmwareDataCall::progressChanged, lblPercent, &QLabel::setText);
+    connect(&m_call, &FirmwareDataCall::progressChanged, this, [this](const QString &caption) {
+        lblPercent->setText(caption);
+        // The bar shows the caption's figure ("Загружено 48.0%"); the bare caption is 0.
+        static const QRegularExpression figure(QStringLiteral("(\\d+)"));
+        const QRegularExpressionMatch m = figure.match(caption);
+        prgLoad->setValue(m.hasMatch() ? m.captured(1).toInt() : 0);
+    });
     connect(&m_call, &FirmwareDataCall::runningChanged, cmdLoad, [this](bool running) { cmdLoad->setEnabled(!running); });
 }
 
@@ -54,6 +63,10 @@ void FirmwarePanel::buildPanel()
     chkLastAdr = named(new QCheckBox(QStringLiteral("Продолжить с последнего переданного блока блока"), this),
                        QStringLiteral("chkLastAdr"));
     lblPercent = named(new QLabel(QStringLiteral("Загружено"), this), QStringLiteral("lblPercent"));
+    prgLoad = named(new QProgressBar(this), QStringLiteral("prgLoad"));
+    prgLoad->setRange(0, 100);
+    prgLoad->setValue(0);
+    prgLoad->setTextVisible(false);
     cmdLoad = named(new QPushButton(QStringLiteral("Загрузить"), this), QStringLiteral("cmdLoad"));
     cmdEscapeTransmit = named(new QPushButton(QStringLiteral("Прервать передачу"), this),
                               QStringLiteral("cmdEscapeTransmit"));
@@ -69,6 +82,7 @@ void FirmwarePanel::buildPanel()
     layout->addWidget(cmbPageAdr, 1, 3);
     layout->addWidget(chkLastAdr, 2, 0, 1, 4);
     layout->addWidget(lblPercent, 3, 0, 1, 2);
+    layout->addWidget(prgLoad, 3, 2, 1, 2);
     layout->addWidget(cmdLoad, 4, 0, 1, 2);
     layout->addWidget(cmdEscapeTransmit, 4, 2, 1, 2);
     layout->setColumnStretch(1, 1);
@@ -90,6 +104,7 @@ void FirmwarePanel::fillPages(bool linear)
 void FirmwarePanel::activate()
 {
     lblPercent->clear();
+    prgLoad->setValue(0);
     cmbBank->clear();
     for (int i = 0; i < 4; ++i)
         cmbBank->addItem(QString::number(i));
@@ -137,6 +152,18 @@ void FirmwarePanel::cmdLoad_Click()
     request.linear = chkWOBank->isChecked();
     request.number = terminalNumber ? terminalNumber() : m_state.terminalNumber;
     request.start = {chkLastAdr->isChecked(), cmbPageAdr->currentText(), cmbBank->currentText()};
+    // Flashing cannot be taken back: whatever number and files happen to be in the boxes, ask first.
+    const QString name = terminalName ? terminalName().trimmed() : QString();
+    QString question = QStringLiteral("Загрузить ПО в терминал ") + (name.isEmpty() ? QStringLiteral("без имени") : name)
+                       + QStringLiteral(", номер ") + request.number + QStringLiteral("?");
+    for (int i = 0; i < (request.linear ? 1 : 3); ++i) {
+        if (!request.files[i].trimmed().isEmpty())
+            question += QStringLiteral("\r\n") + QDir::toNativeSeparators(request.files[i]);
+    }
+    if (m_prompts.message(question, QStringLiteral("Внимание"), UserPrompts::Icon::Question,
+                          UserPrompts::Buttons::YesNoDefaultNo)
+        != UserPrompts::Answer::Yes)
+        return;
     m_call.cmdLoad_Click(request);
 }
 

@@ -13,6 +13,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
 
 // The firmware panel of the link window's mode "Загрузка ПО": the image files,
@@ -27,6 +28,8 @@ public:
     // The terminal's number for the dial; the number kept in the program state until
     // the address book's number field provides it.
     std::function<QString()> terminalNumber;
+    // The terminal's name in the address book, for the question before a load; empty for none.
+    std::function<QString()> terminalName;
 
     // On each activation of the window: progress caption empty, bank and page lists
     // refilled, the file paths from the program state.
@@ -63,6 +66,7 @@ private:
     QComboBox *cmbPageAdr = nullptr;
     QCheckBox *chkLastAdr = nullptr;
     QLabel *lblPercent = nullptr;
+    QProgressBar *prgLoad = nullptr;
     QPushButton *cmdLoad = nullptr;
     QPushButton *cmdEscapeTransmit = nullptr;
 };

@@ -220,6 +220,7 @@ void frmLink::buildFirmwareMode()
     });
 
     m_firmware->terminalNumber = [this] { return m_book->terminalNumber(); };
+    m_firmware->terminalName = [this] { return m_book->terminalName(); };
 }
 
 void frmLink::buildProfileMode()

@@ -14,5 +14,5 @@ private slots:
     void linearMemoryTypeCheck_data();
     void linearMemoryTypeCheck();
     void resumeFromLastBlock();
-    void startBeyondBank3SendsOnlyClosingPacket();
+    void startBeyondTheImageSendsNothing();
 };

@@ -2,6 +2,8 @@
 
 #include "FirmwareFixture.h"
 #include "LoaderRig.h"
+#include "core/app/Database.h"
+#include "core/app/ResumePoints.h"
 #include "core/loader/FirmwareDataCall.h"
 
 #include <QSignalSpy>
@@ -134,7 +136,7 @@ void TestFirmwareDataCall::terminalHangsUp()
     QVERIFY2(!codes.isEmpty() && QStringLiteral("DA4E4F2043415252494552DA").startsWith(codes), qPrintable(wrong));
     QCOMPARE(t.info.mid(before.size()),
              failure(QStringLiteral("Ответ ") + codes + QStringLiteral(" не ожидался в данный момент выполнение прервано"))
-                 + kHungUp);
+                 + kHungUp + QStringList{QStringLiteral("Связь с терминалом прервана")});
     QCOMPARE(t.dump(), imageOfFirstBlocks(f1, 1));
 }
 
@@ -149,15 +151,17 @@ void TestFirmwareDataCall::failedDialIsNotHungUp()
     QCOMPARE(t.sim.received(), QByteArray("AT\rATD5551234\r"));
 }
 
-void TestFirmwareDataCall::missingSecondFileIsReportedAndLoadGoesOn()
+void TestFirmwareDataCall::missingSecondFileRefusedBeforeDialling()
 {
     Call t;
     QVERIFY(t.start({QStringLiteral("--dial"), QStringLiteral("busy")}));
     t.request.files[0] = t.file(QStringLiteral("1.BIN"), pattern(4096));
     t.request.files[1] = t.dir.filePath(QStringLiteral("gone.BIN"));
     QVERIFY(!t.call.cmdLoad_Click(t.request));
-    QCOMPARE(t.prompts.texts(), QStringList{QStringLiteral("Файл ") + t.request.files[1] + QStringLiteral("не найден")});
-    QTRY_COMPARE(t.sim.received(), QByteArray("AT\rATD5551234\r"));
+    QCOMPARE(t.prompts.texts(), QStringList{QStringLiteral("Файл ") + t.request.files[1] + QStringLiteral(" не найден")});
+    QCOMPARE(t.progress, QStringList{QStringLiteral("Загружено")});
+    QTest::qWait(100);
+    QCOMPARE(t.sim.received(), QByteArray());
 
     // In linear mode only the first file is looked at.
     t.prompts.shown.clear();
@@ -171,10 +175,11 @@ void TestFirmwareDataCall::refusedBeforeDialling_data()
     QTest::addColumn<bool>("linear");
     QTest::addColumn<int>("size"); // -1: no file
     QTest::addColumn<QStringList>("messages");
-    QTest::newRow("linear over 70000") << true << 70001 << QStringList{QStringLiteral("Файл превышает размер в 65 кб")};
-    QTest::newRow("banked empty first file") << false << 0 << QStringList{QStringLiteral("Ошибка чтения файлов. ")};
-    QTest::newRow("missing first file")
-        << false << -1 << QStringList{QStringLiteral("Файл "), QStringLiteral("Ошибка чтения файлов. ")};
+    // Each names the file and the real reason.
+    QTest::newRow("linear over a bank record") << true << 65502 << QStringList{QStringLiteral("Файл %1 длиннее 65501 байт (65502 байт)")};
+    QTest::newRow("banked over 64 KB") << false << 65537 << QStringList{QStringLiteral("Файл %1 длиннее 65536 байт (65537 байт)")};
+    QTest::newRow("banked empty first file") << false << 0 << QStringList{QStringLiteral("Файл %1 пуст")};
+    QTest::newRow("missing first file") << false << -1 << QStringList{QStringLiteral("Файл %1 не найден")};
 }
 
 void TestFirmwareDataCall::refusedBeforeDialling()
@@ -191,7 +196,7 @@ void TestFirmwareDataCall::refusedBeforeDialling()
     const QStringList shown = t.prompts.texts();
     QCOMPARE(shown.size(), messages.size());
     for (int i = 0; i < shown.size(); ++i)
-        QVERIFY2(shown[i].startsWith(messages[i]), qPrintable(shown[i]));
+        QVERIFY2(shown[i].startsWith(messages[i].arg(t.request.files[0])), qPrintable(shown[i]));
     QVERIFY(t.info.isEmpty());
     // Not a byte to the modem, let alone a closing packet of zeros to the terminal.
     QTest::qWait(200);
@@ -211,4 +216,65 @@ void TestFirmwareDataCall::silentModem()
     QCOMPARE(t.info, probe + escape + probe + escape + probe
                          + QStringList{QStringLiteral("Модем не отвечает, сценарий прерван")});
     QTRY_COMPARE(t.sim.received(), QByteArray("AT\r+++AT\rAT\r+++AT\rAT\r"));
+}
+
+void TestFirmwareDataCall::startsAndResumesRefusedBeforeDialling()
+{
+    Call t;
+    QVERIFY(t.start());
+    Database db;
+    QString error;
+    QVERIFY(db.open(t.dir.filePath(QStringLiteral("Data.db")), error));
+    t.state.database = &db;
+    const QString f1 = t.file(QStringLiteral("1.BIN"), pattern(1000));
+    const auto refused = [&t](FirmwareDataCall::Request request) {
+        t.prompts.shown.clear();
+        t.call.cmdLoad_Click(request);
+        return t.prompts.texts().value(0);
+    };
+    FirmwareDataCall::Request r = t.request;
+    r.files[0] = f1;
+    r.linear = true;
+    r.start = {false, QStringLiteral("400"), QStringLiteral("0")};
+    QCOMPARE(refused(r), QStringLiteral("Начальный адрес 400H за концом файла ") + f1 + QStringLiteral(" (1000 байт)"));
+    r.linear = false;
+    r.start = {false, QStringLiteral("0"), QStringLiteral("4")};
+    QCOMPARE(refused(r), QStringLiteral("Банка 4 нет: банки 0..3"));
+    r.start = {false, QStringLiteral("0"), QStringLiteral("0")};
+    r.files[1] = t.file(QStringLiteral("2.BIN"), pattern(30000));
+    QCOMPARE(refused(r), QStringLiteral("Файл ") + r.files[1]
+                             + QStringLiteral(" (30000 байт) не содержит данных для банка 2: они начинаются с байта 32768"));
+    r.files[1].clear();
+
+    // Resume: only where this number's load stopped, with its files and mode.
+    r.start = {true, QString(), QString()};
+    QCOMPARE(refused(r), QStringLiteral("Для номера 5551234 нет сохраненной точки продолжения: начните загрузку с "
+                                        "выбранного адреса"));
+    ResumePoints points(db);
+    QVERIFY(points.store({QStringLiteral("5551234"), ResumePoints::Mode::Banked,
+                          ResumePoints::fingerprint({f1, QString(), QString()}), 0, 1024},
+                         error));
+    QVERIFY(t.file(QStringLiteral("1.BIN"), pattern(1000, 9)) == f1); // same name and size, other bytes
+    QCOMPARE(refused(r), QStringLiteral("Продолжить нельзя: файл 1 1.BIN: содержимое изменилось"));
+    r.linear = true;
+    QCOMPARE(refused(r), QStringLiteral("Продолжить нельзя: прерванная загрузка шла по банкам, эта без банков"));
+    r.linear = false;
+    r.number = QStringLiteral("5559999");
+    QVERIFY(refused(r).startsWith(QStringLiteral("Для номера 5559999 нет сохраненной точки продолжения")));
+    QTest::qWait(100);
+    QCOMPARE(t.sim.received(), QByteArray());
+}
+
+void TestFirmwareDataCall::endlessRepeatsEndTheLoad()
+{
+    Call t;
+    QVERIFY(t.start({QStringLiteral("--mem-type"), QStringLiteral("0"), QStringLiteral("--repeat-from"), QStringLiteral("2")}));
+    t.request.linear = true;
+    t.request.files[0] = t.file(QStringLiteral("l.BIN"), pattern(3000, 4));
+    t.request.start = {false, QStringLiteral("0"), QStringLiteral("0")};
+    QVERIFY(!t.call.cmdLoad_Click(t.request));
+    QCOMPARE(t.info.count(QStringLiteral("Ошибка данных повтор Запрос заголовка")), 11);
+    const qsizetype at = t.info.indexOf(QStringLiteral("Блок 200H не принят после 10 повторов"));
+    QVERIFY2(at > 0, qPrintable(t.info.join(QLatin1Char('\n'))));
+    QCOMPARE(t.info.mid(at + 1), kHungUp);
 }

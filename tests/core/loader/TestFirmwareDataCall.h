@@ -10,8 +10,10 @@ private slots:
     void userBreakDuringBlockWait();
     void terminalHangsUp();
     void failedDialIsNotHungUp();
-    void missingSecondFileIsReportedAndLoadGoesOn();
+    void missingSecondFileRefusedBeforeDialling();
     void refusedBeforeDialling_data();
     void refusedBeforeDialling();
     void silentModem();
+    void startsAndResumesRefusedBeforeDialling();
+    void endlessRepeatsEndTheLoad();
 };

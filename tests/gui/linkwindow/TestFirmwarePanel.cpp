@@ -19,6 +19,8 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QDir>
+#include <QProgressBar>
 #include <QTest>
 #include <QTimer>
 
@@ -191,10 +193,21 @@ void TestFirmwarePanel::loadAgainstSimulator()
         if (line.startsWith(QStringLiteral("Доставлен пакет")))
             disabledDuringLoad = !load->isEnabled();
     });
+    // Nothing happens until the operator says Yes to the question that names number and files.
+    t.prompts.shown.clear();
+    QTest::mouseClick(load, Qt::LeftButton);
+    const QString question = QStringLiteral("Загрузить ПО в терминал без имени, номер 5551234?\r\n")
+                             + QDir::toNativeSeparators(t.state.firmwarePaths[0]);
+    QCOMPARE(t.prompts.texts(), QStringList{question});
+    QCOMPARE(t.prompts.shown.last().buttons, UserPrompts::Buttons::YesNoDefaultNo);
+    QTest::qWait(100);
+    QVERIFY(!sim.received().contains("ATD"));
+    t.prompts.answers.enqueue(UserPrompts::Answer::Yes);
     QTest::mouseClick(load, Qt::LeftButton);
     QVERIFY(disabledDuringLoad);
     QVERIFY(load->isEnabled());
     QCOMPARE(t.child<QLabel>("lblPercent")->text(), QStringLiteral("Загружено 100%"));
+    QCOMPARE(t.child<QProgressBar>("prgLoad")->value(), 100);
 
     const Transfer expected = banked(f1, {}, {}, 0, 0x7800, false, false);
     QCOMPARE(t.info(), lines(QStringList{QStringLiteral("Проверка командного режима"),
@@ -224,6 +237,7 @@ void TestFirmwarePanel::breakButtonDuringLoad()
                 QTest::mouseClick(t.child<QPushButton>("cmdEscapeTransmit"), Qt::LeftButton);
             });
     });
+    t.prompts.answers.enqueue(UserPrompts::Answer::Yes);
     QTest::mouseClick(t.child<QPushButton>("cmdLoad"), Qt::LeftButton);
     QVERIFY(t.info().endsWith(lines(QStringList{QStringLiteral("Запрос заголовка"),
                                                 QStringLiteral("Ответ  не ожидался в данный момент выполнение прервано"),
@@ -247,6 +261,7 @@ void TestFirmwarePanel::closingDuringLoad()
         if (line.contains(QLatin1String("no acknowledgement")))
             QTimer::singleShot(0, &t->w, [&] { t->w.close(); });
     });
+    t->prompts.answers.enqueue(UserPrompts::Answer::Yes);
     QTest::mouseClick(t->child<QPushButton>("cmdLoad"), Qt::LeftButton);
     // The block wait ended as broken off, not by its time-out, and the window closed.
     QTRY_COMPARE(finished.size(), 1);

@@ -1,0 +1,126 @@
+#include "core/app/ResumePoints.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace {
+
+QString modeText(ResumePoints::Mode mode)
+{
+    return mode == ResumePoints::Mode::Linear ? QStringLiteral("linear") : QStringLiteral("banked");
+}
+
+QString modeWords(ResumePoints::Mode mode)
+{
+    return mode == ResumePoints::Mode::Linear ? QStringLiteral("без банков") : QStringLiteral("по банкам");
+}
+
+} // namespace
+
+QString ResumePoints::fingerprint(const QStringList &paths)
+{
+    QStringList lines;
+    for (const QString &path : paths) {
+        if (path.trimmed().isEmpty()) {
+            lines << QString();
+            continue;
+        }
+        QFile f(path);
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        const bool read = QFileInfo(path).isFile() && f.open(QIODevice::ReadOnly) && hash.addData(&f);
+        lines << QFileInfo(path).fileName() + QLatin1Char('|')
+                     + (read ? QString::number(f.size()) + QLatin1Char('|') + QString::fromLatin1(hash.result().toHex())
+                             : QStringLiteral("unreadable"));
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+bool ResumePoints::ensureTable(QString &errorText) const
+{
+    if (!m_db.isOpen()) {
+        errorText = QStringLiteral("database not open");
+        return false;
+    }
+    QSqlQuery q(QSqlDatabase::database(m_db.connectionName(), false));
+    if (q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS resume_points (Number TEXT PRIMARY KEY, Mode TEXT, "
+                              "Files TEXT, Bank INTEGER, Address INTEGER)")))
+        return true;
+    errorText = q.lastError().text().trimmed();
+    return false;
+}
+
+bool ResumePoints::store(const Point &point, QString &errorText)
+{
+    if (!ensureTable(errorText))
+        return false;
+    QSqlQuery q(QSqlDatabase::database(m_db.connectionName(), false));
+    q.prepare(QStringLiteral("INSERT OR REPLACE INTO resume_points (Number, Mode, Files, Bank, Address) "
+                             "VALUES (?, ?, ?, ?, ?)"));
+    q.addBindValue(point.number.trimmed());
+    q.addBindValue(modeText(point.mode));
+    q.addBindValue(point.files);
+    q.addBindValue(point.bank);
+    q.addBindValue(point.address);
+    if (q.exec())
+        return true;
+    errorText = q.lastError().text().trimmed();
+    return false;
+}
+
+bool ResumePoints::find(const QString &number, Point &point) const
+{
+    QString ignored;
+    if (!ensureTable(ignored))
+        return false;
+    QSqlQuery q(QSqlDatabase::database(m_db.connectionName(), false));
+    q.prepare(QStringLiteral("SELECT Mode, Files, Bank, Address FROM resume_points WHERE Number = ?"));
+    q.addBindValue(number.trimmed());
+    if (!q.exec() || !q.next())
+        return false;
+    point.number = number.trimmed();
+    point.mode = q.value(0).toString() == QLatin1String("linear") ? Mode::Linear : Mode::Banked;
+    point.files = q.value(1).toString();
+    point.bank = q.value(2).toInt();
+    point.address = q.value(3).toInt();
+    return true;
+}
+
+void ResumePoints::remove(const QString &number)
+{
+    QString ignored;
+    if (!ensureTable(ignored))
+        return;
+    QSqlQuery q(QSqlDatabase::database(m_db.connectionName(), false));
+    q.prepare(QStringLiteral("DELETE FROM resume_points WHERE Number = ?"));
+    q.addBindValue(number.trimmed());
+    q.exec();
+}
+
+QString ResumePoints::difference(const Point &stored, const Point &current)
+{
+    if (stored.mode != current.mode)
+        return QStringLiteral("прерванная загрузка шла ") + modeWords(stored.mode) + QStringLiteral(", эта ")
+               + modeWords(current.mode);
+    const QStringList was = stored.files.split(QLatin1Char('\n'));
+    const QStringList now = current.files.split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i < std::max(was.size(), now.size()); ++i) {
+        const QStringList a = i < was.size() ? was.at(i).split(QLatin1Char('|')) : QStringList();
+        const QStringList b = i < now.size() ? now.at(i).split(QLatin1Char('|')) : QStringList();
+        if (a == b)
+            continue;
+        const QString which = QStringLiteral("файл %1").arg(i + 1);
+        if (a.value(0) != b.value(0))
+            return which + QStringLiteral(": был ") + (a.value(0).isEmpty() ? QStringLiteral("не задан") : a.value(0))
+                   + QStringLiteral(", теперь ") + (b.value(0).isEmpty() ? QStringLiteral("не задан") : b.value(0));
+        if (a.value(1) != b.value(1))
+            return which + QStringLiteral(" ") + b.value(0) + QStringLiteral(": размер был ") + a.value(1)
+                   + QStringLiteral(", теперь ") + b.value(1);
+        return which + QStringLiteral(" ") + b.value(0) + QStringLiteral(": содержимое изменилось");
+    }
+    return QString();
+}

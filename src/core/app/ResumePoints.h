@@ -1,0 +1,44 @@
+#pragma once
+
+#include "core/app/Database.h"
+
+#include <QString>
+#include <QStringList>
+
+// Where each terminal's last firmware load stopped, kept in Data.db so that the window and the
+// command-line tool share it: the last acknowledged block, with the load's mode and a fingerprint
+// of its files. A load continues only on the same number, with the same files and mode.
+class ResumePoints
+{
+public:
+    enum class Mode { Banked, Linear };
+
+    struct Point
+    {
+        QString number;
+        Mode mode = Mode::Banked;
+        QString files; // fingerprint(): one line per file
+        int bank = 0;
+        qint32 address = 0;
+    };
+
+    explicit ResumePoints(Database &db) : m_db(db) {}
+
+    // One line per file named: its name, size and SHA-256; empty fields name no file. A file that
+    // cannot be read gives a line saying so, which matches nothing.
+    static QString fingerprint(const QStringList &paths);
+
+    // False with errorText when the database cannot be written.
+    bool store(const Point &point, QString &errorText);
+    // False when the number has no point (or the database cannot be read).
+    bool find(const QString &number, Point &point) const;
+    void remove(const QString &number);
+
+    // Empty when stored may be continued with current; else why not, for the operator.
+    static QString difference(const Point &stored, const Point &current);
+
+private:
+    bool ensureTable(QString &errorText) const;
+
+    Database &m_db;
+};
