@@ -1,6 +1,7 @@
 #include "cli/BookCommands.h"
 
 #include "cli/CliOptions.h"
+#include "cli/LinkSession.h"
 #include "core/app/AddressBook.h"
 #include "core/app/AppState.h"
 
@@ -63,17 +64,24 @@ int runBookCommand(const QStringList &args, QTextStream &out, QTextStream &err)
     AddressBook book(db);
     if (action == QLatin1String("list")) {
         for (const Database::Record &r : book.records())
-            out << r.Id << "\t" << r.Name << "\t" << r.PhoneNumber << "\n";
+            out << r.Id << "\t" << escapedControls(r.Name) << "\t" << escapedControls(r.PhoneNumber) << "\n";
         return 0;
+    }
+    if (action == QLatin1String("add") || action == QLatin1String("edit")) {
+        const QString why = AddressBook::refusal(p[p.size() - 2], p[p.size() - 1]);
+        if (!why.isEmpty()) {
+            err << "kvrsetup-cli: " << why << "\n";
+            return 1;
+        }
     }
     if (action == QLatin1String("add")) {
         qint64 newId = 0;
-        const AddressBook::Result r = book.add(p[1], p[2], error, &newId);
+        const AddressBook::Result r = book.add(p[1].trimmed(), p[2].trimmed(), error, &newId);
         if (r == AddressBook::Result::Done)
             out << newId << "\n";
         return failed(err, r, error, QString());
     }
     if (action == QLatin1String("edit"))
-        return failed(err, book.editId(id, p[2], p[3], error), error, p[1]);
+        return failed(err, book.editId(id, p[2].trimmed(), p[3].trimmed(), error), error, p[1]);
     return failed(err, book.remove(id, error), error, p[1]);
 }

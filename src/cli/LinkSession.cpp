@@ -4,17 +4,22 @@
 #include "core/common/HexText.h"
 #include "core/link/LinkTune.h"
 
-void printLine(FILE *stream, const QString &line)
+QString escapedControls(const QString &text)
 {
     QString shown;
-    shown.reserve(line.size());
-    for (QChar c : line) {
+    shown.reserve(text.size());
+    for (QChar c : text) {
         if (c.unicode() < 0x20 || c.unicode() == 0x7F)
             shown += QStringLiteral("\\x") + HexText::byte(quint8(c.unicode()));
         else
             shown += c;
     }
-    const QByteArray bytes = shown.toUtf8();
+    return shown;
+}
+
+void printLine(FILE *stream, const QString &line)
+{
+    const QByteArray bytes = escapedControls(line).toUtf8();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
     std::fputc('\n', stream);
     std::fflush(stream);

@@ -26,4 +26,6 @@ void applyTimeScaleFromEnvironment(LinkExchange &link);
 
 // One whole line on stream (UTF-8), control characters escaped: an answer with a NUL in it
 // is still shown in full.
+// Control characters as "\xHH", so that a line (or a tab-separated field) stays one.
+QString escapedControls(const QString &text);
 void printLine(FILE *stream, const QString &line);

@@ -8,7 +8,7 @@
 #include "core/app/SerialSettings.h"
 #include "core/sms/ProfileFile.h"
 #include "core/link/mdlStrings.h"
-#include "core/sms/PhoneNumber.h"
+#include "core/common/PhoneNumber.h"
 #include "core/sms/ProfileTransfer.h"
 #include "core/sms/TransferRecord.h"
 

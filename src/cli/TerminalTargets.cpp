@@ -49,8 +49,18 @@ TargetsResult resolveTargets(const CliOptions &o, bool allAllowed, QList<Termina
     for (const Database::Record &r : records) {
         if (o.flag(allOption()) || r.Name == o.value(terminalOption()))
             targets.append({r.Name, r.PhoneNumber});
-        if (!targets.isEmpty() && o.has(terminalOption()))
-            break;
+    }
+    // One name, several terminals: taking the first would call a terminal nobody chose.
+    if (o.has(terminalOption()) && targets.size() > 1) {
+        QStringList which;
+        for (const Database::Record &r : records) {
+            if (r.Name == o.value(terminalOption()))
+                which << QStringLiteral("Id %1 (%2)").arg(r.Id).arg(r.PhoneNumber);
+        }
+        problem = QStringLiteral("several terminals named ") + o.value(terminalOption()) + QStringLiteral(": ")
+                  + which.join(QStringLiteral(", ")) + QStringLiteral("; give --phone");
+        targets.clear();
+        return TargetsResult::BadUsage;
     }
     if (targets.isEmpty()) {
         problem = o.has(terminalOption()) ? QStringLiteral("no terminal named ") + o.value(terminalOption())

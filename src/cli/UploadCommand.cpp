@@ -183,7 +183,13 @@ int runUploadCommand(const QStringList &args)
         byName.values.insert(terminalOption(), o.terminal);
         QList<TerminalTarget> targets;
         QString why;
-        if (resolveTargets(byName, false, targets, why) != TargetsResult::Ok) {
+        switch (resolveTargets(byName, false, targets, why)) {
+        case TargetsResult::Ok:
+            break;
+        case TargetsResult::BadUsage:
+            printLine(stderr, QStringLiteral("kvrsetup-cli: ") + why);
+            return 2;
+        case TargetsResult::NotFound:
             printLine(stderr, QStringLiteral("kvrsetup-cli: ") + why);
             return 1;
         }

@@ -268,4 +268,16 @@ void TestUploadCli::unknownTerminalRefused()
                                 home.path());
     QCOMPARE(r.code, 1);
     QVERIFY2(r.err.contains(QStringLiteral("no terminal named Никто")), qPrintable(r.err));
+    // Two entries of one name: neither is taken.
+    for (const char *number : {"+79001", "+79002"})
+        QCOMPARE(runCli({QStringLiteral("book"), QStringLiteral("add"), QStringLiteral("Грузовик"), QLatin1String(number)},
+                        home.path())
+                     .code,
+                 0);
+    const ProgramRun twice = runCli({QStringLiteral("upload"), QStringLiteral("--port"), QStringLiteral("/dev/null"),
+                                     QStringLiteral("--terminal"), QStringLiteral("Грузовик"), QStringLiteral("a.BIN")},
+                                    home.path());
+    QCOMPARE(twice.code, 2);
+    QCOMPARE(twice.err, QStringLiteral("kvrsetup-cli: several terminals named Грузовик: Id 1 (+79001), Id 2 (+79002); "
+                                       "give --phone\n"));
 }

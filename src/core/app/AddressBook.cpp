@@ -1,5 +1,7 @@
 #include "core/app/AddressBook.h"
 
+#include "core/common/PhoneNumber.h"
+
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -120,6 +122,25 @@ AddressBook::Result AddressBook::editId(qint64 id, const QString &name, const QS
 AddressBook::Result AddressBook::remove(qint64 id, QString &errorText)
 {
     return run(QStringLiteral("DELETE FROM objects WHERE Id = ?"), {id}, errorText);
+}
+
+QString AddressBook::refusal(const QString &name, const QString &phone)
+{
+    if (name.trimmed().isEmpty())
+        return QStringLiteral("Введите название терминала");
+    if (!PhoneNumber::isValid(phone.trimmed()))
+        return QStringLiteral("Неверный номер телефона");
+    return QString();
+}
+
+QList<Database::Record> AddressBook::allNamed(const QString &name) const
+{
+    QList<Database::Record> out;
+    for (const Database::Record &r : records()) {
+        if (r.Name == name)
+            out << r;
+    }
+    return out;
 }
 
 Database::Record AddressBook::findByName(const QString &name) const

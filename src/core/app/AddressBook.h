@@ -34,6 +34,12 @@ public:
 
     // The first record with this name (case as stored); an Id of 0 when none.
     Database::Record findByName(const QString &name) const;
+    // Every record with this name.
+    QList<Database::Record> allNamed(const QString &name) const;
+
+    // Why a record cannot be stored: "Введите название терминала" for an empty name,
+    // "Неверный номер телефона" for a number that cannot be dialled; empty when it can.
+    static QString refusal(const QString &name, const QString &phone);
 
 private:
     // One change under the database's write lock: committed when change returns Done, else rolled back.

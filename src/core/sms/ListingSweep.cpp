@@ -2,7 +2,7 @@
 
 #include "core/sms/ListedMessage.h"
 #include "core/sms/PendingHalves.h"
-#include "core/sms/PhoneNumber.h"
+#include "core/common/PhoneNumber.h"
 #include "core/sms/ReceivedSms.h"
 #include "core/sms/SmsJournal.h"
 #include "core/sms/mdlSMS.h"

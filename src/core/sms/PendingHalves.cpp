@@ -1,7 +1,7 @@
 #include "core/sms/PendingHalves.h"
 
 #include "core/common/FileIo.h"
-#include "core/sms/PhoneNumber.h"
+#include "core/common/PhoneNumber.h"
 #include "core/sms/ReceivedProfiles.h"
 
 #include <QDir>

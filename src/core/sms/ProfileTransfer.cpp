@@ -6,7 +6,7 @@
 #include "core/settings/SettingsImage.h"
 #include "core/sms/clsScenarioProfile.h"
 #include "core/sms/ListingSweep.h"
-#include "core/sms/PhoneNumber.h"
+#include "core/common/PhoneNumber.h"
 #include "core/sms/ReceivedSms.h"
 #include "core/sms/mdlSMS.h"
 

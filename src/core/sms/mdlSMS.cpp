@@ -1,6 +1,6 @@
 #include "core/sms/mdlSMS.h"
 
-#include "core/sms/PhoneNumber.h"
+#include "core/common/PhoneNumber.h"
 
 #include "core/link/mdlStrings.h"
 #include "core/common/HexText.h"

@@ -53,7 +53,14 @@ AddressBookPanel::AddressBookPanel(Database *database, UserPrompts &prompts, QWi
     layout->setRowStretch(0, 1);
 
     connect(m_flexObjects, &QTableWidget::cellClicked, this, [this] { flexObjects_Click(); });
-    connect(m_flexObjects, &QTableWidget::currentCellChanged, this, [this] { emit rowColChanged(); });
+    // Mouse or keyboard: the highlighted terminal is the one whose number will be dialled.
+    connect(m_flexObjects, &QTableWidget::currentCellChanged, this, [this](int row, int, int previousRow) {
+        if (row != previousRow && row >= 0) {
+            fillFromRow();
+            m_filledByKeyboard = true;
+        }
+        emit rowColChanged();
+    });
     connect(m_cmdDataAdd, &QPushButton::clicked, this, &AddressBookPanel::cmdDataAdd_Click);
     connect(m_cmdDataEdit, &QPushButton::clicked, this, &AddressBookPanel::cmdDataEdit_Click);
     connect(m_cmdDataDelete, &QPushButton::clicked, this, &AddressBookPanel::cmdDataDelete_Click);
@@ -98,15 +105,49 @@ int AddressBookPanel::currentRecordRow() const
     return r >= 0 && r < m_flexObjects->rowCount() ? r + 1 : 0;
 }
 
-void AddressBookPanel::flexObjects_Click()
+void AddressBookPanel::fillFromRow()
 {
     const int row = currentRecordRow();
-    if (row > 0) {
-        m_txtKVRNumber->setText(m_flexObjects->item(row - 1, 2)->text());
-        m_txtKVRName->setText(m_flexObjects->item(row - 1, 1)->text());
-        emit recordClicked(m_txtKVRName->text(), m_txtKVRNumber->text());
-    }
+    if (row <= 0)
+        return;
+    m_txtKVRNumber->setText(m_flexObjects->item(row - 1, 2)->text());
+    m_txtKVRName->setText(m_flexObjects->item(row - 1, 1)->text());
+    emit recordClicked(m_txtKVRName->text(), m_txtKVRNumber->text());
+}
+
+void AddressBookPanel::flexObjects_Click()
+{
+    // The press that made the row current has filled the boxes already; a click on the current
+    // row fills them again only when they were changed since.
+    const int row = currentRecordRow();
+    if (row > 0
+        && (m_txtKVRName->text() != m_flexObjects->item(row - 1, 1)->text()
+            || m_txtKVRNumber->text() != m_flexObjects->item(row - 1, 2)->text() || !m_filledByKeyboard))
+        fillFromRow();
+    m_filledByKeyboard = false;
     m_flexObjects->setFocus();
+}
+
+qint64 AddressBookPanel::selectedId() const
+{
+    const int row = currentRecordRow();
+    return row > 0 ? m_flexObjects->item(row - 1, 0)->text().toLongLong() : 0;
+}
+
+bool AddressBookPanel::acceptable(const QString &name, const QString &phone)
+{
+    const QString why = AddressBook::refusal(name, phone);
+    if (why.isEmpty())
+        return true;
+    m_prompts.message(why, QString(), UserPrompts::Icon::Warning);
+    return false;
+}
+
+void AddressBookPanel::recordGone()
+{
+    // Another window or the command line changed the book since it was shown.
+    m_prompts.message(QStringLiteral("Запись не найдена, список обновлен"), QString(), UserPrompts::Icon::Information);
+    refresh();
 }
 
 void AddressBookPanel::reportFailure(int result, const QString &errorText)
@@ -127,10 +168,17 @@ void AddressBookPanel::reportFailure(int result, const QString &errorText)
 
 void AddressBookPanel::cmdDataAdd_Click()
 {
-    if (!m_book)
+    const QString name = m_txtKVRName->text().trimmed();
+    const QString phone = m_txtKVRNumber->text().trimmed();
+    if (!m_book || !acceptable(name, phone))
+        return;
+    if (!m_book->allNamed(name).isEmpty()
+        && m_prompts.message(QStringLiteral("Терминал с названием ") + name + QStringLiteral(" уже есть. Добавить еще один?"),
+                             QStringLiteral("Внимание"), UserPrompts::Icon::Question, UserPrompts::Buttons::YesNoDefaultNo)
+               != UserPrompts::Answer::Yes)
         return;
     QString error;
-    const AddressBook::Result r = m_book->add(m_txtKVRName->text(), m_txtKVRNumber->text(), error);
+    const AddressBook::Result r = m_book->add(name, phone, error);
     reportFailure(int(r), error);
     QApplication::processEvents();
     refresh();
@@ -138,22 +186,41 @@ void AddressBookPanel::cmdDataAdd_Click()
 
 void AddressBookPanel::cmdDataEdit_Click()
 {
-    const int row = currentRecordRow();
-    if (!m_book || row <= 0)
+    const qint64 id = selectedId();
+    const QString name = m_txtKVRName->text().trimmed();
+    const QString phone = m_txtKVRNumber->text().trimmed();
+    if (!m_book || id <= 0 || !acceptable(name, phone))
         return;
     QString error;
-    reportFailure(int(m_book->editAt(row, m_txtKVRName->text(), m_txtKVRNumber->text(), error)), error);
+    // By the record's Id: its position may have changed since the list was read.
+    const AddressBook::Result r = m_book->editId(id, name, phone, error);
+    if (r == AddressBook::Result::NotFound) {
+        recordGone();
+        return;
+    }
+    reportFailure(int(r), error);
+    const int row = currentRecordRow();
     refresh();
     m_flexObjects->setCurrentCell(row - 1, 1);
 }
 
 void AddressBookPanel::cmdDataDelete_Click()
 {
-    const int row = currentRecordRow();
-    if (!m_book || row <= 0)
+    const qint64 id = selectedId();
+    if (!m_book || id <= 0)
+        return;
+    const QString name = m_flexObjects->item(currentRecordRow() - 1, 1)->text();
+    if (m_prompts.message(QStringLiteral("Удалить запись ") + name + QStringLiteral("?"), QStringLiteral("Внимание"),
+                          UserPrompts::Icon::Question, UserPrompts::Buttons::YesNoDefaultNo)
+        != UserPrompts::Answer::Yes)
         return;
     QString error;
-    reportFailure(int(m_book->remove(m_flexObjects->item(row - 1, 0)->text().toLongLong(), error)), error);
+    const AddressBook::Result r = m_book->remove(id, error);
+    if (r == AddressBook::Result::NotFound) {
+        recordGone();
+        return;
+    }
+    reportFailure(int(r), error);
     refresh();
 }
 

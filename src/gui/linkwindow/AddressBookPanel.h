@@ -48,6 +48,15 @@ protected:
 
 private:
     void reportFailure(int result, const QString &errorText);
+    // The number and name boxes take the selected row's record.
+    void fillFromRow();
+    // The Id of the selected row's record; 0 when no row is selected.
+    qint64 selectedId() const;
+    // False, after saying why, for a name or number the book must not keep.
+    bool acceptable(const QString &name, const QString &phone);
+    void recordGone();
+    // The current row's change has just filled the boxes (the click that follows need not).
+    bool m_filledByKeyboard = false;
     void fitColumns();
 
     AddressBook *m_book = nullptr;

@@ -3,6 +3,7 @@
 #include "ControlLookup.h"
 #include "ScriptedPrompts.h"
 #include "core/app/AppState.h"
+#include "core/app/AddressBook.h"
 #include "core/app/Database.h"
 #include "gui/linkwindow/frmLink.h"
 
@@ -83,7 +84,10 @@ void TestLinkWindowBook::addEditDeleteThroughButtons()
     t.type(QStringLiteral("c"), QStringLiteral("333"));
     t.press("cmdDataAdd");
     t.grid()->setCurrentCell(0, 1);
+    t.prompts.answers.enqueue(UserPrompts::Answer::Yes);
     t.press("cmdDataDelete");
+    QCOMPARE(t.prompts.texts().last(), QStringLiteral("Удалить запись a?"));
+    QCOMPARE(t.prompts.shown.last().buttons, UserPrompts::Buttons::YesNoDefaultNo);
     t.type(QStringLiteral("d"), QStringLiteral("444"));
     t.press("cmdDataAdd");
     QCOMPARE(t.rows(), (QStringList{QStringLiteral("1 d 444"), QStringLiteral("2 b +79002"),
@@ -93,7 +97,35 @@ void TestLinkWindowBook::addEditDeleteThroughButtons()
     t.type(QStringLiteral("B"), QStringLiteral("222"));
     t.press("cmdDataEdit");
     QCOMPARE(t.rows().at(1), QStringLiteral("2 B 222"));
-    QCOMPARE(t.prompts.shown.size(), portMessages);
+    QCOMPARE(t.prompts.shown.size(), portMessages + 1);
+
+    // Nothing unusable is stored, and a second terminal of one name is asked for.
+    t.prompts.shown.clear();
+    const QStringList before = t.rows();
+    t.type(QStringLiteral("  "), QStringLiteral("555"));
+    t.press("cmdDataAdd");
+    t.type(QStringLiteral("e"), QStringLiteral("+"));
+    t.press("cmdDataAdd");
+    t.type(QStringLiteral("e"), QStringLiteral("55a"));
+    t.press("cmdDataEdit");
+    t.type(QStringLiteral("d"), QStringLiteral("555"));
+    t.press("cmdDataAdd");
+    QCOMPARE(t.prompts.texts(), (QStringList{QStringLiteral("Введите название терминала"),
+                                             QStringLiteral("Неверный номер телефона"),
+                                             QStringLiteral("Неверный номер телефона"),
+                                             QStringLiteral("Терминал с названием d уже есть. Добавить еще один?")}));
+    QCOMPARE(t.rows(), before);
+
+    // Deleted elsewhere meanwhile: the edit touches no other terminal and the list is read again.
+    t.grid()->setCurrentCell(2, 1); // Id 3, "c"
+    Database other;
+    QString error;
+    QVERIFY(other.open(t.dir.filePath(QStringLiteral("Data.db")), error));
+    QVERIFY(AddressBook(other).remove(3, error) == AddressBook::Result::Done);
+    t.type(QStringLiteral("c2"), QStringLiteral("777"));
+    t.press("cmdDataEdit");
+    QCOMPARE(t.prompts.texts().last(), QStringLiteral("Запись не найдена, список обновлен"));
+    QCOMPARE(t.rows(), (QStringList{QStringLiteral("1 d 444"), QStringLiteral("2 B 222")}));
 }
 
 void TestLinkWindowBook::clickFillsNumbersAndClearsLastBlock()
@@ -113,6 +145,12 @@ void TestLinkWindowBook::clickFillsNumbersAndClearsLastBlock()
     QTest::mouseClick(t.grid()->viewport(), Qt::LeftButton, {},
                       t.grid()->visualItemRect(t.grid()->item(0, 1)).center());
     QCOMPARE(t.profileNumbers, QStringList{QStringLiteral("+79001")});
+    // The arrow keys move the choice, and the number that will be dialled with it.
+    t.grid()->setFocus();
+    QTest::keyClick(t.grid(), Qt::Key_Down);
+    QCOMPARE(t.child<QLineEdit>(QStringLiteral("txtKVRNumber"))->text(), QStringLiteral("+79002"));
+    QCOMPARE(t.state.terminalNumber, QStringLiteral("+79002"));
+    QCOMPARE(t.profileNumbers.last(), QStringLiteral("+79002"));
 }
 
 void TestLinkWindowBook::databaseErrorLosesNothing()

@@ -1,4 +1,4 @@
-#include "core/sms/PhoneNumber.h"
+#include "core/common/PhoneNumber.h"
 
 namespace PhoneNumber {
 
