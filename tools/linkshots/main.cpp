@@ -5,6 +5,7 @@
 #include "core/app/Database.h"
 #include "core/app/UserPrompts.h"
 #include "core/link/LinkExchange.h"
+#include "gui/app/QtPrompts.h"
 #include "gui/linkwindow/frmLink.h"
 
 #include <QApplication>
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
@@ -22,19 +24,48 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <utility>
+
 namespace {
 
-// Answers every question with its default and never shows a window.
-class QuietPrompts : public UserPrompts
+void shoot(QWidget &w, const QString &path);
+
+// Answers every question with its default and shows no window, except the boxes the README
+// shows: those are real message boxes, shot while open, then answered Yes (or OK).
+class ShotPrompts : public UserPrompts
 {
 public:
-    Answer message(const QString &, const QString &, Icon, Buttons b) override
+    QString out;
+    QString nextOpenFile;
+
+    Answer message(const QString &text, const QString &title, Icon icon, Buttons b) override
     {
-        return b == Buttons::YesNo ? Answer::No : Answer::Ok;
+        QString shot;
+        if (text.startsWith(QStringLiteral("Загрузить ПО в терминал")))
+            shot = QStringLiteral("/confirm-load.png");
+        else if (text.contains(QStringLiteral("не является профильным файлом")))
+            shot = QStringLiteral("/profile-refused.png");
+        if (shot.isEmpty())
+            return b == Buttons::Ok ? Answer::Ok : Answer::No;
+        QTimer::singleShot(500, [this, shot] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            shoot(*box, out + shot);
+            QAbstractButton *yes = box->button(QMessageBox::Yes);
+            (yes ? yes : box->button(QMessageBox::Ok))->click();
+        });
+        return m_real.message(text, title, icon, b);
     }
-    QString openFile(const QString &, const QString &, const QList<Filter> &, bool) override { return {}; }
+    QString openFile(const QString &, const QString &, const QList<Filter> &, bool) override
+    {
+        return std::exchange(nextOpenFile, QString());
+    }
     QString saveFile(const QString &, const QString &, const QList<Filter> &) override { return {}; }
     void openDocument(const QString &) override {}
+
+private:
+    QtPrompts m_real;
 };
 
 void waitFor(const std::function<bool()> &done, int ms)
@@ -90,7 +121,8 @@ int main(int argc, char **argv)
     image.close();
     state.firmwarePaths[0] = image.fileName();
 
-    QuietPrompts prompts;
+    ShotPrompts prompts;
+    prompts.out = out;
     frmLink w(state, prompts);
     w.resize(1100, 700);
     w.show();
@@ -107,7 +139,14 @@ int main(int argc, char **argv)
         shoot(w, out + QStringLiteral("/link-mode%1-small.png").arg(mode));
     }
 
-    // The load runs in nested event loops: the shot is taken from inside it, then the load is broken off.
+    // A firmware image chosen as a profile by mistake.
+    w.findChild<QRadioButton *>(QStringLiteral("OptIndex_1"))->click();
+    prompts.nextOpenFile = image.fileName();
+    w.findChild<QPushButton *>(QStringLiteral("btOpenFile"))->click();
+
+    // The question before a load, then the load; it runs in nested event loops: the shot is taken
+    // from inside it, then the load is broken off.
+    w.findChild<QTableWidget *>(QStringLiteral("flexObjects"))->setCurrentCell(0, 1);
     w.resize(1100, 700);
     w.findChild<QRadioButton *>(QStringLiteral("OptIndex_0"))->click();
     auto *percent = w.findChild<QLabel *>(QStringLiteral("lblPercent"));
