@@ -176,6 +176,17 @@ void TestClsReceive::bufferFull()
     QCOMPARE(ready.count(), 1);
 }
 
+void TestClsReceive::dataAnswersNeverFillTheBuffer()
+{
+    // A long load: many data answers, together far more than the buffer holds.
+    clsReceive r;
+    for (int i = 0; i < 40; ++i) {
+        r.expectData({}, 1000);
+        feed(r, QByteArray(1000, char('a' + i % 26)));
+        QCOMPARE(r.dataIn(), QString(1000, QLatin1Char('a' + i % 26)));
+    }
+}
+
 void TestClsReceive::lineTooLong()
 {
     clsReceive r;

@@ -18,6 +18,7 @@ private slots:
     void dataModeLastEqualWins();
     void dataModeDoesNotCutLines();
     void bufferFull();
+    void dataAnswersNeverFillTheBuffer();
     void lineTooLong();
     void exitByUserStopsScan();
     void smsListing();
