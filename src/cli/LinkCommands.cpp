@@ -29,7 +29,11 @@ int modemInfo(const SerialSettings &s)
     if (!session)
         return 1;
     QObject::connect(&session->link, &LinkExchange::infoLine,
-                     [](const QString &text) { printLine(stdout, mdlStrings::TrimCrLf(text)); });
+                     [](const QString &text) {
+                         // A several-line modem type is printed as lines.
+                         for (const QString &line : mdlStrings::TrimCrLf(text).split(QLatin1Char('\n')))
+                             printLine(stdout, mdlStrings::TrimCrLf(line));
+                     });
     // The modem counts as checked only when it also told its type.
     return runModemCheck(session->link).typeKnown ? 0 : 1;
 }

@@ -330,8 +330,11 @@ bool LinkExchange::sendCommand(const QString &sCMD, QString &sRepl1, QString &sR
     if (!beginExchange(sRepl1, sRepl2, sRepl3, iTimeOut, 5))
         return false;
     SendStringCR(sCMD);
-    if (m_receiver)
+    if (m_receiver) {
         m_receiver->stopLineScan(false);
+        m_receiver->setRingIsAnswer(sRepl1.startsWith(QLatin1String("RING")) || sRepl2.startsWith(QLatin1String("RING"))
+                                    || sRepl3.startsWith(QLatin1String("RING")));
+    }
     m_abortRequested = false;
 
     waitForReply();

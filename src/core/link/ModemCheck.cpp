@@ -8,7 +8,8 @@
 namespace {
 
 // The type lines of an ATI answer: without the command's echo and without unsolicited
-// lines ("+CMTI: ...", "RING") that the modem slipped in before them.
+// lines ("+CMTI: ...", "RING") that the modem slipped in before them; a product line such
+// as "+CGMM: SIM900" stays.
 QString modemTypeText(QString remain)
 {
     if (remain.startsWith(QLatin1String("ATI")))
@@ -17,7 +18,7 @@ QString modemTypeText(QString remain)
     const QStringList lines = mdlStrings::TrimCrLf(remain).split(QLatin1Char('\n'));
     for (const QString &line : lines) {
         const QString bare = mdlStrings::TrimCrLf(line);
-        if (bare.startsWith(QLatin1Char('+')) || bare == QLatin1String("RING") || bare == QLatin1String("ATI"))
+        if (mdlStrings::isUnsolicited(bare) || bare == QLatin1String("ATI"))
             continue;
         kept << line;
     }

@@ -124,6 +124,9 @@ void clsReceive::textByte(quint8 b)
     if (!cutLine(line))
         return;
     bool matched = false;
+    // An incoming call's RING may come at any moment: it answers only an exchange that waits for it.
+    if (line == QLatin1String("RING") && !m_ringIsAnswer)
+        return;
     for (const char *word : kWholeWords) {
         if (line == QLatin1String(word)) {
             setSAnswer(line);

@@ -45,6 +45,9 @@ public:
     // Text mode: the lines that preceded the final word.
     const QString &sRemain() const { return m_remain; }
 
+    // Whether "RING" ends the exchange that waits (it does only when that exchange expects it).
+    void setRingIsAnswer(bool on) { m_ringIsAnswer = on; }
+
     // The user's break stops the backward line scan at once; the next exchange allows it again.
     void stopLineScan(bool stop) { m_exitByUser = stop; }
     bool lineScanStopped() const { return m_exitByUser; }
@@ -90,6 +93,7 @@ private:
     int m_answerIndex = 0;
     QString m_remain;
     bool m_exitByUser = false;
+    bool m_ringIsAnswer = false;
     QString m_sAnswer;
     // In data mode the answer is a view on m_dataIn, so a long answer is not copied on every byte.
     bool m_answerIsDataIn = false;

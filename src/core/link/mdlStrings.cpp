@@ -91,4 +91,19 @@ QByteArray toAnsi(const QString &text)
     return out;
 }
 
+bool isUnsolicited(const QString &line)
+{
+    static const char *const codes[] = {"RING", "+CRING", "+CLIP", "+CMTI", "+CMT:", "+CDS", "+CDSI", "+CREG",
+                                        "+CGREG", "+CUSD", "+CBM"};
+    const QString bare = TrimCrLf(line).trimmed().toUpper();
+    if (bare.startsWith(QLatin1Char('^')))
+        return true;
+    for (const char *code : codes) {
+        const QLatin1String c(code);
+        if (bare == c || (bare.startsWith(c) && (c.back() == ':' || bare.at(c.size()) == QLatin1Char(':'))))
+            return true;
+    }
+    return false;
+}
+
 } // namespace mdlStrings

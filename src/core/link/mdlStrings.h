@@ -27,4 +27,7 @@ quint8 ansiByte(QChar c);
 QString fromAnsi(const QByteArray &bytes);
 QByteArray toAnsi(const QString &text);
 
+// A line the modem may send at any moment on its own ("RING", "+CLIP: ...", "+CMTI: ...",
+// "^BOOT..." status lines): never a command's answer unless the command waits for it.
+bool isUnsolicited(const QString &line);
 } // namespace mdlStrings

@@ -40,9 +40,18 @@ QString BootLoaderTransfer::progressCaption(double percent)
     return QStringLiteral("Загружено ") + digits + QStringLiteral(".0") + QStringLiteral("%");
 }
 
+void BootLoaderTransfer::pause(int ms)
+{
+    if (!cancelled())
+        m_link.Delay(ms);
+}
+
 bool BootLoaderTransfer::exchange(const QByteArray &out, const QString &expect1, const QString &expect2,
                                   int timeOut, int length)
 {
+    // Broken off: no further step waits on a line the break has hung up.
+    if (cancelled())
+        return false;
     QString r1 = expect1;
     QString r2 = expect2;
     QString r3;
@@ -107,7 +116,7 @@ bool BootLoaderTransfer::run(Variant variant)
 bool BootLoaderTransfer::enterBootLoader(Variant variant)
 {
     exchange(QByteArrayLiteral("v\r"), QString(), QString(), kEntryTimeOut, 5);
-    m_link.Delay(500);
+    pause(500);
     bool running = answer().startsWith(QLatin1String(":BOOT"));
     // Only a boot loader that was started here is asked for its memory type.
     bool checkMemoryType = false;
@@ -115,9 +124,9 @@ bool BootLoaderTransfer::enterBootLoader(Variant variant)
         log(QStringLiteral(" команда перейти в BOOT"));
         if (exchange(QByteArrayLiteral("b\r"), QStringLiteral("<1234\r"), QString(), kEntryTimeOut, 0)) {
             log(QStringLiteral(" команда перейти в BOOT принята"));
-            m_link.Delay(50);
+            pause(50);
             for (int n = 1; n <= 3; ++n) {
-                m_link.Delay(1000);
+                pause(1000);
                 log(QStringLiteral("Ожидание ответа BOOT попытка ") + QString::number(n));
                 if (exchange(QByteArrayLiteral("v\r"), QStringLiteral(":BOOT"), QString(), kEntryTimeOut, 0)) {
                     if (answer().startsWith(QLatin1String(":BOOT"))) {
@@ -126,13 +135,13 @@ bool BootLoaderTransfer::enterBootLoader(Variant variant)
                         break;
                     }
                 } else {
-                    m_link.Delay(1);
+                    pause(1);
                 }
             }
         }
     }
     // The pause also lets the memory-type byte that follows ":BOOT" arrive.
-    m_link.Delay(300);
+    pause(300);
     if (checkMemoryType) {
         const QString collected = m_link.receiver() ? m_link.receiver()->dataIn() : QString();
         if (collected.size() < 6 || collected.at(5) != QChar(0))

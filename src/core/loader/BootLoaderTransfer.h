@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 class AppState;
 class BankImages;
 class LinkExchange;
@@ -28,6 +30,8 @@ public:
     BootLoaderTransfer(LinkExchange &link, const BankImages &images, AppState &state, QObject *parent = nullptr);
 
     void setStartChoice(const StartChoice &choice) { m_start = choice; }
+    // Asked before every step: true ends the transfer at once (the operator's break).
+    void setCancelled(const std::function<bool()> &cancelled) { m_cancelled = cancelled; }
 
     // Banked image, 1024-byte blocks; true when the closing packet was accepted.
     bool LoadData();
@@ -79,4 +83,8 @@ private:
     StartChoice m_start;
     FirmwarePacket m_packet;
     bool m_closingAccepted = false;
+    std::function<bool()> m_cancelled;
+    bool cancelled() const { return m_cancelled && m_cancelled(); }
+    // A pause between steps; none once the transfer is broken off.
+    void pause(int ms);
 };

@@ -143,6 +143,7 @@ bool FirmwareDataCall::cmdLoad_Click(const Request &request)
 
     emit logsCleared();
     m_abortRequested = false;
+    m_breakRequested = false;
     bool accepted = false;
     ResumePoints::Point resumeAt;
     const QString refused = refusal(request, m_state.database, &resumeAt);
@@ -155,6 +156,7 @@ bool FirmwareDataCall::cmdLoad_Click(const Request &request)
         return false;
     }
     const QStringList files(request.files, request.files + (request.linear ? 1 : 3));
+    m_transfer.setCancelled([this] { return m_breakRequested; });
     m_point = {request.number.trimmed(),
                request.linear ? ResumePoints::Mode::Linear : ResumePoints::Mode::Banked,
                ResumePoints::fingerprint(files), 0, 0};
@@ -162,8 +164,18 @@ bool FirmwareDataCall::cmdLoad_Click(const Request &request)
         m_state.lastBank = qint16(resumeAt.bank);
         m_state.lastPageAddress = resumeAt.address;
     }
-    if (readImage(request) && reachCommandMode()
-        && m_link.sendCommand(QStringLiteral("ATD") + request.number, QStringLiteral("CONNEC"), kDialTimeOut)) {
+    const auto dial = [&] {
+        // A break during the modem check or its pauses: nothing is dialled.
+        if (m_breakRequested) {
+            log(QStringLiteral("Прервано пользователем"));
+            return false;
+        }
+        if (m_link.sendCommand(QStringLiteral("ATD") + request.number, QStringLiteral("CONNEC"), kDialTimeOut))
+            return true;
+        hangUpAfterDial();
+        return false;
+    };
+    if (readImage(request) && reachCommandMode() && dial()) {
         log(QStringLiteral(" Режим передачи данных"));
         m_link.clearRecentlyReceived();
         m_transfer.setStartChoice(request.start);
@@ -180,7 +192,7 @@ bool FirmwareDataCall::cmdLoad_Click(const Request &request)
         if (!accepted && m_link.recentlyReceived().contains("NO CARRIER"))
             log(QStringLiteral("Связь с терминалом прервана"));
     }
-    // A failed dial is left as it is: the exchange has logged why.
+    // A dial refused by a known result is left as it is: the exchange has logged why.
 
     m_running = false;
     emit runningChanged(false);
@@ -203,19 +215,19 @@ bool FirmwareDataCall::readImage(const Request &request)
 bool FirmwareDataCall::reachCommandMode()
 {
     setReceiverTextMode();
-    for (int attempt = 1; attempt <= 3 && !m_abortRequested; ++attempt) {
+    for (int attempt = 1; attempt <= 3 && !m_abortRequested && !m_breakRequested; ++attempt) {
         if (attempt > 1) {
             log(QStringLiteral("Попытка вывести в командный режим (+++)"));
             m_link.Send3Plus();
             m_link.Delay(6000);
         }
         log(QStringLiteral("Проверка командного режима"));
-        if (m_link.TestCmdMode()) {
+        if (m_link.TestCmdMode() && !m_breakRequested) {
             setReceiverTextMode();
             return true;
         }
     }
-    log(QStringLiteral("Модем не отвечает, сценарий прерван"));
+    log(m_breakRequested ? QStringLiteral("Прервано пользователем") : QStringLiteral("Модем не отвечает, сценарий прерван"));
     return false;
 }
 
@@ -242,9 +254,25 @@ void FirmwareDataCall::leaveDataCall()
         log(QStringLiteral("Труба не положена, экономьте деньги"));
 }
 
+void FirmwareDataCall::hangUpAfterDial()
+{
+    static const char *const known[] = {"NO CARR", "BUSY", "NO DIAL", "NO ANSW", "ERROR", "+CME ERROR", "+CMS ERROR"};
+    if (m_link.replyState() == LinkExchange::ReplyState::PortLost)
+        return;
+    if (m_link.replyState() == LinkExchange::ReplyState::Answered) {
+        for (const char *word : known) {
+            if (m_link.lastAnswer().word.startsWith(QLatin1String(word)))
+                return;
+        }
+    }
+    m_link.sendCommand(QStringLiteral("ATH"), QStringLiteral("OK"), kBreakTimeOut);
+}
+
 void FirmwareDataCall::cmdEscapeTransmit_Click()
 {
     emit progressChanged(QStringLiteral("Загружено"));
+    if (m_running)
+        m_breakRequested = true;
     m_abortRequested = true;
     m_link.requestAbort();
     setReceiverTextMode();

@@ -90,4 +90,9 @@ private:
     void storeResumePoint();
     // Mirrors the link's break flag: set by the break, cleared when an exchange starts.
     bool m_abortRequested = false;
+    // The operator's break: in force from the click to the end of the load, whatever step runs.
+    bool m_breakRequested = false;
+    // After a dial that ended in anything but a known dial result the modem may still be
+    // connecting: hang up.
+    void hangUpAfterDial();
 };

@@ -374,6 +374,15 @@ void frmLink::keyPressEvent(QKeyEvent *event)
 
 void frmLink::done(int result)
 {
+    // Closing in the middle of a load would leave the data call up: ask, and break off first.
+    if (!m_closing && m_firmware->dataCall().isRunning()) {
+        if (m_prompts.message(QStringLiteral("Идет загрузка ПО. Прервать загрузку и закрыть окно?"),
+                              QStringLiteral("Внимание"), UserPrompts::Icon::Question, UserPrompts::Buttons::YesNo)
+            != UserPrompts::Answer::Yes)
+            return;
+        m_closing = true;
+        m_firmware->cmdEscapeTransmit_Click();
+    }
     m_closing = true;
     m_link->shutdown();
     if (m_link->waitDepth() > 0) {

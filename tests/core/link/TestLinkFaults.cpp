@@ -100,6 +100,20 @@ void TestLinkFaults::unsolicitedLinesAfterOk()
     QVERIFY(!rig.info.join(QString()).contains(QStringLiteral("не позволяет")));
 }
 
+void TestLinkFaults::unsolicitedLinesBeforeTheAnswer()
+{
+    // A call comes in during the modem check: RING and +CLIP among the ATI lines; the product
+    // line that begins with "+" is the modem's type all the same.
+    SimLink rig;
+    QVERIFY(rig.start({QStringLiteral("--product"), QStringLiteral("+CGMM: SIM900"), QStringLiteral("--product"),
+                       QStringLiteral("RING"), QStringLiteral("--product"), QStringLiteral("+CLIP: \"+79161234567\",145")}));
+    const ModemCheckResult check = runModemCheck(rig.link);
+    QVERIFY(check.modemReady);
+    QVERIFY(check.typeKnown);
+    QVERIFY2(rig.info.contains(QStringLiteral("Модем +CGMM: SIM900\r\n")), qPrintable(rig.info.join(QLatin1Char('|'))));
+    QVERIFY(!rig.info.join(QString()).contains(QStringLiteral("не позволяет")));
+}
+
 void TestLinkFaults::errorReportEndsWaitAtOnce_data()
 {
     QTest::addColumn<QString>("refusal");

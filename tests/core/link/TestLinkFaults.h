@@ -11,6 +11,7 @@ private slots:
     void portLostDuringWait_data();
     void portLostDuringWait();
     void unsolicitedLinesAfterOk();
+    void unsolicitedLinesBeforeTheAnswer();
     void errorReportEndsWaitAtOnce_data();
     void errorReportEndsWaitAtOnce();
     void staleInputCleared();

@@ -278,3 +278,42 @@ void TestFirmwareDataCall::endlessRepeatsEndTheLoad()
     QVERIFY2(at > 0, qPrintable(t.info.join(QLatin1Char('\n'))));
     QCOMPARE(t.info.mid(at + 1), kHungUp);
 }
+
+void TestFirmwareDataCall::breakBeforeTheDialDialsNothing()
+{
+    // Every answer of the modem takes a while: the break falls into the modem check.
+    Call t;
+    QVERIFY(t.start({QStringLiteral("--delay"), QStringLiteral("300")}));
+    t.request.files[0] = t.file(QStringLiteral("1.BIN"), pattern(4096));
+    QTimer::singleShot(100, &t.call, [&t] { t.call.cmdEscapeTransmit_Click(); });
+    QVERIFY(!t.call.cmdLoad_Click(t.request));
+    QVERIFY2(t.info.contains(QStringLiteral("Прервано пользователем")), qPrintable(t.info.join(QLatin1Char('|'))));
+    QTest::qWait(400);
+    QVERIFY2(!t.sim.received().contains("ATD"), t.sim.received().constData());
+}
+
+void TestFirmwareDataCall::incomingCallDuringTheDial()
+{
+    // RINGs while the dial waits: the dial's own answer still decides, and the load goes through.
+    const QByteArray f1 = pattern(2048, 6);
+    Call t;
+    QVERIFY(t.start({QStringLiteral("--dial-delay"), QStringLiteral("600"), QStringLiteral("--ring-every"),
+                     QStringLiteral("150")}));
+    t.request.files[0] = t.file(QStringLiteral("1.BIN"), f1);
+    QVERIFY(t.call.cmdLoad_Click(t.request));
+    QVERIFY(!t.info.join(QString()).contains(QStringLiteral("RING")));
+}
+
+void TestFirmwareDataCall::unknownDialOutcomeHangsUp()
+{
+    // The dial is broken off while it waits: the modem may still connect, so it is told to hang up.
+    Call t;
+    QVERIFY(t.start({QStringLiteral("--dial-delay"), QStringLiteral("3000")}));
+    t.request.files[0] = t.file(QStringLiteral("1.BIN"), pattern(4096));
+    QObject::connect(&t.link, &LinkExchange::traffic, &t.call, [&t](const QString &text, LinkExchange::Traffic) {
+        if (text.contains(QStringLiteral("ATD")))
+            QTimer::singleShot(50, &t.call, [&t] { t.link.requestAbort(); });
+    });
+    QVERIFY(!t.call.cmdLoad_Click(t.request));
+    QTRY_VERIFY(t.sim.received().endsWith("ATD5551234\rATH\r"));
+}

@@ -16,4 +16,7 @@ private slots:
     void silentModem();
     void startsAndResumesRefusedBeforeDialling();
     void endlessRepeatsEndTheLoad();
+    void breakBeforeTheDialDialsNothing();
+    void incomingCallDuringTheDial();
+    void unknownDialOutcomeHangsUp();
 };

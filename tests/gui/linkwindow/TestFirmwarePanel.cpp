@@ -257,16 +257,27 @@ void TestFirmwarePanel::closingDuringLoad()
     t->state.terminalNumber = QStringLiteral("5551234");
     QVERIFY(t->open(sim.path()));
     QSignalSpy finished(&t->w, &QDialog::finished);
+    bool stayed = false;
     QObject::connect(&sim, &SimModem::eventArrived, [&](const QString &line) {
         if (line.contains(QLatin1String("no acknowledgement")))
-            QTimer::singleShot(0, &t->w, [&] { t->w.close(); });
+            QTimer::singleShot(0, &t->w, [&] {
+                // No keeps the window and the load; Yes breaks the load off, then closes.
+                t->w.close();
+                stayed = t->w.isVisible();
+                t->w.close();
+            });
     });
-    t->prompts.answers.enqueue(UserPrompts::Answer::Yes);
+    t->prompts.answers << UserPrompts::Answer::Yes << UserPrompts::Answer::No << UserPrompts::Answer::Yes;
     QTest::mouseClick(t->child<QPushButton>("cmdLoad"), Qt::LeftButton);
     // The block wait ended as broken off, not by its time-out, and the window closed.
     QTRY_COMPARE(finished.size(), 1);
+    QVERIFY(stayed);
+    QCOMPARE(t->prompts.texts().mid(1), (QStringList{QStringLiteral("Идет загрузка ПО. Прервать загрузку и закрыть окно?"),
+                                                     QStringLiteral("Идет загрузка ПО. Прервать загрузку и закрыть окно?")}));
     QVERIFY(!t->w.isVisible());
-    QVERIFY(t->info().contains(QStringLiteral("Прервано пользователем \nНе получено подтверждение данных 5С\n")));
+    // The call did not stay up: the break escaped and hung up.
+    QTRY_VERIFY(sim.received().contains("+++AT\rATH\r"));
+    QVERIFY2(t->info().contains(QStringLiteral("\nНе получено подтверждение данных 5С\n")), qPrintable(t->info()));
     QVERIFY(!t->info().contains(QStringLiteral("Таймаут")));
     t.reset();
 }
