@@ -156,13 +156,14 @@ void LinkExchange::MSComm1_OnComm()
         if (m_smsListing && receiver)
             receiver->ByteWHSE(b);
         receiver = m_receiver;
-        if (m_route == Route::Receiver || (m_route == Route::Scenario && m_commandWaits > 0)) {
+        const Route to = route();
+        if (to == Route::Receiver || (to == Route::Scenario && m_commandWaits > 0)) {
             // In the profile mode an exchange of the link (a module send, the poll) still needs
             // its answer; the scenario engine only talks while no exchange waits. A listing
             // already reaches the receiver through ByteWHSE.
-            if (receiver && !(m_route == Route::Scenario && m_smsListing))
+            if (receiver && !(to == Route::Scenario && m_smsListing))
                 receiver->ByteArrive(b);
-        } else if (m_route == Route::Scenario) {
+        } else if (to == Route::Scenario) {
             emit scenarioByte(b);
         }
     }
@@ -411,10 +412,13 @@ void LinkExchange::Delay(int iDelay)
 {
     if (m_shutdown)
         return;
+    // A lost port ends every pause at once: nothing is left to wait for.
+    if (m_portLost)
+        return;
     m_delayRunning = true;
     armTimer(m_tmrDelay, Timer::Delay, iDelay);
     ++m_waitDepth;
-    while (m_delayRunning && !m_shutdown)
+    while (m_delayRunning && !m_shutdown && !m_portLost)
         waitForWake();
     --m_waitDepth;
 }

@@ -47,7 +47,22 @@ public:
     // Mirrors of window state that decide logging and routing.
     void setEcho(bool on) { m_echo = on; }           // chkEcho
     void setRoute(Route route) { m_route = route; }  // OptIndex
-    Route route() const { return m_route; }
+    // Where bytes go now: the running operation's route while one holds it, else the window's mode.
+    Route route() const { return m_operationRoutes.isEmpty() ? m_route : m_operationRoutes.last(); }
+
+    // An operation's hold on the routing (a load, a send, the poll): its answers reach it whatever
+    // mode the window shows, and switching modes meanwhile changes only what is shown.
+    class RouteHold
+    {
+    public:
+        RouteHold(LinkExchange &link, Route route) : m_link(link) { m_link.m_operationRoutes.append(route); }
+        ~RouteHold() { m_link.m_operationRoutes.removeLast(); }
+        RouteHold(const RouteHold &) = delete;
+        RouteHold &operator=(const RouteHold &) = delete;
+
+    private:
+        LinkExchange &m_link;
+    };
 
     // The SMS body to send, followed by Ctrl-Z, when the modem's ">" prompt arrives.
     // The exchange of the "AT+CMGS=" command that follows then waits for the modem's final
@@ -176,6 +191,7 @@ private:
     double m_timeScale = 1.0;
     bool m_echo = false;
     Route m_route = Route::Receiver;
+    QList<Route> m_operationRoutes;
     bool m_smsPromptPending = false;
     bool m_smsListing = false;
     QString m_vSMS;

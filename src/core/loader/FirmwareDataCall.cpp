@@ -140,6 +140,7 @@ bool FirmwareDataCall::cmdLoad_Click(const Request &request)
         return false;
     m_running = true;
     emit runningChanged(true);
+    const LinkExchange::RouteHold route(m_link, LinkExchange::Route::Receiver);
 
     emit logsCleared();
     m_abortRequested = false;

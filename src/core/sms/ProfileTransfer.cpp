@@ -122,6 +122,7 @@ ProfileTransfer::SendResult ProfileTransfer::sendRecords(const QString &phone, c
     }
     m_state.SmsPollEnabled = false;
     waitForScenarioDialogue();
+    const LinkExchange::RouteHold route(m_link, LinkExchange::Route::Scenario);
     QString destination = phone;
     QString centre = smsc;
     const QString da = mdlSMS::PhoneToPdu(destination);
@@ -188,6 +189,7 @@ ProfileTransfer::SendResult ProfileTransfer::sendGprs(const QString &phone, cons
     const QString sc = mdlSMS::PhoneToPdu(centre);
     m_state.SmsPollEnabled = false;
     waitForScenarioDialogue();
+    const LinkExchange::RouteHold route(m_link, LinkExchange::Route::Scenario);
     const bool pduMode = ensurePduMode();
     result.passed = pduMode && sendRecord(da, sc, rec);
     if (result.passed)
@@ -261,7 +263,7 @@ void ProfileTransfer::queueFinished(const clsQueueForTrans &item, bool sent)
 
 bool ProfileTransfer::confirmProfileMode(UserPrompts &prompts)
 {
-    if (m_pollSwitching || m_scenarios.isEmpty())
+    if (m_scenarios.isEmpty())
         return true;
     const QString running = m_scenarios.first()->PhoneNumber;
     if (prompts.message(QStringLiteral("Выполняется сценарий для телефона ") + running + QStringLiteral(", прекратить?"),
@@ -324,10 +326,8 @@ ProfileTransfer::PollResult ProfileTransfer::pollMessages()
     if (!m_state.SmsPollEnabled || m_link.waitDepth() > 0 || m_scAt.busy() || m_link.isShutdown())
         return result;
     result.ran = true;
-    m_pollSwitching = true;
-    emit profileModeNeeded();
-    m_pollSwitching = false;
-    m_link.setRoute(LinkExchange::Route::Scenario);
+    // The listing's lines go to the poll whatever mode the window shows; the shown mode stays.
+    const LinkExchange::RouteHold route(m_link, LinkExchange::Route::Scenario);
     if (!ensurePduMode())
         return result; // nothing listed, nothing deleted
     m_link.setSmsListing(true);

@@ -106,10 +106,6 @@ public:
     void secondTick();
     bool DeleteSMS(const QString &aStrNumber);
 
-signals:
-    // The poll needs the profile mode (its bytes go to the listing, not the firmware loader).
-    void profileModeNeeded();
-
 private:
     SendResult sendRecords(const QString &phone, const QString &smsc, const QList<PacketType> &types, const QString &sentLine,
                            QByteArrayView file, const QString &badPhone);
@@ -144,5 +140,5 @@ private:
     QTimer m_tmrSecond;
     QTimer m_timer1;
     double m_timeScale = 1.0;
-    bool m_pollSwitching = false;
+
 };

@@ -3,7 +3,6 @@
 #include "core/link/LinkExchange.h"
 #include "core/link/mdlStrings.h"
 
-#include <QCoreApplication>
 
 clsScenarioAt::clsScenarioAt(LinkExchange &link, QObject *parent) : QObject(parent), m_link(link) {}
 
@@ -115,7 +114,6 @@ void clsScenarioAt::Break4Phone(const QString &sInput)
     if (sInput.isEmpty()) {
         setScATStatus(Status::Halted);
         emit EventBreak4Phone(EventText);
-        QCoreApplication::processEvents();
         setExpect({QStringLiteral("OK"), QStringLiteral("ERROR")});
         m_link.Delay(BreakPauseMs);
         m_link.SendString(QStringLiteral("+++"));

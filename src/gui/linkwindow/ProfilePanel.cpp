@@ -49,10 +49,6 @@ ProfilePanel::ProfilePanel(AppState &state, UserPrompts &prompts, LinkExchange &
 {
     setObjectName(QStringLiteral("ProfilePanel"));
     m_transfer = new ProfileTransfer(link, state, this);
-    connect(m_transfer, &ProfileTransfer::profileModeNeeded, this, [this] {
-        if (selectProfileMode)
-            selectProfileMode();
-    });
     buildPanel();
     m_transfer->Form_Load();
 }

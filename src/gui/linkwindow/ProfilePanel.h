@@ -39,9 +39,6 @@ public:
     LogBox *cmdInfoBox() const { return txtCmdInfo; }
     const QByteArray &profileFileData() const { return m_profileFileData; }
 
-    // Shows the profile mode without asking anything (the window selects OptIndex 1). The
-    // message poll needs it.
-    std::function<void()> selectProfileMode;
     // Asked before the window shows mode index: a queued scenario may be stopped first.
     bool modeChangeGuard(int index);
 

@@ -229,7 +229,6 @@ void frmLink::buildProfileMode()
     m_profile = new ProfilePanel(m_state, m_prompts, *m_link, FraIndex[1]);
     profileLayout->addWidget(m_profile);
     txtCmdInfo = m_profile->cmdInfoBox();
-    m_profile->selectProfileMode = [this] { OptIndex[1]->click(); };
     modeChangeGuard = [this](int index) { return m_profile->modeChangeGuard(index); };
     breakScenario = [this] { m_profile->Command1_Click(); };
     profileNumberChosen = [this](const QString &number) { m_profile->setProfileNumber(number); };

@@ -21,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QDir>
 #include <QProgressBar>
+#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 
@@ -190,8 +191,11 @@ void TestFirmwarePanel::loadAgainstSimulator()
     auto *load = t.child<QPushButton>("cmdLoad");
     bool disabledDuringLoad = false;
     QObject::connect(&t.w.link(), &LinkExchange::infoLine, [&](const QString &line) {
-        if (line.startsWith(QStringLiteral("Доставлен пакет")))
+        if (line.startsWith(QStringLiteral("Доставлен пакет"))) {
             disabledDuringLoad = !load->isEnabled();
+            // The operator looks at the address book meanwhile: only the view changes.
+            t.child<QRadioButton>("OptIndex_2")->click();
+        }
     });
     // Nothing happens until the operator says Yes to the question that names number and files.
     t.prompts.shown.clear();

@@ -191,7 +191,7 @@ void TestProfilePanel::sendAndConfirmFromWindow()
     QTRY_VERIFY(sim.events().contains(QStringLiteral("# sms deleted 3")));
 }
 
-void TestProfilePanel::pollSwitchesModeWithoutQuestion()
+void TestProfilePanel::pollKeepsTheShownMode()
 {
     SimModem sim;
     QVERIFY(sim.start());
@@ -206,15 +206,15 @@ void TestProfilePanel::pollSwitchesModeWithoutQuestion()
     QCOMPARE(t.transfer().activeScenarios().size(), 1);
     QVERIFY(t.w.modeFrame(0)->isVisible());
 
-    // The poll brings the profile mode up by itself, without the question.
-    QVERIFY(t.transfer().pollMessages().ran);
+    // The poll lists the store whatever mode is shown, and leaves the shown mode alone.
+    const ProfileTransfer::PollResult poll = t.transfer().pollMessages();
+    QVERIFY(poll.ran && poll.listed);
     QVERIFY(t.prompts.shown.isEmpty());
-    QVERIFY(t.w.modeFrame(1)->isVisible());
-    QVERIFY(t.child<QRadioButton>("OptIndex_1")->isChecked());
+    QVERIFY(t.w.modeFrame(0)->isVisible());
+    QVERIFY(t.child<QRadioButton>("OptIndex_0")->isChecked());
     QCOMPARE(t.transfer().activeScenarios().size(), 1);
 
     // The operator's own switch asks; No keeps the frame.
-    t.child<QRadioButton>("OptIndex_0")->click();
     t.child<QRadioButton>("OptIndex_1")->click();
     QCOMPARE(t.prompts.shown.size(), 1);
     QVERIFY(t.w.modeFrame(0)->isVisible());

@@ -11,5 +11,5 @@ private slots:
     void controlsAndCaptions();
     void refusalsShown();
     void sendAndConfirmFromWindow();
-    void pollSwitchesModeWithoutQuestion();
+    void pollKeepsTheShownMode();
 };
