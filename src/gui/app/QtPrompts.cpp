@@ -1,6 +1,6 @@
 #include "gui/app/QtPrompts.h"
 
-#include "gui/app/WindowTitles.h"
+#include "gui/common/WindowTitles.h"
 
 #include <QApplication>
 #include <QDesktopServices>

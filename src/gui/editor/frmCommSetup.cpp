@@ -1,7 +1,7 @@
 #include "gui/editor/frmCommSetup.h"
 
 #include "core/editor/CommSetupLists.h"
-#include "gui/app/WindowTitles.h"
+#include "gui/common/WindowTitles.h"
 
 #include <QComboBox>
 #include <QGridLayout>

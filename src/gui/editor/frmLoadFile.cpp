@@ -1,7 +1,7 @@
 #include "gui/editor/frmLoadFile.h"
 
 #include "core/app/DataFileFlows.h"
-#include "gui/app/WindowTitles.h"
+#include "gui/common/WindowTitles.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>

@@ -1,4 +1,4 @@
-#include "gui/app/WindowTitles.h"
+#include "gui/common/WindowTitles.h"
 
 #include <QFontMetrics>
 #include <QWidget>
