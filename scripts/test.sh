@@ -5,7 +5,7 @@ set -eu
 cd "$(dirname "$0")/.."
 sh scripts/install-deps.sh
 export QT_QPA_PLATFORM=offscreen
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKVR_WERROR=ON
 cmake --build build -j"$(nproc)"
 ctest --test-dir build --output-on-failure -j"$(nproc)"
 

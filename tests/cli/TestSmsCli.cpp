@@ -199,7 +199,7 @@ void TestSmsCli::diffAgreesWithShow()
     QVERIFY(showA.contains(lines.first() + QLatin1Char('\n'))); // the event heading
     int checked = 0;
     for (const QString &line : lines) {
-        for (const QString sep : {QStringLiteral(" = "), QStringLiteral(": ")}) {
+        for (const QString &sep : {QStringLiteral(" = "), QStringLiteral(": ")}) {
             const qsizetype at = line.indexOf(sep);
             if (!line.startsWith(QStringLiteral("    ")) || at < 0 || line.contains(QStringLiteral("Маска вывода")))
                 continue;

@@ -182,14 +182,14 @@ void ProfilePanel::btOpenFile_Click()
     if (path.isEmpty())
         return;
     // Only a settings data file is a profile; the earlier choice stays otherwise.
-    QByteArray data;
+    QByteArray profile;
     QString refusal;
-    if (!ProfileFile::read(path, data, refusal)) {
+    if (!ProfileFile::read(path, profile, refusal)) {
         m_prompts.message(refusal, QString(), UserPrompts::Icon::Warning);
         return;
     }
     edFilePath->setText(path);
-    m_profileFileData = data;
+    m_profileFileData = profile;
 }
 
 void ProfilePanel::btSendSMS_Click()

@@ -103,13 +103,13 @@ void frmLink::keepHalves()
 {
     // Stretch alone gives each column half only above both columns' minimums; the same
     // minimum on both keeps the halves at every size the window can take.
-    const QSize data = fraData->minimumSizeHint();
+    const QSize book = fraData->minimumSizeHint();
     const QSize test = FraTest->minimumSizeHint();
     const QSize link = fraLink->minimumSizeHint();
-    const int width = std::max({data.width(), test.width(), link.width()});
+    const int width = std::max({book.width(), test.width(), link.width()});
     m_grid->setColumnMinimumWidth(0, width);
     m_grid->setColumnMinimumWidth(1, width);
-    const int height = std::max({data.height(), test.height(), (link.height() - m_grid->verticalSpacing() + 1) / 2});
+    const int height = std::max({book.height(), test.height(), (link.height() - m_grid->verticalSpacing() + 1) / 2});
     m_grid->setRowMinimumHeight(0, height);
     m_grid->setRowMinimumHeight(1, height);
 }
