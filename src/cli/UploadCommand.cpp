@@ -62,11 +62,11 @@ void onInterrupt(int)
 #endif
 
 // Ctrl-C during the load: the first breaks off as "Прервать передачу" does and lets the
-// load finish its own escape and hang-up; a second one ends every wait at once.
+// load finish its own escape and hang-up; a second one drops DTR and closes the port at once.
 class InterruptHandler
 {
 public:
-    InterruptHandler(LinkExchange &link, FirmwareDataCall &call) : m_link(link), m_call(call)
+    InterruptHandler(LinkSession &session, FirmwareDataCall &call) : m_session(session), m_call(call)
     {
 #ifdef Q_OS_UNIX
         if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_interruptPipe) != 0)
@@ -99,23 +99,24 @@ private:
         char c = 0;
         [[maybe_unused]] const ssize_t n = ::read(g_interruptPipe[0], &c, 1);
 #endif
-        if (m_breaking) {
-            m_link.shutdown();
+        if (m_interrupted) {
+            // The second one does not wait for the escape and hang-up: the line is dropped.
+            printLine(stderr, QStringLiteral("kvrsetup-cli: second interrupt: DTR dropped, port closed"));
+            m_session.port.setDataTerminalReady(false);
+            m_session.link.shutdown();
+            m_session.port.close();
             return;
         }
         m_interrupted = true;
         if (!m_call.isRunning())
             return;
-        m_breaking = true;
         m_call.cmdEscapeTransmit_Click();
-        m_breaking = false;
     }
 
-    LinkExchange &m_link;
+    LinkSession &m_session;
     FirmwareDataCall &m_call;
     std::unique_ptr<QSocketNotifier> m_notifier;
     bool m_interrupted = false;
-    bool m_breaking = false;
 #ifdef Q_OS_UNIX
     static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
     void (*m_previous[std::size(kSignals)])(int) = {};
@@ -238,7 +239,7 @@ int runUploadCommand(const QStringList &args)
         if (defaultsKept)
             defaultsKept = startUp.WriteDefaultIni();
     });
-    InterruptHandler interrupt(link, call);
+    InterruptHandler interrupt(*session, call);
 
     const bool accepted = call.cmdLoad_Click(request);
     return accepted && defaultsKept && !interrupt.interrupted() ? 0 : 1;

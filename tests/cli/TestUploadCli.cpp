@@ -243,6 +243,28 @@ void TestUploadCli::interruptBreaksOff()
     QCOMPARE(readBytes(homeFile(QStringLiteral("terminal.img"))), image);
 }
 
+void TestUploadCli::secondInterruptDropsTheLine()
+{
+    SimModem sim;
+    QVERIFY(sim.start(simBoot(homeFile(QStringLiteral("terminal.img")),
+                              {QStringLiteral("--no-ack-at"), QStringLiteral("2")})));
+    QProcess cli;
+    cli.start(QStringLiteral(KVR_BIN_DIR "/kvrsetup-cli"),
+              uploadArgs(sim, {QStringLiteral("--page"), QStringLiteral("0"),
+                               file(QStringLiteral("1.BIN"), pattern(8192, 5))}));
+    QVERIFY(cli.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(sim.events().join(QLatin1Char('\n')).contains(QLatin1String("no acknowledgement")),
+                             20000);
+    ::kill(pid_t(cli.processId()), SIGINT);
+    QTest::qWait(50); // the break's escape is under way
+    ::kill(pid_t(cli.processId()), SIGINT);
+    QVERIFY(cli.waitForFinished(60000));
+    QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(cli.exitCode(), 1);
+    QVERIFY(QString::fromUtf8(cli.readAllStandardError())
+                .contains(QStringLiteral("kvrsetup-cli: second interrupt: DTR dropped, port closed\n")));
+}
+
 void TestUploadCli::fifoRefusedBeforeThePort()
 {
     const QString fifo = homeFile(QStringLiteral("1.BIN"));

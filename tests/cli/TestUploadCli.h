@@ -18,4 +18,5 @@ private slots:
     void interruptBreaksOff_data();
     void interruptBreaksOff();
     void fifoRefusedBeforeThePort();
+    void secondInterruptDropsTheLine();
 };
