@@ -34,7 +34,11 @@ FirmwarePanel::FirmwarePanel(AppState &state, UserPrompts &prompts, LinkExchange
         const QRegularExpressionMatch m = figure.match(caption);
         prgLoad->setValue(m.hasMatch() ? m.captured(1).toInt() : 0);
     });
-    connect(&m_call, &FirmwareDataCall::runningChanged, cmdLoad, [this](bool running) { cmdLoad->setEnabled(!running); });
+    connect(&m_call, &FirmwareDataCall::runningChanged, cmdLoad, [this](bool running) {
+        cmdLoad->setEnabled(!running);
+        // The bar is there while a load runs; afterwards the caption tells how it ended.
+        prgLoad->setVisible(running);
+    });
 }
 
 void FirmwarePanel::buildPanel()
@@ -67,6 +71,10 @@ void FirmwarePanel::buildPanel()
     prgLoad->setRange(0, 100);
     prgLoad->setValue(0);
     prgLoad->setTextVisible(false);
+    QSizePolicy keepPlace = prgLoad->sizePolicy();
+    keepPlace.setRetainSizeWhenHidden(true);
+    prgLoad->setSizePolicy(keepPlace);
+    prgLoad->hide();
     cmdLoad = named(new QPushButton(QStringLiteral("Загрузить"), this), QStringLiteral("cmdLoad"));
     cmdEscapeTransmit = named(new QPushButton(QStringLiteral("Прервать передачу"), this),
                               QStringLiteral("cmdEscapeTransmit"));
