@@ -48,14 +48,15 @@ ListingSweep::Outcome ListingSweep::sweep(const SmsTable &list, ReceivedProfiles
                 out.lines << error + QStringLiteral(": ответ терминала оставлен в модеме\r\n");
             continue;
         }
+        // Not the system's: the operator's, kept in the journal before it goes.
+        const SmsJournal::Entry entry = SmsJournal::describe(message.pdu);
         if (answer) {
-            out.lines << QStringLiteral("Ответ терминала не принят: номер отправителя \"") + sms.sender
+            // A named sender is shown by its name, not by the raw octets of its address.
+            out.lines << QStringLiteral("Ответ терминала не принят: номер отправителя \"") + entry.sender
                              + QStringLiteral("\" не годится для имени файла\r\n");
         }
-        // Not the system's: the operator's, kept in the journal before it goes.
         if (journalFailed)
             continue;
-        const SmsJournal::Entry entry = SmsJournal::describe(message.pdu);
         QString error;
         if (!SmsJournal::append(m_appFolder, m_now.date(), entry, error)) {
             journalFailed = true;
