@@ -35,7 +35,6 @@ bool DataFileFlows::saveForm(int blocks, const QString &title, const QString &ex
         if (m_prompts.message(existsQuestion, QString(), UserPrompts::Icon::Question, UserPrompts::Buttons::YesNo)
             != UserPrompts::Answer::Yes)
             return false;
-        m_prompts.processEvents();
     }
     // The old file is replaced only once the new one is complete; on failure the edits stay unsaved.
     QString error;

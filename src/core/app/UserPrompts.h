@@ -32,7 +32,4 @@ public:
 
     // Shell "Open" of a document; nothing happens when the file is missing.
     virtual void openDocument(const QString &path) = 0;
-
-    // Lets pending window events run (no-op outside a GUI).
-    virtual void processEvents() {}
 };

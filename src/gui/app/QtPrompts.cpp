@@ -82,7 +82,3 @@ void QtPrompts::openDocument(const QString &path)
         QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
-void QtPrompts::processEvents()
-{
-    QApplication::processEvents();
-}

@@ -17,7 +17,6 @@ public:
                      bool mustExist) override;
     QString saveFile(const QString &title, const QString &folder, const QList<Filter> &filters) override;
     void openDocument(const QString &path) override;
-    void processEvents() override;
 
 private:
     QWidget *m_owner = nullptr;

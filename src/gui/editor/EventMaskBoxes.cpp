@@ -68,6 +68,5 @@ void EventMaskBoxes::chkMask_Click(int index)
     if (index == 0 && (m_chkMask[1]->isChecked() || m_chkMask[2]->isChecked() || m_chkMask[3]->isChecked()))
         m_chkMask[0]->setChecked(true);
     store();
-    m_prompts.processEvents();
     m_maskUpdating = false;
 }

@@ -188,7 +188,6 @@ void frmMain::flexmain_SelChange()
     m_currentRow = row;
     if (!first)
         FillChild();
-    m_prompts.processEvents();
     m_fraParameters->setSelectionChanging(false);
 }
 
