@@ -4,6 +4,7 @@
 
 #include <QCommandLineParser>
 #include <QFile>
+#include <QMap>
 
 namespace {
 
@@ -77,21 +78,18 @@ SmsStore *makeSmsStore(const QCommandLineParser &parser, QObject *parent, QStrin
         }
         store->addTerminal(number, image);
     }
+    static const QMap<QString, SmsStore::Foreign> kinds = {
+        {QStringLiteral("text"), SmsStore::Foreign::Text},
+        {QStringLiteral("alpha"), SmsStore::Foreign::Alphanumeric},
+        {QStringLiteral("truncated"), SmsStore::Foreign::Truncated},
+        {QStringLiteral("alphatext"), SmsStore::Foreign::AlphanumericText},
+        {QStringLiteral("ucs2"), SmsStore::Foreign::Ucs2Text},
+        {QStringLiteral("status"), SmsStore::Foreign::StatusReport},
+        {QStringLiteral("submit"), SmsStore::Foreign::SavedSubmit},
+    };
     for (const QString &kind : parser.values(kForeign)) {
-        if (kind == QLatin1String("text"))
-            store->addForeign(SmsStore::Foreign::Text);
-        else if (kind == QLatin1String("alpha"))
-            store->addForeign(SmsStore::Foreign::Alphanumeric);
-        else if (kind == QLatin1String("truncated"))
-            store->addForeign(SmsStore::Foreign::Truncated);
-        else if (kind == QLatin1String("alphatext"))
-            store->addForeign(SmsStore::Foreign::AlphanumericText);
-        else if (kind == QLatin1String("ucs2"))
-            store->addForeign(SmsStore::Foreign::Ucs2Text);
-        else if (kind == QLatin1String("status"))
-            store->addForeign(SmsStore::Foreign::StatusReport);
-        else if (kind == QLatin1String("submit"))
-            store->addForeign(SmsStore::Foreign::SavedSubmit);
+        if (kinds.contains(kind))
+            store->addForeign(kinds.value(kind));
         else {
             problem = QStringLiteral("--foreign takes text, alpha, alphatext, ucs2, status, submit or truncated");
             return nullptr;

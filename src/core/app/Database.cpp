@@ -37,6 +37,10 @@ bool openAndCheck(const QString &connection, const QString &path, QString &error
     if (ok && !db.tables().contains(QStringLiteral("objects")))
         ok = q.exec(QStringLiteral(
             "CREATE TABLE IF NOT EXISTS objects (Id INTEGER PRIMARY KEY AUTOINCREMENT, Name TEXT, PhoneNumber TEXT)"));
+    // Where each terminal's last firmware load stopped (ResumePoints).
+    if (ok)
+        ok = q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS resume_points (Number TEXT PRIMARY KEY, Mode TEXT, "
+                                   "Files TEXT, Bank INTEGER, Address INTEGER)"));
     if (ok)
         ok = q.exec(kSelectRecords);
     if (!ok)

@@ -40,24 +40,8 @@ QString ResumePoints::fingerprint(const QStringList &paths)
     return lines.join(QLatin1Char('\n'));
 }
 
-bool ResumePoints::ensureTable(QString &errorText) const
-{
-    if (!m_db.isOpen()) {
-        errorText = QStringLiteral("database not open");
-        return false;
-    }
-    QSqlQuery q(QSqlDatabase::database(m_db.connectionName(), false));
-    if (q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS resume_points (Number TEXT PRIMARY KEY, Mode TEXT, "
-                              "Files TEXT, Bank INTEGER, Address INTEGER)")))
-        return true;
-    errorText = q.lastError().text().trimmed();
-    return false;
-}
-
 bool ResumePoints::store(const Point &point, QString &errorText)
 {
-    if (!ensureTable(errorText))
-        return false;
     QSqlQuery q(QSqlDatabase::database(m_db.connectionName(), false));
     q.prepare(QStringLiteral("INSERT OR REPLACE INTO resume_points (Number, Mode, Files, Bank, Address) "
                              "VALUES (?, ?, ?, ?, ?)"));
@@ -74,8 +58,7 @@ bool ResumePoints::store(const Point &point, QString &errorText)
 
 bool ResumePoints::find(const QString &number, Point &point) const
 {
-    QString ignored;
-    if (!ensureTable(ignored))
+    if (!m_db.isOpen())
         return false;
     QSqlQuery q(QSqlDatabase::database(m_db.connectionName(), false));
     q.prepare(QStringLiteral("SELECT Mode, Files, Bank, Address FROM resume_points WHERE Number = ?"));
@@ -92,8 +75,7 @@ bool ResumePoints::find(const QString &number, Point &point) const
 
 void ResumePoints::remove(const QString &number)
 {
-    QString ignored;
-    if (!ensureTable(ignored))
+    if (!m_db.isOpen())
         return;
     QSqlQuery q(QSqlDatabase::database(m_db.connectionName(), false));
     q.prepare(QStringLiteral("DELETE FROM resume_points WHERE Number = ?"));

@@ -38,7 +38,5 @@ public:
     static QString difference(const Point &stored, const Point &current);
 
 private:
-    bool ensureTable(QString &errorText) const;
-
     Database &m_db;
 };

@@ -201,7 +201,7 @@ bool BootLoaderTransfer::acknowledgeAndAwaitHeaderRequest(int bank, qint32 addre
 {
     m_link.SendString(QStringLiteral("OK\r"));
     storePosition(bank, address);
-    emit progressChanged(progressCaption(percent));
+    emit progressChanged(progressCaption(percent), int(std::nearbyint(percent)));
     if (!exchange(QByteArray(), kHeaderRequest, QString(), kBlockTimeOut, 1))
         return fail(QStringLiteral("Не получен запрос заголовка"));
     log(QStringLiteral("Получен запрос заголовка"));
@@ -304,7 +304,7 @@ bool BootLoaderTransfer::closingPacket(Variant variant)
             continue;
         }
         log(QStringLiteral(" Передача завершена успешно. Спасибо! "));
-        emit progressChanged(QStringLiteral("Загружено 100%"));
+        emit progressChanged(QStringLiteral("Загружено 100%"), 100);
         m_link.SendStringCR(QStringLiteral("OK\r"));
         return true;
     }

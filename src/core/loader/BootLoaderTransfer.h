@@ -46,8 +46,8 @@ public:
     static QString progressCaption(double percent);
 
 signals:
-    // New caption for lblPercent.
-    void progressChanged(const QString &caption);
+    // New caption for lblPercent, and its figure (whole percent) for a progress bar.
+    void progressChanged(const QString &caption, int percent);
     // The last bank and page address in the program state have just been updated.
     void lastPositionStored();
 

@@ -4,7 +4,6 @@
 #include "core/app/UserPrompts.h"
 #include "core/link/LinkExchange.h"
 #include "core/common/FileIo.h"
-#include "core/settings/SettingsFiles.h"
 
 #include <QFileInfo>
 
@@ -25,6 +24,7 @@ FirmwareDataCall::FirmwareDataCall(LinkExchange &link, AppState &state, UserProm
       m_state(state)
 {
     connect(&m_transfer, &BootLoaderTransfer::progressChanged, this, &FirmwareDataCall::progressChanged);
+    m_transfer.setCancelled([this] { return m_breakRequested; });
     connect(&m_transfer, &BootLoaderTransfer::lastPositionStored, this, [this] {
         storeResumePoint();
         emit lastPositionStored();
@@ -150,14 +150,13 @@ bool FirmwareDataCall::cmdLoad_Click(const Request &request)
     const QString refused = refusal(request, m_state.database, &resumeAt);
     if (!refused.isEmpty()) {
         // Nothing was dialled: no stale figure from an earlier load may stand.
-        emit progressChanged(QStringLiteral("Загружено"));
+        emit progressChanged(QStringLiteral("Загружено"), 0);
         m_prompts.message(refused, QString(), UserPrompts::Icon::Warning);
         m_running = false;
         emit runningChanged(false);
         return false;
     }
     const QStringList files(request.files, request.files + (request.linear ? 1 : 3));
-    m_transfer.setCancelled([this] { return m_breakRequested; });
     m_point = {request.number.trimmed(),
                request.linear ? ResumePoints::Mode::Linear : ResumePoints::Mode::Banked,
                ResumePoints::fingerprint(files), 0, 0};
@@ -166,11 +165,6 @@ bool FirmwareDataCall::cmdLoad_Click(const Request &request)
         m_state.lastPageAddress = resumeAt.address;
     }
     const auto dial = [&] {
-        // A break during the modem check or its pauses: nothing is dialled.
-        if (m_breakRequested) {
-            log(QStringLiteral("Прервано пользователем"));
-            return false;
-        }
         if (m_link.sendCommand(QStringLiteral("ATD") + request.number, QStringLiteral("CONNEC"), kDialTimeOut))
             return true;
         hangUpAfterDial();
@@ -202,13 +196,7 @@ bool FirmwareDataCall::cmdLoad_Click(const Request &request)
 
 bool FirmwareDataCall::readImage(const Request &request)
 {
-    // A missing file is reported and the load goes on; an empty field names no file.
-    const int checked = request.linear ? 1 : 3;
-    for (int k = 0; k < checked; ++k) {
-        const QString &path = request.files[k];
-        if ((k == 0 || !path.isEmpty()) && !SettingsFiles::FileExists(path))
-            m_prompts.message(QStringLiteral("Файл ") + path + QStringLiteral("не найден"));
-    }
+    // The files were checked by refusal(); a read can still fail (the file changed meanwhile).
     return request.linear ? m_images->LoadFileVariables1(request.files[0], m_prompts)
                           : m_images->LoadFileVariables(request.files, m_prompts);
 }
@@ -271,7 +259,7 @@ void FirmwareDataCall::hangUpAfterDial()
 
 void FirmwareDataCall::cmdEscapeTransmit_Click()
 {
-    emit progressChanged(QStringLiteral("Загружено"));
+    emit progressChanged(QStringLiteral("Загружено"), 0);
     if (m_running)
         m_breakRequested = true;
     m_abortRequested = true;

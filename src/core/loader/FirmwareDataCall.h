@@ -65,7 +65,7 @@ signals:
     // Step 1 of a load: empty the traffic log and the state log.
     void logsCleared();
     // New caption for lblPercent.
-    void progressChanged(const QString &caption);
+    void progressChanged(const QString &caption, int percent);
     // The last bank and page address in the program state have changed.
     void lastPositionStored();
     void runningChanged(bool running);

@@ -33,10 +33,7 @@ ListingSweep::Outcome ListingSweep::sweep(const SmsTable &list, ReceivedProfiles
                             && (*sms.type == PacketType::ReadBlock1 || *sms.type == PacketType::ReadBlock2);
         if (sms.accepted() && !answer) {
             // A confirmation: the line is all there is to keep.
-            ReceivedProfiles scratch;
-            QString line;
-            mdlSMS::ParseReceivedSms(message.pdu, scratch, line);
-            out.lines << line;
+            out.lines << mdlSMS::confirmationLine(sms);
             out.deletable << message.header;
             continue;
         }

@@ -162,7 +162,7 @@ ProfileTransfer::SendResult ProfileTransfer::requestProfile(const QString &phone
                                           QStringLiteral("Запрос профиля отправлен на номер "), {},
                                           QStringLiteral("Неверный номер телефона"));
     if (result.passed) {
-        noteAnswers({{phone, QString()}}); // an earlier request of the same terminal is superseded
+        forgetAwaited(phone); // an earlier request of the same terminal is superseded
         m_awaited.append({phone, m_now()});
     }
     return result;
@@ -289,11 +289,9 @@ void ProfileTransfer::secondTick()
 
 // ---- the message poll ----
 
-void ProfileTransfer::noteAnswers(const QList<ReceivedProfiles::Saved> &saved)
+void ProfileTransfer::forgetAwaited(const QString &phone)
 {
-    for (const ReceivedProfiles::Saved &s : saved) {
-        m_awaited.removeIf([&s](const Awaited &a) { return PhoneNumber::sameSubscriber(a.phone, s.phone); });
-    }
+    m_awaited.removeIf([&phone](const Awaited &a) { return PhoneNumber::sameSubscriber(a.phone, phone); });
 }
 
 QString ProfileTransfer::modemReport() const
@@ -341,7 +339,8 @@ ProfileTransfer::PollResult ProfileTransfer::pollMessages()
     result.saved = outcome.saved;
     for (const QString &line : outcome.lines)
         cmdInfo(line);
-    noteAnswers(outcome.saved);
+    for (const ReceivedProfiles::Saved &saved : outcome.saved)
+        forgetAwaited(saved.phone);
     const QDateTime now = m_now();
     for (qsizetype i = m_awaited.size() - 1; i >= 0; --i) {
         if (m_awaited.at(i).sent.secsTo(now) < AnswerWaitSeconds)

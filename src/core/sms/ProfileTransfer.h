@@ -136,7 +136,8 @@ private:
     };
     QList<Awaited> m_awaited;
     std::function<QDateTime()> m_now = [] { return QDateTime::currentDateTimeUtc(); };
-    void noteAnswers(const QList<ReceivedProfiles::Saved> &saved);
+    // The terminal's read request needs no answer any more (it came, or a new request replaced it).
+    void forgetAwaited(const QString &phone);
     QTimer m_tmrSecond;
     QTimer m_timer1;
     double m_timeScale = 1.0;

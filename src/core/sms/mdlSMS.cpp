@@ -53,26 +53,33 @@ int BuildSmsPdu(const TransferRecord &rec, const QString &da, const QString &sc,
     return int(tpdu.size() / 2);
 }
 
+QString confirmationLine(const ReceivedSms &sms)
+{
+    if (!sms.accepted())
+        return {};
+    switch (*sms.type) {
+    case PacketType::GprsSettings:
+        return QStringLiteral("Параметры GPRS загружены в терминал: ") + sms.sender + QStringLiteral("\r\n");
+    case PacketType::ProfileBlock1:
+        return QStringLiteral("Пакет 0x33h загружен в терминал: ") + sms.sender + QStringLiteral("\r\n");
+    case PacketType::ProfileBlock2:
+        return QStringLiteral("Пакет 0x35h загружен в терминал: ") + sms.sender + QStringLiteral("\r\n");
+    case PacketType::ReadBlock1:
+    case PacketType::ReadBlock2:
+        break;
+    }
+    return {};
+}
+
 bool ParseReceivedSms(const QString &pdu, ReceivedProfiles &profiles, QString &cmdInfoLine)
 {
     cmdInfoLine.clear();
     const ReceivedSms sms = decodeReceivedSms(pdu);
     if (!sms.accepted())
         return false;
-    switch (*sms.type) {
-    case PacketType::GprsSettings:
-        cmdInfoLine = QStringLiteral("Параметры GPRS загружены в терминал: ") + sms.sender + QStringLiteral("\r\n");
+    cmdInfoLine = confirmationLine(sms);
+    if (!cmdInfoLine.isEmpty())
         return true;
-    case PacketType::ProfileBlock1:
-        cmdInfoLine = QStringLiteral("Пакет 0x33h загружен в терминал: ") + sms.sender + QStringLiteral("\r\n");
-        return true;
-    case PacketType::ProfileBlock2:
-        cmdInfoLine = QStringLiteral("Пакет 0x35h загружен в терминал: ") + sms.sender + QStringLiteral("\r\n");
-        return true;
-    case PacketType::ReadBlock1:
-    case PacketType::ReadBlock2:
-        break;
-    }
     // The sender becomes a file name under BIN: anything but "+" and digits stays out.
     if (!profiles.storeBlock(sms.sender, *sms.type, sms.data)) {
         cmdInfoLine = QStringLiteral("Ответ терминала не принят: номер отправителя \"") + sms.sender +

@@ -5,6 +5,7 @@
 #include <QString>
 
 class ReceivedProfiles;
+struct ReceivedSms;
 
 // Phone numbers as PDU addresses, the module's PDU builder and the decoder of the
 // terminals' answers. PDUs are upper-case hex text, two digits per octet.
@@ -24,6 +25,10 @@ QString PhoneDigitCount(const QString &a);
 // the choice of centre to the modem). out receives the whole PDU; the result is the
 // number of TPDU octets, i.e. out without the SMS-centre part: the number for "AT+CMGS=".
 int BuildSmsPdu(const TransferRecord &rec, const QString &da, const QString &sc, QString &out);
+
+// The log line of a terminal's confirmation (0x33, 0x35, 0x57), ending in "\r\n"; empty for
+// anything else.
+QString confirmationLine(const ReceivedSms &sms);
 
 // Acts on one PDU of a message listing: a GPRS confirmation or a profile block
 // confirmation gives a line for txtCmdInfo, a terminal's answer 0x43/0x45 is stored in

@@ -14,7 +14,6 @@
 #include <QDir>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QRegularExpression>
 
 FirmwarePanel::FirmwarePanel(AppState &state, UserPrompts &prompts, LinkExchange &link, QWidget *parent)
     : QWidget(parent), m_state(state), m_prompts(prompts), m_call(link, state, prompts)
@@ -27,12 +26,9 @@ FirmwarePanel::FirmwarePanel(AppState &state, UserPrompts &prompts, LinkExchange
         cmbBank->addItem(QString::number(i));
 
     connect(&m_call, &FirmwareDataCall::logsCleared, this, &FirmwarePanel::logsCleared);
-    connect(&m_call, &FirmwareDataCall::progressChanged, this, [this](const QString &caption) {
+    connect(&m_call, &FirmwareDataCall::progressChanged, this, [this](const QString &caption, int percent) {
         lblPercent->setText(caption);
-        // The bar shows the caption's figure ("Загружено 48.0%"); the bare caption is 0.
-        static const QRegularExpression figure(QStringLiteral("(\\d+)"));
-        const QRegularExpressionMatch m = figure.match(caption);
-        prgLoad->setValue(m.hasMatch() ? m.captured(1).toInt() : 0);
+        prgLoad->setValue(percent);
     });
     connect(&m_call, &FirmwareDataCall::runningChanged, cmdLoad, [this](bool running) {
         cmdLoad->setEnabled(!running);
