@@ -57,7 +57,7 @@ AddressBookPanel::AddressBookPanel(Database *database, UserPrompts &prompts, QWi
     connect(m_flexObjects, &QTableWidget::currentCellChanged, this, [this](int row, int, int previousRow) {
         if (row != previousRow && row >= 0) {
             fillFromRow();
-            m_filledByKeyboard = true;
+            m_rowJustFilled = true;
         }
         emit rowColChanged();
     });
@@ -117,14 +117,11 @@ void AddressBookPanel::fillFromRow()
 
 void AddressBookPanel::flexObjects_Click()
 {
-    // The press that made the row current has filled the boxes already; a click on the current
-    // row fills them again only when they were changed since.
-    const int row = currentRecordRow();
-    if (row > 0
-        && (m_txtKVRName->text() != m_flexObjects->item(row - 1, 1)->text()
-            || m_txtKVRNumber->text() != m_flexObjects->item(row - 1, 2)->text() || !m_filledByKeyboard))
+    // The press that made the row current has filled the boxes already; a click on the row that
+    // was current fills them again.
+    if (!m_rowJustFilled)
         fillFromRow();
-    m_filledByKeyboard = false;
+    m_rowJustFilled = false;
     m_flexObjects->setFocus();
 }
 

@@ -56,7 +56,7 @@ private:
     bool acceptable(const QString &name, const QString &phone);
     void recordGone();
     // The current row's change has just filled the boxes (the click that follows need not).
-    bool m_filledByKeyboard = false;
+    bool m_rowJustFilled = false;
     void fitColumns();
 
     AddressBook *m_book = nullptr;
