@@ -1,6 +1,5 @@
 #include "TestCli.h"
 
-#include "SmallDisk.h"
 #include "TestFiles.h"
 
 #include "core/settings/ControlTable.h"
@@ -12,8 +11,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
 
 namespace {
 const QString kTable = QStringLiteral("1~5~10~gps~Поворот~~BYTE~~Угол~0~255~10~~град\r\n"
@@ -117,37 +114,18 @@ void TestCli::reportAsHtml()
 
 void TestCli::outputsThatCannotBeWritten()
 {
+    // What the tool adds to the writer: the message on standard error and exit code 1, for every output.
     QTemporaryDir dir;
     const QString table = writeTemp(dir, "t.stp", TextFile::encode1251(kTable));
     const QString in = writeTemp(dir, "in.bin", QByteArray(390, '\x01'));
-    const auto convert = [&](const QString &out) {
-        return runCli({QStringLiteral("convert"), QStringLiteral("--table"), table, QStringLiteral("--data"), in,
-                       QStringLiteral("--out"), out, QStringLiteral("--form"), QStringLiteral("260")});
-    };
-    // A folder is refused; a device node of the test's own stays a device.
-    ProgramRun r = convert(dir.path());
+    const QString refused = QStringLiteral("kvrsetup-cli: Ошибка записи в файл ") + dir.path() + QStringLiteral(": это каталог\n");
+    ProgramRun r = runCli({QStringLiteral("convert"), QStringLiteral("--table"), table, QStringLiteral("--data"), in,
+                           QStringLiteral("--out"), dir.path(), QStringLiteral("--form"), QStringLiteral("260")});
     QCOMPARE(r.code, 1);
-    QCOMPARE(r.err, QStringLiteral("kvrsetup-cli: Ошибка записи в файл ") + dir.path() + QStringLiteral(": это каталог\n"));
-    const QString node = dir.filePath(QStringLiteral("null"));
-    if (::mknod(QFile::encodeName(node).constData(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
-        QCOMPARE(convert(node).code, 0);
-        struct stat st {};
-        QVERIFY(::lstat(QFile::encodeName(node).constData(), &st) == 0 && S_ISCHR(st.st_mode));
-    }
-
-    SmallDisk disk;
-    if (!disk.mounted())
-        QSKIP("a tmpfs cannot be mounted here (not root)");
-    const QString out = disk.filePath(QStringLiteral("out.bin"));
-    QVERIFY(writeBytes(out, "earlier"));
-    QVERIFY(disk.fill());
-    r = convert(out);
+    QCOMPARE(r.err, refused);
+    r = runCli({QStringLiteral("report"), QStringLiteral("--table"), table, QStringLiteral("--out"), dir.path()});
     QCOMPARE(r.code, 1);
-    QCOMPARE(r.err, QStringLiteral("kvrsetup-cli: Ошибка записи в файл ") + out + QStringLiteral(": нет места на диске\n"));
-    QCOMPARE(readBytes(out), QByteArray("earlier"));
-    r = runCli({QStringLiteral("report"), QStringLiteral("--table"), table, QStringLiteral("--out"), out});
-    QCOMPARE(r.code, 1);
-    QCOMPARE(readBytes(out), QByteArray("earlier"));
+    QCOMPARE(r.err, refused);
 }
 
 void TestCli::convertAddsHiddenDefaults()

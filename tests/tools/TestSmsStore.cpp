@@ -85,19 +85,3 @@ void TestSmsStore::terminalAnswersIntoTheStore()
     QCOMPARE(lines.at(2), QStringLiteral("07919761989901F0040B911732547698F000F6425060708090218C")
                               + QString::fromLatin1(ud.toHex().toUpper()));
 }
-
-void TestSmsStore::textModeAsOtherSoftwareLeftIt()
-{
-    SimLink rig;
-    QVERIFY(rig.start({QStringLiteral("--text-mode"), QStringLiteral("--terminal"), QStringLiteral("+71234567890")}));
-    int length = 0;
-    const QString pdu = request(QStringLiteral("+71234567890"), length);
-    // The modem takes the length for a number and the hex for a text, and says it went.
-    QVERIFY(submit(rig, length, pdu));
-    QTRY_VERIFY(rig.sim.events().contains(QStringLiteral("# sms text sent to 154: ") + pdu.left(40)));
-    QVERIFY(!rig.link.sendCommand(QStringLiteral("AT+CMGL=4"), QStringLiteral("OK"), 1000));
-    QCOMPARE(rig.link.lastAnswer().word, QStringLiteral("+CMS ERROR: 302"));
-    QVERIFY(rig.link.sendCommand(QStringLiteral("AT+CMGF=0"), QStringLiteral("OK"), 1000));
-    QVERIFY(submit(rig, length, pdu));
-    QTRY_VERIFY(rig.sim.events().contains(QStringLiteral("# terminal +71234567890 record 43")));
-}

@@ -9,5 +9,4 @@ class TestSmsStore : public QObject
 private slots:
     void submitChecks();
     void terminalAnswersIntoTheStore();
-    void textModeAsOtherSoftwareLeftIt();
 };

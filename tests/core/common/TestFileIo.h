@@ -6,8 +6,7 @@ class TestFileIo : public QObject
     Q_OBJECT
 private slots:
     void fullDiskKeepsEarlierFile();
-    void deviceWrittenInPlace();
-    void fifoWrittenInPlaceOrRefused();
+    void devicesAndFifosWrittenInPlace();
     void linksAndFoldersAndPermissions();
     void inputsMustBeRegular();
 };

@@ -77,19 +77,6 @@ void TestListingSweep::oldHalvesDropped()
     QVERIFY(QFile::exists(app.filePath(QStringLiteral("BIN/pending/9001234567.45"))));
 }
 
-void TestListingSweep::cutMessagesLeftAlone()
-{
-    QTemporaryDir app;
-    auto column = half(3, 0x43, 1);
-    column[1].chop(40); // the header announces more than came
-    ReceivedProfiles profiles;
-    const ListingSweep::Outcome out = ListingSweep(app.path(), QDateTime::currentDateTime()).sweep({column}, profiles);
-    QCOMPARE(out.messages, 1);
-    QCOMPARE(out.lines, QStringList{QStringLiteral("Сообщение 3 пришло не целиком и оставлено в модеме\r\n")});
-    QVERIFY(out.deletable.isEmpty());
-    QVERIFY(!QDir(app.filePath(QStringLiteral("BIN"))).exists());
-}
-
 void TestListingSweep::plantedLinkRefused()
 {
     QTemporaryDir app;

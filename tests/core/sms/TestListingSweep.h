@@ -7,7 +7,6 @@ class TestListingSweep : public QObject
 private slots:
     void halvesSurviveBetweenRuns();
     void oldHalvesDropped();
-    void cutMessagesLeftAlone();
     void plantedLinkRefused();
     void receiverTakesLongListings();
 };
