@@ -9,6 +9,7 @@
 #include "core/app/AppState.h"
 #include "core/app/UserPrompts.h"
 #include "core/link/LinkExchange.h"
+#include "core/link/ModemLine.h"
 #include "core/link/LinkTune.h"
 #include "core/link/mdlStrings.h"
 #include "core/loader/FirmwareDataCall.h"
@@ -127,9 +128,10 @@ int main(int argc, char **argv)
     QSerialPort port;
     if (!LinkTune(port, serial, &prompts))
         return 1;
-    LinkExchange link;
+    ModemLine modemLine;
+    LinkExchange &link = modemLine.link();
     link.setDevice(&port);
-    FirmwareDataCall call(link, state, prompts);
+    FirmwareDataCall call(modemLine, state, prompts);
     QStringList log;
     QObject::connect(&link, &LinkExchange::infoLine, [&log](const QString &t) { log << mdlStrings::TrimCrLf(t); });
 
@@ -142,7 +144,14 @@ int main(int argc, char **argv)
     const double cpu0 = cpuSeconds();
     QElapsedTimer wall;
     wall.start();
-    const bool accepted = call.cmdLoad_Click(request);
+    bool accepted = false;
+    QEventLoop loop;
+    QObject::connect(&call, &FirmwareDataCall::loadFinished, &loop, [&](bool ok) {
+        accepted = ok;
+        loop.quit();
+    });
+    call.cmdLoad_Click(request);
+    loop.exec();
     const double wallSeconds = double(wall.nsecsElapsed()) / 1e9;
     const double cpu = cpuSeconds() - cpu0;
 

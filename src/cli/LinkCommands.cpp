@@ -35,7 +35,10 @@ int modemInfo(const SerialSettings &s)
                              printLine(stdout, mdlStrings::TrimCrLf(line));
                      });
     // The modem counts as checked only when it also told its type.
-    return runModemCheck(session->link).typeKnown ? 0 : 1;
+    LinkExchange &link = session->link;
+    const ModemCheckResult result = runOperation<ModemCheckResult>(
+        *session, ModemLine::Operation::ModemCheck, [&link] { return runModemCheck(link); });
+    return result.typeKnown ? 0 : 1;
 }
 
 // The information lines of an answer, without the modem's echo of the command.
@@ -61,7 +64,9 @@ int atCommands(const SerialSettings &s, const QStringList &commands)
                      [&failure](const QString &text) { failure = mdlStrings::TrimCrLf(text); });
     for (const QString &command : commands) {
         failure.clear();
-        const bool ok = session->link.sendCommand(command, QStringLiteral("OK"), 2000);
+        LinkExchange &link = session->link;
+        const bool ok = runOperation<bool>(*session, ModemLine::Operation::Command,
+                                           [&link, command] { return link.sendCommand(command, QStringLiteral("OK"), 2000); });
         if (session->link.replyState() == LinkExchange::ReplyState::Answered) {
             const LinkExchange::Answer &answer = session->link.lastAnswer();
             for (const QString &line : answerLines(answer.remain, command))

@@ -61,10 +61,29 @@ struct Transfer
         const auto print = [](const QString &text) { printLine(stdout, mdlStrings::TrimCrLf(text)); };
         QObject::connect(&session->link, &LinkExchange::infoLine, print);
         QObject::connect(&session->link, &LinkExchange::cmdInfoLine, print);
-        transfer = std::make_unique<ProfileTransfer>(session->link, state);
+        transfer = std::make_unique<ProfileTransfer>(session->line, state);
         return true;
     }
+    ~Transfer()
+    {
+        // The line's scripts use the transfer: they go first.
+        if (session)
+            session->line.shutdown();
+    }
+
+    template<typename T>
+    T run(ModemLine::Operation kind, std::function<Task<T>()> script)
+    {
+        return runOperation<T>(*session, kind, std::move(script));
+    }
 };
+
+// The pause between two polls, on the line's clock.
+Task<bool> pauseFor(LinkExchange &link, int ms)
+{
+    co_await link.Delay(ms);
+    co_return true;
+}
 
 // A module send's outcome as an exit code.
 int sendOutcome(const ProfileTransfer::SendResult &result)
@@ -88,7 +107,11 @@ int sendProfile(const SerialSettings &s, const CliOptions &o, const QString &pho
     Transfer t;
     if (!t.open(s))
         return 1;
-    return sendOutcome(t.transfer->sendProfileFile(phone, o.value(kSmsc), data));
+    ProfileTransfer &transfer = *t.transfer;
+    const QString smsc = o.value(kSmsc);
+    return sendOutcome(t.run<ProfileTransfer::SendResult>(ModemLine::Operation::SmsSend, [&transfer, phone, smsc, data] {
+        return transfer.sendProfileFile(phone, smsc, data);
+    }));
 }
 
 // Seconds read-profile waits for a terminal's answer; -1 for a bad value.
@@ -107,14 +130,18 @@ int readProfile(const SerialSettings &s, const CliOptions &o, const QString &pho
     Transfer t;
     if (!t.open(s))
         return 1;
-    const int sent = sendOutcome(t.transfer->requestProfile(phone, o.value(kSmsc)));
+    ProfileTransfer &transfer = *t.transfer;
+    LinkExchange &link = t.session->link;
+    const QString smsc = o.value(kSmsc);
+    const int sent = sendOutcome(t.run<ProfileTransfer::SendResult>(
+        ModemLine::Operation::SmsSend, [&transfer, phone, smsc] { return transfer.requestProfile(phone, smsc); }));
     if (sent != 0)
         return sent;
     // The poll of Timer1: the first at once, then every 10 s until the file is there.
-    QElapsedTimer clock;
-    clock.start();
+    const QDateTime started = link.clock().now();
     for (;;) {
-        const ProfileTransfer::PollResult poll = t.transfer->pollMessages();
+        const ProfileTransfer::PollResult poll =
+            t.run<ProfileTransfer::PollResult>(ModemLine::Operation::Poll, [&transfer] { return transfer.pollMessages(); });
         for (const ReceivedProfiles::Saved &saved : poll.saved) {
             // The network may present the number in another form ("+7..." for "8...").
             if (PhoneNumber::sameSubscriber(saved.phone, phone)) {
@@ -122,10 +149,11 @@ int readProfile(const SerialSettings &s, const CliOptions &o, const QString &pho
                 return 0;
             }
         }
-        const qint64 left = qint64(waitSeconds) * 1000 - clock.elapsed();
-        if (left <= 0 || t.session->link.isPortLost())
+        const qint64 left = qint64(waitSeconds) * 1000 - started.msecsTo(link.clock().now());
+        if (left <= 0 || link.isPortLost())
             break;
-        t.session->link.Delay(int(qMin<qint64>(left, ProfileTransfer::PollMs)));
+        const int pause = int(qMin<qint64>(left, ProfileTransfer::PollMs));
+        t.run<bool>(ModemLine::Operation::Poll, [&link, pause]() -> Task<bool> { return pauseFor(link, pause); });
     }
     printLine(stderr, QStringLiteral("kvrsetup-cli: no profile from ") + phone + QStringLiteral(" within %1 s").arg(waitSeconds));
     return 1;
@@ -136,7 +164,11 @@ int poll(const SerialSettings &s)
     Transfer t;
     if (!t.open(s))
         return 1;
-    return t.transfer->pollMessages().listed ? 0 : 1;
+    ProfileTransfer &transfer = *t.transfer;
+    return t.run<ProfileTransfer::PollResult>(ModemLine::Operation::Poll, [&transfer] { return transfer.pollMessages(); })
+                   .listed
+               ? 0
+               : 1;
 }
 
 int sendGprs(const SerialSettings &s, const CliOptions &o, const QString &phone)
@@ -146,7 +178,11 @@ int sendGprs(const SerialSettings &s, const CliOptions &o, const QString &phone)
         return 1;
     const GprsSettings settings{o.value(kApn), o.value(kUser), o.value(kPassword), o.value(kServer),
                                 o.value(kServerPort)};
-    return sendOutcome(t.transfer->sendGprs(phone, o.value(kSmsc), settings));
+    ProfileTransfer &transfer = *t.transfer;
+    const QString smsc = o.value(kSmsc);
+    return sendOutcome(t.run<ProfileTransfer::SendResult>(ModemLine::Operation::SmsSend, [&transfer, phone, smsc, settings] {
+        return transfer.sendGprs(phone, smsc, settings);
+    }));
 }
 
 // The command for each terminal in turn; with --all a summary table follows, and the

@@ -103,7 +103,7 @@ private:
             // The second one does not wait for the escape and hang-up: the line is dropped.
             printLine(stderr, QStringLiteral("kvrsetup-cli: second interrupt: DTR dropped, port closed"));
             m_session.port.setDataTerminalReady(false);
-            m_session.link.shutdown();
+            m_session.line.shutdown();
             m_session.port.close();
             return;
         }
@@ -228,7 +228,7 @@ int runUploadCommand(const QStringList &args)
     if (!session)
         return 1;
     LinkExchange &link = session->link;
-    FirmwareDataCall call(link, state, prompts);
+    FirmwareDataCall call(session->line, state, prompts);
     QObject::connect(&link, &LinkExchange::infoLine,
                      [](const QString &text) { printLine(stdout, mdlStrings::TrimCrLf(text)); });
     QObject::connect(&call, &FirmwareDataCall::progressChanged,
@@ -241,6 +241,7 @@ int runUploadCommand(const QStringList &args)
     });
     InterruptHandler interrupt(*session, call);
 
-    const bool accepted = call.cmdLoad_Click(request);
+    const bool accepted = runOperation<bool>(*session, ModemLine::Operation::FirmwareLoad,
+                                             [&call, request] { return call.load(request); });
     return accepted && defaultsKept && !interrupt.interrupted() ? 0 : 1;
 }

@@ -232,7 +232,7 @@ void TestUploadCli::interruptBreaksOff()
     QCOMPARE(cli.exitCode(), 1);
     const QString out = QString::fromUtf8(cli.readAllStandardOutput());
     QVERIFY2(out.endsWith(QStringLiteral("Запрос заголовка\n"
-                                         "Ответ  не ожидался в данный момент выполнение прервано\n"
+                                         "Прервано пользователем \n"
                                          "Не получено подтверждение данных 5С\n")
                           + kHungUp.join(QLatin1Char('\n')) + QLatin1Char('\n')),
              qPrintable(out));

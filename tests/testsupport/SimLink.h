@@ -4,6 +4,7 @@
 #include "core/app/SerialSettings.h"
 #include "core/link/LinkExchange.h"
 #include "core/link/LinkTune.h"
+#include "core/link/ModemLine.h"
 
 #include <QSerialPort>
 #include <QStringList>
@@ -14,7 +15,8 @@ struct SimLink
 {
     SimModem sim;
     QSerialPort port;
-    LinkExchange link;
+    ModemLine line;
+    LinkExchange &link = line.link();
     QStringList info;    // txtinfo
     QStringList cmdInfo; // txtCmdInfo
     QStringList marks;
@@ -43,8 +45,5 @@ struct SimLink
         return true;
     }
 
-    bool dial()
-    {
-        return link.sendCommand(QStringLiteral("ATD5551234"), QStringLiteral("CONNEC"), 2000);
-    }
+    Task<bool> dial() { return link.sendCommand(QStringLiteral("ATD5551234"), QStringLiteral("CONNEC"), 2000); }
 };

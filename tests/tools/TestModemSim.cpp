@@ -1,5 +1,6 @@
 #include "TestModemSim.h"
 
+#include "RunTask.h"
 #include "SimLink.h"
 
 #include <QTest>
@@ -13,20 +14,20 @@ void TestModemSim::setupCommandsAnswerOk()
                               QStringLiteral("AT+CMEE=1"), QStringLiteral("AT+CNMI=2,1,0,0,0"),
                               QStringLiteral("ATE1V1Q0&K0S7=60"), QStringLiteral("AT+CMGF=0;+CSCS=\"GSM\"")};
     for (const QString &command : init)
-        QVERIFY2(rig.link.sendCommand(command, QStringLiteral("OK"), 1000), qPrintable(command));
-    QVERIFY(rig.link.sendCommand(QStringLiteral("AT+CSCA?"), QStringLiteral("OK"), 1000));
+        QVERIFY2(runTask(rig.link.sendCommand(command, QStringLiteral("OK"), 1000)), qPrintable(command));
+    QVERIFY(runTask(rig.link.sendCommand(QStringLiteral("AT+CSCA?"), QStringLiteral("OK"), 1000)));
     QVERIFY(rig.link.lastAnswer().remain.contains(QStringLiteral("+CSCA: \"+")));
-    QVERIFY(rig.link.sendCommand(QStringLiteral("AT+CPMS?"), QStringLiteral("OK"), 1000));
+    QVERIFY(runTask(rig.link.sendCommand(QStringLiteral("AT+CPMS?"), QStringLiteral("OK"), 1000)));
     QVERIFY(rig.link.lastAnswer().remain.contains(QStringLiteral("+CPMS: \"SM\"")));
-    QVERIFY(!rig.link.sendCommand(QStringLiteral("AT+NOSUCH"), QStringLiteral("OK"), 1000));
+    QVERIFY(!runTask(rig.link.sendCommand(QStringLiteral("AT+NOSUCH"), QStringLiteral("OK"), 1000)));
 }
 
 void TestModemSim::textBeforeAtIsSkipped()
 {
     SimLink rig;
     QVERIFY(rig.start());
-    QVERIFY(rig.link.sendCommand(QStringLiteral("+++AT"), QStringLiteral("OK"), 1000));
-    QVERIFY(rig.link.sendCommand(QStringLiteral("xyzATI"), QStringLiteral("OK"), 1000));
+    QVERIFY(runTask(rig.link.sendCommand(QStringLiteral("+++AT"), QStringLiteral("OK"), 1000)));
+    QVERIFY(runTask(rig.link.sendCommand(QStringLiteral("xyzATI"), QStringLiteral("OK"), 1000)));
     QVERIFY(rig.link.lastAnswer().remain.contains(QStringLiteral("KVRSIM")));
 }
 
@@ -34,18 +35,18 @@ void TestModemSim::spacedPlusStaysData()
 {
     SimLink rig;
     QVERIFY(rig.start({QStringLiteral("--guard"), QStringLiteral("100")}));
-    QVERIFY(rig.dial());
+    QVERIFY(runTask(rig.dial()));
     // Three '+' further apart than the guard time are data: the far end echoes them.
     for (int i = 0; i < 3; ++i) {
-        rig.link.Delay(250);
+        runTask(rig.link.Delay(250));
         rig.link.SendString(QStringLiteral("+"));
     }
-    rig.link.Delay(300);
+    runTask(rig.link.Delay(300));
     QVERIFY(!rig.sim.events().contains(QStringLiteral("# escape")));
     QTRY_VERIFY(rig.sim.sent().endsWith("+++"));
     // The guarded escape, at a quarter of the link's pauses, works.
     rig.link.setTimeScale(0.25);
-    rig.link.Send3Plus();
+    runTask(rig.link.Send3Plus());
     QTRY_VERIFY(rig.sim.events().contains(QStringLiteral("# escape")));
 }
 
@@ -54,7 +55,7 @@ void TestModemSim::keyAbortsDial()
     SimLink rig;
     QVERIFY(rig.start({QStringLiteral("--dial-delay"), QStringLiteral("3000")}));
     QTimer::singleShot(200, &rig.link, [&] { rig.link.SendString(QStringLiteral("x")); });
-    QVERIFY(!rig.link.sendCommand(QStringLiteral("ATD5551234"), QStringLiteral("CONNEC"), 5000));
+    QVERIFY(!runTask(rig.link.sendCommand(QStringLiteral("ATD5551234"), QStringLiteral("CONNEC"), 5000)));
     QCOMPARE(rig.info, QStringList{QStringLiteral("Ответ NO CARR не позволяет продолжение сценария\r\n")});
     QVERIFY(rig.sim.events().contains(QStringLiteral("# dial aborted")));
     QVERIFY(!rig.sim.events().contains(QStringLiteral("# call up")));
@@ -64,7 +65,7 @@ void TestModemSim::dialRefusedWithoutTone()
 {
     SimLink rig;
     QVERIFY(rig.start({QStringLiteral("--dial"), QStringLiteral("nodialtone")}));
-    QVERIFY(!rig.dial());
+    QVERIFY(!runTask(rig.dial()));
     QCOMPARE(rig.info, QStringList{QStringLiteral("Ответ NO DIAL не позволяет продолжение сценария\r\n")});
 }
 
@@ -73,11 +74,11 @@ void TestModemSim::numericResultCodes()
     SimLink rig;
     QVERIFY(rig.start({QStringLiteral("--echo"), QStringLiteral("0")}));
     // "0" CR is OK in numeric form: the link does not take it for an answer.
-    QVERIFY(!rig.link.sendCommand(QStringLiteral("ATV0"), QStringLiteral("OK"), 100));
+    QVERIFY(!runTask(rig.link.sendCommand(QStringLiteral("ATV0"), QStringLiteral("OK"), 100)));
     QTRY_COMPARE(rig.sim.sent(), QByteArray("0\r"));
     rig.link.SendStringCR(QStringLiteral("AT+BAD"));
     QTRY_COMPARE(rig.sim.sent(), QByteArray("0\r4\r"));
-    QVERIFY(rig.link.sendCommand(QStringLiteral("ATV1"), QStringLiteral("OK"), 1000));
+    QVERIFY(runTask(rig.link.sendCommand(QStringLiteral("ATV1"), QStringLiteral("OK"), 1000)));
 }
 
 void TestModemSim::unsolicitedLinesBetweenCommands()
@@ -87,11 +88,11 @@ void TestModemSim::unsolicitedLinesBetweenCommands()
     // RING is a final word of its own: a command it lands on ends with it, as with a real modem.
     int passed = 0;
     for (int i = 0; i < 10; ++i) {
-        if (rig.link.sendCommand(QStringLiteral("AT"), QStringLiteral("OK"), 1000))
+        if (runTask(rig.link.sendCommand(QStringLiteral("AT"), QStringLiteral("OK"), 1000)))
             ++passed;
         else
             QCOMPARE(rig.link.lastAnswer().word, QStringLiteral("RING"));
-        rig.link.Delay(30);
+        runTask(rig.link.Delay(30));
     }
     QVERIFY(passed > 0);
     const QByteArray sent = rig.sim.sent();
@@ -102,10 +103,10 @@ void TestModemSim::stateChangesTraced()
 {
     SimLink rig;
     QVERIFY(rig.start({QStringLiteral("--guard"), QStringLiteral("100")}));
-    QVERIFY(rig.dial());
+    QVERIFY(runTask(rig.dial()));
     rig.link.setTimeScale(0.25);
-    rig.link.Send3Plus();
-    QVERIFY(rig.link.sendCommand(QStringLiteral("ATH"), QStringLiteral("OK"), 1000));
+    runTask(rig.link.Send3Plus());
+    QVERIFY(runTask(rig.link.sendCommand(QStringLiteral("ATH"), QStringLiteral("OK"), 1000)));
     QTRY_COMPARE(rig.sim.events(), (QStringList{QStringLiteral("# dial"), QStringLiteral("# call up"),
                                                 QStringLiteral("# data mode"), QStringLiteral("# escape"),
                                                 QStringLiteral("# command mode"), QStringLiteral("# call down")}));

@@ -1,5 +1,6 @@
 #include "TestSmsStore.h"
 
+#include "RunTask.h"
 #include "SimLink.h"
 #include "TestFiles.h"
 #include "core/sms/TransferRecord.h"
@@ -26,7 +27,7 @@ QString request(const QString &phone, int &length, quint16 sumDelta = 0)
 bool submit(SimLink &rig, int length, const QString &pdu)
 {
     rig.link.armSmsPrompt(pdu);
-    const bool ok = rig.link.sendCommand(QStringLiteral("AT+CMGS=") + QString::number(length), QStringLiteral("OK"), 2000);
+    const bool ok = runTask(rig.link.sendCommand(QStringLiteral("AT+CMGS=") + QString::number(length), QStringLiteral("OK"), 2000));
     rig.link.clearSmsPrompt();
     return ok;
 }
@@ -53,7 +54,7 @@ void TestSmsStore::submitChecks()
     QTRY_VERIFY(rig.sim.sent().endsWith("\r\n> "));
     rig.link.SendString(QStringLiteral("0011") + QChar(0x1B));
     QTRY_VERIFY(rig.sim.events().contains(QStringLiteral("# sms send cancelled")));
-    QVERIFY(rig.link.sendCommand(QStringLiteral("AT"), QStringLiteral("OK"), 1000));
+    QVERIFY(runTask(rig.link.sendCommand(QStringLiteral("AT"), QStringLiteral("OK"), 1000)));
     QTRY_VERIFY(rig.sim.sent().endsWith("> 0011AT\r\r\nOK\r\n"));
 }
 
@@ -72,10 +73,10 @@ void TestSmsStore::terminalAnswersIntoTheStore()
     QVERIFY(submit(rig, 154, request(QStringLiteral("+71234567890"), length, 1)));
     QVERIFY(rig.sim.events().contains(QStringLiteral("# terminal +71234567890 ignored: record 43 with a bad sum")));
     QVERIFY(submit(rig, 154, request(QStringLiteral("+71234567890"), length)));
-    QVERIFY(rig.link.sendCommand(QStringLiteral("AT+CMGL=4"), QStringLiteral("OK"), 1000));
+    QVERIFY(runTask(rig.link.sendCommand(QStringLiteral("AT+CMGL=4"), QStringLiteral("OK"), 1000)));
     QCOMPARE(rig.link.lastAnswer().remain, QStringLiteral("AT+CMGL=4"));
     QTRY_VERIFY(rig.sim.events().contains(QStringLiteral("# sms stored 1")));
-    QVERIFY(rig.link.sendCommand(QStringLiteral("AT+CMGL=4"), QStringLiteral("OK"), 1000));
+    QVERIFY(runTask(rig.link.sendCommand(QStringLiteral("AT+CMGL=4"), QStringLiteral("OK"), 1000)));
     const QStringList lines =
         rig.link.lastAnswer().remain.split(QRegularExpression(QStringLiteral("[\r\n]+")), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 3);

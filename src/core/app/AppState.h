@@ -33,9 +33,6 @@ public:
     QString terminalNumber;
     qint32 lastPageAddress = 0;
     qint16 lastBank = 0;
-    // The message poll may run; cleared while an SMS is being sent so that no listing
-    // falls between "AT+CMGS=" and the modem's answer.
-    bool SmsPollEnabled = true;
 
     ControlTable table;      // TableEntries, EntryCount, HiddenDefaults
     SettingsImage CurrentImage;

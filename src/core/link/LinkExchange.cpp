@@ -3,32 +3,54 @@
 #include "core/common/HexText.h"
 #include "core/link/mdlStrings.h"
 
-#include <QEventLoop>
 #include <QIODevice>
 #include <QSerialPort>
 
 LinkExchange::LinkExchange(QObject *parent) : QObject(parent)
 {
-    m_tmrReply.setObjectName(QStringLiteral("tmrReply"));
-    m_tmrDelay.setObjectName(QStringLiteral("tmrDelay"));
-    m_tmrReply.setSingleShot(true);
-    m_tmrReply.setTimerType(Qt::PreciseTimer);
-    m_tmrDelay.setSingleShot(true);
-    m_tmrDelay.setTimerType(Qt::PreciseTimer);
-    connect(&m_tmrReply, &QTimer::timeout, this, &LinkExchange::tmrReply_Timer);
-    connect(&m_tmrDelay, &QTimer::timeout, this, &LinkExchange::tmrDelay_Timer);
+    m_tmrReply.setHandler([this] { tmrReply_Timer(); });
+    m_tmrDelay.setHandler([this] { tmrDelay_Timer(); });
     m_smsList.append(std::array<QString, 2>{});
-    m_rxLampTimer.setSingleShot(true);
     m_rxLampTimer.setInterval(150);
-    connect(&m_rxLampTimer, &QTimer::timeout, this, [this] { setLamps(m_txLamp, false); });
+    m_rxLampTimer.setHandler([this] { setLamps(m_txLamp, false); });
     newReceiver();
 }
 
 LinkExchange::~LinkExchange()
 {
-    // A wait still on the stack must not touch a dead object: the owner shuts
-    // the link down and lets the stack unwind before deleting it.
+    // A conversation still suspended here is abandoned by its owner, never resumed.
     m_shutdown = true;
+    m_waiter = {};
+}
+
+void LinkExchange::setClock(Clock *clock)
+{
+    m_clock = clock ? clock : &Clock::system();
+    m_tmrReply.setClock(m_clock);
+    m_tmrDelay.setClock(m_clock);
+    m_rxLampTimer.setClock(m_clock);
+}
+
+void LinkExchange::setTimeScale(double scale)
+{
+    auto own = std::make_unique<SystemClock>(scale);
+    setClock(own.get());
+    m_ownClock = std::move(own);
+}
+
+void LinkExchange::wake()
+{
+    if (!m_waiter || m_resumePosted)
+        return;
+    m_resumePosted = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_resumePosted = false;
+            if (const std::coroutine_handle<> waiter = std::exchange(m_waiter, {}))
+                waiter.resume();
+        },
+        Qt::QueuedConnection);
 }
 
 void LinkExchange::setDevice(QIODevice *device)
@@ -70,7 +92,9 @@ void LinkExchange::loseDevice(const QString &reason)
     if (m_replyState == ReplyState::Waiting)
         m_replyState = ReplyState::PortLost;
     emit portLost(reason);
-    emit wake();
+    m_tmrDelay.stop();
+    m_delayRunning = false;
+    wake();
 }
 
 clsReceive *LinkExchange::newReceiver()
@@ -209,18 +233,12 @@ void LinkExchange::SendStringCR(const QString &sOut)
     writeBytes(bytes + '\r');
 }
 
-int LinkExchange::interval(int ms) const
+void LinkExchange::armTimer(ClockTimer &timer, Timer which, int ms)
 {
     // The timers take a 16-bit interval.
     const int nominal = qBound(0, ms, 32767);
-    return m_timeScale == 1.0 ? nominal : qMax(1, qRound(nominal * m_timeScale));
-}
-
-void LinkExchange::armTimer(QTimer &timer, Timer which, int ms)
-{
-    timer.setInterval(interval(ms));
-    timer.start();
-    emit timerArmed(which, qBound(0, ms, 32767));
+    timer.start(nominal);
+    emit timerArmed(which, nominal);
 }
 
 void LinkExchange::armSmsPrompt(const QString &body)
@@ -229,22 +247,17 @@ void LinkExchange::armSmsPrompt(const QString &body)
     m_smsPromptPending = true;
 }
 
-bool LinkExchange::answerPasses(const QString &answer, const QString &r1, const QString &r2, const QString &r3)
+bool LinkExchange::answerPasses(const QString &answer, const QStringList &expected)
 {
-    if (r1.isEmpty() && r2.isEmpty() && r3.isEmpty())
-        return true;
-    for (const QString *r : {&r1, &r2, &r3}) {
-        if (!r->isEmpty() && answer.startsWith(*r))
+    bool any = false;
+    for (const QString &r : expected) {
+        if (r.isEmpty())
+            continue;
+        any = true;
+        if (answer.startsWith(r))
             return true;
     }
-    return false;
-}
-
-void LinkExchange::waitForWake()
-{
-    QEventLoop loop;
-    connect(this, &LinkExchange::wake, &loop, &QEventLoop::quit);
-    loop.exec();
+    return !any;
 }
 
 void LinkExchange::clearSmsPrompt()
@@ -259,12 +272,11 @@ void LinkExchange::clearSmsList()
     m_smsList.append(std::array<QString, 2>{});
 }
 
-void LinkExchange::waitForReply()
+Task<void> LinkExchange::waitForReply()
 {
-    ++m_waitDepth;
     ++m_commandWaits;
     while (m_replyState == ReplyState::Waiting) {
-        if (m_abortRequested || m_shutdown) {
+        if (breakBinds() || m_shutdown) {
             m_tmrReply.stop();
             m_replyPeriodsLeft = 0;
             if (m_receiver)
@@ -272,10 +284,9 @@ void LinkExchange::waitForReply()
             m_replyState = ReplyState::Broken;
             break;
         }
-        waitForWake();
+        co_await WakeAwaiter{*this, {}};
     }
     --m_commandWaits;
-    --m_waitDepth;
 }
 
 bool LinkExchange::finishExchange(bool passed, const QString &rejectedLine)
@@ -290,7 +301,10 @@ bool LinkExchange::finishExchange(bool passed, const QString &rejectedLine)
         appendInfo(QStringLiteral("Таймаут на ответ ") + QStringLiteral("\r\n"));
         return false;
     case ReplyState::Broken:
-        appendInfo(QStringLiteral("Прервано пользователем ") + QStringLiteral("\r\n"));
+        // Said once per break: the steps after it fail without a line each.
+        if (!m_breakLogged)
+            appendInfo(QStringLiteral("Прервано пользователем ") + QStringLiteral("\r\n"));
+        m_breakLogged = m_breakRequested;
         return false;
     case ReplyState::PortLost: // said once, when the port went
         return false;
@@ -299,23 +313,20 @@ bool LinkExchange::finishExchange(bool passed, const QString &rejectedLine)
     }
 }
 
-bool LinkExchange::sendCommand(const QString &sCMD, const QString &expected, int iTimeOut)
+bool LinkExchange::beginExchange(QStringList &expected, int iTimeOut, int periods)
 {
-    QString r1 = expected;
-    QString r2;
-    QString r3;
-    return sendCommand(sCMD, r1, r2, r3, iTimeOut);
-}
-
-bool LinkExchange::beginExchange(QString &sRepl1, QString &sRepl2, QString &sRepl3, int iTimeOut, int periods)
-{
-    sRepl1 = sRepl1.toUpper();
-    sRepl2 = sRepl2.toUpper();
-    sRepl3 = sRepl3.toUpper();
+    for (QString &r : expected)
+        r = r.toUpper();
     if (m_shutdown)
         return false;
     if (m_portLost) {
         m_replyState = ReplyState::PortLost;
+        return false;
+    }
+    if (breakBinds()) {
+        // Broken off before this step: it neither writes nor waits.
+        m_replyState = ReplyState::Broken;
+        finishExchange(false, QString());
         return false;
     }
     m_replyPeriods = qint16(periods);
@@ -326,50 +337,46 @@ bool LinkExchange::beginExchange(QString &sRepl1, QString &sRepl2, QString &sRep
     return true;
 }
 
-bool LinkExchange::sendCommand(const QString &sCMD, QString &sRepl1, QString &sRepl2, QString &sRepl3, int iTimeOut)
+Task<bool> LinkExchange::sendCommand(QString sCMD, QStringList expected, int iTimeOut)
 {
-    if (!beginExchange(sRepl1, sRepl2, sRepl3, iTimeOut, 5))
-        return false;
+    if (!beginExchange(expected, iTimeOut, 5))
+        co_return false;
     SendStringCR(sCMD);
     if (m_receiver) {
         m_receiver->stopLineScan(false);
-        m_receiver->setRingIsAnswer(sRepl1.startsWith(QLatin1String("RING")) || sRepl2.startsWith(QLatin1String("RING"))
-                                    || sRepl3.startsWith(QLatin1String("RING")));
+        bool ring = false;
+        for (const QString &r : std::as_const(expected))
+            ring = ring || r.startsWith(QLatin1String("RING"));
+        m_receiver->setRingIsAnswer(ring);
     }
-    m_abortRequested = false;
 
-    waitForReply();
+    co_await waitForReply();
 
     const QString answer = m_answer.word;
-    return finishExchange(m_replyState == ReplyState::Answered && answerPasses(answer, sRepl1, sRepl2, sRepl3),
-                          QStringLiteral("Ответ ") + answer + QStringLiteral(" не позволяет продолжение сценария"));
+    co_return finishExchange(m_replyState == ReplyState::Answered && answerPasses(answer, expected),
+                             QStringLiteral("Ответ ") + answer + QStringLiteral(" не позволяет продолжение сценария"));
 }
 
-bool LinkExchange::sendData(const QString &sCMD, QString &sRepl1, QString &sRepl2, QString &sRepl3, int iTimeOut,
-                            int LengthIn)
+Task<bool> LinkExchange::sendData(QByteArray sCMD, QStringList expected, int iTimeOut, int LengthIn)
 {
-    return sendData(mdlStrings::toAnsi(sCMD), sRepl1, sRepl2, sRepl3, iTimeOut, LengthIn);
-}
+    if (!beginExchange(expected, iTimeOut, 2))
+        co_return false;
 
-bool LinkExchange::sendData(const QByteArray &sCMD, QString &sRepl1, QString &sRepl2, QString &sRepl3, int iTimeOut,
-                            int LengthIn)
-{
-    if (!beginExchange(sRepl1, sRepl2, sRepl3, iTimeOut, 2))
-        return false;
-
-    if (m_receiver)
-        m_receiver->expectData({sRepl1, sRepl2, sRepl3}, LengthIn);
-    m_abortRequested = false;
+    if (m_receiver) {
+        while (expected.size() < 3)
+            expected.append(QString());
+        m_receiver->expectData(expected, LengthIn);
+    }
     if (!sCMD.isEmpty())
         sendBytes(sCMD);
 
-    waitForReply();
+    co_await waitForReply();
 
     const QString answer = m_answer.data;
     const QString codes = HexText::bytesUnpadded(mdlStrings::toAnsi(answer));
-    return finishExchange(m_replyState == ReplyState::Answered && answerPasses(answer, sRepl1, sRepl2, sRepl3),
-                          QStringLiteral("Ответ ") + codes
-                              + QStringLiteral(" не ожидался в данный момент выполнение прервано"));
+    co_return finishExchange(m_replyState == ReplyState::Answered && answerPasses(answer, expected),
+                             QStringLiteral("Ответ ") + codes
+                                 + QStringLiteral(" не ожидался в данный момент выполнение прервано"));
 }
 
 void LinkExchange::tmrReply_Timer()
@@ -380,7 +387,7 @@ void LinkExchange::tmrReply_Timer()
         if (m_receiver)
             m_receiver->setTextMode();
         m_replyState = ReplyState::TimedOut;
-        emit wake();
+        wake();
         return;
     }
     --m_replyPeriodsLeft;
@@ -396,7 +403,7 @@ void LinkExchange::receiver_dataready()
     m_replyPeriodsLeft = 0;
     m_answer = {m_receiver->sAnswer(), m_receiver->sRemain(), m_receiver->dataIn(), m_receiver->answerIndex()};
     m_replyState = ReplyState::Answered;
-    emit wake();
+    wake();
 }
 
 void LinkExchange::receiver_listLine()
@@ -408,46 +415,73 @@ void LinkExchange::receiver_listLine()
     m_tmrReply.start();
 }
 
-void LinkExchange::Delay(int iDelay)
+Task<void> LinkExchange::Delay(int iDelay)
 {
-    if (m_shutdown)
-        return;
-    // A lost port ends every pause at once: nothing is left to wait for.
-    if (m_portLost)
-        return;
+    // A lost port ends every pause at once: nothing is left to wait for. A break does too,
+    // except for the steps that leave a data call.
+    if (m_shutdown || m_portLost || breakBinds())
+        co_return;
     m_delayRunning = true;
     armTimer(m_tmrDelay, Timer::Delay, iDelay);
-    ++m_waitDepth;
-    while (m_delayRunning && !m_shutdown && !m_portLost)
-        waitForWake();
-    --m_waitDepth;
+    while (m_delayRunning && !m_shutdown && !m_portLost && !breakBinds())
+        co_await WakeAwaiter{*this, {}};
+    m_tmrDelay.stop();
+    m_delayRunning = false;
 }
 
 void LinkExchange::tmrDelay_Timer()
 {
     m_tmrDelay.stop();
     m_delayRunning = false;
-    emit wake();
+    wake();
 }
 
-void LinkExchange::Send3Plus()
+Task<void> LinkExchange::waitFor(std::function<bool()> condition)
 {
-    Delay(1600);
+    while (!condition() && !m_shutdown && !m_portLost && !breakBinds())
+        co_await WakeAwaiter{*this, {}};
+}
+
+Task<void> LinkExchange::Send3Plus()
+{
+    if (breakBinds())
+        co_return;
+    co_await Delay(1600);
     SendString(QStringLiteral("+++"));
-    Delay(1600);
+    co_await Delay(1600);
     SendStringCR(QStringLiteral("AT"));
 }
 
-bool LinkExchange::TestCmdMode()
+Task<bool> LinkExchange::TestCmdMode()
 {
     appendInfo(QStringLiteral("Проверка отклика модема") + QStringLiteral("\r\n"));
     return sendCommand(QStringLiteral("AT"), QStringLiteral("OK"), 50);
 }
 
-void LinkExchange::requestAbort()
+void LinkExchange::requestBreak()
 {
-    m_abortRequested = true;
-    emit wake();
+    m_breakRequested = true;
+    wake();
+}
+
+void LinkExchange::endBreak()
+{
+    m_breakRequested = false;
+    m_breakLogged = false;
+}
+
+void LinkExchange::abandonWaits()
+{
+    m_waiter = {};
+    m_tmrReply.stop();
+    m_tmrDelay.stop();
+    m_delayRunning = false;
+    m_commandWaits = 0;
+    if (m_replyState == ReplyState::Waiting)
+        m_replyState = ReplyState::Broken;
+    m_smsListing = false;
+    clearSmsPrompt();
+    endBreak();
 }
 
 void LinkExchange::shutdown()
@@ -456,5 +490,5 @@ void LinkExchange::shutdown()
     m_tmrReply.stop();
     m_tmrDelay.stop();
     m_delayRunning = false;
-    emit wake();
+    wake();
 }

@@ -1,19 +1,23 @@
 #pragma once
 
+#include "core/common/Clock.h"
+#include "core/common/Task.h"
 #include "core/link/clsReceive.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QString>
-#include <QTimer>
+#include <QStringList>
+
+#include <memory>
 
 #include <QIODevice>
 
-// The serial link of the link window without its widgets: the receive handler
-// that logs and routes every byte, the send primitives and the blocking
-// command/response exchanges with the modem. Waiting runs nested event loops,
-// so the interface (and further exchanges started from its handlers) keep running.
-// All log output leaves as signals; the window renders them.
+// One serial link without its widgets: the receive handler that logs and routes every
+// byte, the send primitives and the command/response exchanges with the modem. An exchange
+// is a Task: the caller awaits it, and it is resumed from the event loop when the answer,
+// the time-out, a break or the loss of the port ends it. Only one conversation runs on a
+// link at a time (ModemLine sees to that). All log output leaves as signals.
 class LinkExchange : public QObject
 {
     Q_OBJECT
@@ -47,6 +51,7 @@ public:
     // Mirrors of window state that decide logging and routing.
     void setEcho(bool on) { m_echo = on; }           // chkEcho
     void setRoute(Route route) { m_route = route; }  // OptIndex
+    Route windowRoute() const { return m_route; }
     // Where bytes go now: the running operation's route while one holds it, else the window's mode.
     Route route() const { return m_operationRoutes.isEmpty() ? m_route : m_operationRoutes.last(); }
 
@@ -78,9 +83,12 @@ public:
     // The listing table before a new listing: two rows by one empty column.
     void clearSmsList();
 
-    // Every timer interval is multiplied by this (1 in the program); tests run long
-    // time-outs in milliseconds with it.
-    void setTimeScale(double scale) { m_timeScale = scale; }
+    // Where the time-outs and pauses take their time from (the system clock by default).
+    void setClock(Clock *clock);
+    Clock &clock() const { return *m_clock; }
+    // A system clock of the link's own with every interval multiplied by scale: end-to-end
+    // runs against the simulator shorten their waits with it.
+    void setTimeScale(double scale);
     ReplyState replyState() const { return m_replyState; }
 
     // The receiver's answer as it stood when it completed the last exchange. Bytes that
@@ -95,34 +103,57 @@ public:
     };
     const Answer &lastAnswer() const { return m_answer; }
     bool replyTimerActive() const { return m_tmrReply.isActive(); }
-    bool delayRunning() const { return m_delayRunning; }
 
     void SendString(const QString &sOut);
     void SendStringCR(const QString &sOut);
     // Binary data (boot-loader packets): every byte reaches the port unchanged.
     void sendBytes(const QByteArray &bytes);
 
-    // Expected texts are upper-cased in the caller's variables, as the callers rely on.
-    bool sendCommand(const QString &sCMD, QString &sRepl1, QString &sRepl2, QString &sRepl3, int iTimeOut);
-    bool sendCommand(const QString &sCMD, const QString &expected, int iTimeOut);
-    bool sendData(const QString &sCMD, QString &sRepl1, QString &sRepl2, QString &sRepl3, int iTimeOut,
-                  int LengthIn);
-    // The same exchange for a binary packet; an empty packet only waits.
-    bool sendData(const QByteArray &packet, QString &sRepl1, QString &sRepl2, QString &sRepl3, int iTimeOut,
-                  int LengthIn);
-    bool TestCmdMode();
-    void Send3Plus();
-    void Delay(int iDelay);
+    // A command and the modem's final answer: true when it starts with one of the expected
+    // texts (up to three, compared upper-cased; none expected takes any answer).
+    Task<bool> sendCommand(QString sCMD, QStringList expected, int iTimeOut);
+    Task<bool> sendCommand(const QString &sCMD, const QString &expected, int iTimeOut)
+    {
+        return sendCommand(sCMD, QStringList{expected}, iTimeOut);
+    }
+    // A packet and a raw answer: one of the expected texts, or LengthIn bytes. An empty
+    // packet only waits.
+    Task<bool> sendData(QByteArray packet, QStringList expected, int iTimeOut, int LengthIn);
+    Task<bool> TestCmdMode();
+    Task<void> Send3Plus();
+    Task<void> Delay(int iDelay);
 
-    // The user's break ("Прервать передачу"): the waiting exchange ends as broken off.
-    void requestAbort();
-    // The window is closing: every wait ends now and no further exchange starts.
+    // The operator's break: the waiting exchange or pause ends at once, and every further
+    // one of the running operation ends as broken off until endBreak().
+    void requestBreak();
+    bool breakRequested() const { return m_breakRequested; }
+    // The operation that was broken off has ended: the next one starts clean.
+    void endBreak();
+    // Steps that must reach the line despite a break (the escape and hang-up that leave a
+    // data call) run while a Shield stands.
+    class Shield
+    {
+    public:
+        explicit Shield(LinkExchange &link) : m_link(link) { ++m_link.m_shields; }
+        ~Shield() { --m_link.m_shields; }
+        Shield(const Shield &) = delete;
+        Shield &operator=(const Shield &) = delete;
+
+    private:
+        LinkExchange &m_link;
+    };
+    // Waits until condition() holds, re-asked at every notify(); also ends on a break, the
+    // loss of the port or shutdown.
+    Task<void> waitFor(std::function<bool()> condition);
+    void notify() { wake(); }
+    // The conversation that waited here was abandoned: its timers stop, the break and the
+    // prompt are forgotten; the link takes the next exchange as new.
+    void abandonWaits();
+    // The link is going away: every wait ends now and no further exchange starts.
     void shutdown();
     bool isShutdown() const { return m_shutdown; }
-    // Number of exchanges and pauses currently waiting (nested ones count each).
-    int waitDepth() const { return m_waitDepth; }
-    // Number of exchanges (not pauses) currently waiting for an answer.
-    int commandWaits() const { return m_commandWaits; }
+    // An exchange is waiting for its answer.
+    bool exchangeWaiting() const { return m_commandWaits > 0; }
 
     // Log helpers for the other parts of the link.
     void appendInfo(const QString &text) { emit infoLine(text); }
@@ -153,20 +184,39 @@ signals:
     void scenarioByte(quint8 b);
     // A timer was started with this interval before scaling (the order of waits, for tests).
     void timerArmed(LinkExchange::Timer timer, int nominalMs);
-    // Internal: something a waiting loop may be waiting for has changed.
-    void wake();
 
 private:
+    // Suspends the awaiting conversation until wake() (queued, so it goes on from the event
+    // loop and never inside the byte handler or a timer that woke it).
+    struct WakeAwaiter
+    {
+        LinkExchange &link;
+        std::coroutine_handle<> handle;
+        bool await_ready() const noexcept { return false; }
+        void await_suspend(std::coroutine_handle<> h) noexcept
+        {
+            handle = h;
+            link.m_waiter = h;
+        }
+        void await_resume() noexcept { handle = {}; }
+        ~WakeAwaiter()
+        {
+            // Abandoned while waiting (the operation was dropped): the link must not resume it.
+            if (handle && link.m_waiter == handle)
+                link.m_waiter = {};
+        }
+    };
+    void wake();
     void tmrReply_Timer();
     void tmrDelay_Timer();
     void receiver_dataready();
     void receiver_listLine();
     void attachReceiver(clsReceive *receiver);
-    // Starts the reply timer for an exchange; false once the link is shut down.
-    bool beginExchange(QString &sRepl1, QString &sRepl2, QString &sRepl3, int iTimeOut, int periods);
-    // One nested event loop, until something a wait may be waiting for changes.
-    void waitForWake();
-    void waitForReply();
+    // Starts the reply timer for an exchange; false when it cannot start (shut down, port
+    // lost, broken off).
+    bool beginExchange(QStringList &expected, int iTimeOut, int periods);
+    Task<void> waitForReply();
+    bool breakBinds() const { return m_breakRequested && m_shields == 0; }
     bool echoAsText() const;
     void setLamps(bool tx, bool rx);
     void flushReceived();
@@ -175,20 +225,23 @@ private:
     void loseDevice(const QString &reason);
     // The result of a finished wait, with the log line of a failure.
     bool finishExchange(bool passed, const QString &rejectedLine);
-    static bool answerPasses(const QString &answer, const QString &r1, const QString &r2, const QString &r3);
-    // The 16-bit interval of the timers, scaled.
-    int interval(int ms) const;
-    void armTimer(QTimer &timer, Timer which, int ms);
+    static bool answerPasses(const QString &answer, const QStringList &expected);
+    void armTimer(ClockTimer &timer, Timer which, int ms);
 
-    QTimer m_tmrReply;
-    QTimer m_tmrDelay;
+    Clock *m_clock = &Clock::system();
+    std::unique_ptr<SystemClock> m_ownClock;
+    ClockTimer m_tmrReply{this};
+    ClockTimer m_tmrDelay{this};
     qint16 m_replyPeriods = 0;
     qint16 m_replyPeriodsLeft = 0;
     ReplyState m_replyState = ReplyState::Waiting;
     Answer m_answer;
-    bool m_abortRequested = false;
+    bool m_breakRequested = false;
+    bool m_breakLogged = false;
+    int m_shields = 0;
     bool m_delayRunning = false;
-    double m_timeScale = 1.0;
+    std::coroutine_handle<> m_waiter;
+    bool m_resumePosted = false;
     bool m_echo = false;
     Route m_route = Route::Receiver;
     QList<Route> m_operationRoutes;
@@ -199,10 +252,9 @@ private:
     QPointer<QIODevice> m_device;
     bool m_portLost = false;
     // Keeps the Rx lamp lit for a moment after bytes arrive, so an operator can see it.
-    QTimer m_rxLampTimer;
+    ClockTimer m_rxLampTimer{this};
     QPointer<clsReceive> m_receiver;
     QString m_pendingReceived;
-    int m_waitDepth = 0;
     int m_commandWaits = 0;
     bool m_shutdown = false;
     QByteArray m_recent;

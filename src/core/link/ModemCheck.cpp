@@ -27,10 +27,10 @@ QString modemTypeText(QString remain)
 
 } // namespace
 
-ModemCheckResult runModemCheck(LinkExchange &link)
+Task<ModemCheckResult> runModemCheck(LinkExchange &link)
 {
     ModemCheckResult result;
-    const bool modemReady = link.TestCmdMode();
+    const bool modemReady = co_await link.TestCmdMode();
     result.modemReady = modemReady;
     if (modemReady)
         link.appendInfo(QStringLiteral("Модем в командном режимн") + QStringLiteral("\r\n"));
@@ -38,13 +38,13 @@ ModemCheckResult runModemCheck(LinkExchange &link)
         link.appendInfo(QStringLiteral("Нет отклика модема, проверьте скорости и подключения ") +
                         QStringLiteral("\r\n"));
     if (!modemReady)
-        return result;
+        co_return result;
 
     link.appendInfo(QStringLiteral("Проверка типа модема") + QStringLiteral("\r\n"));
-    result.typeKnown = link.sendCommand(QStringLiteral("ATI"), QStringLiteral("OK"), 5000);
+    result.typeKnown = co_await link.sendCommand(QStringLiteral("ATI"), QStringLiteral("OK"), 5000);
     if (result.typeKnown) {
         const QString s = modemTypeText(link.lastAnswer().remain);
         link.appendInfo(QStringLiteral("Модем ") + s + QStringLiteral("\r\n"));
     }
-    return result;
+    co_return result;
 }

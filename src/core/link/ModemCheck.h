@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/common/Task.h"
+
 class LinkExchange;
 
 struct ModemCheckResult
@@ -10,4 +12,4 @@ struct ModemCheckResult
 
 // The modem probe run when the link window comes up: "AT", then "ATI" for the
 // modem's type. Writes its lines through the link's info log.
-ModemCheckResult runModemCheck(LinkExchange &link);
+Task<ModemCheckResult> runModemCheck(LinkExchange &link);

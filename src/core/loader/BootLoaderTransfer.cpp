@@ -40,22 +40,22 @@ QString BootLoaderTransfer::progressCaption(double percent)
     return QStringLiteral("Загружено ") + digits + QStringLiteral(".0") + QStringLiteral("%");
 }
 
-void BootLoaderTransfer::pause(int ms)
+Task<void> BootLoaderTransfer::pause(int ms)
 {
     if (!cancelled())
-        m_link.Delay(ms);
+        co_await m_link.Delay(ms);
 }
 
-bool BootLoaderTransfer::exchange(const QByteArray &out, const QString &expect1, const QString &expect2,
-                                  int timeOut, int length)
+Task<bool> BootLoaderTransfer::exchange(QByteArray out, QString expect1, QString expect2, int timeOut, int length)
 {
     // Broken off: no further step waits on a line the break has hung up.
     if (cancelled())
-        return false;
-    QString r1 = expect1;
-    QString r2 = expect2;
-    QString r3;
-    return m_link.sendData(out, r1, r2, r3, timeOut, length);
+        co_return false;
+    // Built before the wait: the compiler mishandles brace lists inside an awaited call.
+    QStringList expected;
+    expected << expect1 << expect2;
+    const bool passed = co_await m_link.sendData(out, expected, timeOut, length);
+    co_return passed;
 }
 
 int BootLoaderTransfer::answerIndex() const
@@ -86,85 +86,98 @@ void BootLoaderTransfer::storePosition(int bank, qint32 address)
     emit lastPositionStored();
 }
 
-bool BootLoaderTransfer::LoadData()
+Task<bool> BootLoaderTransfer::LoadData()
 {
-    return run(Variant::Banked);
+    const bool accepted = co_await run(Variant::Banked);
+    co_return accepted;
 }
 
-bool BootLoaderTransfer::LoadData1()
+Task<bool> BootLoaderTransfer::LoadData1()
 {
-    run(Variant::Linear);
-    return false;
+    co_await run(Variant::Linear);
+    co_return false;
 }
 
-bool BootLoaderTransfer::run(Variant variant)
+Task<bool> BootLoaderTransfer::run(Variant variant)
 {
     m_closingAccepted = false;
-    if (!enterBootLoader(variant) || !awaitFirstHeaderRequest())
-        return false;
+    // Awaited as statements of their own: the compiler mishandles a wait inside || and ?:.
+    const bool entered = co_await enterBootLoader(variant);
+    if (!entered)
+        co_return false;
+    const bool headerRequested = co_await awaitFirstHeaderRequest();
+    if (!headerRequested)
+        co_return false;
     const Position at = startPosition(variant);
     // The closing packet rewrites the first bytes of bank 0: never without the blocks it closes.
     if (at.none)
-        return fail(QStringLiteral("Нет блоков для передачи с выбранного места"));
-    const bool blocksSent = variant == Variant::Banked ? bankedBlocks(at) : linearBlocks(at);
+        co_return fail(QStringLiteral("Нет блоков для передачи с выбранного места"));
+    bool blocksSent = false;
+    if (variant == Variant::Banked)
+        blocksSent = co_await bankedBlocks(at);
+    else
+        blocksSent = co_await linearBlocks(at);
     if (!blocksSent)
-        return false;
-    m_closingAccepted = closingPacket(variant);
-    return m_closingAccepted;
+        co_return false;
+    m_closingAccepted = co_await closingPacket(variant);
+    co_return m_closingAccepted;
 }
 
-bool BootLoaderTransfer::enterBootLoader(Variant variant)
+Task<bool> BootLoaderTransfer::enterBootLoader(Variant variant)
 {
-    exchange(QByteArrayLiteral("v\r"), QString(), QString(), kEntryTimeOut, 5);
-    pause(500);
+    const bool probed = co_await exchange(QByteArrayLiteral("v\r"), QString(), QString(), kEntryTimeOut, 5);
+    Q_UNUSED(probed) // a running boot loader answers ":BOOT" plus its memory type; the answer decides
+    co_await pause(500);
     bool running = answer().startsWith(QLatin1String(":BOOT"));
     // Only a boot loader that was started here is asked for its memory type.
     bool checkMemoryType = false;
     if (!running) {
         log(QStringLiteral(" команда перейти в BOOT"));
-        if (exchange(QByteArrayLiteral("b\r"), QStringLiteral("<1234\r"), QString(), kEntryTimeOut, 0)) {
+        const bool bootAccepted = co_await exchange(QByteArrayLiteral("b\r"), QStringLiteral("<1234\r"), QString(), kEntryTimeOut, 0);
+        if (bootAccepted) {
             log(QStringLiteral(" команда перейти в BOOT принята"));
-            pause(50);
+            co_await pause(50);
             for (int n = 1; n <= 3; ++n) {
-                pause(1000);
+                co_await pause(1000);
                 log(QStringLiteral("Ожидание ответа BOOT попытка ") + QString::number(n));
-                if (exchange(QByteArrayLiteral("v\r"), QStringLiteral(":BOOT"), QString(), kEntryTimeOut, 0)) {
+                const bool bootAnswered = co_await exchange(QByteArrayLiteral("v\r"), QStringLiteral(":BOOT"), QString(), kEntryTimeOut, 0);
+                if (bootAnswered) {
                     if (answer().startsWith(QLatin1String(":BOOT"))) {
                         running = true;
                         checkMemoryType = variant == Variant::Linear;
                         break;
                     }
                 } else {
-                    pause(1);
+                    co_await pause(1);
                 }
             }
         }
     }
     // The pause also lets the memory-type byte that follows ":BOOT" arrive.
-    pause(300);
+    co_await pause(300);
     if (checkMemoryType) {
         const QString collected = m_link.receiver() ? m_link.receiver()->dataIn() : QString();
         if (collected.size() < 6 || collected.at(5) != QChar(0))
-            return fail(QStringLiteral("Устройство не является устройством с линейной памятью - ts=0"));
+            co_return fail(QStringLiteral("Устройство не является устройством с линейной памятью - ts=0"));
     }
     if (!running)
-        return fail(QStringLiteral("Терминал не перешел в режим загрузки"));
-    return true;
+        co_return fail(QStringLiteral("Терминал не перешел в режим загрузки"));
+    co_return true;
 }
 
-bool BootLoaderTransfer::awaitFirstHeaderRequest()
+Task<bool> BootLoaderTransfer::awaitFirstHeaderRequest()
 {
     log(QStringLiteral("Терминал перешел в режим , ждем запрос заголовка"));
     bool requested = false;
     for (int attempt = 0; attempt < 4 && !requested; ++attempt) {
-        requested = exchange(QByteArrayLiteral("r\r"), kHeaderRequest, QString(), kEntryTimeOut, 0);
+        requested = co_await exchange(QByteArrayLiteral("r\r"), kHeaderRequest, QString(), kEntryTimeOut, 0);
         if (requested)
             log(QStringLiteral("Получен запрос заголовка"));
     }
     if (!requested)
-        return fail(QStringLiteral("НЕ получен запрос заголовка"));
+        co_return fail(QStringLiteral("НЕ получен запрос заголовка"));
     log(QStringLiteral("Получен запрос заголовка"));
-    return true;
+    co_return true;
 }
 
 BootLoaderTransfer::Position BootLoaderTransfer::startPosition(Variant variant)
@@ -197,48 +210,52 @@ BootLoaderTransfer::Position BootLoaderTransfer::startPosition(Variant variant)
     return at;
 }
 
-bool BootLoaderTransfer::acknowledgeAndAwaitHeaderRequest(int bank, qint32 address, double percent)
+Task<bool> BootLoaderTransfer::acknowledgeAndAwaitHeaderRequest(int bank, qint32 address, double percent)
 {
     m_link.SendString(QStringLiteral("OK\r"));
     storePosition(bank, address);
     emit progressChanged(progressCaption(percent), int(std::nearbyint(percent)));
-    if (!exchange(QByteArray(), kHeaderRequest, QString(), kBlockTimeOut, 1))
-        return fail(QStringLiteral("Не получен запрос заголовка"));
+    const bool requested = co_await exchange(QByteArray(), kHeaderRequest, QString(), kBlockTimeOut, 1);
+    if (!requested)
+        co_return fail(QStringLiteral("Не получен запрос заголовка"));
     log(QStringLiteral("Получен запрос заголовка"));
-    return true;
+    co_return true;
 }
 
-bool BootLoaderTransfer::bankedBlocks(Position at)
+Task<bool> BootLoaderTransfer::bankedBlocks(Position at)
 {
     int bank = at.bank;
     qint32 address = at.address;
     for (;;) {
         m_packet.PreparePacket(m_images, address, quint8(bank), 0);
         m_link.logMark(QStringLiteral("HEADER"));
-        if (!exchange(m_packet.HeaderPacket, QStringLiteral("["), QString(), kBlockTimeOut, 1))
-            return fail(QStringLiteral("Не получено подтверждение заголовка"));
+        const bool headerTaken = co_await exchange(m_packet.HeaderPacket, QStringLiteral("["), QString(), kBlockTimeOut, 1);
+        if (!headerTaken)
+            co_return fail(QStringLiteral("Не получено подтверждение заголовка"));
         log(QStringLiteral("Запрос заголовка"));
         m_link.logMark(QStringLiteral("DATA"));
-        if (!exchange(m_packet.DataPacket, QStringLiteral("\\"), QString(), kBlockTimeOut, 1))
-            return fail(QStringLiteral("Не получено подтверждение данных 5С"));
+        const bool dataTaken = co_await exchange(m_packet.DataPacket, QStringLiteral("\\"), QString(), kBlockTimeOut, 1);
+        if (!dataTaken)
+            co_return fail(QStringLiteral("Не получено подтверждение данных 5С"));
         log(QStringLiteral("Доставлен пакет банк = ") + QString::number(bank) + QStringLiteral(" адр = ")
             + QString::number(address));
         const double percent = double(bank * 32768 + address) / 131072.0 * 100.0;
-        if (!acknowledgeAndAwaitHeaderRequest(bank, address, percent))
-            return false;
+        const bool acknowledged = co_await acknowledgeAndAwaitHeaderRequest(bank, address, percent);
+        if (!acknowledged)
+            co_return false;
 
         address += m_packet.PacketLength;
         if (address < m_images.usableLength(bank))
             continue;
         // The next bank gets at least one block, with or without image bytes.
         if (bank == BankImages::BankCount - 1)
-            return true;
+            co_return true;
         ++bank;
         address = 0;
     }
 }
 
-bool BootLoaderTransfer::linearBlocks(Position at)
+Task<bool> BootLoaderTransfer::linearBlocks(Position at)
 {
     // The bank only names the blocks in the log; they are all cut from bank 0.
     const int bank = at.bank;
@@ -248,46 +265,50 @@ bool BootLoaderTransfer::linearBlocks(Position at)
     for (;;) {
         m_packet.PreparePacket1(m_images, address, quint8(bank), 0);
         m_link.logMark(QStringLiteral("HEADER"));
-        if (!exchange(m_packet.HeaderPacket, QStringLiteral("["), kHeaderRequest, kBlockTimeOut, 1))
-            return fail(QStringLiteral("Не получено подтверждение заголовка"));
+        const bool headerTaken = co_await exchange(m_packet.HeaderPacket, QStringLiteral("["), kHeaderRequest, kBlockTimeOut, 1);
+        if (!headerTaken)
+            co_return fail(QStringLiteral("Не получено подтверждение заголовка"));
         bool delivered = false;
         if (answerIndex() == 1) {
             log(QStringLiteral("Запрос заголовка"));
             m_link.logMark(QStringLiteral("DATA"));
-            if (!exchange(m_packet.DataPacket, QStringLiteral("\\"), kHeaderRequest, kBlockTimeOut, 1))
-                return fail(QStringLiteral("Не получено подтверждение данных 5С"));
+            const bool dataTaken = co_await exchange(m_packet.DataPacket, QStringLiteral("\\"), kHeaderRequest, kBlockTimeOut, 1);
+            if (!dataTaken)
+                co_return fail(QStringLiteral("Не получено подтверждение данных 5С"));
             delivered = answerIndex() == 1;
         }
         if (!delivered) {
             // The terminal asks for the same block again.
             log(kRepeatLine);
             if (++repeats > kMaxRepeats)
-                return fail(repeatsExhausted(address));
+                co_return fail(repeatsExhausted(address));
             continue;
         }
         repeats = 0;
         log(QStringLiteral("Доставлен пакет банк = ") + QString::number(bank) + QStringLiteral(" адр = ")
             + QString::number(address, 16).toUpper() + QStringLiteral("H"));
         const double percent = length > 0 ? double(address) / double(length) * 100.0 : 0.0;
-        if (!acknowledgeAndAwaitHeaderRequest(bank, address, percent))
-            return false;
+        const bool acknowledged = co_await acknowledgeAndAwaitHeaderRequest(bank, address, percent);
+        if (!acknowledged)
+            co_return false;
         address += m_packet.PacketLength;
         if (address >= length)
-            return true;
+            co_return true;
     }
 }
 
-bool BootLoaderTransfer::closingPacket(Variant variant)
+Task<bool> BootLoaderTransfer::closingPacket(Variant variant)
 {
     const QString repeat = variant == Variant::Linear ? kHeaderRequest : QString();
     int repeats = 0;
     for (;;) {
         if (repeats > kMaxRepeats)
-            return fail(repeatsExhausted(0));
+            co_return fail(repeatsExhausted(0));
         m_packet.PreparePacket(m_images, 0, 0, FirmwarePacket::ClosingBlock);
         m_link.logMark(QStringLiteral("HEADER"));
-        if (!exchange(m_packet.HeaderPacket, QStringLiteral("["), repeat, kClosingTimeOut, 1))
-            return fail(QStringLiteral("Не получено подтверждение заголовка"));
+        const bool headerTaken = co_await exchange(m_packet.HeaderPacket, QStringLiteral("["), repeat, kClosingTimeOut, 1);
+        if (!headerTaken)
+            co_return fail(QStringLiteral("Не получено подтверждение заголовка"));
         if (answerIndex() == 2) {
             log(kRepeatLine);
             ++repeats;
@@ -296,8 +317,9 @@ bool BootLoaderTransfer::closingPacket(Variant variant)
         log(QStringLiteral("Получено подтверждение заголовка посылаем пакет адр =")
             + QString::number(m_packet.PacketAddress) + QStringLiteral(" Длина=")
             + QString::number(m_packet.PacketLength));
-        if (!exchange(m_packet.DataPacket, QStringLiteral("^"), repeat, kClosingTimeOut, 1))
-            return fail(QStringLiteral("Не получено подтверждение данных 5E"));
+        const bool dataTaken = co_await exchange(m_packet.DataPacket, QStringLiteral("^"), repeat, kClosingTimeOut, 1);
+        if (!dataTaken)
+            co_return fail(QStringLiteral("Не получено подтверждение данных 5E"));
         if (answerIndex() == 2) {
             log(kRepeatLine);
             ++repeats;
@@ -306,6 +328,6 @@ bool BootLoaderTransfer::closingPacket(Variant variant)
         log(QStringLiteral(" Передача завершена успешно. Спасибо! "));
         emit progressChanged(QStringLiteral("Загружено 100%"), 100);
         m_link.SendStringCR(QStringLiteral("OK\r"));
-        return true;
+        co_return true;
     }
 }

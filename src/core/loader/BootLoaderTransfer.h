@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/common/Task.h"
 #include "core/loader/FirmwarePacket.h"
 
 #include <QObject>
@@ -34,10 +35,10 @@ public:
     void setCancelled(const std::function<bool()> &cancelled) { m_cancelled = cancelled; }
 
     // Banked image, 1024-byte blocks; true when the closing packet was accepted.
-    bool LoadData();
+    Task<bool> LoadData();
     // Linear image, 512-byte blocks, "Z" asks for the block again. Always false, as
     // its caller ignores it; closingAccepted() tells how it ended.
-    bool LoadData1();
+    Task<bool> LoadData1();
 
     bool closingAccepted() const { return m_closingAccepted; }
     const FirmwarePacket &packet() const { return m_packet; }
@@ -61,16 +62,16 @@ private:
         bool none = false; // beyond the end of bank 3: only the closing packet follows
     };
 
-    bool run(Variant variant);
-    bool enterBootLoader(Variant variant);
-    bool awaitFirstHeaderRequest();
+    Task<bool> run(Variant variant);
+    Task<bool> enterBootLoader(Variant variant);
+    Task<bool> awaitFirstHeaderRequest();
     Position startPosition(Variant variant);
-    bool bankedBlocks(Position at);
-    bool linearBlocks(Position at);
-    bool acknowledgeAndAwaitHeaderRequest(int bank, qint32 address, double percent);
-    bool closingPacket(Variant variant);
+    Task<bool> bankedBlocks(Position at);
+    Task<bool> linearBlocks(Position at);
+    Task<bool> acknowledgeAndAwaitHeaderRequest(int bank, qint32 address, double percent);
+    Task<bool> closingPacket(Variant variant);
 
-    bool exchange(const QByteArray &out, const QString &expect1, const QString &expect2, int timeOut, int length);
+    Task<bool> exchange(QByteArray out, QString expect1, QString expect2, int timeOut, int length);
     int answerIndex() const;
     QString answer() const;
     void log(const QString &line);
@@ -86,5 +87,5 @@ private:
     std::function<bool()> m_cancelled;
     bool cancelled() const { return m_cancelled && m_cancelled(); }
     // A pause between steps; none once the transfer is broken off.
-    void pause(int ms);
+    Task<void> pause(int ms);
 };

@@ -15,16 +15,17 @@ constexpr int kBreakTimeOut = 2000;   // 12 s
 
 } // namespace
 
-FirmwareDataCall::FirmwareDataCall(LinkExchange &link, AppState &state, UserPrompts &prompts, QObject *parent)
+FirmwareDataCall::FirmwareDataCall(ModemLine &line, AppState &state, UserPrompts &prompts, QObject *parent)
     : QObject(parent),
-      m_link(link),
+      m_line(line),
+      m_link(line.link()),
       m_prompts(prompts),
       m_images(std::make_unique<BankImages>()),
-      m_transfer(link, *m_images, state),
+      m_transfer(line.link(), *m_images, state),
       m_state(state)
 {
     connect(&m_transfer, &BootLoaderTransfer::progressChanged, this, &FirmwareDataCall::progressChanged);
-    m_transfer.setCancelled([this] { return m_breakRequested; });
+    m_transfer.setCancelled([this] { return m_link.breakRequested(); });
     connect(&m_transfer, &BootLoaderTransfer::lastPositionStored, this, [this] {
         storeResumePoint();
         emit lastPositionStored();
@@ -133,18 +134,27 @@ void FirmwareDataCall::setReceiverTextMode()
         receiver->setTextMode();
 }
 
-bool FirmwareDataCall::cmdLoad_Click(const Request &request)
+void FirmwareDataCall::cmdLoad_Click(const Request &request)
+{
+    m_line.submit(ModemLine::Operation::FirmwareLoad, [this, request]() -> Task<void> { return runLoad(request); });
+}
+
+Task<void> FirmwareDataCall::runLoad(Request request)
+{
+    const bool accepted = co_await load(request);
+    emit loadFinished(accepted);
+}
+
+Task<bool> FirmwareDataCall::load(Request request)
 {
     // One load at a time: a second click would interleave two conversations on one line.
     if (m_running)
-        return false;
+        co_return false;
     m_running = true;
     emit runningChanged(true);
     const LinkExchange::RouteHold route(m_link, LinkExchange::Route::Receiver);
 
     emit logsCleared();
-    m_abortRequested = false;
-    m_breakRequested = false;
     bool accepted = false;
     ResumePoints::Point resumeAt;
     const QString refused = refusal(request, m_state.database, &resumeAt);
@@ -154,7 +164,7 @@ bool FirmwareDataCall::cmdLoad_Click(const Request &request)
         m_prompts.message(refused, QString(), UserPrompts::Icon::Warning);
         m_running = false;
         emit runningChanged(false);
-        return false;
+        co_return false;
     }
     const QStringList files(request.files, request.files + (request.linear ? 1 : 3));
     m_point = {request.number.trimmed(),
@@ -164,34 +174,41 @@ bool FirmwareDataCall::cmdLoad_Click(const Request &request)
         m_state.lastBank = qint16(resumeAt.bank);
         m_state.lastPageAddress = resumeAt.address;
     }
-    const auto dial = [&] {
-        if (m_link.sendCommand(QStringLiteral("ATD") + request.number, QStringLiteral("CONNEC"), kDialTimeOut))
-            return true;
-        hangUpAfterDial();
-        return false;
-    };
-    if (readImage(request) && reachCommandMode() && dial()) {
-        log(QStringLiteral(" Режим передачи данных"));
-        m_link.clearRecentlyReceived();
-        m_transfer.setStartChoice(request.start);
-        if (request.linear)
-            m_transfer.LoadData1();
-        else
-            m_transfer.LoadData();
-        accepted = m_transfer.closingAccepted();
+    // Awaited as statements of their own: the compiler mishandles a wait inside && and ?:.
+    bool ready = readImage(request);
+    if (ready)
+        ready = co_await reachCommandMode();
+    if (ready) {
+        const bool dialled = co_await m_link.sendCommand(QStringLiteral("ATD") + request.number, QStringLiteral("CONNEC"), kDialTimeOut);
+        if (!dialled) {
+            // A dial refused by a known result is left as it is: the exchange has logged why.
+            co_await hangUpAfterDial();
+        } else {
+            log(QStringLiteral(" Режим передачи данных"));
+            m_link.clearRecentlyReceived();
+            m_transfer.setStartChoice(request.start);
+            if (request.linear)
+                co_await m_transfer.LoadData1();
+            else
+                co_await m_transfer.LoadData();
+            accepted = m_transfer.closingAccepted();
 
-        if (accepted && m_state.database)
-            ResumePoints(*m_state.database).remove(m_point.number); // nothing left to continue
-        leaveDataCall();
-        // A wait that failed on the modem's "NO CARRIER" gets a line a person can read.
-        if (!accepted && m_link.recentlyReceived().contains("NO CARRIER"))
-            log(QStringLiteral("Связь с терминалом прервана"));
+            if (accepted && m_state.database)
+                ResumePoints(*m_state.database).remove(m_point.number); // nothing left to continue
+            // Whatever happens now, the call is left: escape and hang-up reach the line despite a break.
+            const LinkExchange::Shield shield(m_link);
+            if (m_link.breakRequested())
+                co_await escapeAndHangUp();
+            co_await leaveDataCall();
+            // A wait that failed on the modem's "NO CARRIER" gets a line a person can read.
+            if (!accepted && m_link.recentlyReceived().contains("NO CARRIER"))
+                log(QStringLiteral("Связь с терминалом прервана"));
+        }
     }
-    // A dial refused by a known result is left as it is: the exchange has logged why.
 
     m_running = false;
     emit runningChanged(false);
-    return accepted;
+    co_return accepted;
 }
 
 bool FirmwareDataCall::readImage(const Request &request)
@@ -201,74 +218,88 @@ bool FirmwareDataCall::readImage(const Request &request)
                           : m_images->LoadFileVariables(request.files, m_prompts);
 }
 
-bool FirmwareDataCall::reachCommandMode()
+Task<bool> FirmwareDataCall::reachCommandMode()
 {
     setReceiverTextMode();
-    for (int attempt = 1; attempt <= 3 && !m_abortRequested && !m_breakRequested; ++attempt) {
+    for (int attempt = 1; attempt <= 3 && !m_link.breakRequested(); ++attempt) {
         if (attempt > 1) {
             log(QStringLiteral("Попытка вывести в командный режим (+++)"));
-            m_link.Send3Plus();
-            m_link.Delay(6000);
+            co_await m_link.Send3Plus();
+            co_await m_link.Delay(6000);
         }
         log(QStringLiteral("Проверка командного режима"));
-        if (m_link.TestCmdMode() && !m_breakRequested) {
+        const bool answered = co_await m_link.TestCmdMode();
+        if (answered && !m_link.breakRequested()) {
             setReceiverTextMode();
-            return true;
+            co_return true;
         }
     }
-    log(m_breakRequested ? QStringLiteral("Прервано пользователем") : QStringLiteral("Модем не отвечает, сценарий прерван"));
-    return false;
+    log(m_link.breakRequested() ? QStringLiteral("Прервано пользователем")
+                                : QStringLiteral("Модем не отвечает, сценарий прерван"));
+    co_return false;
 }
 
-void FirmwareDataCall::leaveDataCall()
+Task<void> FirmwareDataCall::leaveDataCall()
 {
     setReceiverTextMode();
     for (int i = 0; i < 2; ++i) {
-        m_link.Send3Plus();
-        m_link.Delay(2000);
+        co_await m_link.Send3Plus();
+        co_await m_link.Delay(2000);
     }
     bool commandMode = false;
-    for (int attempt = 0; attempt < 3 && !commandMode && !m_abortRequested; ++attempt) {
+    for (int attempt = 0; attempt < 3 && !commandMode && !m_link.isPortLost(); ++attempt) {
         log(QStringLiteral("Проверка командного режима"));
-        commandMode = m_link.sendCommand(QStringLiteral("ATH"), QStringLiteral("OK"), kHangUpTimeOut);
+        commandMode = co_await m_link.sendCommand(QStringLiteral("ATH"), QStringLiteral("OK"), kHangUpTimeOut);
     }
     if (!commandMode) {
         log(QStringLiteral("Сценарий окончен, модем не вышел из режима передачи данных"));
-        return;
+        co_return;
     }
     log(QStringLiteral("Сценарий окончен, модем в командном режиме"));
-    if (m_link.sendCommand(QStringLiteral("ATH"), QStringLiteral("OK"), kHangUpTimeOut))
+    const bool hungUp = co_await m_link.sendCommand(QStringLiteral("ATH"), QStringLiteral("OK"), kHangUpTimeOut);
+    if (hungUp)
         log(QStringLiteral("Труба положена"));
     else
         log(QStringLiteral("Труба не положена, экономьте деньги"));
 }
 
-void FirmwareDataCall::hangUpAfterDial()
+Task<void> FirmwareDataCall::hangUpAfterDial()
 {
     static const char *const known[] = {"NO CARR", "BUSY", "NO DIAL", "NO ANSW", "ERROR", "+CME ERROR", "+CMS ERROR"};
     if (m_link.replyState() == LinkExchange::ReplyState::PortLost)
-        return;
+        co_return;
     if (m_link.replyState() == LinkExchange::ReplyState::Answered) {
         for (const char *word : known) {
             if (m_link.lastAnswer().word.startsWith(QLatin1String(word)))
-                return;
+                co_return;
         }
     }
-    m_link.sendCommand(QStringLiteral("ATH"), QStringLiteral("OK"), kBreakTimeOut);
+    const LinkExchange::Shield shield(m_link);
+    co_await m_link.sendCommand(QStringLiteral("ATH"), QStringLiteral("OK"), kBreakTimeOut);
+}
+
+Task<void> FirmwareDataCall::escapeAndHangUp()
+{
+    setReceiverTextMode();
+    co_await m_link.Send3Plus();
+    co_await m_link.Delay(500);
+    co_await m_link.sendCommand(QStringLiteral("ATH"), QStringLiteral("OK"), kBreakTimeOut);
+}
+
+Task<void> FirmwareDataCall::runEscape()
+{
+    const LinkExchange::RouteHold route(m_link, LinkExchange::Route::Receiver);
+    co_await escapeAndHangUp();
 }
 
 void FirmwareDataCall::cmdEscapeTransmit_Click()
 {
     emit progressChanged(QStringLiteral("Загружено"), 0);
-    if (m_running)
-        m_breakRequested = true;
-    m_abortRequested = true;
-    m_link.requestAbort();
-    setReceiverTextMode();
-    m_link.Send3Plus();
-    m_link.Delay(500);
-    // The hang-up exchange clears the break as every exchange does; the interrupted
-    // step then sees the state this exchange leaves and fails on it.
-    m_abortRequested = false;
-    m_link.sendCommand(QStringLiteral("ATH"), QStringLiteral("OK"), kBreakTimeOut);
+    if (m_running) {
+        // The load leaves the call itself ("+++", "ATH") as soon as its waiting step ends.
+        m_line.requestBreak();
+        return;
+    }
+    // No load: the break still brings a modem left in a call back and hangs up.
+    m_line.submit(ModemLine::Operation::Break, [this]() -> Task<void> { return runEscape(); });
 }

@@ -4,6 +4,8 @@
 #include "core/loader/BootLoaderTransfer.h"
 
 #include "core/app/ResumePoints.h"
+#include "core/common/Task.h"
+#include "core/link/ModemLine.h"
 #include "core/app/UserPrompts.h"
 
 #include <QList>
@@ -33,11 +35,13 @@ public:
         BootLoaderTransfer::StartChoice start;
     };
 
-    FirmwareDataCall(LinkExchange &link, AppState &state, UserPrompts &prompts, QObject *parent = nullptr);
+    FirmwareDataCall(ModemLine &line, AppState &state, UserPrompts &prompts, QObject *parent = nullptr);
     ~FirmwareDataCall() override;
 
+    // Queues the whole load on the line; loadFinished tells how it ended.
+    void cmdLoad_Click(const Request &request);
     // The whole load; true only when the terminal accepted the closing packet.
-    bool cmdLoad_Click(const Request &request);
+    Task<bool> load(Request request);
 
     // What would make the load write something other than the files asked for, said before
     // anything is dialled: a missing or wrong file, a file over its limit or without bytes for its
@@ -46,8 +50,9 @@ public:
     static QString refusal(const Request &request, Database *db, ResumePoints::Point *resumeAt = nullptr);
     // The largest image file: a banked file fills 64 KB of memory, a linear one a bank record.
     static qint64 maxFileSize(bool linear);
-    // Break off: "+++", then "ATH". The waiting step of a running load then fails
-    // and the load goes on with its own escape and hang-up.
+    // Break off. A running load ends its waiting step at once; one that stands in a data call
+    // leaves it with "+++" and "ATH" (twice, as the escape and then its own hang-up), one that
+    // had not dialled yet dials nothing. With no load, "+++" and "ATH" are queued on the line.
     void cmdEscapeTransmit_Click();
 
     bool isRunning() const { return m_running; }
@@ -69,15 +74,22 @@ signals:
     // The last bank and page address in the program state have changed.
     void lastPositionStored();
     void runningChanged(bool running);
+    // A load queued by cmdLoad_Click has ended; accepted as load() returns it.
+    void loadFinished(bool accepted);
 
 private:
     bool readImage(const Request &request);
-    bool reachCommandMode();
-    void leaveDataCall();
+    Task<void> runLoad(Request request);
+    Task<bool> reachCommandMode();
+    Task<void> leaveDataCall();
+    // The break's own escape and hang-up.
+    Task<void> escapeAndHangUp();
+    Task<void> runEscape();
     // Text mode for the modem's own answers around the data call.
     void setReceiverTextMode();
     void log(const QString &line);
 
+    ModemLine &m_line;
     LinkExchange &m_link;
     UserPrompts &m_prompts;
     // About 256 KB: kept off the stack and out of the window object's way.
@@ -88,11 +100,7 @@ private:
     // The resume point of the running load.
     ResumePoints::Point m_point;
     void storeResumePoint();
-    // Mirrors the link's break flag: set by the break, cleared when an exchange starts.
-    bool m_abortRequested = false;
-    // The operator's break: in force from the click to the end of the load, whatever step runs.
-    bool m_breakRequested = false;
     // After a dial that ended in anything but a known dial result the modem may still be
     // connecting: hang up.
-    void hangUpAfterDial();
+    Task<void> hangUpAfterDial();
 };

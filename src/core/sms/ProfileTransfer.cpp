@@ -10,24 +10,21 @@
 #include "core/sms/ReceivedSms.h"
 #include "core/sms/mdlSMS.h"
 
-namespace {
-
-// How often a module send looks whether the engine's own SMS dialogue is over.
-constexpr int DialoguePollMs = 100;
-
-} // namespace
-
-ProfileTransfer::ProfileTransfer(LinkExchange &link, AppState &state, QObject *parent)
-    : QObject(parent), m_link(link), m_state(state), m_scAt(link), m_queue(m_scAt)
+ProfileTransfer::ProfileTransfer(ModemLine &line, AppState &state, QObject *parent)
+    : QObject(parent), m_line(line), m_link(line.link()), m_state(state), m_scAt(line.link()), m_queue(m_scAt)
 {
-    m_tmrSecond.setObjectName(QStringLiteral("tmrSecond"));
-    m_timer1.setObjectName(QStringLiteral("Timer1"));
     m_scAt.setObjectName(QStringLiteral("mScAt"));
     m_tmrSecond.setInterval(SecondMs);
+    m_tmrSecond.setRepeating(true);
+    m_tmrSecond.setClock(&m_link.clock());
     m_timer1.setInterval(PollMs);
-    connect(&m_tmrSecond, &QTimer::timeout, this, &ProfileTransfer::secondTick);
-    connect(&m_timer1, &QTimer::timeout, this, [this] { pollMessages(); });
-    connect(&link, &LinkExchange::scenarioByte, &m_scAt, &clsScenarioAt::ByteArrive);
+    m_timer1.setRepeating(true);
+    m_timer1.setClock(&m_link.clock());
+    m_tmrSecond.setHandler([this] { secondTick(); });
+    m_timer1.setHandler([this] { submitPoll(); });
+    connect(&m_link, &LinkExchange::scenarioByte, &m_scAt, &clsScenarioAt::ByteArrive);
+    // The scenario send that holds the line waits for the engine's dialogue to end.
+    connect(&m_scAt, &clsScenarioAt::statusChanged, &m_link, &LinkExchange::notify);
     connect(&m_queue, &TransmitQueue::cmdInfoLine, this, &ProfileTransfer::cmdInfo);
     connect(&m_queue, &TransmitQueue::finished, this, &ProfileTransfer::queueFinished);
 }
@@ -38,16 +35,10 @@ ProfileTransfer::~ProfileTransfer()
     m_timer1.stop();
 }
 
-int ProfileTransfer::scaled(int ms) const
+void ProfileTransfer::setClock(Clock *clock)
 {
-    return m_timeScale == 1.0 ? ms : qMax(1, qRound(ms * m_timeScale));
-}
-
-void ProfileTransfer::setTimeScale(double scale)
-{
-    m_timeScale = scale;
-    m_tmrSecond.setInterval(scaled(SecondMs));
-    m_timer1.setInterval(scaled(PollMs));
+    m_tmrSecond.setClock(clock);
+    m_timer1.setClock(clock);
 }
 
 void ProfileTransfer::cmdInfo(const QString &line)
@@ -84,53 +75,47 @@ void ProfileTransfer::setPolling(bool on)
 
 // ---- the module path ----
 
-bool ProfileTransfer::sendRecord(const QString &da, const QString &sc, const TransferRecord &rec)
+Task<bool> ProfileTransfer::sendRecord(QString da, QString sc, TransferRecord rec)
 {
     QString vSMS;
     const int n = mdlSMS::BuildSmsPdu(rec, da, sc, vSMS);
     m_link.armSmsPrompt(vSMS);
-    const bool passed = m_link.sendCommand(QStringLiteral("AT+CMGS=") + QString::number(n), QStringLiteral("OK"),
-                                           CmgsTimeoutMs);
+    const bool passed = co_await m_link.sendCommand(QStringLiteral("AT+CMGS=") + QString::number(n),
+                                                    QStringLiteral("OK"), CmgsTimeoutMs);
     m_link.clearSmsPrompt();
-    return passed;
+    co_return passed;
 }
 
-bool ProfileTransfer::SendTransferRecord(const QString &da, const QString &sc, PacketType type, QByteArrayView source)
+Task<bool> ProfileTransfer::SendTransferRecord(QString da, QString sc, PacketType type, QByteArray source)
 {
     return sendRecord(da, sc, TransferRecord::forPacket(type, source));
 }
 
-void ProfileTransfer::waitForScenarioDialogue()
+QString ProfileTransfer::numberRefusal(const QString &phone, const QString &smsc, const QString &badPhone)
 {
-    // Bounded by the engine's watchdog, which tmrSecond keeps ticking during the pauses.
-    while (m_scAt.busy() && !m_link.isShutdown() && !m_link.isPortLost())
-        m_link.Delay(DialoguePollMs);
+    if (!mdlSMS::IsValidPhone(phone))
+        return badPhone;
+    if (!smsc.isEmpty() && !mdlSMS::IsValidPhone(smsc))
+        return QStringLiteral("Неверный номер SMS центра");
+    return {};
 }
 
-ProfileTransfer::SendResult ProfileTransfer::sendRecords(const QString &phone, const QString &smsc,
-                                                         const QList<PacketType> &types, const QString &sentLine,
-                                                         QByteArrayView file, const QString &badPhone)
+Task<ProfileTransfer::SendResult> ProfileTransfer::sendRecords(QString phone, QString smsc, QList<PacketType> types,
+                                                               QString sentLine, QByteArray file, QString badPhone)
 {
     SendResult result;
-    if (!mdlSMS::IsValidPhone(phone)) {
-        result.refusal = badPhone;
-        return result;
-    }
-    if (!smsc.isEmpty() && !mdlSMS::IsValidPhone(smsc)) {
-        result.refusal = QStringLiteral("Неверный номер SMS центра");
-        return result;
-    }
-    m_state.SmsPollEnabled = false;
-    waitForScenarioDialogue();
+    result.refusal = numberRefusal(phone, smsc, badPhone);
+    if (!result.refusal.isEmpty())
+        co_return result;
     const LinkExchange::RouteHold route(m_link, LinkExchange::Route::Scenario);
     QString destination = phone;
     QString centre = smsc;
     const QString da = mdlSMS::PhoneToPdu(destination);
     const QString sc = mdlSMS::PhoneToPdu(centre);
-    result.passed = ensurePduMode();
+    result.passed = co_await ensurePduMode();
     QStringList sent;
     for (qsizetype i = 0; result.passed && i < types.size(); ++i) {
-        result.passed = SendTransferRecord(da, sc, types[i], file);
+        result.passed = co_await SendTransferRecord(da, sc, types[i], file);
         const QString packet = QStringLiteral("пакет 0x") + HexText::byte(quint8(types[i])) + QLatin1Char('h');
         if (result.passed) {
             sent << packet;
@@ -144,60 +129,89 @@ ProfileTransfer::SendResult ProfileTransfer::sendRecords(const QString &phone, c
     }
     if (result.passed)
         cmdInfo(sentLine + phone + QStringLiteral("\r\n"));
-    m_state.SmsPollEnabled = true;
-    return result;
+    co_return result;
 }
 
-ProfileTransfer::SendResult ProfileTransfer::sendProfileFile(const QString &phone, const QString &smsc,
-                                                             QByteArrayView file)
+QString ProfileTransfer::submitProfileFile(const QString &phone, const QString &smsc, const QByteArray &file)
+{
+    const QString refusal = numberRefusal(phone, smsc, QStringLiteral("Неверный номер телефона"));
+    if (refusal.isEmpty())
+        m_line.submit(ModemLine::Operation::SmsSend, [this, phone, smsc, file]() -> Task<void> {
+            return discardResult(sendProfileFile(phone, smsc, file));
+        });
+    return refusal;
+}
+
+QString ProfileTransfer::submitProfileRequest(const QString &phone, const QString &smsc)
+{
+    const QString refusal = numberRefusal(phone, smsc, QStringLiteral("Неверный номер телефона"));
+    if (refusal.isEmpty())
+        m_line.submit(ModemLine::Operation::SmsSend,
+                      [this, phone, smsc]() -> Task<void> { return discardResult(requestProfile(phone, smsc)); });
+    return refusal;
+}
+
+QString ProfileTransfer::submitGprs(const QString &phone, const QString &smsc, const GprsSettings &settings)
+{
+    const QString refusal = gprsRefusal(phone, smsc, settings);
+    if (refusal.isEmpty())
+        m_line.submit(ModemLine::Operation::SmsSend,
+                      [this, phone, smsc, settings]() -> Task<void> { return discardResult(sendGprs(phone, smsc, settings)); });
+    return refusal;
+}
+
+Task<ProfileTransfer::SendResult> ProfileTransfer::sendProfileFile(QString phone, QString smsc, QByteArray file)
 {
     return sendRecords(phone, smsc, {PacketType::ProfileBlock1, PacketType::ProfileBlock2},
                        QStringLiteral("Профиль отправлен на номер "), file,
                        QStringLiteral("Неверный номер телефона"));
 }
 
-ProfileTransfer::SendResult ProfileTransfer::requestProfile(const QString &phone, const QString &smsc)
+Task<ProfileTransfer::SendResult> ProfileTransfer::requestProfile(QString phone, QString smsc)
 {
-    const SendResult result = sendRecords(phone, smsc, {PacketType::ReadBlock1, PacketType::ReadBlock2},
-                                          QStringLiteral("Запрос профиля отправлен на номер "), {},
-                                          QStringLiteral("Неверный номер телефона"));
+    // Built before the wait: the compiler mishandles brace lists inside an awaited call.
+    const QList<PacketType> packets{PacketType::ReadBlock1, PacketType::ReadBlock2};
+    const SendResult result = co_await sendRecords(phone, smsc, packets,
+                                                   QStringLiteral("Запрос профиля отправлен на номер "), QByteArray(),
+                                                   QStringLiteral("Неверный номер телефона"));
     if (result.passed) {
         forgetAwaited(phone); // an earlier request of the same terminal is superseded
-        m_awaited.append({phone, m_now()});
+        m_awaited.append({phone, now()});
     }
-    return result;
+    co_return result;
 }
 
-ProfileTransfer::SendResult ProfileTransfer::sendGprs(const QString &phone, const QString &smsc,
-                                                      const GprsSettings &settings)
+QString ProfileTransfer::gprsRefusal(const QString &phone, const QString &smsc, const GprsSettings &settings)
+{
+    QString refusal = numberRefusal(phone, smsc, QStringLiteral("Номер телефона не задан или неверный"));
+    TransferRecord rec;
+    if (refusal.isEmpty())
+        GprsRecord::buildGprsRecord(settings, rec, refusal);
+    return refusal;
+}
+
+Task<ProfileTransfer::SendResult> ProfileTransfer::sendGprs(QString phone, QString smsc, GprsSettings settings)
 {
     SendResult result;
-    if (!mdlSMS::IsValidPhone(phone)) {
-        result.refusal = QStringLiteral("Номер телефона не задан или неверный");
-        return result;
-    }
-    if (!smsc.isEmpty() && !mdlSMS::IsValidPhone(smsc)) {
-        result.refusal = QStringLiteral("Неверный номер SMS центра");
-        return result;
-    }
+    result.refusal = numberRefusal(phone, smsc, QStringLiteral("Номер телефона не задан или неверный"));
+    if (!result.refusal.isEmpty())
+        co_return result;
     TransferRecord rec;
     if (!GprsRecord::buildGprsRecord(settings, rec, result.refusal))
-        return result;
+        co_return result;
     QString destination = phone;
     QString centre = smsc;
     const QString da = mdlSMS::PhoneToPdu(destination);
     const QString sc = mdlSMS::PhoneToPdu(centre);
-    m_state.SmsPollEnabled = false;
-    waitForScenarioDialogue();
     const LinkExchange::RouteHold route(m_link, LinkExchange::Route::Scenario);
-    const bool pduMode = ensurePduMode();
-    result.passed = pduMode && sendRecord(da, sc, rec);
+    const bool pduMode = co_await ensurePduMode();
+    if (pduMode)
+        result.passed = co_await sendRecord(da, sc, rec);
     if (result.passed)
         cmdInfo(QStringLiteral("Параметры GPRS отправлены на номер ") + phone + QStringLiteral("\r\n"));
     else if (pduMode)
         cmdInfo(QStringLiteral("Модем не принял параметры GPRS (") + modemReport() + QStringLiteral(")\r\n"));
-    m_state.SmsPollEnabled = true;
-    return result;
+    co_return result;
 }
 
 // ---- profile scenarios ----
@@ -276,15 +290,30 @@ bool ProfileTransfer::confirmProfileMode(UserPrompts &prompts)
 
 void ProfileTransfer::breakIn()
 {
-    m_scAt.Break4Phone(QString());
+    m_line.submit(ModemLine::Operation::ScenarioSend, [this]() -> Task<void> { return scenarioDialogue(true); });
 }
 
 void ProfileTransfer::secondTick()
 {
     m_scAt.Tick();
-    const bool canSend = m_link.route() == LinkExchange::Route::Scenario && m_link.waitDepth() == 0
-                         && m_state.SmsPollEnabled && !m_link.isPortLost() && !m_link.isShutdown();
-    m_queue.tick(canSend);
+    // Counts the pause between tries; the send itself waits for its turn on the line.
+    const bool due = m_queue.due();
+    m_queue.tick(false);
+    if (due && m_link.windowRoute() == LinkExchange::Route::Scenario
+        && !m_line.hasQueued(ModemLine::Operation::ScenarioSend) && !m_line.isRunning(ModemLine::Operation::ScenarioSend))
+        m_line.submit(ModemLine::Operation::ScenarioSend, [this]() -> Task<void> { return scenarioDialogue(false); });
+}
+
+Task<void> ProfileTransfer::scenarioDialogue(bool breakIn)
+{
+    // The engine reads the modem's bytes itself while it holds the line.
+    const LinkExchange::RouteHold route(m_link, LinkExchange::Route::Scenario);
+    if (breakIn)
+        m_scAt.Break4Phone(QString());
+    else if (!m_link.isPortLost())
+        m_queue.tick(true);
+    // Bounded by the engine's watchdog, which tmrSecond keeps ticking.
+    co_await m_link.waitFor([this] { return !m_scAt.busy(); });
 }
 
 // ---- the message poll ----
@@ -300,15 +329,16 @@ QString ProfileTransfer::modemReport() const
                                                                      : QStringLiteral("нет ответа");
 }
 
-bool ProfileTransfer::ensurePduMode()
+Task<bool> ProfileTransfer::ensurePduMode()
 {
-    if (m_link.sendCommand(QStringLiteral("AT+CMGF=0"), QStringLiteral("OK"), StoreTimeoutMs))
-        return true;
+    const bool pduMode = co_await m_link.sendCommand(QStringLiteral("AT+CMGF=0"), QStringLiteral("OK"), StoreTimeoutMs);
+    if (pduMode)
+        co_return true;
     cmdInfo(QStringLiteral("Модем не перешел в режим PDU (AT+CMGF=0): ") + modemReport() + QStringLiteral("\r\n"));
-    return false;
+    co_return false;
 }
 
-bool ProfileTransfer::DeleteSMS(const QString &aStrNumber)
+Task<bool> ProfileTransfer::DeleteSMS(QString aStrNumber)
 {
     const qsizetype colon = aStrNumber.indexOf(QLatin1Char(':'));
     const qsizetype comma = aStrNumber.indexOf(QLatin1Char(','));
@@ -316,40 +346,50 @@ bool ProfileTransfer::DeleteSMS(const QString &aStrNumber)
     return m_link.sendCommand(QStringLiteral("AT+CMGD=") + index, QStringLiteral("OK"), StoreTimeoutMs);
 }
 
-ProfileTransfer::PollResult ProfileTransfer::pollMessages()
+bool ProfileTransfer::submitPoll()
+{
+    return m_line.submitPoll([this]() -> Task<void> { return runPoll(); });
+}
+
+Task<void> ProfileTransfer::runPoll()
+{
+    const PollResult result = co_await pollMessages();
+    emit pollFinished(result);
+}
+
+Task<ProfileTransfer::PollResult> ProfileTransfer::pollMessages()
 {
     PollResult result;
-    // A listing must not fall into an exchange (a module send, a firmware upload) or into
-    // the engine's own SMS dialogue.
-    if (!m_state.SmsPollEnabled || m_link.waitDepth() > 0 || m_scAt.busy() || m_link.isShutdown())
-        return result;
+    if (m_link.isShutdown() || m_link.isPortLost())
+        co_return result;
     result.ran = true;
     // The listing's lines go to the poll whatever mode the window shows; the shown mode stays.
     const LinkExchange::RouteHold route(m_link, LinkExchange::Route::Scenario);
-    if (!ensurePduMode())
-        return result; // nothing listed, nothing deleted
+    const bool pduModeSet = co_await ensurePduMode();
+    if (!pduModeSet)
+        co_return result; // nothing listed, nothing deleted
     m_link.setSmsListing(true);
     m_link.clearSmsList();
-    result.listed = m_link.sendCommand(QStringLiteral("AT+CMGL=4"), QStringLiteral("OK"), StoreTimeoutMs);
+    result.listed = co_await m_link.sendCommand(QStringLiteral("AT+CMGL=4"), QStringLiteral("OK"), StoreTimeoutMs);
     const SmsTable list = m_link.smsList();
     m_link.setSmsListing(false);
     const ListingSweep::Outcome outcome =
-        ListingSweep(m_state.appFolder(), QDateTime::currentDateTime()).sweep(list, m_profiles);
+        ListingSweep(m_state.appFolder(), now().toLocalTime()).sweep(list, m_profiles);
     result.messages = outcome.messages;
     result.saved = outcome.saved;
     for (const QString &line : outcome.lines)
         cmdInfo(line);
     for (const ReceivedProfiles::Saved &saved : outcome.saved)
         forgetAwaited(saved.phone);
-    const QDateTime now = m_now();
+    const QDateTime current = now();
     for (qsizetype i = m_awaited.size() - 1; i >= 0; --i) {
-        if (m_awaited.at(i).sent.secsTo(now) < AnswerWaitSeconds)
+        if (m_awaited.at(i).sent.secsTo(current) < AnswerWaitSeconds)
             continue;
         cmdInfo(QStringLiteral("Нет ответа от терминала ") + m_awaited.at(i).phone + QStringLiteral("\r\n"));
         m_awaited.removeAt(i);
     }
     // Only what is kept (a saved profile, a pending half, the journal) or needs no keeping goes.
     for (const QString &header : outcome.deletable)
-        DeleteSMS(header);
-    return result;
+        co_await DeleteSMS(header);
+    co_return result;
 }

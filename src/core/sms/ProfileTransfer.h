@@ -1,6 +1,9 @@
 #pragma once
 
 #include "core/app/UserPrompts.h"
+#include "core/common/Clock.h"
+#include "core/common/Task.h"
+#include "core/link/ModemLine.h"
 #include "core/sms/ActiveScenarios.h"
 #include "core/sms/GprsRecord.h"
 #include "core/sms/PacketType.h"
@@ -13,19 +16,16 @@
 #include <QDateTime>
 #include <QObject>
 
-#include <functional>
 #include <QStringList>
-#include <QTimer>
 
 class AppState;
-class LinkExchange;
 
 // The profile transfer of the link window without its widgets: profile files, read requests
 // and GPRS settings sent by SMS through the link's exchanges, profile scenarios queued and
 // sent by the scenario engine, and the message poll that decodes the terminals' answers,
-// saves complete profiles under BIN and deletes what it listed. Log lines for txtCmdInfo
-// leave through the link (LinkExchange::cmdInfoLine); the window and the command-line tool
-// both drive this class.
+// saves complete profiles under BIN and deletes what it listed. Every conversation runs as an
+// operation of the modem line. Log lines for txtCmdInfo leave through the link
+// (LinkExchange::cmdInfoLine); the window and the command-line tool both drive this class.
 class ProfileTransfer : public QObject
 {
     Q_OBJECT
@@ -51,13 +51,13 @@ public:
         QList<ReceivedProfiles::Saved> saved;
     };
 
-    ProfileTransfer(LinkExchange &link, AppState &state, QObject *parent = nullptr);
+    ProfileTransfer(ModemLine &line, AppState &state, QObject *parent = nullptr);
     ~ProfileTransfer() override;
 
-    // Every interval of tmrSecond and Timer1 is multiplied by this (1 in the program).
-    void setTimeScale(double scale);
-    QTimer &tmrSecond() { return m_tmrSecond; }
-    QTimer &Timer1() { return m_timer1; }
+    // tmrSecond, Timer1 and the unanswered requests run on this clock (the link's by default).
+    void setClock(Clock *clock);
+    const ClockTimer &tmrSecond() const { return m_tmrSecond; }
+    const ClockTimer &Timer1() const { return m_timer1; }
 
     // The window loads: tmrSecond starts.
     void Form_Load();
@@ -65,28 +65,36 @@ public:
     void Form_Activate();
     // The window closes: the first scenario is dropped, the queue emptied, the timers stop.
     void Form_QueryUnload();
-    // Check1: Timer1 runs exactly while polling is on.
+    // Check1: Timer1 runs exactly while polling is on; each tick queues a poll on the line.
     void setPolling(bool on);
     bool polling() const { return m_timer1.isActive(); }
+    // Queues one poll (none when one already waits); pollFinished tells its result.
+    bool submitPoll();
 
     clsScenarioAt &scenarioAt() { return m_scAt; }
     ActiveScenarios &activeScenarios() { return m_scenarios; }
     TransmitQueue &transmitQueue() { return m_queue; }
     ReceivedProfiles &receivedProfiles() { return m_profiles; }
 
+    // The module sends queued on the line for the window: the refusal of the input at once
+    // ("" when the send was queued); what the modem says comes as log lines.
+    QString submitProfileFile(const QString &phone, const QString &smsc, const QByteArray &file);
+    QString submitProfileRequest(const QString &phone, const QString &smsc);
+    QString submitGprs(const QString &phone, const QString &smsc, const GprsSettings &settings);
+    // What refuses a module send before anything goes: a bad number or SMS centre ("" when none).
+    static QString numberRefusal(const QString &phone, const QString &smsc, const QString &badPhone);
+    static QString gprsRefusal(const QString &phone, const QString &smsc, const GprsSettings &settings);
     // btSendSMS: packets 0x33 and 0x35 of a two-block profile file (missing bytes count 0).
-    SendResult sendProfileFile(const QString &phone, const QString &smsc, QByteArrayView file);
+    Task<SendResult> sendProfileFile(QString phone, QString smsc, QByteArray file);
     // btSaveSMSToFile: the read requests 0x43 and 0x45.
-    SendResult requestProfile(const QString &phone, const QString &smsc);
+    Task<SendResult> requestProfile(QString phone, QString smsc);
     // A read request left unanswered this long gets "Нет ответа от терминала " + number.
     static constexpr int AnswerWaitSeconds = 600;
-    // The wall clock the unanswered requests are timed by (tests set their own).
-    void setClock(const std::function<QDateTime()> &now) { m_now = now; }
     // btSendGPRS: the GPRS settings, packet 0x57.
-    SendResult sendGprs(const QString &phone, const QString &smsc, const GprsSettings &settings);
+    Task<SendResult> sendGprs(QString phone, QString smsc, GprsSettings settings);
     // One packet of the module path; da and sc are made by PhoneToPdu. True when the modem
     // took the message ("OK" after "+CMGS: n").
-    bool SendTransferRecord(const QString &da, const QString &sc, PacketType type, QByteArrayView source);
+    Task<bool> SendTransferRecord(QString da, QString sc, PacketType type, QByteArray source);
 
     // cmdSendProfile: the image being edited goes to a new profile scenario whose two PDUs
     // join the transmit queue. A running scenario is stopped only when the operator agrees.
@@ -95,33 +103,37 @@ public:
     // Before the profile mode is shown: a queued scenario is stopped only when the operator
     // agrees (false keeps the frames as they are). The poll's own switch asks nothing.
     bool confirmProfileMode(UserPrompts &prompts);
-    // Command1: the engine breaks into the modem.
+    // Command1: the engine breaks into the modem (queued on the line).
     void breakIn();
 
-    // Timer1: list the stored messages, act on the system's packets, save complete profiles
-    // and delete every listed message. Skipped while the poll is held off, an exchange waits
-    // or the engine is in a dialogue of its own.
-    PollResult pollMessages();
-    // tmrSecond: the engine's watchdog, then the transmit queue.
+    // One poll: list the stored messages, act on the system's packets, save complete profiles
+    // and delete what is safely kept.
+    Task<PollResult> pollMessages();
+    // tmrSecond: the engine's watchdog, the pause between tries, and a due scenario send queued.
     void secondTick();
-    bool DeleteSMS(const QString &aStrNumber);
+    Task<bool> DeleteSMS(QString aStrNumber);
+
+signals:
+    void pollFinished(const ProfileTransfer::PollResult &result);
 
 private:
-    SendResult sendRecords(const QString &phone, const QString &smsc, const QList<PacketType> &types, const QString &sentLine,
-                           QByteArrayView file, const QString &badPhone);
-    bool sendRecord(const QString &da, const QString &sc, const TransferRecord &rec);
-    // A module send must not fall into the engine's own SMS dialogue.
-    void waitForScenarioDialogue();
+    Task<SendResult> sendRecords(QString phone, QString smsc, QList<PacketType> types, QString sentLine,
+                                 QByteArray file, QString badPhone);
+    Task<bool> sendRecord(QString da, QString sc, TransferRecord rec);
+    Task<void> runPoll();
+    // The engine's own dialogue (a queued send, or a break-in) holding the line until it ends.
+    Task<void> scenarioDialogue(bool breakIn);
     void stopScenario(const QString &key);
     // "AT+CMGF=0" before every SMS operation: a modem left in text mode would take "AT+CMGS=n"
     // for a text to the number n. False, with a line, when the modem does not take it.
-    bool ensurePduMode();
+    Task<bool> ensurePduMode();
     // The modem's final answer to the last exchange, or "нет ответа".
     QString modemReport() const;
     void queueFinished(const clsQueueForTrans &item, bool sent);
     void cmdInfo(const QString &line);
-    int scaled(int ms) const;
+    QDateTime now() const { return m_tmrSecond.clock().now(); }
 
+    ModemLine &m_line;
     LinkExchange &m_link;
     AppState &m_state;
     clsScenarioAt m_scAt;
@@ -135,11 +147,9 @@ private:
         QDateTime sent;
     };
     QList<Awaited> m_awaited;
-    std::function<QDateTime()> m_now = [] { return QDateTime::currentDateTimeUtc(); };
     // The terminal's read request needs no answer any more (it came, or a new request replaced it).
     void forgetAwaited(const QString &phone);
-    QTimer m_tmrSecond;
-    QTimer m_timer1;
-    double m_timeScale = 1.0;
+    ClockTimer m_tmrSecond{this};
+    ClockTimer m_timer1{this};
 
 };

@@ -38,6 +38,8 @@ public:
     // One tick of tmrSecond. canSend: the engine may talk to the modem now (the profile mode
     // is selected, no exchange of the link waits, the poll is not held off).
     void tick(bool canSend);
+    // The first entry may be sent now (nothing in flight, its pause between tries over).
+    bool due() const { return !m_inFlight && !m_entries.isEmpty() && m_entries.first().waitTicks == 0; }
 
 signals:
     void cmdInfoLine(const QString &line);

@@ -115,17 +115,27 @@ void clsScenarioAt::Break4Phone(const QString &sInput)
         setScATStatus(Status::Halted);
         emit EventBreak4Phone(EventText);
         setExpect({QStringLiteral("OK"), QStringLiteral("ERROR")});
-        m_link.Delay(BreakPauseMs);
-        m_link.SendString(QStringLiteral("+++"));
-        m_link.Delay(BreakPauseMs);
-        // Only what answers this "AT" may end the break-in, not a final word still in the buffer.
-        m_receiveBuffer.clear();
-        m_link.SendStringCR(QStringLiteral("AT"));
-        m_breakActive = true;
-        setScATStatus(Status::BreakIn);
+        // The guard times around "+++" run on the link's clock; the engine stays busy meanwhile.
+        m_breakPausing = true;
+        m_breakTimer.setClock(&m_link.clock());
+        m_breakTimer.setHandler([this] {
+            m_link.SendString(QStringLiteral("+++"));
+            m_breakTimer.setHandler([this] {
+                m_breakPausing = false;
+                // Only what answers this "AT" may end the break-in, not a final word still in the buffer.
+                m_receiveBuffer.clear();
+                m_link.SendStringCR(QStringLiteral("AT"));
+                m_breakActive = true;
+                setScATStatus(Status::BreakIn);
+            });
+            m_breakTimer.start(BreakPauseMs);
+        });
+        m_breakTimer.start(BreakPauseMs);
         return;
     }
     // "OK", "ERROR" or anything else: the modem talks again, the break-in is over.
+    m_breakTimer.stop();
+    m_breakPausing = false;
     m_breakActive = false;
     setScATStatus(Status::Idle);
 }

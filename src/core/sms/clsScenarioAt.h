@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/common/Clock.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -33,7 +35,7 @@ public:
     Status ScATStatus() const { return m_status; }
     void setScATStatus(Status status);
     // Busy with a dialogue of its own (a break-in or an SMS send).
-    bool busy() const { return m_status == Status::BreakIn || m_status == Status::SmsSend; }
+    bool busy() const { return m_breakPausing || m_status == Status::BreakIn || m_status == Status::SmsSend; }
 
     // When set, received characters are only collected, never matched. Nothing in this
     // system sets it: no dialogue of the engine runs over a data call.
@@ -89,4 +91,7 @@ private:
     QString m_pendingPdu;
     int m_cmgsLength = 0;
     bool m_breakActive = false;
+    // Between the start of a break-in and its "AT": the guard pauses around "+++".
+    bool m_breakPausing = false;
+    ClockTimer m_breakTimer{this};
 };

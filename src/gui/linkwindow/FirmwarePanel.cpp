@@ -15,8 +15,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 
-FirmwarePanel::FirmwarePanel(AppState &state, UserPrompts &prompts, LinkExchange &link, QWidget *parent)
-    : QWidget(parent), m_state(state), m_prompts(prompts), m_call(link, state, prompts)
+FirmwarePanel::FirmwarePanel(AppState &state, UserPrompts &prompts, ModemLine &line, QWidget *parent)
+    : QWidget(parent), m_state(state), m_prompts(prompts), m_call(line, state, prompts)
 {
     setObjectName(QStringLiteral("FirmwarePanel"));
     terminalNumber = [this] { return m_state.terminalNumber; };

@@ -7,7 +7,7 @@
 #include <functional>
 
 class AppState;
-class LinkExchange;
+class ModemLine;
 class UserPrompts;
 class QCheckBox;
 class QComboBox;
@@ -23,7 +23,7 @@ class FirmwarePanel : public QWidget
 {
     Q_OBJECT
 public:
-    FirmwarePanel(AppState &state, UserPrompts &prompts, LinkExchange &link, QWidget *parent = nullptr);
+    FirmwarePanel(AppState &state, UserPrompts &prompts, ModemLine &line, QWidget *parent = nullptr);
 
     // The terminal's number for the dial; the number kept in the program state until
     // the address book's number field provides it.

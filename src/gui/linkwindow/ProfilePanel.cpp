@@ -44,11 +44,11 @@ QLabel *caption(const QString &text, QWidget *buddy, QWidget *parent)
 
 } // namespace
 
-ProfilePanel::ProfilePanel(AppState &state, UserPrompts &prompts, LinkExchange &link, QWidget *parent)
+ProfilePanel::ProfilePanel(AppState &state, UserPrompts &prompts, ModemLine &line, QWidget *parent)
     : QWidget(parent), m_state(state), m_prompts(prompts)
 {
     setObjectName(QStringLiteral("ProfilePanel"));
-    m_transfer = new ProfileTransfer(link, state, this);
+    m_transfer = new ProfileTransfer(line, state, this);
     buildPanel();
     m_transfer->Form_Load();
 }
@@ -198,12 +198,12 @@ void ProfilePanel::btSendSMS_Click()
         m_prompts.message(QStringLiteral("Не выбран профильный файл"), QString(), UserPrompts::Icon::Warning);
         return;
     }
-    showRefusal(m_transfer->sendProfileFile(txtProfileNumber->text(), txtSMSCNumber->text(), m_profileFileData).refusal);
+    showRefusal(m_transfer->submitProfileFile(txtProfileNumber->text(), txtSMSCNumber->text(), m_profileFileData));
 }
 
 void ProfilePanel::btSaveSMSToFile_Click()
 {
-    showRefusal(m_transfer->requestProfile(txtProfileNumber->text(), txtSMSCNumber->text()).refusal);
+    showRefusal(m_transfer->submitProfileRequest(txtProfileNumber->text(), txtSMSCNumber->text()));
 }
 
 void ProfilePanel::cmdSendProfile_Click()
@@ -232,7 +232,7 @@ void ProfilePanel::btSendGPRS_Click()
 {
     const GprsSettings settings{txtgprsAPN->text(), txtgprsNAME->text(), txtgprsPASS->text(), txtgprsIP->text(),
                                 txtgprsPORT->text()};
-    showRefusal(m_transfer->sendGprs(txtProfileNumber->text(), txtSMSCNumber->text(), settings).refusal);
+    showRefusal(m_transfer->submitGprs(txtProfileNumber->text(), txtSMSCNumber->text(), settings));
 }
 
 void ProfilePanel::setProfileNumber(const QString &number)

@@ -6,7 +6,7 @@
 #include <functional>
 
 class AppState;
-class LinkExchange;
+class ModemLine;
 class LogBox;
 class ProfileTransfer;
 class UserPrompts;
@@ -30,7 +30,7 @@ public:
     static const char *const DefaultServer;
     static const char *const DefaultPort;
 
-    ProfilePanel(AppState &state, UserPrompts &prompts, LinkExchange &link, QWidget *parent = nullptr);
+    ProfilePanel(AppState &state, UserPrompts &prompts, ModemLine &line, QWidget *parent = nullptr);
     ~ProfilePanel() override;
 
     // A terminal chosen in the address book while this mode is shown.

@@ -4,6 +4,7 @@
 #include "core/app/AppState.h"
 #include "core/app/UserPrompts.h"
 #include "core/link/LinkExchange.h"
+#include "core/link/ModemLine.h"
 #include "core/link/LinkTune.h"
 #include "core/link/ModemCheck.h"
 #include "gui/linkwindow/AddressBookPanel.h"
@@ -11,6 +12,8 @@
 #include "gui/linkwindow/PhoneBookGrid.h"
 #include "gui/linkwindow/LogBox.h"
 #include "gui/linkwindow/ProfilePanel.h"
+
+#include <memory>
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -36,6 +39,13 @@ const QColor kSent(0, 0, 255);
 const QColor kMark(0, 0, 0);
 const QColor kLampOn(0, 255, 0);
 
+// The modem check's outcome kept for the window, which reads it when the operation has ended.
+Task<void> storeModemCheck(LinkExchange &link, std::shared_ptr<ModemCheckResult> result)
+{
+    const ModemCheckResult checked = co_await runModemCheck(link);
+    *result = checked;
+}
+
 } // namespace
 
 frmLink::frmLink(AppState &state, UserPrompts &prompts, QWidget *parent)
@@ -44,7 +54,8 @@ frmLink::frmLink(AppState &state, UserPrompts &prompts, QWidget *parent)
     setObjectName(QStringLiteral("frmLink"));
     setWindowTitle(QStringLiteral("Удаленная загрузка ПО"));
     MSComm1.setObjectName(QStringLiteral("MSComm1"));
-    m_link = new LinkExchange(this);
+    m_line = new ModemLine(this);
+    m_link = &m_line->link();
     m_link->setDevice(&MSComm1);
     buildWindow();
 
@@ -69,7 +80,8 @@ frmLink::frmLink(AppState &state, UserPrompts &prompts, QWidget *parent)
 
 frmLink::~frmLink()
 {
-    m_link->shutdown();
+    // The line's operations use the panels: they are abandoned before the panels go.
+    m_line->shutdown();
 }
 
 void frmLink::buildWindow()
@@ -212,7 +224,7 @@ void frmLink::buildFirmwareMode()
     loadLayout->addWidget(txtinfo, 1, 0, 1, 4);
     loadLayout->setColumnStretch(1, 1);
     loadLayout->setRowStretch(1, 1);
-    m_firmware = new FirmwarePanel(m_state, m_prompts, *m_link, FraIndex[0]);
+    m_firmware = new FirmwarePanel(m_state, m_prompts, *m_line, FraIndex[0]);
     loadLayout->addWidget(m_firmware, 2, 0, 1, 4);
     connect(m_firmware, &FirmwarePanel::logsCleared, this, [this] {
         txtInOut->clearLog();
@@ -226,7 +238,7 @@ void frmLink::buildFirmwareMode()
 void frmLink::buildProfileMode()
 {
     auto *profileLayout = new QVBoxLayout(FraIndex[1]);
-    m_profile = new ProfilePanel(m_state, m_prompts, *m_link, FraIndex[1]);
+    m_profile = new ProfilePanel(m_state, m_prompts, *m_line, FraIndex[1]);
     profileLayout->addWidget(m_profile);
     txtCmdInfo = m_profile->cmdInfoBox();
     modeChangeGuard = [this](int index) { return m_profile->modeChangeGuard(index); };
@@ -319,14 +331,30 @@ void frmLink::Form_Activate()
 
     m_profile->Form_Activate();
     OptIndex[0]->click();
-    QApplication::processEvents();
     m_firmware->activate();
 
     m_link->newReceiver();
     m_book->refresh();
     m_book->setTerminalNumber(m_state.terminalNumber);
     LinkTune();
-    ModemReady = runModemCheck(*m_link).modemReady;
+    // The check runs on the line; the window goes on painting and learns the outcome when it ends.
+    auto result = std::make_shared<ModemCheckResult>();
+    const quint64 ticket = m_line->submit(ModemLine::Operation::ModemCheck, [this, result]() -> Task<void> {
+        return storeModemCheck(*m_link, result);
+    });
+    auto *const connection = new QMetaObject::Connection;
+    *connection = connect(m_line, &ModemLine::finished, this, [this, ticket, result, connection](quint64 ended) {
+        if (ended != ticket)
+            return;
+        disconnect(*connection);
+        delete connection;
+        modemCheckEnded(result->modemReady);
+    });
+}
+
+void frmLink::modemCheckEnded(bool modemReady)
+{
+    ModemReady = modemReady;
     m_book->selectFirstRow();
     m_phoneBook->prepare();
 
@@ -373,22 +401,30 @@ void frmLink::keyPressEvent(QKeyEvent *event)
 
 void frmLink::done(int result)
 {
+    if (m_closing)
+        return;
     // Closing in the middle of a load would leave the data call up: ask, and break off first.
-    if (!m_closing && m_firmware->dataCall().isRunning()) {
+    if (m_line->isRunning(ModemLine::Operation::FirmwareLoad)) {
         if (m_prompts.message(QStringLiteral("Идет загрузка ПО. Прервать загрузку и закрыть окно?"),
                               QStringLiteral("Внимание"), UserPrompts::Icon::Question, UserPrompts::Buttons::YesNo)
             != UserPrompts::Answer::Yes)
             return;
         m_closing = true;
+        m_line->dropQueued();
+        // The window closes once the load has left the call ("+++", "ATH").
+        m_closeAfterLoad = connect(m_line, &ModemLine::finished, this, [this, result] { closeNow(result); });
         m_firmware->cmdEscapeTransmit_Click();
-    }
-    m_closing = true;
-    m_link->shutdown();
-    if (m_link->waitDepth() > 0) {
-        // An exchange still waits further down the stack: close once it has unwound.
-        QTimer::singleShot(0, this, [this, result] { done(result); });
         return;
     }
+    m_closing = true;
+    closeNow(result);
+}
+
+void frmLink::closeNow(int result)
+{
+    disconnect(m_closeAfterLoad);
+    // Whatever else waits (a poll, a check) is abandoned where it stands.
+    m_line->abandonAll();
     Form_QueryUnload();
     QDialog::done(result);
 }

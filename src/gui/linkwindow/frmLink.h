@@ -11,6 +11,7 @@ class FirmwarePanel;
 class PhoneBookGrid;
 class UserPrompts;
 class LinkExchange;
+class ModemLine;
 class LogBox;
 class ProfilePanel;
 class QButtonGroup;
@@ -35,6 +36,7 @@ public:
     ~frmLink() override;
 
     LinkExchange &link() { return *m_link; }
+    ModemLine &line() { return *m_line; }
     QSerialPort &port() { return MSComm1; }
 
     // True when the modem answered "AT" during the last check.
@@ -82,13 +84,17 @@ private:
     void Command1_Click();
     void Form_QueryUnload();
     void setLamp(QLineEdit *lamp, bool on);
+    void modemCheckEnded(bool modemReady);
+    void closeNow(int result);
 
     AppState &m_state;
     UserPrompts &m_prompts;
     QSerialPort MSComm1;
+    ModemLine *m_line = nullptr;
     LinkExchange *m_link = nullptr;
     bool m_checkRunning = false;
     bool m_closing = false;
+    QMetaObject::Connection m_closeAfterLoad;
 
     QGroupBox *fraData = nullptr;
     QGroupBox *FraTest = nullptr;

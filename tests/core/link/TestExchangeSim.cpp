@@ -1,7 +1,9 @@
 #include "TestExchangeSim.h"
 
 #include "LinkTimerLog.h"
+#include "RunTask.h"
 #include "SimLink.h"
+#include "core/link/mdlStrings.h"
 #include "core/link/LinkExchange.h"
 #include "core/link/LinkTune.h"
 
@@ -18,7 +20,7 @@ void TestExchangeSim::testCmdModeAnswers()
 {
     Rig rig;
     QVERIFY(rig.start());
-    QVERIFY(rig.link.TestCmdMode());
+    QVERIFY(runTask(rig.link.TestCmdMode()));
     QCOMPARE(rig.info, QStringList{QStringLiteral("Проверка отклика модема\r\n")});
     QTRY_COMPARE(rig.sim.received(), QByteArray("AT\r"));
     QCOMPARE(rig.link.receiver()->sAnswer(), QStringLiteral("OK"));
@@ -30,7 +32,7 @@ void TestExchangeSim::testCmdModeSilentTimesOut()
     Rig rig;
     QVERIFY(rig.start({QStringLiteral("--silent")}));
     LinkTimerLog timers(rig.link);
-    QVERIFY(!rig.link.TestCmdMode());
+    QVERIFY(!runTask(rig.link.TestCmdMode()));
     QCOMPARE(timers.entries, QList{LinkTimerLog::reply(50)});
     QCOMPARE(rig.info,
              (QStringList{QStringLiteral("Проверка отклика модема\r\n"), QStringLiteral("Таймаут на ответ \r\n")}));
@@ -43,7 +45,7 @@ void TestExchangeSim::errorAnswer()
 {
     Rig rig;
     QVERIFY(rig.start());
-    QVERIFY(!rig.link.sendCommand(QStringLiteral("AT+NOSUCH"), QStringLiteral("OK"), 2000));
+    QVERIFY(!runTask(rig.link.sendCommand(QStringLiteral("AT+NOSUCH"), QStringLiteral("OK"), 2000)));
     QCOMPARE(rig.info, QStringList{QStringLiteral("Ответ ERROR не позволяет продолжение сценария\r\n")});
     QCOMPARE(rig.link.receiver()->sRemain(), QStringLiteral("AT+NOSUCH"));
 }
@@ -52,7 +54,7 @@ void TestExchangeSim::connectPassesConnec()
 {
     Rig rig;
     QVERIFY(rig.start());
-    QVERIFY(rig.dial());
+    QVERIFY(runTask(rig.dial()));
     QCOMPARE(rig.link.receiver()->sAnswer(), QStringLiteral("CONNECT"));
     QVERIFY(rig.info.isEmpty());
     QTRY_VERIFY(rig.sim.events().contains(QStringLiteral("# data mode")));
@@ -73,7 +75,7 @@ void TestExchangeSim::dialRefusals()
     QFETCH(QString, word);
     Rig rig;
     QVERIFY(rig.start({QStringLiteral("--dial"), outcome}));
-    QVERIFY(!rig.dial());
+    QVERIFY(!runTask(rig.dial()));
     QCOMPARE(rig.info,
              QStringList{QStringLiteral("Ответ ") + word + QStringLiteral(" не позволяет продолжение сценария\r\n")});
 }
@@ -82,31 +84,31 @@ void TestExchangeSim::sendDataOverCall()
 {
     Rig rig;
     QVERIFY(rig.start());
-    QVERIFY(rig.dial());
+    QVERIFY(runTask(rig.dial()));
     QString r1, r2, r3;
 
     r1 = QStringLiteral("[");
-    QVERIFY(rig.link.sendData(QStringLiteral("["), r1, r2, r3, 1000, 1));
+    QVERIFY(runTask(rig.link.sendData(mdlStrings::toAnsi(QStringLiteral("[")), QStringList{r1, r2, r3}, 1000, 1)));
     QCOMPARE(rig.link.receiver()->answerIndex(), 1);
 
     r1 = QStringLiteral("[");
-    QVERIFY(!rig.link.sendData(QStringLiteral("\\"), r1, r2, r3, 1000, 1));
+    QVERIFY(!runTask(rig.link.sendData(mdlStrings::toAnsi(QStringLiteral("\\")), QStringList{r1, r2, r3}, 1000, 1)));
     QCOMPARE(rig.info.last(), QStringLiteral("Ответ 5C не ожидался в данный момент выполнение прервано\r\n"));
 
     r1 = QStringLiteral("[");
     r2 = QStringLiteral("z");
-    QVERIFY(rig.link.sendData(QStringLiteral("Z"), r1, r2, r3, 1000, 1));
+    QVERIFY(runTask(rig.link.sendData(mdlStrings::toAnsi(QStringLiteral("Z")), QStringList{r1, r2, r3}, 1000, 1)));
     QCOMPARE(rig.link.receiver()->answerIndex(), 2);
 
     r1.clear();
     r2.clear();
-    QVERIFY(rig.link.sendData(QString::fromLatin1("\x01\x02\x03\x04\x05"), r1, r2, r3, 1000, 5));
+    QVERIFY(runTask(rig.link.sendData(mdlStrings::toAnsi(QString::fromLatin1("\x01\x02\x03\x04\x05")), QStringList{r1, r2, r3}, 1000, 5)));
     QCOMPARE(rig.link.receiver()->dataIn(), QString::fromLatin1("\x01\x02\x03\x04\x05"));
 
     // Nothing comes back from a silent line: three periods, then text mode again.
     r1 = QStringLiteral("OK");
     LinkTimerLog timers(rig.link);
-    QVERIFY(!rig.link.sendData(QString(), r1, r2, r3, 100, 0));
+    QVERIFY(!runTask(rig.link.sendData(mdlStrings::toAnsi(QString()), QStringList{r1, r2, r3}, 100, 0)));
     QCOMPARE(timers.entries, QList{LinkTimerLog::reply(100)});
     QCOMPARE(rig.info.last(), QStringLiteral("Таймаут на ответ \r\n"));
     QCOMPARE(rig.link.receiver()->mode(), clsReceive::Mode::Text);
@@ -119,14 +121,14 @@ void TestExchangeSim::send3PlusEscapes()
     Rig rig;
     // The link's 1.6 s pauses at a quarter, against a modem guard time of 100 ms.
     QVERIFY(rig.start({QStringLiteral("--guard"), QStringLiteral("100")}));
-    QVERIFY(rig.dial());
+    QVERIFY(runTask(rig.dial()));
     rig.link.setTimeScale(0.25);
     LinkTimerLog timers(rig.link);
-    rig.link.Send3Plus();
+    runTask(rig.link.Send3Plus());
     QCOMPARE(timers.entries, (QList{LinkTimerLog::delay(1600), LinkTimerLog::delay(1600)}));
     QTRY_VERIFY(rig.sim.events().contains(QStringLiteral("# command mode")));
-    QVERIFY(rig.link.TestCmdMode());
-    QVERIFY(rig.link.sendCommand(QStringLiteral("ATH"), QStringLiteral("OK"), 2000));
+    QVERIFY(runTask(rig.link.TestCmdMode()));
+    QVERIFY(runTask(rig.link.sendCommand(QStringLiteral("ATH"), QStringLiteral("OK"), 2000)));
     QTRY_COMPARE(rig.sim.received(), QByteArray("ATD5551234\r+++AT\rAT\rATH\r"));
 }
 
@@ -136,16 +138,17 @@ void TestExchangeSim::userBreakDuringWait()
     QVERIFY(rig.start({QStringLiteral("--silent")}));
     // The 196 s time-out runs at a hundredth: a break that is not honoured ends in a time-out instead.
     rig.link.setTimeScale(0.01);
-    QTimer::singleShot(150, &rig.link, [&] { rig.link.requestAbort(); });
-    QVERIFY(!rig.link.sendCommand(QStringLiteral("ATI"), QStringLiteral("OK"), 32700));
+    QTimer::singleShot(150, &rig.link, [&] { rig.link.requestBreak(); });
+    QVERIFY(!runTask(rig.link.sendCommand(QStringLiteral("ATI"), QStringLiteral("OK"), 32700)));
     QCOMPARE(rig.info, QStringList{QStringLiteral("Прервано пользователем \r\n")});
     QCOMPARE(rig.link.replyState(), LinkExchange::ReplyState::Broken);
     QVERIFY(rig.link.receiver()->lineScanStopped());
     QVERIFY(!rig.link.replyTimerActive());
-    // The next exchange clears the break and works normally.
+    // The break holds until its operation has ended; the next one starts clean.
+    rig.link.endBreak();
     rig.sim.command("silent off");
     QTRY_VERIFY(rig.sim.events().contains(QStringLiteral("# silent off")));
-    QVERIFY(rig.link.sendCommand(QStringLiteral("AT"), QStringLiteral("OK"), 1000));
+    QVERIFY(runTask(rig.link.sendCommand(QStringLiteral("AT"), QStringLiteral("OK"), 1000)));
 }
 
 void TestExchangeSim::slowModem()
@@ -153,10 +156,10 @@ void TestExchangeSim::slowModem()
     Rig rig;
     QVERIFY(rig.start({QStringLiteral("--delay"), QStringLiteral("500"), QStringLiteral("--echo"),
                        QStringLiteral("0")}));
-    QVERIFY(!rig.link.TestCmdMode());
+    QVERIFY(!runTask(rig.link.TestCmdMode()));
     // The late OK of the probe arrives while nothing waits; a longer time-out then passes.
     QTest::qWait(400);
-    QVERIFY(rig.link.sendCommand(QStringLiteral("AT"), QStringLiteral("OK"), 200));
+    QVERIFY(runTask(rig.link.sendCommand(QStringLiteral("AT"), QStringLiteral("OK"), 200)));
 }
 
 void TestExchangeSim::garbledAnswerTimesOut()
@@ -164,7 +167,7 @@ void TestExchangeSim::garbledAnswerTimesOut()
     Rig rig;
     QVERIFY(rig.start({QStringLiteral("--garble"), QStringLiteral("1"), QStringLiteral("--echo"),
                        QStringLiteral("0")}));
-    QVERIFY(!rig.link.sendCommand(QStringLiteral("AT"), QStringLiteral("OK"), 60));
+    QVERIFY(!runTask(rig.link.sendCommand(QStringLiteral("AT"), QStringLiteral("OK"), 60)));
     QCOMPARE(rig.info.last(), QStringLiteral("Таймаут на ответ \r\n"));
     QTRY_VERIFY(!rig.sim.sent().isEmpty());
     QVERIFY(!rig.sim.sent().contains("OK"));
@@ -181,15 +184,15 @@ void TestExchangeSim::unsolicitedRing()
     QTRY_VERIFY(rig.sim.sent().contains("RING"));
     QTest::qWait(100);
     QVERIFY(!rang); // nobody waits for it: it answers nothing
-    QVERIFY(rig.link.TestCmdMode());
+    QVERIFY(runTask(rig.link.TestCmdMode()));
 }
 
 void TestExchangeSim::echoOff()
 {
     Rig rig;
     QVERIFY(rig.start());
-    QVERIFY(rig.link.sendCommand(QStringLiteral("ATE0"), QStringLiteral("OK"), 1000));
-    QVERIFY(rig.link.sendCommand(QStringLiteral("ATI"), QStringLiteral("OK"), 1000));
+    QVERIFY(runTask(rig.link.sendCommand(QStringLiteral("ATE0"), QStringLiteral("OK"), 1000)));
+    QVERIFY(runTask(rig.link.sendCommand(QStringLiteral("ATI"), QStringLiteral("OK"), 1000)));
     // Without echo the information lines are all that precede the final word.
     QCOMPARE(rig.link.receiver()->sRemain(), QStringLiteral("KVRSIM GSM modem, revision 1.0"));
 }
@@ -202,7 +205,7 @@ void TestExchangeSim::pacedAtBaudRate()
     Rig rig;
     QVERIFY(rig.start({QStringLiteral("--baud"), QStringLiteral("1200"), QStringLiteral("--echo"),
                        QStringLiteral("0"), QStringLiteral("--product"), QString(100, QLatin1Char('P'))}));
-    QVERIFY(!rig.link.sendCommand(QStringLiteral("ATI"), QStringLiteral("OK"), 50));
+    QVERIFY(!runTask(rig.link.sendCommand(QStringLiteral("ATI"), QStringLiteral("OK"), 50)));
     QCOMPARE(rig.info.last(), QStringLiteral("Таймаут на ответ \r\n"));
     QSignalSpy ready(rig.link.receiver(), &clsReceive::DataReady);
     QVERIFY(ready.wait(10000));

@@ -3,6 +3,8 @@
 #include "LinkTimerLog.h"
 
 #include "FakeSerial.h"
+#include "RunTask.h"
+#include "VirtualClock.h"
 #include "core/link/LinkExchange.h"
 
 #include <QSignalSpy>
@@ -37,6 +39,29 @@ struct Logs
     }
     QList<Logged> traffic;
     QStringList info;
+};
+
+// A port double whose answers come at once, and time that jumps to the next timer.
+struct VirtualLink
+{
+    VirtualClock clock;
+    FakeSerial port;
+    LinkExchange link;
+    VirtualLink()
+    {
+        link.setClock(&clock);
+        link.setDevice(&port);
+    }
+    // The modem answers every write with these bytes.
+    void answer(const QByteArray &bytes)
+    {
+        port.onWrite = [this, bytes](const QByteArray &) { port.feed(bytes); };
+    }
+    template<typename T>
+    T run(Task<T> task)
+    {
+        return runTask(clock, std::move(task));
+    }
 };
 
 } // namespace
@@ -174,142 +199,88 @@ void TestLinkExchange::listingGoesToByteWhse()
 
 void TestLinkExchange::smsPromptSendsBodyOnce()
 {
-    FakeSerial port;
-    LinkExchange link;
-    Logs logs(link);
-    link.setDevice(&port);
-    link.armSmsPrompt(QStringLiteral("0011000B91"));
+    VirtualLink v;
+    Logs logs(v.link);
+    v.link.armSmsPrompt(QStringLiteral("0011000B91"));
     // The modem: a prompt after the command, a second prompt later, OK after the body.
-    port.onWrite = [&](const QByteArray &w) {
+    v.port.onWrite = [&](const QByteArray &w) {
         if (w.startsWith("AT+CMGS="))
-            QTimer::singleShot(5, &port, [&] { port.feed(QByteArray("\r\n> ")); });
+            v.port.feed(QByteArray("\r\n> "));
         else if (w.endsWith("\x1A\r"))
-            QTimer::singleShot(5, &port, [&] { port.feed(QByteArray("> \r\n+CMGS: 12\r\n\r\nOK\r\n")); });
+            v.port.feed(QByteArray("> \r\n+CMGS: 12\r\n\r\nOK\r\n"));
     };
-    LinkTimerLog timers(link);
-    const bool ok = link.sendCommand(QStringLiteral("AT+CMGS=22"), QStringLiteral("OK"), 2000);
+    LinkTimerLog timers(v.link);
+    const bool ok = v.run(v.link.sendCommand(QStringLiteral("AT+CMGS=22"), QStringLiteral("OK"), 2000));
     // The prompt only released the body: one exchange, which ended on the modem's "OK"
     // after "+CMGS: 12". The second prompt byte changes nothing, so no failure is logged.
     QCOMPARE(timers.entries, QList{LinkTimerLog::reply(2000)});
-    QCOMPARE(link.replyState(), LinkExchange::ReplyState::Answered);
+    QCOMPARE(v.link.replyState(), LinkExchange::ReplyState::Answered);
     QVERIFY(ok);
-    QCOMPARE(link.lastAnswer().word, QStringLiteral("OK"));
+    QCOMPARE(v.link.lastAnswer().word, QStringLiteral("OK"));
     QVERIFY(logs.info.isEmpty());
-    QVERIFY(!link.smsPromptPending());
-    QCOMPARE(port.writes.size(), 2);
-    QCOMPARE(port.writes.at(0), QByteArray("AT+CMGS=22\r"));
-    QCOMPARE(port.writes.at(1), QByteArray("0011000B91\x1A\r"));
-    QCOMPARE(link.waitDepth(), 0);
-}
-
-void TestLinkExchange::exchangeStartedDuringWait()
-{
-    FakeSerial port;
-    LinkExchange link;
-    link.setDevice(&port);
-    // Only the second command is answered.
-    port.onWrite = [&](const QByteArray &w) {
-        if (w == "AT+B\r")
-            QTimer::singleShot(5, &port, [&] { port.feed(QByteArray("\r\nOK\r\n")); });
-    };
-    bool inner = false;
-    int depthInside = 0;
-    QTimer::singleShot(50, &link, [&] {
-        depthInside = link.waitDepth();
-        inner = link.sendCommand(QStringLiteral("AT+B"), QStringLiteral("OK"), 2000);
-    });
-    // The outer wait takes the state the inner exchange left and ends with it,
-    // not with its own time-out.
-    QVERIFY(link.sendCommand(QStringLiteral("AT+A"), QStringLiteral("OK"), 2000));
-    QVERIFY(inner);
-    QCOMPARE(depthInside, 1);
-    QCOMPARE(link.waitDepth(), 0);
-    QVERIFY(!link.replyTimerActive());
-    QCOMPARE(port.written(), QByteArray("AT+A\rAT+B\r"));
+    QVERIFY(!v.link.smsPromptPending());
+    QCOMPARE(v.port.writes.size(), 2);
+    QCOMPARE(v.port.writes.at(0), QByteArray("AT+CMGS=22\r"));
+    QCOMPARE(v.port.writes.at(1), QByteArray("0011000B91\x1A\r"));
+    QVERIFY(!v.link.exchangeWaiting());
 }
 
 void TestLinkExchange::answerTestPrefix()
 {
-    FakeSerial port;
-    LinkExchange link;
-    Logs logs(link);
-    link.setDevice(&port);
-    port.onWrite = [&](const QByteArray &) {
-        QTimer::singleShot(5, &port, [&] { port.feed(QByteArray("\r\nCONNECT 19200\r\n")); });
-    };
-    QVERIFY(link.sendCommand(QStringLiteral("ATD555"), QStringLiteral("CONNEC"), 1000));
-    QVERIFY(!link.sendCommand(QStringLiteral("ATD555"), QStringLiteral("CONNECT 9600"), 1000));
+    VirtualLink v;
+    Logs logs(v.link);
+    v.answer(QByteArray("\r\nCONNECT 19200\r\n"));
+    QVERIFY(v.run(v.link.sendCommand(QStringLiteral("ATD555"), QStringLiteral("CONNEC"), 1000)));
+    QVERIFY(!v.run(v.link.sendCommand(QStringLiteral("ATD555"), QStringLiteral("CONNECT 9600"), 1000)));
     QCOMPARE(logs.info, QStringList{QStringLiteral("Ответ CONNECT не позволяет продолжение сценария\r\n")});
 }
 
 void TestLinkExchange::expectedTextsUpperCased()
 {
-    FakeSerial port;
-    LinkExchange link;
-    link.setDevice(&port);
-    port.onWrite = [&](const QByteArray &) {
-        QTimer::singleShot(5, &port, [&] { port.feed(QByteArray("\r\nOK\r\n")); });
-    };
-    QString r1 = QStringLiteral("ok");
-    QString r2 = QStringLiteral("error");
-    QString r3;
-    QVERIFY(link.sendCommand(QStringLiteral("AT"), r1, r2, r3, 500));
-    QCOMPARE(r1, QStringLiteral("OK"));
-    QCOMPARE(r2, QStringLiteral("ERROR"));
-    QCOMPARE(link.replyState(), LinkExchange::ReplyState::Answered);
+    VirtualLink v;
+    v.answer(QByteArray("\r\nOK\r\n"));
+    QVERIFY(v.run(v.link.sendCommand(QStringLiteral("AT"), QStringList{QStringLiteral("error"), QStringLiteral("ok")}, 500)));
+    QCOMPARE(v.link.replyState(), LinkExchange::ReplyState::Answered);
 }
 
 void TestLinkExchange::sendDataLogsHexWithoutLeadingZero()
 {
-    FakeSerial port;
-    LinkExchange link;
-    Logs logs(link);
-    link.setDevice(&port);
-    port.onWrite = [&](const QByteArray &) {
-        QTimer::singleShot(5, &port, [&] { port.feed(QByteArray("\x05\x5C", 2)); });
-    };
-    QString r1 = QStringLiteral("[");
-    QString r2;
-    QString r3;
-    QVERIFY(!link.sendData(QStringLiteral("H"), r1, r2, r3, 500, 2));
+    VirtualLink v;
+    Logs logs(v.link);
+    v.answer(QByteArray("\x05\x5C", 2));
+    QVERIFY(!v.run(v.link.sendData(QByteArray("H"), QStringList{QStringLiteral("[")}, 500, 2)));
     QCOMPARE(logs.info,
              QStringList{QStringLiteral("Ответ 55C не ожидался в данный момент выполнение прервано\r\n")});
     // The receiver stays in data mode after an answered exchange.
-    QCOMPARE(link.receiver()->mode(), clsReceive::Mode::Data);
-    QCOMPARE(port.written(), QByteArray("H"));
+    QCOMPARE(v.link.receiver()->mode(), clsReceive::Mode::Data);
+    QCOMPARE(v.port.written(), QByteArray("H"));
 }
 
 void TestLinkExchange::unsolicitedAnswerIsHarmless()
 {
-    FakeSerial port;
-    LinkExchange link;
-    link.setDevice(&port);
-    port.onWrite = [&](const QByteArray &) {
-        QTimer::singleShot(5, &port, [&] { port.feed(QByteArray("\r\nRING\r\n+CLIP: \"+79161234567\",145\r\n\r\nOK\r\n")); });
-    };
+    VirtualLink v;
+    v.answer(QByteArray("\r\nRING\r\n+CLIP: \"+79161234567\",145\r\n\r\nOK\r\n"));
     // A call comes in while the command waits: its lines are logged, the command gets its OK.
-    QVERIFY(link.sendCommand(QStringLiteral("AT"), QStringLiteral("OK"), 500));
-    QCOMPARE(link.lastAnswer().word, QStringLiteral("OK"));
+    QVERIFY(v.run(v.link.sendCommand(QStringLiteral("AT"), QStringLiteral("OK"), 500)));
+    QCOMPARE(v.link.lastAnswer().word, QStringLiteral("OK"));
     // A command that waits for RING (answering a call) still takes it.
-    port.onWrite = [&](const QByteArray &) {
-        QTimer::singleShot(5, &port, [&] { port.feed(QByteArray("\r\nRING\r\n")); });
-    };
-    QVERIFY(link.sendCommand(QStringLiteral("AT+X"), QStringLiteral("RING"), 500));
+    v.answer(QByteArray("\r\nRING\r\n"));
+    QVERIFY(v.run(v.link.sendCommand(QStringLiteral("AT+X"), QStringLiteral("RING"), 500)));
 }
 
 void TestLinkExchange::shutdownEndsWaitAndRefusesNewExchanges()
 {
-    FakeSerial port;
-    LinkExchange link;
-    Logs logs(link);
-    link.setDevice(&port);
-    QTimer::singleShot(50, &link, [&] { link.shutdown(); });
-    QVERIFY(!link.sendCommand(QStringLiteral("AT"), QStringLiteral("OK"), 2000));
-    QCOMPARE(link.replyState(), LinkExchange::ReplyState::Broken);
-    QCOMPARE(link.waitDepth(), 0);
-    const int writes = port.writes.size();
-    QVERIFY(!link.sendCommand(QStringLiteral("ATI"), QStringLiteral("OK"), 2000));
-    QCOMPARE(port.writes.size(), writes);
+    VirtualLink v;
+    Logs logs(v.link);
+    Task<bool> waiting = v.link.sendCommand(QStringLiteral("AT"), QStringLiteral("OK"), 2000);
+    v.clock.advance(50);
+    v.link.shutdown();
+    QVERIFY(!v.run(std::move(waiting)));
+    QCOMPARE(v.link.replyState(), LinkExchange::ReplyState::Broken);
+    QVERIFY(!v.link.exchangeWaiting());
+    const int writes = v.port.writes.size();
+    QVERIFY(!v.run(v.link.sendCommand(QStringLiteral("ATI"), QStringLiteral("OK"), 2000)));
+    QCOMPARE(v.port.writes.size(), writes);
 }
 
 void TestLinkExchange::rxLampLitForAMoment()
@@ -326,16 +297,17 @@ void TestLinkExchange::rxLampLitForAMoment()
     QTRY_COMPARE(rx, (QList<bool>{true, false}));
 }
 
-void TestLinkExchange::delayKeepsEventsRunning()
+void TestLinkExchange::delayReturnsAtOnceAndEndsOnItsTimer()
 {
-    LinkExchange link;
-    int ticks = 0;
-    QTimer ticker;
-    connect(&ticker, &QTimer::timeout, this, [&] { ++ticks; });
-    ticker.start(10);
-    LinkTimerLog timers(link);
-    link.Delay(200);
+    VirtualLink v;
+    LinkTimerLog timers(v.link);
+    // The pause returns to the caller at once; the conversation goes on when its timer fires.
+    Task<void> pause = v.link.Delay(200);
+    QVERIFY(!pause.isDone());
+    v.clock.advance(199);
+    QCoreApplication::sendPostedEvents();
+    QVERIFY(!pause.isDone());
+    v.run(std::move(pause));
+    QCOMPARE(v.clock.elapsed(), 200);
     QCOMPARE(timers.entries, QList{LinkTimerLog::delay(200)});
-    QVERIFY(ticks >= 1);
-    QVERIFY(!link.delayRunning());
 }

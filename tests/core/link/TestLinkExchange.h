@@ -17,11 +17,10 @@ private slots:
     void routingByMode();
     void listingGoesToByteWhse();
     void smsPromptSendsBodyOnce();
-    void exchangeStartedDuringWait();
     void answerTestPrefix();
     void expectedTextsUpperCased();
     void sendDataLogsHexWithoutLeadingZero();
     void unsolicitedAnswerIsHarmless();
     void shutdownEndsWaitAndRefusesNewExchanges();
-    void delayKeepsEventsRunning();
+    void delayReturnsAtOnceAndEndsOnItsTimer();
 };

@@ -1,7 +1,9 @@
 #include "TestLinkFaults.h"
 
 #include "LinkTimerLog.h"
+#include "RunTask.h"
 #include "SimLink.h"
+#include "core/link/mdlStrings.h"
 #include "core/link/ModemCheck.h"
 
 #include <QTest>
@@ -66,7 +68,7 @@ void TestLinkFaults::portLostDuringWait()
             rig.sim.command("unplug");
     });
     // A dial's time-out: a port that is not noticed as gone would hold the wait for 196 s.
-    QVERIFY(!rig.link.sendCommand(QStringLiteral("ATD5551234"), QStringLiteral("CONNEC"), 32700));
+    QVERIFY(!runTask(rig.link.sendCommand(QStringLiteral("ATD5551234"), QStringLiteral("CONNEC"), 32700)));
     QCOMPARE(rig.link.replyState(), LinkExchange::ReplyState::PortLost);
     QVERIFY(rig.link.isPortLost());
     QVERIFY(!rig.port.isOpen());
@@ -80,9 +82,9 @@ void TestLinkFaults::portLostDuringWait()
     const qint64 spent = cpuMicroseconds() - before;
     QVERIFY2(spent < 200000, qPrintable(QStringLiteral("%1 us of CPU in 1 s").arg(spent)));
     LinkTimerLog timers(rig.link);
-    QVERIFY(!rig.link.sendCommand(QStringLiteral("AT"), QStringLiteral("OK"), 2000));
+    QVERIFY(!runTask(rig.link.sendCommand(QStringLiteral("AT"), QStringLiteral("OK"), 2000)));
     // Nor do the pauses of a load: nothing is left to wait for.
-    rig.link.Delay(6000);
+    runTask(rig.link.Delay(6000));
     QVERIFY(timers.entries.isEmpty());
     QCOMPARE(rig.info.size(), 1);
 }
@@ -92,13 +94,13 @@ void TestLinkFaults::unsolicitedLinesAfterOk()
     // Every final answer is followed at once by an unsolicited line in the same burst.
     SimLink rig;
     QVERIFY(rig.start({QStringLiteral("--trailer"), QStringLiteral("+CMTI: \"SM\",3")}));
-    const ModemCheckResult check = runModemCheck(rig.link);
+    const ModemCheckResult check = runTask(runModemCheck(rig.link));
     QVERIFY(check.modemReady);
     QVERIFY(check.typeKnown);
     QVERIFY2(rig.info.contains(QStringLiteral("Модем KVRSIM GSM MODEM, REVISION 1.0\r\n")), qPrintable(rig.info.join(QLatin1Char('|'))));
-    QVERIFY(rig.link.sendCommand(QStringLiteral("AT+CSQ"), QStringLiteral("OK"), 2000));
+    QVERIFY(runTask(rig.link.sendCommand(QStringLiteral("AT+CSQ"), QStringLiteral("OK"), 2000)));
     QCOMPARE(rig.link.lastAnswer().word, QStringLiteral("OK"));
-    QVERIFY(rig.link.sendCommand(QStringLiteral("ATE0"), QStringLiteral("OK"), 2000));
+    QVERIFY(runTask(rig.link.sendCommand(QStringLiteral("ATE0"), QStringLiteral("OK"), 2000)));
     QVERIFY(!rig.info.join(QString()).contains(QStringLiteral("не позволяет")));
 }
 
@@ -109,7 +111,7 @@ void TestLinkFaults::unsolicitedLinesBeforeTheAnswer()
     SimLink rig;
     QVERIFY(rig.start({QStringLiteral("--product"), QStringLiteral("+CGMM: SIM900"), QStringLiteral("--product"),
                        QStringLiteral("RING"), QStringLiteral("--product"), QStringLiteral("+CLIP: \"+79161234567\",145")}));
-    const ModemCheckResult check = runModemCheck(rig.link);
+    const ModemCheckResult check = runTask(runModemCheck(rig.link));
     QVERIFY(check.modemReady);
     QVERIFY(check.typeKnown);
     QVERIFY2(rig.info.contains(QStringLiteral("Модем +CGMM: SIM900\r\n")), qPrintable(rig.info.join(QLatin1Char('|'))));
@@ -134,7 +136,7 @@ void TestLinkFaults::errorReportEndsWaitAtOnce()
     QVERIFY(rig.start({QStringLiteral("--refuse"), refusal}));
     // At a hundredth of the time-out a report that is not final would still end in "TIMEOUT".
     rig.link.setTimeScale(0.01);
-    QVERIFY(!rig.link.sendCommand(command, QStringLiteral("OK"), 20000));
+    QVERIFY(!runTask(rig.link.sendCommand(command, QStringLiteral("OK"), 20000)));
     QCOMPARE(rig.link.replyState(), LinkExchange::ReplyState::Answered);
     QVERIFY(rig.marks.isEmpty());
     QCOMPARE(rig.info,
@@ -151,7 +153,7 @@ void TestLinkFaults::staleInputCleared()
     rig.sim.command("silent on");
     QTRY_VERIFY(rig.sim.events().contains(QStringLiteral("# silent on")));
     QVERIFY(rig.open(rig.sim.path()));
-    QVERIFY(!rig.link.sendCommand(QStringLiteral("AT"), QStringLiteral("OK"), 50));
+    QVERIFY(!runTask(rig.link.sendCommand(QStringLiteral("AT"), QStringLiteral("OK"), 50)));
     QCOMPARE(rig.link.replyState(), LinkExchange::ReplyState::TimedOut);
 }
 

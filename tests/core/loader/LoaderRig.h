@@ -5,6 +5,7 @@
 #include "TestFiles.h"
 #include "core/app/AppState.h"
 #include "core/link/LinkExchange.h"
+#include "core/link/ModemLine.h"
 #include "core/link/LinkTune.h"
 #include "core/link/mdlStrings.h"
 
@@ -19,7 +20,8 @@ struct LoaderRig
     QTemporaryDir dir;
     SimModem sim;
     QSerialPort port;
-    LinkExchange link;
+    ModemLine line;
+    LinkExchange &link = line.link();
     AppState state{dir.path()};
     ScriptedPrompts prompts;
     QStringList info;
@@ -51,7 +53,7 @@ struct LoaderRig
         return true;
     }
 
-    bool dial() { return link.sendCommand(QStringLiteral("ATD5551234"), QStringLiteral("CONNEC"), 2000); }
+    Task<bool> dial() { return link.sendCommand(QStringLiteral("ATD5551234"), QStringLiteral("CONNEC"), 2000); }
 
     QString file(const QString &name, const QByteArray &bytes)
     {

@@ -2,6 +2,7 @@
 
 #include "FirmwareFixture.h"
 #include "LoaderRig.h"
+#include "RunTask.h"
 #include "core/loader/BankImages.h"
 #include "core/loader/BootLoaderTransfer.h"
 
@@ -59,9 +60,9 @@ void TestBootLoaderSim::bankedLoad()
     Loader t;
     QVERIFY(t.start());
     QVERIFY(t.banked(f1, f2, QByteArray()));
-    QVERIFY(t.dial());
+    QVERIFY(runTask(t.dial()));
     t.startAt(QStringLiteral("2800"), QStringLiteral("0"));
-    QVERIFY(t.transfer.LoadData());
+    QVERIFY(runTask(t.transfer.LoadData()));
     QVERIFY(t.transfer.closingAccepted());
 
     const Transfer expected = banked(f1, f2, QByteArray(), 0, 0x2800, true, false);
@@ -107,12 +108,12 @@ void TestBootLoaderSim::everyByteValueReachesTheTerminal()
     Loader t;
     QVERIFY(t.start(linear ? QStringList{QStringLiteral("--mem-type"), QStringLiteral("0")} : QStringList{}));
     QVERIFY(linear ? t.linearFile(file) : t.banked(file, QByteArray(), QByteArray()));
-    QVERIFY(t.dial());
+    QVERIFY(runTask(t.dial()));
     t.startAt(QStringLiteral("0"), QStringLiteral("0"));
     if (linear)
-        t.transfer.LoadData1();
+        runTask(t.transfer.LoadData1());
     else
-        QVERIFY(t.transfer.LoadData());
+        QVERIFY(runTask(t.transfer.LoadData()));
     QVERIFY(t.transfer.closingAccepted());
     const Transfer expected = linear ? FirmwareFixture::linear(file, 0) : banked(file, {}, {}, 0, 0, false, false);
     QCOMPARE(t.dump(), expected.image);
@@ -127,9 +128,9 @@ void TestBootLoaderSim::linearLoadWithRepeat()
     QVERIFY(t.start({QStringLiteral("--mem-type"), QStringLiteral("0"), QStringLiteral("--repeat-at"),
                      QStringLiteral("2")}));
     QVERIFY(t.linearFile(file));
-    QVERIFY(t.dial());
+    QVERIFY(runTask(t.dial()));
     t.startAt(QStringLiteral("0"), QStringLiteral("2"));
-    QVERIFY(!t.transfer.LoadData1()); // its result is always false
+    QVERIFY(!runTask(t.transfer.LoadData1())); // its result is always false
     QVERIFY(t.transfer.closingAccepted());
 
     const Transfer expected = FirmwareFixture::linear(file, 0, 2);
@@ -161,9 +162,9 @@ void TestBootLoaderSim::bootLoaderAlreadyRunning()
     Loader t;
     QVERIFY(t.start({QStringLiteral("--boot-state"), QStringLiteral("running")}));
     QVERIFY(t.banked(file, QByteArray(), QByteArray()));
-    QVERIFY(t.dial());
+    QVERIFY(runTask(t.dial()));
     t.startAt(QStringLiteral("0"), QStringLiteral("0"));
-    QVERIFY(t.transfer.LoadData());
+    QVERIFY(runTask(t.transfer.LoadData()));
     // ":BOOT" to the first "v": no boot command. Banks 1 to 3 hold nothing and still get a block each.
     const Transfer expected = banked(file, {}, {}, 0, 0, false, false);
     QCOMPARE(expected.blocks.size(), 5);
@@ -185,9 +186,9 @@ void TestBootLoaderSim::linearMemoryTypeCheck()
     Loader t;
     QVERIFY(t.start(options));
     QVERIFY(t.linearFile(pattern(3000)));
-    QVERIFY(t.dial());
+    QVERIFY(runTask(t.dial()));
     t.startAt(QStringLiteral("0"), QStringLiteral("0"));
-    QVERIFY(!t.transfer.LoadData1());
+    QVERIFY(!runTask(t.transfer.LoadData1()));
     QVERIFY(!t.transfer.closingAccepted());
     QCOMPARE(t.info, (QStringList{QStringLiteral(" команда перейти в BOOT"),
                                   QStringLiteral(" команда перейти в BOOT принята"),
@@ -203,11 +204,11 @@ void TestBootLoaderSim::resumeFromLastBlock()
     Loader t;
     QVERIFY(t.start({QStringLiteral("--boot-state"), QStringLiteral("running")}));
     QVERIFY(t.banked(f1, QByteArray(), QByteArray()));
-    QVERIFY(t.dial());
+    QVERIFY(runTask(t.dial()));
     t.state.lastBank = 1;
     t.state.lastPageAddress = 0x7800;
     t.transfer.setStartChoice({true, QStringLiteral("2800"), QStringLiteral("0")});
-    QVERIFY(t.transfer.LoadData());
+    QVERIFY(runTask(t.transfer.LoadData()));
     const Transfer expected = banked(f1, {}, {}, 1, 0x7800, false, false);
     QCOMPARE(t.info, entryLines(false) + blockLines(expected, false) + closingLines());
     QCOMPARE(t.info.at(4), QStringLiteral("Доставлен пакет банк = 1 адр = 30720"));
@@ -221,10 +222,10 @@ void TestBootLoaderSim::startBeyondTheImageSendsNothing()
     Loader t;
     QVERIFY(t.start({QStringLiteral("--boot-state"), QStringLiteral("running")}));
     QVERIFY(t.banked(f1, QByteArray(), QByteArray()));
-    QVERIFY(t.dial());
+    QVERIFY(runTask(t.dial()));
     t.startAt(QStringLiteral("7C00"), QStringLiteral("3"));
     // The closing packet would rewrite bank 0's first bytes with no block before it.
-    QVERIFY(!t.transfer.LoadData());
+    QVERIFY(!runTask(t.transfer.LoadData()));
     QCOMPARE(t.info, entryLines(false) + QStringList{QStringLiteral("Нет блоков для передачи с выбранного места")});
     QTest::qWait(100);
     QCOMPARE(t.receivedInCall(), QByteArray("v\rr\r"));

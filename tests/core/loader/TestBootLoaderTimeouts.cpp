@@ -2,6 +2,7 @@
 
 #include "FirmwareFixture.h"
 #include "LoaderRig.h"
+#include "RunTask.h"
 #include "core/loader/BankImages.h"
 #include "core/loader/BootLoaderTransfer.h"
 
@@ -22,8 +23,8 @@ void TestBootLoaderTimeouts::missingAcknowledgement()
     QVERIFY(images->LoadFileVariables(paths, t.prompts));
     BootLoaderTransfer transfer(t.link, *images, t.state);
     transfer.setStartChoice({false, QStringLiteral("0"), QStringLiteral("0")});
-    QVERIFY(t.dial());
-    QVERIFY(!transfer.LoadData());
+    QVERIFY(runTask(t.dial()));
+    QVERIFY(!runTask(transfer.LoadData()));
     QVERIFY(!transfer.closingAccepted());
 
     Transfer all = banked(f1, {}, {}, 0, 0, false, false);
@@ -52,8 +53,8 @@ void TestBootLoaderTimeouts::bootCommandRefused()
     QVERIFY(images->LoadFileVariables(paths, t.prompts));
     BootLoaderTransfer transfer(t.link, *images, t.state);
     transfer.setStartChoice({false, QStringLiteral("2800"), QStringLiteral("0")});
-    QVERIFY(t.dial());
-    QVERIFY(!transfer.LoadData());
+    QVERIFY(runTask(t.dial()));
+    QVERIFY(!runTask(transfer.LoadData()));
     QCOMPARE(t.info, (QStringList{QStringLiteral(" команда перейти в BOOT"), QStringLiteral("Таймаут на ответ "),
                                   QStringLiteral("Терминал не перешел в режим загрузки")}));
     QCOMPARE(t.receivedInCall(), QByteArray("v\rb\r"));

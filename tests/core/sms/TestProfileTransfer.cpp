@@ -2,6 +2,7 @@
 
 #include "LinkTimerLog.h"
 #include "ScriptedPrompts.h"
+#include "RunTask.h"
 #include "SimLink.h"
 #include "SmsTestSupport.h"
 #include "TestFiles.h"
@@ -28,7 +29,9 @@ struct Rig
     QTemporaryDir dir;
     SimLink sim;
     AppState state{dir.path()};
-    ProfileTransfer transfer{sim.link, state};
+    ProfileTransfer transfer{sim.line, state};
+
+    ~Rig() { sim.line.shutdown(); }
 
     bool start(QStringList options = {})
     {
@@ -36,6 +39,13 @@ struct Rig
         return sim.start(options);
     }
     QString binPath(const QString &name) const { return dir.filePath(QStringLiteral("BIN/") + name); }
+};
+
+// Real timers, and a wall clock that stands where the test puts it.
+struct StandingClock : SystemClock
+{
+    QDateTime at = QDateTime::currentDateTimeUtc();
+    QDateTime now() const override { return at; }
 };
 
 // The bytes a module send of one packet puts on the line.
@@ -59,18 +69,17 @@ void TestProfileTransfer::profileFileSentAndConfirmed()
     const QByteArray file = SmsTest::profileFile(1);
     // A centre that is no number, or a lone "+", goes nowhere near the line.
     for (const QString &centre : {QStringLiteral("+7 916 abc"), QStringLiteral("+")})
-        QCOMPARE(r.transfer.sendProfileFile(kPhone, centre, file).refusal, QStringLiteral("Неверный номер SMS центра"));
-    QCOMPARE(r.transfer.requestProfile(QStringLiteral("+"), QString()).refusal, QStringLiteral("Неверный номер телефона"));
-    const ProfileTransfer::SendResult sent = r.transfer.sendProfileFile(kPhone, QString(), file);
+        QCOMPARE(runTask(r.transfer.sendProfileFile(kPhone, centre, file)).refusal, QStringLiteral("Неверный номер SMS центра"));
+    QCOMPARE(runTask(r.transfer.requestProfile(QStringLiteral("+"), QString())).refusal, QStringLiteral("Неверный номер телефона"));
+    const ProfileTransfer::SendResult sent = runTask(r.transfer.sendProfileFile(kPhone, QString(), file));
     QVERIFY(sent.refusal.isEmpty());
     QVERIFY(sent.passed);
     // The prompt released the body; the exchange waited for the modem's verdict: no false failure.
     QCOMPARE(r.sim.info, QStringList());
-    QVERIFY(r.state.SmsPollEnabled);
     QTRY_COMPARE(r.sim.sim.received(), "AT+CMGF=0\r" + moduleSend(PacketType::ProfileBlock1, file, kPhone)
                                            + moduleSend(PacketType::ProfileBlock2, file, kPhone));
 
-    const ProfileTransfer::PollResult poll = r.transfer.pollMessages();
+    const ProfileTransfer::PollResult poll = runTask(r.transfer.pollMessages());
     QVERIFY(poll.listed);
     QCOMPARE(poll.messages, 2);
     QCOMPARE(r.sim.cmdInfo, (QStringList{QStringLiteral("Профиль отправлен на номер +71234567890\r\n"),
@@ -78,7 +87,7 @@ void TestProfileTransfer::profileFileSentAndConfirmed()
                                          QStringLiteral("Пакет 0x35h загружен в терминал: +71234567890\r\n")}));
     QVERIFY(r.sim.sim.received().endsWith("AT+CMGL=4\rAT+CMGD=1\rAT+CMGD=2\r"));
     QVERIFY(!r.sim.link.smsListing());
-    QCOMPARE(r.transfer.pollMessages().messages, 0);
+    QCOMPARE(runTask(r.transfer.pollMessages()).messages, 0);
 }
 
 void TestProfileTransfer::twoTerminalsReadBackInOnePoll()
@@ -89,16 +98,16 @@ void TestProfileTransfer::twoTerminalsReadBackInOnePoll()
     QVERIFY(r.start({QStringLiteral("--terminal"), kPhone + QLatin1Char('=') + image, QStringLiteral("--terminal"),
                      kOther, QStringLiteral("--foreign"), QStringLiteral("text"), QStringLiteral("--foreign"),
                      QStringLiteral("alpha"), QStringLiteral("--foreign"), QStringLiteral("truncated")}));
-    QVERIFY(r.transfer.requestProfile(kPhone, QString()).passed);
+    QVERIFY(runTask(r.transfer.requestProfile(kPhone, QString())).passed);
     QTRY_COMPARE(r.sim.sim.received(), "AT+CMGF=0\r" + moduleSend(PacketType::ReadBlock1, {}, kPhone)
                                            + moduleSend(PacketType::ReadBlock2, {}, kPhone));
-    QVERIFY(r.transfer.requestProfile(kOther, QString()).passed);
+    QVERIFY(runTask(r.transfer.requestProfile(kOther, QString())).passed);
     // A number no terminal has never answers.
-    QVERIFY(r.transfer.requestProfile(QStringLiteral("+70000000000"), QString()).passed);
-    QDateTime now = QDateTime::currentDateTimeUtc();
-    r.transfer.setClock([&now] { return now; });
+    QVERIFY(runTask(r.transfer.requestProfile(QStringLiteral("+70000000000"), QString())).passed);
+    StandingClock clock;
+    r.transfer.setClock(&clock);
     r.sim.cmdInfo.clear();
-    const ProfileTransfer::PollResult poll = r.transfer.pollMessages();
+    const ProfileTransfer::PollResult poll = runTask(r.transfer.pollMessages());
     QCOMPARE(poll.messages, 7);
     QCOMPARE(poll.saved.size(), 2);
     QCOMPARE(poll.saved.at(0).path, r.binPath(QStringLiteral("1234567890.bin")));
@@ -117,14 +126,14 @@ void TestProfileTransfer::twoTerminalsReadBackInOnePoll()
                                                     + r.binPath(QStringLiteral("9169876543.bin")) + QStringLiteral("\r\n")}));
     QCOMPARE(r.transfer.receivedProfiles().size(), 1);
     QVERIFY(r.transfer.receivedProfiles().at(0).Phone.isEmpty());
-    QCOMPARE(r.transfer.pollMessages().messages, 1);
+    QCOMPARE(runTask(r.transfer.pollMessages()).messages, 1);
     // Ten minutes on, the one that never answered is named once.
-    now = now.addSecs(ProfileTransfer::AnswerWaitSeconds);
+    clock.at = clock.at.addSecs(ProfileTransfer::AnswerWaitSeconds);
     r.sim.cmdInfo.clear();
-    r.transfer.pollMessages();
+    runTask(r.transfer.pollMessages());
     QCOMPARE(r.sim.cmdInfo.filter(QStringLiteral("Нет ответа")),
              QStringList{QStringLiteral("Нет ответа от терминала +70000000000\r\n")});
-    r.transfer.pollMessages();
+    runTask(r.transfer.pollMessages());
     QVERIFY(r.sim.cmdInfo.filter(QStringLiteral("Нет ответа")).size() == 1);
 }
 
@@ -133,9 +142,9 @@ void TestProfileTransfer::unsavedProfileStaysInTheModem()
     Rig r;
     QVERIFY(r.start({QStringLiteral("--terminal"), kPhone}));
     QVERIFY(writeBytes(r.dir.filePath(QStringLiteral("BIN")), "a file where the folder should be"));
-    QVERIFY(r.transfer.requestProfile(kPhone, QString()).passed);
+    QVERIFY(runTask(r.transfer.requestProfile(kPhone, QString())).passed);
     for (int poll = 1; poll <= 2; ++poll) {
-        const ProfileTransfer::PollResult result = r.transfer.pollMessages();
+        const ProfileTransfer::PollResult result = runTask(r.transfer.pollMessages());
         QCOMPARE(result.messages, 2);
         QVERIFY(result.saved.isEmpty());
         QVERIFY(r.sim.cmdInfo.last().startsWith(QStringLiteral("Ошибка записи в файл ") + r.binPath(QString())));
@@ -146,12 +155,12 @@ void TestProfileTransfer::unsavedProfileStaysInTheModem()
 
     QVERIFY(QFile::remove(r.dir.filePath(QStringLiteral("BIN"))));
     r.sim.cmdInfo.clear();
-    const ProfileTransfer::PollResult saved = r.transfer.pollMessages();
+    const ProfileTransfer::PollResult saved = runTask(r.transfer.pollMessages());
     QCOMPARE(saved.saved.size(), 1);
     QCOMPARE(r.sim.cmdInfo, QStringList{QStringLiteral("Сохранен профильный файл от терминала: +71234567890, файл ")
                                         + r.binPath(QStringLiteral("1234567890.bin")) + QStringLiteral("\r\n")});
     QVERIFY(r.sim.sim.received().endsWith("AT+CMGD=1\rAT+CMGD=2\r"));
-    QCOMPARE(r.transfer.pollMessages().messages, 0);
+    QCOMPARE(runTask(r.transfer.pollMessages()).messages, 0);
 }
 
 void TestProfileTransfer::textModeModemTakesPduModeFirst()
@@ -160,11 +169,11 @@ void TestProfileTransfer::textModeModemTakesPduModeFirst()
     QVERIFY(r.start({QStringLiteral("--text-mode"), QStringLiteral("--terminal"), kPhone, QStringLiteral("--foreign"),
                      QStringLiteral("text")}));
     // In text mode "AT+CMGL=4" is refused and "AT+CMGS=154" is a text to the number 154.
-    const ProfileTransfer::PollResult poll = r.transfer.pollMessages();
+    const ProfileTransfer::PollResult poll = runTask(r.transfer.pollMessages());
     QVERIFY(poll.listed);
     QCOMPARE(poll.messages, 1);
     QVERIFY(r.sim.sim.received().startsWith("AT+CMGF=0\rAT+CMGL=4\r"));
-    QVERIFY(r.transfer.sendProfileFile(kPhone, QString(), SmsTest::profileFile(1)).passed);
+    QVERIFY(runTask(r.transfer.sendProfileFile(kPhone, QString(), SmsTest::profileFile(1))).passed);
     QTRY_VERIFY(r.sim.sim.events().join(QLatin1Char('\n')).contains(QStringLiteral("terminal +71234567890 record 35")));
     QVERIFY(!r.sim.sim.events().join(QLatin1Char('\n')).contains(QStringLiteral("sms text sent")));
 }
@@ -179,13 +188,13 @@ void TestProfileTransfer::operatorsMessagesJournalledBeforeDeletion()
         Rig r;
         QVERIFY(r.start(foreign));
         QVERIFY(writeBytes(r.dir.filePath(QStringLiteral("SMS")), "a file where the folder should be"));
-        QCOMPARE(r.transfer.pollMessages().messages, 4);
+        QCOMPARE(runTask(r.transfer.pollMessages()).messages, 4);
         QVERIFY(!r.sim.sim.received().contains("AT+CMGD"));
         QVERIFY(r.sim.cmdInfo.last().endsWith(QStringLiteral(": посторонние сообщения оставлены в модеме\r\n")));
     }
     Rig r;
     QVERIFY(r.start(foreign));
-    QCOMPARE(r.transfer.pollMessages().messages, 4);
+    QCOMPARE(runTask(r.transfer.pollMessages()).messages, 4);
     QCOMPARE(r.sim.cmdInfo,
              (QStringList{QStringLiteral("Удалено постороннее сообщение от +79161234567: сообщение 42: delivered, "
                                          "2026-10-12 13:14:20 +00:00\r\n"),
@@ -199,7 +208,7 @@ void TestProfileTransfer::operatorsMessagesJournalledBeforeDeletion()
         QVERIFY2(journal.contains(kind), qPrintable(kind));
     QVERIFY(journal.contains(QStringLiteral("Время: 2026-10-12 13:14:15 +00:00\nОт: +79161234567\n")));
     QCOMPARE(journal.count(QStringLiteral("\nPDU: ")), 4);
-    QCOMPARE(r.transfer.pollMessages().messages, 0);
+    QCOMPARE(runTask(r.transfer.pollMessages()).messages, 0);
 }
 
 void TestProfileTransfer::slowListingKeepsWaiting()
@@ -211,7 +220,7 @@ void TestProfileTransfer::slowListingKeepsWaiting()
         options << QStringLiteral("--foreign") << QStringLiteral("text");
     QVERIFY(r.start(options));
     r.sim.link.setTimeScale(0.05);
-    const ProfileTransfer::PollResult poll = r.transfer.pollMessages();
+    const ProfileTransfer::PollResult poll = runTask(r.transfer.pollMessages());
     QVERIFY(poll.listed);
     QCOMPARE(poll.messages, 4);
     QCOMPARE(r.sim.info, QStringList());
@@ -247,12 +256,11 @@ void TestProfileTransfer::modemFaults()
     QVERIFY(r.start(options));
     r.sim.link.setTimeScale(0.001);
     LinkTimerLog timers(r.sim.link);
-    QVERIFY(!r.transfer.requestProfile(kPhone, QString()).passed);
+    QVERIFY(!runTask(r.transfer.requestProfile(kPhone, QString())).passed);
     // One line for the failed exchange, one saying what went out, and no body without a prompt.
     QCOMPARE(r.sim.info, QStringList{line});
     QCOMPARE(r.sim.cmdInfo, QStringList{cmdLine});
     QCOMPARE(timers.entries, waits);
-    QVERIFY(r.state.SmsPollEnabled);
     QVERIFY(!r.sim.link.smsPromptPending());
     if (!received.isEmpty())
         QTRY_COMPARE(r.sim.sim.received(), received);
@@ -264,8 +272,8 @@ void TestProfileTransfer::slowNetworkStillPasses()
     // Every answer of the modem takes 150 ms; the shortest exchange (AT+CMGF=0) waits 240 ms at this scale.
     QVERIFY(r.start({QStringLiteral("--terminal"), kPhone, QStringLiteral("--delay"), QStringLiteral("150")}));
     r.sim.link.setTimeScale(0.02);
-    QVERIFY(r.transfer.sendGprs(kPhone, QString(), {QStringLiteral("apn"), {}, {}, QStringLiteral("10.0.0.1"),
-                                                    QStringLiteral("1000")})
+    QVERIFY(runTask(r.transfer.sendGprs(kPhone, QString(), {QStringLiteral("apn"), {}, {}, QStringLiteral("10.0.0.1"),
+                                                    QStringLiteral("1000")}))
                 .passed);
     QCOMPARE(r.sim.info, QStringList());
     QCOMPARE(r.sim.link.lastAnswer().word, QStringLiteral("OK"));
@@ -283,7 +291,7 @@ void TestProfileTransfer::scenarioSendsEditedImage()
     r.state.table.HiddenDefaults.Block1[5] = 0x80;
     ScriptedPrompts prompts;
     r.sim.link.setTimeScale(0.05);
-    r.transfer.setTimeScale(0.05);
+    r.transfer.setClock(&r.sim.link.clock());
     r.sim.link.setRoute(LinkExchange::Route::Scenario);
     QCOMPARE(r.transfer.startProfileScenario(QStringLiteral(" +71234567890 "), QString(), prompts), QString());
     QCOMPARE(r.transfer.activeScenarios().keyAt(0), kPhone);
@@ -297,8 +305,8 @@ void TestProfileTransfer::scenarioSendsEditedImage()
     QCOMPARE(r.state.CurrentImage.Block1[5], quint8(0x80 | 15));
     r.transfer.Form_QueryUnload();
     r.sim.link.setRoute(LinkExchange::Route::Receiver);
-    QVERIFY(r.transfer.requestProfile(kPhone, QString()).passed);
-    const ProfileTransfer::PollResult poll = r.transfer.pollMessages();
+    QVERIFY(runTask(r.transfer.requestProfile(kPhone, QString())).passed);
+    const ProfileTransfer::PollResult poll = runTask(r.transfer.pollMessages());
     QCOMPARE(poll.saved.size(), 1);
     QCOMPARE(readBytes(poll.saved.at(0).path), SettingsImage::fileBlock(r.state.CurrentImage.Block1)
                                                    + SettingsImage::fileBlock(r.state.CurrentImage.Block2));
@@ -332,19 +340,4 @@ void TestProfileTransfer::runningScenarioQuestion()
     QVERIFY(r.transfer.confirmProfileMode(prompts));
     QVERIFY(r.transfer.activeScenarios().isEmpty());
     QVERIFY(r.transfer.transmitQueue().isEmpty());
-}
-
-void TestProfileTransfer::pollHeldOff()
-{
-    Rig r;
-    QVERIFY(r.start());
-    r.state.SmsPollEnabled = false;
-    QVERIFY(!r.transfer.pollMessages().ran);
-    r.state.SmsPollEnabled = true;
-    // A poll that falls into an exchange's wait leaves it alone.
-    bool ranInside = true;
-    r.sim.link.setTimeScale(0.01);
-    QTimer::singleShot(0, &r.transfer, [&] { ranInside = r.transfer.pollMessages().ran; });
-    r.sim.link.Delay(100);
-    QVERIFY(!ranInside);
 }

@@ -19,5 +19,4 @@ private slots:
     void slowNetworkStillPasses();
     void scenarioSendsEditedImage();
     void runningScenarioQuestion();
-    void pollHeldOff();
 };

@@ -3,6 +3,7 @@
 #include "FakeSerial.h"
 #include "LinkTimerLog.h"
 #include "SimLink.h"
+#include "VirtualClock.h"
 #include "core/link/LinkExchange.h"
 #include "core/sms/ScenarioPdu.h"
 #include "core/sms/clsScenarioAt.h"
@@ -14,16 +15,17 @@ using Status = clsScenarioAt::Status;
 
 namespace {
 
-// The engine on a fake port in the profile mode, with the link's pauses at a hundredth.
+// The engine on a fake port in the profile mode, its pauses on a virtual clock.
 struct Rig
 {
+    VirtualClock clock;
     FakeSerial port;
     LinkExchange link;
     clsScenarioAt at{link};
     Rig()
     {
         link.setDevice(&port);
-        link.setTimeScale(0.01);
+        link.setClock(&clock);
         link.setRoute(LinkExchange::Route::Scenario);
         QObject::connect(&link, &LinkExchange::scenarioByte, &at, &clsScenarioAt::ByteArrive);
     }
@@ -69,7 +71,6 @@ void TestScenarioAt::findAnswer()
 void TestScenarioAt::watchdogBreaksInThenGivesUp()
 {
     Rig r;
-    LinkTimerLog timers(r.link);
     QSignalSpy breaks(&r.at, &clsScenarioAt::EventBreak4Phone);
     QSignalSpy gaveUp(&r.at, &clsScenarioAt::ErrorInSerialCommunicate);
     r.at.RaiseAtCommandTimeout(2);
@@ -82,9 +83,16 @@ void TestScenarioAt::watchdogBreaksInThenGivesUp()
     // The modem never prompts: the watchdog runs out and the engine breaks in once.
     r.at.Tick();
     QCOMPARE(breaks.count(), 1);
-    QCOMPARE(r.at.ScATStatus(), Status::BreakIn);
     QCOMPARE(r.at.recoveryCount(), 1);
-    QCOMPARE(timers.entries, (QList{LinkTimerLog::delay(1600), LinkTimerLog::delay(1600)}));
+    // "+++" after the guard time, "AT" after another; the engine is busy all along.
+    QVERIFY(r.at.busy());
+    r.clock.advance(1599);
+    QCOMPARE(r.port.writes, (QList<QByteArray>{"AT+CMGF=0\r"}));
+    r.clock.advance(1);
+    QCOMPARE(r.port.writes, (QList<QByteArray>{"AT+CMGF=0\r", "+++"}));
+    QVERIFY(r.at.busy());
+    r.clock.advance(1600);
+    QCOMPARE(r.at.ScATStatus(), Status::BreakIn);
     QCOMPARE(r.port.writes, (QList<QByteArray>{"AT+CMGF=0\r", "+++", "AT\r"}));
     // Not re-armed: the next tick already gives up, and a halted engine ignores the modem.
     r.at.Tick();
@@ -106,6 +114,7 @@ void TestScenarioAt::breakInEndsOnItsOwnAnswer()
     r.port.feed("\r\nOK\r\n");
     QTRY_COMPARE(r.at.receiveBuffer(), QStringLiteral("\r\nOK\r\n"));
     r.at.Break4Phone(QString());
+    r.clock.advance(2 * clsScenarioAt::BreakPauseMs);
     QVERIFY(r.at.breakActive());
     r.port.feed("\r\n");
     QTest::qWait(20);
@@ -129,6 +138,7 @@ void TestScenarioAt::bufferOverflows()
     QTRY_COMPARE(breaks.count(), 1);
     QCOMPARE(r.at.recoveryCount(), 1);
     QCOMPARE(r.at.receiveBuffer(), QString());
+    r.clock.advance(2 * clsScenarioAt::BreakPauseMs);
     QCOMPARE(r.port.written(), QByteArray("+++AT\r"));
 }
 

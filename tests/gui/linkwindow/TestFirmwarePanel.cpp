@@ -1,6 +1,7 @@
 #include "TestFirmwarePanel.h"
 
 #include "LinkWindowFixture.h"
+#include "RunTask.h"
 #include "FirmwareFixture.h"
 #include "ScriptedPrompts.h"
 #include "SimModem.h"
@@ -9,6 +10,7 @@
 #include "core/app/Database.h"
 #include "core/app/StartUp.h"
 #include "core/link/LinkExchange.h"
+#include "core/link/ModemLine.h"
 #include "gui/linkwindow/LogBox.h"
 #include "gui/linkwindow/frmLink.h"
 
@@ -208,6 +210,9 @@ void TestFirmwarePanel::loadAgainstSimulator()
     QVERIFY(!sim.received().contains("ATD"));
     t.prompts.answers.enqueue(UserPrompts::Answer::Yes);
     QTest::mouseClick(load, Qt::LeftButton);
+    // The click only queued the load on the line.
+    QVERIFY(!t.w.line().isIdle());
+    QVERIFY(runUntilIdle(t.w.line()));
     QVERIFY(disabledDuringLoad);
     QVERIFY(load->isEnabled());
     QCOMPARE(t.child<QLabel>("lblPercent")->text(), QStringLiteral("Загружено 100%"));
@@ -244,8 +249,9 @@ void TestFirmwarePanel::breakButtonDuringLoad()
     });
     t.prompts.answers.enqueue(UserPrompts::Answer::Yes);
     QTest::mouseClick(t.child<QPushButton>("cmdLoad"), Qt::LeftButton);
+    QVERIFY(runUntilIdle(t.w.line()));
     QVERIFY(t.info().endsWith(lines(QStringList{QStringLiteral("Запрос заголовка"),
-                                                QStringLiteral("Ответ  не ожидался в данный момент выполнение прервано"),
+                                                QStringLiteral("Прервано пользователем "),
                                                 QStringLiteral("Не получено подтверждение данных 5С")}
                                     + kHungUp)));
     QCOMPARE(t.child<QLabel>("lblPercent")->text(), QStringLiteral("Загружено"));

@@ -1,6 +1,7 @@
 #include "TestProfilePanel.h"
 
 #include "LinkWindowFixture.h"
+#include "RunTask.h"
 #include "ScriptedPrompts.h"
 #include "SimModem.h"
 #include "SmsTestSupport.h"
@@ -165,10 +166,11 @@ void TestProfilePanel::sendAndConfirmFromWindow()
     SimModem sim;
     QVERIFY(sim.start({QStringLiteral("--terminal"), QStringLiteral("+71234567890"), QStringLiteral("--sms-delay"),
                        QStringLiteral("0")}));
+    SystemClock fast(0.02); // the poll every 200 ms; it outlives the window
     Window t;
     t.state.serial.port = sim.path();
     QVERIFY(t.runCheck());
-    t.transfer().setTimeScale(0.02);
+    t.transfer().setClock(&fast);
     QTest::mouseClick(t.child<QRadioButton>("OptIndex_1"), Qt::LeftButton);
     QVERIFY(t.w.modeFrame(1)->isVisible());
     const QString file = t.dir.filePath(QStringLiteral("p.bin"));
@@ -207,7 +209,7 @@ void TestProfilePanel::pollKeepsTheShownMode()
     QVERIFY(t.w.modeFrame(0)->isVisible());
 
     // The poll lists the store whatever mode is shown, and leaves the shown mode alone.
-    const ProfileTransfer::PollResult poll = t.transfer().pollMessages();
+    const ProfileTransfer::PollResult poll = runTask(t.transfer().pollMessages());
     QVERIFY(poll.ran && poll.listed);
     QVERIFY(t.prompts.shown.isEmpty());
     QVERIFY(t.w.modeFrame(0)->isVisible());
