@@ -63,15 +63,15 @@ int main(int argc, char **argv)
 
     FeedDevice port;
     LinkExchange link;
-    link.setDevice(&port);
-    link.setRoute(LinkExchange::Route::Receiver);
-    clsReceive *receiver = link.receiver();
+    link.port().setDevice(&port);
+    link.port().setRoute(LinkExchange::Route::Receiver);
+    clsReceive *receiver = link.port().receiver();
     receiver->expectData({QStringLiteral("["), QStringLiteral("Z")}, 0);
 
     LogBox log;
     log.resize(600, 400);
     log.show();
-    QObject::connect(&link, &LinkExchange::traffic, &log,
+    QObject::connect(&link.display(), &LinkDisplay::traffic, &log,
                      [&log](const QString &text, LinkExchange::Traffic) { log.appendText(text, QColor(255, 0, 0)); });
 
     QByteArray data(chunk, '\0');

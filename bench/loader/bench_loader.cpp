@@ -130,10 +130,10 @@ int main(int argc, char **argv)
         return 1;
     ModemLine modemLine;
     LinkExchange &link = modemLine.link();
-    link.setDevice(&port);
+    link.port().setDevice(&port);
     FirmwareDataCall call(modemLine, state, prompts);
     QStringList log;
-    QObject::connect(&link, &LinkExchange::infoLine, [&log](const QString &t) { log << mdlStrings::TrimCrLf(t); });
+    QObject::connect(&link.display(), &LinkDisplay::infoLine, [&log](const QString &t) { log << mdlStrings::TrimCrLf(t); });
 
     FirmwareDataCall::Request request;
     request.files[0] = files[0];

@@ -28,7 +28,7 @@ int modemInfo(const SerialSettings &s)
     auto session = openSession(s);
     if (!session)
         return 1;
-    QObject::connect(&session->link, &LinkExchange::infoLine,
+    QObject::connect(&session->link.display(), &LinkDisplay::infoLine,
                      [](const QString &text) {
                          // A several-line modem type is printed as lines.
                          for (const QString &line : mdlStrings::TrimCrLf(text).split(QLatin1Char('\n')))
@@ -60,7 +60,7 @@ int atCommands(const SerialSettings &s, const QStringList &commands)
     if (!session)
         return 1;
     QString failure;
-    QObject::connect(&session->link, &LinkExchange::infoLine,
+    QObject::connect(&session->link.display(), &LinkDisplay::infoLine,
                      [&failure](const QString &text) { failure = mdlStrings::TrimCrLf(text); });
     for (const QString &command : commands) {
         failure.clear();

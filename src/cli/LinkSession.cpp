@@ -42,9 +42,9 @@ std::unique_ptr<LinkSession> openSession(const SerialSettings &s)
                               QStringLiteral(": ") + why);
         return nullptr;
     }
-    session->link.setDevice(&session->port);
+    session->link.port().setDevice(&session->port);
     applyTimeScaleFromEnvironment(session->link);
-    QObject::connect(&session->link, &LinkExchange::portLost, [](const QString &reason) {
+    QObject::connect(&session->link.port(), &LinkPort::portLost, [](const QString &reason) {
         printLine(stderr, QStringLiteral("kvrsetup-cli: the port was lost: ") + reason);
     });
     return session;

@@ -59,8 +59,8 @@ struct Transfer
         if (!session)
             return false;
         const auto print = [](const QString &text) { printLine(stdout, mdlStrings::TrimCrLf(text)); };
-        QObject::connect(&session->link, &LinkExchange::infoLine, print);
-        QObject::connect(&session->link, &LinkExchange::cmdInfoLine, print);
+        QObject::connect(&session->link.display(), &LinkDisplay::infoLine, print);
+        QObject::connect(&session->link.display(), &LinkDisplay::cmdInfoLine, print);
         transfer = std::make_unique<ProfileTransfer>(session->line, state);
         return true;
     }
@@ -150,7 +150,7 @@ int readProfile(const SerialSettings &s, const CliOptions &o, const QString &pho
             }
         }
         const qint64 left = qint64(waitSeconds) * 1000 - started.msecsTo(link.clock().now());
-        if (left <= 0 || link.isPortLost())
+        if (left <= 0 || link.port().isPortLost())
             break;
         const int pause = int(qMin<qint64>(left, ProfileTransfer::PollMs));
         t.run<bool>(ModemLine::Operation::Poll, [&link, pause]() -> Task<bool> { return pauseFor(link, pause); });

@@ -229,7 +229,7 @@ int runUploadCommand(const QStringList &args)
         return 1;
     LinkExchange &link = session->link;
     FirmwareDataCall call(session->line, state, prompts);
-    QObject::connect(&link, &LinkExchange::infoLine,
+    QObject::connect(&link.display(), &LinkDisplay::infoLine,
                      [](const QString &text) { printLine(stdout, mdlStrings::TrimCrLf(text)); });
     QObject::connect(&call, &FirmwareDataCall::progressChanged,
                      [](const QString &caption) { printLine(stderr, caption); });

@@ -303,3 +303,21 @@ void TestUploadCli::unknownTerminalRefused()
     QCOMPARE(twice.err, QStringLiteral("kvrsetup-cli: several terminals named Грузовик: Id 1 (+79001), Id 2 (+79002); "
                                        "give --phone\n"));
 }
+
+void TestUploadCli::interruptBeforeTheDialDialsNothing()
+{
+    // Every answer of the modem takes a while: Ctrl-C falls into the modem check.
+    SimModem sim;
+    QVERIFY(sim.start(simBoot(homeFile(QStringLiteral("terminal.img")), {QStringLiteral("--delay"), QStringLiteral("400")})));
+    QProcess cli;
+    cli.start(QStringLiteral(KVR_BIN_DIR "/kvrsetup-cli"),
+              uploadArgs(sim, {QStringLiteral("--page"), QStringLiteral("0"), file(QStringLiteral("1.BIN"), pattern(4096))}));
+    QVERIFY(cli.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(sim.received().contains("AT\r"), 20000);
+    ::kill(pid_t(cli.processId()), SIGINT);
+    QVERIFY(cli.waitForFinished(20000));
+    QCOMPARE(cli.exitCode(), 1);
+    QVERIFY(QString::fromUtf8(cli.readAllStandardOutput()).contains(QStringLiteral("Прервано пользователем")));
+    QTest::qWait(500);
+    QVERIFY2(!sim.received().contains("ATD"), sim.received().constData());
+}

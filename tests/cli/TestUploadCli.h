@@ -19,4 +19,5 @@ private slots:
     void interruptBreaksOff();
     void fifoRefusedBeforeThePort();
     void secondInterruptDropsTheLine();
+    void interruptBeforeTheDialDialsNothing();
 };

@@ -35,10 +35,10 @@ struct SimLink
         s.port = device;
         if (!LinkTune(port, s, nullptr))
             return false;
-        link.setDevice(&port);
-        QObject::connect(&link, &LinkExchange::infoLine, &link, [this](const QString &t) { info.append(t); });
-        QObject::connect(&link, &LinkExchange::cmdInfoLine, &link, [this](const QString &t) { cmdInfo.append(t); });
-        QObject::connect(&link, &LinkExchange::traffic, &link, [this](const QString &t, LinkExchange::Traffic k) {
+        link.port().setDevice(&port);
+        QObject::connect(&link.display(), &LinkDisplay::infoLine, &link, [this](const QString &t) { info.append(t); });
+        QObject::connect(&link.display(), &LinkDisplay::cmdInfoLine, &link, [this](const QString &t) { cmdInfo.append(t); });
+        QObject::connect(&link.display(), &LinkDisplay::traffic, &link, [this](const QString &t, LinkExchange::Traffic k) {
             if (k == LinkExchange::Traffic::Mark)
                 marks.append(t);
         });

@@ -47,8 +47,11 @@ public:
     {
         const qint64 end = m_elapsed + limitMs;
         while (!done()) {
-            QCoreApplication::sendPostedEvents();
-            QCoreApplication::processEvents();
+            // A step resumed by an event may post the next one: let the chain run out first.
+            for (int round = 0; round < 8 && !done(); ++round) {
+                QCoreApplication::sendPostedEvents();
+                QCoreApplication::processEvents();
+            }
             if (done())
                 return true;
             if (!fireNext(end))

@@ -39,7 +39,7 @@ void TestModemSim::spacedPlusStaysData()
     // Three '+' further apart than the guard time are data: the far end echoes them.
     for (int i = 0; i < 3; ++i) {
         runTask(rig.link.Delay(250));
-        rig.link.SendString(QStringLiteral("+"));
+        rig.link.port().SendString(QStringLiteral("+"));
     }
     runTask(rig.link.Delay(300));
     QVERIFY(!rig.sim.events().contains(QStringLiteral("# escape")));
@@ -54,7 +54,7 @@ void TestModemSim::keyAbortsDial()
 {
     SimLink rig;
     QVERIFY(rig.start({QStringLiteral("--dial-delay"), QStringLiteral("3000")}));
-    QTimer::singleShot(200, &rig.link, [&] { rig.link.SendString(QStringLiteral("x")); });
+    QTimer::singleShot(200, &rig.link, [&] { rig.link.port().SendString(QStringLiteral("x")); });
     QVERIFY(!runTask(rig.link.sendCommand(QStringLiteral("ATD5551234"), QStringLiteral("CONNEC"), 5000)));
     QCOMPARE(rig.info, QStringList{QStringLiteral("Ответ NO CARR не позволяет продолжение сценария\r\n")});
     QVERIFY(rig.sim.events().contains(QStringLiteral("# dial aborted")));
@@ -76,7 +76,7 @@ void TestModemSim::numericResultCodes()
     // "0" CR is OK in numeric form: the link does not take it for an answer.
     QVERIFY(!runTask(rig.link.sendCommand(QStringLiteral("ATV0"), QStringLiteral("OK"), 100)));
     QTRY_COMPARE(rig.sim.sent(), QByteArray("0\r"));
-    rig.link.SendStringCR(QStringLiteral("AT+BAD"));
+    rig.link.port().SendStringCR(QStringLiteral("AT+BAD"));
     QTRY_COMPARE(rig.sim.sent(), QByteArray("0\r4\r"));
     QVERIFY(runTask(rig.link.sendCommand(QStringLiteral("ATV1"), QStringLiteral("OK"), 1000)));
 }

@@ -26,9 +26,9 @@ QString request(const QString &phone, int &length, quint16 sumDelta = 0)
 // "AT+CMGS=n", the body after the prompt, and the modem's final answer.
 bool submit(SimLink &rig, int length, const QString &pdu)
 {
-    rig.link.armSmsPrompt(pdu);
+    rig.link.sms().armSmsPrompt(pdu);
     const bool ok = runTask(rig.link.sendCommand(QStringLiteral("AT+CMGS=") + QString::number(length), QStringLiteral("OK"), 2000));
-    rig.link.clearSmsPrompt();
+    rig.link.sms().clearSmsPrompt();
     return ok;
 }
 
@@ -50,9 +50,9 @@ void TestSmsStore::submitChecks()
     // The prompt is CR LF "> "; the body is echoed without its Ctrl-Z; references count up.
     QTRY_VERIFY(rig.sim.sent().endsWith("AT+CMGS=154\r\r\n> " + pdu.toLatin1() + "\r\n+CMGS: 1\r\n\r\nOK\r\n\r"));
     // Esc cancels quietly; the modem takes commands again.
-    rig.link.SendStringCR(QStringLiteral("AT+CMGS=10"));
+    rig.link.port().SendStringCR(QStringLiteral("AT+CMGS=10"));
     QTRY_VERIFY(rig.sim.sent().endsWith("\r\n> "));
-    rig.link.SendString(QStringLiteral("0011") + QChar(0x1B));
+    rig.link.port().SendString(QStringLiteral("0011") + QChar(0x1B));
     QTRY_VERIFY(rig.sim.events().contains(QStringLiteral("# sms send cancelled")));
     QVERIFY(runTask(rig.link.sendCommand(QStringLiteral("AT"), QStringLiteral("OK"), 1000)));
     QTRY_VERIFY(rig.sim.sent().endsWith("> 0011AT\r\r\nOK\r\n"));

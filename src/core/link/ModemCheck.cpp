@@ -33,18 +33,18 @@ Task<ModemCheckResult> runModemCheck(LinkExchange &link)
     const bool modemReady = co_await link.TestCmdMode();
     result.modemReady = modemReady;
     if (modemReady)
-        link.appendInfo(QStringLiteral("Модем в командном режимн") + QStringLiteral("\r\n"));
+        link.display().appendInfo(QStringLiteral("Модем в командном режимн") + QStringLiteral("\r\n"));
     else
-        link.appendInfo(QStringLiteral("Нет отклика модема, проверьте скорости и подключения ") +
+        link.display().appendInfo(QStringLiteral("Нет отклика модема, проверьте скорости и подключения ") +
                         QStringLiteral("\r\n"));
     if (!modemReady)
         co_return result;
 
-    link.appendInfo(QStringLiteral("Проверка типа модема") + QStringLiteral("\r\n"));
+    link.display().appendInfo(QStringLiteral("Проверка типа модема") + QStringLiteral("\r\n"));
     result.typeKnown = co_await link.sendCommand(QStringLiteral("ATI"), QStringLiteral("OK"), 5000);
     if (result.typeKnown) {
         const QString s = modemTypeText(link.lastAnswer().remain);
-        link.appendInfo(QStringLiteral("Модем ") + s + QStringLiteral("\r\n"));
+        link.display().appendInfo(QStringLiteral("Модем ") + s + QStringLiteral("\r\n"));
     }
     co_return result;
 }

@@ -70,7 +70,7 @@ QString BootLoaderTransfer::answer() const
 
 void BootLoaderTransfer::log(const QString &line)
 {
-    m_link.appendInfo(line + QStringLiteral("\r\n"));
+    m_link.display().appendInfo(line + QStringLiteral("\r\n"));
 }
 
 bool BootLoaderTransfer::fail(const QString &line)
@@ -156,7 +156,7 @@ Task<bool> BootLoaderTransfer::enterBootLoader(Variant variant)
     // The pause also lets the memory-type byte that follows ":BOOT" arrive.
     co_await pause(300);
     if (checkMemoryType) {
-        const QString collected = m_link.receiver() ? m_link.receiver()->dataIn() : QString();
+        const QString collected = m_link.port().receiver() ? m_link.port().receiver()->dataIn() : QString();
         if (collected.size() < 6 || collected.at(5) != QChar(0))
             co_return fail(QStringLiteral("Устройство не является устройством с линейной памятью - ts=0"));
     }
@@ -212,7 +212,7 @@ BootLoaderTransfer::Position BootLoaderTransfer::startPosition(Variant variant)
 
 Task<bool> BootLoaderTransfer::acknowledgeAndAwaitHeaderRequest(int bank, qint32 address, double percent)
 {
-    m_link.SendString(QStringLiteral("OK\r"));
+    m_link.port().SendString(QStringLiteral("OK\r"));
     storePosition(bank, address);
     emit progressChanged(progressCaption(percent), int(std::nearbyint(percent)));
     const bool requested = co_await exchange(QByteArray(), kHeaderRequest, QString(), kBlockTimeOut, 1);
@@ -228,12 +228,12 @@ Task<bool> BootLoaderTransfer::bankedBlocks(Position at)
     qint32 address = at.address;
     for (;;) {
         m_packet.PreparePacket(m_images, address, quint8(bank), 0);
-        m_link.logMark(QStringLiteral("HEADER"));
+        m_link.display().logMark(QStringLiteral("HEADER"));
         const bool headerTaken = co_await exchange(m_packet.HeaderPacket, QStringLiteral("["), QString(), kBlockTimeOut, 1);
         if (!headerTaken)
             co_return fail(QStringLiteral("Не получено подтверждение заголовка"));
         log(QStringLiteral("Запрос заголовка"));
-        m_link.logMark(QStringLiteral("DATA"));
+        m_link.display().logMark(QStringLiteral("DATA"));
         const bool dataTaken = co_await exchange(m_packet.DataPacket, QStringLiteral("\\"), QString(), kBlockTimeOut, 1);
         if (!dataTaken)
             co_return fail(QStringLiteral("Не получено подтверждение данных 5С"));
@@ -264,14 +264,14 @@ Task<bool> BootLoaderTransfer::linearBlocks(Position at)
     int repeats = 0;
     for (;;) {
         m_packet.PreparePacket1(m_images, address, quint8(bank), 0);
-        m_link.logMark(QStringLiteral("HEADER"));
+        m_link.display().logMark(QStringLiteral("HEADER"));
         const bool headerTaken = co_await exchange(m_packet.HeaderPacket, QStringLiteral("["), kHeaderRequest, kBlockTimeOut, 1);
         if (!headerTaken)
             co_return fail(QStringLiteral("Не получено подтверждение заголовка"));
         bool delivered = false;
         if (answerIndex() == 1) {
             log(QStringLiteral("Запрос заголовка"));
-            m_link.logMark(QStringLiteral("DATA"));
+            m_link.display().logMark(QStringLiteral("DATA"));
             const bool dataTaken = co_await exchange(m_packet.DataPacket, QStringLiteral("\\"), kHeaderRequest, kBlockTimeOut, 1);
             if (!dataTaken)
                 co_return fail(QStringLiteral("Не получено подтверждение данных 5С"));
@@ -305,7 +305,7 @@ Task<bool> BootLoaderTransfer::closingPacket(Variant variant)
         if (repeats > kMaxRepeats)
             co_return fail(repeatsExhausted(0));
         m_packet.PreparePacket(m_images, 0, 0, FirmwarePacket::ClosingBlock);
-        m_link.logMark(QStringLiteral("HEADER"));
+        m_link.display().logMark(QStringLiteral("HEADER"));
         const bool headerTaken = co_await exchange(m_packet.HeaderPacket, QStringLiteral("["), repeat, kClosingTimeOut, 1);
         if (!headerTaken)
             co_return fail(QStringLiteral("Не получено подтверждение заголовка"));
@@ -327,7 +327,7 @@ Task<bool> BootLoaderTransfer::closingPacket(Variant variant)
         }
         log(QStringLiteral(" Передача завершена успешно. Спасибо! "));
         emit progressChanged(QStringLiteral("Загружено 100%"), 100);
-        m_link.SendStringCR(QStringLiteral("OK\r"));
+        m_link.port().SendStringCR(QStringLiteral("OK\r"));
         co_return true;
     }
 }

@@ -125,12 +125,12 @@ QList<UserPrompts::Filter> FirmwareDataCall::imageFileFilters()
 
 void FirmwareDataCall::log(const QString &line)
 {
-    m_link.appendInfo(line + QStringLiteral("\r\n"));
+    m_link.display().appendInfo(line + QStringLiteral("\r\n"));
 }
 
 void FirmwareDataCall::setReceiverTextMode()
 {
-    if (clsReceive *receiver = m_link.receiver())
+    if (clsReceive *receiver = m_link.port().receiver())
         receiver->setTextMode();
 }
 
@@ -185,7 +185,7 @@ Task<bool> FirmwareDataCall::load(Request request)
             co_await hangUpAfterDial();
         } else {
             log(QStringLiteral(" Режим передачи данных"));
-            m_link.clearRecentlyReceived();
+            m_link.port().clearRecentlyReceived();
             m_transfer.setStartChoice(request.start);
             if (request.linear)
                 co_await m_transfer.LoadData1();
@@ -201,7 +201,7 @@ Task<bool> FirmwareDataCall::load(Request request)
                 co_await escapeAndHangUp();
             co_await leaveDataCall();
             // A wait that failed on the modem's "NO CARRIER" gets a line a person can read.
-            if (!accepted && m_link.recentlyReceived().contains("NO CARRIER"))
+            if (!accepted && m_link.port().recentlyReceived().contains("NO CARRIER"))
                 log(QStringLiteral("Связь с терминалом прервана"));
         }
     }
@@ -247,7 +247,7 @@ Task<void> FirmwareDataCall::leaveDataCall()
         co_await m_link.Delay(2000);
     }
     bool commandMode = false;
-    for (int attempt = 0; attempt < 3 && !commandMode && !m_link.isPortLost(); ++attempt) {
+    for (int attempt = 0; attempt < 3 && !commandMode && !m_link.port().isPortLost(); ++attempt) {
         log(QStringLiteral("Проверка командного режима"));
         commandMode = co_await m_link.sendCommand(QStringLiteral("ATH"), QStringLiteral("OK"), kHangUpTimeOut);
     }

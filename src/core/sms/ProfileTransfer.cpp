@@ -22,7 +22,7 @@ ProfileTransfer::ProfileTransfer(ModemLine &line, AppState &state, QObject *pare
     m_timer1.setClock(&m_link.clock());
     m_tmrSecond.setHandler([this] { secondTick(); });
     m_timer1.setHandler([this] { submitPoll(); });
-    connect(&m_link, &LinkExchange::scenarioByte, &m_scAt, &clsScenarioAt::ByteArrive);
+    connect(&m_link.port(), &LinkPort::scenarioByte, &m_scAt, &clsScenarioAt::ByteArrive);
     // The scenario send that holds the line waits for the engine's dialogue to end.
     connect(&m_scAt, &clsScenarioAt::statusChanged, &m_link, &LinkExchange::notify);
     connect(&m_queue, &TransmitQueue::cmdInfoLine, this, &ProfileTransfer::cmdInfo);
@@ -43,7 +43,7 @@ void ProfileTransfer::setClock(Clock *clock)
 
 void ProfileTransfer::cmdInfo(const QString &line)
 {
-    m_link.appendCmdInfo(line);
+    m_link.display().appendCmdInfo(line);
 }
 
 void ProfileTransfer::Form_Load()
@@ -79,10 +79,10 @@ Task<bool> ProfileTransfer::sendRecord(QString da, QString sc, TransferRecord re
 {
     QString vSMS;
     const int n = mdlSMS::BuildSmsPdu(rec, da, sc, vSMS);
-    m_link.armSmsPrompt(vSMS);
+    m_link.sms().armSmsPrompt(vSMS);
     const bool passed = co_await m_link.sendCommand(QStringLiteral("AT+CMGS=") + QString::number(n),
                                                     QStringLiteral("OK"), CmgsTimeoutMs);
-    m_link.clearSmsPrompt();
+    m_link.sms().clearSmsPrompt();
     co_return passed;
 }
 
@@ -299,7 +299,7 @@ void ProfileTransfer::secondTick()
     // Counts the pause between tries; the send itself waits for its turn on the line.
     const bool due = m_queue.due();
     m_queue.tick(false);
-    if (due && m_link.windowRoute() == LinkExchange::Route::Scenario
+    if (due && m_link.port().windowRoute() == LinkExchange::Route::Scenario
         && !m_line.hasQueued(ModemLine::Operation::ScenarioSend) && !m_line.isRunning(ModemLine::Operation::ScenarioSend))
         m_line.submit(ModemLine::Operation::ScenarioSend, [this]() -> Task<void> { return scenarioDialogue(false); });
 }
@@ -310,7 +310,7 @@ Task<void> ProfileTransfer::scenarioDialogue(bool breakIn)
     const LinkExchange::RouteHold route(m_link, LinkExchange::Route::Scenario);
     if (breakIn)
         m_scAt.Break4Phone(QString());
-    else if (!m_link.isPortLost())
+    else if (!m_link.port().isPortLost())
         m_queue.tick(true);
     // Bounded by the engine's watchdog, which tmrSecond keeps ticking.
     co_await m_link.waitFor([this] { return !m_scAt.busy(); });
@@ -360,7 +360,7 @@ Task<void> ProfileTransfer::runPoll()
 Task<ProfileTransfer::PollResult> ProfileTransfer::pollMessages()
 {
     PollResult result;
-    if (m_link.isShutdown() || m_link.isPortLost())
+    if (m_link.isShutdown() || m_link.port().isPortLost())
         co_return result;
     result.ran = true;
     // The listing's lines go to the poll whatever mode the window shows; the shown mode stays.
@@ -368,11 +368,11 @@ Task<ProfileTransfer::PollResult> ProfileTransfer::pollMessages()
     const bool pduModeSet = co_await ensurePduMode();
     if (!pduModeSet)
         co_return result; // nothing listed, nothing deleted
-    m_link.setSmsListing(true);
-    m_link.clearSmsList();
+    m_link.sms().setSmsListing(true);
+    m_link.sms().clearSmsList();
     result.listed = co_await m_link.sendCommand(QStringLiteral("AT+CMGL=4"), QStringLiteral("OK"), StoreTimeoutMs);
-    const SmsTable list = m_link.smsList();
-    m_link.setSmsListing(false);
+    const SmsTable list = m_link.sms().smsList();
+    m_link.sms().setSmsListing(false);
     const ListingSweep::Outcome outcome =
         ListingSweep(m_state.appFolder(), now().toLocalTime()).sweep(list, m_profiles);
     result.messages = outcome.messages;

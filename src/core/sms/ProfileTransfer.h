@@ -67,11 +67,9 @@ public:
     void Form_QueryUnload();
     // Check1: Timer1 runs exactly while polling is on; each tick queues a poll on the line.
     void setPolling(bool on);
-    bool polling() const { return m_timer1.isActive(); }
     // Queues one poll (none when one already waits); pollFinished tells its result.
     bool submitPoll();
 
-    clsScenarioAt &scenarioAt() { return m_scAt; }
     ActiveScenarios &activeScenarios() { return m_scenarios; }
     TransmitQueue &transmitQueue() { return m_queue; }
     ReceivedProfiles &receivedProfiles() { return m_profiles; }
@@ -81,9 +79,6 @@ public:
     QString submitProfileFile(const QString &phone, const QString &smsc, const QByteArray &file);
     QString submitProfileRequest(const QString &phone, const QString &smsc);
     QString submitGprs(const QString &phone, const QString &smsc, const GprsSettings &settings);
-    // What refuses a module send before anything goes: a bad number or SMS centre ("" when none).
-    static QString numberRefusal(const QString &phone, const QString &smsc, const QString &badPhone);
-    static QString gprsRefusal(const QString &phone, const QString &smsc, const GprsSettings &settings);
     // btSendSMS: packets 0x33 and 0x35 of a two-block profile file (missing bytes count 0).
     Task<SendResult> sendProfileFile(QString phone, QString smsc, QByteArray file);
     // btSaveSMSToFile: the read requests 0x43 and 0x45.
@@ -92,9 +87,6 @@ public:
     static constexpr int AnswerWaitSeconds = 600;
     // btSendGPRS: the GPRS settings, packet 0x57.
     Task<SendResult> sendGprs(QString phone, QString smsc, GprsSettings settings);
-    // One packet of the module path; da and sc are made by PhoneToPdu. True when the modem
-    // took the message ("OK" after "+CMGS: n").
-    Task<bool> SendTransferRecord(QString da, QString sc, PacketType type, QByteArray source);
 
     // cmdSendProfile: the image being edited goes to a new profile scenario whose two PDUs
     // join the transmit queue. A running scenario is stopped only when the operator agrees.
@@ -109,14 +101,20 @@ public:
     // One poll: list the stored messages, act on the system's packets, save complete profiles
     // and delete what is safely kept.
     Task<PollResult> pollMessages();
-    // tmrSecond: the engine's watchdog, the pause between tries, and a due scenario send queued.
-    void secondTick();
-    Task<bool> DeleteSMS(QString aStrNumber);
 
 signals:
     void pollFinished(const ProfileTransfer::PollResult &result);
 
 private:
+    // What refuses a module send before anything goes: a bad number or SMS centre ("" when none).
+    static QString numberRefusal(const QString &phone, const QString &smsc, const QString &badPhone);
+    static QString gprsRefusal(const QString &phone, const QString &smsc, const GprsSettings &settings);
+    // One packet of the module path; da and sc are made by PhoneToPdu. True when the modem
+    // took the message ("OK" after "+CMGS: n").
+    Task<bool> SendTransferRecord(QString da, QString sc, PacketType type, QByteArray source);
+    // tmrSecond: the engine's watchdog, the pause between tries, and a due scenario send queued.
+    void secondTick();
+    Task<bool> DeleteSMS(QString aStrNumber);
     Task<SendResult> sendRecords(QString phone, QString smsc, QList<PacketType> types, QString sentLine,
                                  QByteArray file, QString badPhone);
     Task<bool> sendRecord(QString da, QString sc, TransferRecord rec);

@@ -119,12 +119,12 @@ void clsScenarioAt::Break4Phone(const QString &sInput)
         m_breakPausing = true;
         m_breakTimer.setClock(&m_link.clock());
         m_breakTimer.setHandler([this] {
-            m_link.SendString(QStringLiteral("+++"));
+            m_link.port().SendString(QStringLiteral("+++"));
             m_breakTimer.setHandler([this] {
                 m_breakPausing = false;
                 // Only what answers this "AT" may end the break-in, not a final word still in the buffer.
                 m_receiveBuffer.clear();
-                m_link.SendStringCR(QStringLiteral("AT"));
+                m_link.port().SendStringCR(QStringLiteral("AT"));
                 m_breakActive = true;
                 setScATStatus(Status::BreakIn);
             });
@@ -151,7 +151,7 @@ void clsScenarioAt::SMSSendSMGS(const QString &pdu, const QString &answer, int c
         setExpect({QStringLiteral("OK"), QStringLiteral("ERROR")});
         // The answer of an earlier command must not be taken for this one's.
         m_receiveBuffer.clear();
-        m_link.SendStringCR(QStringLiteral("AT+CMGF=0"));
+        m_link.port().SendStringCR(QStringLiteral("AT+CMGF=0"));
         return;
     }
     switch (m_smsStep) {
@@ -167,12 +167,12 @@ void clsScenarioAt::SMSSendSMGS(const QString &pdu, const QString &answer, int c
         m_smsStep = SmsStep::WaitPrompt;
         setExpect({QStringLiteral(">"), QStringLiteral("ERROR")});
         m_receiveBuffer.clear();
-        m_link.SendStringCR(QStringLiteral("AT+CMGS=") + QString::number(m_cmgsLength));
+        m_link.port().SendStringCR(QStringLiteral("AT+CMGS=") + QString::number(m_cmgsLength));
         return;
     case SmsStep::WaitPrompt:
         if (FindAnswer(answer, QStringLiteral(">")) != 0) {
             setExpect({QStringLiteral("OK"), QStringLiteral("ERROR")});
-            m_link.SendString(m_pendingPdu + QChar(0x1A));
+            m_link.port().SendString(m_pendingPdu + QChar(0x1A));
             m_smsStep = SmsStep::WaitOk;
             return;
         }

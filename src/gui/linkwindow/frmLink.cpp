@@ -56,22 +56,22 @@ frmLink::frmLink(AppState &state, UserPrompts &prompts, QWidget *parent)
     MSComm1.setObjectName(QStringLiteral("MSComm1"));
     m_line = new ModemLine(this);
     m_link = &m_line->link();
-    m_link->setDevice(&MSComm1);
+    m_link->port().setDevice(&MSComm1);
     buildWindow();
 
-    connect(m_link, &LinkExchange::traffic, this, [this](const QString &text, LinkExchange::Traffic kind) {
+    connect(&m_link->display(), &LinkDisplay::traffic, this, [this](const QString &text, LinkExchange::Traffic kind) {
         const QColor color = kind == LinkExchange::Traffic::Received ? kReceived
                              : kind == LinkExchange::Traffic::Sent   ? kSent
                                                                      : kMark;
         txtInOut->appendText(text, color);
     });
-    connect(m_link, &LinkExchange::infoLine, this, [this](const QString &text) { txtinfo->appendText(text); });
-    connect(m_link, &LinkExchange::cmdInfoLine, this, [this](const QString &text) { txtCmdInfo->appendText(text); });
-    connect(m_link, &LinkExchange::portLost, this, [this](const QString &reason) {
+    connect(&m_link->display(), &LinkDisplay::infoLine, this, [this](const QString &text) { txtinfo->appendText(text); });
+    connect(&m_link->display(), &LinkDisplay::cmdInfoLine, this, [this](const QString &text) { txtCmdInfo->appendText(text); });
+    connect(&m_link->port(), &LinkPort::portLost, this, [this](const QString &reason) {
         lblInfo->setText(LinkTuning::infoText(m_state.serial) + QStringLiteral(": порт потерян (") + reason +
                          QLatin1Char(')'));
     });
-    connect(m_link, &LinkExchange::lampsChanged, this, [this](bool tx, bool rx) {
+    connect(&m_link->display(), &LinkDisplay::lampsChanged, this, [this](bool tx, bool rx) {
         setLamp(lblTx, tx);
         setLamp(lblRX, rx);
     });
@@ -171,7 +171,7 @@ void frmLink::buildTestArea()
     connect(txtsend, &QLineEdit::returnPressed, this, &frmLink::cmdSend_Click);
     connect(cmdClear, &QPushButton::clicked, this, &frmLink::cmdClear_Click);
     connect(Command1, &QPushButton::clicked, this, &frmLink::Command1_Click);
-    connect(chkEcho, &QCheckBox::toggled, this, [this](bool on) { m_link->setEcho(on); });
+    connect(chkEcho, &QCheckBox::toggled, this, [this](bool on) { m_link->display().setEcho(on); });
 }
 
 void frmLink::buildModeArea()
@@ -199,7 +199,7 @@ void frmLink::buildModeArea()
     FraIndex[2]->setTitle(QStringLiteral("Адресная книга"));
     // Any click on an option, the user's or the program's, runs the mode handler.
     connect(m_modes, &QButtonGroup::idClicked, this, &frmLink::OptIndex_Click);
-    connect(m_modes, &QButtonGroup::idToggled, this, [this](int, bool) { m_link->setRoute(LinkExchange::Route(selectedMode())); });
+    connect(m_modes, &QButtonGroup::idToggled, this, [this](int, bool) { m_link->port().setRoute(LinkExchange::Route(selectedMode())); });
 
 }
 
@@ -319,7 +319,7 @@ void frmLink::LinkTune()
     QString info;
     ::LinkTune(MSComm1, m_state.serial, &m_prompts, &info);
     // A port lost earlier is watched again once reopened.
-    m_link->setDevice(&MSComm1);
+    m_link->port().setDevice(&MSComm1);
     lblInfo->setText(info);
 }
 
@@ -333,7 +333,7 @@ void frmLink::Form_Activate()
     OptIndex[0]->click();
     m_firmware->activate();
 
-    m_link->newReceiver();
+    m_link->port().newReceiver();
     m_book->refresh();
     m_book->setTerminalNumber(m_state.terminalNumber);
     LinkTune();
@@ -365,7 +365,7 @@ void frmLink::modemCheckEnded(bool modemReady)
 
 void frmLink::cmdSend_Click()
 {
-    m_link->SendStringCR(txtsend->text());
+    m_link->port().SendStringCR(txtsend->text());
 }
 
 void frmLink::cmdClear_Click()

@@ -23,8 +23,8 @@ void TestExchangeSim::testCmdModeAnswers()
     QVERIFY(runTask(rig.link.TestCmdMode()));
     QCOMPARE(rig.info, QStringList{QStringLiteral("Проверка отклика модема\r\n")});
     QTRY_COMPARE(rig.sim.received(), QByteArray("AT\r"));
-    QCOMPARE(rig.link.receiver()->sAnswer(), QStringLiteral("OK"));
-    QCOMPARE(rig.link.receiver()->sRemain(), QStringLiteral("AT"));
+    QCOMPARE(rig.link.port().receiver()->sAnswer(), QStringLiteral("OK"));
+    QCOMPARE(rig.link.port().receiver()->sRemain(), QStringLiteral("AT"));
 }
 
 void TestExchangeSim::testCmdModeSilentTimesOut()
@@ -47,7 +47,7 @@ void TestExchangeSim::errorAnswer()
     QVERIFY(rig.start());
     QVERIFY(!runTask(rig.link.sendCommand(QStringLiteral("AT+NOSUCH"), QStringLiteral("OK"), 2000)));
     QCOMPARE(rig.info, QStringList{QStringLiteral("Ответ ERROR не позволяет продолжение сценария\r\n")});
-    QCOMPARE(rig.link.receiver()->sRemain(), QStringLiteral("AT+NOSUCH"));
+    QCOMPARE(rig.link.port().receiver()->sRemain(), QStringLiteral("AT+NOSUCH"));
 }
 
 void TestExchangeSim::connectPassesConnec()
@@ -55,7 +55,7 @@ void TestExchangeSim::connectPassesConnec()
     Rig rig;
     QVERIFY(rig.start());
     QVERIFY(runTask(rig.dial()));
-    QCOMPARE(rig.link.receiver()->sAnswer(), QStringLiteral("CONNECT"));
+    QCOMPARE(rig.link.port().receiver()->sAnswer(), QStringLiteral("CONNECT"));
     QVERIFY(rig.info.isEmpty());
     QTRY_VERIFY(rig.sim.events().contains(QStringLiteral("# data mode")));
 }
@@ -89,7 +89,7 @@ void TestExchangeSim::sendDataOverCall()
 
     r1 = QStringLiteral("[");
     QVERIFY(runTask(rig.link.sendData(mdlStrings::toAnsi(QStringLiteral("[")), QStringList{r1, r2, r3}, 1000, 1)));
-    QCOMPARE(rig.link.receiver()->answerIndex(), 1);
+    QCOMPARE(rig.link.port().receiver()->answerIndex(), 1);
 
     r1 = QStringLiteral("[");
     QVERIFY(!runTask(rig.link.sendData(mdlStrings::toAnsi(QStringLiteral("\\")), QStringList{r1, r2, r3}, 1000, 1)));
@@ -98,12 +98,12 @@ void TestExchangeSim::sendDataOverCall()
     r1 = QStringLiteral("[");
     r2 = QStringLiteral("z");
     QVERIFY(runTask(rig.link.sendData(mdlStrings::toAnsi(QStringLiteral("Z")), QStringList{r1, r2, r3}, 1000, 1)));
-    QCOMPARE(rig.link.receiver()->answerIndex(), 2);
+    QCOMPARE(rig.link.port().receiver()->answerIndex(), 2);
 
     r1.clear();
     r2.clear();
     QVERIFY(runTask(rig.link.sendData(mdlStrings::toAnsi(QString::fromLatin1("\x01\x02\x03\x04\x05")), QStringList{r1, r2, r3}, 1000, 5)));
-    QCOMPARE(rig.link.receiver()->dataIn(), QString::fromLatin1("\x01\x02\x03\x04\x05"));
+    QCOMPARE(rig.link.port().receiver()->dataIn(), QString::fromLatin1("\x01\x02\x03\x04\x05"));
 
     // Nothing comes back from a silent line: three periods, then text mode again.
     r1 = QStringLiteral("OK");
@@ -111,7 +111,7 @@ void TestExchangeSim::sendDataOverCall()
     QVERIFY(!runTask(rig.link.sendData(mdlStrings::toAnsi(QString()), QStringList{r1, r2, r3}, 100, 0)));
     QCOMPARE(timers.entries, QList{LinkTimerLog::reply(100)});
     QCOMPARE(rig.info.last(), QStringLiteral("Таймаут на ответ \r\n"));
-    QCOMPARE(rig.link.receiver()->mode(), clsReceive::Mode::Text);
+    QCOMPARE(rig.link.port().receiver()->mode(), clsReceive::Mode::Text);
 
     QTRY_COMPARE(rig.sim.received(), QByteArray("ATD5551234\r[\\Z\x01\x02\x03\x04\x05"));
 }
@@ -142,7 +142,7 @@ void TestExchangeSim::userBreakDuringWait()
     QVERIFY(!runTask(rig.link.sendCommand(QStringLiteral("ATI"), QStringLiteral("OK"), 32700)));
     QCOMPARE(rig.info, QStringList{QStringLiteral("Прервано пользователем \r\n")});
     QCOMPARE(rig.link.replyState(), LinkExchange::ReplyState::Broken);
-    QVERIFY(rig.link.receiver()->lineScanStopped());
+    QVERIFY(rig.link.port().receiver()->lineScanStopped());
     QVERIFY(!rig.link.replyTimerActive());
     // The break holds until its operation has ended; the next one starts clean.
     rig.link.endBreak();
@@ -178,8 +178,8 @@ void TestExchangeSim::unsolicitedRing()
     Rig rig;
     QVERIFY(rig.start());
     bool rang = false;
-    QObject::connect(rig.link.receiver(), &clsReceive::DataReady, &rig.link,
-                     [&] { rang = rig.link.receiver()->sAnswer() == QLatin1String("RING"); });
+    QObject::connect(rig.link.port().receiver(), &clsReceive::DataReady, &rig.link,
+                     [&] { rang = rig.link.port().receiver()->sAnswer() == QLatin1String("RING"); });
     rig.sim.command("ring");
     QTRY_VERIFY(rig.sim.sent().contains("RING"));
     QTest::qWait(100);
@@ -194,7 +194,7 @@ void TestExchangeSim::echoOff()
     QVERIFY(runTask(rig.link.sendCommand(QStringLiteral("ATE0"), QStringLiteral("OK"), 1000)));
     QVERIFY(runTask(rig.link.sendCommand(QStringLiteral("ATI"), QStringLiteral("OK"), 1000)));
     // Without echo the information lines are all that precede the final word.
-    QCOMPARE(rig.link.receiver()->sRemain(), QStringLiteral("KVRSIM GSM modem, revision 1.0"));
+    QCOMPARE(rig.link.port().receiver()->sRemain(), QStringLiteral("KVRSIM GSM modem, revision 1.0"));
 }
 
 void TestExchangeSim::pacedAtBaudRate()
@@ -207,8 +207,8 @@ void TestExchangeSim::pacedAtBaudRate()
                        QStringLiteral("0"), QStringLiteral("--product"), QString(100, QLatin1Char('P'))}));
     QVERIFY(!runTask(rig.link.sendCommand(QStringLiteral("ATI"), QStringLiteral("OK"), 50)));
     QCOMPARE(rig.info.last(), QStringLiteral("Таймаут на ответ \r\n"));
-    QSignalSpy ready(rig.link.receiver(), &clsReceive::DataReady);
+    QSignalSpy ready(rig.link.port().receiver(), &clsReceive::DataReady);
     QVERIFY(ready.wait(10000));
-    QCOMPARE(rig.link.receiver()->sAnswer(), QStringLiteral("OK"));
-    QCOMPARE(rig.link.receiver()->sRemain(), QString(100, QLatin1Char('P')));
+    QCOMPARE(rig.link.port().receiver()->sAnswer(), QStringLiteral("OK"));
+    QCOMPARE(rig.link.port().receiver()->sRemain(), QString(100, QLatin1Char('P')));
 }

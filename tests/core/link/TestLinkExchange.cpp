@@ -24,10 +24,10 @@ struct Logs
 {
     explicit Logs(LinkExchange &link)
     {
-        QObject::connect(&link, &LinkExchange::traffic, [this](const QString &t, LinkExchange::Traffic k) {
+        QObject::connect(&link.display(), &LinkDisplay::traffic, [this](const QString &t, LinkExchange::Traffic k) {
             traffic.append({t, k});
         });
-        QObject::connect(&link, &LinkExchange::infoLine, [this](const QString &t) { info.append(t); });
+        QObject::connect(&link.display(), &LinkDisplay::infoLine, [this](const QString &t) { info.append(t); });
     }
     QString trafficOf(LinkExchange::Traffic kind) const
     {
@@ -50,7 +50,7 @@ struct VirtualLink
     VirtualLink()
     {
         link.setClock(&clock);
-        link.setDevice(&port);
+        link.port().setDevice(&port);
     }
     // The modem answers every write with these bytes.
     void answer(const QByteArray &bytes)
@@ -70,8 +70,8 @@ void TestLinkExchange::sendStringCrEmpty()
 {
     FakeSerial port;
     LinkExchange link;
-    link.setDevice(&port);
-    link.SendStringCR(QString());
+    link.port().setDevice(&port);
+    link.port().SendStringCR(QString());
     QCOMPARE(port.writes, QList<QByteArray>{QByteArray("\r")});
 }
 
@@ -79,10 +79,10 @@ void TestLinkExchange::sendStringEmptySendsNothing()
 {
     FakeSerial port;
     LinkExchange link;
-    link.setDevice(&port);
-    link.SendString(QString());
+    link.port().setDevice(&port);
+    link.port().SendString(QString());
     QVERIFY(port.writes.isEmpty());
-    link.SendString(QStringLiteral("+++"));
+    link.port().SendString(QStringLiteral("+++"));
     QCOMPARE(port.writes, QList<QByteArray>{QByteArray("+++")});
 }
 
@@ -91,9 +91,9 @@ void TestLinkExchange::echoTextMode()
     FakeSerial port;
     LinkExchange link;
     Logs logs(link);
-    link.setDevice(&port);
-    link.setEcho(true);
-    link.SendStringCR(QStringLiteral("AT"));
+    link.port().setDevice(&port);
+    link.display().setEcho(true);
+    link.port().SendStringCR(QStringLiteral("AT"));
     QCOMPARE(logs.trafficOf(LinkExchange::Traffic::Sent), QStringLiteral("AT\r"));
     QCOMPARE(port.written(), QByteArray("AT\r"));
 }
@@ -103,13 +103,13 @@ void TestLinkExchange::echoDataModeHex()
     FakeSerial port;
     LinkExchange link;
     Logs logs(link);
-    link.setDevice(&port);
-    link.setEcho(true);
-    link.receiver()->expectData({}, 0);
-    link.SendString(QString::fromLatin1("\x5B\x41"));
+    link.port().setDevice(&port);
+    link.display().setEcho(true);
+    link.port().receiver()->expectData({}, 0);
+    link.port().SendString(QString::fromLatin1("\x5B\x41"));
     QCOMPARE(logs.trafficOf(LinkExchange::Traffic::Sent), QStringLiteral("5B 41 "));
     // SendStringCR echoes its carriage return as the character whatever the mode.
-    link.SendStringCR(QStringLiteral("Z"));
+    link.port().SendStringCR(QStringLiteral("Z"));
     QCOMPARE(logs.trafficOf(LinkExchange::Traffic::Sent), QStringLiteral("5B 41 5A \r"));
     QCOMPARE(port.written(), QByteArray("\x5B\x41Z\r"));
 }
@@ -119,8 +119,8 @@ void TestLinkExchange::noEchoWhenUnchecked()
     FakeSerial port;
     LinkExchange link;
     Logs logs(link);
-    link.setDevice(&port);
-    link.SendStringCR(QStringLiteral("ATI"));
+    link.port().setDevice(&port);
+    link.port().SendStringCR(QStringLiteral("ATI"));
     QVERIFY(logs.traffic.isEmpty());
     QCOMPARE(port.written(), QByteArray("ATI\r"));
 }
@@ -130,10 +130,10 @@ void TestLinkExchange::receivedTextAndHex()
     FakeSerial port;
     LinkExchange link;
     Logs logs(link);
-    link.setDevice(&port);
+    link.port().setDevice(&port);
     port.feed(QByteArray("\r\nOK\r\n"));
     QTRY_COMPARE(logs.trafficOf(LinkExchange::Traffic::Received), QStringLiteral("\r\nOK\r\n"));
-    link.receiver()->expectData({}, 0);
+    link.port().receiver()->expectData({}, 0);
     port.feed(QByteArray("\x5C\x05", 2));
     QTRY_COMPARE(logs.trafficOf(LinkExchange::Traffic::Received), QStringLiteral("\r\nOK\r\n5C05"));
 }
@@ -142,12 +142,12 @@ void TestLinkExchange::lamps()
 {
     FakeSerial port;
     LinkExchange link;
-    link.setDevice(&port);
+    link.port().setDevice(&port);
     QList<QPair<bool, bool>> seen;
-    connect(&link, &LinkExchange::lampsChanged, this, [&](bool tx, bool rx) { seen.append({tx, rx}); });
-    link.SendString(QStringLiteral("A"));
-    QVERIFY(link.txLamp());
-    QVERIFY(!link.rxLamp());
+    connect(&link.display(), &LinkDisplay::lampsChanged, this, [&](bool tx, bool rx) { seen.append({tx, rx}); });
+    link.port().SendString(QStringLiteral("A"));
+    QVERIFY(link.display().txLamp());
+    QVERIFY(!link.display().rxLamp());
     port.feed(QByteArray("x"));
     QTRY_VERIFY(seen.size() >= 3);
     // Receiving: Tx white and Rx green while bytes come, then both white.
@@ -160,24 +160,24 @@ void TestLinkExchange::routingByMode()
     FakeSerial port;
     LinkExchange link;
     Logs logs(link);
-    link.setDevice(&port);
-    QSignalSpy scenario(&link, &LinkExchange::scenarioByte);
-    QSignalSpy ready(link.receiver(), &clsReceive::DataReady);
+    link.port().setDevice(&port);
+    QSignalSpy scenario(&link.port(), &LinkPort::scenarioByte);
+    QSignalSpy ready(link.port().receiver(), &clsReceive::DataReady);
 
-    link.setRoute(LinkExchange::Route::AddressBook);
+    link.port().setRoute(LinkExchange::Route::AddressBook);
     port.feed(QByteArray("\r\nOK\r\n"));
     QTRY_COMPARE(logs.trafficOf(LinkExchange::Traffic::Received).size(), 6);
-    QCOMPARE(link.receiver()->bufferedCount(), 0);
+    QCOMPARE(link.port().receiver()->bufferedCount(), 0);
     QCOMPARE(ready.count(), 0);
     QCOMPARE(scenario.count(), 0);
 
-    link.setRoute(LinkExchange::Route::Scenario);
+    link.port().setRoute(LinkExchange::Route::Scenario);
     port.feed(QByteArray("AB"));
     QTRY_COMPARE(scenario.count(), 2);
     QCOMPARE(scenario.at(0).at(0).value<quint8>(), quint8('A'));
-    QCOMPARE(link.receiver()->bufferedCount(), 0);
+    QCOMPARE(link.port().receiver()->bufferedCount(), 0);
 
-    link.setRoute(LinkExchange::Route::Receiver);
+    link.port().setRoute(LinkExchange::Route::Receiver);
     port.feed(QByteArray("\r\nOK\r\n"));
     QTRY_COMPARE(ready.count(), 1);
     QCOMPARE(scenario.count(), 2);
@@ -187,21 +187,21 @@ void TestLinkExchange::listingGoesToByteWhse()
 {
     FakeSerial port;
     LinkExchange link;
-    link.setDevice(&port);
-    link.setRoute(LinkExchange::Route::AddressBook);
-    link.setSmsListing(true);
+    link.port().setDevice(&port);
+    link.port().setRoute(LinkExchange::Route::AddressBook);
+    link.sms().setSmsListing(true);
     port.feed(QByteArray("+CMGL: 3,1,,30\r\n0123456789ABCDEF0123456789\r\n\r\nOK\r\n"));
-    QTRY_COMPARE(link.smsList().size(), 2);
-    QCOMPARE(link.smsList()[0][0], QStringLiteral("+CMGL: 3,1,,30"));
-    QCOMPARE(link.smsList()[0][1], QStringLiteral("0123456789ABCDEF0123456789"));
-    QCOMPARE(link.receiver()->sAnswer(), QStringLiteral("OK"));
+    QTRY_COMPARE(link.sms().smsList().size(), 2);
+    QCOMPARE(link.sms().smsList()[0][0], QStringLiteral("+CMGL: 3,1,,30"));
+    QCOMPARE(link.sms().smsList()[0][1], QStringLiteral("0123456789ABCDEF0123456789"));
+    QCOMPARE(link.port().receiver()->sAnswer(), QStringLiteral("OK"));
 }
 
 void TestLinkExchange::smsPromptSendsBodyOnce()
 {
     VirtualLink v;
     Logs logs(v.link);
-    v.link.armSmsPrompt(QStringLiteral("0011000B91"));
+    v.link.sms().armSmsPrompt(QStringLiteral("0011000B91"));
     // The modem: a prompt after the command, a second prompt later, OK after the body.
     v.port.onWrite = [&](const QByteArray &w) {
         if (w.startsWith("AT+CMGS="))
@@ -218,7 +218,7 @@ void TestLinkExchange::smsPromptSendsBodyOnce()
     QVERIFY(ok);
     QCOMPARE(v.link.lastAnswer().word, QStringLiteral("OK"));
     QVERIFY(logs.info.isEmpty());
-    QVERIFY(!v.link.smsPromptPending());
+    QVERIFY(!v.link.sms().smsPromptPending());
     QCOMPARE(v.port.writes.size(), 2);
     QCOMPARE(v.port.writes.at(0), QByteArray("AT+CMGS=22\r"));
     QCOMPARE(v.port.writes.at(1), QByteArray("0011000B91\x1A\r"));
@@ -252,7 +252,7 @@ void TestLinkExchange::sendDataLogsHexWithoutLeadingZero()
     QCOMPARE(logs.info,
              QStringList{QStringLiteral("Ответ 55C не ожидался в данный момент выполнение прервано\r\n")});
     // The receiver stays in data mode after an answered exchange.
-    QCOMPARE(v.link.receiver()->mode(), clsReceive::Mode::Data);
+    QCOMPARE(v.link.port().receiver()->mode(), clsReceive::Mode::Data);
     QCOMPARE(v.port.written(), QByteArray("H"));
 }
 
@@ -287,13 +287,13 @@ void TestLinkExchange::rxLampLitForAMoment()
 {
     FakeSerial port;
     LinkExchange link;
-    link.setDevice(&port);
+    link.port().setDevice(&port);
     QList<bool> rx;
-    connect(&link, &LinkExchange::lampsChanged, this, [&](bool, bool on) { rx.append(on); });
+    connect(&link.display(), &LinkDisplay::lampsChanged, this, [&](bool, bool on) { rx.append(on); });
     port.feed(QByteArray("\r\nOK\r\n"));
     // Lit once the bytes are handled, and still lit when the event loop gets to paint it.
     QTRY_COMPARE(rx, QList<bool>{true});
-    QVERIFY(link.rxLamp());
+    QVERIFY(link.display().rxLamp());
     QTRY_COMPARE(rx, (QList<bool>{true, false}));
 }
 

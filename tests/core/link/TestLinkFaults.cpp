@@ -60,7 +60,7 @@ void TestLinkFaults::portLostDuringWait()
     else
         QVERIFY(rig.start({QStringLiteral("--silent")}));
     QString lostReason;
-    QObject::connect(&rig.link, &LinkExchange::portLost, [&](const QString &why) { lostReason = why; });
+    QObject::connect(&rig.link.port(), &LinkPort::portLost, [&](const QString &why) { lostReason = why; });
     QTimer::singleShot(100, &rig.link, [&] {
         if (ownPty)
             pty.close();
@@ -70,7 +70,7 @@ void TestLinkFaults::portLostDuringWait()
     // A dial's time-out: a port that is not noticed as gone would hold the wait for 196 s.
     QVERIFY(!runTask(rig.link.sendCommand(QStringLiteral("ATD5551234"), QStringLiteral("CONNEC"), 32700)));
     QCOMPARE(rig.link.replyState(), LinkExchange::ReplyState::PortLost);
-    QVERIFY(rig.link.isPortLost());
+    QVERIFY(rig.link.port().isPortLost());
     QVERIFY(!rig.port.isOpen());
     QVERIFY(!lostReason.isEmpty());
     QCOMPARE(rig.info, QStringList{QStringLiteral("Порт потерян: ") + lostReason + QStringLiteral("\r\n")});

@@ -41,12 +41,12 @@ struct LoaderRig
         s.port = sim.path();
         if (!LinkTune(port, s, nullptr))
             return false;
-        link.setDevice(&port);
+        link.port().setDevice(&port);
         // The link's pauses and time-outs at a tenth; kvrsim's escape guard (50 ms) fits in them.
         link.setTimeScale(0.1);
-        QObject::connect(&link, &LinkExchange::infoLine,
+        QObject::connect(&link.display(), &LinkDisplay::infoLine,
                          [this](const QString &t) { info.append(mdlStrings::TrimCrLf(t)); });
-        QObject::connect(&link, &LinkExchange::traffic, [this](const QString &t, LinkExchange::Traffic k) {
+        QObject::connect(&link.display(), &LinkDisplay::traffic, [this](const QString &t, LinkExchange::Traffic k) {
             if (k == LinkExchange::Traffic::Mark)
                 marks.append(t);
         });

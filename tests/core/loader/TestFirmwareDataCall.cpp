@@ -2,6 +2,10 @@
 
 #include "FirmwareFixture.h"
 #include "LoaderRig.h"
+#include "RunTask.h"
+#include "SimLink.h"
+#include "SmsTestSupport.h"
+#include "core/sms/ProfileTransfer.h"
 #include "core/app/Database.h"
 #include "core/app/ResumePoints.h"
 #include "core/loader/FirmwareDataCall.h"
@@ -339,4 +343,44 @@ void TestFirmwareDataCall::unknownDialOutcomeHangsUp()
     poll.start(10);
     QVERIFY(!t.load(t.request));
     QTRY_VERIFY(t.sim.received().endsWith("ATD5551234\rATH\r"));
+}
+
+void TestFirmwareDataCall::loadAndPollOnTwoLines()
+{
+    // Two modems in one program: a load on one line, the message poll on the other.
+    const QByteArray f1 = pattern(12000, 7);
+    Call t;
+    QVERIFY(t.start());
+    t.request.files[0] = t.file(QStringLiteral("1.BIN"), f1);
+    const QString phone = QStringLiteral("+71234567890");
+    const QString image = t.dir.filePath(QStringLiteral("terminal.bin"));
+    QVERIFY(writeBytes(image, SmsTest::profileFile(4) + QByteArray(130, '\x7F')));
+    SimLink other;
+    QVERIFY(other.start({QStringLiteral("--terminal"), phone + QLatin1Char('=') + image, QStringLiteral("--sms-delay"),
+                         QStringLiteral("0")}));
+    AppState otherState(t.dir.filePath(QStringLiteral("other")));
+    ProfileTransfer transfer(other.line, otherState);
+    QVERIFY(runTask(transfer.requestProfile(phone, QString())).passed);
+
+    bool loadEnded = false;
+    bool accepted = false;
+    QObject::connect(&t.call, &FirmwareDataCall::loadFinished, [&](bool ok) {
+        loadEnded = true;
+        accepted = ok;
+    });
+    bool pollEndedDuringLoad = false;
+    ProfileTransfer::PollResult polled;
+    QObject::connect(&transfer, &ProfileTransfer::pollFinished, [&](const ProfileTransfer::PollResult &result) {
+        polled = result;
+        pollEndedDuringLoad = t.call.isRunning();
+    });
+    t.call.cmdLoad_Click(t.request);
+    QVERIFY(transfer.submitPoll());
+    QTRY_VERIFY_WITH_TIMEOUT(loadEnded && other.line.isIdle(), 60000);
+    QVERIFY(accepted);
+    QCOMPARE(t.dump(), banked(f1, {}, {}, 0, 0, false, false).image);
+    QVERIFY(pollEndedDuringLoad);
+    QCOMPARE(polled.saved.size(), 1);
+    QCOMPARE(readBytes(polled.saved.at(0).path), SmsTest::profileFile(4));
+    other.line.shutdown();
 }

@@ -19,4 +19,5 @@ private slots:
     void breakBeforeTheDialDialsNothing();
     void incomingCallDuringTheDial();
     void unknownDialOutcomeHangsUp();
+    void loadAndPollOnTwoLines();
 };

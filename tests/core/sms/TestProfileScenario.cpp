@@ -94,8 +94,8 @@ struct QueueRig
     {
         if (!sim.start(options))
             return false;
-        sim.link.setRoute(LinkExchange::Route::Scenario);
-        QObject::connect(&sim.link, &LinkExchange::scenarioByte, &at, &clsScenarioAt::ByteArrive);
+        sim.link.port().setRoute(LinkExchange::Route::Scenario);
+        QObject::connect(&sim.link.port(), &LinkPort::scenarioByte, &at, &clsScenarioAt::ByteArrive);
         QObject::connect(&queue, &TransmitQueue::cmdInfoLine, &queue, [this](const QString &l) { sim.cmdInfo << l; });
         QObject::connect(&scenario, &clsScenarioProfile::Set2Queue, &queue,
                          [this](const QString &pdu, const QString &number, TransportType transport, qint32 timeOut,

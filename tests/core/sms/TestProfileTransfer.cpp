@@ -65,7 +65,7 @@ void TestProfileTransfer::profileFileSentAndConfirmed()
     Rig r;
     QVERIFY(r.start({QStringLiteral("--terminal"), kPhone}));
     // The window sends from the profile mode, whose bytes otherwise go to the scenario engine.
-    r.sim.link.setRoute(LinkExchange::Route::Scenario);
+    r.sim.link.port().setRoute(LinkExchange::Route::Scenario);
     const QByteArray file = SmsTest::profileFile(1);
     // A centre that is no number, or a lone "+", goes nowhere near the line.
     for (const QString &centre : {QStringLiteral("+7 916 abc"), QStringLiteral("+")})
@@ -86,7 +86,7 @@ void TestProfileTransfer::profileFileSentAndConfirmed()
                                          QStringLiteral("Пакет 0x33h загружен в терминал: +71234567890\r\n"),
                                          QStringLiteral("Пакет 0x35h загружен в терминал: +71234567890\r\n")}));
     QVERIFY(r.sim.sim.received().endsWith("AT+CMGL=4\rAT+CMGD=1\rAT+CMGD=2\r"));
-    QVERIFY(!r.sim.link.smsListing());
+    QVERIFY(!r.sim.link.sms().smsListing());
     QCOMPARE(runTask(r.transfer.pollMessages()).messages, 0);
 }
 
@@ -261,7 +261,7 @@ void TestProfileTransfer::modemFaults()
     QCOMPARE(r.sim.info, QStringList{line});
     QCOMPARE(r.sim.cmdInfo, QStringList{cmdLine});
     QCOMPARE(timers.entries, waits);
-    QVERIFY(!r.sim.link.smsPromptPending());
+    QVERIFY(!r.sim.link.sms().smsPromptPending());
     if (!received.isEmpty())
         QTRY_COMPARE(r.sim.sim.received(), received);
 }
@@ -292,7 +292,7 @@ void TestProfileTransfer::scenarioSendsEditedImage()
     ScriptedPrompts prompts;
     r.sim.link.setTimeScale(0.05);
     r.transfer.setClock(&r.sim.link.clock());
-    r.sim.link.setRoute(LinkExchange::Route::Scenario);
+    r.sim.link.port().setRoute(LinkExchange::Route::Scenario);
     QCOMPARE(r.transfer.startProfileScenario(QStringLiteral(" +71234567890 "), QString(), prompts), QString());
     QCOMPARE(r.transfer.activeScenarios().keyAt(0), kPhone);
     QCOMPARE(r.transfer.transmitQueue().size(), 2);
@@ -304,7 +304,7 @@ void TestProfileTransfer::scenarioSendsEditedImage()
     // The hidden defaults went into the image, and the terminal holds exactly its file blocks.
     QCOMPARE(r.state.CurrentImage.Block1[5], quint8(0x80 | 15));
     r.transfer.Form_QueryUnload();
-    r.sim.link.setRoute(LinkExchange::Route::Receiver);
+    r.sim.link.port().setRoute(LinkExchange::Route::Receiver);
     QVERIFY(runTask(r.transfer.requestProfile(kPhone, QString())).passed);
     const ProfileTransfer::PollResult poll = runTask(r.transfer.pollMessages());
     QCOMPARE(poll.saved.size(), 1);

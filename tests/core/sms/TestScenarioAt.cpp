@@ -24,10 +24,10 @@ struct Rig
     clsScenarioAt at{link};
     Rig()
     {
-        link.setDevice(&port);
+        link.port().setDevice(&port);
         link.setClock(&clock);
-        link.setRoute(LinkExchange::Route::Scenario);
-        QObject::connect(&link, &LinkExchange::scenarioByte, &at, &clsScenarioAt::ByteArrive);
+        link.port().setRoute(LinkExchange::Route::Scenario);
+        QObject::connect(&link.port(), &LinkPort::scenarioByte, &at, &clsScenarioAt::ByteArrive);
     }
 };
 
@@ -162,9 +162,9 @@ void TestScenarioAt::smsSend()
     QFETCH(bool, bodySent);
     SimLink rig;
     QVERIFY(rig.start(options));
-    rig.link.setRoute(LinkExchange::Route::Scenario);
+    rig.link.port().setRoute(LinkExchange::Route::Scenario);
     clsScenarioAt at(rig.link);
-    QObject::connect(&rig.link, &LinkExchange::scenarioByte, &at, &clsScenarioAt::ByteArrive);
+    QObject::connect(&rig.link.port(), &LinkPort::scenarioByte, &at, &clsScenarioAt::ByteArrive);
     int length = 0;
     const QString pdu = scenarioPdu(QStringLiteral("+71234567890"), length);
     QCOMPARE(length, 154);

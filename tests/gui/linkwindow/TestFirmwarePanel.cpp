@@ -192,7 +192,7 @@ void TestFirmwarePanel::loadAgainstSimulator()
 
     auto *load = t.child<QPushButton>("cmdLoad");
     bool disabledDuringLoad = false;
-    QObject::connect(&t.w.link(), &LinkExchange::infoLine, [&](const QString &line) {
+    QObject::connect(&t.w.link().display(), &LinkDisplay::infoLine, [&](const QString &line) {
         if (line.startsWith(QStringLiteral("Доставлен пакет"))) {
             disabledDuringLoad = !load->isEnabled() && !t.child<QProgressBar>("prgLoad")->isHidden();
             // The operator looks at the address book meanwhile: only the view changes.
@@ -291,4 +291,27 @@ void TestFirmwarePanel::closingDuringLoad()
     QVERIFY2(t->info().contains(QStringLiteral("\nНе получено подтверждение данных 5С\n")), qPrintable(t->info()));
     QVERIFY(!t->info().contains(QStringLiteral("Таймаут")));
     t.reset();
+}
+
+void TestFirmwarePanel::breakDuringTheCheckDialsNothing()
+{
+    SimModem sim;
+    QVERIFY(sim.start({QStringLiteral("--far"), QStringLiteral("boot")}));
+    Window t;
+    t.state.firmwarePaths[0] = t.file(QStringLiteral("1.BIN"), pattern(4096, 4));
+    t.state.terminalNumber = QStringLiteral("5551234");
+    QVERIFY(t.open(sim.path()));
+    // From now on the modem keeps quiet: the break falls into the load's modem check.
+    sim.command("silent on");
+    QTRY_VERIFY(sim.events().contains(QStringLiteral("# silent on")));
+    const qsizetype before = sim.received().size();
+    t.prompts.answers.enqueue(UserPrompts::Answer::Yes);
+    QTest::mouseClick(t.child<QPushButton>("cmdLoad"), Qt::LeftButton);
+    QTRY_VERIFY(sim.received().size() > before);
+    QTest::mouseClick(t.child<QPushButton>("cmdEscapeTransmit"), Qt::LeftButton);
+    QVERIFY(runUntilIdle(t.w.line()));
+    QVERIFY2(t.info().contains(QStringLiteral("Прервано пользователем")), qPrintable(t.info()));
+    QTest::qWait(500);
+    QVERIFY2(!sim.received().contains("ATD"), sim.received().constData());
+    QVERIFY(t.child<QPushButton>("cmdLoad")->isEnabled());
 }

@@ -12,4 +12,5 @@ private slots:
     void loadAgainstSimulator();
     void breakButtonDuringLoad();
     void closingDuringLoad();
+    void breakDuringTheCheckDialsNothing();
 };

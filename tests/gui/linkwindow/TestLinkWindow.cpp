@@ -115,11 +115,11 @@ void TestLinkWindow::modesShowOneFrame()
     QTest::mouseClick(t.child<QRadioButton>("OptIndex_2"), Qt::LeftButton);
     QCOMPARE(t.visibleFrames(), 1);
     QVERIFY(t.w.modeFrame(2)->isVisible());
-    QCOMPARE(t.w.link().route(), LinkExchange::Route::AddressBook);
+    QCOMPARE(t.w.link().port().route(), LinkExchange::Route::AddressBook);
     QTest::mouseClick(t.child<QRadioButton>("OptIndex_0"), Qt::LeftButton);
     QCOMPARE(t.visibleFrames(), 1);
     QVERIFY(t.w.modeFrame(0)->isVisible());
-    QCOMPARE(t.w.link().route(), LinkExchange::Route::Receiver);
+    QCOMPARE(t.w.link().port().route(), LinkExchange::Route::Receiver);
     t.child<QRadioButton>("OptIndex_1")->click();
     QVERIFY(t.w.modeFrame(1)->isVisible());
     QCOMPARE(t.visibleFrames(), 1);
@@ -141,7 +141,7 @@ void TestLinkWindow::modeGuardKeepsFrame()
     QCOMPARE(t.visibleFrames(), 1);
     // The option shows mode 1 and received bytes follow the option.
     QVERIFY(t.child<QRadioButton>("OptIndex_1")->isChecked());
-    QCOMPARE(t.w.link().route(), LinkExchange::Route::Scenario);
+    QCOMPARE(t.w.link().port().route(), LinkExchange::Route::Scenario);
 }
 
 void TestLinkWindow::testAreaSendsAndLogsInColour()
@@ -166,8 +166,8 @@ void TestLinkWindow::clearEmptiesLogs()
     Window t;
     t.state.serial.port = QStringLiteral("/nonexistent/ttyKVR");
     QVERIFY(t.runCheck());
-    t.w.link().appendCmdInfo(QStringLiteral("x\r\n"));
-    t.w.link().logMark(QStringLiteral("HEADER"));
+    t.w.link().display().appendCmdInfo(QStringLiteral("x\r\n"));
+    t.w.link().display().logMark(QStringLiteral("HEADER"));
     QVERIFY(!t.info().isEmpty());
     QTest::mouseClick(t.child<QPushButton>("cmdClear"), Qt::LeftButton);
     QCOMPARE(t.info(), QString());
