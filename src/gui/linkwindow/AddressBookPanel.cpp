@@ -4,7 +4,6 @@
 #include "core/app/AddressBook.h"
 #include "core/app/UserPrompts.h"
 
-#include <QApplication>
 #include <QEvent>
 #include <QGridLayout>
 #include <QHeaderView>
@@ -177,7 +176,6 @@ void AddressBookPanel::cmdDataAdd_Click()
     QString error;
     const AddressBook::Result r = m_book->add(name, phone, error);
     reportFailure(int(r), error);
-    QApplication::processEvents();
     refresh();
 }
 

@@ -1,6 +1,5 @@
 #include "gui/linkwindow/PhoneBookGrid.h"
 
-#include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -103,7 +102,6 @@ bool PhoneBookGrid::txtTemp_KeyDown(int key)
     default:
         break;
     }
-    QApplication::processEvents();
     return consumed;
 }
 
