@@ -41,6 +41,11 @@ bool openAndCheck(const QString &connection, const QString &path, QString &error
     if (ok)
         ok = q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS resume_points (Number TEXT PRIMARY KEY, Mode TEXT, "
                                    "Files TEXT, Bank INTEGER, Address INTEGER)"));
+    // What was done to which terminal, and when (OperationHistory).
+    if (ok)
+        ok = q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS history (Id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                                   "Time TEXT, Operation TEXT, Terminal TEXT, Number TEXT, Port TEXT, Result TEXT, "
+                                   "Detail TEXT)"));
     if (ok)
         ok = q.exec(kSelectRecords);
     if (!ok)

@@ -1,0 +1,123 @@
+#include "core/app/OperationHistory.h"
+
+#include "core/common/PhoneNumber.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace {
+
+constexpr OperationHistory::Operation kOperations[] = {
+    OperationHistory::Operation::Upload,       OperationHistory::Operation::SendProfile,
+    OperationHistory::Operation::ReadProfile,  OperationHistory::Operation::SendGprs,
+    OperationHistory::Operation::Confirmation, OperationHistory::Operation::ProfileReceived};
+
+} // namespace
+
+QString OperationHistory::operationText(Operation operation)
+{
+    switch (operation) {
+    case Operation::Upload:
+        return QStringLiteral("upload");
+    case Operation::SendProfile:
+        return QStringLiteral("send-profile");
+    case Operation::ReadProfile:
+        return QStringLiteral("read-profile");
+    case Operation::SendGprs:
+        return QStringLiteral("send-gprs");
+    case Operation::Confirmation:
+        return QStringLiteral("confirmation");
+    case Operation::ProfileReceived:
+        return QStringLiteral("profile-received");
+    }
+    return QString();
+}
+
+QString OperationHistory::resultText(Result result)
+{
+    return result == Result::Ok ? QStringLiteral("ok") : QStringLiteral("failed");
+}
+
+bool OperationHistory::record(const Entry &entry, QString &errorText)
+{
+    if (!m_db.isOpen()) {
+        errorText = QStringLiteral("база не открыта");
+        return false;
+    }
+    QSqlQuery q(QSqlDatabase::database(m_db.connectionName(), false));
+    q.prepare(QStringLiteral("INSERT INTO history (Time, Operation, Terminal, Number, Port, Result, Detail) "
+                             "VALUES (?, ?, ?, ?, ?, ?, ?)"));
+    q.addBindValue(entry.time.toUTC().toString(Qt::ISODateWithMs));
+    q.addBindValue(operationText(entry.operation));
+    q.addBindValue(entry.terminal);
+    q.addBindValue(entry.number.trimmed());
+    q.addBindValue(entry.port);
+    q.addBindValue(resultText(entry.result));
+    q.addBindValue(entry.detail);
+    if (q.exec())
+        return true;
+    errorText = q.lastError().text().trimmed();
+    return false;
+}
+
+QList<OperationHistory::Entry> OperationHistory::entries(const Filter &filter) const
+{
+    QList<Entry> found;
+    if (!m_db.isOpen())
+        return found;
+    QSqlQuery q(QSqlDatabase::database(m_db.connectionName(), false));
+    // ISO times of one form sort as text; the Id keeps entries of the same millisecond in order.
+    q.prepare(QStringLiteral("SELECT Time, Operation, Terminal, Number, Port, Result, Detail FROM history "
+                             "WHERE Time >= ? ORDER BY Time DESC, Id DESC"));
+    q.addBindValue(filter.since.isValid() ? QDateTime(filter.since, QTime(0, 0), Qt::UTC).toString(Qt::ISODateWithMs)
+                                          : QStringLiteral("0000")); // before any ISO time
+    if (!q.exec())
+        return found;
+    while (q.next()) {
+        Entry e;
+        e.time = QDateTime::fromString(q.value(0).toString(), Qt::ISODateWithMs).toUTC();
+        const QString operation = q.value(1).toString();
+        for (Operation o : kOperations) {
+            if (operationText(o) == operation)
+                e.operation = o;
+        }
+        e.terminal = q.value(2).toString();
+        e.number = q.value(3).toString();
+        e.port = q.value(4).toString();
+        e.result = q.value(5).toString() == QLatin1String("ok") ? Result::Ok : Result::Failed;
+        e.detail = q.value(6).toString();
+        if (!filter.terminal.isEmpty() && e.terminal != filter.terminal)
+            continue;
+        if (!filter.number.isEmpty() && !PhoneNumber::sameSubscriber(e.number, filter.number))
+            continue;
+        if (filter.failedOnly && e.result != Result::Failed)
+            continue;
+        found.append(e);
+    }
+    return found;
+}
+
+QList<OperationHistory::Entry> OperationHistory::entries() const
+{
+    return entries(Filter());
+}
+
+QStringList OperationHistory::lastFailed(Operation operation) const
+{
+    QStringList failed;
+    QStringList seen;
+    for (const Entry &e : entries()) {
+        if (e.operation != operation)
+            continue;
+        bool known = false;
+        for (const QString &number : std::as_const(seen))
+            known = known || PhoneNumber::sameSubscriber(number, e.number);
+        if (known)
+            continue;
+        seen << e.number;
+        if (e.result == Result::Failed)
+            failed << e.number;
+    }
+    return failed;
+}

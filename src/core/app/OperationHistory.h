@@ -1,0 +1,54 @@
+#pragma once
+
+#include "core/app/Database.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// What was done to which terminal, and when: every load, profile send and read, GPRS send, and
+// every confirmation or profile a poll receives, kept in Data.db beside the address book so the
+// window and the command-line tool share it.
+class OperationHistory
+{
+public:
+    enum class Operation { Upload, SendProfile, ReadProfile, SendGprs, Confirmation, ProfileReceived };
+    enum class Result { Ok, Failed };
+
+    struct Entry
+    {
+        QDateTime time; // UTC
+        Operation operation = Operation::Upload;
+        QString terminal; // the address book's name, when known
+        QString number;
+        QString port;
+        Result result = Result::Ok;
+        QString detail;
+    };
+    struct Filter
+    {
+        QString terminal;     // exact name; empty: any
+        QString number;       // any form of the same subscriber; empty: any
+        QDate since;          // UTC day; invalid: from the beginning
+        bool failedOnly = false;
+    };
+
+    explicit OperationHistory(Database &db) : m_db(db) {}
+
+    // False with errorText when the database cannot be written.
+    bool record(const Entry &entry, QString &errorText);
+    // Newest first.
+    QList<Entry> entries(const Filter &filter) const;
+    QList<Entry> entries() const;
+    // The numbers whose last run of operation failed, newest first.
+    QStringList lastFailed(Operation operation) const;
+
+    // The words the table stores and prints: "upload", "send-profile", ... and "ok"/"failed".
+    static QString operationText(Operation operation);
+    static QString resultText(Result result);
+
+private:
+    Database &m_db;
+};
