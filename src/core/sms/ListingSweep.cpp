@@ -34,6 +34,7 @@ ListingSweep::Outcome ListingSweep::sweep(const SmsTable &list, ReceivedProfiles
         if (sms.accepted() && !answer) {
             // A confirmation: the line is all there is to keep.
             out.lines << mdlSMS::confirmationLine(sms);
+            out.confirmations.append({sms.sender, *sms.type});
             out.deletable << message.header;
             continue;
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/link/clsReceive.h"
+#include "core/sms/PacketType.h"
 #include "core/sms/ReceivedProfiles.h"
 
 #include <QDateTime>
@@ -18,6 +19,13 @@ public:
         int messages = 0;      // listed messages with a PDU line
         QStringList lines;     // for txtCmdInfo, each ending in "\r\n"
         QList<ReceivedProfiles::Saved> saved;
+        // The terminals' confirmations: who took which packet.
+        struct Confirmation
+        {
+            QString sender;
+            PacketType packet;
+        };
+        QList<Confirmation> confirmations;
         QStringList deletable; // header lines of the messages that may be deleted
     };
 

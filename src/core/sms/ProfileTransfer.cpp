@@ -377,6 +377,7 @@ Task<ProfileTransfer::PollResult> ProfileTransfer::pollMessages()
         ListingSweep(m_state.appFolder(), now().toLocalTime()).sweep(list, m_profiles);
     result.messages = outcome.messages;
     result.saved = outcome.saved;
+    result.confirmations = outcome.confirmations;
     for (const QString &line : outcome.lines)
         cmdInfo(line);
     for (const ReceivedProfiles::Saved &saved : outcome.saved)

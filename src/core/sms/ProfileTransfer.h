@@ -6,6 +6,7 @@
 #include "core/link/ModemLine.h"
 #include "core/sms/ActiveScenarios.h"
 #include "core/sms/GprsRecord.h"
+#include "core/sms/ListingSweep.h"
 #include "core/sms/PacketType.h"
 #include "core/sms/ReceivedProfiles.h"
 #include "core/sms/TransferRecord.h"
@@ -49,6 +50,7 @@ public:
         bool listed = false; // "AT+CMGL=4" ended with "OK"
         int messages = 0;    // listed messages with a PDU line (each one deleted after)
         QList<ReceivedProfiles::Saved> saved;
+        QList<ListingSweep::Outcome::Confirmation> confirmations;
     };
 
     ProfileTransfer(ModemLine &line, AppState &state, QObject *parent = nullptr);

@@ -1,0 +1,165 @@
+#include "core/sms/FleetRun.h"
+
+#include "core/common/PhoneNumber.h"
+#include "core/link/ModemLine.h"
+
+FleetRun::FleetRun(const QList<Line> &lines, const Request &request, QObject *parent)
+    : QObject(parent), m_lines(lines), m_request(request), m_pollTimer(this)
+{
+    if (!m_lines.isEmpty())
+        m_pollTimer.setClock(&m_lines.first().line->link().clock());
+    m_pollTimer.setInterval(ProfileTransfer::PollMs);
+    m_pollTimer.setRepeating(true);
+    m_pollTimer.setHandler([this] {
+        checkDeadline();
+        if (!isFinished())
+            pollAll();
+    });
+    for (int i = 0; i < m_lines.size(); ++i) {
+        m_connections << connect(m_lines[i].transfer, &ProfileTransfer::pollFinished, this,
+                                 [this, i](const ProfileTransfer::PollResult &result) { polled(i, result); });
+    }
+}
+
+FleetRun::~FleetRun()
+{
+    for (const QMetaObject::Connection &c : std::as_const(m_connections))
+        disconnect(c);
+}
+
+bool FleetRun::allDone() const
+{
+    for (const Result &r : m_results) {
+        if (r.outcome != Outcome::Done)
+            return false;
+    }
+    return true;
+}
+
+void FleetRun::start(const QList<Target> &targets)
+{
+    m_targets = targets;
+    m_results = QList<Result>(targets.size());
+    m_confirmed = QList<QList<PacketType>>(targets.size());
+    m_lineOf.clear();
+    m_left = int(targets.size());
+    m_sendsLeft = int(targets.size());
+    m_started = true;
+    QList<int> load(m_lines.size(), 0);
+    for (int i = 0; i < targets.size(); ++i) {
+        // The line with the fewest terminals so far: requests spread evenly over the pool.
+        const int line = int(std::min_element(load.cbegin(), load.cend()) - load.cbegin());
+        ++load[line];
+        m_lineOf << line;
+        m_results[i].port = m_lines[line].port;
+        m_lines[line].line->submit(ModemLine::Operation::SmsSend, [this, i]() -> Task<void> { return send(i); });
+    }
+    if (targets.isEmpty())
+        emit finished(true);
+}
+
+Task<void> FleetRun::send(int index)
+{
+    ProfileTransfer &transfer = *m_lines[m_lineOf[index]].transfer;
+    const QString phone = m_targets[index].phone;
+    ProfileTransfer::SendResult result;
+    switch (m_request.job) {
+    case Job::SendProfile:
+        result = co_await transfer.sendProfileFile(phone, m_request.smsc, m_request.profile);
+        break;
+    case Job::ReadProfile:
+        result = co_await transfer.requestProfile(phone, m_request.smsc);
+        break;
+    case Job::SendGprs:
+        result = co_await transfer.sendGprs(phone, m_request.smsc, m_request.gprs);
+        break;
+    }
+    sent(index, result);
+}
+
+void FleetRun::sent(int index, const ProfileTransfer::SendResult &result)
+{
+    --m_sendsLeft;
+    if (!result.refusal.isEmpty())
+        settle(index, Outcome::Refused, result.refusal);
+    else if (!result.passed)
+        settle(index, Outcome::SendFailed, QStringLiteral("модем не принял запрос"));
+    else
+        m_lastSent = m_lines[m_lineOf[index]].line->link().clock().now();
+    if (m_sendsLeft > 0 || isFinished())
+        return;
+    // Every request is out: collect the answers, the first poll at once.
+    pollAll();
+    m_pollTimer.start();
+}
+
+void FleetRun::pollAll()
+{
+    for (const Line &line : std::as_const(m_lines))
+        line.transfer->submitPoll();
+}
+
+bool FleetRun::answered(int index, const ProfileTransfer::PollResult &result, QString &detail)
+{
+    const QString &phone = m_targets[index].phone;
+    if (m_request.job == Job::ReadProfile) {
+        for (const ReceivedProfiles::Saved &saved : result.saved) {
+            if (PhoneNumber::sameSubscriber(saved.phone, phone)) {
+                detail = saved.path;
+                return true;
+            }
+        }
+        return false;
+    }
+    for (const ListingSweep::Outcome::Confirmation &c : result.confirmations) {
+        if (PhoneNumber::sameSubscriber(c.sender, phone) && !m_confirmed[index].contains(c.packet))
+            m_confirmed[index] << c.packet;
+    }
+    const QList<PacketType> needed = m_request.job == Job::SendProfile
+                                         ? QList<PacketType>{PacketType::ProfileBlock1, PacketType::ProfileBlock2}
+                                         : QList<PacketType>{PacketType::GprsSettings};
+    for (PacketType packet : needed) {
+        if (!m_confirmed[index].contains(packet))
+            return false;
+    }
+    detail = QStringLiteral("подтверждено терминалом");
+    return true;
+}
+
+void FleetRun::polled(int lineIndex, const ProfileTransfer::PollResult &result)
+{
+    Q_UNUSED(lineIndex) // a terminal answers to the SIM that wrote to it, but any line's answer counts
+    for (int i = 0; i < m_targets.size(); ++i) {
+        QString detail;
+        if (m_results[i].outcome == Outcome::Pending && answered(i, result, detail))
+            settle(i, Outcome::Done, detail);
+    }
+    checkDeadline();
+}
+
+void FleetRun::checkDeadline()
+{
+    if (m_sendsLeft > 0 || isFinished() || !m_lastSent.isValid())
+        return;
+    const QDateTime now = m_lines.first().line->link().clock().now();
+    if (m_lastSent.secsTo(now) < m_request.waitSeconds)
+        return;
+    for (int i = 0; i < m_targets.size(); ++i) {
+        if (m_results[i].outcome == Outcome::Pending)
+            settle(i, Outcome::NoAnswer, QStringLiteral("нет ответа за %1 с").arg(m_request.waitSeconds));
+    }
+}
+
+void FleetRun::settle(int index, Outcome outcome, const QString &detail)
+{
+    if (m_results[index].outcome != Outcome::Pending)
+        return;
+    m_results[index].outcome = outcome;
+    m_results[index].detail = detail;
+    --m_left;
+    emit terminalFinished(index);
+    if (m_left == 0) {
+        m_pollTimer.stop();
+        emit finished(allDone());
+    }
+}

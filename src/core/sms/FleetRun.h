@@ -1,0 +1,87 @@
+#pragma once
+
+#include "core/common/Clock.h"
+#include "core/sms/GprsRecord.h"
+#include "core/sms/ProfileTransfer.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+class ModemLine;
+
+// One profile command for many terminals over one or several modem lines, pipelined: every
+// terminal's request goes out first (each through the line with the fewest terminals so far),
+// then every line is polled until each terminal has answered or the wait, counted from the last
+// request sent, has passed. Each terminal's outcome is told as soon as it is known.
+class FleetRun : public QObject
+{
+    Q_OBJECT
+public:
+    enum class Job { SendProfile, ReadProfile, SendGprs };
+    Q_ENUM(Job)
+    enum class Outcome { Pending, Done, Refused, SendFailed, NoAnswer };
+    Q_ENUM(Outcome)
+
+    struct Line
+    {
+        ModemLine *line = nullptr;
+        ProfileTransfer *transfer = nullptr;
+        QString port; // how the line is named in reports
+    };
+    struct Target
+    {
+        QString name;
+        QString phone;
+    };
+    struct Request
+    {
+        Job job = Job::ReadProfile;
+        QString smsc;
+        QByteArray profile;   // SendProfile: the two-block file
+        GprsSettings gprs;    // SendGprs
+        int waitSeconds = 120;
+    };
+    struct Result
+    {
+        Outcome outcome = Outcome::Pending;
+        QString port;
+        QString detail; // the saved file, or why not
+    };
+
+    FleetRun(const QList<Line> &lines, const Request &request, QObject *parent = nullptr);
+    ~FleetRun() override;
+
+    void start(const QList<Target> &targets);
+    bool isFinished() const { return m_left == 0 && m_started; }
+    const QList<Target> &targets() const { return m_targets; }
+    const QList<Result> &results() const { return m_results; }
+    bool allDone() const;
+
+signals:
+    void terminalFinished(int index);
+    void finished(bool allDone);
+
+private:
+    Task<void> send(int index);
+    void sent(int index, const ProfileTransfer::SendResult &result);
+    void polled(int lineIndex, const ProfileTransfer::PollResult &result);
+    void pollAll();
+    void settle(int index, Outcome outcome, const QString &detail);
+    void checkDeadline();
+    bool answered(int index, const ProfileTransfer::PollResult &result, QString &detail);
+
+    QList<Line> m_lines;
+    Request m_request;
+    QList<Target> m_targets;
+    QList<Result> m_results;
+    QList<int> m_lineOf;
+    // The confirmations seen so far, per terminal (a profile needs both of its packets).
+    QList<QList<PacketType>> m_confirmed;
+    int m_sendsLeft = 0;
+    int m_left = 0;
+    bool m_started = false;
+    QDateTime m_lastSent;
+    ClockTimer m_pollTimer;
+    QList<QMetaObject::Connection> m_connections;
+};
