@@ -236,8 +236,13 @@ void ModemSim::handleCommandByte(char c)
         sendNow(QByteArray(1, c));
     QByteArray info, final;
     if (m_sms && m_sms->inBody()) {
-        if (m_sms->bodyByte(c, info, final) && !final.isEmpty())
-            finalAnswer(info + result(final.constData()));
+        if (m_sms->bodyByte(c, info, final) && !final.isEmpty()) {
+            const QByteArray reply = info + result(final.constData());
+            if (m_sms->networkDelayMs() > 0)
+                QTimer::singleShot(m_sms->networkDelayMs(), this, [this, reply] { finalAnswer(reply); });
+            else
+                finalAnswer(reply);
+        }
         return;
     }
     if (c == '\r') {

@@ -15,6 +15,7 @@ const QString kRefuse = QStringLiteral("sms-refuse");
 const QString kTextMode = QStringLiteral("text-mode");
 const QString kNoSpace = QStringLiteral("cmgl-nospace");
 const QString kPlus7 = QStringLiteral("present-plus7");
+const QString kNetworkDelay = QStringLiteral("network-delay");
 
 } // namespace
 
@@ -40,6 +41,9 @@ QList<QCommandLineOption> smsCommandLineOptions()
         {kTextMode, QStringLiteral("Start in text mode (AT+CMGF=1), as other software may leave a modem.")},
         {kNoSpace, QStringLiteral("Write listing headers without the space after the colon (\"+CMGL:1,0,,159\").")},
         {kPlus7, QStringLiteral("The network presents a terminal's number 8XXXXXXXXXX as +7XXXXXXXXXX.")},
+        {kNetworkDelay, QStringLiteral("Time the network takes to accept a sent message: the modem answers AT+CMGS "
+                                       "that long after the body (default 0)."),
+         QStringLiteral("ms"), QStringLiteral("0")},
     };
 }
 
@@ -63,6 +67,7 @@ SmsStore *makeSmsStore(const QCommandLineParser &parser, QObject *parent, QStrin
     o.textMode = parser.isSet(kTextMode);
     o.headerSpace = !parser.isSet(kNoSpace);
     o.presentPlus7 = parser.isSet(kPlus7);
+    o.networkDelayMs = qMax(0, parser.value(kNetworkDelay).toInt());
     auto *store = new SmsStore(o, parent);
     for (const QString &t : parser.values(kTerminal)) {
         const qsizetype eq = t.indexOf(QLatin1Char('='));

@@ -22,6 +22,7 @@ public:
     struct Options
     {
         int deliveryDelayMs = 2000;
+        int networkDelayMs = 0; // the network's time to take a sent message: "+CMGS: n" comes this late
         int refuseSends = 0; // the first N "AT+CMGS=" commands are refused (-1: all of them)
         QByteArray refusal = "+CMS ERROR: 500";
         bool textMode = false;     // starts in text mode, as other software may have left it (AT+CMGF=1)
@@ -46,6 +47,7 @@ public:
 
     Reply command(const QByteArray &line, QByteArray &info, QByteArray &final);
     bool inBody() const { return m_inBody; }
+    int networkDelayMs() const { return m_options.networkDelayMs; }
     // One byte of a message body. True when the body has ended: final holds the answer
     // (empty after Esc, which cancels quietly).
     bool bodyByte(char c, QByteArray &info, QByteArray &final);

@@ -45,6 +45,7 @@ void FleetRun::start(const QList<Target> &targets)
     m_left = int(targets.size());
     m_sendsLeft = int(targets.size());
     m_started = true;
+    m_waiting = QList<QList<int>>(m_lines.size());
     QList<int> load(m_lines.size(), 0);
     for (int i = 0; i < targets.size(); ++i) {
         // The line with the fewest terminals so far: requests spread evenly over the pool.
@@ -52,10 +53,25 @@ void FleetRun::start(const QList<Target> &targets)
         ++load[line];
         m_lineOf << line;
         m_results[i].port = m_lines[line].port;
-        m_lines[line].line->submit(ModemLine::Operation::SmsSend, [this, i]() -> Task<void> { return send(i); });
+        m_waiting[line] << i;
     }
-    if (targets.isEmpty())
+    if (targets.isEmpty()) {
         emit finished(true);
+        return;
+    }
+    // One request at a time per line, so that the poll timer's polls fall between them: a SIM
+    // holds about thirty messages, and a long run's early answers must not fill it.
+    for (int line = 0; line < m_lines.size(); ++line)
+        sendNext(line);
+    m_pollTimer.start();
+}
+
+void FleetRun::sendNext(int line)
+{
+    if (m_waiting[line].isEmpty())
+        return;
+    const int index = m_waiting[line].takeFirst();
+    m_lines[line].line->submit(ModemLine::Operation::SmsSend, [this, index]() -> Task<void> { return send(index); });
 }
 
 Task<void> FleetRun::send(int index)
@@ -80,6 +96,7 @@ Task<void> FleetRun::send(int index)
 void FleetRun::sent(int index, const ProfileTransfer::SendResult &result)
 {
     --m_sendsLeft;
+    sendNext(m_lineOf[index]);
     if (!result.refusal.isEmpty())
         settle(index, Outcome::Refused, result.refusal);
     else if (!result.passed)
@@ -90,7 +107,6 @@ void FleetRun::sent(int index, const ProfileTransfer::SendResult &result)
         return;
     // Every request is out: collect the answers, the first poll at once.
     pollAll();
-    m_pollTimer.start();
 }
 
 void FleetRun::pollAll()

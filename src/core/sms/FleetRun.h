@@ -10,10 +10,11 @@
 
 class ModemLine;
 
-// One profile command for many terminals over one or several modem lines, pipelined: every
-// terminal's request goes out first (each through the line with the fewest terminals so far),
-// then every line is polled until each terminal has answered or the wait, counted from the last
-// request sent, has passed. Each terminal's outcome is told as soon as it is known.
+// One profile command for many terminals over one or several modem lines, pipelined: the
+// requests go out one after another without waiting for answers (each terminal through the line
+// with the fewest terminals so far), every line is polled all along and once more when the last
+// request is out, until each terminal has answered or the wait, counted from the last request
+// sent, has passed. Each terminal's outcome is told as soon as it is known.
 class FleetRun : public QObject
 {
     Q_OBJECT
@@ -63,6 +64,7 @@ signals:
     void finished(bool allDone);
 
 private:
+    void sendNext(int line);
     Task<void> send(int index);
     void sent(int index, const ProfileTransfer::SendResult &result);
     void polled(int lineIndex, const ProfileTransfer::PollResult &result);
@@ -76,6 +78,7 @@ private:
     QList<Target> m_targets;
     QList<Result> m_results;
     QList<int> m_lineOf;
+    QList<QList<int>> m_waiting; // per line, the terminals whose request has not been queued yet
     // The confirmations seen so far, per terminal (a profile needs both of its packets).
     QList<QList<PacketType>> m_confirmed;
     int m_sendsLeft = 0;
