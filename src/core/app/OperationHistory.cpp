@@ -61,6 +61,22 @@ bool OperationHistory::record(const Entry &entry, QString &errorText)
     return false;
 }
 
+bool OperationHistory::recordNow(Operation operation, const QString &number, const QString &port, Result result,
+                                 const QString &detail, const QString &terminal)
+{
+    Entry e{QDateTime::currentDateTimeUtc(), operation, terminal, number, port, result, detail};
+    if (e.terminal.isEmpty()) {
+        for (const Database::Record &r : m_db.records()) {
+            if (PhoneNumber::sameSubscriber(r.PhoneNumber, number)) {
+                e.terminal = r.Name;
+                break;
+            }
+        }
+    }
+    QString error;
+    return record(e, error);
+}
+
 QList<OperationHistory::Entry> OperationHistory::entries(const Filter &filter) const
 {
     QList<Entry> found;

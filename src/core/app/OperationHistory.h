@@ -39,6 +39,10 @@ public:
 
     // False with errorText when the database cannot be written.
     bool record(const Entry &entry, QString &errorText);
+    // The same, now, with the terminal's name from the address book when none is given; a
+    // failure to keep it is not the operation's, so it is only returned.
+    bool recordNow(Operation operation, const QString &number, const QString &port, Result result,
+                   const QString &detail, const QString &terminal = QString());
     // Newest first.
     QList<Entry> entries(const Filter &filter) const;
     QList<Entry> entries() const;

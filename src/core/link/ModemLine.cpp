@@ -1,11 +1,21 @@
 #include "core/link/ModemLine.h"
 
+#include <QSerialPort>
+
 ModemLine::ModemLine(QObject *parent) : QObject(parent) {}
 
 ModemLine::~ModemLine()
 {
     m_destroying = true;
     shutdown();
+}
+
+QString ModemLine::portName() const
+{
+    QIODevice *device = const_cast<LinkExchange &>(m_link).port().device();
+    if (auto *serial = qobject_cast<QSerialPort *>(device))
+        return serial->portName();
+    return device ? device->objectName() : QString();
 }
 
 quint64 ModemLine::submit(Operation kind, Script script)

@@ -28,6 +28,9 @@ public:
     ~ModemLine() override;
 
     LinkExchange &link() { return m_link; }
+    // How the line is named in reports and the history: the serial port's name, else the device's
+    // object name.
+    QString portName() const;
     const LinkExchange &link() const { return m_link; }
 
     // Queues an operation; it starts from the event loop once those before it have ended.

@@ -1,5 +1,7 @@
 #include "core/loader/FirmwareDataCall.h"
 
+#include "core/app/OperationHistory.h"
+
 #include "core/app/AppState.h"
 #include "core/app/UserPrompts.h"
 #include "core/link/LinkExchange.h"
@@ -206,6 +208,11 @@ Task<bool> FirmwareDataCall::load(Request request)
         }
     }
 
+    if (m_state.database)
+        OperationHistory(*m_state.database)
+            .recordNow(OperationHistory::Operation::Upload, request.number.trimmed(), m_line.portName(),
+                       accepted ? OperationHistory::Result::Ok : OperationHistory::Result::Failed,
+                       accepted ? QStringLiteral("загрузка завершена") : QStringLiteral("загрузка не завершена"));
     m_running = false;
     emit runningChanged(false);
     co_return accepted;

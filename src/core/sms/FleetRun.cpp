@@ -173,6 +173,15 @@ void FleetRun::settle(int index, Outcome outcome, const QString &detail)
     m_results[index].outcome = outcome;
     m_results[index].detail = detail;
     --m_left;
+    if (m_request.history) {
+        const OperationHistory::Operation operation = m_request.job == Job::SendProfile ? OperationHistory::Operation::SendProfile
+                                                      : m_request.job == Job::ReadProfile ? OperationHistory::Operation::ReadProfile
+                                                                                          : OperationHistory::Operation::SendGprs;
+        OperationHistory(*m_request.history)
+            .recordNow(operation, m_targets[index].phone, m_results[index].port,
+                       outcome == Outcome::Done ? OperationHistory::Result::Ok : OperationHistory::Result::Failed, detail,
+                       m_targets[index].name);
+    }
     emit terminalFinished(index);
     if (m_left == 0) {
         m_pollTimer.stop();

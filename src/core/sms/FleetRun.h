@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/app/OperationHistory.h"
 #include "core/common/Clock.h"
 #include "core/sms/GprsRecord.h"
 #include "core/sms/ProfileTransfer.h"
@@ -42,6 +43,7 @@ public:
         QByteArray profile;   // SendProfile: the two-block file
         GprsSettings gprs;    // SendGprs
         int waitSeconds = 120;
+        Database *history = nullptr; // each terminal's outcome is kept here when given
     };
     struct Result
     {

@@ -1,6 +1,7 @@
 #include "core/sms/ProfileTransfer.h"
 
 #include "core/app/AppState.h"
+#include "core/app/OperationHistory.h"
 #include "core/common/HexText.h"
 #include "core/link/LinkExchange.h"
 #include "core/settings/SettingsImage.h"
@@ -132,12 +133,22 @@ Task<ProfileTransfer::SendResult> ProfileTransfer::sendRecords(QString phone, QS
     co_return result;
 }
 
+Task<void> ProfileTransfer::sendAndRecord(OperationHistory::Operation operation, QString phone, Task<SendResult> send)
+{
+    const SendResult result = co_await send;
+    if (m_state.database && result.refusal.isEmpty())
+        OperationHistory(*m_state.database)
+            .recordNow(operation, phone, m_line.portName(),
+                       result.passed ? OperationHistory::Result::Ok : OperationHistory::Result::Failed,
+                       result.passed ? QStringLiteral("отправлено") : QStringLiteral("модем не принял: ") + modemReport());
+}
+
 QString ProfileTransfer::submitProfileFile(const QString &phone, const QString &smsc, const QByteArray &file)
 {
     const QString refusal = numberRefusal(phone, smsc, QStringLiteral("Неверный номер телефона"));
     if (refusal.isEmpty())
         m_line.submit(ModemLine::Operation::SmsSend, [this, phone, smsc, file]() -> Task<void> {
-            return discardResult(sendProfileFile(phone, smsc, file));
+            return sendAndRecord(OperationHistory::Operation::SendProfile, phone, sendProfileFile(phone, smsc, file));
         });
     return refusal;
 }
@@ -147,7 +158,9 @@ QString ProfileTransfer::submitProfileRequest(const QString &phone, const QStrin
     const QString refusal = numberRefusal(phone, smsc, QStringLiteral("Неверный номер телефона"));
     if (refusal.isEmpty())
         m_line.submit(ModemLine::Operation::SmsSend,
-                      [this, phone, smsc]() -> Task<void> { return discardResult(requestProfile(phone, smsc)); });
+                      [this, phone, smsc]() -> Task<void> {
+                          return sendAndRecord(OperationHistory::Operation::ReadProfile, phone, requestProfile(phone, smsc));
+                      });
     return refusal;
 }
 
@@ -156,7 +169,9 @@ QString ProfileTransfer::submitGprs(const QString &phone, const QString &smsc, c
     const QString refusal = gprsRefusal(phone, smsc, settings);
     if (refusal.isEmpty())
         m_line.submit(ModemLine::Operation::SmsSend,
-                      [this, phone, smsc, settings]() -> Task<void> { return discardResult(sendGprs(phone, smsc, settings)); });
+                      [this, phone, smsc, settings]() -> Task<void> {
+                          return sendAndRecord(OperationHistory::Operation::SendGprs, phone, sendGprs(phone, smsc, settings));
+                      });
     return refusal;
 }
 
@@ -382,6 +397,16 @@ Task<ProfileTransfer::PollResult> ProfileTransfer::pollMessages()
         cmdInfo(line);
     for (const ReceivedProfiles::Saved &saved : outcome.saved)
         forgetAwaited(saved.phone);
+    if (m_state.database) {
+        OperationHistory history(*m_state.database);
+        for (const ListingSweep::Outcome::Confirmation &c : outcome.confirmations)
+            history.recordNow(OperationHistory::Operation::Confirmation, c.sender, m_line.portName(),
+                              OperationHistory::Result::Ok,
+                              QStringLiteral("пакет 0x") + HexText::byte(quint8(c.packet)) + QLatin1Char('h'));
+        for (const ReceivedProfiles::Saved &saved : outcome.saved)
+            history.recordNow(OperationHistory::Operation::ProfileReceived, saved.phone, m_line.portName(),
+                              OperationHistory::Result::Ok, saved.path);
+    }
     const QDateTime current = now();
     for (qsizetype i = m_awaited.size() - 1; i >= 0; --i) {
         if (m_awaited.at(i).sent.secsTo(current) < AnswerWaitSeconds)

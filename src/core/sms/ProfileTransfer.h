@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/app/OperationHistory.h"
 #include "core/app/UserPrompts.h"
 #include "core/common/Clock.h"
 #include "core/common/Task.h"
@@ -121,6 +122,8 @@ private:
                                  QByteArray file, QString badPhone);
     Task<bool> sendRecord(QString da, QString sc, TransferRecord rec);
     Task<void> runPoll();
+    // A window's send, kept in the history once the modem has had its say.
+    Task<void> sendAndRecord(OperationHistory::Operation operation, QString phone, Task<SendResult> send);
     // The engine's own dialogue (a queued send, or a break-in) holding the line until it ends.
     Task<void> scenarioDialogue(bool breakIn);
     void stopScenario(const QString &key);

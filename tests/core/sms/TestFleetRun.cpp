@@ -4,6 +4,8 @@
 #include "SmsTestSupport.h"
 #include "TestFiles.h"
 #include "core/app/AppState.h"
+#include "core/app/Database.h"
+#include "core/app/OperationHistory.h"
 #include "core/sms/FleetRun.h"
 
 #include <QSignalSpy>
@@ -65,9 +67,14 @@ void TestFleetRun::readOverTwoLinesWithASilentTerminal()
 {
     Pool p;
     QVERIFY(p.start());
+    Database db;
+    QString error;
+    QVERIFY(db.open(p.dir.filePath(QStringLiteral("Data.db")), error));
+    p.state.database = &db;
     FleetRun::Request request;
     request.job = FleetRun::Job::ReadProfile;
     request.waitSeconds = 3;
+    request.history = &db;
     FleetRun run(p.lines(), request);
     QObject::connect(&run, &FleetRun::terminalFinished, [&](int i) { p.order << run.targets().at(i).name; });
     QSignalSpy finished(&run, &FleetRun::finished);
@@ -87,6 +94,20 @@ void TestFleetRun::readOverTwoLinesWithASilentTerminal()
     // The silent one is told last, when the wait is over; the others as soon as they answered.
     QCOMPARE(p.order.last(), QStringLiteral("silent"));
     QCOMPARE(p.order.size(), 3);
+    // Each terminal's outcome and each profile the polls received are in the history; a retry
+    // would ask only the silent one again.
+    OperationHistory history(db);
+    OperationHistory::Filter reads;
+    reads.number = kSilent;
+    QCOMPARE(history.entries(reads).size(), 1);
+    QCOMPARE(history.entries(reads).at(0).terminal, QStringLiteral("silent"));
+    QCOMPARE(history.entries(reads).at(0).port, QStringLiteral("A"));
+    QCOMPARE(history.lastFailed(OperationHistory::Operation::ReadProfile), QStringList{kSilent});
+    int received = 0;
+    for (const OperationHistory::Entry &e : history.entries())
+        received += e.operation == OperationHistory::Operation::ProfileReceived ? 1 : 0;
+    QCOMPARE(received, 2);
+    p.state.database = nullptr;
 }
 
 void TestFleetRun::sendProfileWaitsForBothConfirmations()
