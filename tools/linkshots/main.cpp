@@ -3,6 +3,8 @@
 // Xvfb for the desktop's fonts: xvfb-run -a build/bin/kvr_link_shots docs/screenshots
 #include "core/app/AppState.h"
 #include "core/app/Database.h"
+#include "core/app/OperationHistory.h"
+#include "core/link/ModemLine.h"
 #include "core/app/UserPrompts.h"
 #include "core/link/LinkExchange.h"
 #include "gui/app/QtPrompts.h"
@@ -144,8 +146,8 @@ int main(int argc, char **argv)
     prompts.nextOpenFile = image.fileName();
     w.findChild<QPushButton *>(QStringLiteral("btOpenFile"))->click();
 
-    // The question before a load, then the load; it runs in nested event loops: the shot is taken
-    // from inside it, then the load is broken off.
+    // The question before a load, then the load on the window's line: the shot is taken while it
+    // runs, then the load is broken off.
     w.findChild<QTableWidget *>(QStringLiteral("flexObjects"))->setCurrentCell(0, 1);
     w.resize(1100, 700);
     w.findChild<QRadioButton *>(QStringLiteral("OptIndex_0"))->click();
@@ -162,6 +164,24 @@ int main(int argc, char **argv)
     poll.start(50);
     QTimer::singleShot(180000, escape, &QPushButton::click);
     w.findChild<QPushButton *>(QStringLiteral("cmdLoad"))->click();
+    waitFor([&] { return w.line().isIdle(); }, 240000);
+
+    // The terminal's history: the load just broken off, and what went before.
+    OperationHistory history(db);
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    history.record({now.addDays(-2), OperationHistory::Operation::ReadProfile, QStringLiteral("Грузовик 12"),
+                    QStringLiteral("+79161234567"), device, OperationHistory::Result::Ok, QStringLiteral("отправлено")},
+                   error);
+    history.record({now.addDays(-2).addSecs(40), OperationHistory::Operation::ProfileReceived, QStringLiteral("Грузовик 12"),
+                    QStringLiteral("+79161234567"), device, OperationHistory::Result::Ok,
+                    home.filePath(QStringLiteral("BIN/9161234567.bin"))},
+                   error);
+    w.findChild<QPushButton *>(QStringLiteral("cmdHistory"))->click();
+    if (auto *dialog = w.findChild<QDialog *>(QStringLiteral("frmHistory"))) {
+        waitFor([] { return false; }, 300);
+        shoot(*dialog, out + QStringLiteral("/history.png"));
+        dialog->close();
+    }
     w.close();
     sim.kill();
     sim.waitForFinished();

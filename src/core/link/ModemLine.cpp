@@ -13,8 +13,15 @@ ModemLine::~ModemLine()
 QString ModemLine::portName() const
 {
     QIODevice *device = const_cast<LinkExchange &>(m_link).port().device();
-    if (auto *serial = qobject_cast<QSerialPort *>(device))
-        return serial->portName();
+    if (auto *serial = qobject_cast<QSerialPort *>(device)) {
+        // "/dev/ttyUSB0", as the operator typed it, not Qt's short "ttyUSB0".
+        const QString name = serial->portName();
+#ifdef Q_OS_UNIX
+        if (!name.startsWith(QLatin1Char('/')))
+            return QStringLiteral("/dev/") + name;
+#endif
+        return name;
+    }
     return device ? device->objectName() : QString();
 }
 

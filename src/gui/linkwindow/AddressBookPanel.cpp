@@ -1,4 +1,5 @@
 #include "gui/linkwindow/AddressBookPanel.h"
+#include "gui/linkwindow/HistoryDialog.h"
 #include "gui/linkwindow/Named.h"
 
 #include "core/app/AddressBook.h"
@@ -13,7 +14,7 @@
 #include <QTableWidget>
 
 AddressBookPanel::AddressBookPanel(Database *database, UserPrompts &prompts, QWidget *parent)
-    : QWidget(parent), m_book(database ? new AddressBook(*database) : nullptr), m_prompts(prompts)
+    : QWidget(parent), m_book(database ? new AddressBook(*database) : nullptr), m_prompts(prompts), m_database(database)
 {
     m_flexObjects = named(new QTableWidget(0, 3, this), QStringLiteral("flexObjects"));
     m_flexObjects->setHorizontalHeaderLabels({QStringLiteral("Id"), QStringLiteral("Name"), QStringLiteral("PhoneNumber")});
@@ -34,7 +35,8 @@ AddressBookPanel::AddressBookPanel(Database *database, UserPrompts &prompts, QWi
     m_cmdDataAdd = named(new QPushButton(QStringLiteral("Добавить"), this), QStringLiteral("cmdDataAdd"));
     m_cmdDataEdit = named(new QPushButton(QStringLiteral("Изменить"), this), QStringLiteral("cmdDataEdit"));
     m_cmdDataDelete = named(new QPushButton(QStringLiteral("Удалить"), this), QStringLiteral("cmdDataDelete"));
-    for (QPushButton *b : {m_cmdDataAdd, m_cmdDataEdit, m_cmdDataDelete}) {
+    m_cmdHistory = named(new QPushButton(QStringLiteral("История"), this), QStringLiteral("cmdHistory"));
+    for (QPushButton *b : {m_cmdDataAdd, m_cmdDataEdit, m_cmdDataDelete, m_cmdHistory}) {
         b->setAutoDefault(false);
         b->setEnabled(m_book != nullptr);
     }
@@ -46,6 +48,7 @@ AddressBookPanel::AddressBookPanel(Database *database, UserPrompts &prompts, QWi
     layout->addWidget(m_txtKVRName, 1, 1, 1, 3);
     layout->addWidget(numberLabel, 2, 0);
     layout->addWidget(m_txtKVRNumber, 2, 1, 1, 3);
+    layout->addWidget(m_cmdHistory, 3, 0);
     layout->addWidget(m_cmdDataAdd, 3, 1);
     layout->addWidget(m_cmdDataEdit, 3, 2);
     layout->addWidget(m_cmdDataDelete, 3, 3);
@@ -63,6 +66,7 @@ AddressBookPanel::AddressBookPanel(Database *database, UserPrompts &prompts, QWi
     connect(m_cmdDataAdd, &QPushButton::clicked, this, &AddressBookPanel::cmdDataAdd_Click);
     connect(m_cmdDataEdit, &QPushButton::clicked, this, &AddressBookPanel::cmdDataEdit_Click);
     connect(m_cmdDataDelete, &QPushButton::clicked, this, &AddressBookPanel::cmdDataDelete_Click);
+    connect(m_cmdHistory, &QPushButton::clicked, this, &AddressBookPanel::cmdHistory_Click);
     connect(m_txtKVRNumber, &QLineEdit::textChanged, this, &AddressBookPanel::terminalNumberChanged);
 }
 
@@ -197,6 +201,17 @@ void AddressBookPanel::cmdDataEdit_Click()
     const int row = currentRecordRow();
     refresh();
     m_flexObjects->setCurrentCell(row - 1, 1);
+}
+
+void AddressBookPanel::cmdHistory_Click()
+{
+    const QString number = m_txtKVRNumber->text().trimmed();
+    if (!m_database || number.isEmpty())
+        return;
+    // Beside the link window, not over it: a load or a poll goes on while the operator reads.
+    auto *dialog = new HistoryDialog(*m_database, m_txtKVRName->text().trimmed(), number, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
 }
 
 void AddressBookPanel::cmdDataDelete_Click()

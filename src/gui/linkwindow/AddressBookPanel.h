@@ -28,6 +28,8 @@ public:
     void cmdDataAdd_Click();
     void cmdDataEdit_Click();
     void cmdDataDelete_Click();
+    // The selected terminal's history, in a window of its own.
+    void cmdHistory_Click();
 
     QString terminalNumber() const;
     QString terminalName() const;
@@ -61,10 +63,12 @@ private:
 
     AddressBook *m_book = nullptr;
     UserPrompts &m_prompts;
+    Database *m_database = nullptr;
     QTableWidget *m_flexObjects = nullptr;
     QLineEdit *m_txtKVRName = nullptr;
     QLineEdit *m_txtKVRNumber = nullptr;
     QPushButton *m_cmdDataAdd = nullptr;
     QPushButton *m_cmdDataEdit = nullptr;
     QPushButton *m_cmdDataDelete = nullptr;
+    QPushButton *m_cmdHistory = nullptr;
 };

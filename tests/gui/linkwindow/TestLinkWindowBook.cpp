@@ -5,6 +5,8 @@
 #include "core/app/AppState.h"
 #include "core/app/AddressBook.h"
 #include "core/app/Database.h"
+#include "core/app/OperationHistory.h"
+#include "gui/linkwindow/HistoryDialog.h"
 #include "gui/linkwindow/frmLink.h"
 
 #include <QCheckBox>
@@ -214,4 +216,39 @@ void TestLinkWindowBook::phoneBookEditorKeys()
     grid->setCurrentCell(3, 0);
     QVERIFY(!editor->isVisible());
     QCOMPARE(grid->currentColumn(), 0);
+}
+
+void TestLinkWindowBook::historyOfTheSelectedTerminal()
+{
+    BookWindow t({QStringLiteral("a"), QStringLiteral("b")});
+    OperationHistory history(t.db);
+    QString error;
+    const auto at = [](int minute) { return QDateTime(QDate(2026, 12, 1), QTime(10, minute), Qt::UTC); };
+    QVERIFY(history.record({at(1), OperationHistory::Operation::Upload, QStringLiteral("b"), QStringLiteral("+79002"),
+                            QStringLiteral("/dev/ttyUSB0"), OperationHistory::Result::Failed, QStringLiteral("NO CARRIER")},
+                           error));
+    QVERIFY(history.record({at(2), OperationHistory::Operation::SendProfile, QString(), QStringLiteral("+79002"),
+                            QStringLiteral("/dev/ttyUSB1"), OperationHistory::Result::Ok, QString()},
+                           error));
+    QVERIFY(history.record({at(3), OperationHistory::Operation::Upload, QStringLiteral("a"), QStringLiteral("+79001"),
+                            QStringLiteral("/dev/ttyUSB0"), OperationHistory::Result::Ok, QString()},
+                           error));
+    QVERIFY(t.open());
+    t.grid()->setCurrentCell(1, 1);
+    t.press("cmdHistory");
+    auto *dialog = t.w->findChild<HistoryDialog *>(QStringLiteral("frmHistory"));
+    QVERIFY(dialog);
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(dialog->windowTitle(), QStringLiteral("История: b, +79002"));
+    auto *table = dialog->findChild<QTableWidget *>(QStringLiteral("tblHistory"));
+    QVERIFY(table);
+    // Only this terminal's, newest first; nothing can be edited.
+    QCOMPARE(table->rowCount(), 2);
+    QCOMPARE(table->item(0, 1)->text(), QStringLiteral("Отправка профиля"));
+    QCOMPARE(table->item(1, 1)->text(), QStringLiteral("Загрузка ПО"));
+    QCOMPARE(table->item(1, 2)->text(), QStringLiteral("/dev/ttyUSB0"));
+    QCOMPARE(table->item(1, 3)->text(), QStringLiteral("ошибка"));
+    QCOMPARE(table->item(1, 4)->text(), QStringLiteral("NO CARRIER"));
+    QCOMPARE(table->editTriggers(), QAbstractItemView::NoEditTriggers);
+    dialog->close();
 }

@@ -10,4 +10,5 @@ private slots:
     void clickFillsNumbersAndClearsLastBlock();
     void databaseErrorLosesNothing();
     void phoneBookEditorKeys();
+    void historyOfTheSelectedTerminal();
 };
