@@ -22,10 +22,10 @@ struct UploadOptions
     QStringList files;
 };
 
-// The arguments after "upload"; an empty text when they make sense, else the problem.
-QString parseUploadOptions(const QStringList &args, UploadOptions &options);
+struct CliContext;
+struct CliOptions;
 
 // 0 when the terminal accepted the closing packet, 1 otherwise (also after Ctrl-C,
-// which breaks off as "Прервать передачу" does), 2 on bad usage.
+// which breaks off as "Прервать передачу" does).
 // The exchanges wait in event loops: a QCoreApplication must exist.
-int runUploadCommand(const QStringList &args);
+int runUpload(const CliOptions &o, CliContext &c);
