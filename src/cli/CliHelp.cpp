@@ -141,14 +141,6 @@ int badUsage(const QString &problem)
 
 } // namespace CliHelp
 
-int CliContext::badUsage(const QString &problem) const
-{
-    printMessage(problem);
-    writeText(stderr, CliText::tr("Использование: %1").arg(CliHelp::usageLine(command)) + QLatin1Char('\n')
-                          + CliText::tr("Справка: kvrsetup-cli help %1").arg(command.name) + QLatin1Char('\n'));
-    return 2;
-}
-
 int runHelp(const CliOptions &o, CliContext &c)
 {
     if (o.flag(QStringLiteral("--markdown"))) {

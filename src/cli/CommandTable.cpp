@@ -135,15 +135,6 @@ QList<CliCommand> build()
 
 } // namespace
 
-const CliOption *CliCommand::option(const QString &optionName) const
-{
-    for (const CliOption &o : options) {
-        if (o.name == optionName)
-            return &o;
-    }
-    return nullptr;
-}
-
 const QList<CliCommand> &commandTable()
 {
     static const QList<CliCommand> table = build();
