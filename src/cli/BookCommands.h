@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QStringList>
-#include <QTextStream>
+struct CliContext;
+struct CliOptions;
 
-// kvrsetup-cli book list | add NAME PHONE | edit ID NAME PHONE | delete ID
-// on Data.db of the application folder (KVRSETUP_HOME or the program's folder), with the
-// link window's rule for a new Id. 0 done, 1 refused or a database error, 2 bad usage.
-int runBookCommand(const QStringList &args, QTextStream &out, QTextStream &err);
+// book list | add NAME PHONE | edit ID NAME PHONE | delete ID on Data.db of the application
+// folder (KVRSETUP_HOME or the program's folder), with the link window's rule for a new Id.
+// 0 done, 1 refused or a database error.
+int runBook(const CliOptions &o, CliContext &c);

@@ -1,46 +1,73 @@
 #include "cli/CliOptions.h"
 
+#include "cli/CliCommand.h"
+#include "cli/CliText.h"
+
 #include "core/app/SerialSettings.h"
 
-CliOptions parseOptions(const QStringList &args, const QStringList &valued, const QStringList &flags)
+namespace {
+
+QString checked(const CliOptions &o, const CliCommand &command)
+{
+    for (const CliOption &option : command.options) {
+        if (option.required && !o.has(option.name))
+            return CliText::tr("не задан %1 %2").arg(option.name, QLatin1String(option.argument));
+    }
+    const auto count = o.positional.size();
+    if (count < command.minArguments) {
+        return command.arguments ? CliText::tr("не хватает аргументов: %1").arg(QLatin1String(command.arguments))
+                                 : CliText::tr("не хватает аргументов");
+    }
+    if (command.maxArguments >= 0 && count > command.maxArguments)
+        return CliText::tr("лишний аргумент %1").arg(o.positional.at(command.maxArguments));
+    return QString();
+}
+
+} // namespace
+
+CliOptions parseOptions(const QStringList &args, const CliCommand &command)
 {
     CliOptions o;
     for (int i = 0; i < args.size(); ++i) {
         const QString &a = args[i];
-        if (a == QLatin1String("--service")) {
-            o.service = true;
-        } else if (flags.contains(a)) {
-            o.flags << a;
-        } else if (valued.contains(a)) {
-            if (i + 1 >= args.size()) {
-                o.problem = a + QStringLiteral(" needs a value");
-                return o;
-            }
-            o.values.insert(a, args[++i]);
-        } else if (a.startsWith(QLatin1String("--"))) {
-            o.problem = QStringLiteral("unknown option ") + a;
+        if (a == QLatin1String("--help")) {
+            o.help = true;
             return o;
-        } else {
+        }
+        const CliOption *option = command.option(a);
+        if (!option && a.startsWith(QLatin1String("--"))) {
+            if (o.problem.isEmpty())
+                o.problem = CliText::tr("неизвестный параметр %1").arg(a);
+        } else if (!option) {
             o.positional << a;
+        } else if (option->isFlag()) {
+            o.flags << a;
+            o.service = o.service || a == QLatin1String("--service");
+        } else if (i + 1 >= args.size()) {
+            if (o.problem.isEmpty())
+                o.problem = CliText::tr("для %1 нужно значение %2").arg(a, QLatin1String(option->argument));
+        } else {
+            o.values.insert(a, args[++i]);
         }
     }
+    if (o.problem.isEmpty())
+        o.problem = checked(o, command);
     return o;
 }
 
-QString checkOptions(const CliOptions &o, const QStringList &required, int positional, const QString &need)
+QList<CliOption> serialOptions()
 {
-    if (!o.problem.isEmpty())
-        return o.problem;
-    bool ok = positional < 0 || o.positional.size() == positional;
-    for (const QString &r : required)
-        ok = ok && o.values.contains(r);
-    return ok ? QString() : need;
-}
-
-QStringList serialOptionNames()
-{
-    return {QStringLiteral("--port"), QStringLiteral("--baud"), QStringLiteral("--parity"), QStringLiteral("--data"),
-            QStringLiteral("--stop")};
+    return {{QStringLiteral("--port"), "DEVICE", QT_TRANSLATE_NOOP("CliText", "последовательный порт модема"),
+             OptionValue::Path, {}, true},
+            {QStringLiteral("--baud"), "N", QT_TRANSLATE_NOOP("CliText", "скорость порта, бит/с"), OptionValue::Choice,
+             {QStringLiteral("9600"), QStringLiteral("19200"), QStringLiteral("38400"), QStringLiteral("57600"),
+              QStringLiteral("115200")}},
+            {QStringLiteral("--parity"), "n|e|o", QT_TRANSLATE_NOOP("CliText", "четность: нет, четная, нечетная"),
+             OptionValue::Choice, {QStringLiteral("n"), QStringLiteral("e"), QStringLiteral("o")}},
+            {QStringLiteral("--data"), "7|8", QT_TRANSLATE_NOOP("CliText", "битов данных"), OptionValue::Choice,
+             {QStringLiteral("7"), QStringLiteral("8")}},
+            {QStringLiteral("--stop"), "1|2", QT_TRANSLATE_NOOP("CliText", "стоповых битов"), OptionValue::Choice,
+             {QStringLiteral("1"), QStringLiteral("2")}}};
 }
 
 QString readSerialOptions(const CliOptions &o, SerialSettings &s)
@@ -48,7 +75,7 @@ QString readSerialOptions(const CliOptions &o, SerialSettings &s)
     if (!o.problem.isEmpty())
         return o.problem;
     if (!s.setPort(o.value(QStringLiteral("--port"))))
-        return QStringLiteral("--port DEVICE is required");
+        return CliText::tr("не задан --port DEVICE");
     // The command line takes what a modem line is set to in practice.
     const struct
     {
@@ -63,14 +90,14 @@ QString readSerialOptions(const CliOptions &o, SerialSettings &s)
         bool ok = false;
         *n.target = o.value(name).toInt(&ok);
         if (!ok || (!n.allowed.isEmpty() && !n.allowed.contains(*n.target)))
-            return QStringLiteral("bad value for ") + name + QStringLiteral(": ") + o.value(name);
+            return CliText::tr("недопустимое значение %1: %2").arg(name, o.value(name));
     }
     if (o.has(QStringLiteral("--parity"))) {
         const QString v = o.value(QStringLiteral("--parity"));
         if (v.size() != 1 || !QStringLiteral("neo").contains(v.toLower()))
-            return QStringLiteral("bad value for --parity: ") + v;
+            return CliText::tr("недопустимое значение %1: %2").arg(QStringLiteral("--parity"), v);
         s.parity = v.toLower().at(0);
     }
     const QString problem = s.problem();
-    return problem.isEmpty() ? QString() : QStringLiteral("bad serial settings: ") + problem;
+    return problem.isEmpty() ? QString() : CliText::tr("недопустимые настройки порта: %1").arg(problem);
 }

@@ -4,30 +4,31 @@
 #include <QString>
 #include <QStringList>
 
+struct CliCommand;
+struct CliOption;
 struct SerialSettings;
 
-// The one option parser of kvrsetup-cli: "--service" as a flag, the named options with a
-// value, everything else positional. Commands then check what they need with checkOptions.
+// The one option parser of kvrsetup-cli: the options of the command's table entry, flags
+// and options with a value, everything else a plain argument.
 struct CliOptions
 {
-    bool service = false;
+    bool service = false; // --service: the table's service lines too
     QHash<QString, QString> values;
-    QStringList flags; // the flags given, of those the command takes
+    QStringList flags; // the flags given
     QStringList positional;
-    QString problem; // the first thing that did not parse
+    QString problem; // the first thing that does not fit the command's entry
+    bool help = false; // --help: the command's help is wanted, nothing else counts
 
     QString value(const QString &name) const { return values.value(name); }
     bool has(const QString &name) const { return values.contains(name); }
     bool flag(const QString &name) const { return flags.contains(name); }
 };
 
-CliOptions parseOptions(const QStringList &args, const QStringList &valued, const QStringList &flags = {});
-
-// Empty when the options fit: no parse problem, the required ones present and the expected
-// number of plain arguments (-1: any); otherwise the problem, or need.
-QString checkOptions(const CliOptions &o, const QStringList &required, int positional, const QString &need);
+// Parses args (after the command name) by the command's entry and checks what the entry
+// requires: its required options and the number of plain arguments.
+CliOptions parseOptions(const QStringList &args, const CliCommand &command);
 
 // --port DEVICE [--baud N --parity n|e|o --data 7|8 --stop 1|2]
-QStringList serialOptionNames();
+QList<CliOption> serialOptions();
 // Fills s from the serial options; an empty result when they make sense.
 QString readSerialOptions(const CliOptions &o, SerialSettings &s);

@@ -5,6 +5,11 @@
 
 namespace EventText {
 
+QString field(const QString &label, const QString &value)
+{
+    return label + QStringLiteral(": ") + value;
+}
+
 QString heading(const TableEntry &head)
 {
     QString out = QStringLiteral("№") + QString::number(head.EventNo) + QLatin1Char(' ') + head.Caption.trimmed();
@@ -26,6 +31,14 @@ QString flagValue(const SettingsImage &image, int k, int event)
     return EventMasks::maskBit(image, k, event) ? QStringLiteral("ДА") : QStringLiteral("-");
 }
 
+QString flagsLine(const SettingsImage &image, int event)
+{
+    QString line = QStringLiteral("   ");
+    for (int k = 0; k < 4; ++k)
+        line += QLatin1Char(' ') + field(flagName(k), flagValue(image, k, event));
+    return line;
+}
+
 QString outputMaskName(int column)
 {
     static const char16_t *names[] = {u"Авто/GPRS", u"Тревога/Инфо", u"Инфо"};
@@ -39,20 +52,23 @@ QString outputMaskValue(const SettingsImage &image, int column, int event)
 
 bool hasValue(const TableEntry &entry)
 {
-    return entry.TypeName.trimmed() != QLatin1String("X");
+    return entry.Type != ParamType::X;
 }
 
 QString parameterValue(const TableEntry &entry, const SettingsImage &image)
 {
-    const QString type = entry.TypeName.trimmed();
-    if (type == QLatin1String("BIT"))
+    if (entry.Type == ParamType::Bit)
         return ValueTypes::bitValue(entry, image) ? QStringLiteral("[x]") : QStringLiteral("[ ]");
-    if (type == QLatin1String("STRING"))
-        return QStringLiteral("(text, %1 characters)").arg(entry.Length);
-    QString out = QString::number(ValueTypes::displayValue(entry, image));
+    QString out = entry.Type == ParamType::String ? QStringLiteral("(text, %1 characters)").arg(entry.Length)
+                                                  : QString::number(ValueTypes::displayValue(entry, image));
     if (!entry.Units.trimmed().isEmpty())
         out += QLatin1Char(' ') + entry.Units.trimmed();
     return out;
+}
+
+QString parameterLine(const TableEntry &entry, const QString &value)
+{
+    return QStringLiteral("    ") + entry.ParamCaption.trimmed() + QStringLiteral(" = ") + value;
 }
 
 } // namespace EventText

@@ -1,5 +1,7 @@
 #include "cli/HtmlReport.h"
 
+#include "cli/CliText.h"
+
 #include "core/common/FileIo.h"
 
 #include <QFile>
@@ -44,23 +46,23 @@ bool transform(const QByteArray &reportXml, const QString &xslPath, QByteArray &
     const QByteArray sheetName = QFile::encodeName(xslPath);
     Sheet sheet(xsltParseStylesheetFile(reinterpret_cast<const xmlChar *>(sheetName.constData())));
     if (!sheet) {
-        error = QStringLiteral("cannot read the stylesheet ") + xslPath + QLatin1Char('\n') + error;
+        error = CliText::tr("не удалось прочитать таблицу стилей %1").arg(xslPath) + QLatin1Char('\n') + error;
         return false;
     }
     Doc report(xmlReadMemory(reportXml.constData(), int(reportXml.size()), "Report.xml", nullptr, XML_PARSE_NONET));
     if (!report) {
-        error = QStringLiteral("the report does not parse\n") + error;
+        error = CliText::tr("отчет не разбирается") + QLatin1Char('\n') + error;
         return false;
     }
     Doc result(xsltApplyStylesheet(sheet.get(), report.get(), nullptr));
     if (!result) {
-        error = QStringLiteral("the stylesheet failed\n") + error;
+        error = CliText::tr("ошибка таблицы стилей") + QLatin1Char('\n') + error;
         return false;
     }
     xmlChar *text = nullptr;
     int length = 0;
     if (xsltSaveResultToString(&text, &length, result.get(), sheet.get()) != 0) {
-        error = QStringLiteral("cannot serialise the result\n") + error;
+        error = CliText::tr("не удалось записать результат") + QLatin1Char('\n') + error;
         return false;
     }
     html = QByteArray(reinterpret_cast<const char *>(text), length);

@@ -1,9 +1,11 @@
 #include "cli/LinkCommands.h"
 
+#include "cli/CliCommand.h"
 #include "cli/CliOptions.h"
+#include "cli/CliOutput.h"
 #include "cli/LinkSession.h"
 
-#include "core/app/AppState.h"
+#include "core/app/SerialSettings.h"
 #include "core/link/LinkExchange.h"
 #include "core/link/LinkTune.h"
 #include "core/link/ModemCheck.h"
@@ -12,16 +14,6 @@
 #include <QRegularExpression>
 
 namespace {
-
-int usage(const QString &problem)
-{
-    printLine(stderr, QStringLiteral("kvrsetup-cli: ") + problem);
-    // One call a line: printLine shows a line feed inside a line as \x0A.
-    printLine(stderr, QStringLiteral("usage: kvrsetup-cli modem-info --port DEVICE [--baud N --parity n|e|o --data 7|8 "
-                                     "--stop 1|2]"));
-    printLine(stderr, QStringLiteral("       kvrsetup-cli at --port DEVICE [serial options] COMMAND..."));
-    return 2;
-}
 
 int modemInfo(const SerialSettings &s)
 {
@@ -84,25 +76,16 @@ int atCommands(const SerialSettings &s, const QStringList &commands)
 
 } // namespace
 
-
-int runLinkCommand(const QString &command, const QStringList &args)
+int runModemInfo(const CliOptions &o, CliContext &c)
 {
-    const CliOptions o = parseOptions(args, serialOptionNames());
     SerialSettings s;
     const QString problem = readSerialOptions(o, s);
-    if (!problem.isEmpty())
-        return usage(problem);
-    const QStringList &plain = o.positional;
+    return problem.isEmpty() ? modemInfo(s) : c.badUsage(problem);
+}
 
-    if (command == QLatin1String("modem-info")) {
-        if (!plain.isEmpty())
-            return usage(QStringLiteral("modem-info takes no commands"));
-        return modemInfo(s);
-    }
-    if (command == QLatin1String("at")) {
-        if (plain.isEmpty())
-            return usage(QStringLiteral("at needs at least one COMMAND"));
-        return atCommands(s, plain);
-    }
-    return usage(QStringLiteral("unknown command ") + command);
+int runAtCommands(const CliOptions &o, CliContext &c)
+{
+    SerialSettings s;
+    const QString problem = readSerialOptions(o, s);
+    return problem.isEmpty() ? atCommands(s, o.positional) : c.badUsage(problem);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cli/CliOutput.h"
+
 #include "core/common/Task.h"
 #include "core/link/ModemLine.h"
 
@@ -62,9 +64,3 @@ T runOperation(LinkSession &session, ModemLine::Operation kind, std::function<Ta
     QObject::disconnect(done);
     return result ? *result : fallback;
 }
-
-// One whole line on stream (UTF-8), control characters escaped: an answer with a NUL in it
-// is still shown in full.
-// Control characters as "\xHH", so that a line (or a tab-separated field) stays one.
-QString escapedControls(const QString &text);
-void printLine(FILE *stream, const QString &line);

@@ -1,8 +1,11 @@
 #include "cli/SmsCommands.h"
 
+#include "cli/CliCommand.h"
 #include "cli/CliOptions.h"
-
+#include "cli/CliOutput.h"
+#include "cli/CliText.h"
 #include "cli/EventText.h"
+#include "cli/InputFiles.h"
 
 #include "core/link/mdlStrings.h"
 #include "core/settings/ControlTable.h"
@@ -15,20 +18,9 @@
 #include "core/sms/TransferRecord.h"
 #include "core/sms/mdlSMS.h"
 
-#include <QFileInfo>
 #include <array>
 
 namespace {
-
-const char *kUsage = "usage:\n"
-                     "  kvrsetup-cli decode-pdu PDU\n"
-                     "  kvrsetup-cli diff [--service] --table TABLE A.bin B.bin\n";
-
-int usage(QTextStream &err, const QString &problem)
-{
-    err << "kvrsetup-cli: " << problem << "\n" << kUsage;
-    return 2;
-}
 
 QString hex(int octet)
 {
@@ -185,59 +177,74 @@ void printReceiveChecks(const QString &pdu, QTextStream &out)
             << r.sender << "\n";
 }
 
-int decodePdu(const QStringList &args, QTextStream &out, QTextStream &err)
+// One field of the decoded message on its line.
+void printField(QTextStream &out, const QString &label, const QString &value)
 {
-    const CliOptions o = parseOptions(args, {});
-    const QString problem = checkOptions(o, {}, 1, QStringLiteral("decode-pdu needs one PDU"));
-    if (!problem.isEmpty() || o.service)
-        return usage(err, problem.isEmpty() ? QStringLiteral("decode-pdu needs one PDU") : problem);
+    out << EventText::field(label, value) << "\n";
+}
+
+} // namespace
+
+int runDecodePdu(const CliOptions &o, CliContext &c)
+{
+    QTextStream &out = c.out;
     const QString pdu = o.positional.first();
     const DecodedPdu d = PduDecoder::decodePdu(pdu);
     if (d.centreOctets == 0)
-        out << "centre: the modem's own (00)\n";
+        printField(out, QStringLiteral("centre"), QStringLiteral("the modem's own (00)"));
     else if (d.ok || d.kind != PduKind::Reserved)
-        out << "centre: " << d.centre.number << " (type " << hex(d.centre.type) << ")\n";
+        printField(out, QStringLiteral("centre"), d.centre.number + QStringLiteral(" (type ") + hex(d.centre.type) + QLatin1Char(')'));
     if (d.ok) {
-        out << "first octet: " << hex(d.firstOctet) << " (" << kindText(d.kind)
-            << (d.userDataHeader ? ", user data header" : "") << ")\n";
+        printField(out, QStringLiteral("first octet"),
+                   hex(d.firstOctet) + QStringLiteral(" (") + kindText(d.kind)
+                       + (d.userDataHeader ? QStringLiteral(", user data header") : QString()) + QLatin1Char(')'));
         if (d.kind == PduKind::StatusReport) {
-            out << "message reference: " << hex(d.messageReference) << "\n";
-            out << "recipient: " << addressText(d.address) << "\n";
-            out << "time stamp: " << PduDecoder::timeStampText(d.timeStamp) << "\n";
-            out << "discharge time: " << PduDecoder::timeStampText(d.dischargeTime) << "\n";
-            out << "status: " << hex(d.status) << " (" << PduDecoder::statusText(d.status) << ")\n";
+            printField(out, QStringLiteral("message reference"), hex(d.messageReference));
+            printField(out, QStringLiteral("recipient"), addressText(d.address));
+            printField(out, QStringLiteral("time stamp"), PduDecoder::timeStampText(d.timeStamp));
+            printField(out, QStringLiteral("discharge time"), PduDecoder::timeStampText(d.dischargeTime));
+            printField(out, QStringLiteral("status"),
+                       hex(d.status) + QStringLiteral(" (") + PduDecoder::statusText(d.status) + QLatin1Char(')'));
             return 0;
         }
         if (d.kind == PduKind::Submit) {
-            out << "message reference: " << hex(d.messageReference) << "\n";
-            out << "destination: " << addressText(d.address) << "\n";
+            printField(out, QStringLiteral("message reference"), hex(d.messageReference));
+            printField(out, QStringLiteral("destination"), addressText(d.address));
         } else {
-            out << "sender: " << addressText(d.address) << "\n";
+            printField(out, QStringLiteral("sender"), addressText(d.address));
         }
-        out << "protocol identifier: " << hex(d.protocolId) << "\n";
-        out << "coding: " << codingText(d) << "\n";
+        printField(out, QStringLiteral("protocol identifier"), hex(d.protocolId));
+        printField(out, QStringLiteral("coding"), codingText(d));
         if (d.kind == PduKind::Submit)
-            out << "validity: " << validityText(d) << "\n";
+            printField(out, QStringLiteral("validity"), validityText(d));
         else
-            out << "time stamp: " << PduDecoder::timeStampText(d.timeStamp) << "\n";
-        out << "user data: " << d.userDataLength << (d.coding == PduCoding::Gsm7Bit ? " septets" : " octets") << "\n";
+            printField(out, QStringLiteral("time stamp"), PduDecoder::timeStampText(d.timeStamp));
+        printField(out, QStringLiteral("user data"),
+                   QString::number(d.userDataLength)
+                       + (d.coding == PduCoding::Gsm7Bit ? QStringLiteral(" septets") : QStringLiteral(" octets")));
         const QString ud = HexText::bytes(d.userData);
         for (qsizetype i = 0; i < ud.size(); i += 64)
             out << "  " << ud.mid(i, 64) << "\n";
         if (d.trailingCharacters > 0)
-            out << "after the user data: " << d.trailingCharacters << " characters\n";
+            printField(out, QStringLiteral("after the user data"),
+                       QString::number(d.trailingCharacters) + QStringLiteral(" characters"));
         if (d.coding == PduCoding::Gsm7Bit || d.coding == PduCoding::Ucs2)
-            out << "text: " << PduDecoder::messageText(d) << "\n";
+            printField(out, QStringLiteral("text"), PduDecoder::messageText(d));
         if (!d.userData.isEmpty() && d.coding == PduCoding::EightBit)
-            out << "packet: 0x" << hex(quint8(d.userData.at(0))) << " (" << packetText(quint8(d.userData.at(0))) << ")\n";
+            printField(out, QStringLiteral("packet"),
+                       QStringLiteral("0x") + hex(quint8(d.userData.at(0))) + QStringLiteral(" (")
+                           + packetText(quint8(d.userData.at(0))) + QLatin1Char(')'));
         printRecordSum(d, out);
     } else {
-        err << "kvrsetup-cli: not a PDU: " << d.error << "\n";
+        out.flush();
+        printMessage(CliText::tr("не PDU: %1").arg(d.error));
     }
     if (!d.ok || d.kind == PduKind::Deliver)
         printReceiveChecks(pdu, out);
     return d.ok ? 0 : 1;
 }
+
+namespace {
 
 // ---- diff ----
 
@@ -252,12 +259,11 @@ void cover(Coverage &c, int block, int pos, quint8 bits)
 
 void coverEntry(Coverage &c, const TableEntry &e)
 {
-    const QString type = e.TypeName.trimmed();
-    if (type == QLatin1String("BIT") || type == QLatin1String("MBYTE")) {
+    if (e.Type == ParamType::Bit || e.Type == ParamType::MByte) {
         cover(c, 1, e.Offset, quint8(e.Length & 0xFF));
-    } else if (type == QLatin1String("BYTE") || type == QLatin1String("SINT")) {
+    } else if (e.Type == ParamType::Byte || e.Type == ParamType::SInt) {
         cover(c, 1, e.Offset, 0xFF);
-    } else if (type == QLatin1String("WORD") || type == QLatin1String("INT")) {
+    } else if (e.Type == ParamType::Word || e.Type == ParamType::Int) {
         cover(c, 1, e.Offset, 0xFF);
         cover(c, 1, e.Offset + 1, 0xFF);
     }
@@ -269,18 +275,18 @@ QStringList eventDifferences(const ControlTable &t, int first, const SettingsIma
 {
     QStringList lines;
     const int event = t.TableEntries[first].EventNo;
-    auto add = [&lines](const QString &label, const QString &sep, const QString &va, const QString &vb) {
+    auto add = [&lines](const QString &label, const QString &va, const QString &vb) {
         if (va != vb)
-            lines << QStringLiteral("    ") + label + sep + va + QStringLiteral(" -> ") + vb;
+            lines << QStringLiteral("    ") + EventText::field(label, va + QStringLiteral(" -> ") + vb);
     };
     for (int k = 0; k < 4; ++k) {
-        add(EventText::flagName(k), QStringLiteral(": "), EventText::flagValue(a, k, event),
+        add(EventText::flagName(k), EventText::flagValue(a, k, event),
             EventText::flagValue(b, k, event));
         if (EventMasks::hasMaskBits(event))
             cover(c, 1, EventMasks::maskByte(k, event), quint8(1u << (event % 8)));
     }
     for (int col = 0; col < 3 && EventMasks::hasOutputMasks(event); ++col) {
-        add(EventText::outputMaskName(col), QStringLiteral(": "), EventText::outputMaskValue(a, col, event),
+        add(EventText::outputMaskName(col), EventText::outputMaskValue(a, col, event),
             EventText::outputMaskValue(b, col, event));
         cover(c, col == 2 ? 3 : 2, col == 1 ? 2 * event + 2 : 2 * event + 1, 0xFF);
     }
@@ -288,45 +294,24 @@ QStringList eventDifferences(const ControlTable &t, int first, const SettingsIma
         const TableEntry &e = t.TableEntries[j];
         if (!EventText::hasValue(e))
             continue;
-        add(e.ParamCaption.trimmed(), QStringLiteral(" = "), EventText::parameterValue(e, a),
-            EventText::parameterValue(e, b));
+        const QString va = EventText::parameterValue(e, a);
+        const QString vb = EventText::parameterValue(e, b);
+        if (va != vb)
+            lines << EventText::parameterLine(e, va + QStringLiteral(" -> ") + vb);
         coverEntry(c, e);
     }
     return lines;
 }
 
-bool loadImage(const QString &path, SettingsImage &image, QTextStream &err)
-{
-    if (!QFileInfo(path).isFile()) {
-        err << "kvrsetup-cli: data file not found: " << path << "\n";
-        return false;
-    }
-    if (!SettingsFiles::readFile(path, SettingsFiles::formForLength(SettingsFiles::FileLength(path)), image)) {
-        err << "kvrsetup-cli: cannot read data file: " << path << "\n";
-        return false;
-    }
-    return true;
-}
+} // namespace
 
-int diff(const QStringList &args, QTextStream &out, QTextStream &err)
+int runDiff(const CliOptions &o, CliContext &c)
 {
-    const CliOptions o = parseOptions(args, {QStringLiteral("--table")});
-    const QString problem = checkOptions(o, {QStringLiteral("--table")}, 2,
-                                         QStringLiteral("diff needs --table TABLE and two data files"));
-    if (!problem.isEmpty())
-        return usage(err, problem);
-    const bool service = o.service;
-    const QString tablePath = o.value(QStringLiteral("--table"));
-    const QStringList &files = o.positional;
-
+    QTextStream &out = c.out;
     ControlTable table;
-    QString error;
-    if (!QFileInfo(tablePath).isFile() || !table.ParseControlTable(tablePath, service, error)) {
-        err << "kvrsetup-cli: not a control table: " << tablePath << "\n" << error.trimmed() << "\n";
-        return 1;
-    }
     SettingsImage a, b;
-    if (!loadImage(files[0], a, err) || !loadImage(files[1], b, err))
+    if (!InputFiles::loadTable(o.value(QStringLiteral("--table")), o.service, table)
+        || !InputFiles::loadImage(o.positional[0], a) || !InputFiles::loadImage(o.positional[1], b))
         return 1;
 
     Coverage covered{};
@@ -352,16 +337,3 @@ int diff(const QStringList &args, QTextStream &out, QTextStream &err)
     return count == 0 ? 0 : 1;
 }
 
-} // namespace
-
-bool isSmsCommand(const QString &command)
-{
-    return command == QLatin1String("decode-pdu") || command == QLatin1String("diff");
-}
-
-int runSmsCommand(const QString &command, const QStringList &args, QTextStream &out, QTextStream &err)
-{
-    if (command == QLatin1String("decode-pdu"))
-        return decodePdu(args, out, err);
-    return diff(args, out, err);
-}

@@ -1,6 +1,9 @@
 #include "cli/SmsTransferCommands.h"
 
+#include "cli/CliCommand.h"
 #include "cli/CliOptions.h"
+#include "cli/CliOutput.h"
+#include "cli/CliText.h"
 #include "cli/LinkSession.h"
 #include "cli/TerminalTargets.h"
 
@@ -20,7 +23,6 @@ namespace {
 
 constexpr int DefaultWaitSeconds = 120;
 
-const QString kPhone = QStringLiteral("--phone");
 const QString kSmsc = QStringLiteral("--smsc");
 const QString kWait = QStringLiteral("--wait");
 const QString kApn = QStringLiteral("--apn");
@@ -28,22 +30,6 @@ const QString kUser = QStringLiteral("--user");
 const QString kPassword = QStringLiteral("--password");
 const QString kServer = QStringLiteral("--server");
 const QString kServerPort = QStringLiteral("--server-port");
-
-int usage(const QString &problem)
-{
-    printLine(stderr, QStringLiteral("kvrsetup-cli: ") + problem);
-    for (const char *line :
-         {"usage: kvrsetup-cli send-profile --port DEVICE [serial options] (--phone NUMBER | --terminal NAME | --all)",
-          "                 [--smsc NUMBER] FILE",
-          "       kvrsetup-cli read-profile --port DEVICE [serial options] (--phone NUMBER | --terminal NAME | --all)",
-          "                 [--smsc NUMBER] [--wait SECONDS]",
-          "       kvrsetup-cli poll --port DEVICE [serial options]",
-          "       kvrsetup-cli send-gprs --port DEVICE [serial options] (--phone NUMBER | --terminal NAME) "
-          "[--smsc NUMBER] --apn TEXT "
-          "[--user TEXT] [--password TEXT] --server ADDRESS --server-port N"})
-        printLine(stderr, QString::fromLatin1(line));
-    return 2;
-}
 
 // An open link with the profile transfer on it; its log lines (txtinfo and txtCmdInfo of
 // the window) are printed as they come.
@@ -89,8 +75,7 @@ Task<bool> pauseFor(LinkExchange &link, int ms)
 int sendOutcome(const ProfileTransfer::SendResult &result)
 {
     if (!result.refusal.isEmpty()) {
-        printLine(stderr, QStringLiteral("kvrsetup-cli: ") + result.refusal);
-        return 1;
+        return failWith(result.refusal);
     }
     return result.passed ? 0 : 1;
 }
@@ -100,10 +85,8 @@ int sendProfile(const SerialSettings &s, const CliOptions &o, const QString &pho
     const QString path = o.positional.first();
     QByteArray data;
     QString refusal;
-    if (!ProfileFile::read(path, data, refusal)) {
-        printLine(stderr, QStringLiteral("kvrsetup-cli: ") + refusal);
-        return 1;
-    }
+    if (!ProfileFile::read(path, data, refusal))
+        return failWith(refusal);
     Transfer t;
     if (!t.open(s))
         return 1;
@@ -155,8 +138,7 @@ int readProfile(const SerialSettings &s, const CliOptions &o, const QString &pho
         const int pause = int(qMin<qint64>(left, ProfileTransfer::PollMs));
         t.run<bool>(ModemLine::Operation::Poll, [&link, pause]() -> Task<bool> { return pauseFor(link, pause); });
     }
-    printLine(stderr, QStringLiteral("kvrsetup-cli: no profile from ") + phone + QStringLiteral(" within %1 s").arg(waitSeconds));
-    return 1;
+    return failWith(CliText::tr("нет профиля от %1 за %2 с").arg(phone).arg(waitSeconds));
 }
 
 int poll(const SerialSettings &s)
@@ -207,71 +189,50 @@ int forEachTarget(const QList<TerminalTarget> &targets, bool summary, const std:
     return failed == 0 ? 0 : 1;
 }
 
-} // namespace
-
-bool isSmsTransferCommand(const QString &command)
+// The serial options, the terminals and, for the fleet commands, the summary; then the
+// command for each terminal.
+int runForTargets(const CliOptions &o, CliContext &c, bool fleet,
+                  const std::function<int(const SerialSettings &, const QString &)> &run)
 {
-    return command == QLatin1String("send-profile") || command == QLatin1String("read-profile")
-           || command == QLatin1String("poll") || command == QLatin1String("send-gprs");
-}
-
-int runSmsTransferCommand(const QString &command, const QStringList &args)
-{
-    const bool fleet = command == QLatin1String("send-profile") || command == QLatin1String("read-profile");
-    const CliOptions o = parseOptions(args,
-                                      serialOptionNames()
-                                          + QStringList{kPhone, terminalOption(), kSmsc, kWait, kApn, kUser,
-                                                        kPassword, kServer, kServerPort},
-                                      fleet ? QStringList{allOption()} : QStringList());
     SerialSettings s;
     const QString problem = readSerialOptions(o, s);
     if (!problem.isEmpty())
-        return usage(problem);
-    // Each command takes only its own options.
-    QStringList allowed;
-    QStringList required;
-    int positional = 0;
-    if (command == QLatin1String("send-profile")) {
-        allowed = {kPhone, terminalOption(), kSmsc};
-        positional = 1;
-    } else if (command == QLatin1String("read-profile")) {
-        allowed = {kPhone, terminalOption(), kSmsc, kWait};
-    } else if (command == QLatin1String("send-gprs")) {
-        allowed = {kPhone, terminalOption(), kSmsc, kApn, kUser, kPassword, kServer, kServerPort};
-        required = {kApn, kServer, kServerPort};
-    }
-    for (auto it = o.values.cbegin(); it != o.values.cend(); ++it) {
-        if (!serialOptionNames().contains(it.key()) && !allowed.contains(it.key()))
-            return usage(command + QStringLiteral(" does not take ") + it.key());
-    }
-    QStringList needed = required;
-    if (positional)
-        needed << QStringLiteral("one FILE");
-    const QString need = needed.isEmpty() ? command + QStringLiteral(" takes no FILE")
-                                          : command + QStringLiteral(" needs ") + needed.join(QStringLiteral(" and "));
-    const QString missing = checkOptions(o, required, positional, need);
-    if (!missing.isEmpty())
-        return usage(missing);
-
-    if (command == QLatin1String("poll"))
-        return poll(s);
+        return c.badUsage(problem);
     if (waitSecondsOf(o) < 0)
-        return usage(QStringLiteral("bad value for --wait: ") + o.value(kWait));
+        return c.badUsage(CliText::tr("недопустимое значение %1: %2").arg(kWait, o.value(kWait)));
     QList<TerminalTarget> targets;
     QString why;
     switch (resolveTargets(o, fleet, targets, why)) {
     case TargetsResult::Ok:
         break;
     case TargetsResult::BadUsage:
-        return usage(command + QStringLiteral(": ") + why);
+        return c.badUsage(why);
     case TargetsResult::NotFound:
-        printLine(stderr, QStringLiteral("kvrsetup-cli: ") + why);
-        return 1;
+        return failWith(why);
     }
-    const bool summary = o.flag(allOption());
-    if (command == QLatin1String("send-profile"))
-        return forEachTarget(targets, summary, [&](const QString &phone) { return sendProfile(s, o, phone); });
-    if (command == QLatin1String("read-profile"))
-        return forEachTarget(targets, summary, [&](const QString &phone) { return readProfile(s, o, phone); });
-    return forEachTarget(targets, summary, [&](const QString &phone) { return sendGprs(s, o, phone); });
+    return forEachTarget(targets, o.flag(allOption()), [&](const QString &phone) { return run(s, phone); });
+}
+
+} // namespace
+
+int runSendProfile(const CliOptions &o, CliContext &c)
+{
+    return runForTargets(o, c, true, [&o](const SerialSettings &s, const QString &phone) { return sendProfile(s, o, phone); });
+}
+
+int runReadProfile(const CliOptions &o, CliContext &c)
+{
+    return runForTargets(o, c, true, [&o](const SerialSettings &s, const QString &phone) { return readProfile(s, o, phone); });
+}
+
+int runSendGprs(const CliOptions &o, CliContext &c)
+{
+    return runForTargets(o, c, false, [&o](const SerialSettings &s, const QString &phone) { return sendGprs(s, o, phone); });
+}
+
+int runPoll(const CliOptions &o, CliContext &c)
+{
+    SerialSettings s;
+    const QString problem = readSerialOptions(o, s);
+    return problem.isEmpty() ? poll(s) : c.badUsage(problem);
 }

@@ -1,17 +1,14 @@
 #pragma once
 
-#include <QString>
-#include <QStringList>
+struct CliContext;
+struct CliOptions;
 
-// Command-line subcommands that send profiles and GPRS settings by SMS and collect the
-// terminals' answers, with the steps and log lines of the link window's profile mode:
-//   send-profile --port DEVICE [serial options] --phone NUMBER [--smsc NUMBER] FILE
-//   read-profile --port DEVICE [serial options] --phone NUMBER [--smsc NUMBER] [--wait SECONDS]
-//   poll --port DEVICE [serial options]
-//   send-gprs --port DEVICE [serial options] --phone NUMBER [--smsc NUMBER] --apn TEXT
-//             [--user TEXT] [--password TEXT] --server ADDRESS --server-port N
-// Log lines go to standard output; read-profile ends with the path of the saved file.
-// Returns 0 on success, 1 on failure (refused input, a modem that does not take the
-// message, no profile within the wait), 2 on bad usage. A QCoreApplication must exist.
-bool isSmsTransferCommand(const QString &command);
-int runSmsTransferCommand(const QString &command, const QStringList &args);
+// The commands that send profiles and GPRS settings by SMS and collect the terminals'
+// answers, with the steps and log lines of the link window's profile mode. The log lines
+// are their record, on standard output as they come; read-profile ends with the path of the
+// saved file. 0 on success, 1 on failure (refused input, a modem that does not take the
+// message, no profile within the wait). A QCoreApplication must exist.
+int runSendProfile(const CliOptions &o, CliContext &c);
+int runReadProfile(const CliOptions &o, CliContext &c);
+int runPoll(const CliOptions &o, CliContext &c);
+int runSendGprs(const CliOptions &o, CliContext &c);

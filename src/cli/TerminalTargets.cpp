@@ -1,6 +1,7 @@
 #include "cli/TerminalTargets.h"
 
 #include "cli/CliOptions.h"
+#include "cli/CliText.h"
 #include "core/app/AddressBook.h"
 #include "core/app/AppState.h"
 
@@ -27,13 +28,13 @@ TargetsResult resolveTargets(const CliOptions &o, bool allAllowed, QList<Termina
     targets.clear();
     const int ways = int(o.has(phoneOption())) + int(o.has(terminalOption())) + int(o.flag(allOption()));
     if (ways != 1) {
-        problem = allAllowed ? QStringLiteral("give one of --phone NUMBER, --terminal NAME, --all")
-                             : QStringLiteral("give one of --phone NUMBER, --terminal NAME");
+        problem = allAllowed ? CliText::tr("нужен один из --phone NUMBER, --terminal NAME, --all")
+                             : CliText::tr("нужен один из --phone NUMBER, --terminal NAME");
         return TargetsResult::BadUsage;
     }
     if (o.has(phoneOption())) {
         if (o.value(phoneOption()).trimmed().isEmpty()) {
-            problem = QStringLiteral("--phone needs a number");
+            problem = CliText::tr("для --phone нужен номер");
             return TargetsResult::BadUsage;
         }
         targets.append({o.value(phoneOption()), o.value(phoneOption())});
@@ -57,14 +58,14 @@ TargetsResult resolveTargets(const CliOptions &o, bool allAllowed, QList<Termina
             if (r.Name == o.value(terminalOption()))
                 which << QStringLiteral("Id %1 (%2)").arg(r.Id).arg(r.PhoneNumber);
         }
-        problem = QStringLiteral("several terminals named ") + o.value(terminalOption()) + QStringLiteral(": ")
-                  + which.join(QStringLiteral(", ")) + QStringLiteral("; give --phone");
+        problem = CliText::tr("несколько терминалов с названием %1: %2; укажите --phone")
+                      .arg(o.value(terminalOption()), which.join(QStringLiteral(", ")));
         targets.clear();
         return TargetsResult::BadUsage;
     }
     if (targets.isEmpty()) {
-        problem = o.has(terminalOption()) ? QStringLiteral("no terminal named ") + o.value(terminalOption())
-                                           : QStringLiteral("the address book is empty");
+        problem = o.has(terminalOption()) ? CliText::tr("нет терминала с названием %1").arg(o.value(terminalOption()))
+                                           : CliText::tr("адресная книга пуста");
         return TargetsResult::NotFound;
     }
     return TargetsResult::Ok;

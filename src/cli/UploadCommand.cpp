@@ -1,6 +1,9 @@
 #include "cli/UploadCommand.h"
 
+#include "cli/CliCommand.h"
 #include "cli/CliOptions.h"
+#include "cli/CliOutput.h"
+#include "cli/CliText.h"
 #include "cli/LinkSession.h"
 #include "cli/TerminalTargets.h"
 
@@ -26,16 +29,6 @@
 
 namespace {
 
-
-int usage(const QString &problem)
-{
-    printLine(stderr, QStringLiteral("kvrsetup-cli: ") + problem);
-    printLine(stderr, QStringLiteral("usage: kvrsetup-cli upload --port DEVICE [--baud N --parity n|e|o --data 7|8 "
-                                   "--stop 1|2]\n"
-                                   "         --phone NUMBER [--linear] [--bank 0..3] [--page HEX] [--resume] "
-                                   "FILE [FILE2 [FILE3]]"));
-    return 2;
-}
 
 // Message boxes become lines on standard error; there is nobody to answer questions.
 class ConsolePrompts : public UserPrompts
@@ -101,7 +94,7 @@ private:
 #endif
         if (m_interrupted) {
             // The second one does not wait for the escape and hang-up: the line is dropped.
-            printLine(stderr, QStringLiteral("kvrsetup-cli: second interrupt: DTR dropped, port closed"));
+            printMessage(CliText::tr("второе прерывание: DTR снят, порт закрыт"));
             m_session.port.setDataTerminalReady(false);
             m_session.line.shutdown();
             m_session.port.close();
@@ -130,15 +123,9 @@ bool isHex(const QString &text, uint &value)
     return ok && !text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive) && value <= 0xFFFF;
 }
 
-} // namespace
-
-QString parseUploadOptions(const QStringList &args, UploadOptions &o)
+// What the options ask for; an empty text when they make sense, else the problem.
+QString readUploadOptions(const CliOptions &parsed, UploadOptions &o)
 {
-    const CliOptions parsed =
-        parseOptions(args,
-                     serialOptionNames()
-                         + QStringList{phoneOption(), terminalOption(), QStringLiteral("--bank"), QStringLiteral("--page")},
-                     {QStringLiteral("--linear"), QStringLiteral("--resume")});
     const QString serialProblem = readSerialOptions(parsed, o.serial);
     if (!serialProblem.isEmpty())
         return serialProblem;
@@ -146,39 +133,39 @@ QString parseUploadOptions(const QStringList &args, UploadOptions &o)
     o.resume = parsed.flag(QStringLiteral("--resume"));
     o.files = parsed.positional;
     if (int(parsed.has(phoneOption())) + int(parsed.has(terminalOption())) != 1)
-        return QStringLiteral("give one of --phone NUMBER, --terminal NAME");
+        return CliText::tr("нужен один из --phone NUMBER, --terminal NAME");
     o.phone = parsed.value(phoneOption()).trimmed();
     o.terminal = parsed.value(terminalOption());
     if (parsed.has(phoneOption()) && o.phone.isEmpty())
-        return QStringLiteral("--phone needs a number");
+        return CliText::tr("для --phone нужен номер");
     if (parsed.has(QStringLiteral("--bank"))) {
         bool ok = false;
         const uint bank = parsed.value(QStringLiteral("--bank")).toUInt(&ok);
         if (!ok || bank > 3)
-            return QStringLiteral("bad value for --bank: ") + parsed.value(QStringLiteral("--bank"));
+            return CliText::tr("недопустимое значение %1: %2").arg(QStringLiteral("--bank"), parsed.value(QStringLiteral("--bank")));
         o.bank = QString::number(bank);
     }
     if (parsed.has(QStringLiteral("--page"))) {
         uint page = 0;
         if (!isHex(parsed.value(QStringLiteral("--page")), page))
-            return QStringLiteral("bad value for --page: ") + parsed.value(QStringLiteral("--page"));
+            return CliText::tr("недопустимое значение %1: %2").arg(QStringLiteral("--page"), parsed.value(QStringLiteral("--page")));
         o.page = QString::number(page, 16).toUpper();
     }
-    if (o.files.isEmpty() || o.files.size() > 3)
-        return QStringLiteral("upload takes one to three image FILEs");
     if (o.linear && o.files.size() > 1)
-        return QStringLiteral("--linear takes one FILE");
+        return CliText::tr("для --linear нужен один FILE");
     if (o.page.isEmpty())
         o.page = FirmwareDataCall::pageAddresses(o.linear).at(FirmwareDataCall::defaultPageIndex(o.linear));
     return QString();
 }
 
-int runUploadCommand(const QStringList &args)
+} // namespace
+
+int runUpload(const CliOptions &parsed, CliContext &c)
 {
     UploadOptions o;
-    const QString problem = parseUploadOptions(args, o);
+    const QString problem = readUploadOptions(parsed, o);
     if (!problem.isEmpty())
-        return usage(problem);
+        return c.badUsage(problem);
     if (!o.terminal.isEmpty()) {
         CliOptions byName;
         byName.values.insert(terminalOption(), o.terminal);
@@ -188,11 +175,10 @@ int runUploadCommand(const QStringList &args)
         case TargetsResult::Ok:
             break;
         case TargetsResult::BadUsage:
-            printLine(stderr, QStringLiteral("kvrsetup-cli: ") + why);
+            printMessage(why);
             return 2;
         case TargetsResult::NotFound:
-            printLine(stderr, QStringLiteral("kvrsetup-cli: ") + why);
-            return 1;
+            return failWith(why);
         }
         o.phone = targets.first().phone;
     }
@@ -213,16 +199,14 @@ int runUploadCommand(const QStringList &args)
     if (database.open(state.appPath(QStringLiteral("Data.db")), databaseError))
         state.database = &database;
     else
-        printLine(stderr, QStringLiteral("kvrsetup-cli: Ошибка открытия базы ") + databaseError);
+        printMessage(QStringLiteral("Ошибка открытия базы ") + databaseError);
     StartUp startUp(state, prompts, database);
     startUp.LoadDefaults();
 
     // What would write something other than the files asked for is refused before the port is taken.
     const QString refused = FirmwareDataCall::refusal(request, state.database);
-    if (!refused.isEmpty()) {
-        printLine(stderr, QStringLiteral("kvrsetup-cli: ") + refused);
-        return 1;
-    }
+    if (!refused.isEmpty())
+        return failWith(refused);
 
     const std::unique_ptr<LinkSession> session = openSession(o.serial);
     if (!session)

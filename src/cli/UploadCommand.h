@@ -5,11 +5,10 @@
 #include <QString>
 #include <QStringList>
 
-// kvrsetup-cli upload --port DEVICE [--baud N --parity n|e|o --data 7|8 --stop 1|2]
-//                     (--phone NUMBER | --terminal NAME) [--linear] [--bank N] [--page HEX] [--resume] FILE [FILE2 [FILE3]]
-// The firmware load of the link window's "Загрузить": the same log lines on standard
-// output, the progress captions on standard error. The last bank and page address go
-// to Default.ini of the application folder after every acknowledged block.
+// kvrsetup-cli upload, its options in the command table: the firmware load of the link
+// window's "Загрузить", the same log lines on standard output (the load's record), the
+// progress captions on standard error. The last bank and page address go to Default.ini of
+// the application folder after every acknowledged block.
 struct UploadOptions
 {
     SerialSettings serial;
@@ -22,10 +21,10 @@ struct UploadOptions
     QStringList files;
 };
 
-// The arguments after "upload"; an empty text when they make sense, else the problem.
-QString parseUploadOptions(const QStringList &args, UploadOptions &options);
+struct CliContext;
+struct CliOptions;
 
 // 0 when the terminal accepted the closing packet, 1 otherwise (also after Ctrl-C,
-// which breaks off as "Прервать передачу" does), 2 on bad usage.
+// which breaks off as "Прервать передачу" does).
 // The exchanges wait in event loops: a QCoreApplication must exist.
-int runUploadCommand(const QStringList &args);
+int runUpload(const CliOptions &o, CliContext &c);

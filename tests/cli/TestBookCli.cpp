@@ -66,7 +66,7 @@ void TestBookCli::refusals()
     qputenv("KVRSETUP_HOME", home.path().toLocal8Bit());
     const ProgramRun missing = book({QStringLiteral("delete"), QStringLiteral("9")});
     QCOMPARE(missing.code, 1);
-    QCOMPARE(missing.err, QStringLiteral("kvrsetup-cli: no record with Id 9\n"));
+    QCOMPARE(missing.err, QStringLiteral("kvrsetup-cli: нет записи с Id 9\n"));
     QCOMPARE(book({QStringLiteral("edit"), QStringLiteral("x"), QStringLiteral("a"), QStringLiteral("b")}).code, 2);
     QCOMPARE(book({QStringLiteral("add"), QStringLiteral("only name")}).code, 2);
     QCOMPARE(book({}).code, 2);

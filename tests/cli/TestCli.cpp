@@ -60,7 +60,7 @@ void TestCli::checkTable()
 
     r = runCli({QStringLiteral("check-table"), dir.filePath(QStringLiteral("missing.stp"))});
     QCOMPARE(r.code, 1);
-    QVERIFY(r.err.contains(QStringLiteral("not found")));
+    QVERIFY(r.err.contains(QStringLiteral("нет файла управляющей таблицы: ")));
 }
 
 void TestCli::reportMatchesLibraryOutput()

@@ -12,6 +12,5 @@ private slots:
     void decodeOperatorsMessages();
     void diffLists_data();
     void diffLists();
-    void diffAgreesWithShow();
     void diffFailures();
 };

@@ -116,7 +116,7 @@ void TestUploadCli::usageErrors()
     QFETCH(QStringList, args);
     const ProgramRun r = runCli(args);
     QCOMPARE(r.code, 2);
-    QVERIFY2(r.err.contains(QStringLiteral("usage")), qPrintable(r.err));
+    QVERIFY2(r.err.contains(QStringLiteral("Использование: kvrsetup-cli upload")), qPrintable(r.err));
     QCOMPARE(r.out, QString());
     QVERIFY(!QFile::exists(homeFile(QStringLiteral("Default.ini"))));
 }
@@ -262,7 +262,7 @@ void TestUploadCli::secondInterruptDropsTheLine()
     QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
     QCOMPARE(cli.exitCode(), 1);
     QVERIFY(QString::fromUtf8(cli.readAllStandardError())
-                .contains(QStringLiteral("kvrsetup-cli: second interrupt: DTR dropped, port closed\n")));
+                .contains(QStringLiteral("kvrsetup-cli: второе прерывание: DTR снят, порт закрыт\n")));
 }
 
 void TestUploadCli::fifoRefusedBeforeThePort()
@@ -289,7 +289,7 @@ void TestUploadCli::unknownTerminalRefused()
                                  QStringLiteral("--terminal"), QStringLiteral("Никто"), QStringLiteral("a.BIN")},
                                 home.path());
     QCOMPARE(r.code, 1);
-    QVERIFY2(r.err.contains(QStringLiteral("no terminal named Никто")), qPrintable(r.err));
+    QVERIFY2(r.err.contains(QStringLiteral("нет терминала с названием Никто")), qPrintable(r.err));
     // Two entries of one name: neither is taken.
     for (const char *number : {"+79001", "+79002"})
         QCOMPARE(runCli({QStringLiteral("book"), QStringLiteral("add"), QStringLiteral("Грузовик"), QLatin1String(number)},
@@ -300,8 +300,8 @@ void TestUploadCli::unknownTerminalRefused()
                                      QStringLiteral("--terminal"), QStringLiteral("Грузовик"), QStringLiteral("a.BIN")},
                                     home.path());
     QCOMPARE(twice.code, 2);
-    QCOMPARE(twice.err, QStringLiteral("kvrsetup-cli: several terminals named Грузовик: Id 1 (+79001), Id 2 (+79002); "
-                                       "give --phone\n"));
+    QCOMPARE(twice.err, QStringLiteral("kvrsetup-cli: несколько терминалов с названием Грузовик: Id 1 (+79001), "
+                                       "Id 2 (+79002); укажите --phone\n"));
 }
 
 void TestUploadCli::interruptBeforeTheDialDialsNothing()

@@ -1,0 +1,15 @@
+#pragma once
+#include <QObject>
+
+// What the command table makes of the tool: help and usage of every command, the README's
+// command list and the bash completion.
+class TestCliTable : public QObject
+{
+    Q_OBJECT
+private slots:
+    void helpAndBadOptionOfEveryCommand();
+    void withoutACommand();
+    void readmeListsTheCommands();
+    void bashCompletes_data();
+    void bashCompletes();
+};
