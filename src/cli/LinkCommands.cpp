@@ -20,16 +20,21 @@ int modemInfo(const SerialSettings &s)
     auto session = openSession(s);
     if (!session)
         return 1;
+    // The check's progress on standard error; its result, the modem's type, on standard output.
     QObject::connect(&session->link.display(), &LinkDisplay::infoLine,
                      [](const QString &text) {
-                         // A several-line modem type is printed as lines.
                          for (const QString &line : mdlStrings::TrimCrLf(text).split(QLatin1Char('\n')))
-                             printLine(stdout, mdlStrings::TrimCrLf(line));
+                             printLine(stderr, mdlStrings::TrimCrLf(line));
                      });
     // The modem counts as checked only when it also told its type.
     LinkExchange &link = session->link;
     const ModemCheckResult result = runOperation<ModemCheckResult>(
         *session, ModemLine::Operation::ModemCheck, [&link] { return runModemCheck(link); });
+    // A several-line modem type is printed as lines.
+    if (result.typeKnown) {
+        for (const QString &line : result.type.split(QLatin1Char('\n')))
+            printLine(stdout, mdlStrings::TrimCrLf(line));
+    }
     return result.typeKnown ? 0 : 1;
 }
 

@@ -44,7 +44,8 @@ struct Transfer
         session = openSession(s);
         if (!session)
             return false;
-        const auto print = [](const QString &text) { printLine(stdout, mdlStrings::TrimCrLf(text)); };
+        // What the link logs is progress: standard error. Results go to standard output.
+        const auto print = [](const QString &text) { printLine(stderr, mdlStrings::TrimCrLf(text)); };
         QObject::connect(&session->link.display(), &LinkDisplay::infoLine, print);
         QObject::connect(&session->link.display(), &LinkDisplay::cmdInfoLine, print);
         transfer = std::make_unique<ProfileTransfer>(session->line, state);
@@ -175,7 +176,7 @@ int forEachTarget(const QList<TerminalTarget> &targets, bool summary, const std:
     int failed = 0;
     for (const TerminalTarget &t : targets) {
         if (summary)
-            printLine(stdout, QStringLiteral("== ") + t.name + QStringLiteral(" ") + t.phone);
+            printLine(stderr, QStringLiteral("== ") + t.name + QStringLiteral(" ") + t.phone);
         const int rc = run(t.phone);
         failed += rc == 0 ? 0 : 1;
         rows << t.name + QStringLiteral(" | ") + t.phone + QStringLiteral(" | ")

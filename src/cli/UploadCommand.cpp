@@ -214,7 +214,7 @@ int runUpload(const CliOptions &parsed, CliContext &c)
     LinkExchange &link = session->link;
     FirmwareDataCall call(session->line, state, prompts);
     QObject::connect(&link.display(), &LinkDisplay::infoLine,
-                     [](const QString &text) { printLine(stdout, mdlStrings::TrimCrLf(text)); });
+                     [](const QString &text) { printLine(stderr, mdlStrings::TrimCrLf(text)); });
     QObject::connect(&call, &FirmwareDataCall::progressChanged,
                      [](const QString &caption) { printLine(stderr, caption); });
     // The first failure is told once and ends the run with 1; the earlier Default.ini stays as it was.

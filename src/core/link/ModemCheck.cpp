@@ -44,6 +44,7 @@ Task<ModemCheckResult> runModemCheck(LinkExchange &link)
     result.typeKnown = co_await link.sendCommand(QStringLiteral("ATI"), QStringLiteral("OK"), 5000);
     if (result.typeKnown) {
         const QString s = modemTypeText(link.lastAnswer().remain);
+        result.type = s;
         link.display().appendInfo(QStringLiteral("Модем ") + s + QStringLiteral("\r\n"));
     }
     co_return result;
