@@ -48,6 +48,7 @@ CliOptions parseOptions(const QStringList &args, const CliCommand &command)
                 o.problem = CliText::tr("для %1 нужно значение %2").arg(a, QLatin1String(option->argument));
         } else {
             o.values.insert(a, args[++i]);
+            o.repeated[a] << args[i];
         }
     }
     if (o.problem.isEmpty())
@@ -57,7 +58,7 @@ CliOptions parseOptions(const QStringList &args, const CliCommand &command)
 
 QList<CliOption> serialOptions()
 {
-    return {{QStringLiteral("--port"), "DEVICE", QT_TRANSLATE_NOOP("CliText", "последовательный порт модема"),
+    return {{QStringLiteral("--port"), "DEVICE", QT_TRANSLATE_NOOP("CliText", "последовательный порт модема; с --all можно несколько (пул модемов)"),
              OptionValue::Path, {}, true},
             {QStringLiteral("--baud"), "N", QT_TRANSLATE_NOOP("CliText", "скорость порта, бит/с"), OptionValue::Choice,
              {QStringLiteral("9600"), QStringLiteral("19200"), QStringLiteral("38400"), QStringLiteral("57600"),

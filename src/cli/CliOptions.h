@@ -13,7 +13,8 @@ struct SerialSettings;
 struct CliOptions
 {
     bool service = false; // --service: the table's service lines too
-    QHash<QString, QString> values;
+    QHash<QString, QString> values;      // the last value of each option
+    QHash<QString, QStringList> repeated; // every value, in order (--port of a modem pool)
     QStringList flags; // the flags given
     QStringList positional;
     QString problem; // the first thing that does not fit the command's entry
@@ -22,6 +23,7 @@ struct CliOptions
     QString value(const QString &name) const { return values.value(name); }
     bool has(const QString &name) const { return values.contains(name); }
     bool flag(const QString &name) const { return flags.contains(name); }
+    QStringList all(const QString &name) const { return repeated.value(name); }
 };
 
 // Parses args (after the command name) by the command's entry and checks what the entry

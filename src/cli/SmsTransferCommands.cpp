@@ -14,10 +14,16 @@
 #include "core/common/PhoneNumber.h"
 #include "core/sms/ProfileTransfer.h"
 #include "core/sms/TransferRecord.h"
+#include "core/sms/FleetRun.h"
+#include "core/app/Database.h"
 
 #include <QElapsedTimer>
 
+#include <QEventLoop>
+
 #include <functional>
+#include <optional>
+#include <vector>
 
 namespace {
 
@@ -190,10 +196,84 @@ int forEachTarget(const QList<TerminalTarget> &targets, bool summary, const std:
     return failed == 0 ? 0 : 1;
 }
 
+// A fleet at once: every request out first, through every --port given, then the polls; each
+// terminal's outcome as soon as it is known, and the summary.
+int runFleet(const CliOptions &o, FleetRun::Job job, const SerialSettings &serial, const QList<TerminalTarget> &targets)
+{
+    FleetRun::Request request;
+    request.job = job;
+    request.smsc = o.value(kSmsc);
+    request.waitSeconds = waitSecondsOf(o);
+    if (job == FleetRun::Job::SendProfile) {
+        QString refusal;
+        if (!ProfileFile::read(o.positional.first(), request.profile, refusal))
+            return failWith(refusal);
+    }
+    AppState state;
+    // Each terminal's outcome, and what the polls receive, go into the history of Data.db.
+    Database database;
+    QString databaseError;
+    if (database.open(state.appPath(QStringLiteral("Data.db")), databaseError)) {
+        state.database = &database;
+        request.history = &database;
+    }
+    std::vector<std::unique_ptr<LinkSession>> sessions;
+    std::vector<std::unique_ptr<ProfileTransfer>> transfers;
+    QList<FleetRun::Line> lines;
+    const auto shutDown = [&sessions] {
+        for (const auto &session : sessions)
+            session->line.shutdown();
+    };
+    for (const QString &port : o.all(QStringLiteral("--port"))) {
+        SerialSettings s = serial;
+        s.port = port;
+        auto session = openSession(s);
+        if (!session) {
+            shutDown();
+            return 1;
+        }
+        const auto print = [](const QString &text) { printLine(stderr, mdlStrings::TrimCrLf(text)); };
+        QObject::connect(&session->link.display(), &LinkDisplay::infoLine, print);
+        QObject::connect(&session->link.display(), &LinkDisplay::cmdInfoLine, print);
+        transfers.push_back(std::make_unique<ProfileTransfer>(session->line, state));
+        lines.append({&session->line, transfers.back().get(), port});
+        sessions.push_back(std::move(session));
+    }
+    QList<FleetRun::Target> fleetTargets;
+    for (const TerminalTarget &t : targets)
+        fleetTargets.append({t.name, t.phone});
+    FleetRun run(lines, request);
+    QObject::connect(&run, &FleetRun::terminalFinished, [&run, job, &request](int i) {
+        const FleetRun::Target &t = run.targets().at(i);
+        const FleetRun::Result &r = run.results().at(i);
+        if (r.outcome == FleetRun::Outcome::Done && job == FleetRun::Job::ReadProfile)
+            printLine(stdout, r.detail);
+        else if (r.outcome == FleetRun::Outcome::NoAnswer && job == FleetRun::Job::ReadProfile)
+            printMessage(CliText::tr("нет профиля от %1 за %2 с").arg(t.phone).arg(request.waitSeconds));
+        else if (r.outcome != FleetRun::Outcome::Done)
+            printMessage(t.name + QStringLiteral(" ") + t.phone + QStringLiteral(": ") + r.detail);
+    });
+    QEventLoop loop;
+    QObject::connect(&run, &FleetRun::finished, &loop, &QEventLoop::quit);
+    run.start(fleetTargets);
+    if (!run.isFinished())
+        loop.exec();
+    printLine(stdout, QStringLiteral("terminal | number | result"));
+    for (int i = 0; i < run.targets().size(); ++i)
+        printLine(stdout, run.targets().at(i).name + QStringLiteral(" | ") + run.targets().at(i).phone
+                              + QStringLiteral(" | ")
+                              + (run.results().at(i).outcome == FleetRun::Outcome::Done ? QStringLiteral("ok")
+                                                                                        : QStringLiteral("failed")));
+    const bool allDone = run.allDone();
+    shutDown();
+    return allDone ? 0 : 1;
+}
+
 // The serial options, the terminals and, for the fleet commands, the summary; then the
 // command for each terminal.
 int runForTargets(const CliOptions &o, CliContext &c, bool fleet,
-                  const std::function<int(const SerialSettings &, const QString &)> &run)
+                  const std::function<int(const SerialSettings &, const QString &)> &run,
+                  std::optional<FleetRun::Job> pipelined = std::nullopt)
 {
     SerialSettings s;
     const QString problem = readSerialOptions(o, s);
@@ -211,6 +291,9 @@ int runForTargets(const CliOptions &o, CliContext &c, bool fleet,
     case TargetsResult::NotFound:
         return failWith(why);
     }
+    // A fleet goes out at once; one terminal, or a command that has no fleet form, in turn.
+    if (pipelined && o.flag(allOption()))
+        return runFleet(o, *pipelined, s, targets);
     return forEachTarget(targets, o.flag(allOption()), [&](const QString &phone) { return run(s, phone); });
 }
 
@@ -218,12 +301,16 @@ int runForTargets(const CliOptions &o, CliContext &c, bool fleet,
 
 int runSendProfile(const CliOptions &o, CliContext &c)
 {
-    return runForTargets(o, c, true, [&o](const SerialSettings &s, const QString &phone) { return sendProfile(s, o, phone); });
+    return runForTargets(
+        o, c, true, [&o](const SerialSettings &s, const QString &phone) { return sendProfile(s, o, phone); },
+        FleetRun::Job::SendProfile);
 }
 
 int runReadProfile(const CliOptions &o, CliContext &c)
 {
-    return runForTargets(o, c, true, [&o](const SerialSettings &s, const QString &phone) { return readProfile(s, o, phone); });
+    return runForTargets(
+        o, c, true, [&o](const SerialSettings &s, const QString &phone) { return readProfile(s, o, phone); },
+        FleetRun::Job::ReadProfile);
 }
 
 int runSendGprs(const CliOptions &o, CliContext &c)

@@ -168,3 +168,32 @@ void TestSmsTransferCli::fleetFromTheAddressBook()
                  .code,
              2);
 }
+
+void TestSmsTransferCli::fleetOverAModemPool()
+{
+    // Two modems, each the SIM one terminal talks to; a third terminal never answers.
+    const QString second = QStringLiteral("+79161112233");
+    const QString ghost = QStringLiteral("+79990000000");
+    SimModem a;
+    SimModem b;
+    QVERIFY(a.start({QStringLiteral("--terminal"), kPhone, QStringLiteral("--sms-delay"), QStringLiteral("0")}));
+    QVERIFY(b.start({QStringLiteral("--terminal"), second, QStringLiteral("--sms-delay"), QStringLiteral("0")}));
+    QTemporaryDir home;
+    for (const auto &[name, number] : {std::pair{QStringLiteral("Грузовик"), kPhone}, std::pair{QStringLiteral("Автобус"), second},
+                                       std::pair{QStringLiteral("Призрак"), ghost}})
+        QCOMPARE(runCli({QStringLiteral("book"), QStringLiteral("add"), name, number}, home.path()).code, 0);
+    const ProgramRun r = runCli({QStringLiteral("read-profile"), QStringLiteral("--port"), a.path(), QStringLiteral("--port"),
+                                 b.path(), QStringLiteral("--all"), QStringLiteral("--wait"), QStringLiteral("2")},
+                                home.path());
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.out.endsWith(QStringLiteral("terminal | number | result\nГрузовик | ") + kPhone
+                            + QStringLiteral(" | ok\nАвтобус | ") + second + QStringLiteral(" | ok\nПризрак | ") + ghost
+                            + QStringLiteral(" | failed\n")),
+             qPrintable(r.out));
+    QVERIFY(r.out.contains(home.filePath(QStringLiteral("BIN/9161112233.bin"))));
+    // Each request went out through one line of the pool: the first and third through the
+    // first modem, the second through the other; both were polled.
+    QCOMPARE(a.received().count("AT+CMGS="), 4);
+    QCOMPARE(b.received().count("AT+CMGS="), 2);
+    QVERIFY(b.received().contains("AT+CMGL=4"));
+}

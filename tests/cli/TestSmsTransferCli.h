@@ -10,6 +10,7 @@ private slots:
     void readProfileWaitsInVain();
     void networkShowsAnotherNumberForm();
     void fleetFromTheAddressBook();
+    void fleetOverAModemPool();
     void refusedGprs();
     void usageErrors_data();
     void usageErrors();

@@ -4,10 +4,13 @@
 #include "core/link/ModemLine.h"
 
 FleetRun::FleetRun(const QList<Line> &lines, const Request &request, QObject *parent)
-    : QObject(parent), m_lines(lines), m_request(request), m_pollTimer(this)
+    : QObject(parent), m_lines(lines), m_request(request), m_pollTimer(this), m_deadline(this)
 {
-    if (!m_lines.isEmpty())
+    if (!m_lines.isEmpty()) {
         m_pollTimer.setClock(&m_lines.first().line->link().clock());
+        m_deadline.setClock(&m_lines.first().line->link().clock());
+    }
+    m_deadline.setHandler([this] { checkDeadline(); });
     m_pollTimer.setInterval(ProfileTransfer::PollMs);
     m_pollTimer.setRepeating(true);
     m_pollTimer.setHandler([this] {
@@ -105,8 +108,10 @@ void FleetRun::sent(int index, const ProfileTransfer::SendResult &result)
         m_lastSent = m_lines[m_lineOf[index]].line->link().clock().now();
     if (m_sendsLeft > 0 || isFinished())
         return;
-    // Every request is out: collect the answers, the first poll at once.
+    // Every request is out: collect the answers, the first poll at once; the silent ones are
+    // told when the wait is over, not at the next poll.
     pollAll();
+    m_deadline.start(m_request.waitSeconds * 1000);
 }
 
 void FleetRun::pollAll()
@@ -158,8 +163,11 @@ void FleetRun::checkDeadline()
     if (m_sendsLeft > 0 || isFinished() || !m_lastSent.isValid())
         return;
     const QDateTime now = m_lines.first().line->link().clock().now();
-    if (m_lastSent.secsTo(now) < m_request.waitSeconds)
+    const qint64 left = qint64(m_request.waitSeconds) * 1000 - m_lastSent.msecsTo(now);
+    if (left > 0) {
+        m_deadline.start(int(qMin<qint64>(left, 3600 * 1000)));
         return;
+    }
     for (int i = 0; i < m_targets.size(); ++i) {
         if (m_results[i].outcome == Outcome::Pending)
             settle(i, Outcome::NoAnswer, QStringLiteral("нет ответа за %1 с").arg(m_request.waitSeconds));
@@ -185,6 +193,7 @@ void FleetRun::settle(int index, Outcome outcome, const QString &detail)
     emit terminalFinished(index);
     if (m_left == 0) {
         m_pollTimer.stop();
+        m_deadline.stop();
         emit finished(allDone());
     }
 }

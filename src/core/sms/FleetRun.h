@@ -88,5 +88,6 @@ private:
     bool m_started = false;
     QDateTime m_lastSent;
     ClockTimer m_pollTimer;
+    ClockTimer m_deadline;
     QList<QMetaObject::Connection> m_connections;
 };
