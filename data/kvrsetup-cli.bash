@@ -3,7 +3,7 @@ _kvrsetup_cli()
 {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]} options plain
     if [[ $COMP_CWORD -eq 1 ]]; then
-        COMPREPLY=($(compgen -W "check-table report show convert diff decode-pdu modem-info at book send-profile read-profile poll send-gprs upload help" -- "$cur"))
+        COMPREPLY=($(compgen -W "check-table report show convert diff decode-pdu modem-info at book history send-profile read-profile poll send-gprs upload help" -- "$cur"))
         return
     fi
     case "${COMP_WORDS[1]}" in
@@ -74,6 +74,14 @@ _kvrsetup_cli()
             esac
             options="--help"
             plain='compgen -W "list add edit delete" -- "$cur"' ;;
+        history)
+            case "$prev" in
+                --terminal) COMPREPLY=($(true)); return ;;
+                --phone) COMPREPLY=($(true)); return ;;
+                --since) COMPREPLY=($(true)); return ;;
+            esac
+            options="--help --terminal --phone --since --failed --json"
+            plain='compgen -f -- "$cur"' ;;
         send-profile)
             case "$prev" in
                 --port) COMPREPLY=($(compgen -f -- "$cur")); return ;;
@@ -147,7 +155,7 @@ _kvrsetup_cli()
             case "$prev" in
             esac
             options="--help"
-            plain='compgen -W "check-table report show convert diff decode-pdu modem-info at book send-profile read-profile poll send-gprs upload help" -- "$cur"' ;;
+            plain='compgen -W "check-table report show convert diff decode-pdu modem-info at book history send-profile read-profile poll send-gprs upload help" -- "$cur"' ;;
         *) return ;;
     esac
     if [[ $cur == -* ]]; then

@@ -4,6 +4,7 @@
 #include "cli/CliHelp.h"
 #include "cli/CliOptions.h"
 #include "cli/FileCommands.h"
+#include "cli/HistoryCommand.h"
 #include "cli/LinkCommands.h"
 #include "cli/SmsCommands.h"
 #include "cli/SmsTransferCommands.h"
@@ -45,7 +46,7 @@ QList<CliOption> targets(bool all)
         text("--terminal", "NAME",
              QT_TRANSLATE_NOOP("CliText", "терминал из адресной книги по названию (вместо --phone)"))};
     if (all)
-        options << flag("--all", QT_TRANSLATE_NOOP("CliText", "каждый терминал адресной книги по очереди"));
+        options << flag("--all", QT_TRANSLATE_NOOP("CliText", "все терминалы адресной книги сразу"));
     return options;
 }
 
@@ -94,6 +95,14 @@ QList<CliCommand> build()
               "list | add NAME PHONE | edit ID NAME PHONE | delete ID", {}, 1, 4,
               {QStringLiteral("list"), QStringLiteral("add"), QStringLiteral("edit"), QStringLiteral("delete")},
               runBook});
+    t.append({QStringLiteral("history"),
+              QT_TRANSLATE_NOOP("CliText", "История операций с терминалами, сначала новые"), nullptr,
+              {text("--terminal", "NAME", QT_TRANSLATE_NOOP("CliText", "только терминал с этим названием")),
+               text("--phone", "NUMBER", QT_TRANSLATE_NOOP("CliText", "только этот номер, в любой его форме")),
+               text("--since", "YYYY-MM-DD", QT_TRANSLATE_NOOP("CliText", "начиная с этого дня (UTC)")),
+               flag("--failed", QT_TRANSLATE_NOOP("CliText", "только неудачные")),
+               flag("--json", QT_TRANSLATE_NOOP("CliText", "вывод в JSON"))},
+              0, 0, {}, runHistory});
     t.append({QStringLiteral("send-profile"), QT_TRANSLATE_NOOP("CliText", "Отправить профиль терминалу по SMS"),
               "FILE", serialOptions() + targets(true) + QList<CliOption>{smsc()}, 1, 1, {}, runSendProfile});
     t.append({QStringLiteral("read-profile"),

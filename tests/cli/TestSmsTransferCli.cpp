@@ -4,6 +4,9 @@
 #include "SmsTestSupport.h"
 #include "TestFiles.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -196,4 +199,25 @@ void TestSmsTransferCli::fleetOverAModemPool()
     QCOMPARE(a.received().count("AT+CMGS="), 4);
     QCOMPARE(b.received().count("AT+CMGS="), 2);
     QVERIFY(b.received().contains("AT+CMGL=4"));
+
+    // The history keeps each terminal's outcome with its port; --failed --json for a script.
+    const ProgramRun failed = runCli({QStringLiteral("history"), QStringLiteral("--failed"), QStringLiteral("--json")},
+                                     home.path());
+    QCOMPARE(failed.code, 0);
+    const QJsonArray rows = QJsonDocument::fromJson(failed.out.toUtf8()).array();
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows.at(0)[QStringLiteral("operation")].toString(), QStringLiteral("read-profile"));
+    QCOMPARE(rows.at(0)[QStringLiteral("terminal")].toString(), QStringLiteral("Призрак"));
+    QCOMPARE(rows.at(0)[QStringLiteral("port")].toString(), a.path());
+    const ProgramRun byNumber = runCli({QStringLiteral("history"), QStringLiteral("--phone"), QStringLiteral("89161112233")},
+                                      home.path());
+    QCOMPARE(byNumber.code, 0);
+    // Newest first: the read's outcome, after the profile the poll received.
+    const QStringList lines = byNumber.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines.at(0), QStringLiteral("time | operation | terminal | number | port | result | detail"));
+    QVERIFY2(lines.at(1).contains(QStringLiteral(" | read-profile | Автобус | +79161112233 | ") + b.path()
+                                  + QStringLiteral(" | ok | ")),
+             qPrintable(lines.at(1)));
+    QVERIFY2(lines.at(2).contains(QStringLiteral(" | profile-received | ")), qPrintable(lines.at(2)));
 }
