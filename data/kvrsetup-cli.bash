@@ -93,7 +93,7 @@ _kvrsetup_cli()
                 --terminal) COMPREPLY=($(true)); return ;;
                 --smsc) COMPREPLY=($(true)); return ;;
             esac
-            options="--help --port --baud --parity --data --stop --phone --terminal --all --smsc"
+            options="--help --port --baud --parity --data --stop --phone --terminal --all --retry-failed --smsc"
             plain='compgen -f -- "$cur"' ;;
         read-profile)
             case "$prev" in
@@ -107,7 +107,7 @@ _kvrsetup_cli()
                 --smsc) COMPREPLY=($(true)); return ;;
                 --wait) COMPREPLY=($(true)); return ;;
             esac
-            options="--help --port --baud --parity --data --stop --phone --terminal --all --smsc --wait"
+            options="--help --port --baud --parity --data --stop --phone --terminal --all --retry-failed --smsc --wait"
             plain='compgen -f -- "$cur"' ;;
         poll)
             case "$prev" in

@@ -46,7 +46,9 @@ QList<CliOption> targets(bool all)
         text("--terminal", "NAME",
              QT_TRANSLATE_NOOP("CliText", "терминал из адресной книги по названию (вместо --phone)"))};
     if (all)
-        options << flag("--all", QT_TRANSLATE_NOOP("CliText", "все терминалы адресной книги сразу"));
+        options << flag("--all", QT_TRANSLATE_NOOP("CliText", "все терминалы адресной книги сразу"))
+                << flag("--retry-failed",
+                        QT_TRANSLATE_NOOP("CliText", "как --all, но только те, у кого последний запуск не удался"));
     return options;
 }
 

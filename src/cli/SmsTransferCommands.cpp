@@ -16,6 +16,7 @@
 #include "core/sms/TransferRecord.h"
 #include "core/sms/FleetRun.h"
 #include "core/app/Database.h"
+#include "core/app/OperationHistory.h"
 
 #include <QElapsedTimer>
 
@@ -291,8 +292,30 @@ int runForTargets(const CliOptions &o, CliContext &c, bool fleet,
     case TargetsResult::NotFound:
         return failWith(why);
     }
+    if (pipelined && o.flag(retryFailedOption())) {
+        // Only the terminals whose last run of this command failed.
+        const AppState state;
+        Database db;
+        QString error;
+        if (!db.open(state.appPath(QStringLiteral("Data.db")), error))
+            return failWith(CliText::tr("ошибка базы данных: %1").arg(error));
+        const QStringList failed = OperationHistory(db).lastFailed(
+            *pipelined == FleetRun::Job::SendProfile ? OperationHistory::Operation::SendProfile
+                                                     : OperationHistory::Operation::ReadProfile);
+        targets.removeIf([&failed](const TerminalTarget &t) {
+            for (const QString &number : failed) {
+                if (PhoneNumber::sameSubscriber(number, t.phone))
+                    return false;
+            }
+            return true;
+        });
+        if (targets.isEmpty()) {
+            printMessage(CliText::tr("нет терминалов, у которых последний запуск не удался"));
+            return 0;
+        }
+    }
     // A fleet goes out at once; one terminal, or a command that has no fleet form, in turn.
-    if (pipelined && o.flag(allOption()))
+    if (pipelined && (o.flag(allOption()) || o.flag(retryFailedOption())))
         return runFleet(o, *pipelined, s, targets);
     return forEachTarget(targets, o.flag(allOption()), [&](const QString &phone) { return run(s, phone); });
 }

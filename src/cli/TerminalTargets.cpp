@@ -23,12 +23,21 @@ const QString &allOption()
     return name;
 }
 
+const QString &retryFailedOption()
+{
+    static const QString name = QStringLiteral("--retry-failed");
+    return name;
+}
+
 TargetsResult resolveTargets(const CliOptions &o, bool allAllowed, QList<TerminalTarget> &targets, QString &problem)
 {
     targets.clear();
-    const int ways = int(o.has(phoneOption())) + int(o.has(terminalOption())) + int(o.flag(allOption()));
+    // --retry-failed is --all narrowed by the history afterwards.
+    const bool wholeBook = o.flag(allOption()) || o.flag(retryFailedOption());
+    const int ways = int(o.has(phoneOption())) + int(o.has(terminalOption())) + int(o.flag(allOption()))
+                     + int(o.flag(retryFailedOption()));
     if (ways != 1) {
-        problem = allAllowed ? CliText::tr("нужен один из --phone NUMBER, --terminal NAME, --all")
+        problem = allAllowed ? CliText::tr("нужен один из --phone NUMBER, --terminal NAME, --all, --retry-failed")
                              : CliText::tr("нужен один из --phone NUMBER, --terminal NAME");
         return TargetsResult::BadUsage;
     }
@@ -48,7 +57,7 @@ TargetsResult resolveTargets(const CliOptions &o, bool allAllowed, QList<Termina
         return TargetsResult::NotFound;
     }
     for (const Database::Record &r : records) {
-        if (o.flag(allOption()) || r.Name == o.value(terminalOption()))
+        if (wholeBook || r.Name == o.value(terminalOption()))
             targets.append({r.Name, r.PhoneNumber});
     }
     // One name, several terminals: taking the first would call a terminal nobody chose.

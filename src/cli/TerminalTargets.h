@@ -20,5 +20,6 @@ enum class TargetsResult { Ok, BadUsage, NotFound };
 const QString &phoneOption();
 const QString &terminalOption();
 const QString &allOption();
+const QString &retryFailedOption();
 
 TargetsResult resolveTargets(const CliOptions &o, bool allAllowed, QList<TerminalTarget> &targets, QString &problem);

@@ -220,4 +220,16 @@ void TestSmsTransferCli::fleetOverAModemPool()
                                   + QStringLiteral(" | ok | ")),
              qPrintable(lines.at(1)));
     QVERIFY2(lines.at(2).contains(QStringLiteral(" | profile-received | ")), qPrintable(lines.at(2)));
+
+    // Again, only for the one whose last read failed.
+    const qsizetype sentBefore = a.received().count("AT+CMGS=") + b.received().count("AT+CMGS=");
+    const ProgramRun retry = runCli({QStringLiteral("read-profile"), QStringLiteral("--port"), a.path(),
+                                     QStringLiteral("--port"), b.path(), QStringLiteral("--retry-failed"),
+                                     QStringLiteral("--wait"), QStringLiteral("1")},
+                                    home.path());
+    QCOMPARE(retry.code, 1);
+    QVERIFY2(retry.out.endsWith(QStringLiteral("terminal | number | result\nПризрак | ") + ghost
+                                + QStringLiteral(" | failed\n")),
+             qPrintable(retry.out));
+    QCOMPARE(a.received().count("AT+CMGS=") + b.received().count("AT+CMGS=") - sentBefore, 2);
 }
