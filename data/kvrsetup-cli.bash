@@ -72,7 +72,7 @@ _kvrsetup_cli()
         book)
             case "$prev" in
             esac
-            options="--help"
+            options="--help --json"
             plain='compgen -W "list add edit delete" -- "$cur"' ;;
         history)
             case "$prev" in
@@ -93,7 +93,7 @@ _kvrsetup_cli()
                 --terminal) COMPREPLY=($(true)); return ;;
                 --smsc) COMPREPLY=($(true)); return ;;
             esac
-            options="--help --port --baud --parity --data --stop --phone --terminal --all --retry-failed --smsc"
+            options="--help --port --baud --parity --data --stop --phone --terminal --all --retry-failed --json --smsc"
             plain='compgen -f -- "$cur"' ;;
         read-profile)
             case "$prev" in
@@ -107,7 +107,7 @@ _kvrsetup_cli()
                 --smsc) COMPREPLY=($(true)); return ;;
                 --wait) COMPREPLY=($(true)); return ;;
             esac
-            options="--help --port --baud --parity --data --stop --phone --terminal --all --retry-failed --smsc --wait"
+            options="--help --port --baud --parity --data --stop --phone --terminal --all --retry-failed --json --smsc --wait"
             plain='compgen -f -- "$cur"' ;;
         poll)
             case "$prev" in

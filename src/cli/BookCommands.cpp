@@ -7,6 +7,9 @@
 #include "core/app/AddressBook.h"
 #include "core/app/AppState.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMap>
 
 namespace {
@@ -55,6 +58,14 @@ int runBook(const CliOptions &o, CliContext &c)
         return 1;
     }
     AddressBook book(db);
+    if (action == QLatin1String("list") && o.flag(QStringLiteral("--json"))) {
+        QJsonArray rows;
+        for (const Database::Record &r : book.records())
+            rows.append(QJsonObject{{QStringLiteral("id"), r.Id}, {QStringLiteral("name"), r.Name},
+                                    {QStringLiteral("number"), r.PhoneNumber}});
+        out << QString::fromUtf8(QJsonDocument(rows).toJson(QJsonDocument::Indented));
+        return 0;
+    }
     if (action == QLatin1String("list")) {
         for (const Database::Record &r : book.records())
             out << r.Id << "\t" << escapedControls(r.Name) << "\t" << escapedControls(r.PhoneNumber) << "\n";

@@ -48,7 +48,8 @@ QList<CliOption> targets(bool all)
     if (all)
         options << flag("--all", QT_TRANSLATE_NOOP("CliText", "все терминалы адресной книги сразу"))
                 << flag("--retry-failed",
-                        QT_TRANSLATE_NOOP("CliText", "как --all, но только те, у кого последний запуск не удался"));
+                        QT_TRANSLATE_NOOP("CliText", "как --all, но только те, у кого последний запуск не удался"))
+                << flag("--json", QT_TRANSLATE_NOOP("CliText", "итоговая таблица в JSON"));
     return options;
 }
 
@@ -94,7 +95,8 @@ QList<CliCommand> build()
               "COMMAND...", serialOptions(), 1, -1, {}, runAtCommands});
     t.append({QStringLiteral("book"),
               QT_TRANSLATE_NOOP("CliText", "Адресная книга терминалов, общая с окном связи"),
-              "list | add NAME PHONE | edit ID NAME PHONE | delete ID", {}, 1, 4,
+              "list | add NAME PHONE | edit ID NAME PHONE | delete ID",
+              {flag("--json", QT_TRANSLATE_NOOP("CliText", "list в JSON"))}, 1, 4,
               {QStringLiteral("list"), QStringLiteral("add"), QStringLiteral("edit"), QStringLiteral("delete")},
               runBook});
     t.append({QStringLiteral("history"),

@@ -21,6 +21,9 @@
 #include <QElapsedTimer>
 
 #include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <functional>
 #include <optional>
@@ -244,10 +247,12 @@ int runFleet(const CliOptions &o, FleetRun::Job job, const SerialSettings &seria
     for (const TerminalTarget &t : targets)
         fleetTargets.append({t.name, t.phone});
     FleetRun run(lines, request);
-    QObject::connect(&run, &FleetRun::terminalFinished, [&run, job, &request](int i) {
+    const bool json = o.flag(QStringLiteral("--json"));
+    QObject::connect(&run, &FleetRun::terminalFinished, [&run, job, &request, json](int i) {
         const FleetRun::Target &t = run.targets().at(i);
         const FleetRun::Result &r = run.results().at(i);
-        if (r.outcome == FleetRun::Outcome::Done && job == FleetRun::Job::ReadProfile)
+        // With --json the files are in the summary; the lines would break the JSON.
+        if (r.outcome == FleetRun::Outcome::Done && job == FleetRun::Job::ReadProfile && !json)
             printLine(stdout, r.detail);
         else if (r.outcome == FleetRun::Outcome::NoAnswer && job == FleetRun::Job::ReadProfile)
             printMessage(CliText::tr("нет профиля от %1 за %2 с").arg(t.phone).arg(request.waitSeconds));
@@ -259,12 +264,28 @@ int runFleet(const CliOptions &o, FleetRun::Job job, const SerialSettings &seria
     run.start(fleetTargets);
     if (!run.isFinished())
         loop.exec();
-    printLine(stdout, QStringLiteral("terminal | number | result"));
-    for (int i = 0; i < run.targets().size(); ++i)
-        printLine(stdout, run.targets().at(i).name + QStringLiteral(" | ") + run.targets().at(i).phone
-                              + QStringLiteral(" | ")
-                              + (run.results().at(i).outcome == FleetRun::Outcome::Done ? QStringLiteral("ok")
-                                                                                        : QStringLiteral("failed")));
+    if (o.flag(QStringLiteral("--json"))) {
+        QJsonArray rows;
+        for (int i = 0; i < run.targets().size(); ++i) {
+            const FleetRun::Result &r = run.results().at(i);
+            rows.append(QJsonObject{{QStringLiteral("terminal"), run.targets().at(i).name},
+                                    {QStringLiteral("number"), run.targets().at(i).phone},
+                                    {QStringLiteral("port"), r.port},
+                                    {QStringLiteral("result"), r.outcome == FleetRun::Outcome::Done
+                                                                   ? QStringLiteral("ok")
+                                                                   : QStringLiteral("failed")},
+                                    {QStringLiteral("detail"), r.detail}});
+        }
+        std::fputs(QJsonDocument(rows).toJson(QJsonDocument::Indented).constData(), stdout);
+        std::fflush(stdout);
+    } else {
+        printLine(stdout, QStringLiteral("terminal | number | result"));
+        for (int i = 0; i < run.targets().size(); ++i)
+            printLine(stdout, run.targets().at(i).name + QStringLiteral(" | ") + run.targets().at(i).phone
+                                  + QStringLiteral(" | ")
+                                  + (run.results().at(i).outcome == FleetRun::Outcome::Done ? QStringLiteral("ok")
+                                                                                            : QStringLiteral("failed")));
+    }
     const bool allDone = run.allDone();
     shutDown();
     return allDone ? 0 : 1;

@@ -225,11 +225,20 @@ void TestSmsTransferCli::fleetOverAModemPool()
     const qsizetype sentBefore = a.received().count("AT+CMGS=") + b.received().count("AT+CMGS=");
     const ProgramRun retry = runCli({QStringLiteral("read-profile"), QStringLiteral("--port"), a.path(),
                                      QStringLiteral("--port"), b.path(), QStringLiteral("--retry-failed"),
-                                     QStringLiteral("--wait"), QStringLiteral("1")},
+                                     QStringLiteral("--wait"), QStringLiteral("1"), QStringLiteral("--json")},
                                     home.path());
     QCOMPARE(retry.code, 1);
-    QVERIFY2(retry.out.endsWith(QStringLiteral("terminal | number | result\nПризрак | ") + ghost
-                                + QStringLiteral(" | failed\n")),
-             qPrintable(retry.out));
+    const QJsonArray summary = QJsonDocument::fromJson(retry.out.toUtf8()).array();
+    QCOMPARE(summary.size(), 1);
+    QCOMPARE(summary.at(0)[QStringLiteral("terminal")].toString(), QStringLiteral("Призрак"));
+    QCOMPARE(summary.at(0)[QStringLiteral("result")].toString(), QStringLiteral("failed"));
+    QCOMPARE(summary.at(0)[QStringLiteral("port")].toString(), a.path());
+    const QJsonArray book = QJsonDocument::fromJson(
+                                runCli({QStringLiteral("book"), QStringLiteral("list"), QStringLiteral("--json")}, home.path())
+                                    .out.toUtf8())
+                                .array();
+    QCOMPARE(book.size(), 3);
+    QCOMPARE(book.at(1)[QStringLiteral("name")].toString(), QStringLiteral("Автобус"));
+    QCOMPARE(book.at(1)[QStringLiteral("number")].toString(), second);
     QCOMPARE(a.received().count("AT+CMGS=") + b.received().count("AT+CMGS=") - sentBefore, 2);
 }
