@@ -149,7 +149,7 @@ _kvrsetup_cli()
                 --bank) COMPREPLY=($(compgen -W "0 1 2 3" -- "$cur")); return ;;
                 --page) COMPREPLY=($(true)); return ;;
             esac
-            options="--help --port --baud --parity --data --stop --phone --terminal --linear --bank --page --resume"
+            options="--help --port --baud --parity --data --stop --phone --terminal --all --linear --bank --page --resume"
             plain='compgen -f -- "$cur"' ;;
         help)
             case "$prev" in

@@ -130,7 +130,9 @@ QList<CliCommand> build()
               QT_TRANSLATE_NOOP("CliText", "Загрузить микропрограмму в терминал по каналу данных"),
               "FILE [FILE2 [FILE3]]",
               serialOptions() + targets(false)
-                  + QList<CliOption>{flag("--linear", QT_TRANSLATE_NOOP("CliText", "линейная загрузка, один файл")),
+                  + QList<CliOption>{flag("--all", QT_TRANSLATE_NOOP("CliText",
+                                                                     "все терминалы адресной книги, по одному на модем")),
+                                     flag("--linear", QT_TRANSLATE_NOOP("CliText", "линейная загрузка, один файл")),
                                      {QStringLiteral("--bank"), "N", QT_TRANSLATE_NOOP("CliText", "банк, 0..3"),
                                       OptionValue::Choice,
                                       {QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("2"),

@@ -59,7 +59,9 @@ void onInterrupt(int)
 class InterruptHandler
 {
 public:
-    InterruptHandler(LinkSession &session, FirmwareDataCall &call) : m_session(session), m_call(call)
+    // The lines of the run and the load on each.
+    using Line = std::pair<LinkSession *, FirmwareDataCall *>;
+    explicit InterruptHandler(QList<Line> lines) : m_lines(std::move(lines))
     {
 #ifdef Q_OS_UNIX
         if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_interruptPipe) != 0)
@@ -93,21 +95,23 @@ private:
         [[maybe_unused]] const ssize_t n = ::read(g_interruptPipe[0], &c, 1);
 #endif
         if (m_interrupted) {
-            // The second one does not wait for the escape and hang-up: the line is dropped.
+            // The second one does not wait for the escape and hang-up: the lines are dropped.
             printMessage(CliText::tr("второе прерывание: DTR снят, порт закрыт"));
-            m_session.port.setDataTerminalReady(false);
-            m_session.line.shutdown();
-            m_session.port.close();
+            for (const Line &line : std::as_const(m_lines)) {
+                line.first->port.setDataTerminalReady(false);
+                line.first->port.close();
+                line.first->line.shutdown();
+            }
             return;
         }
         m_interrupted = true;
-        if (!m_call.isRunning())
-            return;
-        m_call.cmdEscapeTransmit_Click();
+        for (const Line &line : std::as_const(m_lines)) {
+            if (line.second->isRunning())
+                line.second->cmdEscapeTransmit_Click();
+        }
     }
 
-    LinkSession &m_session;
-    FirmwareDataCall &m_call;
+    QList<Line> m_lines;
     std::unique_ptr<QSocketNotifier> m_notifier;
     bool m_interrupted = false;
 #ifdef Q_OS_UNIX
@@ -132,8 +136,9 @@ QString readUploadOptions(const CliOptions &parsed, UploadOptions &o)
     o.linear = parsed.flag(QStringLiteral("--linear"));
     o.resume = parsed.flag(QStringLiteral("--resume"));
     o.files = parsed.positional;
-    if (int(parsed.has(phoneOption())) + int(parsed.has(terminalOption())) != 1)
-        return CliText::tr("нужен один из --phone NUMBER, --terminal NAME");
+    if (parsed.flag(allOption()) ? parsed.has(phoneOption()) || parsed.has(terminalOption())
+                                 : !parsed.has(phoneOption()) && !parsed.has(terminalOption()))
+        return CliText::tr("нужны --phone NUMBER или --terminal NAME (можно несколько), или --all");
     o.phone = parsed.value(phoneOption()).trimmed();
     o.terminal = parsed.value(terminalOption());
     if (parsed.has(phoneOption()) && o.phone.isEmpty())
@@ -160,18 +165,145 @@ QString readUploadOptions(const CliOptions &parsed, UploadOptions &o)
 
 } // namespace
 
+namespace {
+
+// The same files into several terminals: one data call per modem of the pool at a time, each
+// terminal from its own resume point with --resume; a summary table at the end.
+int rollOut(const UploadOptions &o, const QStringList &ports, const QList<TerminalTarget> &targets)
+{
+    ConsolePrompts prompts;
+    const AppState home;
+    Database database;
+    QString databaseError;
+    if (!database.open(home.appPath(QStringLiteral("Data.db")), databaseError))
+        printMessage(QStringLiteral("Ошибка открытия базы ") + databaseError);
+    const auto requestFor = [&o](const QString &number) {
+        FirmwareDataCall::Request request;
+        for (int i = 0; i < o.files.size(); ++i)
+            request.files[i] = o.files[i];
+        request.linear = o.linear;
+        request.number = number;
+        request.start = {o.resume, o.page, o.bank};
+        return request;
+    };
+    QList<QString> results(targets.size());
+    QList<int> waiting;
+    for (int i = 0; i < targets.size(); ++i) {
+        // Refused before any port is taken: a terminal whose resume point does not fit.
+        const QString refused = FirmwareDataCall::refusal(requestFor(targets[i].phone), database.isOpen() ? &database : nullptr);
+        if (refused.isEmpty()) {
+            waiting << i;
+        } else {
+            printMessage(targets[i].name + QStringLiteral(": ") + refused);
+            results[i] = QStringLiteral("failed");
+        }
+    }
+    struct Line
+    {
+        std::unique_ptr<LinkSession> session;
+        std::unique_ptr<AppState> state; // the last position of this line's load
+        std::unique_ptr<FirmwareDataCall> call;
+        int current = -1;
+    };
+    std::vector<std::unique_ptr<Line>> lines;
+    QList<InterruptHandler::Line> interruptible;
+    for (const QString &port : ports) {
+        SerialSettings s = o.serial;
+        s.port = port;
+        auto line = std::make_unique<Line>();
+        line->session = openSession(s);
+        if (!line->session)
+            continue;
+        line->state = std::make_unique<AppState>();
+        line->state->database = database.isOpen() ? &database : nullptr;
+        line->call = std::make_unique<FirmwareDataCall>(line->session->line, *line->state, prompts);
+        Line *l = line.get();
+        QObject::connect(&l->session->link.display(), &LinkDisplay::infoLine, [l, &targets](const QString &text) {
+            if (l->current >= 0)
+                printLine(stderr, targets[l->current].name + QStringLiteral(": ") + mdlStrings::TrimCrLf(text));
+        });
+        QObject::connect(l->call.get(), &FirmwareDataCall::progressChanged, [l, &targets](const QString &caption) {
+            if (l->current >= 0)
+                printLine(stderr, targets[l->current].name + QStringLiteral(": ") + caption);
+        });
+        interruptible.append({l->session.get(), l->call.get()});
+        lines.push_back(std::move(line));
+    }
+    if (lines.empty())
+        return 1;
+    InterruptHandler interrupt(interruptible);
+    QEventLoop loop;
+    int running = 0;
+    const std::function<void(Line *)> next = [&](Line *l) {
+        l->current = -1;
+        if (waiting.isEmpty() || interrupt.interrupted() || !l->session->port.isOpen())
+            return;
+        l->current = waiting.takeFirst();
+        ++running;
+        l->call->cmdLoad_Click(requestFor(targets[l->current].phone));
+    };
+    for (const auto &line : lines) {
+        Line *l = line.get();
+        QObject::connect(l->call.get(), &FirmwareDataCall::loadFinished, [&, l](bool accepted) {
+            results[l->current] = accepted ? QStringLiteral("ok") : QStringLiteral("failed");
+            --running;
+            next(l);
+            if (running == 0)
+                loop.quit();
+        });
+        // A line shut down by the second Ctrl-C ends its load without a word.
+        QObject::connect(&l->session->line, &ModemLine::finished, [&, l] {
+            if (!l->session->port.isOpen() && l->current >= 0) {
+                results[l->current] = QStringLiteral("failed");
+                l->current = -1;
+                if (--running == 0)
+                    loop.quit();
+            }
+        });
+    }
+    for (const auto &line : lines)
+        next(line.get());
+    if (running > 0)
+        loop.exec();
+    for (const auto &line : lines)
+        line->session->line.shutdown();
+    printLine(stdout, QStringLiteral("terminal | number | result"));
+    bool all = !interrupt.interrupted();
+    for (int i = 0; i < targets.size(); ++i) {
+        const QString result = results[i].isEmpty() ? QStringLiteral("failed") : results[i];
+        all = all && result == QLatin1String("ok");
+        printLine(stdout, targets[i].name + QStringLiteral(" | ") + targets[i].phone + QStringLiteral(" | ") + result);
+    }
+    return all ? 0 : 1;
+}
+
+} // namespace
+
 int runUpload(const CliOptions &parsed, CliContext &c)
 {
     UploadOptions o;
     const QString problem = readUploadOptions(parsed, o);
     if (!problem.isEmpty())
         return c.badUsage(problem);
-    if (!o.terminal.isEmpty()) {
+    // The terminals: every --phone and --terminal given, or the whole book.
+    QList<TerminalTarget> chosen;
+    for (const QString &phone : parsed.all(phoneOption())) {
+        if (phone.trimmed().isEmpty())
+            return c.badUsage(CliText::tr("для --phone нужен номер"));
+        chosen.append({phone.trimmed(), phone.trimmed()});
+    }
+    QStringList lookups = parsed.all(terminalOption());
+    if (parsed.flag(allOption()))
+        lookups = {QString()};
+    for (const QString &name : lookups) {
         CliOptions byName;
-        byName.values.insert(terminalOption(), o.terminal);
+        if (name.isNull())
+            byName.flags << allOption();
+        else
+            byName.values.insert(terminalOption(), name);
         QList<TerminalTarget> targets;
         QString why;
-        switch (resolveTargets(byName, false, targets, why)) {
+        switch (resolveTargets(byName, true, targets, why)) {
         case TargetsResult::Ok:
             break;
         case TargetsResult::BadUsage:
@@ -180,8 +312,12 @@ int runUpload(const CliOptions &parsed, CliContext &c)
         case TargetsResult::NotFound:
             return failWith(why);
         }
-        o.phone = targets.first().phone;
+        chosen += targets;
     }
+    const QStringList ports = parsed.all(QStringLiteral("--port"));
+    if (chosen.size() > 1 || ports.size() > 1)
+        return rollOut(o, ports, chosen);
+    o.phone = chosen.first().phone;
 
     FirmwareDataCall::Request request;
     for (int i = 0; i < o.files.size(); ++i)
@@ -223,7 +359,7 @@ int runUpload(const CliOptions &parsed, CliContext &c)
         if (defaultsKept)
             defaultsKept = startUp.WriteDefaultIni();
     });
-    InterruptHandler interrupt(*session, call);
+    InterruptHandler interrupt({{session.get(), &call}});
 
     const bool accepted = runOperation<bool>(*session, ModemLine::Operation::FirmwareLoad,
                                              [&call, request] { return call.load(request); });

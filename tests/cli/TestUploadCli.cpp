@@ -123,7 +123,7 @@ void TestUploadCli::usageErrors_data()
     QTest::newRow("bank 4") << base + phone + QStringList{"--bank", "4", "a"};
     QTest::newRow("page too big") << base + phone + QStringList{"--page", "10000", "a"};
     QTest::newRow("unknown option") << base + phone + QStringList{"--fast", "a"};
-    QTest::newRow("phone and terminal") << base + phone + QStringList{"--terminal", "x", "a"};
+    QTest::newRow("all and phone") << base + phone + QStringList{"--all", "a"};
 }
 
 void TestUploadCli::usageErrors()
@@ -337,4 +337,38 @@ void TestUploadCli::interruptBeforeTheDialDialsNothing()
     QVERIFY(QString::fromUtf8(cli.readAllStandardError()).contains(QStringLiteral("Прервано пользователем")));
     QTest::qWait(500);
     QVERIFY2(!sim.received().contains("ATD"), sim.received().constData());
+}
+
+void TestUploadCli::rollOutOverTwoModems()
+{
+    // Two terminals, one modem each; the second drops the call on the third block.
+    const QByteArray f1 = pattern(6000, 8);
+    const QString imageA = homeFile(QStringLiteral("a.img"));
+    const QString imageB = homeFile(QStringLiteral("b.img"));
+    SimModem a;
+    SimModem b;
+    QVERIFY(a.start(simBoot(imageA)));
+    QVERIFY(b.start(simBoot(imageB, {QStringLiteral("--hangup-at"), QStringLiteral("3")})));
+    const QString path = file(QStringLiteral("1.BIN"), f1);
+    const ProgramRun r = runUpload({QStringLiteral("upload"), QStringLiteral("--port"), a.path(), QStringLiteral("--port"),
+                                    b.path(), QStringLiteral("--phone"), QStringLiteral("5550001"), QStringLiteral("--phone"),
+                                    QStringLiteral("5550002"), QStringLiteral("--page"), QStringLiteral("0"), path});
+    QCOMPARE(r.code, 1);
+    QCOMPARE(r.out, QStringLiteral("terminal | number | result\n5550001 | 5550001 | ok\n5550002 | 5550002 | failed\n"));
+    // Both at the same time, each modem its own terminal; progress says whose it is.
+    QVERIFY(a.received().contains("ATD5550001\r"));
+    QVERIFY(b.received().contains("ATD5550002\r"));
+    QVERIFY2(r.err.contains(QStringLiteral("5550001: Загружено 100%")), qPrintable(r.err));
+    QVERIFY(r.err.contains(QStringLiteral("5550002: Доставлен пакет банк = 0 адр = 1024")));
+    const QByteArray whole = banked(f1, {}, {}, 0, 0, false, false).image;
+    QCOMPARE(readBytes(imageA), whole);
+    QVERIFY(readBytes(imageB) != whole);
+
+    // The broken one goes on from its own last block.
+    const ProgramRun resumed = runUpload({QStringLiteral("upload"), QStringLiteral("--port"), b.path(), QStringLiteral("--phone"),
+                                          QStringLiteral("5550002"), QStringLiteral("--resume"), path});
+    QCOMPARE(resumed.code, 0);
+    QVERIFY(logLines(resumed.err).contains(QStringLiteral("Доставлен пакет банк = 0 адр = 2048")));
+    QVERIFY(!logLines(resumed.err).contains(QStringLiteral("Доставлен пакет банк = 0 адр = 0")));
+    QCOMPARE(readBytes(imageB), whole);
 }

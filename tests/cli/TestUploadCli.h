@@ -20,4 +20,5 @@ private slots:
     void fifoRefusedBeforeThePort();
     void secondInterruptDropsTheLine();
     void interruptBeforeTheDialDialsNothing();
+    void rollOutOverTwoModems();
 };
