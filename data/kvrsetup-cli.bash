@@ -92,8 +92,9 @@ _kvrsetup_cli()
                 --phone) COMPREPLY=($(true)); return ;;
                 --terminal) COMPREPLY=($(true)); return ;;
                 --smsc) COMPREPLY=($(true)); return ;;
+                --wait) COMPREPLY=($(true)); return ;;
             esac
-            options="--help --port --baud --parity --data --stop --phone --terminal --all --retry-failed --json --smsc"
+            options="--help --port --baud --parity --data --stop --phone --terminal --all --retry-failed --json --smsc --wait"
             plain='compgen -f -- "$cur"' ;;
         read-profile)
             case "$prev" in
@@ -134,8 +135,9 @@ _kvrsetup_cli()
                 --password) COMPREPLY=($(true)); return ;;
                 --server) COMPREPLY=($(true)); return ;;
                 --server-port) COMPREPLY=($(true)); return ;;
+                --wait) COMPREPLY=($(true)); return ;;
             esac
-            options="--help --port --baud --parity --data --stop --phone --terminal --smsc --apn --user --password --server --server-port"
+            options="--help --port --baud --parity --data --stop --phone --terminal --all --retry-failed --json --smsc --apn --user --password --server --server-port --wait"
             plain='compgen -f -- "$cur"' ;;
         upload)
             case "$prev" in

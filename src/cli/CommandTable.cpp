@@ -108,7 +108,12 @@ QList<CliCommand> build()
                flag("--json", QT_TRANSLATE_NOOP("CliText", "вывод в JSON"))},
               0, 0, {}, runHistory});
     t.append({QStringLiteral("send-profile"), QT_TRANSLATE_NOOP("CliText", "Отправить профиль терминалу по SMS"),
-              "FILE", serialOptions() + targets(true) + QList<CliOption>{smsc()}, 1, 1, {}, runSendProfile});
+              "FILE",
+              serialOptions() + targets(true)
+                  + QList<CliOption>{smsc(), text("--wait", "SECONDS",
+                                                  QT_TRANSLATE_NOOP("CliText",
+                                                                    "с --all: сколько ждать подтверждений, с (120)"))},
+              1, 1, {}, runSendProfile});
     t.append({QStringLiteral("read-profile"),
               QT_TRANSLATE_NOOP("CliText", "Запросить профиль у терминала по SMS и дождаться ответа"), nullptr,
               serialOptions() + targets(true)
@@ -119,12 +124,14 @@ QList<CliCommand> build()
               serialOptions(), 0, 0, {}, runPoll});
     t.append({QStringLiteral("send-gprs"), QT_TRANSLATE_NOOP("CliText", "Отправить терминалу настройки GPRS по SMS"),
               nullptr,
-              serialOptions() + targets(false)
+              serialOptions() + targets(true)
                   + QList<CliOption>{smsc(), text("--apn", "TEXT", QT_TRANSLATE_NOOP("CliText", "точка доступа"), true),
                                      text("--user", "TEXT", QT_TRANSLATE_NOOP("CliText", "пользователь")),
                                      text("--password", "TEXT", QT_TRANSLATE_NOOP("CliText", "пароль")),
                                      text("--server", "ADDRESS", QT_TRANSLATE_NOOP("CliText", "адрес сервера"), true),
-                                     text("--server-port", "N", QT_TRANSLATE_NOOP("CliText", "порт сервера"), true)},
+                                     text("--server-port", "N", QT_TRANSLATE_NOOP("CliText", "порт сервера"), true),
+                                     text("--wait", "SECONDS",
+                                          QT_TRANSLATE_NOOP("CliText", "с --all: сколько ждать подтверждений, с (120)"))},
               0, 0, {}, runSendGprs});
     t.append({QStringLiteral("upload"),
               QT_TRANSLATE_NOOP("CliText", "Загрузить микропрограмму в терминал по каналу данных"),

@@ -207,6 +207,7 @@ int runFleet(const CliOptions &o, FleetRun::Job job, const SerialSettings &seria
     FleetRun::Request request;
     request.job = job;
     request.smsc = o.value(kSmsc);
+    request.gprs = {o.value(kApn), o.value(kUser), o.value(kPassword), o.value(kServer), o.value(kServerPort)};
     request.waitSeconds = waitSecondsOf(o);
     if (job == FleetRun::Job::SendProfile) {
         QString refusal;
@@ -305,6 +306,18 @@ int runForTargets(const CliOptions &o, CliContext &c, bool fleet,
         return c.badUsage(CliText::tr("недопустимое значение %1: %2").arg(kWait, o.value(kWait)));
     QList<TerminalTarget> targets;
     QString why;
+    // Several terminals named one by one are a fleet too.
+    if (pipelined && !o.flag(allOption()) && !o.flag(retryFailedOption())
+        && o.all(phoneOption()).size() + o.all(terminalOption()).size() > 1) {
+        switch (resolveEach(o, targets, why)) {
+        case TargetsResult::Ok:
+            return runFleet(o, *pipelined, s, targets);
+        case TargetsResult::BadUsage:
+            return c.badUsage(why);
+        case TargetsResult::NotFound:
+            return failWith(why);
+        }
+    }
     switch (resolveTargets(o, fleet, targets, why)) {
     case TargetsResult::Ok:
         break;
@@ -359,7 +372,9 @@ int runReadProfile(const CliOptions &o, CliContext &c)
 
 int runSendGprs(const CliOptions &o, CliContext &c)
 {
-    return runForTargets(o, c, false, [&o](const SerialSettings &s, const QString &phone) { return sendGprs(s, o, phone); });
+    return runForTargets(
+        o, c, true, [&o](const SerialSettings &s, const QString &phone) { return sendGprs(s, o, phone); },
+        FleetRun::Job::SendGprs);
 }
 
 int runPoll(const CliOptions &o, CliContext &c)

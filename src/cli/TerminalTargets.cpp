@@ -79,3 +79,31 @@ TargetsResult resolveTargets(const CliOptions &o, bool allAllowed, QList<Termina
     }
     return TargetsResult::Ok;
 }
+
+TargetsResult resolveEach(const CliOptions &o, QList<TerminalTarget> &targets, QString &problem)
+{
+    targets.clear();
+    for (const QString &phone : o.all(phoneOption())) {
+        if (phone.trimmed().isEmpty()) {
+            problem = CliText::tr("для --phone нужен номер");
+            return TargetsResult::BadUsage;
+        }
+        targets.append({phone.trimmed(), phone.trimmed()});
+    }
+    QStringList lookups = o.all(terminalOption());
+    if (o.flag(allOption()))
+        lookups = {QString()};
+    for (const QString &name : std::as_const(lookups)) {
+        CliOptions byName;
+        if (name.isNull())
+            byName.flags << allOption();
+        else
+            byName.values.insert(terminalOption(), name);
+        QList<TerminalTarget> found;
+        const TargetsResult result = resolveTargets(byName, true, found, problem);
+        if (result != TargetsResult::Ok)
+            return result;
+        targets += found;
+    }
+    return TargetsResult::Ok;
+}

@@ -22,4 +22,7 @@ const QString &terminalOption();
 const QString &allOption();
 const QString &retryFailedOption();
 
+// Every --phone and --terminal given (each may repeat), or the whole book with --all.
+TargetsResult resolveEach(const CliOptions &o, QList<TerminalTarget> &targets, QString &problem);
+
 TargetsResult resolveTargets(const CliOptions &o, bool allAllowed, QList<TerminalTarget> &targets, QString &problem);

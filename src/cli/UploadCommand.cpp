@@ -287,32 +287,15 @@ int runUpload(const CliOptions &parsed, CliContext &c)
         return c.badUsage(problem);
     // The terminals: every --phone and --terminal given, or the whole book.
     QList<TerminalTarget> chosen;
-    for (const QString &phone : parsed.all(phoneOption())) {
-        if (phone.trimmed().isEmpty())
-            return c.badUsage(CliText::tr("для --phone нужен номер"));
-        chosen.append({phone.trimmed(), phone.trimmed()});
-    }
-    QStringList lookups = parsed.all(terminalOption());
-    if (parsed.flag(allOption()))
-        lookups = {QString()};
-    for (const QString &name : lookups) {
-        CliOptions byName;
-        if (name.isNull())
-            byName.flags << allOption();
-        else
-            byName.values.insert(terminalOption(), name);
-        QList<TerminalTarget> targets;
-        QString why;
-        switch (resolveTargets(byName, true, targets, why)) {
-        case TargetsResult::Ok:
-            break;
-        case TargetsResult::BadUsage:
-            printMessage(why);
-            return 2;
-        case TargetsResult::NotFound:
-            return failWith(why);
-        }
-        chosen += targets;
+    QString why;
+    switch (resolveEach(parsed, chosen, why)) {
+    case TargetsResult::Ok:
+        break;
+    case TargetsResult::BadUsage:
+        printMessage(why);
+        return 2;
+    case TargetsResult::NotFound:
+        return failWith(why);
     }
     const QStringList ports = parsed.all(QStringLiteral("--port"));
     if (chosen.size() > 1 || ports.size() > 1)

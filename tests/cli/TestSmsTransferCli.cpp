@@ -163,7 +163,7 @@ void TestSmsTransferCli::fleetFromTheAddressBook()
                home.path());
     QCOMPARE(r.code, 1);
     QVERIFY2(r.err.contains(QStringLiteral("нет терминала с названием Никто")), qPrintable(r.err));
-    // --all is for the profile commands only, and one way of naming the terminal at a time.
+    // One way of naming the terminals at a time; a GPRS send still needs its settings.
     QCOMPARE(runCli(with(QStringLiteral("send-gprs"), sim, {QStringLiteral("--all")}), home.path()).code, 2);
     QCOMPARE(runCli(with(QStringLiteral("send-profile"), sim,
                          {QStringLiteral("--all"), QStringLiteral("--phone"), kPhone, file}),
@@ -241,4 +241,18 @@ void TestSmsTransferCli::fleetOverAModemPool()
     QCOMPARE(book.at(1)[QStringLiteral("name")].toString(), QStringLiteral("Автобус"));
     QCOMPARE(book.at(1)[QStringLiteral("number")].toString(), second);
     QCOMPARE(a.received().count("AT+CMGS=") + b.received().count("AT+CMGS=") - sentBefore, 2);
+
+    // GPRS settings to terminals named one by one: done when each has confirmed them.
+    const ProgramRun gprs = runCli({QStringLiteral("send-gprs"), QStringLiteral("--port"), a.path(), QStringLiteral("--port"),
+                                    b.path(), QStringLiteral("--phone"), kPhone, QStringLiteral("--phone"), second,
+                                    QStringLiteral("--terminal"), QStringLiteral("Призрак"),
+                                    QStringLiteral("--wait"), QStringLiteral("2"),
+                                    QStringLiteral("--apn"), QStringLiteral("internet"), QStringLiteral("--server"),
+                                    QStringLiteral("10.0.0.1"), QStringLiteral("--server-port"), QStringLiteral("1000")},
+                                   home.path());
+    QCOMPARE(gprs.code, 1);
+    QVERIFY2(gprs.out.endsWith(QStringLiteral("terminal | number | result\n") + kPhone + QStringLiteral(" | ") + kPhone
+                               + QStringLiteral(" | ok\n") + second + QStringLiteral(" | ") + second
+                               + QStringLiteral(" | ok\nПризрак | ") + ghost + QStringLiteral(" | failed\n")),
+             qPrintable(gprs.out));
 }
