@@ -333,9 +333,7 @@ int runForTargets(const CliOptions &o, CliContext &c, bool fleet,
         QString error;
         if (!db.open(state.appPath(QStringLiteral("Data.db")), error))
             return failWith(CliText::tr("ошибка базы данных: %1").arg(error));
-        const QStringList failed = OperationHistory(db).lastFailed(
-            *pipelined == FleetRun::Job::SendProfile ? OperationHistory::Operation::SendProfile
-                                                     : OperationHistory::Operation::ReadProfile);
+        const QStringList failed = OperationHistory(db).lastFailed(FleetRun::historyOperation(*pipelined));
         targets.removeIf([&failed](const TerminalTarget &t) {
             for (const QString &number : failed) {
                 if (PhoneNumber::sameSubscriber(number, t.phone))

@@ -140,13 +140,6 @@ inline Task<void> Promise<void>::get_return_object()
 }
 } // namespace TaskDetail
 
-// A task whose result nobody needs, run where a Task<void> is asked for.
-template<typename T>
-Task<void> discardResult(Task<T> task)
-{
-    co_await task;
-}
-
 #else
 template<typename T = void>
 class Task;

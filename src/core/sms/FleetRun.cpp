@@ -30,6 +30,19 @@ FleetRun::~FleetRun()
         disconnect(c);
 }
 
+OperationHistory::Operation FleetRun::historyOperation(Job job)
+{
+    switch (job) {
+    case Job::SendProfile:
+        return OperationHistory::Operation::SendProfile;
+    case Job::ReadProfile:
+        return OperationHistory::Operation::ReadProfile;
+    case Job::SendGprs:
+        return OperationHistory::Operation::SendGprs;
+    }
+    return OperationHistory::Operation::ReadProfile;
+}
+
 bool FleetRun::allDone() const
 {
     for (const Result &r : m_results) {
@@ -182,11 +195,8 @@ void FleetRun::settle(int index, Outcome outcome, const QString &detail)
     m_results[index].detail = detail;
     --m_left;
     if (m_request.history) {
-        const OperationHistory::Operation operation = m_request.job == Job::SendProfile ? OperationHistory::Operation::SendProfile
-                                                      : m_request.job == Job::ReadProfile ? OperationHistory::Operation::ReadProfile
-                                                                                          : OperationHistory::Operation::SendGprs;
         OperationHistory(*m_request.history)
-            .recordNow(operation, m_targets[index].phone, m_results[index].port,
+            .recordNow(historyOperation(m_request.job), m_targets[index].phone, m_results[index].port,
                        outcome == Outcome::Done ? OperationHistory::Result::Ok : OperationHistory::Result::Failed, detail,
                        m_targets[index].name);
     }

@@ -55,6 +55,9 @@ public:
     FleetRun(const QList<Line> &lines, const Request &request, QObject *parent = nullptr);
     ~FleetRun() override;
 
+    // The history's name for what a job does to each terminal.
+    static OperationHistory::Operation historyOperation(Job job);
+
     void start(const QList<Target> &targets);
     bool isFinished() const { return m_left == 0 && m_started; }
     const QList<Target> &targets() const { return m_targets; }
