@@ -1,104 +1,92 @@
-// Reads the profiles of a fleet through one or two simulated modems and compares the time with
-// what the network allows: each request is two messages of networkDelay each, the terminals
-// answer answerDelay later, and the answers are collected by a poll every ten seconds.
+// Runs "kvrsetup-cli read-profile --all" over a fleet behind one or two simulated modems and
+// compares the time with what the network allows: each request is two messages of networkDelay
+// each, the terminals answer answerDelay later, and the answers are collected by a poll every
+// ten seconds.
 //
 //   bench_fleet            8 and 32 terminals over one and two lines
 
-#include "core/app/AppState.h"
-#include "core/link/LinkTune.h"
-#include "core/link/ModemLine.h"
-#include "core/sms/FleetRun.h"
 #include "core/sms/ProfileTransfer.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSerialPort>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
-#include <QTimer>
+#include <QThread>
 
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 namespace {
 
 constexpr int kNetworkDelayMs = 500;
 constexpr int kAnswerDelayMs = 3000;
 
+// kvrsim makes its pseudo-terminal's link a moment after it starts.
 bool waitForDevice(const QString &device)
 {
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (QFileInfo::exists(device))
-            loop.quit();
-    });
-    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
-    poll.start(10);
-    loop.exec();
+    const QDeadlineTimer deadline(5000);
+    while (!QFileInfo::exists(device) && !deadline.hasExpired())
+        QThread::msleep(10);
     return QFileInfo::exists(device);
 }
 
-struct SimulatedLine
+bool runCli(const QString &home, const QStringList &args, QByteArray *out = nullptr)
 {
-    QProcess sim;
-    QSerialPort port;
-    ModemLine line;
-    std::unique_ptr<ProfileTransfer> transfer;
-};
+    QProcess cli;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("KVRSETUP_HOME"), home);
+    cli.setProcessEnvironment(env);
+    cli.start(QStringLiteral(KVRSETUP_CLI_PATH), args);
+    if (!cli.waitForFinished(600000))
+        return false;
+    if (out)
+        *out = cli.readAllStandardOutput();
+    return cli.exitStatus() == QProcess::NormalExit && cli.exitCode() == 0;
+}
 
 // One run; the wall time in seconds, or a negative number when a terminal did not answer.
 double run(int terminals, int lines)
 {
     QTemporaryDir dir;
-    AppState state(dir.path());
-    std::vector<std::unique_ptr<SimulatedLine>> pool;
-    QList<FleetRun::Target> targets;
-    for (int i = 0; i < terminals; ++i)
-        targets.append({QStringLiteral("t%1").arg(i), QStringLiteral("+7900000%1").arg(i, 4, 10, QLatin1Char('0'))});
-    QList<FleetRun::Line> fleetLines;
+    QStringList phones;
+    for (int i = 0; i < terminals; ++i) {
+        phones << QStringLiteral("+7900000%1").arg(i, 4, 10, QLatin1Char('0'));
+        if (!runCli(dir.path(), {QStringLiteral("book"), QStringLiteral("add"), QStringLiteral("t%1").arg(i), phones.last()}))
+            return -1;
+    }
+    std::vector<std::unique_ptr<QProcess>> sims;
+    QStringList args{QStringLiteral("read-profile"), QStringLiteral("--all"), QStringLiteral("--wait"),
+                     QStringLiteral("120")};
     for (int l = 0; l < lines; ++l) {
-        auto s = std::make_unique<SimulatedLine>();
         const QString device = dir.filePath(QStringLiteral("modem%1").arg(l));
-        // A terminal answers to the SIM that wrote to it: line l gets terminals l, l + lines, ...
-        QStringList args{QStringLiteral("--link"), device, QStringLiteral("--network-delay"),
-                         QString::number(kNetworkDelayMs), QStringLiteral("--sms-delay"), QString::number(kAnswerDelayMs)};
+        // The tool gives line l terminals l, l + lines, ... (the book's order, least busy line
+        // first); a terminal answers to the SIM that wrote to it.
+        QStringList simArgs{QStringLiteral("--link"), device, QStringLiteral("--network-delay"),
+                            QString::number(kNetworkDelayMs), QStringLiteral("--sms-delay"), QString::number(kAnswerDelayMs)};
         for (int i = l; i < terminals; i += lines)
-            args << QStringLiteral("--terminal") << targets[i].phone;
-        s->sim.start(QStringLiteral(KVRSIM_PATH), args);
+            simArgs << QStringLiteral("--terminal") << phones[i];
+        auto sim = std::make_unique<QProcess>();
+        sim->start(QStringLiteral(KVRSIM_PATH), simArgs);
         if (!waitForDevice(device))
             return -1;
-        SerialSettings serial;
-        serial.port = device;
-        if (!LinkTune(s->port, serial, nullptr))
-            return -1;
-        s->line.link().port().setDevice(&s->port);
-        s->transfer = std::make_unique<ProfileTransfer>(s->line, state);
-        fleetLines.append({&s->line, s->transfer.get(), device});
-        pool.push_back(std::move(s));
+        sims.push_back(std::move(sim));
+        args << QStringLiteral("--port") << device;
     }
-    FleetRun::Request request;
-    request.job = FleetRun::Job::ReadProfile;
-    request.waitSeconds = 120;
-    FleetRun fleet(fleetLines, request);
-    QEventLoop loop;
-    bool allDone = false;
-    QObject::connect(&fleet, &FleetRun::finished, &loop, [&](bool done) {
-        allDone = done;
-        loop.quit();
-    });
     QElapsedTimer wall;
     wall.start();
-    fleet.start(targets);
-    loop.exec();
+    QByteArray summary;
+    const bool allDone = runCli(dir.path(), args, &summary);
     const double seconds = double(wall.elapsed()) / 1000.0;
-    for (auto &s : pool) {
-        s->line.shutdown();
-        s->sim.terminate();
-        s->sim.waitForFinished(5000);
+    for (auto &sim : sims) {
+        sim->terminate();
+        sim->waitForFinished(5000);
     }
+    if (!allDone)
+        std::fprintf(stderr, "%s", summary.constData());
     return allDone ? seconds : -seconds;
 }
 
@@ -108,7 +96,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     bool ok = true;
-    std::printf("read-profile of a fleet: network %d ms per message, answers after %d ms, a poll every %d ms\n",
+    std::printf("kvrsetup-cli read-profile --all: network %d ms per message, answers after %d ms, a poll every %d ms\n",
                 kNetworkDelayMs, kAnswerDelayMs, ProfileTransfer::PollMs);
     for (int terminals : {8, 32}) {
         for (int lines : {1, 2}) {
@@ -119,6 +107,7 @@ int main(int argc, char **argv)
             std::printf("%2d terminals, %d line%s: wall %6.1f s, floor %5.1f s, wall / floor %.2f%s\n", terminals, lines,
                         lines > 1 ? "s" : " ", wall < 0 ? -wall : wall, floor, (wall < 0 ? -wall : wall) / floor,
                         wall < 0 ? " (a terminal did not answer)" : "");
+            std::fflush(stdout);
         }
     }
     std::printf("goal: wall / floor <= 1.2\n");

@@ -256,3 +256,46 @@ void TestSmsTransferCli::fleetOverAModemPool()
                                + QStringLiteral(" | ok\nПризрак | ") + ghost + QStringLiteral(" | failed\n")),
              qPrintable(gprs.out));
 }
+
+void TestSmsTransferCli::fleetWithARefusal()
+{
+    // The modem refuses the first message of the run; the others go on, one terminal answers,
+    // one stays silent. Each outcome reaches the summary and the history.
+    const QString refused = QStringLiteral("+79995550000");
+    const QString ghost = QStringLiteral("+79990000000");
+    SimModem sim;
+    QVERIFY(sim.start({QStringLiteral("--terminal"), kPhone, QStringLiteral("--sms-delay"), QStringLiteral("0"),
+                       QStringLiteral("--sms-refuse"), QStringLiteral("1")}));
+    QTemporaryDir home;
+    for (const auto &[name, number] : {std::pair{QStringLiteral("Отказ"), refused}, std::pair{QStringLiteral("Грузовик"), kPhone},
+                                       std::pair{QStringLiteral("Призрак"), ghost}})
+        QCOMPARE(runCli({QStringLiteral("book"), QStringLiteral("add"), name, number}, home.path()).code, 0);
+    const ProgramRun r = runCli(with(QStringLiteral("read-profile"), sim,
+                                     {QStringLiteral("--all"), QStringLiteral("--wait"), QStringLiteral("2")}),
+                                home.path());
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.out.endsWith(QStringLiteral("terminal | number | result\nОтказ | ") + refused
+                            + QStringLiteral(" | failed\nГрузовик | ") + kPhone + QStringLiteral(" | ok\nПризрак | ") + ghost
+                            + QStringLiteral(" | failed\n")),
+             qPrintable(r.out));
+    QVERIFY2(r.err.contains(QStringLiteral("+CMS ERROR: 500")), qPrintable(r.err));
+    QVERIFY2(r.err.contains(QStringLiteral("нет профиля от +79990000000 за 2 с")), qPrintable(r.err));
+    // The refused terminal cost one message, the others two each.
+    QCOMPARE(sim.received().count("AT+CMGS="), 5);
+
+    const ProgramRun failed = runCli({QStringLiteral("history"), QStringLiteral("--failed"), QStringLiteral("--json")},
+                                     home.path());
+    QCOMPARE(failed.code, 0);
+    const QJsonArray rows = QJsonDocument::fromJson(failed.out.toUtf8()).array();
+    QCOMPARE(rows.size(), 2);
+    QStringList names;
+    for (const QJsonValue &row : rows) {
+        QCOMPARE(row[QStringLiteral("operation")].toString(), QStringLiteral("read-profile"));
+        names << row[QStringLiteral("terminal")].toString();
+        if (row[QStringLiteral("terminal")].toString() == QStringLiteral("Отказ"))
+            QVERIFY2(row[QStringLiteral("detail")].toString().contains(QStringLiteral("+CMS ERROR: 500")),
+                     qPrintable(row[QStringLiteral("detail")].toString()));
+    }
+    names.sort();
+    QCOMPARE(names, (QStringList{QStringLiteral("Отказ"), QStringLiteral("Призрак")}));
+}

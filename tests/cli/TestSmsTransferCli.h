@@ -11,6 +11,7 @@ private slots:
     void networkShowsAnotherNumberForm();
     void fleetFromTheAddressBook();
     void fleetOverAModemPool();
+    void fleetWithARefusal();
     void refusedGprs();
     void usageErrors_data();
     void usageErrors();

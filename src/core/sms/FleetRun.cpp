@@ -116,7 +116,7 @@ void FleetRun::sent(int index, const ProfileTransfer::SendResult &result)
     if (!result.refusal.isEmpty())
         settle(index, Outcome::Refused, result.refusal);
     else if (!result.passed)
-        settle(index, Outcome::SendFailed, QStringLiteral("модем не принял запрос"));
+        settle(index, Outcome::SendFailed, QStringLiteral("модем не принял запрос: ") + result.modemReport);
     else
         m_lastSent = m_lines[m_lineOf[index]].line->link().clock().now();
     if (m_sendsLeft > 0 || isFinished())

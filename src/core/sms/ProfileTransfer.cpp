@@ -130,6 +130,8 @@ Task<ProfileTransfer::SendResult> ProfileTransfer::sendRecords(QString phone, QS
     }
     if (result.passed)
         cmdInfo(sentLine + phone + QStringLiteral("\r\n"));
+    else
+        result.modemReport = modemReport();
     co_return result;
 }
 
@@ -140,7 +142,7 @@ Task<void> ProfileTransfer::sendAndRecord(OperationHistory::Operation operation,
         OperationHistory(*m_state.database)
             .recordNow(operation, phone, m_line.portName(),
                        result.passed ? OperationHistory::Result::Ok : OperationHistory::Result::Failed,
-                       result.passed ? QStringLiteral("отправлено") : QStringLiteral("модем не принял: ") + modemReport());
+                       result.passed ? QStringLiteral("отправлено") : QStringLiteral("модем не принял: ") + result.modemReport);
 }
 
 QString ProfileTransfer::submitProfileFile(const QString &phone, const QString &smsc, const QByteArray &file)
@@ -222,6 +224,8 @@ Task<ProfileTransfer::SendResult> ProfileTransfer::sendGprs(QString phone, QStri
     const bool pduMode = co_await ensurePduMode();
     if (pduMode)
         result.passed = co_await sendRecord(da, sc, rec);
+    if (!result.passed)
+        result.modemReport = modemReport();
     if (result.passed)
         cmdInfo(QStringLiteral("Параметры GPRS отправлены на номер ") + phone + QStringLiteral("\r\n"));
     else if (pduMode)

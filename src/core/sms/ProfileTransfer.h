@@ -38,11 +38,13 @@ public:
     static constexpr int StoreTimeoutMs = 2000; // listing and deleting stored messages, the PDU mode
 
     // A module send. refusal: the message for the operator when the input was refused and
-    // nothing was sent. passed: every "AT+CMGS=" exchange ended with the modem's "OK".
+    // nothing was sent. passed: every "AT+CMGS=" exchange ended with the modem's "OK";
+    // otherwise modemReport holds what the modem answered instead.
     struct SendResult
     {
         QString refusal;
         bool passed = false;
+        QString modemReport;
     };
     // One message poll.
     struct PollResult
