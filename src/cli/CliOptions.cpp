@@ -56,6 +56,16 @@ CliOptions parseOptions(const QStringList &args, const CliCommand &command)
     return o;
 }
 
+QList<CliOption> smsRouteOptions()
+{
+    QList<CliOption> options = serialOptions();
+    options.first().required = false;
+    options.append({QStringLiteral("--smsd"), "FILE",
+                    QT_TRANSLATE_NOOP("CliText", "файл настроек gammu-smsd: SMS через шлюз (вместо --port)"),
+                    OptionValue::Path});
+    return options;
+}
+
 QList<CliOption> serialOptions()
 {
     return {{QStringLiteral("--port"), "DEVICE", QT_TRANSLATE_NOOP("CliText", "последовательный порт модема; с --all можно несколько (пул модемов)"),

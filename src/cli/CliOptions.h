@@ -32,5 +32,7 @@ CliOptions parseOptions(const QStringList &args, const CliCommand &command);
 
 // --port DEVICE [--baud N --parity n|e|o --data 7|8 --stop 1|2]
 QList<CliOption> serialOptions();
+// The serial options with --port made optional, and --smsd FILE: the SMS commands take either.
+QList<CliOption> smsRouteOptions();
 // Fills s from the serial options; an empty result when they make sense.
 QString readSerialOptions(const CliOptions &o, SerialSettings &s);

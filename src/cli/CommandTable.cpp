@@ -109,22 +109,22 @@ QList<CliCommand> build()
               0, 0, {}, runHistory});
     t.append({QStringLiteral("send-profile"), QT_TRANSLATE_NOOP("CliText", "Отправить профиль терминалу по SMS"),
               "FILE",
-              serialOptions() + targets(true)
+              smsRouteOptions() + targets(true)
                   + QList<CliOption>{smsc(), text("--wait", "SECONDS",
                                                   QT_TRANSLATE_NOOP("CliText",
                                                                     "с --all: сколько ждать подтверждений, с (120)"))},
               1, 1, {}, runSendProfile});
     t.append({QStringLiteral("read-profile"),
               QT_TRANSLATE_NOOP("CliText", "Запросить профиль у терминала по SMS и дождаться ответа"), nullptr,
-              serialOptions() + targets(true)
+              smsRouteOptions() + targets(true)
                   + QList<CliOption>{smsc(), text("--wait", "SECONDS",
                                                   QT_TRANSLATE_NOOP("CliText", "сколько ждать ответа, с (120)"))},
               0, 0, {}, runReadProfile});
-    t.append({QStringLiteral("poll"), QT_TRANSLATE_NOOP("CliText", "Один опрос принятых SMS модема"), nullptr,
-              serialOptions(), 0, 0, {}, runPoll});
+    t.append({QStringLiteral("poll"), QT_TRANSLATE_NOOP("CliText", "Один опрос принятых SMS модема или шлюза"), nullptr,
+              smsRouteOptions(), 0, 0, {}, runPoll});
     t.append({QStringLiteral("send-gprs"), QT_TRANSLATE_NOOP("CliText", "Отправить терминалу настройки GPRS по SMS"),
               nullptr,
-              serialOptions() + targets(true)
+              smsRouteOptions() + targets(true)
                   + QList<CliOption>{smsc(), text("--apn", "TEXT", QT_TRANSLATE_NOOP("CliText", "точка доступа"), true),
                                      text("--user", "TEXT", QT_TRANSLATE_NOOP("CliText", "пользователь")),
                                      text("--password", "TEXT", QT_TRANSLATE_NOOP("CliText", "пароль")),

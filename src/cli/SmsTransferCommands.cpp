@@ -15,6 +15,8 @@
 #include "core/sms/ProfileTransfer.h"
 #include "core/sms/TransferRecord.h"
 #include "core/sms/FleetRun.h"
+#include "core/sms/GatewayTransfer.h"
+#include "core/common/ClockPause.h"
 #include "core/app/Database.h"
 #include "core/app/OperationHistory.h"
 
@@ -41,24 +43,82 @@ const QString kPassword = QStringLiteral("--password");
 const QString kServer = QStringLiteral("--server");
 const QString kServerPort = QStringLiteral("--server-port");
 
-// An open link with the profile transfer on it; its log lines (txtinfo and txtCmdInfo of
-// the window) are printed as they come.
+// Where the messages go: a modem's port, or a gammu-smsd gateway's configuration file.
+struct SmsPath
+{
+    SerialSettings serial;
+    QString smsd;
+};
+
+double timeScaleFromEnvironment()
+{
+    bool ok = false;
+    const double scale = qEnvironmentVariable("KVRSETUP_TIME_SCALE").toDouble(&ok);
+    return ok && scale > 0 ? scale : 1.0;
+}
+
+// What the link or the gateway logs is progress: standard error. Results go to standard output.
+void printProgress(const QString &text)
+{
+    printLine(stderr, mdlStrings::TrimCrLf(text));
+}
+
+// The gateway's transfer on a clock that KVRSETUP_TIME_SCALE may shorten, as the link's.
+struct Gateway
+{
+    SystemClock clock{timeScaleFromEnvironment()};
+    std::unique_ptr<GatewayTransfer> transfer;
+
+    // nullptr after telling why.
+    static std::unique_ptr<Gateway> open(const QString &path, AppState &state)
+    {
+        auto gateway = std::make_unique<Gateway>();
+        gateway->transfer = std::make_unique<GatewayTransfer>(path, state);
+        gateway->transfer->setClock(&gateway->clock);
+        QString error;
+        if (!gateway->transfer->open(error)) {
+            printMessage(error);
+            return nullptr;
+        }
+        QObject::connect(gateway->transfer.get(), &GatewayTransfer::cmdInfoLine, printProgress);
+        return gateway;
+    }
+};
+
+template<typename T>
+Task<void> keepResult(Task<T> inner, std::optional<T> *out)
+{
+    T value = co_await inner;
+    out->emplace(std::move(value));
+}
+
+Task<bool> pauseOn(SmsRoute &route, int ms)
+{
+    co_await ClockPause(route.routeClock(), ms, &route);
+    co_return true;
+}
+
+// An open modem link or gateway with the profile transfer on it; its log lines (txtinfo and
+// txtCmdInfo of the window) are printed as they come.
 struct Transfer
 {
     std::unique_ptr<LinkSession> session;
+    std::unique_ptr<Gateway> gateway;
     AppState state;
-    std::unique_ptr<ProfileTransfer> transfer;
+    std::unique_ptr<ProfileTransfer> modem;
 
-    bool open(const SerialSettings &s)
+    bool open(const SmsPath &path)
     {
-        session = openSession(s);
+        if (!path.smsd.isEmpty()) {
+            gateway = Gateway::open(path.smsd, state);
+            return bool(gateway);
+        }
+        session = openSession(path.serial);
         if (!session)
             return false;
-        // What the link logs is progress: standard error. Results go to standard output.
-        const auto print = [](const QString &text) { printLine(stderr, mdlStrings::TrimCrLf(text)); };
-        QObject::connect(&session->link.display(), &LinkDisplay::infoLine, print);
-        QObject::connect(&session->link.display(), &LinkDisplay::cmdInfoLine, print);
-        transfer = std::make_unique<ProfileTransfer>(session->line, state);
+        QObject::connect(&session->link.display(), &LinkDisplay::infoLine, printProgress);
+        QObject::connect(&session->link.display(), &LinkDisplay::cmdInfoLine, printProgress);
+        modem = std::make_unique<ProfileTransfer>(session->line, state);
         return true;
     }
     ~Transfer()
@@ -67,23 +127,47 @@ struct Transfer
         if (session)
             session->line.shutdown();
     }
+    SmsRoute &route() { return modem ? static_cast<SmsRoute &>(*modem) : *gateway->transfer; }
+    bool lost() const { return session && session->link.port().isPortLost(); }
 
     template<typename T>
     T run(ModemLine::Operation kind, std::function<Task<T>()> script)
     {
-        return runOperation<T>(*session, kind, std::move(script));
+        if (session)
+            return runOperation<T>(*session, kind, std::move(script));
+        // A gateway's steps need no line: the task runs at once, and the tool waits for it.
+        std::optional<T> result;
+        Task<void> task = keepResult<T>(script(), &result);
+        if (!task.isDone()) {
+            QEventLoop loop;
+            task.whenDone([&loop] { loop.quit(); });
+            loop.exec();
+        }
+        return result ? *result : T();
+    }
+    // The pause between two polls, on the route's clock.
+    void pause(int ms)
+    {
+        SmsRoute &r = route();
+        run<bool>(ModemLine::Operation::Poll, [&r, ms] { return pauseOn(r, ms); });
     }
 };
 
-// The pause between two polls, on the line's clock.
-Task<bool> pauseFor(LinkExchange &link, int ms)
+// --port (with its serial options) or --smsd, never both; "" when usable.
+QString readSmsPath(const CliOptions &o, SmsPath &path)
 {
-    co_await link.Delay(ms);
-    co_return true;
+    if (!o.has(QStringLiteral("--smsd")))
+        return readSerialOptions(o, path.serial);
+    if (!o.problem.isEmpty())
+        return o.problem;
+    if (o.has(QStringLiteral("--port")))
+        return CliText::tr("--port и --smsd не задаются вместе");
+    path.smsd = o.value(QStringLiteral("--smsd"));
+    return {};
 }
 
 // A module send's outcome as an exit code.
-int sendOutcome(const ProfileTransfer::SendResult &result)
+int sendOutcome(const SmsRoute::SendResult &result)
 {
     if (!result.refusal.isEmpty()) {
         return failWith(result.refusal);
@@ -91,7 +175,7 @@ int sendOutcome(const ProfileTransfer::SendResult &result)
     return result.passed ? 0 : 1;
 }
 
-int sendProfile(const SerialSettings &s, const CliOptions &o, const QString &phone)
+int sendProfile(const SmsPath &s, const CliOptions &o, const QString &phone)
 {
     const QString path = o.positional.first();
     QByteArray data;
@@ -101,9 +185,9 @@ int sendProfile(const SerialSettings &s, const CliOptions &o, const QString &pho
     Transfer t;
     if (!t.open(s))
         return 1;
-    ProfileTransfer &transfer = *t.transfer;
+    SmsRoute &transfer = t.route();
     const QString smsc = o.value(kSmsc);
-    return sendOutcome(t.run<ProfileTransfer::SendResult>(ModemLine::Operation::SmsSend, [&transfer, phone, smsc, data] {
+    return sendOutcome(t.run<SmsRoute::SendResult>(ModemLine::Operation::SmsSend, [&transfer, phone, smsc, data] {
         return transfer.sendProfileFile(phone, smsc, data);
     }));
 }
@@ -118,24 +202,24 @@ int waitSecondsOf(const CliOptions &o)
     return ok && seconds >= 0 ? seconds : -1;
 }
 
-int readProfile(const SerialSettings &s, const CliOptions &o, const QString &phone)
+int readProfile(const SmsPath &s, const CliOptions &o, const QString &phone)
 {
     const int waitSeconds = waitSecondsOf(o);
     Transfer t;
     if (!t.open(s))
         return 1;
-    ProfileTransfer &transfer = *t.transfer;
-    LinkExchange &link = t.session->link;
+    SmsRoute &transfer = t.route();
+    const Clock &clock = transfer.routeClock();
     const QString smsc = o.value(kSmsc);
-    const int sent = sendOutcome(t.run<ProfileTransfer::SendResult>(
+    const int sent = sendOutcome(t.run<SmsRoute::SendResult>(
         ModemLine::Operation::SmsSend, [&transfer, phone, smsc] { return transfer.requestProfile(phone, smsc); }));
     if (sent != 0)
         return sent;
     // The poll of Timer1: the first at once, then every 10 s until the file is there.
-    const QDateTime started = link.clock().now();
+    const QDateTime started = clock.now();
     for (;;) {
-        const ProfileTransfer::PollResult poll =
-            t.run<ProfileTransfer::PollResult>(ModemLine::Operation::Poll, [&transfer] { return transfer.pollMessages(); });
+        const SmsRoute::PollResult poll =
+            t.run<SmsRoute::PollResult>(ModemLine::Operation::Poll, [&transfer] { return transfer.pollMessages(); });
         for (const ReceivedProfiles::Saved &saved : poll.saved) {
             // The network may present the number in another form ("+7..." for "8...").
             if (PhoneNumber::sameSubscriber(saved.phone, phone)) {
@@ -143,37 +227,36 @@ int readProfile(const SerialSettings &s, const CliOptions &o, const QString &pho
                 return 0;
             }
         }
-        const qint64 left = qint64(waitSeconds) * 1000 - started.msecsTo(link.clock().now());
-        if (left <= 0 || link.port().isPortLost())
+        const qint64 left = qint64(waitSeconds) * 1000 - started.msecsTo(clock.now());
+        if (left <= 0 || t.lost())
             break;
-        const int pause = int(qMin<qint64>(left, ProfileTransfer::PollMs));
-        t.run<bool>(ModemLine::Operation::Poll, [&link, pause]() -> Task<bool> { return pauseFor(link, pause); });
+        t.pause(int(qMin<qint64>(left, SmsRoute::PollMs)));
     }
     return failWith(CliText::tr("нет профиля от %1 за %2 с").arg(phone).arg(waitSeconds));
 }
 
-int poll(const SerialSettings &s)
+int poll(const SmsPath &s)
 {
     Transfer t;
     if (!t.open(s))
         return 1;
-    ProfileTransfer &transfer = *t.transfer;
-    return t.run<ProfileTransfer::PollResult>(ModemLine::Operation::Poll, [&transfer] { return transfer.pollMessages(); })
+    SmsRoute &transfer = t.route();
+    return t.run<SmsRoute::PollResult>(ModemLine::Operation::Poll, [&transfer] { return transfer.pollMessages(); })
                    .listed
                ? 0
                : 1;
 }
 
-int sendGprs(const SerialSettings &s, const CliOptions &o, const QString &phone)
+int sendGprs(const SmsPath &s, const CliOptions &o, const QString &phone)
 {
     Transfer t;
     if (!t.open(s))
         return 1;
     const GprsSettings settings{o.value(kApn), o.value(kUser), o.value(kPassword), o.value(kServer),
                                 o.value(kServerPort)};
-    ProfileTransfer &transfer = *t.transfer;
+    SmsRoute &transfer = t.route();
     const QString smsc = o.value(kSmsc);
-    return sendOutcome(t.run<ProfileTransfer::SendResult>(ModemLine::Operation::SmsSend, [&transfer, phone, smsc, settings] {
+    return sendOutcome(t.run<SmsRoute::SendResult>(ModemLine::Operation::SmsSend, [&transfer, phone, smsc, settings] {
         return transfer.sendGprs(phone, smsc, settings);
     }));
 }
@@ -202,7 +285,7 @@ int forEachTarget(const QList<TerminalTarget> &targets, bool summary, const std:
 
 // A fleet at once: every request out first, through every --port given, then the polls; each
 // terminal's outcome as soon as it is known, and the summary.
-int runFleet(const CliOptions &o, FleetRun::Job job, const SerialSettings &serial, const QList<TerminalTarget> &targets)
+int runFleet(const CliOptions &o, FleetRun::Job job, const SmsPath &path, const QList<TerminalTarget> &targets)
 {
     FleetRun::Request request;
     request.job = job;
@@ -224,24 +307,30 @@ int runFleet(const CliOptions &o, FleetRun::Job job, const SerialSettings &seria
     }
     std::vector<std::unique_ptr<LinkSession>> sessions;
     std::vector<std::unique_ptr<ProfileTransfer>> transfers;
+    std::unique_ptr<Gateway> gateway;
     QList<FleetRun::Line> lines;
     const auto shutDown = [&sessions] {
         for (const auto &session : sessions)
             session->line.shutdown();
     };
-    for (const QString &port : o.all(QStringLiteral("--port"))) {
-        SerialSettings s = serial;
+    if (!path.smsd.isEmpty()) {
+        gateway = Gateway::open(path.smsd, state);
+        if (!gateway)
+            return 1;
+        lines.append({gateway->transfer.get(), path.smsd});
+    }
+    for (const QString &port : path.smsd.isEmpty() ? o.all(QStringLiteral("--port")) : QStringList()) {
+        SerialSettings s = path.serial;
         s.port = port;
         auto session = openSession(s);
         if (!session) {
             shutDown();
             return 1;
         }
-        const auto print = [](const QString &text) { printLine(stderr, mdlStrings::TrimCrLf(text)); };
-        QObject::connect(&session->link.display(), &LinkDisplay::infoLine, print);
-        QObject::connect(&session->link.display(), &LinkDisplay::cmdInfoLine, print);
+        QObject::connect(&session->link.display(), &LinkDisplay::infoLine, printProgress);
+        QObject::connect(&session->link.display(), &LinkDisplay::cmdInfoLine, printProgress);
         transfers.push_back(std::make_unique<ProfileTransfer>(session->line, state));
-        lines.append({&session->line, transfers.back().get(), port});
+        lines.append({transfers.back().get(), port});
         sessions.push_back(std::move(session));
     }
     QList<FleetRun::Target> fleetTargets;
@@ -295,11 +384,11 @@ int runFleet(const CliOptions &o, FleetRun::Job job, const SerialSettings &seria
 // The serial options, the terminals and, for the fleet commands, the summary; then the
 // command for each terminal.
 int runForTargets(const CliOptions &o, CliContext &c, bool fleet,
-                  const std::function<int(const SerialSettings &, const QString &)> &run,
+                  const std::function<int(const SmsPath &, const QString &)> &run,
                   std::optional<FleetRun::Job> pipelined = std::nullopt)
 {
-    SerialSettings s;
-    const QString problem = readSerialOptions(o, s);
+    SmsPath s;
+    const QString problem = readSmsPath(o, s);
     if (!problem.isEmpty())
         return c.badUsage(problem);
     if (waitSecondsOf(o) < 0)
@@ -357,27 +446,27 @@ int runForTargets(const CliOptions &o, CliContext &c, bool fleet,
 int runSendProfile(const CliOptions &o, CliContext &c)
 {
     return runForTargets(
-        o, c, true, [&o](const SerialSettings &s, const QString &phone) { return sendProfile(s, o, phone); },
+        o, c, true, [&o](const SmsPath &s, const QString &phone) { return sendProfile(s, o, phone); },
         FleetRun::Job::SendProfile);
 }
 
 int runReadProfile(const CliOptions &o, CliContext &c)
 {
     return runForTargets(
-        o, c, true, [&o](const SerialSettings &s, const QString &phone) { return readProfile(s, o, phone); },
+        o, c, true, [&o](const SmsPath &s, const QString &phone) { return readProfile(s, o, phone); },
         FleetRun::Job::ReadProfile);
 }
 
 int runSendGprs(const CliOptions &o, CliContext &c)
 {
     return runForTargets(
-        o, c, true, [&o](const SerialSettings &s, const QString &phone) { return sendGprs(s, o, phone); },
+        o, c, true, [&o](const SmsPath &s, const QString &phone) { return sendGprs(s, o, phone); },
         FleetRun::Job::SendGprs);
 }
 
 int runPoll(const CliOptions &o, CliContext &c)
 {
-    SerialSettings s;
-    const QString problem = readSerialOptions(o, s);
+    SmsPath s;
+    const QString problem = readSmsPath(o, s);
     return problem.isEmpty() ? poll(s) : c.badUsage(problem);
 }

@@ -2,6 +2,7 @@
 
 #include "SimModem.h"
 #include "SmsTestSupport.h"
+#include "SmsdGateway.h"
 #include "TestFiles.h"
 
 #include <QJsonArray>
@@ -118,6 +119,7 @@ void TestSmsTransferCli::usageErrors_data()
 {
     QTest::addColumn<QStringList>("args");
     QTest::newRow("no port") << QStringList{"poll"};
+    QTest::newRow("port and gateway") << QStringList{"poll", "--port", "/dev/null", "--smsd", "smsdrc"};
     QTest::newRow("no file") << QStringList{"send-profile", "--port", "/dev/null", "--phone", "+7916"};
     QTest::newRow("foreign option") << QStringList{"poll", "--port", "/dev/null", "--phone", "+7916"};
     QTest::newRow("bad wait") << QStringList{"read-profile", "--port", "/dev/null", "--phone", "+7916", "--wait", "x"};
@@ -298,4 +300,48 @@ void TestSmsTransferCli::fleetWithARefusal()
     }
     names.sort();
     QCOMPARE(names, (QStringList{QStringLiteral("Отказ"), QStringLiteral("Призрак")}));
+}
+
+void TestSmsTransferCli::fleetThroughAGateway()
+{
+    if (SmsdGateway::smsdProgram().isEmpty())
+        QSKIP("gammu-smsd is not installed (scripts/install-deps.sh installs it)");
+    const QString second = QStringLiteral("+79161112233");
+    const QString ghost = QStringLiteral("+79990000000");
+    SmsdGateway gw;
+    QString why;
+    QVERIFY2(gw.start({QStringLiteral("--terminal"), kPhone, QStringLiteral("--terminal"), second,
+                       QStringLiteral("--sms-delay"), QStringLiteral("0")},
+                      why),
+             qPrintable(why));
+    QTemporaryDir home;
+    for (const auto &[name, number] : {std::pair{QStringLiteral("Грузовик"), kPhone}, std::pair{QStringLiteral("Автобус"), second},
+                                       std::pair{QStringLiteral("Призрак"), ghost}})
+        QCOMPARE(runCli({QStringLiteral("book"), QStringLiteral("add"), name, number}, home.path()).code, 0);
+    // The gateway passes a message a second whatever the tool does; the tool's own waits shrink.
+    qputenv("KVRSETUP_TIME_SCALE", "0.1");
+    const ProgramRun r = runCli({QStringLiteral("read-profile"), QStringLiteral("--smsd"), gw.configPath(),
+                                 QStringLiteral("--all"), QStringLiteral("--wait"), QStringLiteral("20")},
+                                home.path(), 120000);
+    qunsetenv("KVRSETUP_TIME_SCALE");
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.out.endsWith(QStringLiteral("terminal | number | result\nГрузовик | ") + kPhone
+                            + QStringLiteral(" | ok\nАвтобус | ") + second + QStringLiteral(" | ok\nПризрак | ") + ghost
+                            + QStringLiteral(" | failed\n")),
+             qPrintable(r.out + r.err + gw.log()));
+    QCOMPARE(readBytes(home.filePath(QStringLiteral("BIN/9161112233.bin"))).size(), 260);
+    QVERIFY2(r.err.contains(QStringLiteral("Запрос профиля отправлен на номер +79990000000")), qPrintable(r.err));
+    QCOMPARE(gw.rows(QStringLiteral("SELECT COUNT(*) FROM sentitems")).value(0), QStringLiteral("6"));
+    // The history names the gateway's file where a modem's port would stand.
+    const ProgramRun history = runCli({QStringLiteral("history"), QStringLiteral("--terminal"), QStringLiteral("Автобус"),
+                                       QStringLiteral("--json")},
+                                      home.path());
+    const QJsonArray rows = QJsonDocument::fromJson(history.out.toUtf8()).array();
+    QVERIFY(!rows.isEmpty());
+    for (const QJsonValue &row : rows)
+        QCOMPARE(row[QStringLiteral("port")].toString(), gw.configPath());
+    // Nothing is left for a poll: every answer of the system's was marked processed.
+    const ProgramRun poll = runCli({QStringLiteral("poll"), QStringLiteral("--smsd"), gw.configPath()}, home.path());
+    QCOMPARE(poll.code, 0);
+    QCOMPARE(gw.rows(QStringLiteral("SELECT COUNT(*) FROM inbox WHERE Processed = 'false'")).value(0), QStringLiteral("0"));
 }

@@ -29,7 +29,8 @@ struct ProgramRun
 
 // Runs a program to its end and collects its UTF-8 output; home, when given, is its
 // application folder (KVRSETUP_HOME).
-inline ProgramRun runProgram(const QString &program, const QStringList &args, const QString &home = QString())
+inline ProgramRun runProgram(const QString &program, const QStringList &args, const QString &home = QString(),
+                             int limitMs = 30000)
 {
     QProcess p;
     if (!home.isEmpty()) {
@@ -39,7 +40,7 @@ inline ProgramRun runProgram(const QString &program, const QStringList &args, co
     }
     p.start(program, args);
     ProgramRun r;
-    if (!p.waitForFinished(30000))
+    if (!p.waitForFinished(limitMs))
         return r;
     r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
     r.out = QString::fromUtf8(p.readAllStandardOutput());
@@ -49,8 +50,8 @@ inline ProgramRun runProgram(const QString &program, const QStringList &args, co
 
 #ifdef KVR_BIN_DIR
 // The command-line tool of this build.
-inline ProgramRun runCli(const QStringList &args, const QString &home = QString())
+inline ProgramRun runCli(const QStringList &args, const QString &home = QString(), int limitMs = 30000)
 {
-    return runProgram(QStringLiteral(KVR_BIN_DIR "/kvrsetup-cli"), args, home);
+    return runProgram(QStringLiteral(KVR_BIN_DIR "/kvrsetup-cli"), args, home, limitMs);
 }
 #endif

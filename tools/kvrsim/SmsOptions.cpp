@@ -47,6 +47,25 @@ QList<QCommandLineOption> smsCommandLineOptions()
     };
 }
 
+bool readTerminals(const QCommandLineParser &parser, QList<QPair<QString, QByteArray>> &terminals, QString &problem)
+{
+    for (const QString &t : parser.values(kTerminal)) {
+        const qsizetype eq = t.indexOf(QLatin1Char('='));
+        const QString number = eq < 0 ? t : t.left(eq);
+        QByteArray image = SimTerminal::defaultImage(number);
+        if (eq >= 0) {
+            QFile f(t.mid(eq + 1));
+            if (!f.open(QIODevice::ReadOnly) || (f.size() != 260 && f.size() != 390)) {
+                problem = QStringLiteral("--terminal: not a 260- or 390-byte data file: ") + t.mid(eq + 1);
+                return false;
+            }
+            image = f.read(SimTerminal::ImageSize);
+        }
+        terminals.append({number, image});
+    }
+    return true;
+}
+
 SmsStore *makeSmsStore(const QCommandLineParser &parser, QObject *parent, QString &problem)
 {
     SmsStore::Options o;
@@ -69,20 +88,11 @@ SmsStore *makeSmsStore(const QCommandLineParser &parser, QObject *parent, QStrin
     o.presentPlus7 = parser.isSet(kPlus7);
     o.networkDelayMs = qMax(0, parser.value(kNetworkDelay).toInt());
     auto *store = new SmsStore(o, parent);
-    for (const QString &t : parser.values(kTerminal)) {
-        const qsizetype eq = t.indexOf(QLatin1Char('='));
-        const QString number = eq < 0 ? t : t.left(eq);
-        QByteArray image = SimTerminal::defaultImage(number);
-        if (eq >= 0) {
-            QFile f(t.mid(eq + 1));
-            if (!f.open(QIODevice::ReadOnly) || (f.size() != 260 && f.size() != 390)) {
-                problem = QStringLiteral("--terminal: not a 260- or 390-byte data file: ") + t.mid(eq + 1);
-                return nullptr;
-            }
-            image = f.read(SimTerminal::ImageSize);
-        }
+    QList<QPair<QString, QByteArray>> terminals;
+    if (!readTerminals(parser, terminals, problem))
+        return nullptr;
+    for (const auto &[number, image] : std::as_const(terminals))
         store->addTerminal(number, image);
-    }
     static const QMap<QString, SmsStore::Foreign> kinds = {
         {QStringLiteral("text"), SmsStore::Foreign::Text},
         {QStringLiteral("alpha"), SmsStore::Foreign::Alphanumeric},

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QCommandLineOption>
+#include <QByteArray>
 #include <QList>
+#include <QPair>
 #include <QString>
 
 class QCommandLineParser;
@@ -12,3 +14,5 @@ class SmsStore;
 QList<QCommandLineOption> smsCommandLineOptions();
 // The store the options describe; nullptr with problem set when they do not make sense.
 SmsStore *makeSmsStore(const QCommandLineParser &parser, QObject *parent, QString &problem);
+// The terminals of the --terminal options: number and settings image.
+bool readTerminals(const QCommandLineParser &parser, QList<QPair<QString, QByteArray>> &terminals, QString &problem);

@@ -7,6 +7,7 @@
 #include "ModemSim.h"
 #include "SilentFarEnd.h"
 #include "SmsOptions.h"
+#include "SmsdNetwork.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -117,6 +118,16 @@ int main(int argc, char **argv)
                                          QStringLiteral("N"), QStringLiteral("0"));
     const QCommandLineOption refuseBootOpt(QStringLiteral("refuse-boot"),
                                            QStringLiteral("boot: ignore the boot command \"b\"."));
+    const QCommandLineOption smsdNetworkOpt(
+        QStringLiteral("smsd-network"),
+        QStringLiteral("No modem: play the network behind a gammu-smsd gateway whose SQLite database is FILE; "
+                       "the --terminal options answer what the gateway sends, through its inbox."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption smsdRefuseOpt(QStringLiteral("smsd-refuse"),
+                                           QStringLiteral("With --smsd-network: the gateway's messages to NUMBER "
+                                                          "fail with the status Error. Repeatable."),
+                                           QStringLiteral("NUMBER"));
+    parser.addOptions({smsdNetworkOpt, smsdRefuseOpt});
     parser.addOptions({echoOpt, productOpt, silentOpt, delayOpt, garbleOpt, seedOpt, dialOpt, connectOpt,
                        dialDelayOpt, farOpt, guardOpt, baudOpt, ringOpt, traceOpt, refuseOpt, trailerOpt,
                        unsolicitedOpt, linkOpt, dumpOpt, bootStateOpt, memTypeOpt, repeatAtOpt, repeatFromOpt, noAckAtOpt,
@@ -192,6 +203,29 @@ int main(int argc, char **argv)
     } else {
         std::fprintf(stderr, "kvrsim: unknown --far kind\n");
         return 2;
+    }
+
+    if (parser.isSet(smsdNetworkOpt)) {
+        // No modem: the network behind a gammu-smsd gateway's database.
+        SmsdNetwork::Options n;
+        n.database = parser.value(smsdNetworkOpt);
+        n.deliveryDelayMs = parser.value(QStringLiteral("sms-delay")).toInt();
+        n.refuse = parser.values(smsdRefuseOpt);
+        SmsdNetwork network(n);
+        QList<QPair<QString, QByteArray>> terminals;
+        QString problem;
+        if (!readTerminals(parser, terminals, problem)) {
+            std::fprintf(stderr, "kvrsim: %s\n", qPrintable(problem));
+            return 2;
+        }
+        for (const auto &[number, image] : std::as_const(terminals))
+            network.addTerminal(number, image);
+        if (!network.start(problem)) {
+            std::fprintf(stderr, "kvrsim: the gateway's database: %s\n", qPrintable(problem));
+            return 1;
+        }
+        // Nothing to clean up: a terminating signal may end it where it stands.
+        return app.exec();
     }
 
     QString smsProblem;

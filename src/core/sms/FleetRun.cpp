@@ -1,17 +1,16 @@
 #include "core/sms/FleetRun.h"
 
 #include "core/common/PhoneNumber.h"
-#include "core/link/ModemLine.h"
 
 FleetRun::FleetRun(const QList<Line> &lines, const Request &request, QObject *parent)
     : QObject(parent), m_lines(lines), m_request(request), m_pollTimer(this), m_deadline(this)
 {
     if (!m_lines.isEmpty()) {
-        m_pollTimer.setClock(&m_lines.first().line->link().clock());
-        m_deadline.setClock(&m_lines.first().line->link().clock());
+        m_pollTimer.setClock(&m_lines.first().route->routeClock());
+        m_deadline.setClock(&m_lines.first().route->routeClock());
     }
     m_deadline.setHandler([this] { checkDeadline(); });
-    m_pollTimer.setInterval(ProfileTransfer::PollMs);
+    m_pollTimer.setInterval(SmsRoute::PollMs);
     m_pollTimer.setRepeating(true);
     m_pollTimer.setHandler([this] {
         checkDeadline();
@@ -19,8 +18,8 @@ FleetRun::FleetRun(const QList<Line> &lines, const Request &request, QObject *pa
             pollAll();
     });
     for (int i = 0; i < m_lines.size(); ++i) {
-        m_connections << connect(m_lines[i].transfer, &ProfileTransfer::pollFinished, this,
-                                 [this, i](const ProfileTransfer::PollResult &result) { polled(i, result); });
+        m_connections << connect(m_lines[i].route, &SmsRoute::pollFinished, this,
+                                 [this, i](const SmsRoute::PollResult &result) { polled(i, result); });
     }
 }
 
@@ -84,17 +83,19 @@ void FleetRun::start(const QList<Target> &targets)
 
 void FleetRun::sendNext(int line)
 {
-    if (m_waiting[line].isEmpty())
-        return;
-    const int index = m_waiting[line].takeFirst();
-    m_lines[line].line->submit(ModemLine::Operation::SmsSend, [this, index]() -> Task<void> { return send(index); });
+    while (!m_waiting[line].isEmpty()) {
+        const int index = m_waiting[line].takeFirst();
+        m_lines[line].route->submitSend([this, index]() -> Task<void> { return send(index); });
+        if (m_lines[line].route->sendsOneAtATime())
+            return;
+    }
 }
 
 Task<void> FleetRun::send(int index)
 {
-    ProfileTransfer &transfer = *m_lines[m_lineOf[index]].transfer;
+    SmsRoute &transfer = *m_lines[m_lineOf[index]].route;
     const QString phone = m_targets[index].phone;
-    ProfileTransfer::SendResult result;
+    SmsRoute::SendResult result;
     switch (m_request.job) {
     case Job::SendProfile:
         result = co_await transfer.sendProfileFile(phone, m_request.smsc, m_request.profile);
@@ -109,16 +110,16 @@ Task<void> FleetRun::send(int index)
     sent(index, result);
 }
 
-void FleetRun::sent(int index, const ProfileTransfer::SendResult &result)
+void FleetRun::sent(int index, const SmsRoute::SendResult &result)
 {
     --m_sendsLeft;
     sendNext(m_lineOf[index]);
     if (!result.refusal.isEmpty())
         settle(index, Outcome::Refused, result.refusal);
     else if (!result.passed)
-        settle(index, Outcome::SendFailed, QStringLiteral("модем не принял запрос: ") + result.modemReport);
+        settle(index, Outcome::SendFailed, result.failure);
     else
-        m_lastSent = m_lines[m_lineOf[index]].line->link().clock().now();
+        m_lastSent = m_lines[m_lineOf[index]].route->routeClock().now();
     if (m_sendsLeft > 0 || isFinished())
         return;
     // Every request is out: collect the answers, the first poll at once; the silent ones are
@@ -130,10 +131,10 @@ void FleetRun::sent(int index, const ProfileTransfer::SendResult &result)
 void FleetRun::pollAll()
 {
     for (const Line &line : std::as_const(m_lines))
-        line.transfer->submitPoll();
+        line.route->submitPoll();
 }
 
-bool FleetRun::answered(int index, const ProfileTransfer::PollResult &result, QString &detail)
+bool FleetRun::answered(int index, const SmsRoute::PollResult &result, QString &detail)
 {
     const QString &phone = m_targets[index].phone;
     if (m_request.job == Job::ReadProfile) {
@@ -160,7 +161,7 @@ bool FleetRun::answered(int index, const ProfileTransfer::PollResult &result, QS
     return true;
 }
 
-void FleetRun::polled(int lineIndex, const ProfileTransfer::PollResult &result)
+void FleetRun::polled(int lineIndex, const SmsRoute::PollResult &result)
 {
     Q_UNUSED(lineIndex) // a terminal answers to the SIM that wrote to it, but any line's answer counts
     for (int i = 0; i < m_targets.size(); ++i) {
@@ -175,7 +176,7 @@ void FleetRun::checkDeadline()
 {
     if (m_sendsLeft > 0 || isFinished() || !m_lastSent.isValid())
         return;
-    const QDateTime now = m_lines.first().line->link().clock().now();
+    const QDateTime now = m_lines.first().route->routeClock().now();
     const qint64 left = qint64(m_request.waitSeconds) * 1000 - m_lastSent.msecsTo(now);
     if (left > 0) {
         m_deadline.start(int(qMin<qint64>(left, 3600 * 1000)));

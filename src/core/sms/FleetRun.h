@@ -3,17 +3,15 @@
 #include "core/app/OperationHistory.h"
 #include "core/common/Clock.h"
 #include "core/sms/GprsRecord.h"
-#include "core/sms/ProfileTransfer.h"
+#include "core/sms/SmsRoute.h"
 
 #include <QList>
 #include <QObject>
 #include <QString>
 
-class ModemLine;
-
-// One profile command for many terminals over one or several modem lines, pipelined: the
-// requests go out one after another without waiting for answers (each terminal through the line
-// with the fewest terminals so far), every line is polled all along and once more when the last
+// One profile command for many terminals over one or several modem lines (or a gateway),
+// pipelined: the requests go out one after another without waiting for answers (each terminal
+// through the line with the fewest terminals so far; a gateway takes them all at once), every line is polled all along and once more when the last
 // request is out, until each terminal has answered or the wait, counted from the last request
 // sent, has passed. Each terminal's outcome is told as soon as it is known.
 class FleetRun : public QObject
@@ -27,8 +25,7 @@ public:
 
     struct Line
     {
-        ModemLine *line = nullptr;
-        ProfileTransfer *transfer = nullptr;
+        SmsRoute *route = nullptr;
         QString port; // how the line is named in reports
     };
     struct Target
@@ -71,12 +68,12 @@ signals:
 private:
     void sendNext(int line);
     Task<void> send(int index);
-    void sent(int index, const ProfileTransfer::SendResult &result);
-    void polled(int lineIndex, const ProfileTransfer::PollResult &result);
+    void sent(int index, const SmsRoute::SendResult &result);
+    void polled(int lineIndex, const SmsRoute::PollResult &result);
     void pollAll();
     void settle(int index, Outcome outcome, const QString &detail);
     void checkDeadline();
-    bool answered(int index, const ProfileTransfer::PollResult &result, QString &detail);
+    bool answered(int index, const SmsRoute::PollResult &result, QString &detail);
 
     QList<Line> m_lines;
     Request m_request;

@@ -12,7 +12,7 @@
 #include "core/sms/mdlSMS.h"
 
 ProfileTransfer::ProfileTransfer(ModemLine &line, AppState &state, QObject *parent)
-    : QObject(parent), m_line(line), m_link(line.link()), m_state(state), m_scAt(line.link()), m_queue(m_scAt)
+    : SmsRoute(state, parent), m_line(line), m_link(line.link()), m_scAt(line.link()), m_queue(m_scAt)
 {
     m_scAt.setObjectName(QStringLiteral("mScAt"));
     m_tmrSecond.setInterval(SecondMs);
@@ -92,15 +92,6 @@ Task<bool> ProfileTransfer::SendTransferRecord(QString da, QString sc, PacketTyp
     return sendRecord(da, sc, TransferRecord::forPacket(type, source));
 }
 
-QString ProfileTransfer::numberRefusal(const QString &phone, const QString &smsc, const QString &badPhone)
-{
-    if (!mdlSMS::IsValidPhone(phone))
-        return badPhone;
-    if (!smsc.isEmpty() && !mdlSMS::IsValidPhone(smsc))
-        return QStringLiteral("Неверный номер SMS центра");
-    return {};
-}
-
 Task<ProfileTransfer::SendResult> ProfileTransfer::sendRecords(QString phone, QString smsc, QList<PacketType> types,
                                                                QString sentLine, QByteArray file, QString badPhone)
 {
@@ -131,50 +122,23 @@ Task<ProfileTransfer::SendResult> ProfileTransfer::sendRecords(QString phone, QS
     if (result.passed)
         cmdInfo(sentLine + phone + QStringLiteral("\r\n"));
     else
-        result.modemReport = modemReport();
+        result.failure = QStringLiteral("модем не принял: ") + modemReport();
     co_return result;
 }
 
-Task<void> ProfileTransfer::sendAndRecord(OperationHistory::Operation operation, QString phone, Task<SendResult> send)
+QString ProfileTransfer::routeName() const
 {
-    const SendResult result = co_await send;
-    if (m_state.database && result.refusal.isEmpty())
-        OperationHistory(*m_state.database)
-            .recordNow(operation, phone, m_line.portName(),
-                       result.passed ? OperationHistory::Result::Ok : OperationHistory::Result::Failed,
-                       result.passed ? QStringLiteral("отправлено") : QStringLiteral("модем не принял: ") + result.modemReport);
+    return m_line.portName();
 }
 
-QString ProfileTransfer::submitProfileFile(const QString &phone, const QString &smsc, const QByteArray &file)
+Clock &ProfileTransfer::routeClock() const
 {
-    const QString refusal = numberRefusal(phone, smsc, QStringLiteral("Неверный номер телефона"));
-    if (refusal.isEmpty())
-        m_line.submit(ModemLine::Operation::SmsSend, [this, phone, smsc, file]() -> Task<void> {
-            return sendAndRecord(OperationHistory::Operation::SendProfile, phone, sendProfileFile(phone, smsc, file));
-        });
-    return refusal;
+    return m_link.clock();
 }
 
-QString ProfileTransfer::submitProfileRequest(const QString &phone, const QString &smsc)
+void ProfileTransfer::submitSend(std::function<Task<void>()> send)
 {
-    const QString refusal = numberRefusal(phone, smsc, QStringLiteral("Неверный номер телефона"));
-    if (refusal.isEmpty())
-        m_line.submit(ModemLine::Operation::SmsSend,
-                      [this, phone, smsc]() -> Task<void> {
-                          return sendAndRecord(OperationHistory::Operation::ReadProfile, phone, requestProfile(phone, smsc));
-                      });
-    return refusal;
-}
-
-QString ProfileTransfer::submitGprs(const QString &phone, const QString &smsc, const GprsSettings &settings)
-{
-    const QString refusal = gprsRefusal(phone, smsc, settings);
-    if (refusal.isEmpty())
-        m_line.submit(ModemLine::Operation::SmsSend,
-                      [this, phone, smsc, settings]() -> Task<void> {
-                          return sendAndRecord(OperationHistory::Operation::SendGprs, phone, sendGprs(phone, smsc, settings));
-                      });
-    return refusal;
+    m_line.submit(ModemLine::Operation::SmsSend, std::move(send));
 }
 
 Task<ProfileTransfer::SendResult> ProfileTransfer::sendProfileFile(QString phone, QString smsc, QByteArray file)
@@ -198,15 +162,6 @@ Task<ProfileTransfer::SendResult> ProfileTransfer::requestProfile(QString phone,
     co_return result;
 }
 
-QString ProfileTransfer::gprsRefusal(const QString &phone, const QString &smsc, const GprsSettings &settings)
-{
-    QString refusal = numberRefusal(phone, smsc, QStringLiteral("Номер телефона не задан или неверный"));
-    TransferRecord rec;
-    if (refusal.isEmpty())
-        GprsRecord::buildGprsRecord(settings, rec, refusal);
-    return refusal;
-}
-
 Task<ProfileTransfer::SendResult> ProfileTransfer::sendGprs(QString phone, QString smsc, GprsSettings settings)
 {
     SendResult result;
@@ -225,7 +180,7 @@ Task<ProfileTransfer::SendResult> ProfileTransfer::sendGprs(QString phone, QStri
     if (pduMode)
         result.passed = co_await sendRecord(da, sc, rec);
     if (!result.passed)
-        result.modemReport = modemReport();
+        result.failure = QStringLiteral("модем не принял: ") + modemReport();
     if (result.passed)
         cmdInfo(QStringLiteral("Параметры GPRS отправлены на номер ") + phone + QStringLiteral("\r\n"));
     else if (pduMode)
@@ -401,16 +356,7 @@ Task<ProfileTransfer::PollResult> ProfileTransfer::pollMessages()
         cmdInfo(line);
     for (const ReceivedProfiles::Saved &saved : outcome.saved)
         forgetAwaited(saved.phone);
-    if (m_state.database) {
-        OperationHistory history(*m_state.database);
-        for (const ListingSweep::Outcome::Confirmation &c : outcome.confirmations)
-            history.recordNow(OperationHistory::Operation::Confirmation, c.sender, m_line.portName(),
-                              OperationHistory::Result::Ok,
-                              QStringLiteral("пакет 0x") + HexText::byte(quint8(c.packet)) + QLatin1Char('h'));
-        for (const ReceivedProfiles::Saved &saved : outcome.saved)
-            history.recordNow(OperationHistory::Operation::ProfileReceived, saved.phone, m_line.portName(),
-                              OperationHistory::Result::Ok, saved.path);
-    }
+    recordReceived(result);
     const QDateTime current = now();
     for (qsizetype i = m_awaited.size() - 1; i >= 0; --i) {
         if (m_awaited.at(i).sent.secsTo(current) < AnswerWaitSeconds)

@@ -13,6 +13,7 @@
 #include "core/sms/TransferRecord.h"
 #include "core/sms/TransmitQueue.h"
 #include "core/sms/clsScenarioAt.h"
+#include "core/sms/SmsRoute.h"
 
 #include <QByteArrayView>
 #include <QDateTime>
@@ -28,33 +29,13 @@ class AppState;
 // saves complete profiles under BIN and deletes what it listed. Every conversation runs as an
 // operation of the modem line. Log lines for txtCmdInfo leave through the link
 // (LinkExchange::cmdInfoLine); the window and the command-line tool both drive this class.
-class ProfileTransfer : public QObject
+class ProfileTransfer : public SmsRoute
 {
     Q_OBJECT
 public:
     static constexpr int SecondMs = 1000; // tmrSecond: the engine's watchdog and the queue
-    static constexpr int PollMs = 10000;  // Timer1: the message poll
     static constexpr int CmgsTimeoutMs = 20000;
     static constexpr int StoreTimeoutMs = 2000; // listing and deleting stored messages, the PDU mode
-
-    // A module send. refusal: the message for the operator when the input was refused and
-    // nothing was sent. passed: every "AT+CMGS=" exchange ended with the modem's "OK";
-    // otherwise modemReport holds what the modem answered instead.
-    struct SendResult
-    {
-        QString refusal;
-        bool passed = false;
-        QString modemReport;
-    };
-    // One message poll.
-    struct PollResult
-    {
-        bool ran = false;    // the modem was asked for its messages
-        bool listed = false; // "AT+CMGL=4" ended with "OK"
-        int messages = 0;    // listed messages with a PDU line (each one deleted after)
-        QList<ReceivedProfiles::Saved> saved;
-        QList<ListingSweep::Outcome::Confirmation> confirmations;
-    };
 
     ProfileTransfer(ModemLine &line, AppState &state, QObject *parent = nullptr);
     ~ProfileTransfer() override;
@@ -71,27 +52,25 @@ public:
     // The window closes: the first scenario is dropped, the queue emptied, the timers stop.
     void Form_QueryUnload();
     // Check1: Timer1 runs exactly while polling is on; each tick queues a poll on the line.
-    void setPolling(bool on);
-    // Queues one poll (none when one already waits); pollFinished tells its result.
-    bool submitPoll();
+    void setPolling(bool on) override;
+    bool submitPoll() override;
+    QString routeName() const override;
+    Clock &routeClock() const override;
+    void submitSend(std::function<Task<void>()> send) override;
+    bool sendsOneAtATime() const override { return true; }
 
     ActiveScenarios &activeScenarios() { return m_scenarios; }
     TransmitQueue &transmitQueue() { return m_queue; }
     ReceivedProfiles &receivedProfiles() { return m_profiles; }
 
-    // The module sends queued on the line for the window: the refusal of the input at once
-    // ("" when the send was queued); what the modem says comes as log lines.
-    QString submitProfileFile(const QString &phone, const QString &smsc, const QByteArray &file);
-    QString submitProfileRequest(const QString &phone, const QString &smsc);
-    QString submitGprs(const QString &phone, const QString &smsc, const GprsSettings &settings);
     // btSendSMS: packets 0x33 and 0x35 of a two-block profile file (missing bytes count 0).
-    Task<SendResult> sendProfileFile(QString phone, QString smsc, QByteArray file);
+    Task<SendResult> sendProfileFile(QString phone, QString smsc, QByteArray file) override;
     // btSaveSMSToFile: the read requests 0x43 and 0x45.
-    Task<SendResult> requestProfile(QString phone, QString smsc);
+    Task<SendResult> requestProfile(QString phone, QString smsc) override;
     // A read request left unanswered this long gets "Нет ответа от терминала " + number.
     static constexpr int AnswerWaitSeconds = 600;
     // btSendGPRS: the GPRS settings, packet 0x57.
-    Task<SendResult> sendGprs(QString phone, QString smsc, GprsSettings settings);
+    Task<SendResult> sendGprs(QString phone, QString smsc, GprsSettings settings) override;
 
     // cmdSendProfile: the image being edited goes to a new profile scenario whose two PDUs
     // join the transmit queue. A running scenario is stopped only when the operator agrees.
@@ -105,15 +84,9 @@ public:
 
     // One poll: list the stored messages, act on the system's packets, save complete profiles
     // and delete what is safely kept.
-    Task<PollResult> pollMessages();
-
-signals:
-    void pollFinished(const ProfileTransfer::PollResult &result);
+    Task<PollResult> pollMessages() override;
 
 private:
-    // What refuses a module send before anything goes: a bad number or SMS centre ("" when none).
-    static QString numberRefusal(const QString &phone, const QString &smsc, const QString &badPhone);
-    static QString gprsRefusal(const QString &phone, const QString &smsc, const GprsSettings &settings);
     // One packet of the module path; da and sc are made by PhoneToPdu. True when the modem
     // took the message ("OK" after "+CMGS: n").
     Task<bool> SendTransferRecord(QString da, QString sc, PacketType type, QByteArray source);
@@ -124,8 +97,6 @@ private:
                                  QByteArray file, QString badPhone);
     Task<bool> sendRecord(QString da, QString sc, TransferRecord rec);
     Task<void> runPoll();
-    // A window's send, kept in the history once the modem has had its say.
-    Task<void> sendAndRecord(OperationHistory::Operation operation, QString phone, Task<SendResult> send);
     // The engine's own dialogue (a queued send, or a break-in) holding the line until it ends.
     Task<void> scenarioDialogue(bool breakIn);
     void stopScenario(const QString &key);
@@ -140,7 +111,6 @@ private:
 
     ModemLine &m_line;
     LinkExchange &m_link;
-    AppState &m_state;
     clsScenarioAt m_scAt;
     TransmitQueue m_queue;
     ActiveScenarios m_scenarios;

@@ -7,6 +7,7 @@
 #include "core/app/Database.h"
 #include "core/app/OperationHistory.h"
 #include "core/sms/FleetRun.h"
+#include "core/sms/ProfileTransfer.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -52,7 +53,7 @@ struct Pool
     }
     QList<FleetRun::Line> lines()
     {
-        return {{&a.line, ta.get(), QStringLiteral("A")}, {&b.line, tb.get(), QStringLiteral("B")}};
+        return {{ta.get(), QStringLiteral("A")}, {tb.get(), QStringLiteral("B")}};
     }
 };
 

@@ -1,0 +1,251 @@
+#include "core/sms/GatewayTransfer.h"
+
+#include "core/app/AppState.h"
+#include "core/common/ClockPause.h"
+#include "core/common/HexText.h"
+#include "core/sms/ListingSweep.h"
+#include "core/sms/ReceivedSms.h"
+
+#include <QHash>
+#include <QRegularExpression>
+
+namespace {
+
+QString packetName(PacketType type)
+{
+    return QStringLiteral("пакет 0x") + HexText::byte(quint8(type)) + QLatin1Char('h');
+}
+
+} // namespace
+
+GatewayTransfer::GatewayTransfer(const QString &configPath, AppState &state, QObject *parent)
+    : SmsRoute(state, parent), m_configPath(configPath), m_clock(&Clock::system())
+{
+    m_pollTimer.setInterval(PollMs);
+    m_pollTimer.setRepeating(true);
+    m_pollTimer.setHandler([this] { submitPoll(); });
+    m_pollKick.setHandler([this] { runPoll(); });
+}
+
+GatewayTransfer::~GatewayTransfer()
+{
+    m_pollTimer.stop();
+    m_pollKick.stop();
+    // Sends still waiting for the gateway end here; what is in its outbox still goes.
+    m_running.clear();
+}
+
+bool GatewayTransfer::open(QString &error)
+{
+    const std::optional<SmsdConfig> config = SmsdConfig::read(m_configPath, error);
+    if (!config)
+        return false;
+    QString why;
+    if (!m_store.open(*config, why)) {
+        error = QStringLiteral("Не открывается база шлюза из ") + m_configPath + QStringLiteral(": ") + why;
+        return false;
+    }
+    return true;
+}
+
+void GatewayTransfer::setClock(Clock *clock)
+{
+    m_clock = clock;
+    m_pollTimer.setClock(clock);
+    m_pollKick.setClock(clock);
+}
+
+void GatewayTransfer::submitSend(std::function<Task<void>()> send)
+{
+    m_running.push_back(send());
+    const auto it = std::prev(m_running.end());
+    it->whenDone([this, it] { m_running.erase(it); });
+}
+
+bool GatewayTransfer::submitPoll()
+{
+    if (m_pollQueued)
+        return false;
+    // From the event loop, as a modem line's poll: never inside the caller.
+    m_pollQueued = true;
+    m_pollKick.start(0);
+    return true;
+}
+
+void GatewayTransfer::setPolling(bool on)
+{
+    if (on)
+        m_pollTimer.start();
+    else
+        m_pollTimer.stop();
+}
+
+void GatewayTransfer::runPoll()
+{
+    m_pollQueued = false;
+    Task<PollResult> poll = pollMessages();
+    // The database answers at once: the poll has no wait in it.
+    if (poll.isDone())
+        emit pollFinished(poll.result());
+}
+
+Task<QString> GatewayTransfer::deliver(QString phone, QByteArray userData)
+{
+    QString error;
+    const qint64 id = m_store.queue(phone, userData, error);
+    if (id < 0)
+        co_return QStringLiteral("шлюз не принял сообщение: ") + error;
+    const QDateTime queued = now();
+    for (;;) {
+        const SmsdStore::Status status = m_store.status(id);
+        switch (status.state) {
+        case SmsdStore::SendState::Sent:
+            co_return QString();
+        case SmsdStore::SendState::Failed:
+            co_return QStringLiteral("шлюз не отправил: ") + status.smsdStatus;
+        case SmsdStore::SendState::Gone:
+            co_return QStringLiteral("шлюз убрал сообщение, не отправив");
+        case SmsdStore::SendState::Waiting:
+        case SmsdStore::SendState::Unknown: // a busy database: asked again
+            break;
+        }
+        if (queued.msecsTo(now()) >= SendWaitMs) {
+            // Taken back, so that it does not reach the terminal after the operator was told it failed.
+            if (m_store.withdraw(id))
+                co_return QStringLiteral("шлюз не отправил сообщение за %1 с, оно отозвано").arg(SendWaitMs / 1000);
+            const SmsdStore::Status last = m_store.status(id);
+            if (last.state == SmsdStore::SendState::Sent)
+                co_return QString();
+            co_return QStringLiteral("шлюз не сообщил, отправлено ли сообщение (") + last.smsdStatus
+                + QLatin1Char(')');
+        }
+        co_await ClockPause(*m_clock, StatusPollMs, this);
+    }
+}
+
+Task<SmsRoute::SendResult> GatewayTransfer::sendRecords(QString phone, QList<PacketType> types, QString sentLine,
+                                                        QByteArray file)
+{
+    SendResult result;
+    result.passed = true;
+    QStringList sent;
+    for (PacketType type : types) {
+        const QString failure = co_await deliver(phone, TransferRecord::forPacket(type, file).octets());
+        if (failure.isEmpty()) {
+            sent << packetName(type);
+            continue;
+        }
+        // The terminal would apply half a profile: the rest does not go.
+        result.passed = false;
+        result.failure = failure;
+        cmdInfo(QStringLiteral("Шлюз не отправил ") + packetName(type) + QStringLiteral(" (") + failure
+                + QStringLiteral("): ")
+                + (sent.isEmpty() ? QStringLiteral("ничего не отправлено")
+                                  : QStringLiteral("отправлено только: ") + sent.join(QStringLiteral(", ")))
+                + QStringLiteral("\r\n"));
+        co_return result;
+    }
+    cmdInfo(sentLine + phone + QStringLiteral("\r\n"));
+    co_return result;
+}
+
+Task<SmsRoute::SendResult> GatewayTransfer::sendProfileFile(QString phone, QString smsc, QByteArray file)
+{
+    SendResult refused;
+    refused.refusal = numberRefusal(phone, smsc, QStringLiteral("Неверный номер телефона"));
+    if (!refused.refusal.isEmpty())
+        co_return refused;
+    const QList<PacketType> packets{PacketType::ProfileBlock1, PacketType::ProfileBlock2};
+    const SendResult result = co_await sendRecords(phone, packets, QStringLiteral("Профиль отправлен на номер "), file);
+    co_return result;
+}
+
+Task<SmsRoute::SendResult> GatewayTransfer::requestProfile(QString phone, QString smsc)
+{
+    SendResult refused;
+    refused.refusal = numberRefusal(phone, smsc, QStringLiteral("Неверный номер телефона"));
+    if (!refused.refusal.isEmpty())
+        co_return refused;
+    const QList<PacketType> packets{PacketType::ReadBlock1, PacketType::ReadBlock2};
+    const SendResult result =
+        co_await sendRecords(phone, packets, QStringLiteral("Запрос профиля отправлен на номер "), QByteArray());
+    co_return result;
+}
+
+Task<SmsRoute::SendResult> GatewayTransfer::sendGprs(QString phone, QString smsc, GprsSettings settings)
+{
+    SendResult result;
+    result.refusal = numberRefusal(phone, smsc, QStringLiteral("Номер телефона не задан или неверный"));
+    TransferRecord rec;
+    if (result.refusal.isEmpty())
+        GprsRecord::buildGprsRecord(settings, rec, result.refusal);
+    if (!result.refusal.isEmpty())
+        co_return result;
+    const QString failure = co_await deliver(phone, rec.octets());
+    result.passed = failure.isEmpty();
+    result.failure = failure;
+    if (result.passed)
+        cmdInfo(QStringLiteral("Параметры GPRS отправлены на номер ") + phone + QStringLiteral("\r\n"));
+    else
+        cmdInfo(QStringLiteral("Шлюз не отправил параметры GPRS (") + failure + QStringLiteral(")\r\n"));
+    co_return result;
+}
+
+QString GatewayTransfer::deliverPdu(const SmsdStore::InboxRow &row)
+{
+    static const QRegularExpression number(QStringLiteral("^\\+?[0-9]{1,20}$"));
+    if (!row.udh.isEmpty() || !number.match(row.sender).hasMatch() || row.userData.size() > 255)
+        return {};
+    const bool international = row.sender.startsWith(QLatin1Char('+'));
+    QString digits = international ? row.sender.mid(1) : row.sender;
+    const int digitCount = int(digits.size());
+    if (digits.size() % 2 != 0)
+        digits += QLatin1Char('F');
+    QString swapped;
+    for (qsizetype i = 0; i < digits.size(); i += 2)
+        swapped += digits.at(i + 1) + QString(digits.at(i));
+    // The data coding as the network gave it: an 8-bit message of class 2 is F6.
+    const quint8 coding = row.smsClass >= 0 && row.smsClass <= 3 ? quint8(0xF4 + row.smsClass) : quint8(0x04);
+    return QStringLiteral("00") // no centre address
+           + QStringLiteral("04") + HexText::byte(quint8(digitCount))
+           + (international ? QStringLiteral("91") : QStringLiteral("81")) + swapped + QStringLiteral("00")
+           + HexText::byte(coding) + QStringLiteral("00000000000000") + HexText::byte(quint8(row.userData.size()))
+           + HexText::bytes(row.userData);
+}
+
+Task<SmsRoute::PollResult> GatewayTransfer::pollMessages()
+{
+    PollResult result;
+    result.ran = true;
+    QList<SmsdStore::InboxRow> rows;
+    QString error;
+    if (!m_store.unprocessed(rows, error)) {
+        cmdInfo(QStringLiteral("Не читаются входящие сообщения шлюза: ") + error + QStringLiteral("\r\n"));
+        co_return result;
+    }
+    result.listed = true;
+    // Only the system's packets are read; the other rows belong to other users of the gateway.
+    SmsTable list;
+    QHash<QString, qint64> idOf;
+    for (const SmsdStore::InboxRow &row : std::as_const(rows)) {
+        const QString pdu = deliverPdu(row);
+        if (pdu.isEmpty() || !decodeReceivedSms(pdu).accepted())
+            continue;
+        const QString header = QStringLiteral("+CMGL: %1,0,,%2").arg(row.id).arg(pdu.size() / 2 - 1);
+        list.append({header, pdu});
+        idOf.insert(header, row.id);
+    }
+    const ListingSweep::Outcome outcome = ListingSweep(m_state.appFolder(), now().toLocalTime()).sweep(list, m_profiles);
+    result.messages = outcome.messages;
+    result.saved = outcome.saved;
+    result.confirmations = outcome.confirmations;
+    for (const QString &line : outcome.lines)
+        cmdInfo(line);
+    // What is safely kept is marked processed; the rest is read again by the next poll.
+    for (const QString &header : outcome.deletable) {
+        if (!m_store.markProcessed(idOf.value(header), error))
+            cmdInfo(QStringLiteral("Сообщение шлюза не отмечено обработанным: ") + error + QStringLiteral("\r\n"));
+    }
+    recordReceived(result);
+    co_return result;
+}

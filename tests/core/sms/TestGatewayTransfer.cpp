@@ -1,0 +1,180 @@
+#include "TestGatewayTransfer.h"
+
+#include "RunTask.h"
+#include "SimLink.h"
+#include "SmsTestSupport.h"
+#include "SmsdGateway.h"
+#include "TestFiles.h"
+#include "core/app/AppState.h"
+#include "core/sms/GatewayTransfer.h"
+#include "core/sms/ProfileTransfer.h"
+#include "core/sms/SmsdConfig.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString kPhone = QStringLiteral("+71234567890");
+
+// The user data of every message the modem took after its prompt, as hex text.
+QStringList modemUserData(const QByteArray &received)
+{
+    QStringList out;
+    qsizetype at = 0;
+    while ((at = received.indexOf("AT+CMGS=", at)) >= 0) {
+        const qsizetype body = received.indexOf('\r', at) + 1;
+        const qsizetype end = received.indexOf('\x1A', body);
+        if (body <= 0 || end < 0)
+            break;
+        // 140 octets at the end of the PDU, after their length octet 8C.
+        out << QString::fromLatin1(received.mid(end - 280, 280));
+        at = end;
+    }
+    return out;
+}
+
+// Polls until a profile comes, at most limitMs.
+SmsRoute::PollResult pollForProfile(GatewayTransfer &gateway, int limitMs = 20000)
+{
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        SmsRoute::PollResult result = runTask(gateway.pollMessages());
+        if (!result.saved.isEmpty() || waited.elapsed() > limitMs)
+            return result;
+        QTest::qWait(300);
+    }
+}
+
+} // namespace
+
+void TestGatewayTransfer::initTestCase()
+{
+    if (SmsdGateway::smsdProgram().isEmpty() || SmsdGateway::schemaPath().isEmpty())
+        QSKIP("gammu-smsd is not installed (scripts/install-deps.sh installs it)");
+}
+
+void TestGatewayTransfer::configurationFiles()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("smsdrc"));
+    QString error;
+    QVERIFY(writeBytes(path, "[gammu]\ndevice = /dev/ttyUSB0\ndatabase = wrong.db\n\n[SMSD]\nService = SQL\n"
+                             "Driver = sqlite3\nDBDir = data\n# database = old.db\nDatabase = smsd.db\n"));
+    std::optional<SmsdConfig> c = SmsdConfig::read(path, error);
+    QVERIFY2(c, qPrintable(error));
+    QCOMPARE(c->qtDriver(), QStringLiteral("QSQLITE"));
+    QCOMPARE(c->sqliteFile, QDir(dir.path()).absoluteFilePath(QStringLiteral("data/smsd.db")));
+    QVERIFY(writeBytes(path, "[smsd]\nservice = sql\ndriver = native_pgsql\nhost = db.example:5433\nuser = smsd\n"
+                             "password = \"se cret\"\ndatabase = smsd\n"));
+    c = SmsdConfig::read(path, error);
+    QVERIFY2(c, qPrintable(error));
+    QCOMPARE(c->qtDriver(), QStringLiteral("QPSQL"));
+    QCOMPARE(c->host, QStringLiteral("db.example"));
+    QCOMPARE(c->port, 5433);
+    QCOMPARE(c->password, QStringLiteral("se cret"));
+    // A gateway that keeps its messages in files, or a driver this program has no use for.
+    QVERIFY(writeBytes(path, "[smsd]\nservice = files\n"));
+    QVERIFY(!SmsdConfig::read(path, error));
+    QVERIFY2(error.contains(QStringLiteral("service = sql")), qPrintable(error));
+    QVERIFY(writeBytes(path, "[smsd]\nservice = sql\ndriver = odbc\ndatabase = x\n"));
+    QVERIFY(!SmsdConfig::read(path, error));
+    QVERIFY2(error.contains(QStringLiteral("odbc")), qPrintable(error));
+    // A database file that is not there is refused, not made empty.
+    QVERIFY(writeBytes(path, "[smsd]\nservice = sql\ndriver = sqlite3\ndatabase = missing.db\n"));
+    AppState state(dir.path());
+    GatewayTransfer gateway(path, state);
+    QVERIFY(!gateway.open(error));
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("missing.db"))));
+}
+
+void TestGatewayTransfer::sameRecordsAsTheModem()
+{
+    SmsdGateway gw;
+    QString why;
+    QVERIFY2(gw.start({QStringLiteral("--terminal"), kPhone, QStringLiteral("--sms-delay"), QStringLiteral("0")}, why),
+             qPrintable(why));
+    QTemporaryDir home;
+    AppState state(home.path());
+    GatewayTransfer gateway(gw.configPath(), state);
+    QVERIFY2(gateway.open(why), qPrintable(why));
+    QStringList lines;
+    connect(&gateway, &GatewayTransfer::cmdInfoLine, this, [&lines](const QString &l) { lines << l; });
+    const QByteArray profile = SmsTest::profileFile(5);
+    SmsRoute::SendResult sent = runTask(gateway.sendProfileFile(kPhone, QString(), profile), 30000);
+    QVERIFY2(sent.passed, qPrintable(sent.failure + gw.log()));
+    GprsSettings gprs{QStringLiteral("internet"), QStringLiteral("u"), QStringLiteral("p"), QStringLiteral("10.0.0.1"),
+                      QStringLiteral("1000")};
+    sent = runTask(gateway.sendGprs(kPhone, QString(), gprs), 30000);
+    QVERIFY2(sent.passed, qPrintable(sent.failure));
+    QCOMPARE(lines, (QStringList{QStringLiteral("Профиль отправлен на номер +71234567890\r\n"),
+                                 QStringLiteral("Параметры GPRS отправлены на номер +71234567890\r\n")}));
+
+    // The same sends through a modem: the user data of each message is the same, octet for octet.
+    SimLink modem;
+    QVERIFY(modem.start({QStringLiteral("--sms-delay"), QStringLiteral("0")}));
+    ProfileTransfer transfer(modem.line, state);
+    QVERIFY(runTask(transfer.sendProfileFile(kPhone, QString(), profile)).passed);
+    QVERIFY(runTask(transfer.sendGprs(kPhone, QString(), gprs)).passed);
+    const QStringList viaModem = modemUserData(modem.sim.received());
+    QCOMPARE(viaModem.size(), 3);
+    const QStringList rows = gw.rows(QStringLiteral(
+        "SELECT Text, DestinationNumber, Coding, Class, RelativeValidity, CreatorID, Status FROM sentitems ORDER BY ID"));
+    QCOMPARE(rows.size(), 3);
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(rows.at(i), viaModem.at(i) + QStringLiteral("|+71234567890|8bit|2|167|kvrsetup|SendingOKNoReport"));
+    modem.line.shutdown();
+}
+
+void TestGatewayTransfer::readBackAndLeaveForeignRows()
+{
+    SmsdGateway gw;
+    QString why;
+    QVERIFY2(gw.start({QStringLiteral("--terminal"), kPhone, QStringLiteral("--sms-delay"), QStringLiteral("0")}, why),
+             qPrintable(why));
+    // Other users of the gateway: a text, and 8-bit data that is no packet of this system's.
+    QVERIFY(gw.exec(QStringLiteral("INSERT INTO inbox (Text, SenderNumber, Coding, UDH, RecipientID, TextDecoded) "
+                                   "VALUES ('', '+79160000001', 'Default_No_Compression', '', '', 'привет')")));
+    QVERIFY(gw.exec(QStringLiteral("INSERT INTO inbox (Text, SenderNumber, Coding, UDH, RecipientID, Class) "
+                                   "VALUES ('43050000', '+79160000002', '8bit', '', '', 2)")));
+    QTemporaryDir home;
+    AppState state(home.path());
+    GatewayTransfer gateway(gw.configPath(), state);
+    QVERIFY2(gateway.open(why), qPrintable(why));
+    const QByteArray profile = SmsTest::profileFile(9);
+    QVERIFY(runTask(gateway.sendProfileFile(kPhone, QString(), profile), 30000).passed);
+    QVERIFY(runTask(gateway.requestProfile(kPhone, QString()), 30000).passed);
+    const SmsRoute::PollResult poll = pollForProfile(gateway);
+    QCOMPARE(poll.saved.size(), 1);
+    QCOMPARE(readBytes(poll.saved.first().path), profile);
+    QCOMPARE(poll.saved.first().path, home.filePath(QStringLiteral("BIN/1234567890.bin")));
+    // The terminal's four messages are processed; the others are as they were.
+    QCOMPARE(gw.rows(QStringLiteral("SELECT SenderNumber, Processed FROM inbox ORDER BY ID")),
+             (QStringList{QStringLiteral("+79160000001|false"), QStringLiteral("+79160000002|false"),
+                          QStringLiteral("+71234567890|true"), QStringLiteral("+71234567890|true"),
+                          QStringLiteral("+71234567890|true"), QStringLiteral("+71234567890|true")}));
+    // The confirmations came with the profile; nothing is read twice.
+    QCOMPARE(runTask(gateway.pollMessages()).messages, 0);
+}
+
+void TestGatewayTransfer::refusedByTheGateway()
+{
+    SmsdGateway gw;
+    QString why;
+    QVERIFY2(gw.start({QStringLiteral("--smsd-refuse"), kPhone}, why), qPrintable(why));
+    QTemporaryDir home;
+    AppState state(home.path());
+    GatewayTransfer gateway(gw.configPath(), state);
+    QVERIFY2(gateway.open(why), qPrintable(why));
+    QStringList lines;
+    connect(&gateway, &GatewayTransfer::cmdInfoLine, this, [&lines](const QString &l) { lines << l; });
+    const SmsRoute::SendResult sent = runTask(gateway.sendProfileFile(kPhone, QString(), SmsTest::profileFile(1)), 30000);
+    QVERIFY(!sent.passed);
+    QCOMPARE(sent.failure, QStringLiteral("шлюз не отправил: Error"));
+    QCOMPARE(lines, QStringList{QStringLiteral("Шлюз не отправил пакет 0x33h (шлюз не отправил: Error): ничего не отправлено\r\n")});
+    // Half a profile never goes: the second packet was not queued.
+    QCOMPARE(gw.rows(QStringLiteral("SELECT COUNT(*) FROM sentitems")).value(0), QStringLiteral("1"));
+    QCOMPARE(gw.rows(QStringLiteral("SELECT COUNT(*) FROM outbox")).value(0), QStringLiteral("0"));
+}
