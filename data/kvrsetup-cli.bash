@@ -89,12 +89,13 @@ _kvrsetup_cli()
                 --parity) COMPREPLY=($(compgen -W "n e o" -- "$cur")); return ;;
                 --data) COMPREPLY=($(compgen -W "7 8" -- "$cur")); return ;;
                 --stop) COMPREPLY=($(compgen -W "1 2" -- "$cur")); return ;;
+                --smsd) COMPREPLY=($(compgen -f -- "$cur")); return ;;
                 --phone) COMPREPLY=($(true)); return ;;
                 --terminal) COMPREPLY=($(true)); return ;;
                 --smsc) COMPREPLY=($(true)); return ;;
                 --wait) COMPREPLY=($(true)); return ;;
             esac
-            options="--help --port --baud --parity --data --stop --phone --terminal --all --retry-failed --json --smsc --wait"
+            options="--help --port --baud --parity --data --stop --smsd --phone --terminal --all --retry-failed --json --smsc --wait"
             plain='compgen -f -- "$cur"' ;;
         read-profile)
             case "$prev" in
@@ -103,12 +104,13 @@ _kvrsetup_cli()
                 --parity) COMPREPLY=($(compgen -W "n e o" -- "$cur")); return ;;
                 --data) COMPREPLY=($(compgen -W "7 8" -- "$cur")); return ;;
                 --stop) COMPREPLY=($(compgen -W "1 2" -- "$cur")); return ;;
+                --smsd) COMPREPLY=($(compgen -f -- "$cur")); return ;;
                 --phone) COMPREPLY=($(true)); return ;;
                 --terminal) COMPREPLY=($(true)); return ;;
                 --smsc) COMPREPLY=($(true)); return ;;
                 --wait) COMPREPLY=($(true)); return ;;
             esac
-            options="--help --port --baud --parity --data --stop --phone --terminal --all --retry-failed --json --smsc --wait"
+            options="--help --port --baud --parity --data --stop --smsd --phone --terminal --all --retry-failed --json --smsc --wait"
             plain='compgen -f -- "$cur"' ;;
         poll)
             case "$prev" in
@@ -117,8 +119,9 @@ _kvrsetup_cli()
                 --parity) COMPREPLY=($(compgen -W "n e o" -- "$cur")); return ;;
                 --data) COMPREPLY=($(compgen -W "7 8" -- "$cur")); return ;;
                 --stop) COMPREPLY=($(compgen -W "1 2" -- "$cur")); return ;;
+                --smsd) COMPREPLY=($(compgen -f -- "$cur")); return ;;
             esac
-            options="--help --port --baud --parity --data --stop"
+            options="--help --port --baud --parity --data --stop --smsd"
             plain='compgen -f -- "$cur"' ;;
         send-gprs)
             case "$prev" in
@@ -127,6 +130,7 @@ _kvrsetup_cli()
                 --parity) COMPREPLY=($(compgen -W "n e o" -- "$cur")); return ;;
                 --data) COMPREPLY=($(compgen -W "7 8" -- "$cur")); return ;;
                 --stop) COMPREPLY=($(compgen -W "1 2" -- "$cur")); return ;;
+                --smsd) COMPREPLY=($(compgen -f -- "$cur")); return ;;
                 --phone) COMPREPLY=($(true)); return ;;
                 --terminal) COMPREPLY=($(true)); return ;;
                 --smsc) COMPREPLY=($(true)); return ;;
@@ -137,7 +141,7 @@ _kvrsetup_cli()
                 --server-port) COMPREPLY=($(true)); return ;;
                 --wait) COMPREPLY=($(true)); return ;;
             esac
-            options="--help --port --baud --parity --data --stop --phone --terminal --all --retry-failed --json --smsc --apn --user --password --server --server-port --wait"
+            options="--help --port --baud --parity --data --stop --smsd --phone --terminal --all --retry-failed --json --smsc --apn --user --password --server --server-port --wait"
             plain='compgen -f -- "$cur"' ;;
         upload)
             case "$prev" in

@@ -14,6 +14,9 @@ struct SerialSettings
     QChar parity = QLatin1Char('n');
     int dataBits = 8;
     int stopBits = 1;
+    // A gammu-smsd configuration file: the link window's profile SMS go through that gateway
+    // instead of the modem on the port (empty: the modem). Firmware always takes the port.
+    QString smsGateway;
 
     // A port text is a number when it reads as a whole number (Default.ini's numeric rule,
     // 16-bit range); anything else is a device path. "0" and negatives are numbers, which

@@ -128,6 +128,9 @@ void StartUp::LoadDefaults()
     readText(m_state.terminalNumber);
     readInt(m_state.lastPageAddress, -2147483648LL, 2147483647LL);
     readInt(m_state.lastBank, -32768, 32767);
+    // Written only when a gateway is chosen: files without it are read as before.
+    if (QString gateway; !reader.atEnd() && reader.readValue(gateway))
+        m_state.serial.smsGateway = gateway.trimmed();
     if (!ok)
         m_prompts.message((unreadable.isEmpty() ? QString() : unreadable + QStringLiteral("\r\n"))
                           + QStringLiteral("Ошибки чтения файла умолчаний, установите вручную"));
@@ -152,7 +155,7 @@ bool StartUp::WriteDefaultIni()
     const SerialSettings &serial = m_state.serial;
     const QString portText = SerialSettings::isPortNumber(serial.port) ? TextFile::formatNumber(serial.portNumber())
                                                                        : TextFile::formatText(serial.port);
-    const QStringList lines = {
+    QStringList lines = {
         TextFile::formatText(m_state.DataFilePath),
         portText,
         TextFile::formatNumber(m_state.serial.baudRate),
@@ -166,6 +169,8 @@ bool StartUp::WriteDefaultIni()
         TextFile::formatNumber(m_state.lastPageAddress),
         TextFile::formatNumber(m_state.lastBank),
     };
+    if (!serial.smsGateway.isEmpty())
+        lines << TextFile::formatText(serial.smsGateway);
     QString error;
     if (TextFile::writeLines(m_state.appPath(QStringLiteral("Default.ini")), lines, error))
         return true;

@@ -2,16 +2,20 @@
 
 #include "core/editor/CommSetupLists.h"
 #include "gui/common/WindowTitles.h"
+#include "core/app/UserPrompts.h"
 
 #include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QRadioButton>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-frmCommSetup::frmCommSetup(SerialSettings &settings, QWidget *parent, const QStringList *devices)
-    : QDialog(parent), m_settings(settings)
+frmCommSetup::frmCommSetup(SerialSettings &settings, QWidget *parent, const QStringList *devices, UserPrompts *prompts)
+    : QDialog(parent), m_settings(settings), m_prompts(prompts)
 {
     setObjectName(QStringLiteral("frmCommSetup"));
     setWindowTitle(QStringLiteral("Настройки связи"));
@@ -41,6 +45,32 @@ frmCommSetup::frmCommSetup(SerialSettings &settings, QWidget *parent, const QStr
     m_cmbPortNumber->setInsertPolicy(QComboBox::NoInsert);
     m_cmbPortNumber->setMinimumContentsLength(36);
 
+    // Where the profile SMS go; firmware always takes the port.
+    auto *route = new QGroupBox(QStringLiteral("SMS профилей"), this);
+    route->setObjectName(QStringLiteral("fraSmsRoute"));
+    m_optModem = new QRadioButton(QStringLiteral("Через модем на этом порту"), route);
+    m_optModem->setObjectName(QStringLiteral("optModem"));
+    m_optGateway = new QRadioButton(QStringLiteral("Через шлюз gammu-smsd, файл настроек:"), route);
+    m_optGateway->setObjectName(QStringLiteral("optGateway"));
+    m_txtGatewayConfig = new QLineEdit(route);
+    m_txtGatewayConfig->setObjectName(QStringLiteral("txtGatewayConfig"));
+    m_txtGatewayConfig->setPlaceholderText(QStringLiteral("/etc/gammu-smsdrc"));
+    auto *browse = new QPushButton(QStringLiteral("Обзор..."), route);
+    browse->setObjectName(QStringLiteral("cmdGatewayBrowse"));
+    browse->setAutoDefault(false);
+    browse->setEnabled(m_prompts != nullptr);
+    connect(browse, &QPushButton::clicked, this, [this] { cmdGatewayBrowse_Click(); });
+    auto *routeLayout = new QGridLayout(route);
+    routeLayout->addWidget(m_optModem, 0, 0, 1, 2);
+    routeLayout->addWidget(m_optGateway, 1, 0, 1, 2);
+    routeLayout->addWidget(m_txtGatewayConfig, 2, 0);
+    routeLayout->addWidget(browse, 2, 1);
+    const auto enableFile = [this, browse] {
+        m_txtGatewayConfig->setEnabled(m_optGateway->isChecked());
+        browse->setEnabled(m_optGateway->isChecked() && m_prompts);
+    };
+    connect(m_optGateway, &QRadioButton::toggled, this, enableFile);
+
     auto *ok = new QPushButton(QStringLiteral("Установить"), this);
     ok->setObjectName(QStringLiteral("cmdOK"));
     ok->setDefault(true);
@@ -56,11 +86,14 @@ frmCommSetup::frmCommSetup(SerialSettings &settings, QWidget *parent, const QStr
     auto *v = new QVBoxLayout(this);
     v->addLayout(grid);
     v->addSpacing(8);
+    v->addWidget(route);
+    v->addSpacing(8);
     v->addLayout(buttons);
     setSizeGripEnabled(false);
     WindowTitles::keepWhole(this);
 
     Form_Load(devices ? *devices : CommSetupLists::presentDevices());
+    enableFile();
 }
 
 void frmCommSetup::Form_Load(const QStringList &devices)
@@ -76,6 +109,8 @@ void frmCommSetup::Form_Load(const QStringList &devices)
     FindIndex(m_cmbParity, CommSetupLists::parityText(m_settings));
     FindIndex(m_cmbNumBits, CommSetupLists::dataBitsText(m_settings));
     FindIndex(m_cmbStopBits, CommSetupLists::stopBitsText(m_settings));
+    m_txtGatewayConfig->setText(m_settings.smsGateway);
+    (m_settings.smsGateway.isEmpty() ? m_optModem : m_optGateway)->setChecked(true);
 }
 
 void frmCommSetup::FindIndex(QComboBox *list, const QString &text)
@@ -97,7 +132,17 @@ void frmCommSetup::cmdOK_Click()
 {
     CommSetupLists::store(m_settings, m_cmbPortNumber->currentText(), m_cmbSpeed->currentText(),
                           m_cmbNumBits->currentText(), m_cmbParity->currentText(), m_cmbStopBits->currentText());
+    // A gateway without its file would send nothing anywhere: the modem stays.
+    m_settings.smsGateway = m_optGateway->isChecked() ? m_txtGatewayConfig->text().trimmed() : QString();
     accept();
+}
+
+void frmCommSetup::cmdGatewayBrowse_Click()
+{
+    const QString path = m_prompts->openFile(QStringLiteral("Файл настроек gammu-smsd"), QString(),
+                                             {{QStringLiteral("Все файлы"), QStringLiteral("*")}}, true);
+    if (!path.isEmpty())
+        m_txtGatewayConfig->setText(path);
 }
 
 void frmCommSetup::cmdCancel_Click()

@@ -34,7 +34,7 @@ frmMain::frmMain(AppState &state, UserPrompts &prompts, QWidget *parent)
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(m_state.caption().isEmpty() ? QStringLiteral("Настройки терминала") : m_state.caption());
     m_state.onCaptionChanged = [this](const QString &caption) { setWindowTitle(caption); };
-    showCommSetup = [this] { frmCommSetup(m_state.serial, this).exec(); };
+    showCommSetup = [this] { frmCommSetup(m_state.serial, this, nullptr, &m_prompts).exec(); };
     showLoadFile = [this] { frmLoadFile(m_state, m_prompts, [this] { UpdateControls(); }, this).exec(); };
     showLinkWindow = [this] { openLinkWindow(this, m_state, m_prompts); };
     m_menus = std::make_unique<EditorMenus>(*this, m_state, m_prompts);

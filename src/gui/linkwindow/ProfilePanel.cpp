@@ -1,4 +1,7 @@
 #include "gui/linkwindow/ProfilePanel.h"
+
+#include "core/link/LinkDisplay.h"
+#include "core/sms/GatewayTransfer.h"
 #include "gui/linkwindow/Named.h"
 
 #include "core/app/AppState.h"
@@ -49,8 +52,42 @@ ProfilePanel::ProfilePanel(AppState &state, UserPrompts &prompts, ModemLine &lin
 {
     setObjectName(QStringLiteral("ProfilePanel"));
     m_transfer = new ProfileTransfer(line, state, this);
+    m_route = m_transfer;
     buildPanel();
     m_transfer->Form_Load();
+    if (!state.serial.smsGateway.isEmpty())
+        openGateway(line);
+}
+
+void ProfilePanel::openGateway(ModemLine &line)
+{
+    LinkDisplay &display = line.link().display();
+    m_display = &display;
+    m_gateway = new GatewayTransfer(m_state.serial.smsGateway, m_state, this);
+    connect(m_gateway, &GatewayTransfer::cmdInfoLine, &display, &LinkDisplay::appendCmdInfo);
+    QString error;
+    if (m_gateway->open(error)) {
+        m_route = m_gateway;
+        m_routeLine = QStringLiteral("SMS профилей идут через шлюз gammu-smsd: ") + m_state.serial.smsGateway;
+        return;
+    }
+    // Never silently through the modem instead: the operator chose the gateway.
+    m_route = nullptr;
+    m_gatewayError = QStringLiteral("Шлюз gammu-smsd недоступен, SMS профилей не отправляются: ") + error;
+    m_routeLine = m_gatewayError;
+}
+
+void ProfilePanel::announceRoute()
+{
+    if (m_display && !m_routeLine.isEmpty())
+        m_display->appendInfo(m_routeLine + QStringLiteral("\r\n"));
+}
+
+SmsRoute *ProfilePanel::usableRoute()
+{
+    if (!m_route)
+        m_prompts.message(m_gatewayError, QStringLiteral("Ошибка"), UserPrompts::Icon::Warning);
+    return m_route;
 }
 
 ProfilePanel::~ProfilePanel() = default;
@@ -198,12 +235,14 @@ void ProfilePanel::btSendSMS_Click()
         m_prompts.message(QStringLiteral("Не выбран профильный файл"), QString(), UserPrompts::Icon::Warning);
         return;
     }
-    showRefusal(m_transfer->submitProfileFile(txtProfileNumber->text(), txtSMSCNumber->text(), m_profileFileData));
+    if (SmsRoute *route = usableRoute())
+        showRefusal(route->submitProfileFile(txtProfileNumber->text(), txtSMSCNumber->text(), m_profileFileData));
 }
 
 void ProfilePanel::btSaveSMSToFile_Click()
 {
-    showRefusal(m_transfer->submitProfileRequest(txtProfileNumber->text(), txtSMSCNumber->text()));
+    if (SmsRoute *route = usableRoute())
+        showRefusal(route->submitProfileRequest(txtProfileNumber->text(), txtSMSCNumber->text()));
 }
 
 void ProfilePanel::cmdSendProfile_Click()
@@ -225,14 +264,18 @@ void ProfilePanel::chkProfileLoadType_Click(int index)
 
 void ProfilePanel::Check1_Click()
 {
-    m_transfer->setPolling(Check1->isChecked());
+    if (m_route)
+        m_route->setPolling(Check1->isChecked());
+    else if (Check1->isChecked())
+        usableRoute();
 }
 
 void ProfilePanel::btSendGPRS_Click()
 {
     const GprsSettings settings{txtgprsAPN->text(), txtgprsNAME->text(), txtgprsPASS->text(), txtgprsIP->text(),
                                 txtgprsPORT->text()};
-    showRefusal(m_transfer->submitGprs(txtProfileNumber->text(), txtSMSCNumber->text(), settings));
+    if (SmsRoute *route = usableRoute())
+        showRefusal(route->submitGprs(txtProfileNumber->text(), txtSMSCNumber->text(), settings));
 }
 
 void ProfilePanel::setProfileNumber(const QString &number)

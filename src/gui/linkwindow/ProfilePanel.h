@@ -9,6 +9,9 @@ class AppState;
 class ModemLine;
 class LogBox;
 class ProfileTransfer;
+class GatewayTransfer;
+class SmsRoute;
+class LinkDisplay;
 class UserPrompts;
 class QCheckBox;
 class QGroupBox;
@@ -36,6 +39,11 @@ public:
     // A terminal chosen in the address book while this mode is shown.
     void setProfileNumber(const QString &number);
     ProfileTransfer &transfer() { return *m_transfer; }
+    // Where the panel's sends, reads, GPRS settings and polls go: the modem's transfer, or a
+    // gateway chosen in "Настройки связи" (nullptr when that gateway could not be opened).
+    SmsRoute *route() const { return m_route; }
+    // Tells the state log where the profile SMS go, when that is not the modem.
+    void announceRoute();
     LogBox *cmdInfoBox() const { return txtCmdInfo; }
     const QByteArray &profileFileData() const { return m_profileFileData; }
 
@@ -59,10 +67,18 @@ private:
     void buildPanel();
     QGroupBox *buildGprsFrame();
     void showRefusal(const QString &refusal);
+    // The route for a send; nullptr after telling the operator why there is none.
+    SmsRoute *usableRoute();
+    void openGateway(ModemLine &line);
 
     AppState &m_state;
     UserPrompts &m_prompts;
     ProfileTransfer *m_transfer = nullptr;
+    GatewayTransfer *m_gateway = nullptr;
+    SmsRoute *m_route = nullptr;
+    QString m_gatewayError;
+    QString m_routeLine;
+    LinkDisplay *m_display = nullptr;
     QByteArray m_profileFileData;
 
     QLineEdit *txtProfileNumber = nullptr;

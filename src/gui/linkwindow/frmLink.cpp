@@ -360,6 +360,7 @@ void frmLink::modemCheckEnded(bool modemReady)
 
     Frawait->hide();
     m_checkRunning = false;
+    m_profile->announceRoute();
     emit modemCheckFinished(ModemReady);
 }
 

@@ -196,7 +196,7 @@ void TestStartUp::defaultIniRoundTrip()
     QVERIFY(app.run());
     AppState &s = *app.state;
     s.DataFilePath = app.path("dir,with comma.bin");
-    s.serial = {QStringLiteral("/dev/ttyUSB0"), 19200, QLatin1Char('o'), 7, 2};
+    s.serial = {QStringLiteral("/dev/ttyUSB0"), 19200, QLatin1Char('o'), 7, 2, QString()};
     s.firmwarePaths[0] = QStringLiteral("C:\\fw\\boot.BIN");
     s.firmwarePaths[2] = QStringLiteral("третий.BIN");
     s.terminalNumber = QStringLiteral("+79001234567");
@@ -225,8 +225,21 @@ void TestStartUp::defaultIniRoundTrip()
     QCOMPARE(r.terminalNumber, QStringLiteral("+79001234567"));
     QCOMPARE(r.lastPageAddress, 123456);
     QCOMPARE(r.lastBank, qint16(-3));
+    QCOMPARE(r.serial.smsGateway, QString());
     // the data file named there does not exist: "new.bin"
     QCOMPARE(r.DataFilePath, r.appPath(QStringLiteral("new.bin")));
+
+    // A gateway chosen for the profile SMS is one more line, read back; choosing the modem again
+    // leaves the file as it always was.
+    app.state->serial.smsGateway = QStringLiteral("/etc/gammu smsdrc");
+    QVERIFY(app.startUp().WriteDefaultIni());
+    QVERIFY(readBytes(app.path("Default.ini")).endsWith("\r\n-3 \r\n/etc/gammu smsdrc\r\n"));
+    QVERIFY(app.run());
+    QVERIFY(app.prompts.shown.isEmpty());
+    QCOMPARE(app.state->serial.smsGateway, QStringLiteral("/etc/gammu smsdrc"));
+    app.state->serial.smsGateway.clear();
+    QVERIFY(app.startUp().WriteDefaultIni());
+    QVERIFY(readBytes(app.path("Default.ini")).endsWith("\r\n-3 \r\n"));
 }
 
 void TestStartUp::defaultIniPartial()

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QFile>
 #include <QPushButton>
+#include <QRadioButton>
 
 namespace {
 QComboBox *list(QWidget *d, const char *name) { return child<QComboBox>(d, QLatin1String(name)); }
@@ -67,6 +68,20 @@ void TestDialogs::commSetupStoresChoice()
     frmCommSetup again(s, nullptr, &none);
     QCOMPARE(shown(&again), QStringList({QStringLiteral("40"), QStringLiteral("19200"), QStringLiteral("o"),
                                          QStringLiteral("7"), QStringLiteral("2")}));
+    QVERIFY(child<QRadioButton>(&again, QStringLiteral("optModem"))->isChecked());
+    QVERIFY(!child<QLineEdit>(&again, QStringLiteral("txtGatewayConfig"))->isEnabled());
+
+    // The profile SMS through a gateway: its file is kept; the modem again forgets it.
+    child<QRadioButton>(&again, QStringLiteral("optGateway"))->setChecked(true);
+    child<QLineEdit>(&again, QStringLiteral("txtGatewayConfig"))->setText(QStringLiteral(" /etc/gammu-smsdrc "));
+    child<QPushButton>(&again, QStringLiteral("cmdOK"))->click();
+    QCOMPARE(s.smsGateway, QStringLiteral("/etc/gammu-smsdrc"));
+    frmCommSetup third(s, nullptr, &none);
+    QVERIFY(child<QRadioButton>(&third, QStringLiteral("optGateway"))->isChecked());
+    QCOMPARE(child<QLineEdit>(&third, QStringLiteral("txtGatewayConfig"))->text(), QStringLiteral("/etc/gammu-smsdrc"));
+    child<QRadioButton>(&third, QStringLiteral("optModem"))->setChecked(true);
+    child<QPushButton>(&third, QStringLiteral("cmdOK"))->click();
+    QCOMPARE(s.smsGateway, QString());
 }
 
 void TestDialogs::commSetupCancelKeepsValues()

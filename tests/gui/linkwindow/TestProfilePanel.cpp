@@ -5,6 +5,8 @@
 #include "ScriptedPrompts.h"
 #include "SimModem.h"
 #include "SmsTestSupport.h"
+#include "SmsdGateway.h"
+#include "core/sms/GatewayTransfer.h"
 #include "TestFiles.h"
 #include "core/app/AppState.h"
 #include "core/link/LinkExchange.h"
@@ -224,4 +226,49 @@ void TestProfilePanel::pollKeepsTheShownMode()
     // Closing the window drops the scenario and empties the queue.
     t.w.close();
     QTRY_VERIFY(t.transfer().transmitQueue().isEmpty() && t.transfer().activeScenarios().isEmpty());
+}
+
+void TestProfilePanel::throughAGateway()
+{
+    if (SmsdGateway::smsdProgram().isEmpty())
+        QSKIP("gammu-smsd is not installed (scripts/install-deps.sh installs it)");
+    SmsdGateway gw;
+    QString why;
+    QVERIFY2(gw.start({QStringLiteral("--terminal"), QStringLiteral("+71234567890"), QStringLiteral("--sms-delay"),
+                       QStringLiteral("0")},
+                      why),
+             qPrintable(why));
+    SimModem sim;
+    QVERIFY(sim.start());
+    SystemClock fast(0.1); // the poll every second
+    QTemporaryDir dir;
+    AppState state(dir.path());
+    state.serial.port = sim.path();
+    state.serial.smsGateway = gw.configPath();
+    ScriptedPrompts prompts;
+    frmLink w(state, prompts);
+    auto *gateway = qobject_cast<GatewayTransfer *>(w.profilePanel().route());
+    QVERIFY(gateway);
+    gateway->setClock(&fast);
+    QSignalSpy checked(&w, &frmLink::modemCheckFinished);
+    w.show();
+    QVERIFY(checked.wait(15000));
+    QVERIFY(findControl<LogBox>(&w, QStringLiteral("txtinfo"))
+                ->logText()
+                .contains(QStringLiteral("SMS профилей идут через шлюз gammu-smsd: ") + gw.configPath()));
+    QTest::mouseClick(findControl<QRadioButton>(&w, QStringLiteral("OptIndex_1")), Qt::LeftButton);
+    findControl<QLineEdit>(&w, QStringLiteral("txtProfileNumber"))->setText(QStringLiteral("+71234567890"));
+    findControl<QPushButton>(&w, QStringLiteral("btSaveSMSToFile"))->click();
+    findControl<QCheckBox>(&w, QStringLiteral("Check1"))->setChecked(true);
+    const QString saved = dir.filePath(QStringLiteral("BIN/1234567890.bin"));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(saved), 30000);
+    QTRY_VERIFY(findControl<LogBox>(&w, QStringLiteral("txtCmdInfo"))
+                    ->logText()
+                    .startsWith(QStringLiteral("Запрос профиля отправлен на номер +71234567890\n"
+                                               "Сохранен профильный файл от терминала: +71234567890, файл ")));
+    QCOMPARE(readBytes(saved).size(), 260);
+    QVERIFY(prompts.shown.isEmpty());
+    // Not a message through the modem: its line was only checked.
+    QVERIFY(!sim.received().contains("AT+CMGS"));
+    QCOMPARE(gw.rows(QStringLiteral("SELECT COUNT(*) FROM sentitems")).value(0), QStringLiteral("2"));
 }

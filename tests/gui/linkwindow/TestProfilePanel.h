@@ -12,4 +12,5 @@ private slots:
     void refusalsShown();
     void sendAndConfirmFromWindow();
     void pollKeepsTheShownMode();
+    void throughAGateway();
 };
