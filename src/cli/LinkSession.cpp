@@ -6,11 +6,17 @@
 
 #include "core/link/LinkTune.h"
 
-void applyTimeScaleFromEnvironment(LinkExchange &link)
+double timeScaleFromEnvironment()
 {
     bool ok = false;
     const double scale = qEnvironmentVariable("KVRSETUP_TIME_SCALE").toDouble(&ok);
-    if (ok && scale > 0)
+    return ok && scale > 0 ? scale : 1.0;
+}
+
+void applyTimeScaleFromEnvironment(LinkExchange &link)
+{
+    const double scale = timeScaleFromEnvironment();
+    if (scale != 1.0)
         link.setTimeScale(scale);
 }
 

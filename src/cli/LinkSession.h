@@ -27,8 +27,9 @@ struct LinkSession
 // Opens the port; nullptr after telling why on standard error. A lost port is reported there too.
 std::unique_ptr<LinkSession> openSession(const SerialSettings &s);
 
-// KVRSETUP_TIME_SCALE (a factor, e.g. 0.1) shortens every pause and time-out of the link:
-// for tests and demonstrations against kvrsim, never needed with a real modem.
+// KVRSETUP_TIME_SCALE (a factor, e.g. 0.1) shortens every pause and time-out of the link or a
+// gateway: for tests and demonstrations against kvrsim, never needed with a real modem. 1 when unset.
+double timeScaleFromEnvironment();
 void applyTimeScaleFromEnvironment(LinkExchange &link);
 
 namespace LinkSessionDetail {

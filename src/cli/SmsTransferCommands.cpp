@@ -50,17 +50,21 @@ struct SmsPath
     QString smsd;
 };
 
-double timeScaleFromEnvironment()
-{
-    bool ok = false;
-    const double scale = qEnvironmentVariable("KVRSETUP_TIME_SCALE").toDouble(&ok);
-    return ok && scale > 0 ? scale : 1.0;
-}
-
 // What the link or the gateway logs is progress: standard error. Results go to standard output.
 void printProgress(const QString &text)
 {
     printLine(stderr, mdlStrings::TrimCrLf(text));
+}
+
+// A modem's port opened, its log lines (txtinfo and txtCmdInfo of the window) printed as they come.
+std::unique_ptr<LinkSession> openPrinting(const SerialSettings &serial)
+{
+    auto session = openSession(serial);
+    if (session) {
+        QObject::connect(&session->link.display(), &LinkDisplay::infoLine, printProgress);
+        QObject::connect(&session->link.display(), &LinkDisplay::cmdInfoLine, printProgress);
+    }
+    return session;
 }
 
 // The gateway's transfer on a clock that KVRSETUP_TIME_SCALE may shorten, as the link's.
@@ -85,13 +89,6 @@ struct Gateway
     }
 };
 
-template<typename T>
-Task<void> keepResult(Task<T> inner, std::optional<T> *out)
-{
-    T value = co_await inner;
-    out->emplace(std::move(value));
-}
-
 Task<bool> pauseOn(SmsRoute &route, int ms)
 {
     co_await ClockPause(route.routeClock(), ms, &route);
@@ -113,11 +110,9 @@ struct Transfer
             gateway = Gateway::open(path.smsd, state);
             return bool(gateway);
         }
-        session = openSession(path.serial);
+        session = openPrinting(path.serial);
         if (!session)
             return false;
-        QObject::connect(&session->link.display(), &LinkDisplay::infoLine, printProgress);
-        QObject::connect(&session->link.display(), &LinkDisplay::cmdInfoLine, printProgress);
         modem = std::make_unique<ProfileTransfer>(session->line, state);
         return true;
     }
@@ -137,7 +132,7 @@ struct Transfer
             return runOperation<T>(*session, kind, std::move(script));
         // A gateway's steps need no line: the task runs at once, and the tool waits for it.
         std::optional<T> result;
-        Task<void> task = keepResult<T>(script(), &result);
+        Task<void> task = LinkSessionDetail::keep<T>(script(), &result);
         if (!task.isDone()) {
             QEventLoop loop;
             task.whenDone([&loop] { loop.quit(); });
@@ -322,13 +317,11 @@ int runFleet(const CliOptions &o, FleetRun::Job job, const SmsPath &path, const 
     for (const QString &port : path.smsd.isEmpty() ? o.all(QStringLiteral("--port")) : QStringList()) {
         SerialSettings s = path.serial;
         s.port = port;
-        auto session = openSession(s);
+        auto session = openPrinting(s);
         if (!session) {
             shutDown();
             return 1;
         }
-        QObject::connect(&session->link.display(), &LinkDisplay::infoLine, printProgress);
-        QObject::connect(&session->link.display(), &LinkDisplay::cmdInfoLine, printProgress);
         transfers.push_back(std::make_unique<ProfileTransfer>(session->line, state));
         lines.append({transfers.back().get(), port});
         sessions.push_back(std::move(session));

@@ -9,15 +9,6 @@
 #include <QHash>
 #include <QRegularExpression>
 
-namespace {
-
-QString packetName(PacketType type)
-{
-    return QStringLiteral("пакет 0x") + HexText::byte(quint8(type)) + QLatin1Char('h');
-}
-
-} // namespace
-
 GatewayTransfer::GatewayTransfer(const QString &configPath, AppState &state, QObject *parent)
     : SmsRoute(state, parent), m_configPath(configPath), m_clock(&Clock::system())
 {
@@ -135,14 +126,9 @@ Task<SmsRoute::SendResult> GatewayTransfer::sendRecords(QString phone, QList<Pac
             sent << packetName(type);
             continue;
         }
-        // The terminal would apply half a profile: the rest does not go.
         result.passed = false;
         result.failure = failure;
-        cmdInfo(QStringLiteral("Шлюз не отправил ") + packetName(type) + QStringLiteral(" (") + failure
-                + QStringLiteral("): ")
-                + (sent.isEmpty() ? QStringLiteral("ничего не отправлено")
-                                  : QStringLiteral("отправлено только: ") + sent.join(QStringLiteral(", ")))
-                + QStringLiteral("\r\n"));
+        cmdInfo(brokenOffLine(QStringLiteral("Шлюз не отправил "), type, failure, sent));
         co_return result;
     }
     cmdInfo(sentLine + phone + QStringLiteral("\r\n"));

@@ -2,7 +2,6 @@
 
 #include "core/app/AppState.h"
 #include "core/app/OperationHistory.h"
-#include "core/common/HexText.h"
 #include "core/link/LinkExchange.h"
 #include "core/settings/SettingsImage.h"
 #include "core/sms/clsScenarioProfile.h"
@@ -108,16 +107,10 @@ Task<ProfileTransfer::SendResult> ProfileTransfer::sendRecords(QString phone, QS
     QStringList sent;
     for (qsizetype i = 0; result.passed && i < types.size(); ++i) {
         result.passed = co_await SendTransferRecord(da, sc, types[i], file);
-        const QString packet = QStringLiteral("пакет 0x") + HexText::byte(quint8(types[i])) + QLatin1Char('h');
-        if (result.passed) {
-            sent << packet;
-            continue;
-        }
-        // The terminal would apply half a profile: the rest does not go, and the operator learns what did.
-        cmdInfo(QStringLiteral("Модем не принял ") + packet + QStringLiteral(" (") + modemReport() + QStringLiteral("): ")
-                + (sent.isEmpty() ? QStringLiteral("ничего не отправлено")
-                                  : QStringLiteral("отправлено только: ") + sent.join(QStringLiteral(", ")))
-                + QStringLiteral("\r\n"));
+        if (result.passed)
+            sent << packetName(types[i]);
+        else
+            cmdInfo(brokenOffLine(QStringLiteral("Модем не принял "), types[i], modemReport(), sent));
     }
     if (result.passed)
         cmdInfo(sentLine + phone + QStringLiteral("\r\n"));

@@ -65,6 +65,19 @@ QString SmsRoute::submitGprs(const QString &phone, const QString &smsc, const Gp
     return refusal;
 }
 
+QString SmsRoute::packetName(PacketType type)
+{
+    return QStringLiteral("пакет 0x") + HexText::byte(quint8(type)) + QLatin1Char('h');
+}
+
+QString SmsRoute::brokenOffLine(const QString &refusedBy, PacketType failed, const QString &why, const QStringList &sent)
+{
+    return refusedBy + packetName(failed) + QStringLiteral(" (") + why + QStringLiteral("): ")
+           + (sent.isEmpty() ? QStringLiteral("ничего не отправлено")
+                             : QStringLiteral("отправлено только: ") + sent.join(QStringLiteral(", ")))
+           + QStringLiteral("\r\n");
+}
+
 void SmsRoute::recordReceived(const PollResult &result)
 {
     if (!m_state.database)
@@ -72,7 +85,7 @@ void SmsRoute::recordReceived(const PollResult &result)
     OperationHistory history(*m_state.database);
     for (const ListingSweep::Outcome::Confirmation &c : result.confirmations)
         history.recordNow(OperationHistory::Operation::Confirmation, c.sender, routeName(), OperationHistory::Result::Ok,
-                          QStringLiteral("пакет 0x") + HexText::byte(quint8(c.packet)) + QLatin1Char('h'));
+                          packetName(c.packet));
     for (const ReceivedProfiles::Saved &saved : result.saved)
         history.recordNow(OperationHistory::Operation::ProfileReceived, saved.phone, routeName(),
                           OperationHistory::Result::Ok, saved.path);

@@ -5,6 +5,7 @@
 #include "core/common/Task.h"
 #include "core/sms/GprsRecord.h"
 #include "core/sms/ListingSweep.h"
+#include "core/sms/PacketType.h"
 #include "core/sms/ReceivedProfiles.h"
 
 #include <QByteArray>
@@ -79,6 +80,12 @@ protected:
     // What refuses a module send before anything goes: a bad number or SMS centre ("" when none).
     static QString numberRefusal(const QString &phone, const QString &smsc, const QString &badPhone);
     static QString gprsRefusal(const QString &phone, const QString &smsc, const GprsSettings &settings);
+    // "пакет 0x33h"
+    static QString packetName(PacketType type);
+    // A send of several packets stops at the first that does not go (the terminal would apply
+    // half a profile); the operator learns which one, why, and what went before it.
+    static QString brokenOffLine(const QString &refusedBy, PacketType failed, const QString &why,
+                                 const QStringList &sent);
     // The confirmations and profiles a poll received, kept in the history.
     void recordReceived(const PollResult &result);
 

@@ -68,19 +68,20 @@ void ProfilePanel::openGateway(ModemLine &line)
     QString error;
     if (m_gateway->open(error)) {
         m_route = m_gateway;
-        m_routeLine = QStringLiteral("SMS профилей идут через шлюз gammu-smsd: ") + m_state.serial.smsGateway;
         return;
     }
     // Never silently through the modem instead: the operator chose the gateway.
     m_route = nullptr;
     m_gatewayError = QStringLiteral("Шлюз gammu-smsd недоступен, SMS профилей не отправляются: ") + error;
-    m_routeLine = m_gatewayError;
 }
 
 void ProfilePanel::announceRoute()
 {
-    if (m_display && !m_routeLine.isEmpty())
-        m_display->appendInfo(m_routeLine + QStringLiteral("\r\n"));
+    if (!m_gateway)
+        return; // the modem: nothing to say
+    m_display->appendInfo((m_route ? QStringLiteral("SMS профилей идут через шлюз gammu-smsd: ") + m_state.serial.smsGateway
+                                   : m_gatewayError)
+                          + QStringLiteral("\r\n"));
 }
 
 SmsRoute *ProfilePanel::usableRoute()

@@ -77,7 +77,6 @@ private:
     GatewayTransfer *m_gateway = nullptr;
     SmsRoute *m_route = nullptr;
     QString m_gatewayError;
-    QString m_routeLine;
     LinkDisplay *m_display = nullptr;
     QByteArray m_profileFileData;
 

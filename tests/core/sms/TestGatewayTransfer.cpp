@@ -35,6 +35,27 @@ QStringList modemUserData(const QByteArray &received)
     return out;
 }
 
+// A gateway started with kvrsim's options, and the program's transfer on it with its log lines.
+struct Gateway
+{
+    SmsdGateway gw;
+    QTemporaryDir home;
+    AppState state{home.path()};
+    std::unique_ptr<GatewayTransfer> transfer;
+    QStringList lines;
+
+    bool start(const QStringList &options, QString &why)
+    {
+        if (!gw.start(options, why))
+            return false;
+        transfer = std::make_unique<GatewayTransfer>(gw.configPath(), state);
+        if (!transfer->open(why))
+            return false;
+        QObject::connect(transfer.get(), &GatewayTransfer::cmdInfoLine, [this](const QString &l) { lines << l; });
+        return true;
+    }
+};
+
 // Polls until a profile comes, at most limitMs.
 SmsRoute::PollResult pollForProfile(GatewayTransfer &gateway, int limitMs = 20000)
 {
@@ -92,35 +113,30 @@ void TestGatewayTransfer::configurationFiles()
 
 void TestGatewayTransfer::sameRecordsAsTheModem()
 {
-    SmsdGateway gw;
+    Gateway g;
     QString why;
-    QVERIFY2(gw.start({QStringLiteral("--terminal"), kPhone, QStringLiteral("--sms-delay"), QStringLiteral("0")}, why),
+    QVERIFY2(g.start({QStringLiteral("--terminal"), kPhone, QStringLiteral("--sms-delay"), QStringLiteral("0")}, why),
              qPrintable(why));
-    QTemporaryDir home;
-    AppState state(home.path());
-    GatewayTransfer gateway(gw.configPath(), state);
-    QVERIFY2(gateway.open(why), qPrintable(why));
-    QStringList lines;
-    connect(&gateway, &GatewayTransfer::cmdInfoLine, this, [&lines](const QString &l) { lines << l; });
+    GatewayTransfer &gateway = *g.transfer;
     const QByteArray profile = SmsTest::profileFile(5);
     SmsRoute::SendResult sent = runTask(gateway.sendProfileFile(kPhone, QString(), profile), 30000);
-    QVERIFY2(sent.passed, qPrintable(sent.failure + gw.log()));
+    QVERIFY2(sent.passed, qPrintable(sent.failure + g.gw.log()));
     GprsSettings gprs{QStringLiteral("internet"), QStringLiteral("u"), QStringLiteral("p"), QStringLiteral("10.0.0.1"),
                       QStringLiteral("1000")};
     sent = runTask(gateway.sendGprs(kPhone, QString(), gprs), 30000);
     QVERIFY2(sent.passed, qPrintable(sent.failure));
-    QCOMPARE(lines, (QStringList{QStringLiteral("Профиль отправлен на номер +71234567890\r\n"),
+    QCOMPARE(g.lines, (QStringList{QStringLiteral("Профиль отправлен на номер +71234567890\r\n"),
                                  QStringLiteral("Параметры GPRS отправлены на номер +71234567890\r\n")}));
 
     // The same sends through a modem: the user data of each message is the same, octet for octet.
     SimLink modem;
     QVERIFY(modem.start({QStringLiteral("--sms-delay"), QStringLiteral("0")}));
-    ProfileTransfer transfer(modem.line, state);
+    ProfileTransfer transfer(modem.line, g.state);
     QVERIFY(runTask(transfer.sendProfileFile(kPhone, QString(), profile)).passed);
     QVERIFY(runTask(transfer.sendGprs(kPhone, QString(), gprs)).passed);
     const QStringList viaModem = modemUserData(modem.sim.received());
     QCOMPARE(viaModem.size(), 3);
-    const QStringList rows = gw.rows(QStringLiteral(
+    const QStringList rows = g.gw.rows(QStringLiteral(
         "SELECT Text, DestinationNumber, Coding, Class, RelativeValidity, CreatorID, Status FROM sentitems ORDER BY ID"));
     QCOMPARE(rows.size(), 3);
     for (int i = 0; i < 3; ++i)
@@ -130,26 +146,24 @@ void TestGatewayTransfer::sameRecordsAsTheModem()
 
 void TestGatewayTransfer::readBackAndLeaveForeignRows()
 {
-    SmsdGateway gw;
+    Gateway g;
     QString why;
-    QVERIFY2(gw.start({QStringLiteral("--terminal"), kPhone, QStringLiteral("--sms-delay"), QStringLiteral("0")}, why),
+    QVERIFY2(g.start({QStringLiteral("--terminal"), kPhone, QStringLiteral("--sms-delay"), QStringLiteral("0")}, why),
              qPrintable(why));
+    const SmsdGateway &gw = g.gw;
+    GatewayTransfer &gateway = *g.transfer;
     // Other users of the gateway: a text, and 8-bit data that is no packet of this system's.
     QVERIFY(gw.exec(QStringLiteral("INSERT INTO inbox (Text, SenderNumber, Coding, UDH, RecipientID, TextDecoded) "
                                    "VALUES ('', '+79160000001', 'Default_No_Compression', '', '', 'привет')")));
     QVERIFY(gw.exec(QStringLiteral("INSERT INTO inbox (Text, SenderNumber, Coding, UDH, RecipientID, Class) "
                                    "VALUES ('43050000', '+79160000002', '8bit', '', '', 2)")));
-    QTemporaryDir home;
-    AppState state(home.path());
-    GatewayTransfer gateway(gw.configPath(), state);
-    QVERIFY2(gateway.open(why), qPrintable(why));
     const QByteArray profile = SmsTest::profileFile(9);
     QVERIFY(runTask(gateway.sendProfileFile(kPhone, QString(), profile), 30000).passed);
     QVERIFY(runTask(gateway.requestProfile(kPhone, QString()), 30000).passed);
     const SmsRoute::PollResult poll = pollForProfile(gateway);
     QCOMPARE(poll.saved.size(), 1);
     QCOMPARE(readBytes(poll.saved.first().path), profile);
-    QCOMPARE(poll.saved.first().path, home.filePath(QStringLiteral("BIN/1234567890.bin")));
+    QCOMPARE(poll.saved.first().path, g.home.filePath(QStringLiteral("BIN/1234567890.bin")));
     // The terminal's four messages are processed; the others are as they were.
     QCOMPARE(gw.rows(QStringLiteral("SELECT SenderNumber, Processed FROM inbox ORDER BY ID")),
              (QStringList{QStringLiteral("+79160000001|false"), QStringLiteral("+79160000002|false"),
@@ -161,19 +175,14 @@ void TestGatewayTransfer::readBackAndLeaveForeignRows()
 
 void TestGatewayTransfer::refusedByTheGateway()
 {
-    SmsdGateway gw;
+    Gateway g;
     QString why;
-    QVERIFY2(gw.start({QStringLiteral("--smsd-refuse"), kPhone}, why), qPrintable(why));
-    QTemporaryDir home;
-    AppState state(home.path());
-    GatewayTransfer gateway(gw.configPath(), state);
-    QVERIFY2(gateway.open(why), qPrintable(why));
-    QStringList lines;
-    connect(&gateway, &GatewayTransfer::cmdInfoLine, this, [&lines](const QString &l) { lines << l; });
-    const SmsRoute::SendResult sent = runTask(gateway.sendProfileFile(kPhone, QString(), SmsTest::profileFile(1)), 30000);
+    QVERIFY2(g.start({QStringLiteral("--smsd-refuse"), kPhone}, why), qPrintable(why));
+    const SmsdGateway &gw = g.gw;
+    const SmsRoute::SendResult sent = runTask(g.transfer->sendProfileFile(kPhone, QString(), SmsTest::profileFile(1)), 30000);
     QVERIFY(!sent.passed);
     QCOMPARE(sent.failure, QStringLiteral("шлюз не отправил: Error"));
-    QCOMPARE(lines, QStringList{QStringLiteral("Шлюз не отправил пакет 0x33h (шлюз не отправил: Error): ничего не отправлено\r\n")});
+    QCOMPARE(g.lines, QStringList{QStringLiteral("Шлюз не отправил пакет 0x33h (шлюз не отправил: Error): ничего не отправлено\r\n")});
     // Half a profile never goes: the second packet was not queued.
     QCOMPARE(gw.rows(QStringLiteral("SELECT COUNT(*) FROM sentitems")).value(0), QStringLiteral("1"));
     QCOMPARE(gw.rows(QStringLiteral("SELECT COUNT(*) FROM outbox")).value(0), QStringLiteral("0"));
