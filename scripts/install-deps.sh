@@ -9,4 +9,4 @@ apt-get install -y -qq --no-install-recommends \
     qt6-qpa-plugins libqt6svg6 qt6-translations-l10n \
     libxslt1-dev pkg-config \
     xsltproc libxml2-utils xvfb xauth fonts-dejavu-core \
-    python3-gammu gammu-smsd libdbd-sqlite3 libqt6sql6-psql >/dev/null
+    python3-gammu gammu-smsd libdbd-sqlite3 libqt6sql6-psql postgresql >/dev/null

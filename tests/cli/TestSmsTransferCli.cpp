@@ -302,14 +302,22 @@ void TestSmsTransferCli::fleetWithARefusal()
     QCOMPARE(names, (QStringList{QStringLiteral("Отказ"), QStringLiteral("Призрак")}));
 }
 
+void TestSmsTransferCli::fleetThroughAGateway_data()
+{
+    QTest::addColumn<SmsdGateway::Store>("store");
+    QTest::newRow("sqlite") << SmsdGateway::Store::Sqlite;
+    QTest::newRow("postgresql") << SmsdGateway::Store::Postgres;
+}
+
 void TestSmsTransferCli::fleetThroughAGateway()
 {
-    if (SmsdGateway::smsdProgram().isEmpty())
-        QSKIP("gammu-smsd is not installed (scripts/install-deps.sh installs it)");
+    QFETCH(SmsdGateway::Store, store);
+    QString why;
+    if (!SmsdGateway::available(store, why))
+        QSKIP(qPrintable(why));
     const QString second = QStringLiteral("+79161112233");
     const QString ghost = QStringLiteral("+79990000000");
-    SmsdGateway gw;
-    QString why;
+    SmsdGateway gw(store);
     QVERIFY2(gw.start({QStringLiteral("--terminal"), kPhone, QStringLiteral("--terminal"), second,
                        QStringLiteral("--sms-delay"), QStringLiteral("0")},
                       why),
@@ -343,5 +351,5 @@ void TestSmsTransferCli::fleetThroughAGateway()
     // Nothing is left for a poll: every answer of the system's was marked processed.
     const ProgramRun poll = runCli({QStringLiteral("poll"), QStringLiteral("--smsd"), gw.configPath()}, home.path());
     QCOMPARE(poll.code, 0);
-    QCOMPARE(gw.rows(QStringLiteral("SELECT COUNT(*) FROM inbox WHERE Processed = 'false'")).value(0), QStringLiteral("0"));
+    QCOMPARE(gw.rows(QStringLiteral("SELECT COUNT(*) FROM inbox WHERE \"Processed\" = 'false'")).value(0), QStringLiteral("0"));
 }

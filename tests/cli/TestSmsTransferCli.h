@@ -12,6 +12,7 @@ private slots:
     void fleetFromTheAddressBook();
     void fleetOverAModemPool();
     void fleetWithARefusal();
+    void fleetThroughAGateway_data();
     void fleetThroughAGateway();
     void refusedGprs();
     void usageErrors_data();

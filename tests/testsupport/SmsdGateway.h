@@ -4,25 +4,26 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-// A gammu-smsd gateway for one test: the real gammu-smsd with gammu's dummy phone over an
-// SQLite database made from the Debian example schema, and kvrsim playing the network behind
-// it (the terminals answer into the inbox).
+// A gammu-smsd gateway for one test: the real gammu-smsd with gammu's dummy phone over a
+// database made from the Debian example schema, and kvrsim playing the network behind it (the
+// terminals answer into the inbox). The database is an SQLite file, or a PostgreSQL server of
+// the test's own (a fresh cluster on a socket in the test's folder, stopped at the end).
 class SmsdGateway
 {
 public:
-    SmsdGateway();
+    enum class Store { Sqlite, Postgres };
+
+    explicit SmsdGateway(Store store = Store::Sqlite);
     ~SmsdGateway();
 
-    // Where gammu-smsd and its example schema are; empty when not installed.
-    static QString smsdProgram();
-    static QString schemaPath();
+    // Whether this machine has what the store needs; why not otherwise.
+    static bool available(Store store, QString &why);
 
     // Makes the database and starts gammu-smsd and the network; kvrsimOptions are kvrsim's
     // (--terminal, --sms-delay, --smsd-refuse). False with why.
     bool start(const QStringList &kvrsimOptions, QString &why);
 
     QString configPath() const { return m_dir.filePath(QStringLiteral("smsdrc")); }
-    QString databasePath() const { return m_dir.filePath(QStringLiteral("smsd.db")); }
     QString folder() const { return m_dir.path(); }
 
     // One query on the gateway's database for the test's checks: the rows, columns joined by "|".
@@ -32,7 +33,16 @@ public:
     QString log() const;
 
 private:
+    static QString smsdProgram();
+    bool makeSqlite(QString &why);
+    bool makePostgres(QString &why);
+    // A PostgreSQL program, run as the postgres user when the test runs as root; false with its output.
+    bool runPostgresTool(const QString &tool, const QStringList &args, bool asServerUser, QString &why);
+
+    Store m_store;
+    QString m_connection;
     QTemporaryDir m_dir;
     QProcess m_smsd;
     QProcess m_network;
+    bool m_serverStarted = false;
 };

@@ -21,7 +21,7 @@ class SmsdNetwork : public QObject
 public:
     struct Options
     {
-        QString database;          // the gateway's SQLite file
+        QString database;           // the gateway's SQLite file, or a postgresql:// address
         int deliveryDelayMs = 2000; // a terminal's answer reaches the inbox this much later
         QStringList refuse;
     };

@@ -120,9 +120,10 @@ int main(int argc, char **argv)
                                            QStringLiteral("boot: ignore the boot command \"b\"."));
     const QCommandLineOption smsdNetworkOpt(
         QStringLiteral("smsd-network"),
-        QStringLiteral("No modem: play the network behind a gammu-smsd gateway whose SQLite database is FILE; "
-                       "the --terminal options answer what the gateway sends, through its inbox."),
-        QStringLiteral("FILE"));
+        QStringLiteral("No modem: play the network behind a gammu-smsd gateway whose database is the SQLite file "
+                       "DB or postgresql://USER:PASSWORD@/NAME?host=DIR; the --terminal options answer what the "
+                       "gateway sends, through its inbox."),
+        QStringLiteral("DB"));
     const QCommandLineOption smsdRefuseOpt(QStringLiteral("smsd-refuse"),
                                            QStringLiteral("With --smsd-network: the gateway's messages to NUMBER "
                                                           "fail with the status Error. Repeatable."),

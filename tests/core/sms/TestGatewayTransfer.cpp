@@ -73,8 +73,9 @@ SmsRoute::PollResult pollForProfile(GatewayTransfer &gateway, int limitMs = 2000
 
 void TestGatewayTransfer::initTestCase()
 {
-    if (SmsdGateway::smsdProgram().isEmpty() || SmsdGateway::schemaPath().isEmpty())
-        QSKIP("gammu-smsd is not installed (scripts/install-deps.sh installs it)");
+    QString why;
+    if (!SmsdGateway::available(SmsdGateway::Store::Sqlite, why))
+        QSKIP(qPrintable(why));
 }
 
 void TestGatewayTransfer::configurationFiles()
