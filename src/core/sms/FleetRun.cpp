@@ -163,7 +163,9 @@ bool FleetRun::answered(int index, const SmsRoute::PollResult &result, QString &
 
 void FleetRun::polled(int lineIndex, const SmsRoute::PollResult &result)
 {
-    Q_UNUSED(lineIndex) // a terminal answers to the SIM that wrote to it, but any line's answer counts
+    // A terminal answers to the SIM that wrote to it, but any line's answer counts.
+    if (lineIndex < m_closingPolls.size())
+        m_closingPolls[lineIndex] = false;
     for (int i = 0; i < m_targets.size(); ++i) {
         QString detail;
         if (m_results[i].outcome == Outcome::Pending && answered(i, result, detail))
@@ -182,6 +184,15 @@ void FleetRun::checkDeadline()
         m_deadline.start(int(qMin<qint64>(left, 3600 * 1000)));
         return;
     }
+    if (!m_closingStarted.isValid()) {
+        m_closingStarted = now;
+        m_closingPolls = QList<bool>(m_lines.size(), true);
+        pollAll();
+        m_deadline.start(ClosingPollMs);
+        return;
+    }
+    if (m_closingPolls.contains(true) && m_closingStarted.msecsTo(now) < ClosingPollMs)
+        return;
     for (int i = 0; i < m_targets.size(); ++i) {
         if (m_results[i].outcome == Outcome::Pending)
             settle(i, Outcome::NoAnswer, QStringLiteral("нет ответа за %1 с").arg(m_request.waitSeconds));

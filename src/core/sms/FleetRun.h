@@ -13,7 +13,8 @@
 // pipelined: the requests go out one after another without waiting for answers (each terminal
 // through the line with the fewest terminals so far; a gateway takes them all at once), every line is polled all along and once more when the last
 // request is out, until each terminal has answered or the wait, counted from the last request
-// sent, has passed. Each terminal's outcome is told as soon as it is known.
+// sent, has passed (and one more poll of every line has looked). Each terminal's outcome is told
+// as soon as it is known.
 class FleetRun : public QObject
 {
     Q_OBJECT
@@ -87,6 +88,12 @@ private:
     int m_left = 0;
     bool m_started = false;
     QDateTime m_lastSent;
+    // When the wait is over, every line is polled once more before the silent are told: an answer
+    // already in a store counts. Per line, whether that poll has yet to report; it may take at
+    // most ClosingPollMs.
+    static constexpr int ClosingPollMs = 60000;
+    QDateTime m_closingStarted;
+    QList<bool> m_closingPolls;
     ClockTimer m_pollTimer;
     ClockTimer m_deadline;
     QList<QMetaObject::Connection> m_connections;

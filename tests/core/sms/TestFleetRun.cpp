@@ -1,5 +1,6 @@
 #include "TestFleetRun.h"
 
+#include "RunTask.h"
 #include "SimLink.h"
 #include "SmsTestSupport.h"
 #include "TestFiles.h"
@@ -132,4 +133,26 @@ void TestFleetRun::sendProfileWaitsForBothConfirmations()
     refused.start({{QStringLiteral("bad"), QStringLiteral("+")}});
     QVERIFY(refusedEnd.wait(5000));
     QCOMPARE(refused.results().at(0).outcome, FleetRun::Outcome::Refused);
+}
+
+void TestFleetRun::answerInTheStoreAtTheDeadlineCounts()
+{
+    // A confirmation already waits in the modem's store, and the run may not wait at all: the
+    // last look at the store when the wait is over still finds it.
+    Pool p;
+    QVERIFY(p.start({QStringLiteral("--sms-delay"), QStringLiteral("0")}));
+    const GprsSettings gprs{QStringLiteral("internet"), QString(), QString(), QStringLiteral("10.0.0.1"),
+                            QStringLiteral("1000")};
+    QVERIFY(runTask(p.ta->sendGprs(kFirst, QString(), gprs)).passed);
+    QTRY_VERIFY(p.a.sim.events().contains(QStringLiteral("# sms stored 1")));
+    FleetRun::Request request;
+    request.job = FleetRun::Job::SendGprs;
+    request.gprs = gprs;
+    request.waitSeconds = 0;
+    FleetRun run(p.lines(), request);
+    QSignalSpy finished(&run, &FleetRun::finished);
+    run.start({{QStringLiteral("first"), kFirst}});
+    QVERIFY(finished.wait(20000));
+    QCOMPARE(run.results().at(0).outcome, FleetRun::Outcome::Done);
+    QCOMPARE(run.results().at(0).detail, QStringLiteral("подтверждено терминалом"));
 }

@@ -8,4 +8,5 @@ class TestFleetRun : public QObject
 private slots:
     void readOverTwoLinesWithASilentTerminal();
     void sendProfileWaitsForBothConfirmations();
+    void answerInTheStoreAtTheDeadlineCounts();
 };
