@@ -35,3 +35,30 @@ std::unique_ptr<LinkSession> openSession(const SerialSettings &s)
     });
     return session;
 }
+
+ModemLine::Outcome waitForTicket(ModemLine &line, quint64 ticket)
+{
+    std::optional<ModemLine::Outcome> outcome;
+    QEventLoop loop;
+    const QMetaObject::Connection done = QObject::connect(
+        &line, &ModemLine::finished, &loop, [&](quint64 ended, ModemLine::Operation, ModemLine::Outcome how) {
+            if (ended == ticket) {
+                outcome = how;
+                loop.quit();
+            }
+        });
+    if (!outcome)
+        loop.exec();
+    QObject::disconnect(done);
+    return outcome.value_or(ModemLine::Outcome::Dropped);
+}
+
+void waitForTask(Task<void> &task)
+{
+    if (task.isDone())
+        return;
+    QEventLoop loop;
+    // The loop may quit from inside the task's last step: nothing of the frame is released there.
+    task.whenDone([&loop] { loop.quit(); });
+    loop.exec();
+}

@@ -32,6 +32,12 @@ std::unique_ptr<LinkSession> openSession(const SerialSettings &s);
 double timeScaleFromEnvironment();
 void applyTimeScaleFromEnvironment(LinkExchange &link);
 
+// The tool has nothing else to do while a ticket or a task runs: its event loop runs here until
+// the ticket has ended (every ticket does, exactly once) and returns how.
+ModemLine::Outcome waitForTicket(ModemLine &line, quint64 ticket);
+// The same for a task that runs on no line (a gateway's steps).
+void waitForTask(Task<void> &task);
+
 namespace LinkSessionDetail {
 template<typename T>
 Task<void> keep(Task<T> inner, std::optional<T> *out)
@@ -41,27 +47,18 @@ Task<void> keep(Task<T> inner, std::optional<T> *out)
 }
 } // namespace LinkSessionDetail
 
-// Runs one operation on the session's line and returns its result once it has ended; the
-// tool has nothing else to do meanwhile, so its event loop runs here.
+// Runs one operation on the session's line and returns its result once it has ended (fallback
+// when it ended without one: dropped, or cut short).
 template<typename T>
 T runOperation(LinkSession &session, ModemLine::Operation kind, std::function<Task<T>()> script, T fallback = T())
 {
     std::optional<T> result;
-    QEventLoop loop;
-    quint64 ticket = 0;
-    bool ended = false;
-    const QMetaObject::Connection done =
-        QObject::connect(&session.line, &ModemLine::finished, &loop, [&](quint64 finished) {
-            if (finished == ticket) {
-                ended = true;
-                loop.quit();
-            }
-        });
-    ticket = session.line.submit(kind, [&result, script]() -> Task<void> {
+    // Declared after result, so it goes first: the line runs the operation to its end while
+    // result is still there.
+    QObject owner;
+    const quint64 ticket = session.line.submit(&owner, kind, [&result, script]() -> Task<void> {
         return LinkSessionDetail::keep<T>(script(), &result);
     });
-    if (!ended)
-        loop.exec();
-    QObject::disconnect(done);
+    waitForTicket(session.line, ticket);
     return result ? *result : fallback;
 }

@@ -4,6 +4,7 @@
 #include "cli/CliOptions.h"
 #include "cli/CliOutput.h"
 #include "cli/CliText.h"
+#include "cli/Interrupts.h"
 #include "cli/LinkSession.h"
 #include "cli/TerminalTargets.h"
 
@@ -16,7 +17,7 @@
 #include "core/sms/TransferRecord.h"
 #include "core/sms/FleetRun.h"
 #include "core/sms/GatewayTransfer.h"
-#include "core/common/ClockPause.h"
+#include "core/app/HistoryRow.h"
 #include "core/app/Database.h"
 #include "core/app/OperationHistory.h"
 
@@ -89,23 +90,59 @@ struct Gateway
     }
 };
 
-Task<bool> pauseOn(SmsRoute &route, int ms)
+// The waits between two polls, ended at once by a break.
+Task<bool> delayOn(LinkExchange &link, int ms)
 {
-    co_await ClockPause(route.routeClock(), ms, &route);
+    co_await link.Delay(ms);
+    co_return true;
+}
+
+Task<bool> pauseOn(GatewayTransfer &gateway, int ms)
+{
+    co_await gateway.pause(ms);
     co_return true;
 }
 
 // An open modem link or gateway with the profile transfer on it; its log lines (txtinfo and
 // txtCmdInfo of the window) are printed as they come.
+// The first Ctrl-C, SIGTERM or SIGHUP breaks off the running step (a packet pair that has begun
+// still goes whole); the second drops the modem's line at once.
+void breakOff(LinkSession *session, SmsRoute &route)
+{
+    printMessage(CliText::tr("прерывание: начатое завершается, новое не начинается"));
+    if (session)
+        session->line.requestBreak();
+    route.breakSends();
+}
+
+void stopNow(LinkSession *session, SmsRoute &route)
+{
+    printMessage(CliText::tr("второе прерывание: DTR снят, порт закрыт"));
+    route.breakSends();
+    if (session) {
+        session->port.setDataTerminalReady(false);
+        session->port.close();
+        session->line.shutdown();
+    }
+}
+
+// An open modem link or gateway with the profile transfer on it; its log lines (txtinfo and
+// txtCmdInfo of the window) are printed as they come. Members go in reverse: the transfer (and
+// what it still runs) before the state, the session last.
 struct Transfer
 {
     std::unique_ptr<LinkSession> session;
     std::unique_ptr<Gateway> gateway;
+    Database database;
     AppState state;
     std::unique_ptr<ProfileTransfer> modem;
 
     bool open(const SmsPath &path)
     {
+        // What is done to the terminal is kept in the history when the book can be opened.
+        QString databaseError;
+        if (database.open(state.appPath(QStringLiteral("Data.db")), databaseError))
+            state.database = &database;
         if (!path.smsd.isEmpty()) {
             gateway = Gateway::open(path.smsd, state);
             return bool(gateway);
@@ -116,14 +153,9 @@ struct Transfer
         modem = std::make_unique<ProfileTransfer>(session->line, state);
         return true;
     }
-    ~Transfer()
-    {
-        // The line's scripts use the transfer: they go first.
-        if (session)
-            session->line.shutdown();
-    }
     SmsRoute &route() { return modem ? static_cast<SmsRoute &>(*modem) : *gateway->transfer; }
     bool lost() const { return session && session->link.port().isPortLost(); }
+    QString routeName() { return route().routeName(); }
 
     template<typename T>
     T run(ModemLine::Operation kind, std::function<Task<T>()> script)
@@ -133,20 +165,45 @@ struct Transfer
         // A gateway's steps need no line: the task runs at once, and the tool waits for it.
         std::optional<T> result;
         Task<void> task = LinkSessionDetail::keep<T>(script(), &result);
-        if (!task.isDone()) {
-            QEventLoop loop;
-            task.whenDone([&loop] { loop.quit(); });
-            loop.exec();
-        }
+        waitForTask(task);
         return result ? *result : T();
     }
-    // The pause between two polls, on the route's clock.
+    // The pause between two polls, on the route's clock; a break ends it.
     void pause(int ms)
     {
-        SmsRoute &r = route();
-        run<bool>(ModemLine::Operation::Poll, [&r, ms] { return pauseOn(r, ms); });
+        if (session) {
+            LinkExchange &link = session->link;
+            run<bool>(ModemLine::Operation::Poll, [&link, ms] { return delayOn(link, ms); });
+            return;
+        }
+        GatewayTransfer &g = *gateway->transfer;
+        run<bool>(ModemLine::Operation::Poll, [&g, ms] { return pauseOn(g, ms); });
+    }
+    // The signals for the time of one command.
+    std::unique_ptr<Interrupts> watchInterrupts()
+    {
+        return std::make_unique<Interrupts>([this] { breakOff(session.get(), route()); },
+                                            [this] { stopNow(session.get(), route()); });
     }
 };
+
+// A single terminal's send: its history row, and the exit code of an interrupt.
+int sendEnded(const Interrupts &interrupts, HistoryRow &history, const SmsRoute::SendResult &result,
+              const QString &okDetail)
+{
+    if (!result.refusal.isEmpty()) {
+        history.discard();
+        return failWith(result.refusal);
+    }
+    if (result.passed)
+        history.set(OperationHistory::Result::Ok, okDetail);
+    else
+        history.set(OperationHistory::Result::Failed,
+                    interrupts.interrupted() ? QStringLiteral("прервано: ") + result.failure : result.failure);
+    if (interrupts.interrupted())
+        return interrupts.exitCode();
+    return result.passed ? 0 : 1;
+}
 
 // --port (with its serial options) or --smsd, never both; "" when usable.
 QString readSmsPath(const CliOptions &o, SmsPath &path)
@@ -161,15 +218,6 @@ QString readSmsPath(const CliOptions &o, SmsPath &path)
     return {};
 }
 
-// A module send's outcome as an exit code.
-int sendOutcome(const SmsRoute::SendResult &result)
-{
-    if (!result.refusal.isEmpty()) {
-        return failWith(result.refusal);
-    }
-    return result.passed ? 0 : 1;
-}
-
 int sendProfile(const SmsPath &s, const CliOptions &o, const QString &phone)
 {
     const QString path = o.positional.first();
@@ -180,11 +228,14 @@ int sendProfile(const SmsPath &s, const CliOptions &o, const QString &phone)
     Transfer t;
     if (!t.open(s))
         return 1;
+    const auto interrupts = t.watchInterrupts();
+    HistoryRow history(t.state.database, OperationHistory::Operation::SendProfile, phone, t.routeName(),
+                       QStringLiteral("прервано: не отправлено"));
     SmsRoute &transfer = t.route();
     const QString smsc = o.value(kSmsc);
-    return sendOutcome(t.run<SmsRoute::SendResult>(ModemLine::Operation::SmsSend, [&transfer, phone, smsc, data] {
-        return transfer.sendProfileFile(phone, smsc, data);
-    }));
+    const SmsRoute::SendResult result = t.run<SmsRoute::SendResult>(
+        ModemLine::Operation::SmsSend, [&transfer, phone, smsc, data] { return transfer.sendProfileFile(phone, smsc, data); });
+    return sendEnded(*interrupts, history, result, QStringLiteral("отправлено"));
 }
 
 // Seconds read-profile waits for a terminal's answer; -1 for a bad value.
@@ -203,21 +254,25 @@ int readProfile(const SmsPath &s, const CliOptions &o, const QString &phone)
     Transfer t;
     if (!t.open(s))
         return 1;
+    const auto interrupts = t.watchInterrupts();
+    HistoryRow history(t.state.database, OperationHistory::Operation::ReadProfile, phone, t.routeName(),
+                       QStringLiteral("прервано: не отправлено"));
     SmsRoute &transfer = t.route();
     const Clock &clock = transfer.routeClock();
     const QString smsc = o.value(kSmsc);
-    const int sent = sendOutcome(t.run<SmsRoute::SendResult>(
-        ModemLine::Operation::SmsSend, [&transfer, phone, smsc] { return transfer.requestProfile(phone, smsc); }));
-    if (sent != 0)
-        return sent;
+    const SmsRoute::SendResult request = t.run<SmsRoute::SendResult>(
+        ModemLine::Operation::SmsSend, [&transfer, phone, smsc] { return transfer.requestProfile(phone, smsc); });
+    if (!request.passed || interrupts->interrupted())
+        return sendEnded(*interrupts, history, request, QString());
     // The poll of Timer1: the first at once, then every 10 s until the file is there.
     const QDateTime started = clock.now();
-    for (;;) {
+    while (!interrupts->interrupted()) {
         const SmsRoute::PollResult poll =
             t.run<SmsRoute::PollResult>(ModemLine::Operation::Poll, [&transfer] { return transfer.pollMessages(); });
         for (const ReceivedProfiles::Saved &saved : poll.saved) {
             // The network may present the number in another form ("+7..." for "8...").
             if (PhoneNumber::sameSubscriber(saved.phone, phone)) {
+                history.set(OperationHistory::Result::Ok, saved.path);
                 printLine(stdout, saved.path);
                 return 0;
             }
@@ -227,7 +282,13 @@ int readProfile(const SmsPath &s, const CliOptions &o, const QString &phone)
             break;
         t.pause(int(qMin<qint64>(left, SmsRoute::PollMs)));
     }
-    return failWith(CliText::tr("нет профиля от %1 за %2 с").arg(phone).arg(waitSeconds));
+    if (interrupts->interrupted()) {
+        history.set(OperationHistory::Result::Failed, QStringLiteral("прервано: запрос отправлен, профиль не дождались"));
+        return interrupts->exitCode();
+    }
+    const QString noProfile = CliText::tr("нет профиля от %1 за %2 с").arg(phone).arg(waitSeconds);
+    history.set(OperationHistory::Result::Failed, noProfile);
+    return failWith(noProfile);
 }
 
 int poll(const SmsPath &s)
@@ -235,11 +296,13 @@ int poll(const SmsPath &s)
     Transfer t;
     if (!t.open(s))
         return 1;
+    const auto interrupts = t.watchInterrupts();
     SmsRoute &transfer = t.route();
-    return t.run<SmsRoute::PollResult>(ModemLine::Operation::Poll, [&transfer] { return transfer.pollMessages(); })
-                   .listed
-               ? 0
-               : 1;
+    const bool listed =
+        t.run<SmsRoute::PollResult>(ModemLine::Operation::Poll, [&transfer] { return transfer.pollMessages(); }).listed;
+    if (interrupts->interrupted())
+        return interrupts->exitCode();
+    return listed ? 0 : 1;
 }
 
 int sendGprs(const SmsPath &s, const CliOptions &o, const QString &phone)
@@ -249,11 +312,15 @@ int sendGprs(const SmsPath &s, const CliOptions &o, const QString &phone)
         return 1;
     const GprsSettings settings{o.value(kApn), o.value(kUser), o.value(kPassword), o.value(kServer),
                                 o.value(kServerPort)};
+    const auto interrupts = t.watchInterrupts();
+    HistoryRow history(t.state.database, OperationHistory::Operation::SendGprs, phone, t.routeName(),
+                       QStringLiteral("прервано: не отправлено"));
     SmsRoute &transfer = t.route();
     const QString smsc = o.value(kSmsc);
-    return sendOutcome(t.run<SmsRoute::SendResult>(ModemLine::Operation::SmsSend, [&transfer, phone, smsc, settings] {
-        return transfer.sendGprs(phone, smsc, settings);
-    }));
+    const SmsRoute::SendResult result = t.run<SmsRoute::SendResult>(
+        ModemLine::Operation::SmsSend,
+        [&transfer, phone, smsc, settings] { return transfer.sendGprs(phone, smsc, settings); });
+    return sendEnded(*interrupts, history, result, QStringLiteral("отправлено"));
 }
 
 // The command for each terminal in turn; with --all a summary table follows, and the
@@ -266,6 +333,9 @@ int forEachTarget(const QList<TerminalTarget> &targets, bool summary, const std:
         if (summary)
             printLine(stderr, QStringLiteral("== ") + t.name + QStringLiteral(" ") + t.phone);
         const int rc = run(t.phone);
+        // An interrupt ends the run with its own code.
+        if (rc > 2)
+            return rc;
         failed += rc == 0 ? 0 : 1;
         rows << t.name + QStringLiteral(" | ") + t.phone + QStringLiteral(" | ")
                     + (rc == 0 ? QStringLiteral("ok") : QStringLiteral("failed"));
@@ -300,14 +370,11 @@ int runFleet(const CliOptions &o, FleetRun::Job job, const SmsPath &path, const 
         state.database = &database;
         request.history = &database;
     }
+    // Declared in the order they are needed: each goes before what it uses.
     std::vector<std::unique_ptr<LinkSession>> sessions;
-    std::vector<std::unique_ptr<ProfileTransfer>> transfers;
     std::unique_ptr<Gateway> gateway;
+    std::vector<std::unique_ptr<ProfileTransfer>> transfers;
     QList<FleetRun::Line> lines;
-    const auto shutDown = [&sessions] {
-        for (const auto &session : sessions)
-            session->line.shutdown();
-    };
     if (!path.smsd.isEmpty()) {
         gateway = Gateway::open(path.smsd, state);
         if (!gateway)
@@ -318,10 +385,8 @@ int runFleet(const CliOptions &o, FleetRun::Job job, const SmsPath &path, const 
         SerialSettings s = path.serial;
         s.port = port;
         auto session = openPrinting(s);
-        if (!session) {
-            shutDown();
+        if (!session)
             return 1;
-        }
         transfers.push_back(std::make_unique<ProfileTransfer>(session->line, state));
         lines.append({transfers.back().get(), port});
         sessions.push_back(std::move(session));
@@ -342,11 +407,37 @@ int runFleet(const CliOptions &o, FleetRun::Job job, const SmsPath &path, const 
         else if (r.outcome != FleetRun::Outcome::Done)
             printMessage(t.name + QStringLiteral(" ") + t.phone + QStringLiteral(": ") + r.detail);
     });
+    // The first interrupt lets the pairs under way finish and starts nothing more; the second
+    // drops the modems' lines at once.
+    const Interrupts interrupts(
+        [&run] {
+            printMessage(CliText::tr("прерывание: начатое завершается, новое не начинается"));
+            run.interrupt();
+        },
+        [&sessions, &lines] {
+            printMessage(CliText::tr("второе прерывание: DTR снят, порт закрыт"));
+            for (const FleetRun::Line &line : std::as_const(lines))
+                line.route->breakSends();
+            for (const auto &session : sessions) {
+                session->port.setDataTerminalReady(false);
+                session->port.close();
+                session->line.shutdown();
+            }
+        });
     QEventLoop loop;
     QObject::connect(&run, &FleetRun::finished, &loop, &QEventLoop::quit);
     run.start(fleetTargets);
-    if (!run.isFinished())
-        loop.exec();
+    loop.exec();
+    const auto resultText = [](FleetRun::Outcome outcome) {
+        switch (outcome) {
+        case FleetRun::Outcome::Done:
+            return QStringLiteral("ok");
+        case FleetRun::Outcome::Interrupted:
+            return QStringLiteral("interrupted");
+        default:
+            return QStringLiteral("failed");
+        }
+    };
     if (o.flag(QStringLiteral("--json"))) {
         QJsonArray rows;
         for (int i = 0; i < run.targets().size(); ++i) {
@@ -354,24 +445,19 @@ int runFleet(const CliOptions &o, FleetRun::Job job, const SmsPath &path, const 
             rows.append(QJsonObject{{QStringLiteral("terminal"), run.targets().at(i).name},
                                     {QStringLiteral("number"), run.targets().at(i).phone},
                                     {QStringLiteral("port"), r.port},
-                                    {QStringLiteral("result"), r.outcome == FleetRun::Outcome::Done
-                                                                   ? QStringLiteral("ok")
-                                                                   : QStringLiteral("failed")},
+                                    {QStringLiteral("result"), resultText(r.outcome)},
                                     {QStringLiteral("detail"), r.detail}});
         }
-        std::fputs(QJsonDocument(rows).toJson(QJsonDocument::Indented).constData(), stdout);
-        std::fflush(stdout);
+        writeText(stdout, QString::fromUtf8(QJsonDocument(rows).toJson(QJsonDocument::Indented)));
     } else {
         printLine(stdout, QStringLiteral("terminal | number | result"));
         for (int i = 0; i < run.targets().size(); ++i)
             printLine(stdout, run.targets().at(i).name + QStringLiteral(" | ") + run.targets().at(i).phone
-                                  + QStringLiteral(" | ")
-                                  + (run.results().at(i).outcome == FleetRun::Outcome::Done ? QStringLiteral("ok")
-                                                                                            : QStringLiteral("failed")));
+                                  + QStringLiteral(" | ") + resultText(run.results().at(i).outcome));
     }
-    const bool allDone = run.allDone();
-    shutDown();
-    return allDone ? 0 : 1;
+    if (interrupts.interrupted())
+        return interrupts.exitCode();
+    return run.allDone() ? 0 : 1;
 }
 
 // The serial options, the terminals and, for the fleet commands, the summary; then the

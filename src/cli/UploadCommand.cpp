@@ -4,6 +4,7 @@
 #include "cli/CliOptions.h"
 #include "cli/CliOutput.h"
 #include "cli/CliText.h"
+#include "cli/Interrupts.h"
 #include "cli/LinkSession.h"
 #include "cli/TerminalTargets.h"
 
@@ -15,17 +16,10 @@
 #include "core/link/mdlStrings.h"
 #include "core/loader/FirmwareDataCall.h"
 
-#include <QSocketNotifier>
-
-#include <csignal>
 #include <iterator>
 #include <cstdio>
 #include <memory>
 
-#ifdef Q_OS_UNIX
-#include <sys/socket.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -44,16 +38,6 @@ public:
     void openDocument(const QString &) override {}
 };
 
-#ifdef Q_OS_UNIX
-int g_interruptPipe[2] = {-1, -1};
-
-void onInterrupt(int)
-{
-    const char c = 1;
-    [[maybe_unused]] const ssize_t n = ::write(g_interruptPipe[1], &c, 1);
-}
-#endif
-
 // Ctrl-C during the load: the first breaks off as "Прервать передачу" does and lets the
 // load finish its own escape and hang-up; a second one drops DTR and closes the port at once.
 class InterruptHandler
@@ -61,63 +45,33 @@ class InterruptHandler
 public:
     // The lines of the run and the load on each.
     using Line = std::pair<LinkSession *, FirmwareDataCall *>;
-    explicit InterruptHandler(QList<Line> lines) : m_lines(std::move(lines))
+    explicit InterruptHandler(QList<Line> lines)
+        : m_lines(std::move(lines)), m_interrupts([this] { breakOff(); }, [this] { dropLines(); })
     {
-#ifdef Q_OS_UNIX
-        if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_interruptPipe) != 0)
-            return;
-        m_notifier = std::make_unique<QSocketNotifier>(g_interruptPipe[0], QSocketNotifier::Read);
-        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] { onSignal(); });
-        // A terminal's hang-up and a service manager's stop break off as Ctrl-C does.
-        for (size_t i = 0; i < std::size(kSignals); ++i)
-            m_previous[i] = std::signal(kSignals[i], onInterrupt);
-#endif
     }
-    ~InterruptHandler()
-    {
-#ifdef Q_OS_UNIX
-        if (!m_notifier)
-            return;
-        for (size_t i = 0; i < std::size(kSignals); ++i)
-            std::signal(kSignals[i], m_previous[i]);
-        m_notifier.reset();
-        ::close(g_interruptPipe[0]);
-        ::close(g_interruptPipe[1]);
-#endif
-    }
-    bool interrupted() const { return m_interrupted; }
+    bool interrupted() const { return m_interrupts.interrupted(); }
 
 private:
-    void onSignal()
+    void breakOff()
     {
-#ifdef Q_OS_UNIX
-        char c = 0;
-        [[maybe_unused]] const ssize_t n = ::read(g_interruptPipe[0], &c, 1);
-#endif
-        if (m_interrupted) {
-            // The second one does not wait for the escape and hang-up: the lines are dropped.
-            printMessage(CliText::tr("второе прерывание: DTR снят, порт закрыт"));
-            for (const Line &line : std::as_const(m_lines)) {
-                line.first->port.setDataTerminalReady(false);
-                line.first->port.close();
-                line.first->line.shutdown();
-            }
-            return;
-        }
-        m_interrupted = true;
         for (const Line &line : std::as_const(m_lines)) {
             if (line.second->isRunning())
                 line.second->cmdEscapeTransmit_Click();
         }
     }
+    void dropLines()
+    {
+        // The second one does not wait for the escape and hang-up: the lines are dropped.
+        printMessage(CliText::tr("второе прерывание: DTR снят, порт закрыт"));
+        for (const Line &line : std::as_const(m_lines)) {
+            line.first->port.setDataTerminalReady(false);
+            line.first->port.close();
+            line.first->line.shutdown();
+        }
+    }
 
     QList<Line> m_lines;
-    std::unique_ptr<QSocketNotifier> m_notifier;
-    bool m_interrupted = false;
-#ifdef Q_OS_UNIX
-    static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
-    void (*m_previous[std::size(kSignals)])(int) = {};
-#endif
+    Interrupts m_interrupts;
 };
 
 bool isHex(const QString &text, uint &value)
@@ -244,7 +198,7 @@ int rollOut(const UploadOptions &o, const QStringList &ports, const QList<Termin
     };
     for (const auto &line : lines) {
         Line *l = line.get();
-        QObject::connect(l->call.get(), &FirmwareDataCall::loadFinished, [&, l](bool accepted) {
+        QObject::connect(l->call.get(), &FirmwareDataCall::loadFinished, &loop, [&, l](bool accepted) {
             results[l->current] = accepted ? QStringLiteral("ok") : QStringLiteral("failed");
             --running;
             next(l);
@@ -252,7 +206,7 @@ int rollOut(const UploadOptions &o, const QStringList &ports, const QList<Termin
                 loop.quit();
         });
         // A line shut down by the second Ctrl-C ends its load without a word.
-        QObject::connect(&l->session->line, &ModemLine::finished, [&, l] {
+        QObject::connect(&l->session->line, &ModemLine::finished, &loop, [&, l] {
             if (!l->session->port.isOpen() && l->current >= 0) {
                 results[l->current] = QStringLiteral("failed");
                 l->current = -1;
@@ -265,8 +219,6 @@ int rollOut(const UploadOptions &o, const QStringList &ports, const QList<Termin
         next(line.get());
     if (running > 0)
         loop.exec();
-    for (const auto &line : lines)
-        line->session->line.shutdown();
     printLine(stdout, QStringLiteral("terminal | number | result"));
     bool all = !interrupt.interrupted();
     for (int i = 0; i < targets.size(); ++i) {

@@ -1,4 +1,6 @@
 #include "cli/CliCommands.h"
+#include "cli/CliOutput.h"
+#include "cli/Interrupts.h"
 
 #include <QCoreApplication>
 #include <QLocale>
@@ -17,6 +19,14 @@ int main(int argc, char *argv[])
         QCoreApplication::installTranslator(&translator);
     QTextStream out(stdout);
     out.setEncoding(QStringConverter::Utf8);
+    ignoreBrokenPipe();
     CliCommands cli(out);
-    return cli.run(QCoreApplication::arguments().mid(1));
+    const int rc = cli.run(QCoreApplication::arguments().mid(1));
+    out.flush();
+    // A result that did not reach standard output (a full disk, a closed pipe) is a failure.
+    if (out.status() != QTextStream::Ok || std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        printMessage(QStringLiteral("ошибка записи в стандартный вывод"));
+        return rc == 0 ? 1 : rc;
+    }
+    return rc;
 }

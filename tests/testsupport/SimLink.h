@@ -15,11 +15,12 @@ struct SimLink
 {
     SimModem sim;
     QSerialPort port;
-    ModemLine line;
-    LinkExchange &link = line.link();
     QStringList info;    // txtinfo
     QStringList cmdInfo; // txtCmdInfo
     QStringList marks;
+    // After what it logs into and the port it talks on: it goes first.
+    ModemLine line;
+    LinkExchange &link = line.link();
 
     bool start(const QStringList &options = {})
     {

@@ -3,6 +3,8 @@
 // moc cannot parse the standard library's coroutine and concept headers; it needs none of this.
 #ifndef Q_MOC_RUN
 
+#include <QtGlobal>
+
 #include <coroutine>
 #include <exception>
 #include <functional>
@@ -16,7 +18,16 @@
 //
 // Arguments of a Task function are kept for its whole run: take them by value. Await only in a
 // statement of its own or an initialisation (const bool ok = co_await f();): GCC 12 resumes a
-// dead frame when a wait sits inside a condition such as if (!co_await f()).
+// dead frame when a wait sits inside a condition such as if (!co_await f()); a lambda that
+// awaits captures nothing (its captures die with the lambda, not the frame). tests/check_coawait.py
+// keeps both rules.
+//
+// Exceptions: none crosses a wait. The project's code reports failures by value; an exception
+// escaping a step ends the program at once (std::terminate) rather than leave a line half-spoken.
+//
+// A Task is [[nodiscard]]: a call whose Task is dropped would be abandoned at its first wait.
+// Reading the value of an empty or unfinished task, or destroying a task from inside its own
+// end (whenDone), is a programming error that stops the program with a message.
 template<typename T = void>
 class Task;
 
@@ -27,6 +38,7 @@ struct PromiseBase
     std::coroutine_handle<> continuation;
     std::function<void()> whenDone;
     bool done = false;
+    bool inObserver = false; // whenDone is being called: the frame must not be destroyed now
 
     std::suspend_never initial_suspend() noexcept { return {}; }
     struct FinalAwaiter
@@ -38,9 +50,13 @@ struct PromiseBase
             PromiseBase &promise = handle.promise();
             promise.done = true;
             const std::coroutine_handle<> next = promise.continuation;
-            // The observer may destroy the frame: nothing of it is touched after the call.
-            if (std::function<void()> observer = std::move(promise.whenDone))
+            // The observer must not destroy the frame (it is still inside its last step): owners
+            // post the release to the event loop.
+            if (std::function<void()> observer = std::move(promise.whenDone)) {
+                promise.inObserver = true;
                 observer();
+                promise.inObserver = false;
+            }
             return next ? next : std::noop_coroutine();
         }
         void await_resume() noexcept {}
@@ -71,7 +87,7 @@ struct Promise<void> : PromiseBase
 } // namespace TaskDetail
 
 template<typename T>
-class Task
+class [[nodiscard]] Task
 {
 public:
     using promise_type = TaskDetail::Promise<T>;
@@ -98,10 +114,13 @@ public:
     // The value of a finished task.
     decltype(auto) result() const
     {
+        if (!isDone())
+            qFatal("Task::result() of a task that is empty or has not finished");
         if constexpr (!std::is_void_v<T>)
             return *m_handle.promise().value;
     }
-    // Called once when the task ends (at once when it already has). The call may destroy the task.
+    // Called once when the task ends (at once when it already has). The call must not destroy
+    // the task: post its release to the event loop.
     void whenDone(std::function<void()> observer)
     {
         if (isDone())
@@ -114,15 +133,21 @@ public:
     void await_suspend(std::coroutine_handle<> caller) noexcept { m_handle.promise().continuation = caller; }
     T await_resume()
     {
-        if constexpr (!std::is_void_v<T>)
+        if constexpr (!std::is_void_v<T>) {
+            if (!m_handle)
+                qFatal("co_await on an empty Task");
             return std::move(*m_handle.promise().value);
+        }
     }
 
 private:
     void reset()
     {
-        if (m_handle)
+        if (m_handle) {
+            if (m_handle.promise().inObserver)
+                qFatal("a Task destroyed from inside its own end");
             m_handle.destroy();
+        }
         m_handle = {};
     }
     Handle m_handle;

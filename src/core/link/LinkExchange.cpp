@@ -120,9 +120,10 @@ bool LinkExchange::finishExchange(bool passed, const QString &rejectedLine)
         return false;
     case ReplyState::Broken:
         // Said once per break: the steps after it fail without a line each.
-        if (!m_breakLogged)
+        // An owner that goes is no operator's break: nothing to say.
+        if (!m_breakLogged && !m_unwinding)
             m_display.appendInfo(QStringLiteral("Прервано пользователем ") + QStringLiteral("\r\n"));
-        m_breakLogged = m_breakRequested;
+        m_breakLogged = m_breakRequested || m_unwinding;
         return false;
     case ReplyState::PortLost: // said once, when the port went
         return false;
@@ -302,6 +303,28 @@ void LinkExchange::abandonWaits()
     m_sms.setSmsListing(false);
     m_sms.clearSmsPrompt();
     endBreak();
+}
+
+void LinkExchange::beginUnwind()
+{
+    m_unwinding = true;
+    m_tmrReply.stop();
+    m_tmrDelay.stop();
+    m_delayRunning = false;
+}
+
+void LinkExchange::endUnwind()
+{
+    m_unwinding = false;
+}
+
+bool LinkExchange::resumeWaiterNow()
+{
+    const std::coroutine_handle<> waiter = std::exchange(m_waiter, {});
+    if (!waiter)
+        return false;
+    waiter.resume();
+    return true;
 }
 
 void LinkExchange::shutdown()

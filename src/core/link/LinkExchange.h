@@ -112,6 +112,13 @@ public:
     // The conversation that waited here was abandoned: its timers stop, the break and the
     // prompt are forgotten; the link takes the next exchange as new.
     void abandonWaits();
+    // Its owner is going: every wait of the running conversation ends at once, shielded steps
+    // included, so that it can be run to its end right now (resumeWaiterNow) rather than destroyed.
+    void beginUnwind();
+    void endUnwind();
+    bool unwinding() const { return m_unwinding; }
+    // Resumes the conversation waiting here in the caller's stack; false when none waits.
+    bool resumeWaiterNow();
     // The link is going away: every wait ends now and no further exchange starts.
     void shutdown();
     bool isShutdown() const { return m_shutdown; }
@@ -154,7 +161,7 @@ private:
     // lost, broken off).
     bool beginExchange(QStringList &expected, int iTimeOut, int periods);
     Task<void> waitForReply();
-    bool breakBinds() const { return m_breakRequested && m_shields == 0; }
+    bool breakBinds() const { return m_unwinding || (m_breakRequested && m_shields == 0); }
     // The result of a finished wait, with the log line of a failure.
     bool finishExchange(bool passed, const QString &rejectedLine);
     static bool answerPasses(const QString &answer, const QStringList &expected);
@@ -174,6 +181,7 @@ private:
     Answer m_answer;
     bool m_breakRequested = false;
     bool m_breakLogged = false;
+    bool m_unwinding = false;
     int m_shields = 0;
     bool m_delayRunning = false;
     std::coroutine_handle<> m_waiter;

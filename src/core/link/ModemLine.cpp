@@ -6,7 +6,6 @@ ModemLine::ModemLine(QObject *parent) : QObject(parent) {}
 
 ModemLine::~ModemLine()
 {
-    m_destroying = true;
     shutdown();
 }
 
@@ -25,22 +24,42 @@ QString ModemLine::portName() const
     return device ? device->objectName() : QString();
 }
 
-quint64 ModemLine::submit(Operation kind, Script script)
+quint64 ModemLine::submit(QObject *owner, Operation kind, Script script)
 {
     const quint64 ticket = m_nextTicket++;
-    if (m_shutdown)
+    if (m_shutdown) {
+        // Told from the event loop, once the caller has its ticket and listens.
+        QMetaObject::invokeMethod(
+            this, [this, ticket, kind] { emit finished(ticket, kind, Outcome::Dropped); }, Qt::QueuedConnection);
         return ticket;
-    m_queue.append({ticket, kind, std::move(script)});
+    }
+    watchOwner(owner);
+    m_queue.append({ticket, kind, owner, std::move(script)});
     scheduleNext();
     return ticket;
 }
 
-bool ModemLine::submitPoll(Script script)
+bool ModemLine::submitPoll(QObject *owner, Script script)
 {
     if (hasQueued(Operation::Poll))
         return false;
-    submit(Operation::Poll, std::move(script));
+    submit(owner, Operation::Poll, std::move(script));
     return true;
+}
+
+void ModemLine::watchOwner(QObject *owner)
+{
+    if (!owner || owner == this || m_owners.contains(owner))
+        return;
+    m_owners.insert(owner, connect(owner, &QObject::destroyed, this, [this, owner] { ownerGone(owner); }));
+}
+
+void ModemLine::ownerGone(QObject *owner)
+{
+    m_owners.remove(owner);
+    dropWhere([owner](const Queued &q) { return q.owner == owner; });
+    if (m_running && m_runningOwner == owner)
+        unwindRunning(Outcome::Abandoned);
 }
 
 bool ModemLine::hasQueued(Operation kind) const
@@ -59,6 +78,12 @@ std::optional<ModemLine::Operation> ModemLine::running() const
     return m_runningKind;
 }
 
+void ModemLine::reportFailure()
+{
+    if (m_running)
+        m_failed = true;
+}
+
 void ModemLine::requestBreak()
 {
     if (m_running)
@@ -67,7 +92,20 @@ void ModemLine::requestBreak()
 
 void ModemLine::dropQueued(std::optional<Operation> kind)
 {
-    m_queue.removeIf([&kind](const Queued &q) { return !kind || q.kind == *kind; });
+    dropWhere([&kind](const Queued &q) { return !kind || q.kind == *kind; });
+}
+
+void ModemLine::dropWhere(const std::function<bool(const Queued &)> &which)
+{
+    QList<Queued> dropped;
+    for (qsizetype i = 0; i < m_queue.size();) {
+        if (which(m_queue.at(i)))
+            dropped.append(m_queue.takeAt(i));
+        else
+            ++i;
+    }
+    for (const Queued &q : std::as_const(dropped))
+        emit finished(q.ticket, q.kind, Outcome::Dropped);
 }
 
 void ModemLine::shutdown()
@@ -75,20 +113,30 @@ void ModemLine::shutdown()
     if (m_shutdown)
         return;
     m_shutdown = true;
-    m_link.shutdown();
     abandonAll();
+    m_link.shutdown();
 }
 
 void ModemLine::abandonAll()
 {
-    m_queue.clear();
-    // Abandoned where it waits: its frame goes, nothing of it runs again.
-    m_task = Task<void>();
+    dropQueued();
+    unwindRunning(Outcome::Abandoned);
+}
+
+void ModemLine::unwindRunning(Outcome outcome)
+{
+    if (!m_running || m_unwinding)
+        return;
+    m_unwinding = true;
+    m_link.beginUnwind();
+    // Every wait now ends at once: each resume runs the script on to its next wait or its end.
+    // A frame that waits on something else (a pause of its own) cannot be run on: it is cut short.
+    while (m_task.isValid() && !m_task.isDone() && m_link.resumeWaiterNow()) {
+    }
+    m_link.endUnwind();
     m_link.abandonWaits();
-    const bool wasRunning = std::exchange(m_running, false);
-    // Whoever waits for it learns that it has ended.
-    if (wasRunning && !m_destroying)
-        emit finished(m_runningTicket, m_runningKind);
+    m_unwinding = false;
+    endRunning(outcome);
 }
 
 void ModemLine::scheduleNext()
@@ -110,18 +158,20 @@ void ModemLine::startNext()
     }
     Queued next = m_queue.takeFirst();
     m_running = true;
+    m_failed = false;
     m_runningKind = next.kind;
     m_runningTicket = next.ticket;
+    m_runningOwner = next.owner;
     m_link.endBreak();
     emit started(next.ticket, next.kind);
     m_task = next.script ? next.script() : Task<void>();
     const quint64 ticket = next.ticket;
-    if (!m_task.isValid()) {
+    // The frame is released from the event loop, never inside its own last step.
+    if (!m_task.isValid() || m_task.isDone()) {
         QMetaObject::invokeMethod(this, [this, ticket] { runningEnded(ticket); }, Qt::QueuedConnection);
         return;
     }
     m_task.whenDone([this, ticket] {
-        // Inside the task's last step: the frame is released from the event loop.
         QMetaObject::invokeMethod(this, [this, ticket] { runningEnded(ticket); }, Qt::QueuedConnection);
     });
 }
@@ -130,11 +180,25 @@ void ModemLine::runningEnded(quint64 ticket)
 {
     if (!m_running || ticket != m_runningTicket)
         return;
+    const Outcome outcome = m_failed || m_link.port().isPortLost() ? Outcome::Failed
+                            : m_link.breakRequested()                ? Outcome::BrokenOff
+                                                                     : Outcome::Done;
+    endRunning(outcome);
+}
+
+void ModemLine::endRunning(Outcome outcome)
+{
+    // A frame that ended is destroyed here; one that could not be run on is cut short (only this
+    // line may do that, and only when its owner or the line itself goes).
     m_task = Task<void>();
     m_running = false;
+    m_runningOwner = nullptr;
     const Operation kind = m_runningKind;
+    const quint64 ticket = m_runningTicket;
     m_link.endBreak();
-    emit finished(ticket, kind);
+    emit finished(ticket, kind, outcome);
+    if (m_shutdown)
+        return;
     if (m_queue.isEmpty())
         emit idle();
     else

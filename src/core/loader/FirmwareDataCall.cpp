@@ -1,5 +1,7 @@
 #include "core/loader/FirmwareDataCall.h"
 
+#include "core/app/HistoryRow.h"
+
 #include "core/app/OperationHistory.h"
 
 #include "core/app/AppState.h"
@@ -138,7 +140,8 @@ void FirmwareDataCall::setReceiverTextMode()
 
 void FirmwareDataCall::cmdLoad_Click(const Request &request)
 {
-    m_line.submit(ModemLine::Operation::FirmwareLoad, [this, request]() -> Task<void> { return runLoad(request); });
+    m_line.submit(&m_operations, ModemLine::Operation::FirmwareLoad,
+                  [this, request]() -> Task<void> { return runLoad(request); });
 }
 
 Task<void> FirmwareDataCall::runLoad(Request request)
@@ -154,6 +157,16 @@ Task<bool> FirmwareDataCall::load(Request request)
         co_return false;
     m_running = true;
     emit runningChanged(true);
+    // However the load ends (its end, a break, its owner going) the next one may start.
+    struct RunningFlag
+    {
+        FirmwareDataCall &call;
+        ~RunningFlag()
+        {
+            call.m_running = false;
+            emit call.runningChanged(false);
+        }
+    } const runningFlag{*this};
     const LinkExchange::RouteHold route(m_link, LinkExchange::Route::Receiver);
 
     emit logsCleared();
@@ -164,10 +177,10 @@ Task<bool> FirmwareDataCall::load(Request request)
         // Nothing was dialled: no stale figure from an earlier load may stand.
         emit progressChanged(QStringLiteral("Загружено"), 0);
         m_prompts.message(refused, QString(), UserPrompts::Icon::Warning);
-        m_running = false;
-        emit runningChanged(false);
         co_return false;
     }
+    HistoryRow history(m_state.database, OperationHistory::Operation::Upload, request.number.trimmed(),
+                       m_line.portName(), QStringLiteral("загрузка не завершена"));
     const QStringList files(request.files, request.files + (request.linear ? 1 : 3));
     m_point = {request.number.trimmed(),
                request.linear ? ResumePoints::Mode::Linear : ResumePoints::Mode::Banked,
@@ -208,13 +221,8 @@ Task<bool> FirmwareDataCall::load(Request request)
         }
     }
 
-    if (m_state.database)
-        OperationHistory(*m_state.database)
-            .recordNow(OperationHistory::Operation::Upload, request.number.trimmed(), m_line.portName(),
-                       accepted ? OperationHistory::Result::Ok : OperationHistory::Result::Failed,
-                       accepted ? QStringLiteral("загрузка завершена") : QStringLiteral("загрузка не завершена"));
-    m_running = false;
-    emit runningChanged(false);
+    if (accepted)
+        history.set(OperationHistory::Result::Ok, QStringLiteral("загрузка завершена"));
     co_return accepted;
 }
 
@@ -308,5 +316,5 @@ void FirmwareDataCall::cmdEscapeTransmit_Click()
         return;
     }
     // No load: the break still brings a modem left in a call back and hangs up.
-    m_line.submit(ModemLine::Operation::Break, [this]() -> Task<void> { return runEscape(); });
+    m_line.submit(&m_operations, ModemLine::Operation::Break, [this]() -> Task<void> { return runEscape(); });
 }

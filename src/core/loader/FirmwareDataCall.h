@@ -103,4 +103,7 @@ private:
     // After a dial that ended in anything but a known dial result the modem may still be
     // connecting: hang up.
     Task<void> hangUpAfterDial();
+    // Owns this call's operations on the line; declared last, it goes first, and the line runs a
+    // load still under way to its end (history row included) while the rest of us is there.
+    QObject m_operations;
 };

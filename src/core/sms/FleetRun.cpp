@@ -56,6 +56,7 @@ void FleetRun::start(const QList<Target> &targets)
     m_targets = targets;
     m_results = QList<Result>(targets.size());
     m_confirmed = QList<QList<PacketType>>(targets.size());
+    m_sendPassed = QList<bool>(targets.size(), false);
     m_lineOf.clear();
     m_left = int(targets.size());
     m_sendsLeft = int(targets.size());
@@ -71,7 +72,7 @@ void FleetRun::start(const QList<Target> &targets)
         m_waiting[line] << i;
     }
     if (targets.isEmpty()) {
-        emit finished(true);
+        QMetaObject::invokeMethod(this, [this] { emit finished(true); }, Qt::QueuedConnection);
         return;
     }
     // One request at a time per line, so that the poll timer's polls fall between them: a SIM
@@ -85,7 +86,7 @@ void FleetRun::sendNext(int line)
 {
     while (!m_waiting[line].isEmpty()) {
         const int index = m_waiting[line].takeFirst();
-        m_lines[line].route->submitSend([this, index]() -> Task<void> { return send(index); });
+        m_lines[line].route->submitSend(&m_operations, [this, index]() -> Task<void> { return send(index); });
         if (m_lines[line].route->sendsOneAtATime())
             return;
     }
@@ -107,19 +108,61 @@ Task<void> FleetRun::send(int index)
         result = co_await transfer.sendGprs(phone, m_request.smsc, m_request.gprs);
         break;
     }
-    sent(index, result);
+    // Settled from the event loop: a send that ended at once must not start the next inside
+    // itself (outcomes would come in reverse, and inside start()).
+    QMetaObject::invokeMethod(this, [this, index, result] { sent(index, result); }, Qt::QueuedConnection);
+}
+
+void FleetRun::interrupt()
+{
+    if (m_interrupted || isFinished() || !m_started)
+        return;
+    m_interrupted = true;
+    m_pollTimer.stop();
+    m_deadline.stop();
+    for (QList<int> &waiting : m_waiting) {
+        m_sendsLeft -= int(waiting.size());
+        waiting.clear();
+    }
+    for (const Line &line : std::as_const(m_lines))
+        line.route->breakSends();
+    if (m_sendsLeft == 0)
+        QMetaObject::invokeMethod(this, &FleetRun::settleInterrupted, Qt::QueuedConnection);
+}
+
+void FleetRun::settleInterrupted()
+{
+    for (int i = 0; i < m_targets.size(); ++i) {
+        if (m_results[i].outcome != Outcome::Pending)
+            continue;
+        const QString detail = !m_sendPassed[i] ? QStringLiteral("прервано: не отправлено")
+                               : m_request.job == Job::ReadProfile
+                                   ? QStringLiteral("прервано: запрос отправлен, профиль не дождались")
+                                   : QStringLiteral("прервано: отправлено, подтверждение не дождались");
+        settle(i, Outcome::Interrupted, detail);
+    }
 }
 
 void FleetRun::sent(int index, const SmsRoute::SendResult &result)
 {
     --m_sendsLeft;
-    sendNext(m_lineOf[index]);
+    if (!m_interrupted)
+        sendNext(m_lineOf[index]);
     if (!result.refusal.isEmpty())
         settle(index, Outcome::Refused, result.refusal);
+    else if (!result.passed && m_interrupted)
+        settle(index, Outcome::Interrupted, QStringLiteral("прервано: не отправлено (") + result.failure + u')');
     else if (!result.passed)
         settle(index, Outcome::SendFailed, result.failure);
-    else
+    else {
+        m_sendPassed[index] = true;
         m_lastSent = m_lines[m_lineOf[index]].route->routeClock().now();
+    }
+    if (m_interrupted) {
+        if (m_sendsLeft == 0)
+            settleInterrupted();
+        return;
+    }
     if (m_sendsLeft > 0 || isFinished())
         return;
     // Every request is out: collect the answers, the first poll at once; the silent ones are
@@ -163,6 +206,8 @@ bool FleetRun::answered(int index, const SmsRoute::PollResult &result, QString &
 
 void FleetRun::polled(int lineIndex, const SmsRoute::PollResult &result)
 {
+    if (m_interrupted)
+        return;
     // A terminal answers to the SIM that wrote to it, but any line's answer counts.
     if (lineIndex < m_closingPolls.size())
         m_closingPolls[lineIndex] = false;
@@ -176,7 +221,7 @@ void FleetRun::polled(int lineIndex, const SmsRoute::PollResult &result)
 
 void FleetRun::checkDeadline()
 {
-    if (m_sendsLeft > 0 || isFinished() || !m_lastSent.isValid())
+    if (m_interrupted || m_sendsLeft > 0 || isFinished() || !m_lastSent.isValid())
         return;
     const QDateTime now = m_lines.first().route->routeClock().now();
     const qint64 left = qint64(m_request.waitSeconds) * 1000 - m_lastSent.msecsTo(now);

@@ -21,7 +21,7 @@ class FleetRun : public QObject
 public:
     enum class Job { SendProfile, ReadProfile, SendGprs };
     Q_ENUM(Job)
-    enum class Outcome { Pending, Done, Refused, SendFailed, NoAnswer };
+    enum class Outcome { Pending, Done, Refused, SendFailed, NoAnswer, Interrupted };
     Q_ENUM(Outcome)
 
     struct Line
@@ -56,7 +56,13 @@ public:
     // The history's name for what a job does to each terminal.
     static OperationHistory::Operation historyOperation(Job job);
 
+    // Starts the run; every outcome and finished come from the event loop, never inside start().
     void start(const QList<Target> &targets);
+    // The operator's interrupt: nothing more is sent, a packet pair under way is completed, no
+    // answer is awaited; the terminals not yet settled end as Interrupted once the sends under
+    // way have ended.
+    void interrupt();
+    bool isInterrupted() const { return m_interrupted; }
     bool isFinished() const { return m_left == 0 && m_started; }
     const QList<Target> &targets() const { return m_targets; }
     const QList<Result> &results() const { return m_results; }
@@ -74,6 +80,7 @@ private:
     void pollAll();
     void settle(int index, Outcome outcome, const QString &detail);
     void checkDeadline();
+    void settleInterrupted();
     bool answered(int index, const SmsRoute::PollResult &result, QString &detail);
 
     QList<Line> m_lines;
@@ -87,6 +94,8 @@ private:
     int m_sendsLeft = 0;
     int m_left = 0;
     bool m_started = false;
+    bool m_interrupted = false;
+    QList<bool> m_sendPassed; // per terminal: its request went out whole
     QDateTime m_lastSent;
     // When the wait is over, every line is polled once more before the silent are told: an answer
     // already in a store counts. Per line, whether that poll has yet to report; it may take at
@@ -97,4 +106,7 @@ private:
     ClockTimer m_pollTimer;
     ClockTimer m_deadline;
     QList<QMetaObject::Connection> m_connections;
+    // Owns the run's sends on the routes; declared last, it goes first, and the routes run what
+    // they still have of ours to the end while the rest of us is there.
+    QObject m_operations;
 };

@@ -1,7 +1,6 @@
 #include "core/sms/GatewayTransfer.h"
 
 #include "core/app/AppState.h"
-#include "core/common/ClockPause.h"
 #include "core/common/HexText.h"
 #include "core/sms/ListingSweep.h"
 #include "core/sms/ReceivedSms.h"
@@ -22,8 +21,87 @@ GatewayTransfer::~GatewayTransfer()
 {
     m_pollTimer.stop();
     m_pollKick.stop();
-    // Sends still waiting for the gateway end here; what is in its outbox still goes.
+    // Sends still waiting for the gateway are run to their end now: a message the gateway has not
+    // taken is taken back, the rest of a pair that has begun is left to it; each is told.
+    m_unwinding = true;
+    while (!m_pauses.isEmpty())
+        resumePauses(true);
     m_running.clear();
+}
+
+void GatewayTransfer::Pause::await_suspend(std::coroutine_handle<> h)
+{
+    handle = h;
+    transfer.m_pauses.append(this);
+    id = transfer.m_clock->startTimer(ms, &transfer, [this] {
+        id = 0;
+        transfer.m_pauses.removeOne(this);
+        // Resumed from the event queue, never inside the timer's own call.
+        const std::coroutine_handle<> waiting = std::exchange(handle, {});
+        QMetaObject::invokeMethod(&transfer, [waiting] { waiting.resume(); }, Qt::QueuedConnection);
+    });
+}
+
+void GatewayTransfer::Pause::await_resume() noexcept
+{
+    handle = {};
+}
+
+GatewayTransfer::Pause::~Pause()
+{
+    if (id != 0)
+        transfer.m_clock->cancelTimer(id);
+    transfer.m_pauses.removeOne(this);
+}
+
+void GatewayTransfer::resumePauses(bool now)
+{
+    const QList<Pause *> waiting = std::exchange(m_pauses, {});
+    for (Pause *pause : waiting) {
+        if (pause->id != 0)
+            m_clock->cancelTimer(std::exchange(pause->id, 0));
+        const std::coroutine_handle<> handle = std::exchange(pause->handle, {});
+        if (!handle)
+            continue;
+        if (now)
+            handle.resume();
+        else
+            QMetaObject::invokeMethod(this, [handle] { handle.resume(); }, Qt::QueuedConnection);
+    }
+}
+
+void GatewayTransfer::breakSends()
+{
+    m_breaking = !m_running.empty();
+    resumePauses(false);
+}
+
+Task<void> GatewayTransfer::pause(int ms)
+{
+    co_await Pause{*this, ms};
+}
+
+void GatewayTransfer::ownerGone(QObject *owner)
+{
+    m_owners.remove(owner);
+    bool theirs = false;
+    for (const Running &r : m_running)
+        theirs = theirs || (r.owner == owner && !r.task.isDone());
+    if (!theirs)
+        return;
+    // Every pause ends at once until the owner's sends are over (the others end with them:
+    // a pause cannot tell whose it is, and a break loses nothing).
+    m_unwinding = true;
+    for (int round = 0; round < 100 && !m_pauses.isEmpty(); ++round)
+        resumePauses(true);
+    m_unwinding = false;
+}
+
+void GatewayTransfer::sendEnded(std::list<Running>::iterator it)
+{
+    m_running.erase(it);
+    if (m_running.empty())
+        m_breaking = false;
 }
 
 bool GatewayTransfer::open(QString &error)
@@ -46,11 +124,16 @@ void GatewayTransfer::setClock(Clock *clock)
     m_pollKick.setClock(clock);
 }
 
-void GatewayTransfer::submitSend(std::function<Task<void>()> send)
+void GatewayTransfer::submitSend(QObject *owner, std::function<Task<void>()> send)
 {
-    m_running.push_back(send());
+    if (owner && !m_owners.contains(owner))
+        m_owners.insert(owner, connect(owner, &QObject::destroyed, this, [this, owner] { ownerGone(owner); }));
+    m_running.push_back({send(), owner});
     const auto it = std::prev(m_running.end());
-    it->whenDone([this, it] { m_running.erase(it); });
+    // Released from the event loop, never inside the frame's own last step.
+    it->task.whenDone([this, it] {
+        QMetaObject::invokeMethod(this, [this, it] { sendEnded(it); }, Qt::QueuedConnection);
+    });
 }
 
 bool GatewayTransfer::submitPoll()
@@ -80,8 +163,12 @@ void GatewayTransfer::runPoll()
         emit pollFinished(poll.result());
 }
 
-Task<QString> GatewayTransfer::deliver(QString phone, QByteArray userData)
+Task<QString> GatewayTransfer::deliver(QString phone, QByteArray userData, bool mayWithdraw, bool *mayArrive)
 {
+    if (mayArrive)
+        *mayArrive = false;
+    if (mayWithdraw && (m_breaking || m_unwinding))
+        co_return QStringLiteral("прервано, не отправлено");
     QString error;
     const qint64 id = m_store.queue(phone, userData, error);
     if (id < 0)
@@ -100,6 +187,22 @@ Task<QString> GatewayTransfer::deliver(QString phone, QByteArray userData)
         case SmsdStore::SendState::Unknown: // a busy database: asked again
             break;
         }
+        if (mayWithdraw && (m_breaking || m_unwinding)) {
+            // Broken off: taken back while the gateway has not taken it; otherwise it goes.
+            if (m_store.withdraw(id))
+                co_return QStringLiteral("прервано, сообщение отозвано");
+            const SmsdStore::Status last = m_store.status(id);
+            if (last.state == SmsdStore::SendState::Sent)
+                co_return QString();
+            if (mayArrive)
+                *mayArrive = true;
+            co_return QStringLiteral("прервано; шлюз уже взял сообщение (") + last.smsdStatus + QLatin1Char(')');
+        }
+        if (!mayWithdraw && m_unwinding) {
+            if (mayArrive)
+                *mayArrive = true;
+            co_return QStringLiteral("передано шлюзу, отправка не дождались");
+        }
         if (queued.msecsTo(now()) >= SendWaitMs) {
             // Taken back, so that it does not reach the terminal after the operator was told it failed.
             if (m_store.withdraw(id))
@@ -107,10 +210,12 @@ Task<QString> GatewayTransfer::deliver(QString phone, QByteArray userData)
             const SmsdStore::Status last = m_store.status(id);
             if (last.state == SmsdStore::SendState::Sent)
                 co_return QString();
+            if (mayArrive)
+                *mayArrive = true;
             co_return QStringLiteral("шлюз не сообщил, отправлено ли сообщение (") + last.smsdStatus
                 + QLatin1Char(')');
         }
-        co_await ClockPause(*m_clock, StatusPollMs, this);
+        co_await Pause{*this, StatusPollMs};
     }
 }
 
@@ -120,18 +225,27 @@ Task<SmsRoute::SendResult> GatewayTransfer::sendRecords(QString phone, QList<Pac
     SendResult result;
     result.passed = true;
     QStringList sent;
+    bool begun = false; // a message of the pair may reach the terminal: the rest must follow
     for (PacketType type : types) {
-        const QString failure = co_await deliver(phone, TransferRecord::forPacket(type, file).octets());
+        // Only the first of a pair may be taken back: once it has gone, the rest goes too.
+        bool mayArrive = false;
+        const QString failure =
+            co_await deliver(phone, TransferRecord::forPacket(type, file).octets(), !begun, &mayArrive);
         if (failure.isEmpty()) {
             sent << packetName(type);
+            begun = true;
             continue;
         }
+        if (result.passed)
+            cmdInfo(brokenOffLine(QStringLiteral("Шлюз не отправил "), type, failure, sent));
         result.passed = false;
         result.failure = failure;
-        cmdInfo(brokenOffLine(QStringLiteral("Шлюз не отправил "), type, failure, sent));
-        co_return result;
+        if (!mayArrive)
+            break;
+        begun = true;
     }
-    cmdInfo(sentLine + phone + QStringLiteral("\r\n"));
+    if (result.passed)
+        cmdInfo(sentLine + phone + QStringLiteral("\r\n"));
     co_return result;
 }
 
@@ -167,7 +281,7 @@ Task<SmsRoute::SendResult> GatewayTransfer::sendGprs(QString phone, QString smsc
         GprsRecord::buildGprsRecord(settings, rec, result.refusal);
     if (!result.refusal.isEmpty())
         co_return result;
-    const QString failure = co_await deliver(phone, rec.octets());
+    const QString failure = co_await deliver(phone, rec.octets(), true);
     result.passed = failure.isEmpty();
     result.failure = failure;
     if (result.passed)

@@ -7,6 +7,7 @@
 #include "core/sms/TransferRecord.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <list>
 
 // The profile transfer through a gammu-smsd gateway: the same records as the modem path go
@@ -30,7 +31,9 @@ public:
 
     QString routeName() const override { return m_configPath; }
     Clock &routeClock() const override { return *m_clock; }
-    void submitSend(std::function<Task<void>()> send) override;
+    void submitSend(QObject *owner, std::function<Task<void>()> send) override;
+    void breakSends() override;
+    bool sendsIdle() const override { return m_running.empty(); }
     bool sendsOneAtATime() const override { return false; }
     bool submitPoll() override;
     void setPolling(bool on) override;
@@ -38,6 +41,8 @@ public:
     Task<SendResult> requestProfile(QString phone, QString smsc) override;
     Task<SendResult> sendGprs(QString phone, QString smsc, GprsSettings settings) override;
     Task<PollResult> pollMessages() override;
+    // A pause on the gateway's clock that a break ends at once (the tool's wait between polls).
+    Task<void> pause(int ms);
 
     // The inbox row's message as the modem would list it: an SMS-DELIVER PDU, empty when the row
     // cannot be one of the system's (a named sender, a user data header).
@@ -50,7 +55,27 @@ signals:
 private:
     Task<SendResult> sendRecords(QString phone, QList<PacketType> types, QString sentLine, QByteArray file);
     // One message through the gateway: "" once sent, otherwise what went wrong.
-    Task<QString> deliver(QString phone, QByteArray userData);
+    // A break takes the message back while the gateway has not taken it (mayWithdraw: the first of
+    // a pair); the rest of a pair that has begun goes, awaited unless the sends are being unwound.
+    // mayArrive (in the caller's frame): whether a message that failed may still reach the terminal.
+    Task<QString> deliver(QString phone, QByteArray userData, bool mayWithdraw, bool *mayArrive = nullptr);
+    // The pause between two looks at sentitems; a break or an unwind ends it at once.
+    struct Pause
+    {
+        Pause(GatewayTransfer &t, int milliseconds) : transfer(t), ms(milliseconds) {}
+        Pause(const Pause &) = delete;
+        Pause &operator=(const Pause &) = delete;
+        GatewayTransfer &transfer;
+        int ms;
+        Clock::TimerId id = 0;
+        std::coroutine_handle<> handle;
+        bool await_ready() const noexcept { return ms <= 0 || transfer.m_breaking || transfer.m_unwinding; }
+        void await_suspend(std::coroutine_handle<> h);
+        void await_resume() noexcept;
+        ~Pause();
+    };
+    void resumePauses(bool now);
+    void ownerGone(QObject *owner);
     void runPoll();
     void cmdInfo(const QString &line) { emit cmdInfoLine(line); }
     QDateTime now() const { return m_clock->now(); }
@@ -59,7 +84,17 @@ private:
     Clock *m_clock;
     SmsdStore m_store;
     ReceivedProfiles m_profiles;
-    std::list<Task<void>> m_running;
+    struct Running
+    {
+        Task<void> task;
+        QObject *owner = nullptr;
+    };
+    std::list<Running> m_running;
+    void sendEnded(std::list<Running>::iterator it);
+    QList<Pause *> m_pauses;
+    QHash<QObject *, QMetaObject::Connection> m_owners;
+    bool m_breaking = false;  // the operator's break stands for the sends under way
+    bool m_unwinding = false; // an owner goes: its sends run to their end now
     ClockTimer m_pollTimer{this};
     ClockTimer m_pollKick{this};
     bool m_pollQueued = false;

@@ -104,6 +104,9 @@ Task<ProfileTransfer::SendResult> ProfileTransfer::sendRecords(QString phone, QS
     const QString da = mdlSMS::PhoneToPdu(destination);
     const QString sc = mdlSMS::PhoneToPdu(centre);
     result.passed = co_await ensurePduMode();
+    // Once the pair has begun, a break waits for it: a terminal given only its first half would
+    // apply half a profile. A break that came before this point sends nothing.
+    const LinkExchange::Shield pair(m_link);
     QStringList sent;
     for (qsizetype i = 0; result.passed && i < types.size(); ++i) {
         result.passed = co_await SendTransferRecord(da, sc, types[i], file);
@@ -129,9 +132,20 @@ Clock &ProfileTransfer::routeClock() const
     return m_link.clock();
 }
 
-void ProfileTransfer::submitSend(std::function<Task<void>()> send)
+void ProfileTransfer::submitSend(QObject *owner, std::function<Task<void>()> send)
 {
-    m_line.submit(ModemLine::Operation::SmsSend, std::move(send));
+    m_line.submit(owner ? owner : &m_operations, ModemLine::Operation::SmsSend, std::move(send));
+}
+
+void ProfileTransfer::breakSends()
+{
+    if (m_line.isRunning(ModemLine::Operation::SmsSend))
+        m_line.requestBreak();
+}
+
+bool ProfileTransfer::sendsIdle() const
+{
+    return !m_line.isRunning(ModemLine::Operation::SmsSend) && !m_line.hasQueued(ModemLine::Operation::SmsSend);
 }
 
 Task<ProfileTransfer::SendResult> ProfileTransfer::sendProfileFile(QString phone, QString smsc, QByteArray file)
@@ -257,7 +271,8 @@ bool ProfileTransfer::confirmProfileMode(UserPrompts &prompts)
 
 void ProfileTransfer::breakIn()
 {
-    m_line.submit(ModemLine::Operation::ScenarioSend, [this]() -> Task<void> { return scenarioDialogue(true); });
+    m_line.submit(&m_operations, ModemLine::Operation::ScenarioSend,
+                  [this]() -> Task<void> { return scenarioDialogue(true); });
 }
 
 void ProfileTransfer::secondTick()
@@ -268,7 +283,8 @@ void ProfileTransfer::secondTick()
     m_queue.tick(false);
     if (due && m_link.port().windowRoute() == LinkExchange::Route::Scenario
         && !m_line.hasQueued(ModemLine::Operation::ScenarioSend) && !m_line.isRunning(ModemLine::Operation::ScenarioSend))
-        m_line.submit(ModemLine::Operation::ScenarioSend, [this]() -> Task<void> { return scenarioDialogue(false); });
+        m_line.submit(&m_operations, ModemLine::Operation::ScenarioSend,
+                      [this]() -> Task<void> { return scenarioDialogue(false); });
 }
 
 Task<void> ProfileTransfer::scenarioDialogue(bool breakIn)
@@ -315,7 +331,7 @@ Task<bool> ProfileTransfer::DeleteSMS(QString aStrNumber)
 
 bool ProfileTransfer::submitPoll()
 {
-    return m_line.submitPoll([this]() -> Task<void> { return runPoll(); });
+    return m_line.submitPoll(&m_operations, [this]() -> Task<void> { return runPoll(); });
 }
 
 Task<void> ProfileTransfer::runPoll()

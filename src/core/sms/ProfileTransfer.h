@@ -56,7 +56,9 @@ public:
     bool submitPoll() override;
     QString routeName() const override;
     Clock &routeClock() const override;
-    void submitSend(std::function<Task<void>()> send) override;
+    void submitSend(QObject *owner, std::function<Task<void>()> send) override;
+    void breakSends() override;
+    bool sendsIdle() const override;
     bool sendsOneAtATime() const override { return true; }
 
     ActiveScenarios &activeScenarios() { return m_scenarios; }
@@ -126,5 +128,8 @@ private:
     void forgetAwaited(const QString &phone);
     ClockTimer m_tmrSecond{this};
     ClockTimer m_timer1{this};
+    // Owns this transfer's operations on the line; declared last, it goes first, and the line runs
+    // what it still has of ours to the end while the rest of us is there.
+    QObject m_operations;
 
 };

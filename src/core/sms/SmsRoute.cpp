@@ -39,7 +39,7 @@ QString SmsRoute::submitProfileFile(const QString &phone, const QString &smsc, c
 {
     const QString refusal = numberRefusal(phone, smsc, QStringLiteral("Неверный номер телефона"));
     if (refusal.isEmpty())
-        submitSend([this, phone, smsc, file]() -> Task<void> {
+        submitSend(nullptr, [this, phone, smsc, file]() -> Task<void> {
             return sendAndRecord(OperationHistory::Operation::SendProfile, phone, sendProfileFile(phone, smsc, file));
         });
     return refusal;
@@ -49,7 +49,7 @@ QString SmsRoute::submitProfileRequest(const QString &phone, const QString &smsc
 {
     const QString refusal = numberRefusal(phone, smsc, QStringLiteral("Неверный номер телефона"));
     if (refusal.isEmpty())
-        submitSend([this, phone, smsc]() -> Task<void> {
+        submitSend(nullptr, [this, phone, smsc]() -> Task<void> {
             return sendAndRecord(OperationHistory::Operation::ReadProfile, phone, requestProfile(phone, smsc));
         });
     return refusal;
@@ -59,7 +59,7 @@ QString SmsRoute::submitGprs(const QString &phone, const QString &smsc, const Gp
 {
     const QString refusal = gprsRefusal(phone, smsc, settings);
     if (refusal.isEmpty())
-        submitSend([this, phone, smsc, settings]() -> Task<void> {
+        submitSend(nullptr, [this, phone, smsc, settings]() -> Task<void> {
             return sendAndRecord(OperationHistory::Operation::SendGprs, phone, sendGprs(phone, smsc, settings));
         });
     return refusal;

@@ -49,8 +49,16 @@ public:
     // How reports and the history name the route: the port, or the gateway's file.
     virtual QString routeName() const = 0;
     virtual Clock &routeClock() const = 0;
-    // Runs a send when the route is free: one at a time on a modem line, at once on a gateway.
-    virtual void submitSend(std::function<Task<void>()> send) = 0;
+    // Runs a send for owner (nullptr: the route's own) when the route is free: one at a time on
+    // a modem line, at once on a gateway. When owner goes, its sends that have not started are
+    // dropped and the running ones run to their end at once.
+    virtual void submitSend(QObject *owner, std::function<Task<void>()> send) = 0;
+    // The operator's break for the sends under way: one that has not begun sends nothing, a
+    // pair that has begun is completed (the terminal gets both halves or none), and nothing
+    // waits for a confirmation.
+    virtual void breakSends() = 0;
+    // No send is under way or waiting.
+    virtual bool sendsIdle() const = 0;
     virtual bool sendsOneAtATime() const = 0;
     // Queues one poll (none when one already waits); pollFinished tells its result.
     virtual bool submitPoll() = 0;

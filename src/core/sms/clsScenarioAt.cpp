@@ -4,7 +4,26 @@
 #include "core/link/mdlStrings.h"
 
 
-clsScenarioAt::clsScenarioAt(LinkExchange &link, QObject *parent) : QObject(parent), m_link(link) {}
+clsScenarioAt::clsScenarioAt(LinkExchange &link, QObject *parent) : QObject(parent), m_link(link)
+{
+    m_breakTimer.setHandler([this] { breakTimer_Timer(); });
+}
+
+void clsScenarioAt::breakTimer_Timer()
+{
+    if (!m_plusSent) {
+        m_link.port().SendString(QStringLiteral("+++"));
+        m_plusSent = true;
+        m_breakTimer.start(BreakPauseMs);
+        return;
+    }
+    m_breakPausing = false;
+    // Only what answers this "AT" may end the break-in, not a final word still in the buffer.
+    m_receiveBuffer.clear();
+    m_link.port().SendStringCR(QStringLiteral("AT"));
+    m_breakActive = true;
+    setScATStatus(Status::BreakIn);
+}
 
 void clsScenarioAt::setScATStatus(Status status)
 {
@@ -118,18 +137,7 @@ void clsScenarioAt::Break4Phone(const QString &sInput)
         // The guard times around "+++" run on the link's clock; the engine stays busy meanwhile.
         m_breakPausing = true;
         m_breakTimer.setClock(&m_link.clock());
-        m_breakTimer.setHandler([this] {
-            m_link.port().SendString(QStringLiteral("+++"));
-            m_breakTimer.setHandler([this] {
-                m_breakPausing = false;
-                // Only what answers this "AT" may end the break-in, not a final word still in the buffer.
-                m_receiveBuffer.clear();
-                m_link.port().SendStringCR(QStringLiteral("AT"));
-                m_breakActive = true;
-                setScATStatus(Status::BreakIn);
-            });
-            m_breakTimer.start(BreakPauseMs);
-        });
+        m_plusSent = false;
         m_breakTimer.start(BreakPauseMs);
         return;
     }

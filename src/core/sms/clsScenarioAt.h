@@ -79,6 +79,9 @@ private:
     void setExpect(const QStringList &texts);
     // The engine cannot bring the modem back: it halts and says so.
     void giveUp();
+    // The break-in's guard times: "+++" after the first, "AT" after the second. One handler that
+    // reads the step, so that no timer call replaces the closure it runs in.
+    void breakTimer_Timer();
 
     LinkExchange &m_link;
     Status m_status = Status::Idle;
@@ -94,4 +97,5 @@ private:
     // Between the start of a break-in and its "AT": the guard pauses around "+++".
     bool m_breakPausing = false;
     ClockTimer m_breakTimer{this};
+    bool m_plusSent = false; // the break-in's "+++" has gone, its second guard time runs
 };

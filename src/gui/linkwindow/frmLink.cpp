@@ -7,6 +7,7 @@
 #include "core/link/ModemLine.h"
 #include "core/link/LinkTune.h"
 #include "core/link/ModemCheck.h"
+#include "core/sms/ProfileTransfer.h"
 #include "gui/linkwindow/AddressBookPanel.h"
 #include "gui/linkwindow/FirmwarePanel.h"
 #include "gui/linkwindow/PhoneBookGrid.h"
@@ -54,7 +55,8 @@ frmLink::frmLink(AppState &state, UserPrompts &prompts, QWidget *parent)
     setObjectName(QStringLiteral("frmLink"));
     setWindowTitle(QStringLiteral("Удаленная загрузка ПО"));
     MSComm1.setObjectName(QStringLiteral("MSComm1"));
-    m_line = new ModemLine(this);
+    m_lineOwner = std::make_unique<ModemLine>();
+    m_line = m_lineOwner.get();
     m_link = &m_line->link();
     m_link->port().setDevice(&MSComm1);
     buildWindow();
@@ -78,11 +80,7 @@ frmLink::frmLink(AppState &state, UserPrompts &prompts, QWidget *parent)
     resize(1100, 700);
 }
 
-frmLink::~frmLink()
-{
-    // The line's operations use the panels: they are abandoned before the panels go.
-    m_line->shutdown();
-}
+frmLink::~frmLink() = default;
 
 void frmLink::buildWindow()
 {
@@ -339,15 +337,15 @@ void frmLink::Form_Activate()
     LinkTune();
     // The check runs on the line; the window goes on painting and learns the outcome when it ends.
     auto result = std::make_shared<ModemCheckResult>();
-    const quint64 ticket = m_line->submit(ModemLine::Operation::ModemCheck, [this, result]() -> Task<void> {
-        return storeModemCheck(*m_link, result);
-    });
-    auto *const connection = new QMetaObject::Connection;
+    const quint64 ticket = m_line->submit(&m_operations, ModemLine::Operation::ModemCheck,
+                                          [this, result]() -> Task<void> { return storeModemCheck(*m_link, result); });
+    // The check's ticket ends once, however it ends (dropped by a close included): the wait cover
+    // goes and a later activation checks again.
+    auto connection = std::make_shared<QMetaObject::Connection>();
     *connection = connect(m_line, &ModemLine::finished, this, [this, ticket, result, connection](quint64 ended) {
         if (ended != ticket)
             return;
         disconnect(*connection);
-        delete connection;
         modemCheckEnded(result->modemReady);
     });
 }
@@ -417,8 +415,47 @@ void frmLink::done(int result)
         m_firmware->cmdEscapeTransmit_Click();
         return;
     }
+    if (sendingProfile()) {
+        if (m_prompts.message(QStringLiteral("Идет отправка профиля. Прервать и закрыть окно?"), QStringLiteral("Внимание"),
+                              UserPrompts::Icon::Question, UserPrompts::Buttons::YesNo)
+            != UserPrompts::Answer::Yes)
+            return;
+        m_closing = true;
+        closeAfterSends(result);
+        return;
+    }
     m_closing = true;
     closeNow(result);
+}
+
+bool frmLink::sendingProfile() const
+{
+    using Op = ModemLine::Operation;
+    return m_line->isRunning(Op::SmsSend) || m_line->isRunning(Op::ScenarioSend) || m_line->hasQueued(Op::SmsSend)
+           || (m_profile->route() && !m_profile->route()->sendsIdle());
+}
+
+void frmLink::closeAfterSends(int result)
+{
+    // What has not begun is dropped; a pair that has begun goes whole, its confirmation not awaited.
+    m_line->dropQueued(ModemLine::Operation::Poll);
+    m_line->dropQueued(ModemLine::Operation::ModemCheck);
+    m_line->dropQueued(ModemLine::Operation::SmsSend);
+    m_profile->transfer().breakSends();
+    if (m_profile->route())
+        m_profile->route()->breakSends();
+    // A gateway's sends end without the line: checked again every second too.
+    auto *check = new QTimer(this);
+    const auto closeWhenIdle = [this, result, check] {
+        if (sendingProfile() || !check->isActive())
+            return;
+        check->stop();
+        closeNow(result);
+    };
+    m_closeAfterLoad = connect(m_line, &ModemLine::finished, this, closeWhenIdle);
+    connect(check, &QTimer::timeout, this, closeWhenIdle);
+    check->start(1000);
+    closeWhenIdle();
 }
 
 void frmLink::closeNow(int result)

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QDialog>
+
+#include <memory>
 #include <QSerialPort>
 
 #include <functional>
@@ -86,11 +88,15 @@ private:
     void setLamp(QLineEdit *lamp, bool on);
     void modemCheckEnded(bool modemReady);
     void closeNow(int result);
+    // A profile send, a scenario or a GPRS send is under way or queued.
+    bool sendingProfile() const;
+    // Closes once the sends under way have ended whole (a break stops what has not begun).
+    void closeAfterSends(int result);
 
     AppState &m_state;
     UserPrompts &m_prompts;
     QSerialPort MSComm1;
-    ModemLine *m_line = nullptr;
+    ModemLine *m_line = nullptr; // m_lineOwner's
     LinkExchange *m_link = nullptr;
     bool m_checkRunning = false;
     bool m_closing = false;
@@ -120,4 +126,9 @@ private:
     FirmwarePanel *m_firmware = nullptr;
     AddressBookPanel *m_book = nullptr;
     PhoneBookGrid *m_phoneBook = nullptr;
+    // The window's own operations (the modem check).
+    QObject m_operations;
+    // Declared last, so it goes first: whatever still runs on the line is run to its end while
+    // the port, the panels and the logs it uses are all still there.
+    std::unique_ptr<ModemLine> m_lineOwner;
 };

@@ -12,4 +12,8 @@ private slots:
     void breakHoldsForTheRunningOperationOnly();
     void lostPortEndsTheOperationAtOnce();
     void abandonedOperationLeavesTheLineUsable();
+    void everyTicketEndsOnceWhenItsOwnerGoes();
+    void everyTicketEndsOnceWhenTheLineGoes();
+    void submitAfterShutdownIsDropped();
+    void outcomesTellHowEachEnded();
 };

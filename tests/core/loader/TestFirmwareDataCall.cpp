@@ -25,7 +25,6 @@ struct Call : LoaderRig
     FirmwareDataCall::Request request;
     int cleared = 0;
 
-    ~Call() { line.shutdown(); }
     // Queues the load on the line, as the panel does, and waits until it has ended.
     bool load(const FirmwareDataCall::Request &r)
     {
@@ -382,5 +381,4 @@ void TestFirmwareDataCall::loadAndPollOnTwoLines()
     QVERIFY(pollEndedDuringLoad);
     QCOMPARE(polled.saved.size(), 1);
     QCOMPARE(readBytes(polled.saved.at(0).path), SmsTest::profileFile(4));
-    other.line.shutdown();
 }

@@ -47,11 +47,6 @@ struct Pool
         tb = std::make_unique<ProfileTransfer>(b.line, state);
         return true;
     }
-    ~Pool()
-    {
-        a.line.shutdown();
-        b.line.shutdown();
-    }
     QList<FleetRun::Line> lines()
     {
         return {{ta.get(), QStringLiteral("A")}, {tb.get(), QStringLiteral("B")}};

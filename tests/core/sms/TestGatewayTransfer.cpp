@@ -142,7 +142,6 @@ void TestGatewayTransfer::sameRecordsAsTheModem()
     QCOMPARE(rows.size(), 3);
     for (int i = 0; i < 3; ++i)
         QCOMPARE(rows.at(i), viaModem.at(i) + QStringLiteral("|+71234567890|8bit|2|167|kvrsetup|SendingOKNoReport"));
-    modem.line.shutdown();
 }
 
 void TestGatewayTransfer::readBackAndLeaveForeignRows()

@@ -31,8 +31,6 @@ struct Rig
     AppState state{dir.path()};
     ProfileTransfer transfer{sim.line, state};
 
-    ~Rig() { sim.line.shutdown(); }
-
     bool start(QStringList options = {})
     {
         options << QStringLiteral("--sms-delay") << QStringLiteral("0");
