@@ -17,6 +17,9 @@
 
 #include <QCheckBox>
 #include <QGroupBox>
+#include "core/app/Database.h"
+#include "core/app/OperationHistory.h"
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -271,4 +274,43 @@ void TestProfilePanel::throughAGateway()
     // Not a message through the modem: its line was only checked.
     QVERIFY(!sim.received().contains("AT+CMGS"));
     QCOMPARE(gw.rows(QStringLiteral("SELECT COUNT(*) FROM sentitems")).value(0), QStringLiteral("2"));
+}
+
+void TestProfilePanel::closingDuringProfileSend()
+{
+    // The network takes its time over each message: the window is closed between the two packets.
+    SimModem sim;
+    QVERIFY(sim.start({QStringLiteral("--network-delay"), QStringLiteral("400")}));
+    Window t;
+    t.state.serial.port = sim.path();
+    Database db;
+    QString error;
+    QVERIFY(db.open(t.dir.filePath(QStringLiteral("Data.db")), error));
+    t.state.database = &db;
+    QVERIFY(t.runCheck());
+    QTest::mouseClick(t.child<QRadioButton>("OptIndex_1"), Qt::LeftButton);
+    const QString file = t.dir.filePath(QStringLiteral("p.bin"));
+    QVERIFY(writeBytes(file, SmsTest::profileFile(5)));
+    t.prompts.paths << file;
+    t.child<QPushButton>("btOpenFile")->click();
+    t.child<QLineEdit>("txtProfileNumber")->setText(QStringLiteral("+71234567890"));
+    QSignalSpy finished(&t.w, &QDialog::finished);
+    t.child<QPushButton>("btSendSMS")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(sim.received().count("AT+CMGS=") == 1, 10000);
+    // No keeps the window and the send; Yes lets the second packet go, then closes.
+    t.prompts.answers << UserPrompts::Answer::No << UserPrompts::Answer::Yes;
+    t.w.close();
+    QVERIFY(t.w.isVisible());
+    t.w.close();
+    QCOMPARE(t.prompts.texts(), (QStringList{QStringLiteral("Идет отправка профиля. Прервать и закрыть окно?"),
+                                             QStringLiteral("Идет отправка профиля. Прервать и закрыть окно?")}));
+    QVERIFY(t.w.isVisible());
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 10000);
+    QCOMPARE(sim.received().count("AT+CMGS="), 2);
+    QVERIFY(t.cmdInfo().contains(QStringLiteral("Профиль отправлен на номер +71234567890")));
+    const QList<OperationHistory::Entry> rows = OperationHistory(db).entries();
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows.at(0).operation, OperationHistory::Operation::SendProfile);
+    QCOMPARE(rows.at(0).result, OperationHistory::Result::Ok);
+    t.state.database = nullptr;
 }

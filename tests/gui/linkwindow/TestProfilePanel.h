@@ -13,4 +13,5 @@ private slots:
     void sendAndConfirmFromWindow();
     void pollKeepsTheShownMode();
     void throughAGateway();
+    void closingDuringProfileSend();
 };
