@@ -229,6 +229,25 @@ bool SmsdGateway::makePostgres(QString &why)
 
 bool SmsdGateway::start(const QStringList &kvrsimOptions, QString &why)
 {
+    if (!prepare(why))
+        return false;
+    const bool postgres = m_store == Store::Postgres;
+    m_smsd.setProcessChannelMode(QProcess::MergedChannels);
+    m_smsd.start(smsdProgram(), {QStringLiteral("-c"), configPath()});
+    const QString networkDatabase = postgres ? QStringLiteral("postgresql://smsd:smsd@/smsd?host=") + folder()
+                                             : m_dir.filePath(QStringLiteral("smsd.db"));
+    m_network.setProcessChannelMode(QProcess::MergedChannels);
+    m_network.start(QStringLiteral(KVRSIM_PATH),
+                    QStringList{QStringLiteral("--smsd-network"), networkDatabase} + kvrsimOptions);
+    if (!m_smsd.waitForStarted(5000) || !m_network.waitForStarted(5000)) {
+        why = QStringLiteral("gammu-smsd or kvrsim did not start");
+        return false;
+    }
+    return true;
+}
+
+bool SmsdGateway::prepare(QString &why)
+{
     if (!available(m_store, why))
         return false;
     const bool postgres = m_store == Store::Postgres;
@@ -250,17 +269,6 @@ bool SmsdGateway::start(const QStringList &kvrsimOptions, QString &why)
                      .arg(m_dir.filePath(QStringLiteral("phone")), database, m_dir.filePath(QStringLiteral("smsd.log")))
                      .toUtf8());
     config.close();
-    m_smsd.setProcessChannelMode(QProcess::MergedChannels);
-    m_smsd.start(smsdProgram(), {QStringLiteral("-c"), configPath()});
-    const QString networkDatabase = postgres ? QStringLiteral("postgresql://smsd:smsd@/smsd?host=") + folder()
-                                             : m_dir.filePath(QStringLiteral("smsd.db"));
-    m_network.setProcessChannelMode(QProcess::MergedChannels);
-    m_network.start(QStringLiteral(KVRSIM_PATH),
-                    QStringList{QStringLiteral("--smsd-network"), networkDatabase} + kvrsimOptions);
-    if (!m_smsd.waitForStarted(5000) || !m_network.waitForStarted(5000)) {
-        why = QStringLiteral("gammu-smsd or kvrsim did not start");
-        return false;
-    }
     return true;
 }
 

@@ -22,6 +22,9 @@ public:
     // Makes the database and starts gammu-smsd and the network; kvrsimOptions are kvrsim's
     // (--terminal, --sms-delay, --smsd-refuse). False with why.
     bool start(const QStringList &kvrsimOptions, QString &why);
+    // The database and the configuration only, as a gateway whose gammu-smsd is stopped: what
+    // goes into the outbox stays there.
+    bool prepare(QString &why);
 
     QString configPath() const { return m_dir.filePath(QStringLiteral("smsdrc")); }
     QString folder() const { return m_dir.path(); }

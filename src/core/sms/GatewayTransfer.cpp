@@ -198,10 +198,16 @@ Task<QString> GatewayTransfer::deliver(QString phone, QByteArray userData, bool 
                 *mayArrive = true;
             co_return QStringLiteral("прервано; шлюз уже взял сообщение (") + last.smsdStatus + QLatin1Char(')');
         }
-        if (!mayWithdraw && m_unwinding) {
+        if (!mayWithdraw && (m_unwinding || m_breaking)) {
             if (mayArrive)
                 *mayArrive = true;
             co_return QStringLiteral("передано шлюзу, отправка не дождались");
+        }
+        if (queued.msecsTo(now()) >= SendWaitMs && !mayWithdraw) {
+            // The rest of a pair whose first message went is never taken back: it is left to the gateway.
+            if (mayArrive)
+                *mayArrive = true;
+            co_return QStringLiteral("шлюз не отправил сообщение за %1 с, оно оставлено шлюзу").arg(SendWaitMs / 1000);
         }
         if (queued.msecsTo(now()) >= SendWaitMs) {
             // Taken back, so that it does not reach the terminal after the operator was told it failed.

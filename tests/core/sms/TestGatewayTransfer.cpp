@@ -5,6 +5,7 @@
 #include "SmsTestSupport.h"
 #include "SmsdGateway.h"
 #include "TestFiles.h"
+#include "VirtualClock.h"
 #include "core/app/AppState.h"
 #include "core/sms/GatewayTransfer.h"
 #include "core/sms/ProfileTransfer.h"
@@ -67,6 +68,12 @@ SmsRoute::PollResult pollForProfile(GatewayTransfer &gateway, int limitMs = 2000
             return result;
         QTest::qWait(300);
     }
+}
+
+Task<void> keepResult(Task<SmsRoute::SendResult> send, std::optional<SmsRoute::SendResult> *out)
+{
+    const SmsRoute::SendResult result = co_await send;
+    out->emplace(result);
 }
 
 } // namespace
@@ -186,4 +193,64 @@ void TestGatewayTransfer::refusedByTheGateway()
     // Half a profile never goes: the second packet was not queued.
     QCOMPARE(gw.rows(QStringLiteral("SELECT COUNT(*) FROM sentitems")).value(0), QStringLiteral("1"));
     QCOMPARE(gw.rows(QStringLiteral("SELECT COUNT(*) FROM outbox")).value(0), QStringLiteral("0"));
+}
+
+void TestGatewayTransfer::brokenOffSendsAreTakenBack()
+{
+    // A gateway whose gammu-smsd is stopped: every message stays in the outbox until taken back.
+    SmsdGateway gw;
+    QString why;
+    QVERIFY2(gw.prepare(why), qPrintable(why));
+    QTemporaryDir home;
+    AppState state{home.path()};
+    VirtualClock clock;
+    GatewayTransfer transfer(gw.configPath(), state);
+    transfer.setClock(&clock);
+    QVERIFY2(transfer.open(why), qPrintable(why));
+    const QByteArray profile = SmsTest::profileFile(3);
+    const auto outbox = [&gw] { return gw.rows(QStringLiteral("SELECT COUNT(*) FROM outbox")).value(0); };
+    std::optional<SmsRoute::SendResult> result;
+    const auto send = [&](QObject *owner) {
+        result.reset();
+        transfer.submitSend(owner, [&transfer, &result, profile] {
+            return keepResult(transfer.sendProfileFile(kPhone, QString(), profile), &result);
+        });
+        return outbox() == QStringLiteral("1");
+    };
+
+    // The operator's break while the first message waits: taken back, nothing reaches the terminal.
+    QVERIFY(send(nullptr));
+    transfer.breakSends();
+    QVERIFY(clock.runUntil([&result] { return result.has_value(); }));
+    QCOMPARE(result->failure, QStringLiteral("прервано, сообщение отозвано"));
+    QCOMPARE(outbox(), QStringLiteral("0"));
+    QCOMPARE(clock.elapsed(), 0);
+
+    // Its owner goes: the same, at once, before the owner's destructor returns.
+    auto owner = std::make_unique<QObject>();
+    QVERIFY(send(owner.get()));
+    owner.reset();
+    QVERIFY(result.has_value());
+    QCOMPARE(result->failure, QStringLiteral("прервано, сообщение отозвано"));
+    QCOMPARE(outbox(), QStringLiteral("0"));
+
+    // Nobody takes it for ten minutes: taken back, so that it does not arrive after the operator
+    // was told the send failed.
+    QVERIFY(send(nullptr));
+    QVERIFY(clock.runUntil([&result] { return result.has_value(); }));
+    QCOMPARE(result->failure, QStringLiteral("шлюз не отправил сообщение за 600 с, оно отозвано"));
+    QCOMPARE(outbox(), QStringLiteral("0"));
+    QVERIFY(clock.elapsed() >= GatewayTransfer::SendWaitMs);
+
+    // The gateway took the first message just before the break: the second one still goes, and
+    // is not waited for.
+    QVERIFY(send(nullptr));
+    QVERIFY(gw.exec(QStringLiteral("INSERT INTO sentitems (Text, UDH, ID, SenderID, CreatorID, Status) "
+                                   "SELECT COALESCE(Text, ''), COALESCE(UDH, ''), ID, '', CreatorID, 'SendingOKNoReport' FROM outbox")));
+    QVERIFY(gw.exec(QStringLiteral("DELETE FROM outbox")));
+    transfer.breakSends();
+    QVERIFY(clock.runUntil([&result] { return result.has_value(); }));
+    QCOMPARE(result->failure, QStringLiteral("передано шлюзу, отправка не дождались"));
+    QCOMPARE(outbox(), QStringLiteral("1"));
+    QVERIFY(transfer.sendsIdle() || clock.runUntil([&transfer] { return transfer.sendsIdle(); }));
 }

@@ -12,4 +12,5 @@ private slots:
     void sameRecordsAsTheModem();
     void readBackAndLeaveForeignRows();
     void refusedByTheGateway();
+    void brokenOffSendsAreTakenBack();
 };
