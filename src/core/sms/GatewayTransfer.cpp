@@ -273,6 +273,8 @@ Task<SmsRoute::SendResult> GatewayTransfer::requestProfile(QString phone, QStrin
     if (!refused.refusal.isEmpty())
         co_return refused;
     const QList<PacketType> packets{PacketType::ReadBlock1, PacketType::ReadBlock2};
+    if (const QString dropped = forgetEarlierHalves(phone); !dropped.isEmpty())
+        cmdInfo(dropped);
     const SendResult result =
         co_await sendRecords(phone, packets, QStringLiteral("Запрос профиля отправлен на номер "), QByteArray());
     co_return result;

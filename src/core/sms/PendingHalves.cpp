@@ -64,3 +64,15 @@ void PendingHalves::remove(const QString &sender) const
     QFile::remove(fileFor(sender, PacketType::ReadBlock1));
     QFile::remove(fileFor(sender, PacketType::ReadBlock2));
 }
+
+QString PendingHalves::discardForNewRequest(const QString &phone) const
+{
+    if (PhoneNumber::fileKey(phone).isEmpty())
+        return {};
+    bool any = false;
+    for (PacketType type : {PacketType::ReadBlock1, PacketType::ReadBlock2})
+        any = QFile::remove(fileFor(phone, type)) || any;
+    return any ? QStringLiteral("Удалена половина профиля от ") + phone
+                     + QStringLiteral(", полученная на прежний запрос\r\n")
+               : QString();
+}

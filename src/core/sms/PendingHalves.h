@@ -26,6 +26,10 @@ public:
     void load(ReceivedProfiles &profiles, const QDateTime &now, QStringList &lines) const;
     // The halves of this sender's number are no longer needed (its profile was saved).
     void remove(const QString &sender) const;
+    // A new read request goes to this terminal: the halves it may have left from an earlier one
+    // belong to other settings and must never join the new answers. The line for txtCmdInfo
+    // when any was kept, else "".
+    QString discardForNewRequest(const QString &phone) const;
 
 private:
     QString fileFor(const QString &sender, PacketType type) const;

@@ -159,6 +159,10 @@ Task<ProfileTransfer::SendResult> ProfileTransfer::requestProfile(QString phone,
 {
     // Built before the wait: the compiler mishandles brace lists inside an awaited call.
     const QList<PacketType> packets{PacketType::ReadBlock1, PacketType::ReadBlock2};
+    if (numberRefusal(phone, smsc, QStringLiteral("Неверный номер телефона")).isEmpty()) {
+        if (const QString dropped = forgetEarlierHalves(phone); !dropped.isEmpty())
+            cmdInfo(dropped);
+    }
     const SendResult result = co_await sendRecords(phone, smsc, packets,
                                                    QStringLiteral("Запрос профиля отправлен на номер "), QByteArray(),
                                                    QStringLiteral("Неверный номер телефона"));

@@ -3,6 +3,7 @@
 #include "core/app/AppState.h"
 #include "core/app/OperationHistory.h"
 #include "core/common/HexText.h"
+#include "core/sms/PendingHalves.h"
 #include "core/sms/mdlSMS.h"
 
 SmsRoute::SmsRoute(AppState &state, QObject *parent) : QObject(parent), m_state(state) {}
@@ -89,4 +90,9 @@ void SmsRoute::recordReceived(const PollResult &result)
     for (const ReceivedProfiles::Saved &saved : result.saved)
         history.recordNow(OperationHistory::Operation::ProfileReceived, saved.phone, routeName(),
                           OperationHistory::Result::Ok, saved.path);
+}
+
+QString SmsRoute::forgetEarlierHalves(const QString &phone) const
+{
+    return PendingHalves(m_state.appFolder()).discardForNewRequest(phone);
 }

@@ -96,6 +96,9 @@ protected:
                                  const QStringList &sent);
     // The confirmations and profiles a poll received, kept in the history.
     void recordReceived(const PollResult &result);
+    // Before a read request goes: the halves kept from the terminal's earlier request are dropped,
+    // so that a profile is never joined from two reads. The line to log, or "".
+    QString forgetEarlierHalves(const QString &phone) const;
 
     AppState &m_state;
 

@@ -77,6 +77,29 @@ void TestListingSweep::oldHalvesDropped()
     QVERIFY(QFile::exists(app.filePath(QStringLiteral("BIN/pending/9001234567.45"))));
 }
 
+void TestListingSweep::newRequestNeverJoinsAnEarlierHalf()
+{
+    QTemporaryDir app;
+    const QDateTime now = QDateTime::currentDateTime();
+    // The first read got only its 0x43 (settings 1).
+    ReceivedProfiles profiles;
+    ListingSweep::Outcome out = ListingSweep(app.path(), now).sweep({half(1, 0x43, 1)}, profiles);
+    QVERIFY(out.saved.isEmpty());
+    // The settings change, and a new read goes: the old half is dropped, said once.
+    const PendingHalves halves(app.path());
+    QCOMPARE(halves.discardForNewRequest(QStringLiteral("89001234567")),
+             QStringLiteral("Удалена половина профиля от 89001234567, полученная на прежний запрос\r\n"));
+    QCOMPARE(halves.discardForNewRequest(QStringLiteral("89001234567")), QString());
+    // The new answers come in reverse: 0x45 first, then 0x43. Only the new pair is joined.
+    out = ListingSweep(app.path(), now).sweep({half(2, 0x45, 8)}, profiles);
+    QVERIFY(out.saved.isEmpty());
+    out = ListingSweep(app.path(), now).sweep({half(3, 0x43, 7)}, profiles);
+    QCOMPARE(out.saved.size(), 1);
+    const QByteArray saved = readBytes(out.saved.at(0).path);
+    QCOMPARE(saved.left(128), block(7));
+    QCOMPARE(saved.mid(130, 128), block(8));
+}
+
 void TestListingSweep::plantedLinkRefused()
 {
     QTemporaryDir app;

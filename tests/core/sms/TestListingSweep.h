@@ -7,6 +7,7 @@ class TestListingSweep : public QObject
 private slots:
     void halvesSurviveBetweenRuns();
     void oldHalvesDropped();
+    void newRequestNeverJoinsAnEarlierHalf();
     void plantedLinkRefused();
     void receiverTakesLongListings();
 };
