@@ -58,11 +58,13 @@ void TestInterruptCli::interruptLeavesPairsWhole_data()
     QTest::addColumn<QByteArray>("moment");
     QTest::addColumn<int>("pairs"); // whole pairs the modem must have got in the end
     QTest::addColumn<int>("exitCode");
-    QTest::newRow("Ctrl-C before the first pair") << int(SIGINT) << 0 << QByteArray("AT+CMGF=0\r") << 0 << 130;
-    QTest::newRow("Ctrl-C after the first packet") << int(SIGINT) << 1 << QByteArray() << 1 << 130;
-    QTest::newRow("stop before the second packet") << int(SIGTERM) << 2 << QByteArray() << 1 << 143;
-    QTest::newRow("hang-up in the second pair") << int(SIGHUP) << 3 << QByteArray() << 2 << 143;
-    QTest::newRow("Ctrl-C while polling") << int(SIGINT) << 6 << QByteArray("AT+CMGL=4\r") << 3 << 130;
+    // How long the modem takes over each answer: long enough for the signal to fall inside the step.
+    QTest::addColumn<int>("answerMs");
+    QTest::newRow("Ctrl-C before the first pair") << int(SIGINT) << 0 << QByteArray("AT+CMGF=0\r") << 0 << 130 << 2000;
+    QTest::newRow("Ctrl-C after the first packet") << int(SIGINT) << 1 << QByteArray() << 1 << 130 << 200;
+    QTest::newRow("stop before the second packet") << int(SIGTERM) << 2 << QByteArray() << 1 << 143 << 200;
+    QTest::newRow("hang-up in the second pair") << int(SIGHUP) << 3 << QByteArray() << 2 << 143 << 200;
+    QTest::newRow("Ctrl-C while polling") << int(SIGINT) << 6 << QByteArray("AT+CMGL=4\r") << 3 << 130 << 200;
 }
 
 void TestInterruptCli::interruptLeavesPairsWhole()
@@ -72,11 +74,12 @@ void TestInterruptCli::interruptLeavesPairsWhole()
     QFETCH(QByteArray, moment);
     QFETCH(int, pairs);
     QFETCH(int, exitCode);
+    QFETCH(int, answerMs);
     // Every answer of the modem takes a while, so that the signal falls inside the step it aims at;
     // the terminals never confirm.
     SimModem sim;
-    QVERIFY(sim.start({QStringLiteral("--delay"), QStringLiteral("300"), QStringLiteral("--network-delay"),
-                       QStringLiteral("300")}));
+    QVERIFY(sim.start({QStringLiteral("--delay"), QString::number(answerMs), QStringLiteral("--network-delay"),
+                       QString::number(answerMs)}));
     QTemporaryDir home;
     const QString file = home.filePath(QStringLiteral("profile.bin"));
     QVERIFY(writeBytes(file, SmsTest::profileFile(5)));

@@ -6,6 +6,16 @@
 #include "core/sms/ReceivedSms.h"
 #include "core/sms/SmsJournal.h"
 #include "core/sms/mdlSMS.h"
+#include "core/common/FileIo.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSet>
+
+QString ListingSweep::unreadablePath(const QString &appFolder)
+{
+    return QDir(appFolder).filePath(QStringLiteral("SMS/unreadable.txt"));
+}
 
 ListingSweep::Outcome ListingSweep::sweep(const SmsTable &list, ReceivedProfiles &profiles) const
 {
@@ -18,17 +28,36 @@ ListingSweep::Outcome ListingSweep::sweep(const SmsTable &list, ReceivedProfiles
     };
     QList<Answer> answers;
     bool journalFailed = false;
+    // Messages the last listing could not read: "index<TAB>text" per line.
+    QSet<QString> unreadableBefore;
+    {
+        QByteArray content;
+        QString error;
+        if (FileIo::readRegular(unreadablePath(m_appFolder), content, error, 1 << 20)) {
+            for (const QByteArray &line : content.split('\n'))
+                unreadableBefore.insert(QString::fromUtf8(line));
+        }
+    }
+    QStringList unreadableNow;
 
     for (const auto &column : list) {
         if (column[1].isEmpty())
             continue;
         ++out.messages;
         const ListedMessage message{column[0], column[1]};
-        if (!message.whole()) {
-            out.lines << QStringLiteral("Сообщение %1 пришло не целиком и оставлено в модеме\r\n").arg(message.index());
+        const ReceivedSms sms = decodeReceivedSms(message.pdu);
+        const bool unreadable = !message.whole() || sms.ignored == SmsIgnoreReason::Truncated
+                                || sms.ignored == SmsIgnoreReason::NotHex;
+        // A message that does not read may be line noise on this listing: left alone once; when the
+        // next listing shows the same text at the same index it is junk, journalled and deleted.
+        const QString seenAs = QString::number(message.index()) + QLatin1Char('\t') + message.pdu;
+        if (unreadable && !unreadableBefore.contains(seenAs)) {
+            unreadableNow << seenAs;
+            out.lines << (message.whole() ? QStringLiteral("Сообщение %1 не разобрано и оставлено в модеме\r\n")
+                                          : QStringLiteral("Сообщение %1 пришло не целиком и оставлено в модеме\r\n"))
+                             .arg(message.index());
             continue;
         }
-        const ReceivedSms sms = decodeReceivedSms(message.pdu);
         const bool answer = sms.accepted()
                             && (*sms.type == PacketType::ReadBlock1 || *sms.type == PacketType::ReadBlock2);
         if (sms.accepted() && !answer) {
@@ -46,8 +75,9 @@ ListingSweep::Outcome ListingSweep::sweep(const SmsTable &list, ReceivedProfiles
                 out.lines << error + QStringLiteral(": ответ терминала оставлен в модеме\r\n");
             continue;
         }
-        // Not the system's: the operator's, kept in the journal before it goes.
-        const SmsJournal::Entry entry = SmsJournal::describe(message.pdu);
+        // Not the system's (or junk seen twice): kept in the journal before it goes.
+        SmsJournal::Entry entry = SmsJournal::describe(message.pdu);
+        entry.listing = message.header;
         if (answer) {
             // A named sender is shown by its name, not by the raw octets of its address.
             out.lines << QStringLiteral("Ответ терминала не принят: номер отправителя \"") + entry.sender
@@ -65,6 +95,14 @@ ListingSweep::Outcome ListingSweep::sweep(const SmsTable &list, ReceivedProfiles
         out.deletable << message.header;
     }
 
+    {
+        // Remembered for the next listing only; losing the file only delays the clean-up.
+        QString error;
+        if (unreadableNow.isEmpty())
+            QFile::remove(unreadablePath(m_appFolder));
+        else if (QDir().mkpath(QDir(m_appFolder).filePath(QStringLiteral("SMS"))))
+            FileIo::writeWhole(unreadablePath(m_appFolder), unreadableNow.join(QLatin1Char('\n')).toUtf8(), error);
+    }
     profiles = ReceivedProfiles();
     halves.load(profiles, m_now, out.lines);
     out.lines << profiles.saveCompleteProfiles(m_appFolder, &out.saved);

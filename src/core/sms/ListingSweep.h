@@ -31,6 +31,10 @@ public:
 
     ListingSweep(const QString &appFolder, const QDateTime &now) : m_appFolder(appFolder), m_now(now) {}
 
+    // Where the messages a listing could not read are remembered until the next listing: one
+    // that shows the same text at the same index again is no line noise but junk that stays.
+    static QString unreadablePath(const QString &appFolder);
+
     // profiles is rebuilt: the halves kept from earlier polls, with this listing's added.
     Outcome sweep(const SmsTable &list, ReceivedProfiles &profiles) const;
 

@@ -49,8 +49,9 @@ QByteArray format(const Entry &entry)
     text.replace(QLatin1Char('\n'), QStringLiteral("\n      ")); // continuation lines stay inside the entry
     const QString out = QStringLiteral("Время: ") + entry.timeStamp + QLatin1Char('\n') + QStringLiteral("От: ")
                         + entry.sender + QLatin1Char('\n') + QStringLiteral("Тип: ") + entry.kind + QLatin1Char('\n')
-                        + QStringLiteral("Текст: ") + text + QLatin1Char('\n') + QStringLiteral("PDU: ") + entry.pdu
-                        + QStringLiteral("\n\n");
+                        + QStringLiteral("Текст: ") + text + QLatin1Char('\n')
+                        + (entry.listing.isEmpty() ? QString() : QStringLiteral("В модеме: ") + entry.listing + QLatin1Char('\n'))
+                        + QStringLiteral("PDU: ") + entry.pdu + QStringLiteral("\n\n");
     return out.toUtf8();
 }
 

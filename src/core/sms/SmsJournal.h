@@ -15,6 +15,7 @@ struct Entry
     QString kind;      // "входящее", "исходящее", "отчет о доставке", "не разобрано"
     QString text;      // GSM 7-bit or UCS-2 decoded; hex for 8-bit data
     QString pdu;
+    QString listing; // the store's header line ("+CMGL: 3,1,,159": index, status, length), when listed
 };
 
 Entry describe(const QString &pdu);

@@ -6,6 +6,7 @@
 #include "core/sms/ListedMessage.h"
 #include "core/sms/ListingSweep.h"
 #include "core/sms/PendingHalves.h"
+#include "core/sms/SmsJournal.h"
 
 #include <QDir>
 #include <QFile>
@@ -98,6 +99,35 @@ void TestListingSweep::newRequestNeverJoinsAnEarlierHalf()
     const QByteArray saved = readBytes(out.saved.at(0).path);
     QCOMPARE(saved.left(128), block(7));
     QCOMPARE(saved.mid(130, 128), block(8));
+}
+
+void TestListingSweep::junkLeavesTheStoreOnTheSecondListing()
+{
+    QTemporaryDir app;
+    const QDateTime now = QDateTime::currentDateTime();
+    ReceivedProfiles profiles;
+    const QString whole = SmsTest::deliverPdu(kTerminal, SmsTest::answer(0x43, block(1)));
+    // Cut short on the line (the header announces more), and a text of another coding.
+    const std::array<QString, 2> cut{QStringLiteral("+CMGL: 2,0,,159"), whole.left(100)};
+    const std::array<QString, 2> foreign = listed(5, SmsTest::deliverPdu(kTerminal, QByteArray("hi"), 0x04));
+    ListingSweep::Outcome out = ListingSweep(app.path(), now).sweep({cut, foreign}, profiles);
+    // What is not the system's goes at once; what could not be read may be noise: it stays once.
+    QCOMPARE(out.deletable, QStringList{foreign[0]});
+    QVERIFY(out.lines.contains(QStringLiteral("Сообщение 2 пришло не целиком и оставлено в модеме\r\n")));
+    // The next listing shows the same text at the same index: journalled with where it stood, deleted.
+    out = ListingSweep(app.path(), now).sweep({cut}, profiles);
+    QCOMPARE(out.deletable, QStringList{cut[0]});
+    const QString journal = QString::fromUtf8(readBytes(SmsJournal::path(app.path(), now.date())));
+    QVERIFY2(journal.contains(QStringLiteral("В модеме: +CMGL: 2,0,,159\nPDU: ") + cut[1] + QStringLiteral("\n\n")),
+             qPrintable(journal));
+    QVERIFY(journal.contains(QStringLiteral("В модеме: ") + foreign[0]));
+    // Another text at that index is new noise again.
+    const std::array<QString, 2> other{cut[0], whole.left(90)};
+    out = ListingSweep(app.path(), now).sweep({other}, profiles);
+    QVERIFY(out.deletable.isEmpty());
+    // Nothing unread left: nothing remembered.
+    out = ListingSweep(app.path(), now).sweep({}, profiles);
+    QVERIFY(!QFile::exists(ListingSweep::unreadablePath(app.path())));
 }
 
 void TestListingSweep::plantedLinkRefused()

@@ -8,6 +8,7 @@ private slots:
     void halvesSurviveBetweenRuns();
     void oldHalvesDropped();
     void newRequestNeverJoinsAnEarlierHalf();
+    void junkLeavesTheStoreOnTheSecondListing();
     void plantedLinkRefused();
     void receiverTakesLongListings();
 };
