@@ -208,8 +208,11 @@ void FleetRun::polled(int lineIndex, const SmsRoute::PollResult &result)
 {
     if (m_interrupted)
         return;
-    // A terminal answers to the SIM that wrote to it, but any line's answer counts.
-    if (lineIndex < m_closingPolls.size())
+    // A terminal answers to the SIM that wrote to it, but any line's answer counts. Only a poll
+    // that looked at the store after the wait was over is the closing look: one under way at the
+    // deadline may have listed before an answer came.
+    if (lineIndex < m_closingPolls.size()
+        && (!result.listedAt.isValid() || result.listedAt >= m_closingStarted))
         m_closingPolls[lineIndex] = false;
     for (int i = 0; i < m_targets.size(); ++i) {
         QString detail;

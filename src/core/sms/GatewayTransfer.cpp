@@ -325,6 +325,7 @@ Task<SmsRoute::PollResult> GatewayTransfer::pollMessages()
 {
     PollResult result;
     result.ran = true;
+    result.listedAt = now();
     QList<SmsdStore::InboxRow> rows;
     QString error;
     if (!m_store.unprocessed(rows, error)) {

@@ -357,6 +357,7 @@ Task<ProfileTransfer::PollResult> ProfileTransfer::pollMessages()
         co_return result; // nothing listed, nothing deleted
     m_link.sms().setSmsListing(true);
     m_link.sms().clearSmsList();
+    result.listedAt = now();
     result.listed = co_await m_link.sendCommand(QStringLiteral("AT+CMGL=4"), QStringLiteral("OK"), StoreTimeoutMs);
     const SmsTable list = m_link.sms().smsList();
     m_link.sms().setSmsListing(false);

@@ -9,6 +9,7 @@
 #include "core/sms/ReceivedProfiles.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 
@@ -39,6 +40,7 @@ public:
     {
         bool ran = false;    // the store was asked for its messages
         bool listed = false; // the listing ended well
+        QDateTime listedAt;  // when the store was asked (a poll under way at a deadline looked before it)
         int messages = 0;    // messages read
         QList<ReceivedProfiles::Saved> saved;
         QList<ListingSweep::Outcome::Confirmation> confirmations;
