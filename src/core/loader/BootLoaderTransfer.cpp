@@ -139,6 +139,9 @@ Task<bool> BootLoaderTransfer::enterBootLoader(Variant variant)
             co_await pause(50);
             for (int n = 1; n <= 3; ++n) {
                 co_await pause(1000);
+                // Broken off: no more tries, and none logged.
+                if (m_link.breakRequested())
+                    break;
                 log(QStringLiteral("Ожидание ответа BOOT попытка ") + QString::number(n));
                 const bool bootAnswered = co_await exchange(QByteArrayLiteral("v\r"), QStringLiteral(":BOOT"), QString(), kEntryTimeOut, 0);
                 if (bootAnswered) {

@@ -57,25 +57,68 @@ QString FirmwareDataCall::refusal(const Request &request, Database *db, ResumePo
     const int named = request.linear ? 1 : 3;
     if (request.files[0].trimmed().isEmpty())
         return QStringLiteral("Не выбран файл программы");
+    // The texts operators know come first; what is new follows them.
+    const QString readError = QStringLiteral("Ошибка чтения файлов. ");
+    // A third file without a second would be dropped, and banks 2 and 3 loaded with nothing.
+    if (!request.linear && request.files[1].trimmed().isEmpty() && !request.files[2].trimmed().isEmpty())
+        return readError + QStringLiteral("Файл для банка 3 (") + request.files[2]
+               + QStringLiteral(") задан без файла для банка 2");
+    qint64 sizes[3] = {0, 0, 0};
     for (int k = 0; k < named; ++k) {
         const QString &path = request.files[k];
         if (k > 0 && path.trimmed().isEmpty())
             continue;
+        if (!QFileInfo::exists(path))
+            return QStringLiteral("Файл ") + path + QStringLiteral("не найден");
         QString why;
         if (!FileIo::checkRegular(path, why))
             return why;
-        const qint64 size = QFileInfo(path).size();
+        const qint64 size = sizes[k] = QFileInfo(path).size();
+        const QString tooLong = QStringLiteral("Файл ") + path + QStringLiteral(" длиннее ")
+                                + QString::number(maxFileSize(request.linear)) + QStringLiteral(" байт (")
+                                + QString::number(size) + QStringLiteral(" байт): лишние байты легли бы на другие адреса");
+        if (request.linear && size > LinearFileLimit)
+            return QStringLiteral("Файл превышает размер в 65 кб: ") + tooLong;
         if (size > maxFileSize(request.linear))
-            return QStringLiteral("Файл ") + path + QStringLiteral(" длиннее ") + QString::number(maxFileSize(request.linear))
-                   + QStringLiteral(" байт (") + QString::number(size) + QStringLiteral(" байт): лишние байты легли бы на другие адреса");
+            return readError + tooLong;
         if (k == 0 && size == 0)
-            return QStringLiteral("Файл ") + path + QStringLiteral(" пуст");
+            return readError + QStringLiteral("Файл ") + path + QStringLiteral(" пуст");
         // The second and third files give only their upper half, the banked window.
         if (k > 0 && size <= BankImages::BankWindow)
-            return QStringLiteral("Файл ") + path + QStringLiteral(" (") + QString::number(size)
+            return readError + QStringLiteral("Файл ") + path + QStringLiteral(" (") + QString::number(size)
                    + QStringLiteral(" байт) не содержит данных для банка ") + QString::number(k + 1)
                    + QStringLiteral(": они начинаются с байта ") + QString::number(BankImages::BankWindow);
     }
+    // The bytes each bank will hold, as the image will be read.
+    qint64 lengths[BankImages::BankCount] = {0, 0, 0, 0};
+    if (request.linear) {
+        lengths[0] = sizes[0];
+    } else {
+        lengths[0] = std::min<qint64>(sizes[0], BankImages::BankWindow);
+        lengths[1] = std::max<qint64>(0, sizes[0] - BankImages::BankWindow);
+        lengths[2] = sizes[1] > 0 ? sizes[1] - BankImages::BankWindow : 0;
+        lengths[3] = sizes[1] > 0 && sizes[2] > 0 ? sizes[2] - BankImages::BankWindow : 0;
+    }
+    // A start must be one of the window's block boundaries with image bytes at or after it: the
+    // terminal would otherwise be taken into its boot loader only to be sent nothing.
+    const auto startRefusal = [&](int bank, qint64 page) -> QString {
+        const int step = request.linear ? 0x200 : 0x400;
+        const qint64 limit = request.linear ? 0x10000 : BankImages::BankWindow;
+        if (page < 0 || page % step != 0 || page >= limit)
+            return QStringLiteral("Неверный начальный адрес ") + QString::number(page, 16).toUpper()
+                   + QStringLiteral("H: адрес блока кратен ") + QString::number(step, 16).toUpper()
+                   + QStringLiteral("H");
+        if (bank < 0 || bank >= BankImages::BankCount)
+            return QStringLiteral("Банка ") + QString::number(bank) + QStringLiteral(" нет: банки 0..3");
+        bool data = lengths[bank] > page;
+        for (int later = bank + 1; !request.linear && later < BankImages::BankCount; ++later)
+            data = data || lengths[later] > 0;
+        if (!data)
+            return QStringLiteral("Начальный адрес ") + QString::number(page, 16).toUpper() + QStringLiteral("H")
+                   + (request.linear ? QString() : QStringLiteral(" банка ") + QString::number(bank))
+                   + QStringLiteral(" за концом данных: загружать нечего");
+        return QString();
+    };
     const ResumePoints::Mode mode = request.linear ? ResumePoints::Mode::Linear : ResumePoints::Mode::Banked;
     if (request.start.continueFromLast) {
         ResumePoints::Point stored;
@@ -86,6 +129,10 @@ QString FirmwareDataCall::refusal(const Request &request, Database *db, ResumePo
         const QString differs = ResumePoints::difference(stored, {request.number, mode, ResumePoints::fingerprint(files)});
         if (!differs.isEmpty())
             return QStringLiteral("Продолжить нельзя: ") + differs;
+        // A stored point outside the image (an edited or damaged book) would write below the start.
+        const QString badPoint = startRefusal(request.linear ? 0 : stored.bank, stored.address);
+        if (!badPoint.isEmpty())
+            return QStringLiteral("Продолжить нельзя: сохраненная точка не годится (") + badPoint + QLatin1Char(')');
         if (resumeAt)
             *resumeAt = stored;
         return QString();
@@ -100,13 +147,13 @@ QString FirmwareDataCall::refusal(const Request &request, Database *db, ResumePo
             return QStringLiteral("Начальный адрес ") + QString::number(page, 16).toUpper()
                    + QStringLiteral("H за концом файла ") + request.files[0] + QStringLiteral(" (")
                    + QString::number(size) + QStringLiteral(" байт)");
-        return QString();
+        return startRefusal(0, page);
     }
     const QString bankText = request.start.bankText.trimmed();
     const int bank = bankText.isEmpty() ? 0 : bankText.toInt(&ok);
     if (!ok || bank < 0 || bank >= BankImages::BankCount)
         return QStringLiteral("Банка ") + request.start.bankText + QStringLiteral(" нет: банки 0..3");
-    return QString();
+    return startRefusal(bank, page);
 }
 
 FirmwareDataCall::~FirmwareDataCall() = default;

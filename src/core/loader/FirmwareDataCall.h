@@ -50,6 +50,8 @@ public:
     static QString refusal(const Request &request, Database *db, ResumePoints::Point *resumeAt = nullptr);
     // The largest image file: a banked file fills 64 KB of memory, a linear one a bank record.
     static qint64 maxFileSize(bool linear);
+    // A linear image longer than this is no image of this terminal ("Файл превышает размер в 65 кб").
+    static constexpr qint64 LinearFileLimit = 70000;
     // Break off. A running load ends its waiting step at once; one that stands in a data call
     // leaves it with "+++" and "ATH" (twice, as the escape and then its own hang-up), one that
     // had not dialled yet dials nothing. With no load, "+++" and "ATH" are queued on the line.

@@ -179,7 +179,7 @@ void TestFirmwareDataCall::missingSecondFileRefusedBeforeDialling()
     t.request.files[0] = t.file(QStringLiteral("1.BIN"), pattern(4096));
     t.request.files[1] = t.dir.filePath(QStringLiteral("gone.BIN"));
     QVERIFY(!t.load(t.request));
-    QCOMPARE(t.prompts.texts(), QStringList{QStringLiteral("Файл ") + t.request.files[1] + QStringLiteral(" не найден")});
+    QCOMPARE(t.prompts.texts(), QStringList{QStringLiteral("Файл ") + t.request.files[1] + QStringLiteral("не найден")});
     QCOMPARE(t.progress, QStringList{QStringLiteral("Загружено")});
     QTest::qWait(100);
     QCOMPARE(t.sim.received(), QByteArray());
@@ -196,11 +196,15 @@ void TestFirmwareDataCall::refusedBeforeDialling_data()
     QTest::addColumn<bool>("linear");
     QTest::addColumn<int>("size"); // -1: no file
     QTest::addColumn<QStringList>("messages");
-    // Each names the file and the real reason.
-    QTest::newRow("linear over a bank record") << true << 65502 << QStringList{QStringLiteral("Файл %1 длиннее 65501 байт (65502 байт)")};
-    QTest::newRow("banked over 64 KB") << false << 65537 << QStringList{QStringLiteral("Файл %1 длиннее 65536 байт (65537 байт)")};
-    QTest::newRow("banked empty first file") << false << 0 << QStringList{QStringLiteral("Файл %1 пуст")};
-    QTest::newRow("missing first file") << false << -1 << QStringList{QStringLiteral("Файл %1 не найден")};
+    // The text operators know first, then the file and the real reason.
+    QTest::newRow("linear over a bank record")
+        << true << 65502 << QStringList{QStringLiteral("Ошибка чтения файлов. Файл %1 длиннее 65501 байт (65502 байт)")};
+    QTest::newRow("linear over 65 KB")
+        << true << 70001 << QStringList{QStringLiteral("Файл превышает размер в 65 кб: Файл %1 длиннее 65501 байт (70001 байт)")};
+    QTest::newRow("banked over 64 KB")
+        << false << 65537 << QStringList{QStringLiteral("Ошибка чтения файлов. Файл %1 длиннее 65536 байт (65537 байт)")};
+    QTest::newRow("banked empty first file") << false << 0 << QStringList{QStringLiteral("Ошибка чтения файлов. Файл %1 пуст")};
+    QTest::newRow("missing first file") << false << -1 << QStringList{QStringLiteral("Файл %1не найден")};
 }
 
 void TestFirmwareDataCall::refusedBeforeDialling()
@@ -263,9 +267,26 @@ void TestFirmwareDataCall::startsAndResumesRefusedBeforeDialling()
     QCOMPARE(refused(r), QStringLiteral("Банка 4 нет: банки 0..3"));
     r.start = {false, QStringLiteral("0"), QStringLiteral("0")};
     r.files[1] = t.file(QStringLiteral("2.BIN"), pattern(30000));
-    QCOMPARE(refused(r), QStringLiteral("Файл ") + r.files[1]
+    QCOMPARE(refused(r), QStringLiteral("Ошибка чтения файлов. Файл ") + r.files[1]
                              + QStringLiteral(" (30000 байт) не содержит данных для банка 2: они начинаются с байта 32768"));
     r.files[1].clear();
+    // A third file without a second would be dropped and banks 2 and 3 loaded with nothing.
+    r.files[2] = t.file(QStringLiteral("3.BIN"), pattern(40000));
+    QCOMPARE(refused(r), QStringLiteral("Ошибка чтения файлов. Файл для банка 3 (") + r.files[2]
+                             + QStringLiteral(") задан без файла для банка 2"));
+    r.files[2].clear();
+    // Starts the window does not offer, or with nothing at or after them: refused before the dial,
+    // not once the terminal sits in its boot loader.
+    const auto startAt = [&r](const char *page, const char *bank) {
+        FirmwareDataCall::Request s = r;
+        s.start = {false, QString::fromLatin1(page), QString::fromLatin1(bank)};
+        return FirmwareDataCall::refusal(s, nullptr);
+    };
+    QCOMPARE(startAt("300", "0"), QStringLiteral("Неверный начальный адрес 300H: адрес блока кратен 400H"));
+    QCOMPARE(startAt("8000", "0"), QStringLiteral("Неверный начальный адрес 8000H: адрес блока кратен 400H"));
+    QCOMPARE(startAt("400", "0"), QStringLiteral("Начальный адрес 400H банка 0 за концом данных: загружать нечего"));
+    QCOMPARE(startAt("0", "3"), QStringLiteral("Начальный адрес 0H банка 3 за концом данных: загружать нечего"));
+    QCOMPARE(startAt("0", "0"), QString());
 
     // Resume: only where this number's load stopped, with its files and mode.
     r.start = {true, QString(), QString()};
@@ -280,6 +301,12 @@ void TestFirmwareDataCall::startsAndResumesRefusedBeforeDialling()
     r.linear = true;
     QCOMPARE(refused(r), QStringLiteral("Продолжить нельзя: прерванная загрузка шла по банкам, эта без банков"));
     r.linear = false;
+    // A stored point that is no block boundary inside the image (a damaged book) is not used.
+    QVERIFY(points.store({QStringLiteral("5551234"), ResumePoints::Mode::Banked,
+                          ResumePoints::fingerprint({f1, QString(), QString()}), 0, 0x3E8},
+                         error));
+    QCOMPARE(refused(r), QStringLiteral("Продолжить нельзя: сохраненная точка не годится (Неверный начальный адрес "
+                                        "3E8H: адрес блока кратен 400H)"));
     r.number = QStringLiteral("5559999");
     QVERIFY(refused(r).startsWith(QStringLiteral("Для номера 5559999 нет сохраненной точки продолжения")));
     QTest::qWait(100);

@@ -267,6 +267,8 @@ void TestFirmwarePanel::closingDuringLoad()
     t->state.firmwarePaths[0] = t->file(QStringLiteral("1.BIN"), pattern(8192, 3));
     t->state.terminalNumber = QStringLiteral("5551234");
     QVERIFY(t->open(sim.path()));
+    // From the first block: the default start lies past an 8 KB image.
+    t->child<QComboBox>("cmbPageAdr")->setCurrentIndex(0);
     QSignalSpy finished(&t->w, &QDialog::finished);
     bool stayed = false;
     QObject::connect(&sim, &SimModem::eventArrived, [&](const QString &line) {
@@ -301,6 +303,7 @@ void TestFirmwarePanel::breakDuringTheCheckDialsNothing()
     t.state.firmwarePaths[0] = t.file(QStringLiteral("1.BIN"), pattern(4096, 4));
     t.state.terminalNumber = QStringLiteral("5551234");
     QVERIFY(t.open(sim.path()));
+    t.child<QComboBox>("cmbPageAdr")->setCurrentIndex(0);
     // From now on the modem keeps quiet: the break falls into the load's modem check.
     sim.command("silent on");
     QTRY_VERIFY(sim.events().contains(QStringLiteral("# silent on")));
