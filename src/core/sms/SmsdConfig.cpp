@@ -1,5 +1,7 @@
 #include "core/sms/SmsdConfig.h"
 
+#include "core/common/FileIo.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -35,12 +37,20 @@ QHash<QString, QString> smsdSection(const QByteArray &text)
 
 std::optional<SmsdConfig> SmsdConfig::read(const QString &path, QString &error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("Не открывается файл настроек шлюза ") + path + QStringLiteral(": ") + file.errorString();
+    // A regular file of a sane size: a FIFO would hang the tool and the window, /dev/zero fill memory.
+    constexpr qint64 MaxConfigBytes = 1 << 20;
+    QByteArray content;
+    QString why;
+    if (!FileIo::readRegular(path, content, why, MaxConfigBytes + 1)) {
+        error = QStringLiteral("Не открывается файл настроек шлюза ") + path + QStringLiteral(": ") + why;
         return std::nullopt;
     }
-    const QHash<QString, QString> keys = smsdSection(file.readAll());
+    if (content.size() > MaxConfigBytes) {
+        error = QStringLiteral("Не открывается файл настроек шлюза ") + path
+                + QStringLiteral(": файл больше 1 МБ, это не файл настроек");
+        return std::nullopt;
+    }
+    const QHash<QString, QString> keys = smsdSection(content);
     const QString service = keys.value(QStringLiteral("service")).toLower();
     if (service != QLatin1String("sql")) {
         error = QStringLiteral("В файле ") + path

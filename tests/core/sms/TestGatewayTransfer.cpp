@@ -15,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QString kPhone = QStringLiteral("+71234567890");
@@ -111,6 +113,15 @@ void TestGatewayTransfer::configurationFiles()
     QVERIFY(writeBytes(path, "[smsd]\nservice = sql\ndriver = odbc\ndatabase = x\n"));
     QVERIFY(!SmsdConfig::read(path, error));
     QVERIFY2(error.contains(QStringLiteral("odbc")), qPrintable(error));
+    // What is no configuration at all is refused at once: a FIFO nobody writes, an endless device.
+    const QString fifo = dir.filePath(QStringLiteral("fifo"));
+    QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+    QVERIFY(!SmsdConfig::read(fifo, error));
+    QVERIFY2(error.startsWith(QStringLiteral("Не открывается файл настроек шлюза ") + fifo), qPrintable(error));
+    QVERIFY(!SmsdConfig::read(QStringLiteral("/dev/zero"), error));
+    QVERIFY(writeBytes(path, QByteArray((1 << 20) + 1, '#')));
+    QVERIFY(!SmsdConfig::read(path, error));
+    QVERIFY2(error.endsWith(QStringLiteral("файл больше 1 МБ, это не файл настроек")), qPrintable(error));
     // A database file that is not there is refused, not made empty.
     QVERIFY(writeBytes(path, "[smsd]\nservice = sql\ndriver = sqlite3\ndatabase = missing.db\n"));
     AppState state(dir.path());
