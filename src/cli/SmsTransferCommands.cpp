@@ -298,11 +298,12 @@ int poll(const SmsPath &s)
         return 1;
     const auto interrupts = t.watchInterrupts();
     SmsRoute &transfer = t.route();
-    const bool listed =
-        t.run<SmsRoute::PollResult>(ModemLine::Operation::Poll, [&transfer] { return transfer.pollMessages(); }).listed;
+    const SmsRoute::PollResult result =
+        t.run<SmsRoute::PollResult>(ModemLine::Operation::Poll, [&transfer] { return transfer.pollMessages(); });
     if (interrupts->interrupted())
         return interrupts->exitCode();
-    return listed ? 0 : 1;
+    // A profile that could not be written is a failure, even though its messages are safe.
+    return result.listed && !result.writeFailed ? 0 : 1;
 }
 
 int sendGprs(const SmsPath &s, const CliOptions &o, const QString &phone)

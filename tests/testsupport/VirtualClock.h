@@ -24,7 +24,7 @@ public:
     TimerId startTimer(int ms, QObject *context, std::function<void()> fire) override
     {
         const TimerId id = m_nextId++;
-        m_timers.emplace(id, Entry{m_elapsed + qMax(0, ms), context, std::move(fire)});
+        m_timers.emplace(id, Entry{m_elapsed + qMax(0, ms), context, context != nullptr, std::move(fire)});
         return id;
     }
     void cancelTimer(TimerId id) override { m_timers.erase(id); }
@@ -65,6 +65,7 @@ private:
     {
         qint64 due;
         QPointer<QObject> context;
+        bool hadContext;
         std::function<void()> fire;
     };
     // Fires the earliest timer due by end; false when none is.
@@ -80,7 +81,8 @@ private:
         Entry entry = std::move(next->second);
         m_timers.erase(next);
         m_elapsed = qMax(m_elapsed, entry.due);
-        if (entry.context)
+        // As on the system clock: only a context that was given and has gone drops the call.
+        if (entry.context || !entry.hadContext)
             entry.fire();
         return true;
     }

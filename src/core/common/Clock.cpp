@@ -20,7 +20,8 @@ Clock::TimerId SystemClock::startTimer(int ms, QObject *context, std::function<v
     auto *timer = new QTimer(context);
     timer->setSingleShot(true);
     timer->setTimerType(Qt::PreciseTimer);
-    timer->setInterval(m_scale == 1.0 ? ms : qMax(1, qRound(ms * m_scale)));
+    // QTimer refuses a negative interval and would never fire: a late deadline fires at once.
+    timer->setInterval(m_scale == 1.0 ? qMax(0, ms) : qMax(1, qRound(qMax(0, ms) * m_scale)));
     QObject::connect(timer, &QTimer::timeout, timer, [this, id, timer, fire = std::move(fire)] {
         m_timers.remove(id);
         timer->deleteLater();

@@ -348,6 +348,7 @@ Task<SmsRoute::PollResult> GatewayTransfer::pollMessages()
     result.messages = outcome.messages;
     result.saved = outcome.saved;
     result.confirmations = outcome.confirmations;
+    result.writeFailed = outcome.writeFailed;
     for (const QString &line : outcome.lines)
         cmdInfo(line);
     // What is safely kept is marked processed; the rest is read again by the next poll.

@@ -69,10 +69,12 @@ ListingSweep::Outcome ListingSweep::sweep(const SmsTable &list, ReceivedProfiles
         }
         if (answer && sms.senderUsableAsFileName()) {
             QString error;
-            if (halves.store(sms.sender, *sms.type, sms.data, error))
+            if (halves.store(sms.sender, *sms.type, sms.data, error)) {
                 answers.append({message.header, PhoneNumber::fileKey(sms.sender)});
-            else
+            } else {
+                out.writeFailed = true;
                 out.lines << error + QStringLiteral(": ответ терминала оставлен в модеме\r\n");
+            }
             continue;
         }
         // Not the system's (or junk seen twice): kept in the journal before it goes.
@@ -113,6 +115,7 @@ ListingSweep::Outcome ListingSweep::sweep(const SmsTable &list, ReceivedProfiles
     for (const ReceivedProfile &e : profiles.entries()) {
         if (e.complete())
             unsaved << PhoneNumber::fileKey(e.Phone);
+        out.writeFailed = out.writeFailed || e.complete();
     }
     for (const Answer &a : std::as_const(answers)) {
         if (!unsaved.contains(a.key))

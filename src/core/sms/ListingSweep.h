@@ -27,6 +27,7 @@ public:
         };
         QList<Confirmation> confirmations;
         QStringList deletable; // header lines of the messages that may be deleted
+        bool writeFailed = false; // a profile or a half of one could not be kept on disk
     };
 
     ListingSweep(const QString &appFolder, const QDateTime &now) : m_appFolder(appFolder), m_now(now) {}

@@ -366,6 +366,7 @@ Task<ProfileTransfer::PollResult> ProfileTransfer::pollMessages()
     result.messages = outcome.messages;
     result.saved = outcome.saved;
     result.confirmations = outcome.confirmations;
+    result.writeFailed = outcome.writeFailed;
     for (const QString &line : outcome.lines)
         cmdInfo(line);
     for (const ReceivedProfiles::Saved &saved : outcome.saved)

@@ -41,6 +41,7 @@ public:
         bool ran = false;    // the store was asked for its messages
         bool listed = false; // the listing ended well
         QDateTime listedAt;  // when the store was asked (a poll under way at a deadline looked before it)
+        bool writeFailed = false; // a profile received could not be kept: its messages stay
         int messages = 0;    // messages read
         QList<ReceivedProfiles::Saved> saved;
         QList<ListingSweep::Outcome::Confirmation> confirmations;

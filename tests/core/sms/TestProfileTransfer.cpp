@@ -145,6 +145,7 @@ void TestProfileTransfer::unsavedProfileStaysInTheModem()
         const ProfileTransfer::PollResult result = runTask(r.transfer.pollMessages());
         QCOMPARE(result.messages, 2);
         QVERIFY(result.saved.isEmpty());
+        QVERIFY(result.writeFailed); // the poll command exits 1 on it
         QVERIFY(r.sim.cmdInfo.last().startsWith(QStringLiteral("Ошибка записи в файл ") + r.binPath(QString())));
         QVERIFY(!r.sim.sim.received().contains("AT+CMGD"));
     }
@@ -155,6 +156,7 @@ void TestProfileTransfer::unsavedProfileStaysInTheModem()
     r.sim.cmdInfo.clear();
     const ProfileTransfer::PollResult saved = runTask(r.transfer.pollMessages());
     QCOMPARE(saved.saved.size(), 1);
+    QVERIFY(!saved.writeFailed);
     QCOMPARE(r.sim.cmdInfo, QStringList{QStringLiteral("Сохранен профильный файл от терминала: +71234567890, файл ")
                                         + r.binPath(QStringLiteral("1234567890.bin")) + QStringLiteral("\r\n")});
     QVERIFY(r.sim.sim.received().endsWith("AT+CMGD=1\rAT+CMGD=2\r"));
