@@ -23,6 +23,8 @@
 
 namespace {
 
+const QString kNoResumePoints = QStringLiteral(": без нее не сохранить точку продолжения, загрузка не начата");
+
 
 // Message boxes become lines on standard error; there is nobody to answer questions.
 class ConsolePrompts : public UserPrompts
@@ -129,8 +131,9 @@ int rollOut(const UploadOptions &o, const QStringList &ports, const QList<Termin
     const AppState home;
     Database database;
     QString databaseError;
+    // A load never runs without its resume points: a success unrecorded would leave a stale one.
     if (!database.open(home.appPath(QStringLiteral("Data.db")), databaseError))
-        printMessage(QStringLiteral("Ошибка открытия базы ") + databaseError);
+        return failWith(QStringLiteral("Ошибка открытия базы ") + databaseError + kNoResumePoints);
     const auto requestFor = [&o](const QString &number) {
         FirmwareDataCall::Request request;
         for (int i = 0; i < o.files.size(); ++i)
@@ -267,10 +270,9 @@ int runUpload(const CliOptions &parsed, CliContext &c)
     // The resume points live in the address book's database, shared with the window.
     Database database;
     QString databaseError;
-    if (database.open(state.appPath(QStringLiteral("Data.db")), databaseError))
-        state.database = &database;
-    else
-        printMessage(QStringLiteral("Ошибка открытия базы ") + databaseError);
+    if (!database.open(state.appPath(QStringLiteral("Data.db")), databaseError))
+        return failWith(QStringLiteral("Ошибка открытия базы ") + databaseError + kNoResumePoints);
+    state.database = &database;
     StartUp startUp(state, prompts, database);
     startUp.LoadDefaults();
 

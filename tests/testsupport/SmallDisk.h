@@ -41,6 +41,12 @@ public:
         }
         return true;
     }
+    // What was written stays, and nothing more can be: a read-only share, a file the user may not write.
+    bool makeReadOnly()
+    {
+        return m_mounted
+               && run(QStringLiteral("mount"), {QStringLiteral("-o"), QStringLiteral("remount,ro"), m_dir.path()});
+    }
     // Gives the space back.
     void free() { QFile::remove(filePath(QStringLiteral(".filler"))); }
 

@@ -7,6 +7,7 @@
 
 namespace {
 QAtomicInt g_connectionCounter;
+QAtomicInt g_busyTimeoutMs = 10000;
 const QString kSelectRecords = QStringLiteral("SELECT Id, Name, PhoneNumber FROM objects ORDER BY Id");
 } // namespace
 
@@ -20,13 +21,20 @@ Database::~Database()
 }
 
 namespace {
+// SQLite's answer to a write on a file that cannot be written.
+bool isReadOnlyError(const QSqlError &error)
+{
+    return error.nativeErrorCode() == QLatin1String("8");
+}
+
 // Opens and checks the address book on an added connection; false with the driver's text on failure.
-bool openAndCheck(const QString &connection, const QString &path, QString &errorText)
+// A book that cannot be written (a read-only share, another user's file) still opens to be read.
+bool openAndCheck(const QString &connection, const QString &path, QString &errorText, bool &readOnly)
 {
     QSqlDatabase db = QSqlDatabase::database(connection, false);
     db.setDatabaseName(path);
-    // A book locked by another program gives up after a second instead of holding the window.
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=1000"));
+    // A book locked by another program is waited for a while, then said, instead of holding the window.
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(Database::busyTimeoutMs()));
     if (!db.open()) {
         errorText = db.lastError().text().trimmed();
         return false;
@@ -34,18 +42,31 @@ bool openAndCheck(const QString &connection, const QString &path, QString &error
     QSqlQuery q(db);
     // Opening succeeds on any file; the first read tells whether it is a database at all.
     bool ok = q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
-    if (ok && !db.tables().contains(QStringLiteral("objects")))
-        ok = q.exec(QStringLiteral(
-            "CREATE TABLE IF NOT EXISTS objects (Id INTEGER PRIMARY KEY AUTOINCREMENT, Name TEXT, PhoneNumber TEXT)"));
-    // Where each terminal's last firmware load stopped (ResumePoints).
-    if (ok)
-        ok = q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS resume_points (Number TEXT PRIMARY KEY, Mode TEXT, "
-                                   "Files TEXT, Bank INTEGER, Address INTEGER)"));
-    // What was done to which terminal, and when (OperationHistory).
-    if (ok)
-        ok = q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS history (Id INTEGER PRIMARY KEY AUTOINCREMENT, "
-                                   "Time TEXT, Operation TEXT, Terminal TEXT, Number TEXT, Port TEXT, Result TEXT, "
-                                   "Detail TEXT)"));
+    const QStringList tables = ok ? db.tables() : QStringList();
+    // Only missing tables are made: a book from an earlier version gains them where it can be written.
+    const struct
+    {
+        const char *name;
+        const char *create;
+    } wanted[] = {
+        {"objects", "CREATE TABLE objects (Id INTEGER PRIMARY KEY AUTOINCREMENT, Name TEXT, PhoneNumber TEXT)"},
+        // Where each terminal's last firmware load stopped (ResumePoints).
+        {"resume_points", "CREATE TABLE resume_points (Number TEXT PRIMARY KEY, Mode TEXT, Files TEXT, Bank INTEGER, "
+                          "Address INTEGER)"},
+        // What was done to which terminal, and when (OperationHistory).
+        {"history", "CREATE TABLE history (Id INTEGER PRIMARY KEY AUTOINCREMENT, Time TEXT, Operation TEXT, "
+                    "Terminal TEXT, Number TEXT, Port TEXT, Result TEXT, Detail TEXT)"},
+    };
+    for (const auto &table : wanted) {
+        if (!ok || tables.contains(QLatin1String(table.name)))
+            continue;
+        ok = q.exec(QLatin1String(table.create));
+        if (!ok && isReadOnlyError(q.lastError()) && qstrcmp(table.name, "objects") != 0) {
+            // Without them the book still lists; the history and resume points are not kept.
+            readOnly = true;
+            ok = true;
+        }
+    }
     if (ok)
         ok = q.exec(kSelectRecords);
     if (!ok)
@@ -58,7 +79,8 @@ bool Database::open(const QString &path, QString &errorText)
 {
     close();
     QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
-    if (openAndCheck(m_connection, path, errorText))
+    m_readOnly = false;
+    if (openAndCheck(m_connection, path, errorText, m_readOnly))
         return true;
     if (errorText.isEmpty())
         errorText = QStringLiteral("unknown error");
@@ -106,4 +128,14 @@ bool Database::readRecords(QList<Record> &out, QString &errorText) const
     while (q.next())
         out.append({q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString()});
     return true;
+}
+
+int Database::busyTimeoutMs()
+{
+    return g_busyTimeoutMs.loadRelaxed();
+}
+
+void Database::setBusyTimeoutMs(int ms)
+{
+    g_busyTimeoutMs.storeRelaxed(ms);
 }

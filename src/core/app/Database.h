@@ -19,8 +19,14 @@ public:
     Database(const Database &) = delete;
     Database &operator=(const Database &) = delete;
 
+    // How long a book locked by another program is waited for (10 s; tests of the lock shorten it).
+    static int busyTimeoutMs();
+    static void setBusyTimeoutMs(int ms);
+
     // Opens (creating when new) and checks the table. On failure errorText holds the driver's description.
     bool open(const QString &path, QString &errorText);
+    // Opened from a file that cannot be written, without the tables a later version added.
+    bool isReadOnly() const { return m_readOnly; }
     void close();
     bool isOpen() const;
     QString connectionName() const { return m_connection; }
@@ -32,4 +38,5 @@ public:
 
 private:
     QString m_connection;
+    bool m_readOnly = false;
 };

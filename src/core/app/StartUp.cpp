@@ -25,10 +25,12 @@ bool StartUp::OpenDatabase()
 
 bool StartUp::run(const QStringList &argumentsAfterProgram)
 {
-    if (!OpenDatabase()) {
-        m_prompts.message(QStringLiteral("Ошибка открытия базы"));
-        return false;
-    }
+    // The editor does not need the book: a book that cannot be opened is named, and the program
+    // starts without it (the link window's book stays empty, nothing is kept in the history).
+    if (!OpenDatabase())
+        m_prompts.message(QStringLiteral("Ошибка открытия базы") + QStringLiteral("\r\n")
+                          + m_state.appPath(QStringLiteral("Data.db"))
+                          + QStringLiteral("\r\nАдресная книга недоступна; программа работает без нее"));
     m_state.ServiceMode = serviceModeFromArguments(argumentsAfterProgram);
 
     m_state.ConstIniPath = m_state.appPath(QStringLiteral("Const.ini"));

@@ -1,6 +1,9 @@
 #include "TestAddressBook.h"
 
+#include "SmallDisk.h"
 #include "core/app/AddressBook.h"
+#include "core/app/Database.h"
+#include "core/app/OperationHistory.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -95,8 +98,39 @@ void TestAddressBook::editByPositionDeleteById()
     QCOMPARE(b.book.findByName(QStringLiteral("nobody")).Id, 0);
 }
 
+void TestAddressBook::readOnlyBookFromBeforeOpens()
+{
+    SmallDisk disk(512);
+    if (!disk.mounted())
+        QSKIP("mounting a small disk needs root");
+    const QString path = disk.filePath(QStringLiteral("Data.db"));
+    {
+        // A book of an earlier version: the address table only.
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("old"));
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec(QStringLiteral("CREATE TABLE objects (Id INTEGER PRIMARY KEY AUTOINCREMENT, Name TEXT, "
+                                      "PhoneNumber TEXT)")));
+        QVERIFY(q.exec(QStringLiteral("INSERT INTO objects (Name, PhoneNumber) VALUES ('Грузовик', '+79001')")));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("old"));
+    QVERIFY(disk.makeReadOnly());
+    Database book;
+    QString error;
+    QVERIFY2(book.open(path, error), qPrintable(error));
+    QVERIFY(book.isReadOnly());
+    QCOMPARE(book.records().size(), 1);
+    QCOMPARE(book.records().at(0).Name, QStringLiteral("Грузовик"));
+    // What would be kept is refused, not pretended.
+    QVERIFY(!OperationHistory(book).recordNow(OperationHistory::Operation::Upload, QStringLiteral("+79001"),
+                                              QStringLiteral("/dev/ttyS0"), OperationHistory::Result::Ok, QString()));
+}
+
 void TestAddressBook::lockedDatabaseLosesNothing()
 {
+    // The program waits 10 s for a locked book; the lock here is never let go.
+    Database::setBusyTimeoutMs(1000);
     Book b;
     b.add(QStringLiteral("a"));
     b.add(QStringLiteral("b"));

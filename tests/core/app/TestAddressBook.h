@@ -9,5 +9,6 @@ private slots:
     void idRule();
     void fullBookRefusesAndKeepsAll();
     void editByPositionDeleteById();
+    void readOnlyBookFromBeforeOpens();
     void lockedDatabaseLosesNothing();
 };

@@ -145,14 +145,15 @@ void TestStartUp::databaseErrors()
         }
         QSqlDatabase::removeDatabase(QStringLiteral("prep"));
     }
-    QVERIFY(!app.run());
-    QCOMPARE(app.prompts.shown.size(), 2);
+    // The book is named with its path; the editor does not need it, so start-up goes on.
+    QVERIFY(app.run());
+    QVERIFY(app.prompts.shown.size() >= 2);
     QVERIFY(app.prompts.shown[0].text.startsWith(QStringLiteral("Ошибка открытия базы ")));
     QVERIFY(app.prompts.shown[0].text.size() > QStringLiteral("Ошибка открытия базы ").size());
-    QCOMPARE(app.prompts.shown[1].text, QStringLiteral("Ошибка открытия базы"));
+    QVERIFY(app.prompts.shown[1].text.startsWith(QStringLiteral("Ошибка открытия базы\r\n") + dbPath));
     QVERIFY(!app.db->isOpen());
-    // start-up ended before the table was looked at
-    QVERIFY(!QFile::exists(app.path("Const.ini")));
+    QCOMPARE(app.state->database, nullptr);
+    QVERIFY(QFile::exists(app.path("Const.ini")));
 }
 
 void TestStartUp::databaseCreatedAndRecordsInIdOrder()

@@ -98,27 +98,31 @@ void TestProgramStart::tableThatDoesNotParseEndsWithItsError()
     QCOMPARE(run.prompts.shown[0].icon, UserPrompts::Icon::Critical);
 }
 
-void TestProgramStart::databaseErrorEndsWithoutWindow()
+void TestProgramStart::databaseErrorStartsWithoutTheBook()
 {
+    // The book cannot be opened: said with its path, and the editor starts without it.
     QTemporaryDir dir;
     copyDemoTable(dir.path());
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Data.db")));
     Run run(dir.path());
-    QVERIFY(!run.started);
-    QVERIFY(!run.program.window());
-    QCOMPARE(run.prompts.shown.size(), 2);
+    QVERIFY(run.started);
+    QVERIFY(run.program.window());
+    // Then the first start's own word about the table.
+    QCOMPARE(run.prompts.shown.size(), 3);
     QVERIFY(run.prompts.shown[0].text.startsWith(QStringLiteral("Ошибка открытия базы ")));
     QVERIFY(run.prompts.shown[0].text.size() > QStringLiteral("Ошибка открытия базы ").size());
-    QCOMPARE(run.prompts.shown[1].text, QStringLiteral("Ошибка открытия базы"));
+    const QString named = QStringLiteral("Ошибка открытия базы\r\n") + dir.filePath(QStringLiteral("Data.db"))
+                          + QStringLiteral("\r\nАдресная книга недоступна; программа работает без нее");
+    QCOMPARE(run.prompts.shown[1].text, named);
 
-    // A file that is not a database fails the same way.
+    // A file that is not a database is the same.
     QTemporaryDir dir2;
     copyDemoTable(dir2.path());
     QVERIFY(writeBytes(dir2.filePath(QStringLiteral("Data.db")), QByteArray(2048, 'x')));
     Run run2(dir2.path());
-    QVERIFY(!run2.started);
-    QCOMPARE(run2.prompts.shown.size(), 2);
-    QCOMPARE(run2.prompts.shown[1].text, QStringLiteral("Ошибка открытия базы"));
+    QVERIFY(run2.started);
+    QCOMPARE(run2.prompts.shown.size(), 3);
+    QVERIFY(run2.prompts.shown[1].text.startsWith(QStringLiteral("Ошибка открытия базы\r\n")));
 }
 
 void TestProgramStart::startShowsDemoTableAndLastFile()

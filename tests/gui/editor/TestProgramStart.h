@@ -12,7 +12,7 @@ private slots:
     void constIniNamingMissingFileFallsBack();
     void missingTableEndsWithoutWindow();
     void tableThatDoesNotParseEndsWithItsError();
-    void databaseErrorEndsWithoutWindow();
+    void databaseErrorStartsWithoutTheBook();
     void startShowsDemoTableAndLastFile();
     void serviceSwitchReachesWindow();
     void qtTextsFollowTheLocaleRussianByDefault();
