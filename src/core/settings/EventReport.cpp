@@ -10,7 +10,9 @@ namespace EventReport {
 namespace {
 
 // Table texts may hold markup characters; the report must stay well-formed. XML has no way at all to
-// carry the control characters other than tab, not even as references: they are left out.
+// carry the control characters other than tab, not even as references: they are left out. So are
+// the C1 controls, where code page 1251 has its one hole (0x98, which no reader can decode), and a
+// character that did not decode.
 QString escaped(const QString &text)
 {
     QString out;
@@ -18,7 +20,8 @@ QString escaped(const QString &text)
     for (QChar c : text) {
         if (c == QLatin1Char('\t'))
             out += QStringLiteral("&#9;");
-        else if (c.unicode() < 0x20 || c.unicode() == 0xFFFE || c.unicode() == 0xFFFF)
+        else if (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F) || c.unicode() == 0xFFFD
+                 || c.unicode() == 0xFFFE || c.unicode() == 0xFFFF)
             continue;
         else if (c == QLatin1Char('&'))
             out += QStringLiteral("&amp;");

@@ -98,10 +98,11 @@ void TestEventReport::controlCharactersLeaveItWellFormed()
 {
     ControlTable t;
     QString err;
-    QVERIFY(t.ParseControlTableText(tableText({QStringLiteral("1~5~26~gr\x01p~A\tB\x1F\x0B" "C~~BYTE~~P~~~~~u\x02")}),
+    // 0x98 is the hole of code page 1251: read from a table it stays U+0098, which no reader decodes.
+    QVERIFY(t.ParseControlTableText(tableText({QStringLiteral("1~5~26~gr\x01p~A\tB\x1F\x0B" "C\u0098D~~BYTE~~P~~~~~u\x02")}),
                                     false, err));
     const QByteArray xml = EventReport::build(t, SettingsImage());
-    QVERIFY(xml.contains("<EVENTGROUP>GRP</EVENTGROUP>\r\n     <EVENTNAME>A&#9;BC</EVENTNAME>"));
+    QVERIFY(xml.contains("<EVENTGROUP>GRP</EVENTGROUP>\r\n     <EVENTNAME>A&#9;BCD</EVENTNAME>"));
 
     const QString xmllint = QStandardPaths::findExecutable(QStringLiteral("xmllint"));
     if (xmllint.isEmpty())
