@@ -171,6 +171,16 @@ bool ControlTable::ParseControlTableText(const QString &text, bool serviceMode, 
 {
     HiddenDefaults.clearBlocks();
     TableEntries.clear();
+    // A quoted value runs to the next quote: a stray quote at the start of a line would swallow the
+    // rest of the table into one entry and the table would seem short but sound.
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QString line = lines.at(i).trimmed();
+        if (line.startsWith(QLatin1Char('"')) && line.count(QLatin1Char('"')) % 2 != 0) {
+            errorText += QStringLiteral("Незакрытая кавычка в строке ") + QString::number(i + 1) + QStringLiteral("\r\n");
+            return false;
+        }
+    }
     TextReader reader(text);
     QString line;
     while (reader.readValue(line)) {

@@ -151,6 +151,9 @@ void TestControlTable::errorTexts_data()
     QTest::newRow("mbyte mask 0") << QStringList{"1~1~10~g~c~~MBYTE~0"} << mask;
     QTest::newRow("hidden mbyte mask 0") << QStringList{"0~1~10~g~c~~MBYTE"} << mask;
     QTest::newRow("bit mask 256") << QStringList{"1~1~10~g~c~~BIT~256"} << mask;
+    // A stray quote would swallow the rest of the table into one entry: refused with its file line.
+    QTest::newRow("stray quote") << QStringList{kByteLine, "\"1~2~10~g~c~~BYTE", kByteLine, kByteLine}
+                                 << QStringLiteral("Незакрытая кавычка в строке 2");
 }
 
 void TestControlTable::errorTexts()
