@@ -4,6 +4,9 @@
 #include "TestFiles.h"
 
 #include <QProcess>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QSerialPort>
 #include <QTest>
 
 void TestLinkCli::modemInfo()
@@ -18,6 +21,22 @@ void TestLinkCli::modemInfo()
     QCOMPARE(r.err, QStringLiteral("Проверка отклика модема\nМодем в командном режимн\nПроверка типа модема\n"
                                    "Модем KVRSIM GSM MODEM, REVISION 1.0\n"));
     QTRY_COMPARE(sim.received(), QByteArray("AT\rATI\r"));
+}
+
+void TestLinkCli::portBusyNamesItsHolder()
+{
+    SimModem sim;
+    QVERIFY(sim.start());
+    // This test holds the port as a second program would.
+    QSerialPort holder;
+    holder.setPortName(QFileInfo(sim.path()).canonicalFilePath());
+    QVERIFY2(holder.open(QIODevice::ReadWrite), qPrintable(holder.errorString()));
+    const ProgramRun r = runCli({QStringLiteral("modem-info"), QStringLiteral("--port"), sim.path()});
+    QCOMPARE(r.code, 1);
+    const QString name = QFile::decodeName(QFileInfo(QCoreApplication::applicationFilePath()).fileName().left(15).toLocal8Bit());
+    QVERIFY2(r.err.contains(sim.path() + QStringLiteral(": порт занят программой ") + name
+                            + QStringLiteral(" (pid %1)").arg(QCoreApplication::applicationPid())),
+             qPrintable(r.err));
 }
 
 void TestLinkCli::modemInfoSilent()

@@ -9,6 +9,7 @@ private slots:
     void modemInfo();
     void modemInfoSilent();
     void modemInfoPortMissing();
+    void portBusyNamesItsHolder();
     void usageErrors_data();
     void usageErrors();
     void atCommands();

@@ -2,6 +2,8 @@
 
 #include "core/app/UserPrompts.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSerialPort>
 
@@ -50,6 +52,64 @@ QSerialPort::Parity parityOf(QChar letter)
 }
 
 // Settings already checked by SerialSettings::problem(); the port may still refuse one.
+// The program holding the port, from its UUCP lock file (the convention every serial program
+// keeps): "minicom (pid 1234)", or "" when no live process holds it.
+QString lockHolder(const QString &device)
+{
+#ifdef Q_OS_LINUX
+    // "/dev/pts/3" is locked as "LCK..pts_3", "/dev/ttyUSB0" as "LCK..ttyUSB0", in the first of
+    // these folders that can be written.
+    QString relative = device;
+    if (relative.startsWith(QLatin1String("/dev/")))
+        relative = relative.mid(5);
+    const QString name = QStringLiteral("LCK..") + relative.replace(QLatin1Char('/'), QLatin1Char('_'));
+    for (const QString &folder : {QStringLiteral("/var/lock"), QStringLiteral("/run/lock"), QStringLiteral("/tmp"),
+                                  QStringLiteral("/var/tmp"), QDir::tempPath()}) {
+        QFile lock(folder + QLatin1Char('/') + name);
+        if (!lock.open(QIODevice::ReadOnly))
+            continue;
+        bool ok = false;
+        const qint64 pid = QString::fromLatin1(lock.read(64)).trimmed().section(QLatin1Char('\n'), 0, 0).trimmed().toLongLong(&ok);
+        if (!ok || pid <= 0)
+            continue;
+        QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+        if (!comm.open(QIODevice::ReadOnly))
+            continue; // the process is gone: a stale lock, not a holder
+        return QString::fromLocal8Bit(comm.readAll()).trimmed() + QStringLiteral(" (pid %1)").arg(pid);
+    }
+#else
+    Q_UNUSED(device)
+#endif
+    return QString();
+}
+
+// Why the port did not open, in the operator's words; Qt's own text after it.
+QString openFailure(const QString &device, const QString &path, const QSerialPort &port)
+{
+    QString why;
+    switch (port.error()) {
+    case QSerialPort::PermissionError: {
+        const QString holder = lockHolder(path);
+        if (!holder.isEmpty())
+            why = QStringLiteral("порт занят программой ") + holder;
+        else if (!QFileInfo(path).isWritable())
+            why = QStringLiteral("нет прав на порт (пользователь должен входить в группу dialout)");
+        else
+            why = QStringLiteral("порт занят другой программой");
+        break;
+    }
+    case QSerialPort::DeviceNotFoundError:
+        why = QStringLiteral("порт не найден");
+        break;
+    case QSerialPort::OpenError:
+        why = QStringLiteral("порт уже открыт");
+        break;
+    default:
+        return device + QStringLiteral(": ") + port.errorString();
+    }
+    return device + QStringLiteral(": ") + why + QStringLiteral(" (") + port.errorString() + QLatin1Char(')');
+}
+
 bool applySettings(QSerialPort &port, const SerialSettings &s, QString &why)
 {
     why = s.problem();
@@ -91,7 +151,7 @@ bool LinkTune(QSerialPort &port, const SerialSettings &settings, UserPrompts *pr
             port.clearError();
             ok = true;
         } else {
-            why = device + QStringLiteral(": ") + port.errorString();
+            why = openFailure(device, port.portName().startsWith(QLatin1Char('/')) ? port.portName() : resolved, port);
         }
     }
 
