@@ -94,6 +94,8 @@ public:
     // one of the running operation ends as broken off until endBreak().
     void requestBreak();
     bool breakRequested() const { return m_breakRequested; }
+    // The break of the running operation has been said in the log ("Прервано пользователем ").
+    bool breakLogged() const { return m_breakLogged; }
     // The operation that was broken off has ended: the next one starts clean.
     void endBreak();
     // Steps that must reach the line despite a break (the escape and hang-up that leave a

@@ -296,8 +296,11 @@ Task<bool> FirmwareDataCall::reachCommandMode()
             co_return true;
         }
     }
-    log(m_link.breakRequested() ? QStringLiteral("Прервано пользователем")
-                                : QStringLiteral("Модем не отвечает, сценарий прерван"));
+    // One line per break: the exchange that the break ended may have said it already.
+    if (!m_link.breakRequested())
+        log(QStringLiteral("Модем не отвечает, сценарий прерван"));
+    else if (!m_link.breakLogged())
+        log(QStringLiteral("Прервано пользователем"));
     co_return false;
 }
 

@@ -335,7 +335,8 @@ void TestFirmwareDataCall::breakBeforeTheDialDialsNothing()
     t.request.files[0] = t.file(QStringLiteral("1.BIN"), pattern(4096));
     QTimer::singleShot(100, &t.call, [&t] { t.call.cmdEscapeTransmit_Click(); });
     QVERIFY(!t.load(t.request));
-    QVERIFY2(t.info.contains(QStringLiteral("Прервано пользователем")), qPrintable(t.info.join(QLatin1Char('|'))));
+    // Said once, whichever step the break ended.
+    QVERIFY2(t.info.filter(QStringLiteral("Прервано пользователем")).size() == 1, qPrintable(t.info.join(QLatin1Char('|'))));
     QTest::qWait(400);
     QVERIFY2(!t.sim.received().contains("ATD"), t.sim.received().constData());
 }
