@@ -318,9 +318,20 @@ QString ProfileTransfer::modemReport() const
 
 Task<bool> ProfileTransfer::ensurePduMode()
 {
-    const bool pduMode = co_await m_link.sendCommand(QStringLiteral("AT+CMGF=0"), QStringLiteral("OK"), StoreTimeoutMs);
+    bool pduMode = co_await m_link.sendCommand(QStringLiteral("AT+CMGF=0"), QStringLiteral("OK"), StoreTimeoutMs);
     if (pduMode)
         co_return true;
+    if (m_link.replyState() == LinkExchange::ReplyState::TimedOut) {
+        // A modem left in a data call (a load that was killed) passes commands on to the far end
+        // and never answers: it is brought back to command mode and hung up, then asked again.
+        cmdInfo(QStringLiteral("Модем не отвечает: выход из режима данных (+++, ATH)\r\n"));
+        co_await m_link.Send3Plus();
+        const bool hungUp = co_await m_link.sendCommand(QStringLiteral("ATH"), QStringLiteral("OK"), StoreTimeoutMs);
+        Q_UNUSED(hungUp)
+        pduMode = co_await m_link.sendCommand(QStringLiteral("AT+CMGF=0"), QStringLiteral("OK"), StoreTimeoutMs);
+        if (pduMode)
+            co_return true;
+    }
     cmdInfo(QStringLiteral("Модем не перешел в режим PDU (AT+CMGF=0): ") + modemReport() + QStringLiteral("\r\n"));
     co_return false;
 }

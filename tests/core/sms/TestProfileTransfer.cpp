@@ -163,6 +163,22 @@ void TestProfileTransfer::unsavedProfileStaysInTheModem()
     QCOMPARE(runTask(r.transfer.pollMessages()).messages, 0);
 }
 
+void TestProfileTransfer::modemLeftInADataCallIsBroughtBack()
+{
+    // A load killed mid-call left the modem connected to a silent far end.
+    Rig r;
+    QVERIFY(r.start({QStringLiteral("--far"), QStringLiteral("silent"), QStringLiteral("--guard"), QStringLiteral("50"),
+                     QStringLiteral("--terminal"), kPhone}));
+    // Time-outs of half a second: a loaded machine still answers within them.
+    r.sim.link.setTimeScale(0.25);
+    QVERIFY(runTask(r.sim.dial()));
+    const bool passed = runTask(r.transfer.requestProfile(kPhone, QString())).passed;
+    QVERIFY2(passed, qPrintable(r.sim.cmdInfo.join(QString()) + r.sim.info.join(QString()) + QString::fromLatin1(r.sim.sim.received())));
+    QVERIFY(r.sim.cmdInfo.contains(QStringLiteral("Модем не отвечает: выход из режима данных (+++, ATH)\r\n")));
+    QVERIFY2(r.sim.sim.received().contains("AT+CMGF=0\r+++AT\rATH\rAT+CMGF=0\rAT+CMGS=154\r"),
+             r.sim.sim.received().constData());
+}
+
 void TestProfileTransfer::textModeModemTakesPduModeFirst()
 {
     Rig r;
@@ -229,18 +245,23 @@ void TestProfileTransfer::slowListingKeepsWaiting()
 void TestProfileTransfer::modemFaults_data()
 {
     QTest::addColumn<QStringList>("options");
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<QString>("cmdLine");
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QStringList>("cmdLines");
     QTest::addColumn<QList<LinkTimerLog::Entry>>("waits");
     QTest::addColumn<QByteArray>("received");
-    // Nothing is sent to a modem that does not answer "AT+CMGF=0".
-    QTest::newRow("silent") << QStringList{"--silent"} << "Таймаут на ответ \r\n"
-                            << "Модем не перешел в режим PDU (AT+CMGF=0): нет ответа\r\n"
-                            << QList{LinkTimerLog::reply(2000)} << QByteArray();
+    // A modem that does not answer "AT+CMGF=0" may sit in a data call left by a killed load: it is
+    // escaped and hung up, then asked once more; nothing is sent when it still does not answer.
+    const QString timeOut = QStringLiteral("Таймаут на ответ \r\n");
+    QTest::newRow("silent") << QStringList{"--silent"} << QStringList{timeOut, timeOut, timeOut}
+                            << QStringList{"Модем не отвечает: выход из режима данных (+++, ATH)\r\n",
+                                           "Модем не перешел в режим PDU (AT+CMGF=0): нет ответа\r\n"}
+                            << QList{LinkTimerLog::reply(2000), LinkTimerLog::delay(1600), LinkTimerLog::delay(1600),
+                                     LinkTimerLog::reply(2000), LinkTimerLog::reply(2000)}
+                            << QByteArray();
     // The first packet refused: the second does not go.
     QTest::newRow("ERROR for a prompt") << QStringList{"--sms-refuse", "all:ERROR"}
-                                        << "Ответ ERROR не позволяет продолжение сценария\r\n"
-                                        << "Модем не принял пакет 0x43h (ERROR): ничего не отправлено\r\n"
+                                        << QStringList{"Ответ ERROR не позволяет продолжение сценария\r\n"}
+                                        << QStringList{"Модем не принял пакет 0x43h (ERROR): ничего не отправлено\r\n"}
                                         << QList{LinkTimerLog::reply(2000), LinkTimerLog::reply(20000)}
                                         << QByteArray("AT+CMGF=0\rAT+CMGS=154\r");
 }
@@ -248,8 +269,8 @@ void TestProfileTransfer::modemFaults_data()
 void TestProfileTransfer::modemFaults()
 {
     QFETCH(QStringList, options);
-    QFETCH(QString, line);
-    QFETCH(QString, cmdLine);
+    QFETCH(QStringList, lines);
+    QFETCH(QStringList, cmdLines);
     QFETCH(QList<LinkTimerLog::Entry>, waits);
     QFETCH(QByteArray, received);
     Rig r;
@@ -258,8 +279,8 @@ void TestProfileTransfer::modemFaults()
     LinkTimerLog timers(r.sim.link);
     QVERIFY(!runTask(r.transfer.requestProfile(kPhone, QString())).passed);
     // One line for the failed exchange, one saying what went out, and no body without a prompt.
-    QCOMPARE(r.sim.info, QStringList{line});
-    QCOMPARE(r.sim.cmdInfo, QStringList{cmdLine});
+    QCOMPARE(r.sim.info, lines);
+    QCOMPARE(r.sim.cmdInfo, cmdLines);
     QCOMPARE(timers.entries, waits);
     QVERIFY(!r.sim.link.sms().smsPromptPending());
     if (!received.isEmpty())

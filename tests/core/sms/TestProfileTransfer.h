@@ -11,6 +11,7 @@ private slots:
     void profileFileSentAndConfirmed();
     void twoTerminalsReadBackInOnePoll();
     void unsavedProfileStaysInTheModem();
+    void modemLeftInADataCallIsBroughtBack();
     void textModeModemTakesPduModeFirst();
     void operatorsMessagesJournalledBeforeDeletion();
     void slowListingKeepsWaiting();
