@@ -38,6 +38,13 @@ QStringList packetsSent(const QByteArray &received)
     return types;
 }
 
+// An address book with one terminal, so that "book list" has a result to write.
+bool bookOfOne(const QString &home)
+{
+    return runCli({QStringLiteral("book"), QStringLiteral("add"), QStringLiteral("Грузовик"), kPhones.first()}, home).code
+           == 0;
+}
+
 } // namespace
 
 void TestInterruptCli::initTestCase()
@@ -129,9 +136,7 @@ void TestInterruptCli::interruptLeavesPairsWhole()
 void TestInterruptCli::resultThatCannotBeWrittenFails()
 {
     QTemporaryDir home;
-    QCOMPARE(runCli({QStringLiteral("book"), QStringLiteral("add"), QStringLiteral("Грузовик"), kPhones.first()}, home.path())
-                 .code,
-             0);
+    QVERIFY(bookOfOne(home.path()));
     QProcess cli;
     cli.setProcessEnvironment(homeEnvironment(home.path()));
     cli.setStandardOutputFile(QStringLiteral("/dev/full"));
@@ -146,9 +151,7 @@ void TestInterruptCli::resultThatCannotBeWrittenFails()
 void TestInterruptCli::closedPipeDoesNotKill()
 {
     QTemporaryDir home;
-    QCOMPARE(runCli({QStringLiteral("book"), QStringLiteral("add"), QStringLiteral("Грузовик"), kPhones.first()}, home.path())
-                 .code,
-             0);
+    QVERIFY(bookOfOne(home.path()));
     // The reader is gone before the tool writes: the write fails, the tool says so and exits 1
     // instead of dying of SIGPIPE (141).
     QProcess shell;
