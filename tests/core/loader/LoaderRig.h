@@ -20,13 +20,14 @@ struct LoaderRig
     QTemporaryDir dir;
     SimModem sim;
     QSerialPort port;
-    ModemLine line;
-    LinkExchange &link = line.link();
     AppState state{dir.path()};
     ScriptedPrompts prompts;
     QStringList info;
     QStringList marks;
     QStringList progress;
+    // After what it logs into: it goes first, and whatever still runs on it ends while those are there.
+    ModemLine line;
+    LinkExchange &link = line.link();
 
     QString dumpPath() const { return dir.filePath(QStringLiteral("terminal.img")); }
     QByteArray dump() const { return readBytes(dumpPath()); }

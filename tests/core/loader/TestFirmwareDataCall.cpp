@@ -172,6 +172,18 @@ void TestFirmwareDataCall::failedDialIsNotHungUp()
     QCOMPARE(t.sim.received(), QByteArray("AT\rATD5551234\r"));
 }
 
+void TestFirmwareDataCall::dialThatTimesOutIsHungUp()
+{
+    // No dial result in time: the modem may still be connecting, so it is told to hang up.
+    Call t;
+    QVERIFY(t.start({QStringLiteral("--dial-delay"), QStringLiteral("4000")}));
+    t.link.setTimeScale(0.01); // the dial's 196 s in 2 s
+    t.request.files[0] = t.file(QStringLiteral("1.BIN"), pattern(4096));
+    QVERIFY(!t.load(t.request));
+    QVERIFY2(t.info.contains(QStringLiteral("Таймаут на ответ ")), qPrintable(t.info.join(QLatin1Char('|'))));
+    QTRY_VERIFY2(t.sim.received().endsWith("ATD5551234\rATH\r"), t.sim.received().constData());
+}
+
 void TestFirmwareDataCall::missingSecondFileRefusedBeforeDialling()
 {
     Call t;

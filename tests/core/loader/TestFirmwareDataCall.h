@@ -10,6 +10,7 @@ private slots:
     void userBreakDuringBlockWait();
     void terminalHangsUp();
     void failedDialIsNotHungUp();
+    void dialThatTimesOutIsHungUp();
     void missingSecondFileRefusedBeforeDialling();
     void refusedBeforeDialling_data();
     void refusedBeforeDialling();
