@@ -1,5 +1,7 @@
 #include "gui/editor/frmCommSetup.h"
 
+#include "core/app/ConfigPaths.h"
+
 #include "core/editor/CommSetupLists.h"
 #include "gui/common/WindowTitles.h"
 #include "core/app/UserPrompts.h"
@@ -130,10 +132,17 @@ void frmCommSetup::FindIndex(QComboBox *list, const QString &text)
 
 void frmCommSetup::cmdOK_Click()
 {
+    // A gateway without its file would send nothing anywhere: the modem stays.
+    const QString gateway = m_optGateway->isChecked() ? m_txtGatewayConfig->text().trimmed() : QString();
+    // Default.ini is code page 1251: a name it cannot hold would be lost on the next start.
+    if (!ConfigPaths::representable(gateway)) {
+        if (m_prompts)
+            m_prompts->message(ConfigPaths::refusal(gateway, QStringLiteral("Default.ini")));
+        return;
+    }
     CommSetupLists::store(m_settings, m_cmbPortNumber->currentText(), m_cmbSpeed->currentText(),
                           m_cmbNumBits->currentText(), m_cmbParity->currentText(), m_cmbStopBits->currentText());
-    // A gateway without its file would send nothing anywhere: the modem stays.
-    m_settings.smsGateway = m_optGateway->isChecked() ? m_txtGatewayConfig->text().trimmed() : QString();
+    m_settings.smsGateway = gateway;
     accept();
 }
 

@@ -1,6 +1,8 @@
 #include "TestDialogs.h"
 
 #include "EditorTestSupport.h"
+#include "ScriptedPrompts.h"
+#include "core/app/ConfigPaths.h"
 #include "gui/editor/frmCommSetup.h"
 #include "gui/editor/frmLoadFile.h"
 #include "core/settings/SettingsFiles.h"
@@ -81,6 +83,17 @@ void TestDialogs::commSetupStoresChoice()
     QCOMPARE(child<QLineEdit>(&third, QStringLiteral("txtGatewayConfig"))->text(), QStringLiteral("/etc/gammu-smsdrc"));
     child<QRadioButton>(&third, QStringLiteral("optModem"))->setChecked(true);
     child<QPushButton>(&third, QStringLiteral("cmdOK"))->click();
+    QCOMPARE(s.smsGateway, QString());
+
+    // A name Default.ini (code page 1251) cannot hold is refused: the dialog stays, nothing changes.
+    ScriptedPrompts prompts;
+    frmCommSetup fourth(s, nullptr, &none, &prompts);
+    child<QRadioButton>(&fourth, QStringLiteral("optGateway"))->setChecked(true);
+    const QString foreign = QStringLiteral("/etc/smsd\u2713rc");
+    child<QLineEdit>(&fourth, QStringLiteral("txtGatewayConfig"))->setText(foreign);
+    child<QPushButton>(&fourth, QStringLiteral("cmdOK"))->click();
+    QCOMPARE(fourth.result(), int(QDialog::Rejected));
+    QCOMPARE(prompts.texts(), QStringList{ConfigPaths::refusal(foreign, QStringLiteral("Default.ini"))});
     QCOMPARE(s.smsGateway, QString());
 }
 
