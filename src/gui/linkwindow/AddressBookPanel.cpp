@@ -40,6 +40,9 @@ AddressBookPanel::AddressBookPanel(Database *database, UserPrompts &prompts, QWi
         b->setAutoDefault(false);
         b->setEnabled(m_book != nullptr);
     }
+    // Started without the book (it could not be opened): the empty list says why.
+    if (!m_book)
+        m_flexObjects->setToolTip(QStringLiteral("Адресная книга недоступна: Data.db не открылась при запуске программы"));
 
     auto *layout = new QGridLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
