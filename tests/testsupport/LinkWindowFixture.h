@@ -3,6 +3,7 @@
 #include "ControlLookup.h"
 #include "ScriptedPrompts.h"
 #include "core/app/AppState.h"
+#include "core/app/Database.h"
 #include "gui/linkwindow/frmLink.h"
 
 #include <QSignalSpy>
@@ -13,8 +14,20 @@ struct LinkWindowFixture
 {
     QTemporaryDir dir;
     AppState state{dir.path()};
+    // The book of the folder, as the program opens it at start (loads keep their resume points there).
+    Database book;
+    bool bookOpen = openBook();
     ScriptedPrompts prompts;
     frmLink w{state, prompts};
+
+    bool openBook()
+    {
+        QString error;
+        if (!book.open(dir.filePath(QStringLiteral("Data.db")), error))
+            return false;
+        state.database = &book;
+        return true;
+    }
 
     template <typename T>
     T *child(const QString &name, const char *file = __builtin_FILE(), int line = __builtin_LINE())

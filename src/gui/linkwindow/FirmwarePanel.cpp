@@ -164,6 +164,13 @@ void FirmwarePanel::cmdLoad_Click()
         if (!request.files[i].trimmed().isEmpty())
             question += QStringLiteral("\r\n") + QDir::toNativeSeparators(request.files[i]);
     }
+    // A load never runs without its resume points: a success unrecorded would leave a stale one.
+    if (!m_state.database) {
+        m_prompts.message(QStringLiteral("Адресная книга недоступна: без нее не сохранить точку продолжения, "
+                                         "загрузка не начата"),
+                          QString(), UserPrompts::Icon::Warning);
+        return;
+    }
     if (m_prompts.message(question, QStringLiteral("Внимание"), UserPrompts::Icon::Question,
                           UserPrompts::Buttons::YesNoDefaultNo)
         != UserPrompts::Answer::Yes)

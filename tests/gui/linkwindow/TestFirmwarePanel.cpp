@@ -295,6 +295,25 @@ void TestFirmwarePanel::closingDuringLoad()
     t.reset();
 }
 
+void TestFirmwarePanel::noLoadWithoutTheBook()
+{
+    // The program started without Data.db: a load would keep no resume point.
+    SimModem sim;
+    QVERIFY(sim.start({QStringLiteral("--far"), QStringLiteral("boot")}));
+    Window t;
+    t.state.database = nullptr;
+    t.state.firmwarePaths[0] = t.file(QStringLiteral("1.BIN"), pattern(4096, 4));
+    t.state.terminalNumber = QStringLiteral("5551234");
+    QVERIFY(t.open(sim.path()));
+    const qsizetype before = sim.received().size();
+    t.prompts.shown.clear();
+    QTest::mouseClick(t.child<QPushButton>("cmdLoad"), Qt::LeftButton);
+    QCOMPARE(t.prompts.texts(), QStringList{QStringLiteral("Адресная книга недоступна: без нее не сохранить точку "
+                                                           "продолжения, загрузка не начата")});
+    QTest::qWait(200);
+    QCOMPARE(sim.received().size(), before);
+}
+
 void TestFirmwarePanel::breakDuringTheCheckDialsNothing()
 {
     SimModem sim;

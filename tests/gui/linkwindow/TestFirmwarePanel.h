@@ -6,6 +6,7 @@ class TestFirmwarePanel : public QObject
 {
     Q_OBJECT
 private slots:
+    void noLoadWithoutTheBook();
     void listsAndModes();
     void chooseFiles();
     void pathsAndPositionThroughDefaultIni();

@@ -157,6 +157,8 @@ void TestLinkWindowBook::clickFillsNumbersAndClearsLastBlock()
 
 void TestLinkWindowBook::databaseErrorLosesNothing()
 {
+    // The program waits 10 s for a locked book; the lock here is never let go.
+    Database::setBusyTimeoutMs(1000);
     BookWindow t({QStringLiteral("a")});
     QVERIFY(t.open());
     t.prompts.shown.clear();
