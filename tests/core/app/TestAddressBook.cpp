@@ -115,7 +115,8 @@ void TestAddressBook::readOnlyBookFromBeforeOpens()
         QVERIFY(q.exec(QStringLiteral("INSERT INTO objects (Name, PhoneNumber) VALUES ('Грузовик', '+79001')")));
     }
     QSqlDatabase::removeDatabase(QStringLiteral("old"));
-    QVERIFY(disk.makeReadOnly());
+    if (!disk.makeReadOnly())
+        QSKIP("this machine does not let the small disk be remounted read-only");
     Database book;
     QString error;
     QVERIFY2(book.open(path, error), qPrintable(error));
