@@ -53,8 +53,9 @@ QSerialPort::Parity parityOf(QChar letter)
 
 // Settings already checked by SerialSettings::problem(); the port may still refuse one.
 // The program holding the port, from its UUCP lock file (the convention every serial program
-// keeps): "minicom (pid 1234)", or "" when no live process holds it.
-QString lockHolder(const QString &device)
+// keeps): "minicom (pid 1234)", or "" when no live process holds it. stale receives a lock file
+// whose process is gone.
+QString lockHolder(const QString &device, QString *stale)
 {
 #ifdef Q_OS_LINUX
     // "/dev/pts/3" is locked as "LCK..pts_3", "/dev/ttyUSB0" as "LCK..ttyUSB0", in the first of
@@ -73,12 +74,17 @@ QString lockHolder(const QString &device)
         if (!ok || pid <= 0)
             continue;
         QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
-        if (!comm.open(QIODevice::ReadOnly))
-            continue; // the process is gone: a stale lock, not a holder
+        if (!comm.open(QIODevice::ReadOnly)) {
+            // The process is gone: a stale lock, not a holder.
+            if (stale)
+                *stale = lock.fileName();
+            continue;
+        }
         return QString::fromLocal8Bit(comm.readAll()).trimmed() + QStringLiteral(" (pid %1)").arg(pid);
     }
 #else
     Q_UNUSED(device)
+    Q_UNUSED(stale)
 #endif
     return QString();
 }
@@ -89,9 +95,13 @@ QString openFailure(const QString &device, const QString &path, const QSerialPor
     QString why;
     switch (port.error()) {
     case QSerialPort::PermissionError: {
-        const QString holder = lockHolder(path);
+        QString stale;
+        const QString holder = lockHolder(path, &stale);
         if (!holder.isEmpty())
             why = QStringLiteral("порт занят программой ") + holder;
+        else if (!stale.isEmpty())
+            why = QStringLiteral("порт заперт файлом блокировки ") + stale
+                  + QStringLiteral(", оставленным завершившейся программой; удалите его (нужны права его владельца)");
         else if (!QFileInfo(path).isWritable())
             why = QStringLiteral("нет прав на порт (пользователь должен входить в группу dialout)");
         else
