@@ -82,8 +82,10 @@ Task<bool> ProfileTransfer::sendRecord(QString da, QString sc, TransferRecord re
     m_link.sms().armSmsPrompt(vSMS);
     const bool passed = co_await m_link.sendCommand(QStringLiteral("AT+CMGS=") + QString::number(n),
                                                     QStringLiteral("OK"), CmgsTimeoutMs);
+    // An "OK" that came before the prompt took the body answered something else: nothing was sent.
+    const bool bodySent = !m_link.sms().smsPromptPending();
     m_link.sms().clearSmsPrompt();
-    co_return passed;
+    co_return passed && bodySent;
 }
 
 Task<bool> ProfileTransfer::SendTransferRecord(QString da, QString sc, PacketType type, QByteArray source)
@@ -325,7 +327,11 @@ Task<bool> ProfileTransfer::ensurePduMode()
         // A modem left in a data call (a load that was killed) passes commands on to the far end
         // and never answers: it is brought back to command mode and hung up, then asked again.
         cmdInfo(QStringLiteral("Модем не отвечает: выход из режима данных (+++, ATH)\r\n"));
-        co_await m_link.Send3Plus();
+        // The escape's guard times, then the hang-up itself: no bare "AT" whose late "OK" would
+        // answer the next command in its place.
+        co_await m_link.Delay(1600);
+        m_link.port().SendString(QStringLiteral("+++"));
+        co_await m_link.Delay(1600);
         const bool hungUp = co_await m_link.sendCommand(QStringLiteral("ATH"), QStringLiteral("OK"), StoreTimeoutMs);
         Q_UNUSED(hungUp)
         pduMode = co_await m_link.sendCommand(QStringLiteral("AT+CMGF=0"), QStringLiteral("OK"), StoreTimeoutMs);

@@ -175,7 +175,7 @@ void TestProfileTransfer::modemLeftInADataCallIsBroughtBack()
     const bool passed = runTask(r.transfer.requestProfile(kPhone, QString())).passed;
     QVERIFY2(passed, qPrintable(r.sim.cmdInfo.join(QString()) + r.sim.info.join(QString()) + QString::fromLatin1(r.sim.sim.received())));
     QVERIFY(r.sim.cmdInfo.contains(QStringLiteral("Модем не отвечает: выход из режима данных (+++, ATH)\r\n")));
-    QVERIFY2(r.sim.sim.received().contains("AT+CMGF=0\r+++AT\rATH\rAT+CMGF=0\rAT+CMGS=154\r"),
+    QVERIFY2(r.sim.sim.received().contains("AT+CMGF=0\r+++ATH\rAT+CMGF=0\rAT+CMGS=154\r"),
              r.sim.sim.received().constData());
 }
 
