@@ -207,10 +207,10 @@ def check(text):
     return sorted(found)
 
 
-def check_file(path, shown):
+def check_file(path, shown, quiet=False):
     with open(path, encoding="utf-8", errors="replace") as f:
         breaches = check(f.read())
-    for line, message in breaches:
+    for line, message in [] if quiet else breaches:
         print(f"{shown}:{line}: {message}")
     return len(breaches)
 
@@ -240,8 +240,10 @@ def self_test():
             print(f"{name}: a bad sample needs an '// expect: N' line with N > 0")
             failures += 1
             continue
-        got = check_file(path, os.path.relpath(path, os.path.dirname(HERE)))
-        print(f"{name}: {got} found, {wanted} expected: {'ok' if got == wanted else 'MISMATCH'}")
+        # The planted breaches are the point of a sample: only a wrong count is worth a line.
+        got = check_file(path, name, quiet=True)
+        if got != wanted:
+            print(f"{name}: {got} found, {wanted} expected")
         failures += got != wanted
     return failures
 
