@@ -62,3 +62,13 @@ void waitForTask(Task<void> &task)
     task.whenDone([&loop] { loop.quit(); });
     loop.exec();
 }
+
+void dropLinesNow(const QList<LinkSession *> &sessions)
+{
+    printMessage(CliText::tr("второе прерывание: DTR снят, порт закрыт"));
+    for (LinkSession *session : sessions) {
+        session->port.setDataTerminalReady(false);
+        session->port.close();
+        session->line.shutdown();
+    }
+}

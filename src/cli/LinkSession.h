@@ -32,6 +32,10 @@ std::unique_ptr<LinkSession> openSession(const SerialSettings &s);
 double timeScaleFromEnvironment();
 void applyTimeScaleFromEnvironment(LinkExchange &link);
 
+// The second interrupt: the lines are dropped without waiting for any escape or hang-up (DTR
+// off, the port closed, what runs ended at once), said once.
+void dropLinesNow(const QList<LinkSession *> &sessions);
+
 // The tool has nothing else to do while a ticket or a task runs: its event loop runs here until
 // the ticket has ended (every ticket does, exactly once) and returns how.
 ModemLine::Outcome waitForTicket(ModemLine &line, quint64 ticket);

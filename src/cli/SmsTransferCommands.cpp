@@ -107,9 +107,14 @@ Task<bool> pauseOn(GatewayTransfer &gateway, int ms)
 // txtCmdInfo of the window) are printed as they come.
 // The first Ctrl-C, SIGTERM or SIGHUP breaks off the running step (a packet pair that has begun
 // still goes whole); the second drops the modem's line at once.
-void breakOff(LinkSession *session, SmsRoute &route)
+void sayInterrupted()
 {
     printMessage(CliText::tr("прерывание: начатое завершается, новое не начинается"));
+}
+
+void breakOff(LinkSession *session, SmsRoute &route)
+{
+    sayInterrupted();
     if (session)
         session->line.requestBreak();
     route.breakSends();
@@ -117,13 +122,8 @@ void breakOff(LinkSession *session, SmsRoute &route)
 
 void stopNow(LinkSession *session, SmsRoute &route)
 {
-    printMessage(CliText::tr("второе прерывание: DTR снят, порт закрыт"));
     route.breakSends();
-    if (session) {
-        session->port.setDataTerminalReady(false);
-        session->port.close();
-        session->line.shutdown();
-    }
+    dropLinesNow(session ? QList<LinkSession *>{session} : QList<LinkSession *>());
 }
 
 // An open modem link or gateway with the profile transfer on it; its log lines (txtinfo and
@@ -412,18 +412,16 @@ int runFleet(const CliOptions &o, FleetRun::Job job, const SmsPath &path, const 
     // drops the modems' lines at once.
     const Interrupts interrupts(
         [&run] {
-            printMessage(CliText::tr("прерывание: начатое завершается, новое не начинается"));
+            sayInterrupted();
             run.interrupt();
         },
         [&sessions, &lines] {
-            printMessage(CliText::tr("второе прерывание: DTR снят, порт закрыт"));
             for (const FleetRun::Line &line : std::as_const(lines))
                 line.route->breakSends();
-            for (const auto &session : sessions) {
-                session->port.setDataTerminalReady(false);
-                session->port.close();
-                session->line.shutdown();
-            }
+            QList<LinkSession *> open;
+            for (const auto &session : sessions)
+                open << session.get();
+            dropLinesNow(open);
         });
     QEventLoop loop;
     QObject::connect(&run, &FleetRun::finished, &loop, &QEventLoop::quit);

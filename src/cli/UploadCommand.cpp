@@ -63,13 +63,10 @@ private:
     }
     void dropLines()
     {
-        // The second one does not wait for the escape and hang-up: the lines are dropped.
-        printMessage(CliText::tr("второе прерывание: DTR снят, порт закрыт"));
-        for (const Line &line : std::as_const(m_lines)) {
-            line.first->port.setDataTerminalReady(false);
-            line.first->port.close();
-            line.first->line.shutdown();
-        }
+        QList<LinkSession *> sessions;
+        for (const Line &line : std::as_const(m_lines))
+            sessions << line.first;
+        dropLinesNow(sessions);
     }
 
     QList<Line> m_lines;
