@@ -7,14 +7,9 @@ class TestClock : public QObject
 {
     Q_OBJECT
 private slots:
-    void virtualClockFiresInDueOrder();
-    void virtualClockDropsCancelledAndOrphanedTimers();
     void systemClockFiresScaled();
     void systemClockDropsCancelledAndOrphanedTimers();
-    void systemClockTakesItsTimersWithIt();
-    void clockTimerStartsAndStops();
     void repeatingTimerFiresUntilStopped();
     void restartReplacesThePendingTimer();
-    void setClockMovesTheTimer();
     void destroyedClockTimerCancelsItsTimer();
 };

@@ -66,32 +66,6 @@ Task<int> outer(Gate *gate, QStringList *log)
     co_return value + 1;
 }
 
-Task<int> ready(int value)
-{
-    co_return value;
-}
-
-// Awaits tasks that have already ended: no suspension at all.
-Task<int> sumOfReady()
-{
-    const int first = co_await ready(1);
-    const int second = co_await ready(2);
-    co_return first + second;
-}
-
-Task<std::unique_ptr<int>> boxAfter(Gate *gate, int value)
-{
-    auto box = std::make_unique<int>(value);
-    co_await gate->wait();
-    co_return box;
-}
-
-Task<int> openBox(Gate *gate)
-{
-    const std::unique_ptr<int> box = co_await boxAfter(gate, 6);
-    co_return box ? *box * 7 : -1;
-}
-
 // Waits at the gate with a guard in its frame (the argument) and one in its body.
 Task<void> guardedWait(Guard argument, Gate *gate, int *localEnds, QStringList *log)
 {
@@ -116,24 +90,6 @@ Task<void> pauseThenNote(VirtualClock *clock, int ms, QObject *context, QStringL
 
 } // namespace
 
-void TestTask::runsAtOnceUpToItsFirstWait()
-{
-    Gate gate;
-    QStringList log;
-    Task<int> task = valueAfter(&gate, 7, &log);
-    QCOMPARE(log, QStringList{QStringLiteral("inner before")});
-    QVERIFY(task.isValid());
-    QVERIFY(!task.isDone());
-    QVERIFY(gate.waiting);
-    gate.open();
-    QCOMPARE(log, (QStringList{QStringLiteral("inner before"), QStringLiteral("inner after")}));
-    QVERIFY(task.isDone());
-    QCOMPARE(task.result(), 7);
-
-    const Task<int> direct = sumOfReady();
-    QVERIFY(direct.isDone());
-    QCOMPARE(direct.result(), 3);
-}
 
 void TestTask::nestedTasksHandBackValuesInOrder()
 {
@@ -151,21 +107,6 @@ void TestTask::nestedTasksHandBackValuesInOrder()
     QCOMPARE(gate.awaiterEnds, 1);
 }
 
-void TestTask::moveOnlyValuesComeBackThroughCoReturn()
-{
-    Gate gate;
-    Task<int> task = openBox(&gate);
-    QVERIFY(!task.isDone());
-    gate.open();
-    QVERIFY(task.isDone());
-    QCOMPARE(task.result(), 42);
-
-    Task<std::unique_ptr<int>> boxed = boxAfter(&gate, 9);
-    gate.open();
-    QVERIFY(boxed.isDone());
-    QVERIFY(boxed.result() != nullptr);
-    QCOMPARE(*boxed.result(), 9);
-}
 
 void TestTask::whenDoneIsCalledOnceAndAtOnceWhenDone()
 {
@@ -254,17 +195,6 @@ void TestTask::pausesResumeInTimeOrder()
     QCOMPARE(log, (QStringList{QStringLiteral("early@100"), QStringLiteral("late@300")}));
 }
 
-void TestTask::equalPausesResumeInStartOrder()
-{
-    VirtualClock clock;
-    QObject owner;
-    QStringList log;
-    std::vector<Task<void>> tasks;
-    for (const QString &name : {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")})
-        tasks.push_back(pauseThenNote(&clock, 200, &owner, &log, name));
-    QVERIFY(clock.runUntil([&log] { return log.size() == 3; }));
-    QCOMPARE(log, (QStringList{QStringLiteral("a@200"), QStringLiteral("b@200"), QStringLiteral("c@200")}));
-}
 
 void TestTask::pauseResumesFromTheEventQueue()
 {

@@ -8,14 +8,11 @@ class TestTask : public QObject
 {
     Q_OBJECT
 private slots:
-    void runsAtOnceUpToItsFirstWait();
     void nestedTasksHandBackValuesInOrder();
-    void moveOnlyValuesComeBackThroughCoReturn();
     void whenDoneIsCalledOnceAndAtOnceWhenDone();
     void observerPostsTheRelease();
     void destroyingAnUnfinishedTaskAbandonsIt();
     void pausesResumeInTimeOrder();
-    void equalPausesResumeInStartOrder();
     void pauseResumesFromTheEventQueue();
     void droppedPauseNeverResumes();
 };
