@@ -20,7 +20,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSerialPort>
+#include "core/link/SerialDevice.h"
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -125,7 +125,7 @@ int main(int argc, char **argv)
     SerialSettings serial;
     serial.port = device;
     serial.baudRate = baud;
-    QSerialPort port;
+    SerialDevice port;
     if (!LinkTune(port, serial, &prompts))
         return 1;
     ModemLine modemLine;

@@ -6,7 +6,7 @@
 #include "core/link/ModemLine.h"
 
 #include <QEventLoop>
-#include <QSerialPort>
+#include "core/link/SerialDevice.h"
 #include <QString>
 
 #include <cstdio>
@@ -19,7 +19,7 @@ struct SerialSettings;
 // The port opened as the link window opens it, with its modem line on top.
 struct LinkSession
 {
-    QSerialPort port;
+    SerialDevice port;
     ModemLine line;
     LinkExchange &link = line.link();
 };

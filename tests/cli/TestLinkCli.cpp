@@ -3,11 +3,15 @@
 #include "SimModem.h"
 #include "TestFiles.h"
 
-#include <QProcess>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QSerialPort>
+#include <QStandardPaths>
 #include <QTest>
+
+#include <unistd.h>
 
 void TestLinkCli::modemInfo()
 {
@@ -37,6 +41,34 @@ void TestLinkCli::portBusyNamesItsHolder()
     QVERIFY2(r.err.contains(sim.path() + QStringLiteral(": порт занят программой ") + name
                             + QStringLiteral(" (pid %1)").arg(QCoreApplication::applicationPid())),
              qPrintable(r.err));
+}
+
+void TestLinkCli::staleRootLockNoObstacleToUser()
+{
+    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+    if (::geteuid() != 0 || setpriv.isEmpty())
+        QSKIP("needs root to leave a lock file an ordinary user may not remove, and setpriv to run as that user");
+    SimModem sim;
+    QVERIFY(sim.start());
+    const QString device = QFileInfo(sim.path()).canonicalFilePath();
+    // The modem belongs to the user, as a dialout user's port would be open to them.
+    QVERIFY(::chown(QFile::encodeName(device).constData(), 65534, 65534) == 0);
+    QProcess shell;
+    shell.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("echo $$")});
+    QVERIFY(shell.waitForFinished());
+    // What a killed root run leaves in the sticky lock folder: its file, its process gone.
+    QFile lock(QStringLiteral("/var/lock/LCK..") + device.mid(5).replace(QLatin1Char('/'), QLatin1Char('_')));
+    QVERIFY(lock.open(QIODevice::WriteOnly | QIODevice::NewOnly));
+    lock.write(shell.readAllStandardOutput().trimmed() + "\nkvrsetup-cli\nhost\n");
+    lock.close();
+    const auto removeLock = qScopeGuard([&lock] { lock.remove(); });
+
+    const ProgramRun r = runProgram(setpriv, {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                                              QStringLiteral("--clear-groups"), QStringLiteral(KVR_BIN_DIR "/kvrsetup-cli"),
+                                              QStringLiteral("modem-info"), QStringLiteral("--port"), device});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QCOMPARE(r.out, QStringLiteral("KVRSIM GSM MODEM, REVISION 1.0\n"));
+    QVERIFY(lock.exists());
 }
 
 void TestLinkCli::modemInfoSilent()

@@ -10,6 +10,7 @@ private slots:
     void modemInfoSilent();
     void modemInfoPortMissing();
     void portBusyNamesItsHolder();
+    void staleRootLockNoObstacleToUser();
     void usageErrors_data();
     void usageErrors();
     void atCommands();

@@ -6,7 +6,7 @@
 #include "core/link/LinkTune.h"
 #include "core/link/ModemLine.h"
 
-#include <QSerialPort>
+#include "core/link/SerialDevice.h"
 #include <QStringList>
 
 // One kvrsim, one port opened as the link window opens it, one exchange layer, and the
@@ -14,7 +14,7 @@
 struct SimLink
 {
     SimModem sim;
-    QSerialPort port;
+    SerialDevice port;
     QStringList info;    // txtinfo
     QStringList cmdInfo; // txtCmdInfo
     QStringList marks;

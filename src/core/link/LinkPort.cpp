@@ -6,7 +6,7 @@
 #include "core/link/mdlStrings.h"
 
 #include <QIODevice>
-#include <QSerialPort>
+#include "core/link/SerialDevice.h"
 
 LinkPort::LinkPort(LinkDisplay &display, SmsChannel &sms, QObject *parent)
     : QObject(parent), m_display(display), m_sms(sms)
@@ -26,11 +26,10 @@ void LinkPort::setDevice(QIODevice *device)
     // Without these a vanished port keeps its notifier firing: the wait would spin
     // on empty reads until its time-out.
     connect(device, &QIODevice::readChannelFinished, this, [this] { loseDevice(QStringLiteral("конец данных")); });
-    if (auto *serial = qobject_cast<QSerialPort *>(device)) {
-        connect(serial, &QSerialPort::errorOccurred, this, [this, serial](QSerialPort::SerialPortError error) {
-            // An unplugged adapter reports a resource error; a pseudo-terminal whose far end
-            // closed fails every read (a read error that repeats without end).
-            if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError)
+    if (auto *serial = qobject_cast<SerialDevice *>(device)) {
+        // An unplugged adapter, a pseudo-terminal whose far end closed.
+        connect(serial, &SerialDevice::errorOccurred, this, [this, serial](SerialDevice::Error error) {
+            if (error == SerialDevice::Error::Lost)
                 loseDevice(serial->errorString());
         });
     }

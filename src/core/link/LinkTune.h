@@ -4,7 +4,7 @@
 
 #include <QString>
 
-class QSerialPort;
+class SerialDevice;
 class UserPrompts;
 
 // Opening the serial port from the program-wide serial settings.
@@ -23,5 +23,5 @@ QString infoText(const SerialSettings &s);
 // последовательного порта, проверьте настройки" through prompts (when given) and
 // puts the reason into errorDetail. infoText always receives the lblInfo caption.
 // A device that refuses RTS/DTR control (a pseudo-terminal) still counts as open.
-bool LinkTune(QSerialPort &port, const SerialSettings &settings, UserPrompts *prompts, QString *infoText = nullptr,
+bool LinkTune(SerialDevice &port, const SerialSettings &settings, UserPrompts *prompts, QString *infoText = nullptr,
               QString *errorDetail = nullptr);

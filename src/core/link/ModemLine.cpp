@@ -1,6 +1,6 @@
 #include "core/link/ModemLine.h"
 
-#include <QSerialPort>
+#include "core/link/SerialDevice.h"
 
 ModemLine::ModemLine(QObject *parent) : QObject(parent) {}
 
@@ -12,15 +12,8 @@ ModemLine::~ModemLine()
 QString ModemLine::portName() const
 {
     QIODevice *device = const_cast<LinkExchange &>(m_link).port().device();
-    if (auto *serial = qobject_cast<QSerialPort *>(device)) {
-        // "/dev/ttyUSB0", as the operator typed it, not Qt's short "ttyUSB0".
-        const QString name = serial->portName();
-#ifdef Q_OS_UNIX
-        if (!name.startsWith(QLatin1Char('/')))
-            return QStringLiteral("/dev/") + name;
-#endif
-        return name;
-    }
+    if (auto *serial = qobject_cast<SerialDevice *>(device))
+        return serial->portName();
     return device ? device->objectName() : QString();
 }
 

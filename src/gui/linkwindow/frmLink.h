@@ -3,7 +3,7 @@
 #include <QDialog>
 
 #include <memory>
-#include <QSerialPort>
+#include "core/link/SerialDevice.h"
 
 #include <functional>
 
@@ -39,7 +39,7 @@ public:
 
     LinkExchange &link() { return *m_link; }
     ModemLine &line() { return *m_line; }
-    QSerialPort &port() { return MSComm1; }
+    SerialDevice &port() { return MSComm1; }
 
     // True when the modem answered "AT" during the last check.
     bool ModemReady = false;
@@ -95,7 +95,7 @@ private:
 
     AppState &m_state;
     UserPrompts &m_prompts;
-    QSerialPort MSComm1;
+    SerialDevice MSComm1;
     ModemLine *m_line = nullptr; // m_lineOwner's
     LinkExchange *m_link = nullptr;
     bool m_checkRunning = false;

@@ -7,7 +7,7 @@
 #include "core/link/LinkExchange.h"
 #include "core/link/LinkTune.h"
 
-#include <QSerialPort>
+#include "core/link/SerialDevice.h"
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>

@@ -4,10 +4,15 @@
 #include "SimModem.h"
 #include "core/link/LinkTune.h"
 
+#include "core/link/SerialDevice.h"
+
 #include <QFile>
-#include <QSerialPort>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <unistd.h>
 
 void TestLinkTune::settingsString()
 {
@@ -60,7 +65,7 @@ void TestLinkTune::opensPseudoTerminal()
     SerialSettings s;
     s.port = sim.path();
     ScriptedPrompts prompts;
-    QSerialPort port;
+    SerialDevice port;
     QString info;
     // A pseudo-terminal refuses RTS and DTR; that is no reason to refuse the port.
     QVERIFY(LinkTune(port, s, &prompts, &info));
@@ -79,14 +84,59 @@ void TestLinkTune::linkAndTargetShareOneLock()
     QVERIFY(QFile::link(sim.path(), modem));
     SerialSettings byLink;
     byLink.port = modem;
-    QSerialPort first;
+    SerialDevice first;
     QVERIFY(LinkTune(first, byLink, nullptr));
     SerialSettings byTarget;
     byTarget.port = sim.path();
-    QSerialPort second;
+    SerialDevice second;
     QString why;
     QVERIFY(!LinkTune(second, byTarget, nullptr, nullptr, &why));
     QVERIFY2(why.startsWith(sim.path() + QStringLiteral(": ")), qPrintable(why));
+}
+
+// The pid of a process that has finished.
+static qint64 goneProcess()
+{
+    QProcess shell;
+    shell.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("echo $$")});
+    shell.waitForFinished();
+    return shell.readAllStandardOutput().trimmed().toLongLong();
+}
+
+void TestLinkTune::lockFileTakenOverAndReleased()
+{
+    SimModem sim;
+    QVERIFY(sim.start());
+    QTemporaryDir locks;
+    const auto restore = qScopeGuard([folders = SerialDevice::lockFolders()] { SerialDevice::setLockFolders(folders); });
+    SerialDevice::setLockFolders({locks.path()});
+    const QString device = QFileInfo(sim.path()).canonicalFilePath();
+    QFile lock(locks.filePath(QStringLiteral("LCK..") + device.mid(5).replace(QLatin1Char('/'), QLatin1Char('_'))));
+
+    // Left by a run that was killed: taken over, ours while the port is open, gone at close.
+    QVERIFY(lock.open(QIODevice::WriteOnly));
+    lock.write(QByteArray::number(goneProcess()) + "\nkvrsetup-cli\nhost\n");
+    lock.close();
+    SerialSettings s;
+    s.port = sim.path();
+    SerialDevice port;
+    QString why;
+    QVERIFY2(LinkTune(port, s, nullptr, nullptr, &why), qPrintable(why));
+    QVERIFY(lock.open(QIODevice::ReadOnly));
+    QCOMPARE(lock.readLine().trimmed().toLongLong(), QCoreApplication::applicationPid());
+    lock.close();
+    port.close();
+    QVERIFY(!lock.exists());
+
+    // Held by a live process (this test's parent shell stands in for another program): refused,
+    // and the holder's file stays.
+    QVERIFY(lock.open(QIODevice::WriteOnly));
+    lock.write(QByteArray::number(qint64(::getppid())) + "\n");
+    lock.close();
+    QVERIFY(!LinkTune(port, s, nullptr, nullptr, &why));
+    QVERIFY2(why.startsWith(sim.path() + QStringLiteral(": порт занят программой ")), qPrintable(why));
+    QVERIFY(why.endsWith(QStringLiteral("(pid %1)").arg(::getppid())));
+    QVERIFY(lock.exists());
 }
 
 void TestLinkTune::reopenCloses()
@@ -95,7 +145,7 @@ void TestLinkTune::reopenCloses()
     QVERIFY(sim.start());
     SerialSettings s;
     s.port = sim.path();
-    QSerialPort port;
+    SerialDevice port;
     QVERIFY(LinkTune(port, s, nullptr));
     s.baudRate = 19200;
     QVERIFY(LinkTune(port, s, nullptr));
@@ -108,7 +158,7 @@ void TestLinkTune::missingDevice()
     SerialSettings s;
     s.port = QStringLiteral("/nonexistent/tty");
     ScriptedPrompts prompts;
-    QSerialPort port;
+    SerialDevice port;
     QString info;
     QString why;
     QVERIFY(!LinkTune(port, s, &prompts, &info, &why));
@@ -128,7 +178,7 @@ void TestLinkTune::badParity()
     s.port = sim.path();
     s.parity = QLatin1Char('x');
     ScriptedPrompts prompts;
-    QSerialPort port;
+    SerialDevice port;
     QString info;
     QVERIFY(!LinkTune(port, s, &prompts, &info));
     QCOMPARE(prompts.shown.size(), 1);

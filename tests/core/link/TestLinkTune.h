@@ -12,6 +12,7 @@ private slots:
     void opensPseudoTerminal();
     void reopenCloses();
     void linkAndTargetShareOneLock();
+    void lockFileTakenOverAndReleased();
     void missingDevice();
     void badParity();
 };

@@ -9,7 +9,7 @@
 #include "core/link/LinkTune.h"
 #include "core/link/mdlStrings.h"
 
-#include <QSerialPort>
+#include "core/link/SerialDevice.h"
 #include <QTemporaryDir>
 
 // kvrsim with the boot-loader far end, a port opened as the link window opens it,
@@ -19,7 +19,7 @@ struct LoaderRig
 {
     QTemporaryDir dir;
     SimModem sim;
-    QSerialPort port;
+    SerialDevice port;
     AppState state{dir.path()};
     ScriptedPrompts prompts;
     QStringList info;
