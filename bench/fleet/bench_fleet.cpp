@@ -5,7 +5,7 @@
 //
 //   bench_fleet            8 and 32 terminals over one and two lines
 
-#include "core/sms/ProfileTransfer.h"
+#include "core/route/ProfileTransfer.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -12,11 +12,11 @@
 #include "core/settings/EventMasks.h"
 #include "core/settings/SettingsFiles.h"
 #include "core/common/HexText.h"
-#include "core/sms/PduDecoder.h"
-#include "core/sms/ReceivedProfiles.h"
-#include "core/sms/ReceivedSms.h"
-#include "core/sms/TransferRecord.h"
-#include "core/sms/mdlSMS.h"
+#include "core/pdu/PduDecoder.h"
+#include "core/inbox/ReceivedProfiles.h"
+#include "core/pdu/ReceivedSms.h"
+#include "core/pdu/TransferRecord.h"
+#include "core/pdu/mdlSMS.h"
 
 #include <array>
 

@@ -4,8 +4,8 @@
 #include "TestFiles.h"
 
 #include "core/settings/TextFile.h"
-#include "core/sms/ScenarioPdu.h"
-#include "core/sms/mdlSMS.h"
+#include "core/pdu/ScenarioPdu.h"
+#include "core/pdu/mdlSMS.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -2,7 +2,7 @@
 
 #include "VirtualClock.h"
 #include "core/common/Task.h"
-#include "core/sms/SmsRoute.h"
+#include "core/route/SmsRoute.h"
 
 #include <QHash>
 #include <QStringList>

@@ -3,8 +3,8 @@
 #include "RunTask.h"
 #include "SimLink.h"
 #include "TestFiles.h"
-#include "core/sms/TransferRecord.h"
-#include "core/sms/mdlSMS.h"
+#include "core/pdu/TransferRecord.h"
+#include "core/pdu/mdlSMS.h"
 
 #include <QRegularExpression>
 #include <QTemporaryDir>

@@ -1,7 +1,7 @@
 #include "core/link/LinkExchange.h"
 
 #include "core/common/HexText.h"
-#include "core/link/mdlStrings.h"
+#include "core/common/CodePage.h"
 
 
 LinkExchange::LinkExchange(QObject *parent) : QObject(parent), m_port(m_display, m_sms)
@@ -192,7 +192,7 @@ Task<bool> LinkExchange::sendData(QByteArray sCMD, QStringList expected, int iTi
     co_await waitForReply();
 
     const QString answer = m_answer.data;
-    const QString codes = HexText::bytesUnpadded(mdlStrings::toAnsi(answer));
+    const QString codes = HexText::bytesUnpadded(CodePage::toAnsi(answer));
     co_return finishExchange(m_replyState == ReplyState::Answered && answerPasses(answer, expected),
                              QStringLiteral("Ответ ") + codes
                                  + QStringLiteral(" не ожидался в данный момент выполнение прервано"));

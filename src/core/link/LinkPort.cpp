@@ -3,6 +3,7 @@
 #include "core/common/HexText.h"
 #include "core/link/LinkDisplay.h"
 #include "core/link/SmsChannel.h"
+#include "core/common/CodePage.h"
 #include "core/link/mdlStrings.h"
 
 #include <QIODevice>
@@ -76,7 +77,7 @@ void LinkPort::MSComm1_OnComm()
         clsReceive *receiver = m_receiver;
         const bool textMode = !receiver || receiver->mode() == clsReceive::Mode::Text;
         if (textMode) {
-            m_display.gather(mdlStrings::ansiChar(b));
+            m_display.gather(CodePage::ansiChar(b));
             if (m_sms.smsPromptPending() && b == 0x3E) {
                 // The prompt only releases the body. The "AT+CMGS=" exchange goes on waiting
                 // for the modem's verdict on the message: "+CMGS: n" and "OK", or an error.
@@ -119,7 +120,7 @@ bool LinkPort::echoAsText() const
 void LinkPort::SendString(const QString &sOut)
 {
     m_display.setLamps(true, false);
-    const QByteArray bytes = mdlStrings::toAnsi(sOut);
+    const QByteArray bytes = CodePage::toAnsi(sOut);
     if (m_display.echo())
         m_display.show(echoAsText() ? sOut : HexText::bytes(bytes, QLatin1Char(' ')), LinkDisplay::Traffic::Sent);
     writeBytes(bytes);
@@ -130,7 +131,7 @@ void LinkPort::sendBytes(const QByteArray &bytes)
 {
     m_display.setLamps(true, false);
     if (m_display.echo())
-        m_display.show(echoAsText() ? mdlStrings::fromAnsi(bytes) : HexText::bytes(bytes, QLatin1Char(' ')),
+        m_display.show(echoAsText() ? CodePage::fromAnsi(bytes) : HexText::bytes(bytes, QLatin1Char(' ')),
                        LinkDisplay::Traffic::Sent);
     writeBytes(bytes);
     m_display.setLamps(m_display.txLamp(), false);
@@ -138,7 +139,7 @@ void LinkPort::sendBytes(const QByteArray &bytes)
 
 void LinkPort::SendStringCR(const QString &sOut)
 {
-    const QByteArray bytes = mdlStrings::toAnsi(sOut);
+    const QByteArray bytes = CodePage::toAnsi(sOut);
     if (m_display.echo())
         m_display.show((echoAsText() ? sOut : HexText::bytes(bytes, QLatin1Char(' '))) + QLatin1Char('\r'),
                        LinkDisplay::Traffic::Sent);

@@ -1,5 +1,6 @@
 #include "core/link/clsReceive.h"
 
+#include "core/common/CodePage.h"
 #include "core/link/mdlStrings.h"
 
 #include <algorithm>
@@ -58,7 +59,7 @@ bool clsReceive::cutLine(QString &line)
         } else if (isCrLf(b)) {
             break;
         }
-        reversed.append(mdlStrings::ansiChar(b));
+        reversed.append(CodePage::ansiChar(b));
         if (reversed.size() >= LineLimit)
             break; // already too long: the rest cannot change the verdict
     }
@@ -98,7 +99,7 @@ void clsReceive::dataByte(quint8 b)
 {
     if (m_dataIn.size() >= 2 * DataInLimit)
         m_dataIn.remove(0, m_dataIn.size() - DataInLimit);
-    m_dataIn.append(mdlStrings::ansiChar(b));
+    m_dataIn.append(CodePage::ansiChar(b));
     m_answerIsDataIn = true;
     m_answerIndex = 0;
     for (int i = 0; i < 3; ++i) {
@@ -169,7 +170,7 @@ void clsReceive::ByteWHSE(quint8 b)
     m_listLineTooLong = false;
     QString line;
     for (char c : std::as_const(m_listLine))
-        line.append(mdlStrings::ansiChar(quint8(c)));
+        line.append(CodePage::ansiChar(quint8(c)));
     m_listLine.clear();
     line = crunchString(line).trimmed().toUpper();
     if (line.isEmpty())
@@ -208,7 +209,7 @@ void clsReceive::CmdReady()
     QString remain;
     remain.reserve(m_count);
     for (int i = 0; i < m_count; ++i)
-        remain.append(mdlStrings::ansiChar(m_buffer[i]));
+        remain.append(CodePage::ansiChar(m_buffer[i]));
     remain = crunchString(remain);
     while (!remain.isEmpty() && remain.back() != QLatin1Char('\r') && remain.back() != QLatin1Char('\n'))
         remain.chop(1);

@@ -1,19 +1,19 @@
 #include "gui/linkwindow/ProfilePanel.h"
 
 #include "core/link/LinkDisplay.h"
-#include "core/sms/GatewayTransfer.h"
+#include "core/gateway/GatewayTransfer.h"
 #include "gui/linkwindow/Named.h"
 
 #include "core/app/AppState.h"
 #include "core/app/UserPrompts.h"
-#include "core/sms/GprsRecord.h"
-#include "core/sms/ProfileTransfer.h"
-#include "core/sms/TransferRecord.h"
+#include "core/pdu/GprsRecord.h"
+#include "core/route/ProfileTransfer.h"
+#include "core/pdu/TransferRecord.h"
 #include "gui/linkwindow/LogBox.h"
 #include "gui/linkwindow/WrappingCheckBox.h"
 
 #include <QCheckBox>
-#include "core/sms/ProfileFile.h"
+#include "core/pdu/ProfileFile.h"
 
 #include <QFile>
 #include <QGridLayout>

@@ -7,7 +7,7 @@
 #include "core/link/ModemLine.h"
 #include "core/link/LinkTune.h"
 #include "core/link/ModemCheck.h"
-#include "core/sms/ProfileTransfer.h"
+#include "core/route/ProfileTransfer.h"
 #include "gui/linkwindow/AddressBookPanel.h"
 #include "gui/linkwindow/FirmwarePanel.h"
 #include "gui/linkwindow/PhoneBookGrid.h"

@@ -3,7 +3,7 @@
 #include "LinkTimerLog.h"
 #include "RunTask.h"
 #include "SimLink.h"
-#include "core/link/mdlStrings.h"
+#include "core/common/CodePage.h"
 #include "core/link/LinkExchange.h"
 #include "core/link/LinkTune.h"
 
@@ -88,27 +88,27 @@ void TestExchangeSim::sendDataOverCall()
     QString r1, r2, r3;
 
     r1 = QStringLiteral("[");
-    QVERIFY(runTask(rig.link.sendData(mdlStrings::toAnsi(QStringLiteral("[")), QStringList{r1, r2, r3}, 1000, 1)));
+    QVERIFY(runTask(rig.link.sendData(CodePage::toAnsi(QStringLiteral("[")), QStringList{r1, r2, r3}, 1000, 1)));
     QCOMPARE(rig.link.port().receiver()->answerIndex(), 1);
 
     r1 = QStringLiteral("[");
-    QVERIFY(!runTask(rig.link.sendData(mdlStrings::toAnsi(QStringLiteral("\\")), QStringList{r1, r2, r3}, 1000, 1)));
+    QVERIFY(!runTask(rig.link.sendData(CodePage::toAnsi(QStringLiteral("\\")), QStringList{r1, r2, r3}, 1000, 1)));
     QCOMPARE(rig.info.last(), QStringLiteral("Ответ 5C не ожидался в данный момент выполнение прервано\r\n"));
 
     r1 = QStringLiteral("[");
     r2 = QStringLiteral("z");
-    QVERIFY(runTask(rig.link.sendData(mdlStrings::toAnsi(QStringLiteral("Z")), QStringList{r1, r2, r3}, 1000, 1)));
+    QVERIFY(runTask(rig.link.sendData(CodePage::toAnsi(QStringLiteral("Z")), QStringList{r1, r2, r3}, 1000, 1)));
     QCOMPARE(rig.link.port().receiver()->answerIndex(), 2);
 
     r1.clear();
     r2.clear();
-    QVERIFY(runTask(rig.link.sendData(mdlStrings::toAnsi(QString::fromLatin1("\x01\x02\x03\x04\x05")), QStringList{r1, r2, r3}, 1000, 5)));
+    QVERIFY(runTask(rig.link.sendData(CodePage::toAnsi(QString::fromLatin1("\x01\x02\x03\x04\x05")), QStringList{r1, r2, r3}, 1000, 5)));
     QCOMPARE(rig.link.port().receiver()->dataIn(), QString::fromLatin1("\x01\x02\x03\x04\x05"));
 
     // Nothing comes back from a silent line: three periods, then text mode again.
     r1 = QStringLiteral("OK");
     LinkTimerLog timers(rig.link);
-    QVERIFY(!runTask(rig.link.sendData(mdlStrings::toAnsi(QString()), QStringList{r1, r2, r3}, 100, 0)));
+    QVERIFY(!runTask(rig.link.sendData(CodePage::toAnsi(QString()), QStringList{r1, r2, r3}, 100, 0)));
     QCOMPARE(timers.entries, QList{LinkTimerLog::reply(100)});
     QCOMPARE(rig.info.last(), QStringLiteral("Таймаут на ответ \r\n"));
     QCOMPARE(rig.link.port().receiver()->mode(), clsReceive::Mode::Text);

@@ -42,29 +42,3 @@ void TestMdlStrings::trimCrLf()
     QFETCH(QString, out);
     QCOMPARE(TrimCrLf(in), out);
 }
-
-void TestMdlStrings::recordSum()
-{
-    QByteArray record(140, '\0');
-    record[0] = char(0x43);
-    QCOMPARE(RecordSum(record), qint64(0x43));
-    // Every byte 0xFF: no wrap, and octets 138 and 139 (the sum field) do not count.
-    record.fill(char(0xFF));
-    QCOMPARE(RecordSum(record), qint64(138 * 255));
-    QCOMPARE(RecordSum(QByteArray("\x01\x02\x03", 3)), qint64(6));
-}
-
-void TestMdlStrings::ansiRoundTrip()
-{
-    for (int b = 0; b < 256; ++b) {
-        const QChar c = ansiChar(quint8(b));
-        QCOMPARE(int(ansiByte(c)), b);
-    }
-    QCOMPARE(ansiByte(QChar(0x4E00)), quint8('?'));
-}
-
-void TestMdlStrings::ansiCyrillic()
-{
-    QCOMPARE(toAnsi(QStringLiteral("Модем")), QByteArray("\xCC\xEE\xE4\xE5\xEC"));
-    QCOMPARE(fromAnsi(QByteArray("\xA8\xB8\xB9")), QStringLiteral("Ёё№"));
-}

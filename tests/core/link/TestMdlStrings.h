@@ -9,7 +9,4 @@ private slots:
     void byteToHex();
     void trimCrLf_data();
     void trimCrLf();
-    void recordSum();
-    void ansiRoundTrip();
-    void ansiCyrillic();
 };

@@ -5,7 +5,7 @@
 #include "RunTask.h"
 #include "SimLink.h"
 #include "SmsTestSupport.h"
-#include "core/sms/ProfileTransfer.h"
+#include "core/route/ProfileTransfer.h"
 #include "core/app/Database.h"
 #include "core/app/ResumePoints.h"
 #include "core/loader/FirmwareDataCall.h"

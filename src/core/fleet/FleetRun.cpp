@@ -1,0 +1,269 @@
+#include "core/fleet/FleetRun.h"
+
+#include "core/common/PhoneNumber.h"
+
+FleetRun::FleetRun(const QList<Line> &lines, const Request &request, QObject *parent)
+    : QObject(parent), m_lines(lines), m_request(request), m_pollTimer(this), m_deadline(this)
+{
+    if (!m_lines.isEmpty()) {
+        m_pollTimer.setClock(&m_lines.first().route->routeClock());
+        m_deadline.setClock(&m_lines.first().route->routeClock());
+    }
+    m_deadline.setHandler([this] { checkDeadline(); });
+    m_pollTimer.setInterval(SmsRoute::PollMs);
+    m_pollTimer.setRepeating(true);
+    m_pollTimer.setHandler([this] {
+        checkDeadline();
+        if (!isFinished())
+            pollAll();
+    });
+    for (int i = 0; i < m_lines.size(); ++i) {
+        m_connections << connect(m_lines[i].route, &SmsRoute::pollFinished, this,
+                                 [this, i](const SmsRoute::PollResult &result) { polled(i, result); });
+    }
+}
+
+FleetRun::~FleetRun()
+{
+    for (const QMetaObject::Connection &c : std::as_const(m_connections))
+        disconnect(c);
+}
+
+OperationHistory::Operation FleetRun::historyOperation(Job job)
+{
+    switch (job) {
+    case Job::SendProfile:
+        return OperationHistory::Operation::SendProfile;
+    case Job::ReadProfile:
+        return OperationHistory::Operation::ReadProfile;
+    case Job::SendGprs:
+        return OperationHistory::Operation::SendGprs;
+    }
+    return OperationHistory::Operation::ReadProfile;
+}
+
+bool FleetRun::allDone() const
+{
+    for (const Result &r : m_results) {
+        if (r.outcome != Outcome::Done)
+            return false;
+    }
+    return true;
+}
+
+void FleetRun::start(const QList<Target> &targets)
+{
+    m_targets = targets;
+    m_results = QList<Result>(targets.size());
+    m_confirmed = QList<QList<PacketType>>(targets.size());
+    m_sendPassed = QList<bool>(targets.size(), false);
+    m_lineOf.clear();
+    m_left = int(targets.size());
+    m_sendsLeft = int(targets.size());
+    m_started = true;
+    m_waiting = QList<QList<int>>(m_lines.size());
+    QList<int> load(m_lines.size(), 0);
+    for (int i = 0; i < targets.size(); ++i) {
+        // The line with the fewest terminals so far: requests spread evenly over the pool.
+        const int line = int(std::min_element(load.cbegin(), load.cend()) - load.cbegin());
+        ++load[line];
+        m_lineOf << line;
+        m_results[i].port = m_lines[line].port;
+        m_waiting[line] << i;
+    }
+    if (targets.isEmpty()) {
+        QMetaObject::invokeMethod(this, [this] { emit finished(true); }, Qt::QueuedConnection);
+        return;
+    }
+    // One request at a time per line, so that the poll timer's polls fall between them: a SIM
+    // holds about thirty messages, and a long run's early answers must not fill it.
+    for (int line = 0; line < m_lines.size(); ++line)
+        sendNext(line);
+    m_pollTimer.start();
+}
+
+void FleetRun::sendNext(int line)
+{
+    while (!m_waiting[line].isEmpty()) {
+        const int index = m_waiting[line].takeFirst();
+        m_lines[line].route->submitSend(&m_operations, [this, index]() -> Task<void> { return send(index); });
+        if (m_lines[line].route->sendsOneAtATime())
+            return;
+    }
+}
+
+Task<void> FleetRun::send(int index)
+{
+    SmsRoute &transfer = *m_lines[m_lineOf[index]].route;
+    const QString phone = m_targets[index].phone;
+    SmsRoute::SendResult result;
+    switch (m_request.job) {
+    case Job::SendProfile:
+        result = co_await transfer.sendProfileFile(phone, m_request.smsc, m_request.profile);
+        break;
+    case Job::ReadProfile:
+        result = co_await transfer.requestProfile(phone, m_request.smsc);
+        break;
+    case Job::SendGprs:
+        result = co_await transfer.sendGprs(phone, m_request.smsc, m_request.gprs);
+        break;
+    }
+    // Settled from the event loop: a send that ended at once must not start the next inside
+    // itself (outcomes would come in reverse, and inside start()).
+    QMetaObject::invokeMethod(this, [this, index, result] { sent(index, result); }, Qt::QueuedConnection);
+}
+
+void FleetRun::interrupt()
+{
+    if (m_interrupted || isFinished() || !m_started)
+        return;
+    m_interrupted = true;
+    m_pollTimer.stop();
+    m_deadline.stop();
+    for (QList<int> &waiting : m_waiting) {
+        m_sendsLeft -= int(waiting.size());
+        waiting.clear();
+    }
+    for (const Line &line : std::as_const(m_lines))
+        line.route->breakSends();
+    if (m_sendsLeft == 0)
+        QMetaObject::invokeMethod(this, &FleetRun::settleInterrupted, Qt::QueuedConnection);
+}
+
+void FleetRun::settleInterrupted()
+{
+    for (int i = 0; i < m_targets.size(); ++i) {
+        if (m_results[i].outcome != Outcome::Pending)
+            continue;
+        const QString detail = !m_sendPassed[i] ? QStringLiteral("прервано: не отправлено")
+                               : m_request.job == Job::ReadProfile
+                                   ? QStringLiteral("прервано: запрос отправлен, профиль не дождались")
+                                   : QStringLiteral("прервано: отправлено, подтверждение не дождались");
+        settle(i, Outcome::Interrupted, detail);
+    }
+}
+
+void FleetRun::sent(int index, const SmsRoute::SendResult &result)
+{
+    --m_sendsLeft;
+    if (!m_interrupted)
+        sendNext(m_lineOf[index]);
+    if (!result.refusal.isEmpty())
+        settle(index, Outcome::Refused, result.refusal);
+    else if (!result.passed && m_interrupted)
+        settle(index, Outcome::Interrupted, QStringLiteral("прервано: не отправлено (") + result.failure + u')');
+    else if (!result.passed)
+        settle(index, Outcome::SendFailed, result.failure);
+    else {
+        m_sendPassed[index] = true;
+        m_lastSent = m_lines[m_lineOf[index]].route->routeClock().now();
+    }
+    if (m_interrupted) {
+        if (m_sendsLeft == 0)
+            settleInterrupted();
+        return;
+    }
+    if (m_sendsLeft > 0 || isFinished())
+        return;
+    // Every request is out: collect the answers, the first poll at once; the silent ones are
+    // told when the wait is over, not at the next poll.
+    pollAll();
+    m_deadline.start(m_request.waitSeconds * 1000);
+}
+
+void FleetRun::pollAll()
+{
+    for (const Line &line : std::as_const(m_lines))
+        line.route->submitPoll();
+}
+
+bool FleetRun::answered(int index, const SmsRoute::PollResult &result, QString &detail)
+{
+    const QString &phone = m_targets[index].phone;
+    if (m_request.job == Job::ReadProfile) {
+        for (const ReceivedProfiles::Saved &saved : result.saved) {
+            if (PhoneNumber::sameSubscriber(saved.phone, phone)) {
+                detail = saved.path;
+                return true;
+            }
+        }
+        return false;
+    }
+    for (const ListingSweep::Outcome::Confirmation &c : result.confirmations) {
+        if (PhoneNumber::sameSubscriber(c.sender, phone) && !m_confirmed[index].contains(c.packet))
+            m_confirmed[index] << c.packet;
+    }
+    const QList<PacketType> needed = m_request.job == Job::SendProfile
+                                         ? QList<PacketType>{PacketType::ProfileBlock1, PacketType::ProfileBlock2}
+                                         : QList<PacketType>{PacketType::GprsSettings};
+    for (PacketType packet : needed) {
+        if (!m_confirmed[index].contains(packet))
+            return false;
+    }
+    detail = QStringLiteral("подтверждено терминалом");
+    return true;
+}
+
+void FleetRun::polled(int lineIndex, const SmsRoute::PollResult &result)
+{
+    if (m_interrupted)
+        return;
+    // A terminal answers to the SIM that wrote to it, but any line's answer counts. Only a poll
+    // that looked at the store after the wait was over is the closing look: one under way at the
+    // deadline may have listed before an answer came.
+    if (lineIndex < m_closingPolls.size()
+        && (!result.listedAt.isValid() || result.listedAt >= m_closingStarted))
+        m_closingPolls[lineIndex] = false;
+    for (int i = 0; i < m_targets.size(); ++i) {
+        QString detail;
+        if (m_results[i].outcome == Outcome::Pending && answered(i, result, detail))
+            settle(i, Outcome::Done, detail);
+    }
+    checkDeadline();
+}
+
+void FleetRun::checkDeadline()
+{
+    if (m_interrupted || m_sendsLeft > 0 || isFinished() || !m_lastSent.isValid())
+        return;
+    const QDateTime now = m_lines.first().route->routeClock().now();
+    const qint64 left = qint64(m_request.waitSeconds) * 1000 - m_lastSent.msecsTo(now);
+    if (left > 0) {
+        m_deadline.start(int(qMin<qint64>(left, 3600 * 1000)));
+        return;
+    }
+    if (!m_closingStarted.isValid()) {
+        m_closingStarted = now;
+        m_closingPolls = QList<bool>(m_lines.size(), true);
+        pollAll();
+        m_deadline.start(ClosingPollMs);
+        return;
+    }
+    if (m_closingPolls.contains(true) && m_closingStarted.msecsTo(now) < ClosingPollMs)
+        return;
+    for (int i = 0; i < m_targets.size(); ++i) {
+        if (m_results[i].outcome == Outcome::Pending)
+            settle(i, Outcome::NoAnswer, QStringLiteral("нет ответа за %1 с").arg(m_request.waitSeconds));
+    }
+}
+
+void FleetRun::settle(int index, Outcome outcome, const QString &detail)
+{
+    if (m_results[index].outcome != Outcome::Pending)
+        return;
+    m_results[index].outcome = outcome;
+    m_results[index].detail = detail;
+    --m_left;
+    if (m_request.history) {
+        OperationHistory(*m_request.history)
+            .recordNow(historyOperation(m_request.job), m_targets[index].phone, m_results[index].port,
+                       outcome == Outcome::Done ? OperationHistory::Result::Ok : OperationHistory::Result::Failed, detail,
+                       m_targets[index].name);
+    }
+    emit terminalFinished(index);
+    if (m_left == 0) {
+        m_pollTimer.stop();
+        m_deadline.stop();
+        emit finished(allDone());
+    }
+}

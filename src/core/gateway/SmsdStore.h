@@ -1,0 +1,56 @@
+#pragma once
+
+#include "core/gateway/SmsdConfig.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+// The tables of a gammu-smsd database this program uses: it puts messages into outbox, learns
+// from sentitems what became of them, and reads the 8-bit rows of inbox, marking those it has
+// acted on as processed. Other rows are left as they are: the gateway is shared.
+class SmsdStore
+{
+public:
+    enum class SendState {
+        Waiting, // still in outbox
+        Sent,    // in sentitems, taken by the network
+        Failed,  // in sentitems with an error status
+        Gone,    // neither: the gateway dropped it unsent
+        Unknown, // the database could not be asked
+    };
+    struct Status
+    {
+        SendState state = SendState::Unknown;
+        QString smsdStatus; // sentitems.Status, or the database's error
+    };
+    struct InboxRow
+    {
+        qint64 id = 0;
+        QString sender;
+        QByteArray userData;
+        int smsClass = -1;
+        QString udh;
+    };
+
+    SmsdStore();
+    ~SmsdStore();
+    SmsdStore(const SmsdStore &) = delete;
+    SmsdStore &operator=(const SmsdStore &) = delete;
+
+    bool open(const SmsdConfig &config, QString &error);
+    void close();
+
+    // One 8-bit message of class 2, relative validity 167, created by "kvrsetup"; its outbox ID,
+    // or -1 with the database's error.
+    qint64 queue(const QString &number, const QByteArray &userData, QString &error);
+    Status status(qint64 id);
+    // Takes a message back while the gateway has not taken it; false when it already has.
+    bool withdraw(qint64 id);
+    // Unprocessed 8-bit rows, oldest first.
+    bool unprocessed(QList<InboxRow> &rows, QString &error);
+    bool markProcessed(qint64 id, QString &error);
+
+private:
+    QString m_connection;
+};

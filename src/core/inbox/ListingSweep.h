@@ -1,0 +1,45 @@
+#pragma once
+
+#include "core/inbox/InboxMessage.h"
+#include "core/inbox/ReceivedProfiles.h"
+#include "core/pdu/PacketType.h"
+
+#include <QDateTime>
+#include <QStringList>
+
+// What the poll does with one listing of a message store (a modem's or a gateway's), short of
+// talking to it: confirmations are logged, terminals' answers kept as pending halves and complete profiles
+// saved, the operator's own messages written to the journal. Only what is safely kept, or needs no
+// keeping, may then be deleted; a message that did not arrive whole is left alone.
+class ListingSweep
+{
+public:
+    struct Outcome
+    {
+        int messages = 0;      // messages listed
+        QStringList lines;     // for txtCmdInfo, each ending in "\r\n"
+        QList<ReceivedProfiles::Saved> saved;
+        // The terminals' confirmations: who took which packet.
+        struct Confirmation
+        {
+            QString sender;
+            PacketType packet;
+        };
+        QList<Confirmation> confirmations;
+        QStringList deletable; // ids of the messages that may be deleted
+        bool writeFailed = false; // a profile or a half of one could not be kept on disk
+    };
+
+    ListingSweep(const QString &appFolder, const QDateTime &now) : m_appFolder(appFolder), m_now(now) {}
+
+    // Where the messages a listing could not read are remembered until the next listing: one
+    // that shows the same text at the same index again is no line noise but junk that stays.
+    static QString unreadablePath(const QString &appFolder);
+
+    // profiles is rebuilt: the halves kept from earlier polls, with this listing's added.
+    Outcome sweep(const QList<InboxMessage> &messages, ReceivedProfiles &profiles) const;
+
+private:
+    QString m_appFolder;
+    QDateTime m_now;
+};

@@ -1,0 +1,135 @@
+#pragma once
+
+#include "core/app/OperationHistory.h"
+#include "core/app/UserPrompts.h"
+#include "core/common/Clock.h"
+#include "core/common/Task.h"
+#include "core/link/ModemLine.h"
+#include "core/scenario/ActiveScenarios.h"
+#include "core/pdu/GprsRecord.h"
+#include "core/inbox/ListingSweep.h"
+#include "core/pdu/PacketType.h"
+#include "core/inbox/ReceivedProfiles.h"
+#include "core/pdu/TransferRecord.h"
+#include "core/scenario/TransmitQueue.h"
+#include "core/scenario/clsScenarioAt.h"
+#include "core/route/SmsRoute.h"
+
+#include <QByteArrayView>
+#include <QDateTime>
+#include <QObject>
+
+#include <QStringList>
+
+class AppState;
+
+// The profile transfer of the link window without its widgets: profile files, read requests
+// and GPRS settings sent by SMS through the link's exchanges, profile scenarios queued and
+// sent by the scenario engine, and the message poll that decodes the terminals' answers,
+// saves complete profiles under BIN and deletes what it listed. Every conversation runs as an
+// operation of the modem line. Log lines for txtCmdInfo leave through the link
+// (LinkExchange::cmdInfoLine); the window and the command-line tool both drive this class.
+class ProfileTransfer : public SmsRoute
+{
+    Q_OBJECT
+public:
+    static constexpr int SecondMs = 1000; // tmrSecond: the engine's watchdog and the queue
+    static constexpr int CmgsTimeoutMs = 20000;
+    static constexpr int StoreTimeoutMs = 2000; // listing and deleting stored messages, the PDU mode
+
+    ProfileTransfer(ModemLine &line, AppState &state, QObject *parent = nullptr);
+    ~ProfileTransfer() override;
+
+    // tmrSecond, Timer1 and the unanswered requests run on this clock (the link's by default).
+    void setClock(Clock *clock);
+    const ClockTimer &tmrSecond() const { return m_tmrSecond; }
+    const ClockTimer &Timer1() const { return m_timer1; }
+
+    // The window loads: tmrSecond starts.
+    void Form_Load();
+    // The window becomes active: answers not yet complete are forgotten.
+    void Form_Activate();
+    // The window closes: the first scenario is dropped, the queue emptied, the timers stop.
+    void Form_QueryUnload();
+    // Check1: Timer1 runs exactly while polling is on; each tick queues a poll on the line.
+    void setPolling(bool on) override;
+    bool submitPoll() override;
+    QString routeName() const override;
+    Clock &routeClock() const override;
+    void submitSend(QObject *owner, std::function<Task<void>()> send) override;
+    void breakSends() override;
+    bool sendsIdle() const override;
+    bool sendsOneAtATime() const override { return true; }
+
+    ActiveScenarios &activeScenarios() { return m_scenarios; }
+    TransmitQueue &transmitQueue() { return m_queue; }
+    ReceivedProfiles &receivedProfiles() { return m_profiles; }
+
+    // btSendSMS: packets 0x33 and 0x35 of a two-block profile file (missing bytes count 0).
+    Task<SendResult> sendProfileFile(QString phone, QString smsc, QByteArray file) override;
+    // btSaveSMSToFile: the read requests 0x43 and 0x45.
+    Task<SendResult> requestProfile(QString phone, QString smsc) override;
+    // A read request left unanswered this long gets "Нет ответа от терминала " + number.
+    static constexpr int AnswerWaitSeconds = 600;
+    // btSendGPRS: the GPRS settings, packet 0x57.
+    Task<SendResult> sendGprs(QString phone, QString smsc, GprsSettings settings) override;
+
+    // cmdSendProfile: the image being edited goes to a new profile scenario whose two PDUs
+    // join the transmit queue. A running scenario is stopped only when the operator agrees.
+    // The result is the error text to show ("" when none).
+    QString startProfileScenario(const QString &phone, const QString &smsc, UserPrompts &prompts);
+    // Before the profile mode is shown: a queued scenario is stopped only when the operator
+    // agrees (false keeps the frames as they are). The poll's own switch asks nothing.
+    bool confirmProfileMode(UserPrompts &prompts);
+    // Command1: the engine breaks into the modem (queued on the line).
+    void breakIn();
+
+    // One poll: list the stored messages, act on the system's packets, save complete profiles
+    // and delete what is safely kept.
+    Task<PollResult> pollMessages() override;
+
+private:
+    // One packet of the module path; da and sc are made by PhoneToPdu. True when the modem
+    // took the message ("OK" after "+CMGS: n").
+    Task<bool> SendTransferRecord(QString da, QString sc, PacketType type, QByteArray source);
+    // tmrSecond: the engine's watchdog, the pause between tries, and a due scenario send queued.
+    void secondTick();
+    Task<bool> DeleteSMS(QString aStrNumber);
+    Task<SendResult> sendRecords(QString phone, QString smsc, QList<PacketType> types, QString sentLine,
+                                 QByteArray file, QString badPhone);
+    Task<bool> sendRecord(QString da, QString sc, TransferRecord rec);
+    Task<void> runPoll();
+    // The engine's own dialogue (a queued send, or a break-in) holding the line until it ends.
+    Task<void> scenarioDialogue(bool breakIn);
+    void stopScenario(const QString &key);
+    // "AT+CMGF=0" before every SMS operation: a modem left in text mode would take "AT+CMGS=n"
+    // for a text to the number n. False, with a line, when the modem does not take it.
+    Task<bool> ensurePduMode();
+    // The modem's final answer to the last exchange, or "нет ответа".
+    QString modemReport() const;
+    void queueFinished(const clsQueueForTrans &item, bool sent);
+    void cmdInfo(const QString &line);
+    QDateTime now() const { return m_tmrSecond.clock().now(); }
+
+    ModemLine &m_line;
+    LinkExchange &m_link;
+    clsScenarioAt m_scAt;
+    TransmitQueue m_queue;
+    ActiveScenarios m_scenarios;
+    ReceivedProfiles m_profiles;
+    // Read requests sent and not answered yet, with the time each went.
+    struct Awaited
+    {
+        QString phone;
+        QDateTime sent;
+    };
+    QList<Awaited> m_awaited;
+    // The terminal's read request needs no answer any more (it came, or a new request replaced it).
+    void forgetAwaited(const QString &phone);
+    ClockTimer m_tmrSecond{this};
+    ClockTimer m_timer1{this};
+    // Owns this transfer's operations on the line; declared last, it goes first, and the line runs
+    // what it still has of ours to the end while the rest of us is there.
+    QObject m_operations;
+
+};

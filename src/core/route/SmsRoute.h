@@ -1,0 +1,111 @@
+#pragma once
+
+#include "core/app/OperationHistory.h"
+#include "core/common/Clock.h"
+#include "core/common/Task.h"
+#include "core/pdu/GprsRecord.h"
+#include "core/inbox/ListingSweep.h"
+#include "core/pdu/PacketType.h"
+#include "core/inbox/ReceivedProfiles.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class AppState;
+
+// Where the profile transfer's short messages go and its answers come from: a modem line, or
+// an SMS gateway's database. The fleet run, the command-line tool and the window's profile
+// panel drive either one through this; the records and the rules for answers are the same.
+class SmsRoute : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int PollMs = 10000; // Timer1: the message poll
+
+    // A module send. refusal: the message for the operator when the input was refused and
+    // nothing was sent. passed: every message of the send was taken; otherwise failure says what
+    // the modem or the gateway answered instead.
+    struct SendResult
+    {
+        QString refusal;
+        bool passed = false;
+        QString failure;
+    };
+    // One message poll.
+    struct PollResult
+    {
+        bool ran = false;    // the store was asked for its messages
+        bool listed = false; // the listing ended well
+        QDateTime listedAt;  // when the store was asked (a poll under way at a deadline looked before it)
+        bool writeFailed = false; // a profile received could not be kept: its messages stay
+        int messages = 0;    // messages read
+        QList<ReceivedProfiles::Saved> saved;
+        QList<ListingSweep::Outcome::Confirmation> confirmations;
+    };
+
+    SmsRoute(AppState &state, QObject *parent = nullptr);
+
+    // How reports and the history name the route: the port, or the gateway's file.
+    virtual QString routeName() const = 0;
+    virtual Clock &routeClock() const = 0;
+    // Runs a send for owner (nullptr: the route's own) when the route is free: one at a time on
+    // a modem line, at once on a gateway. When owner goes, its sends that have not started are
+    // dropped and the running ones run to their end at once.
+    virtual void submitSend(QObject *owner, std::function<Task<void>()> send) = 0;
+    // The operator's break for the sends under way: one that has not begun sends nothing, a
+    // pair that has begun is completed (the terminal gets both halves or none), and nothing
+    // waits for a confirmation.
+    virtual void breakSends() = 0;
+    // No send is under way or waiting.
+    virtual bool sendsIdle() const = 0;
+    virtual bool sendsOneAtATime() const = 0;
+    // Queues one poll (none when one already waits); pollFinished tells its result.
+    virtual bool submitPoll() = 0;
+    // The poll every PollMs while on.
+    virtual void setPolling(bool on) = 0;
+
+    // btSendSMS: packets 0x33 and 0x35 of a two-block profile file (missing bytes count 0).
+    virtual Task<SendResult> sendProfileFile(QString phone, QString smsc, QByteArray file) = 0;
+    // btSaveSMSToFile: the read requests 0x43 and 0x45.
+    virtual Task<SendResult> requestProfile(QString phone, QString smsc) = 0;
+    // btSendGPRS: the GPRS settings, packet 0x57.
+    virtual Task<SendResult> sendGprs(QString phone, QString smsc, GprsSettings settings) = 0;
+    // One poll: read the stored messages, act on the system's packets, save complete profiles
+    // and let go of what is safely kept.
+    virtual Task<PollResult> pollMessages() = 0;
+
+    // The window's sends: the refusal of the input at once ("" when the send was queued); what
+    // the route says comes as log lines, and the outcome goes into the history.
+    QString submitProfileFile(const QString &phone, const QString &smsc, const QByteArray &file);
+    QString submitProfileRequest(const QString &phone, const QString &smsc);
+    QString submitGprs(const QString &phone, const QString &smsc, const GprsSettings &settings);
+
+signals:
+    void pollFinished(const SmsRoute::PollResult &result);
+
+protected:
+    // What refuses a module send before anything goes: a bad number or SMS centre ("" when none).
+    static QString numberRefusal(const QString &phone, const QString &smsc, const QString &badPhone);
+    static QString gprsRefusal(const QString &phone, const QString &smsc, const GprsSettings &settings);
+    // "пакет 0x33h"
+    static QString packetName(PacketType type);
+    // A send of several packets stops at the first that does not go (the terminal would apply
+    // half a profile); the operator learns which one, why, and what went before it.
+    static QString brokenOffLine(const QString &refusedBy, PacketType failed, const QString &why,
+                                 const QStringList &sent);
+    // The confirmations and profiles a poll received, kept in the history.
+    void recordReceived(const PollResult &result);
+    // Before a read request goes: the halves kept from the terminal's earlier request are dropped,
+    // so that a profile is never joined from two reads. The line to log, or "".
+    QString forgetEarlierHalves(const QString &phone) const;
+
+    AppState &m_state;
+
+private:
+    // A window's send, kept in the history once the route has had its say.
+    Task<void> sendAndRecord(OperationHistory::Operation operation, QString phone, Task<SendResult> send);
+};

@@ -1,0 +1,153 @@
+#include "TestFleetRun.h"
+
+#include "RunTask.h"
+#include "SimLink.h"
+#include "SmsTestSupport.h"
+#include "TestFiles.h"
+#include "core/app/AppState.h"
+#include "core/app/Database.h"
+#include "core/app/OperationHistory.h"
+#include "core/fleet/FleetRun.h"
+#include "core/route/ProfileTransfer.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString kFirst = QStringLiteral("+71234567890");
+const QString kSecond = QStringLiteral("89169876543");
+const QString kSilent = QStringLiteral("+70000000000");
+
+// Two modems, each with its own terminals, and the profile transfer on each.
+struct Pool
+{
+    QTemporaryDir dir;
+    SimLink a;
+    SimLink b;
+    AppState state{dir.path()};
+    std::unique_ptr<ProfileTransfer> ta;
+    std::unique_ptr<ProfileTransfer> tb;
+    QStringList order; // terminals in the order their outcome was told
+
+    bool start(const QStringList &extra = {})
+    {
+        const QString image = dir.filePath(QStringLiteral("t.bin"));
+        if (!writeBytes(image, SmsTest::profileFile(3) + QByteArray(130, '\x7F')))
+            return false;
+        const QStringList common = QStringList{QStringLiteral("--sms-delay"), QStringLiteral("200")} + extra;
+        if (!a.start(QStringList{QStringLiteral("--terminal"), kFirst + QLatin1Char('=') + image} + common)
+            || !b.start(QStringList{QStringLiteral("--terminal"), kSecond + QLatin1Char('=') + image} + common))
+            return false;
+        // The poll every 0.5 s; the wait below is in real seconds.
+        a.link.setTimeScale(0.05);
+        b.link.setTimeScale(0.05);
+        ta = std::make_unique<ProfileTransfer>(a.line, state);
+        tb = std::make_unique<ProfileTransfer>(b.line, state);
+        return true;
+    }
+    QList<FleetRun::Line> lines()
+    {
+        return {{ta.get(), QStringLiteral("A")}, {tb.get(), QStringLiteral("B")}};
+    }
+};
+
+QList<FleetRun::Target> targets()
+{
+    return {{QStringLiteral("first"), kFirst}, {QStringLiteral("second"), kSecond}, {QStringLiteral("silent"), kSilent}};
+}
+
+} // namespace
+
+void TestFleetRun::readOverTwoLinesWithASilentTerminal()
+{
+    Pool p;
+    QVERIFY(p.start());
+    Database db;
+    QString error;
+    QVERIFY(db.open(p.dir.filePath(QStringLiteral("Data.db")), error));
+    p.state.database = &db;
+    FleetRun::Request request;
+    request.job = FleetRun::Job::ReadProfile;
+    request.waitSeconds = 3;
+    request.history = &db;
+    FleetRun run(p.lines(), request);
+    QObject::connect(&run, &FleetRun::terminalFinished, [&](int i) { p.order << run.targets().at(i).name; });
+    QSignalSpy finished(&run, &FleetRun::finished);
+    run.start(targets());
+    QVERIFY(finished.wait(20000));
+    QCOMPARE(finished.at(0).at(0).toBool(), false);
+    // Spread over the pool: first and silent on A, second on B; every request went out first.
+    QCOMPARE(run.results().at(0).port, QStringLiteral("A"));
+    QCOMPARE(run.results().at(1).port, QStringLiteral("B"));
+    QCOMPARE(run.results().at(2).port, QStringLiteral("A"));
+    QVERIFY(p.a.sim.received().startsWith("AT+CMGF=0\r"));
+    QCOMPARE(run.results().at(0).outcome, FleetRun::Outcome::Done);
+    QCOMPARE(run.results().at(0).detail, p.dir.filePath(QStringLiteral("BIN/1234567890.bin")));
+    QCOMPARE(readBytes(run.results().at(0).detail), SmsTest::profileFile(3));
+    QCOMPARE(run.results().at(1).outcome, FleetRun::Outcome::Done);
+    QCOMPARE(run.results().at(2).outcome, FleetRun::Outcome::NoAnswer);
+    // The silent one is told last, when the wait is over; the others as soon as they answered.
+    QCOMPARE(p.order.last(), QStringLiteral("silent"));
+    QCOMPARE(p.order.size(), 3);
+    // Each terminal's outcome and each profile the polls received are in the history; a retry
+    // would ask only the silent one again.
+    OperationHistory history(db);
+    OperationHistory::Filter reads;
+    reads.number = kSilent;
+    QCOMPARE(history.entries(reads).size(), 1);
+    QCOMPARE(history.entries(reads).at(0).terminal, QStringLiteral("silent"));
+    QCOMPARE(history.entries(reads).at(0).port, QStringLiteral("A"));
+    QCOMPARE(history.lastFailed(OperationHistory::Operation::ReadProfile), QStringList{kSilent});
+    int received = 0;
+    for (const OperationHistory::Entry &e : history.entries())
+        received += e.operation == OperationHistory::Operation::ProfileReceived ? 1 : 0;
+    QCOMPARE(received, 2);
+    p.state.database = nullptr;
+}
+
+void TestFleetRun::sendProfileWaitsForBothConfirmations()
+{
+    Pool p;
+    QVERIFY(p.start());
+    FleetRun::Request request;
+    request.job = FleetRun::Job::SendProfile;
+    request.profile = SmsTest::profileFile(8);
+    request.waitSeconds = 3;
+    FleetRun run(p.lines(), request);
+    QSignalSpy finished(&run, &FleetRun::finished);
+    run.start({{QStringLiteral("first"), kFirst}, {QStringLiteral("second"), kSecond}});
+    QVERIFY(finished.wait(20000));
+    QCOMPARE(finished.at(0).at(0).toBool(), true);
+    QVERIFY(run.allDone());
+    QCOMPARE(run.results().at(0).detail, QStringLiteral("подтверждено терминалом"));
+    // A refused number is told at once and never waited for.
+    FleetRun refused(p.lines(), request);
+    QSignalSpy refusedEnd(&refused, &FleetRun::finished);
+    refused.start({{QStringLiteral("bad"), QStringLiteral("+")}});
+    QVERIFY(refusedEnd.wait(5000));
+    QCOMPARE(refused.results().at(0).outcome, FleetRun::Outcome::Refused);
+}
+
+void TestFleetRun::answerInTheStoreAtTheDeadlineCounts()
+{
+    // A confirmation already waits in the modem's store, and the run may not wait at all: the
+    // last look at the store when the wait is over still finds it.
+    Pool p;
+    QVERIFY(p.start({QStringLiteral("--sms-delay"), QStringLiteral("0")}));
+    const GprsSettings gprs{QStringLiteral("internet"), QString(), QString(), QStringLiteral("10.0.0.1"),
+                            QStringLiteral("1000")};
+    QVERIFY(runTask(p.ta->sendGprs(kFirst, QString(), gprs)).passed);
+    QTRY_VERIFY(p.a.sim.events().contains(QStringLiteral("# sms stored 1")));
+    FleetRun::Request request;
+    request.job = FleetRun::Job::SendGprs;
+    request.gprs = gprs;
+    request.waitSeconds = 0;
+    FleetRun run(p.lines(), request);
+    QSignalSpy finished(&run, &FleetRun::finished);
+    run.start({{QStringLiteral("first"), kFirst}});
+    QVERIFY(finished.wait(20000));
+    QCOMPARE(run.results().at(0).outcome, FleetRun::Outcome::Done);
+    QCOMPARE(run.results().at(0).detail, QStringLiteral("подтверждено терминалом"));
+}

@@ -1,0 +1,267 @@
+#include "TestGatewayTransfer.h"
+
+#include "RunTask.h"
+#include "SimLink.h"
+#include "SmsTestSupport.h"
+#include "SmsdGateway.h"
+#include "TestFiles.h"
+#include "VirtualClock.h"
+#include "core/app/AppState.h"
+#include "core/gateway/GatewayTransfer.h"
+#include "core/route/ProfileTransfer.h"
+#include "core/gateway/SmsdConfig.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+
+namespace {
+
+const QString kPhone = QStringLiteral("+71234567890");
+
+// The user data of every message the modem took after its prompt, as hex text.
+QStringList modemUserData(const QByteArray &received)
+{
+    QStringList out;
+    qsizetype at = 0;
+    while ((at = received.indexOf("AT+CMGS=", at)) >= 0) {
+        const qsizetype body = received.indexOf('\r', at) + 1;
+        const qsizetype end = received.indexOf('\x1A', body);
+        if (body <= 0 || end < 0)
+            break;
+        // 140 octets at the end of the PDU, after their length octet 8C.
+        out << QString::fromLatin1(received.mid(end - 280, 280));
+        at = end;
+    }
+    return out;
+}
+
+// A gateway started with kvrsim's options, and the program's transfer on it with its log lines.
+struct Gateway
+{
+    SmsdGateway gw;
+    QTemporaryDir home;
+    AppState state{home.path()};
+    std::unique_ptr<GatewayTransfer> transfer;
+    QStringList lines;
+
+    bool start(const QStringList &options, QString &why)
+    {
+        if (!gw.start(options, why))
+            return false;
+        transfer = std::make_unique<GatewayTransfer>(gw.configPath(), state);
+        if (!transfer->open(why))
+            return false;
+        QObject::connect(transfer.get(), &GatewayTransfer::cmdInfoLine, [this](const QString &l) { lines << l; });
+        return true;
+    }
+};
+
+// Polls until a profile comes, at most limitMs.
+SmsRoute::PollResult pollForProfile(GatewayTransfer &gateway, int limitMs = 20000)
+{
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        SmsRoute::PollResult result = runTask(gateway.pollMessages());
+        if (!result.saved.isEmpty() || waited.elapsed() > limitMs)
+            return result;
+        QTest::qWait(300);
+    }
+}
+
+Task<void> keepResult(Task<SmsRoute::SendResult> send, std::optional<SmsRoute::SendResult> *out)
+{
+    const SmsRoute::SendResult result = co_await send;
+    out->emplace(result);
+}
+
+} // namespace
+
+void TestGatewayTransfer::initTestCase()
+{
+    QString why;
+    if (!SmsdGateway::available(SmsdGateway::Store::Sqlite, why))
+        QSKIP(qPrintable(why));
+}
+
+void TestGatewayTransfer::configurationFiles()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("smsdrc"));
+    QString error;
+    QVERIFY(writeBytes(path, "[gammu]\ndevice = /dev/ttyUSB0\ndatabase = wrong.db\n\n[SMSD]\nService = SQL\n"
+                             "Driver = sqlite3\nDBDir = data\n# database = old.db\nDatabase = smsd.db\n"));
+    std::optional<SmsdConfig> c = SmsdConfig::read(path, error);
+    QVERIFY2(c, qPrintable(error));
+    QCOMPARE(c->qtDriver(), QStringLiteral("QSQLITE"));
+    QCOMPARE(c->sqliteFile, QDir(dir.path()).absoluteFilePath(QStringLiteral("data/smsd.db")));
+    QVERIFY(writeBytes(path, "[smsd]\nservice = sql\ndriver = native_pgsql\nhost = db.example:5433\nuser = smsd\n"
+                             "password = \"se cret\"\ndatabase = smsd\n"));
+    c = SmsdConfig::read(path, error);
+    QVERIFY2(c, qPrintable(error));
+    QCOMPARE(c->qtDriver(), QStringLiteral("QPSQL"));
+    QCOMPARE(c->host, QStringLiteral("db.example"));
+    QCOMPARE(c->port, 5433);
+    QCOMPARE(c->password, QStringLiteral("se cret"));
+    // A gateway that keeps its messages in files, or a driver this program has no use for.
+    QVERIFY(writeBytes(path, "[smsd]\nservice = files\n"));
+    QVERIFY(!SmsdConfig::read(path, error));
+    QVERIFY2(error.contains(QStringLiteral("service = sql")), qPrintable(error));
+    QVERIFY(writeBytes(path, "[smsd]\nservice = sql\ndriver = odbc\ndatabase = x\n"));
+    QVERIFY(!SmsdConfig::read(path, error));
+    QVERIFY2(error.contains(QStringLiteral("odbc")), qPrintable(error));
+    // What is no configuration at all is refused at once: a FIFO nobody writes, an endless device.
+    const QString fifo = dir.filePath(QStringLiteral("fifo"));
+    QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+    QVERIFY(!SmsdConfig::read(fifo, error));
+    QVERIFY2(error.startsWith(QStringLiteral("Не открывается файл настроек шлюза ") + fifo), qPrintable(error));
+    QVERIFY(!SmsdConfig::read(QStringLiteral("/dev/zero"), error));
+    QVERIFY(writeBytes(path, QByteArray((1 << 20) + 1, '#')));
+    QVERIFY(!SmsdConfig::read(path, error));
+    QVERIFY2(error.endsWith(QStringLiteral("файл больше 1 МБ, это не файл настроек")), qPrintable(error));
+    // A database file that is not there is refused, not made empty.
+    QVERIFY(writeBytes(path, "[smsd]\nservice = sql\ndriver = sqlite3\ndatabase = missing.db\n"));
+    AppState state(dir.path());
+    GatewayTransfer gateway(path, state);
+    QVERIFY(!gateway.open(error));
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("missing.db"))));
+}
+
+void TestGatewayTransfer::sameRecordsAsTheModem()
+{
+    Gateway g;
+    QString why;
+    QVERIFY2(g.start({QStringLiteral("--terminal"), kPhone, QStringLiteral("--sms-delay"), QStringLiteral("0")}, why),
+             qPrintable(why));
+    GatewayTransfer &gateway = *g.transfer;
+    const QByteArray profile = SmsTest::profileFile(5);
+    SmsRoute::SendResult sent = runTask(gateway.sendProfileFile(kPhone, QString(), profile), 30000);
+    QVERIFY2(sent.passed, qPrintable(sent.failure + g.gw.log()));
+    GprsSettings gprs{QStringLiteral("internet"), QStringLiteral("u"), QStringLiteral("p"), QStringLiteral("10.0.0.1"),
+                      QStringLiteral("1000")};
+    sent = runTask(gateway.sendGprs(kPhone, QString(), gprs), 30000);
+    QVERIFY2(sent.passed, qPrintable(sent.failure));
+    QCOMPARE(g.lines, (QStringList{QStringLiteral("Профиль отправлен на номер +71234567890\r\n"),
+                                 QStringLiteral("Параметры GPRS отправлены на номер +71234567890\r\n")}));
+
+    // The same sends through a modem: the user data of each message is the same, octet for octet.
+    SimLink modem;
+    QVERIFY(modem.start({QStringLiteral("--sms-delay"), QStringLiteral("0")}));
+    ProfileTransfer transfer(modem.line, g.state);
+    QVERIFY(runTask(transfer.sendProfileFile(kPhone, QString(), profile)).passed);
+    QVERIFY(runTask(transfer.sendGprs(kPhone, QString(), gprs)).passed);
+    const QStringList viaModem = modemUserData(modem.sim.received());
+    QCOMPARE(viaModem.size(), 3);
+    const QStringList rows = g.gw.rows(QStringLiteral(
+        "SELECT Text, DestinationNumber, Coding, Class, RelativeValidity, CreatorID, Status FROM sentitems ORDER BY ID"));
+    QCOMPARE(rows.size(), 3);
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(rows.at(i), viaModem.at(i) + QStringLiteral("|+71234567890|8bit|2|167|kvrsetup|SendingOKNoReport"));
+}
+
+void TestGatewayTransfer::readBackAndLeaveForeignRows()
+{
+    Gateway g;
+    QString why;
+    QVERIFY2(g.start({QStringLiteral("--terminal"), kPhone, QStringLiteral("--sms-delay"), QStringLiteral("0")}, why),
+             qPrintable(why));
+    const SmsdGateway &gw = g.gw;
+    GatewayTransfer &gateway = *g.transfer;
+    // Other users of the gateway: a text, and 8-bit data that is no packet of this system's.
+    QVERIFY(gw.exec(QStringLiteral("INSERT INTO inbox (Text, SenderNumber, Coding, UDH, RecipientID, TextDecoded) "
+                                   "VALUES ('', '+79160000001', 'Default_No_Compression', '', '', 'привет')")));
+    QVERIFY(gw.exec(QStringLiteral("INSERT INTO inbox (Text, SenderNumber, Coding, UDH, RecipientID, Class) "
+                                   "VALUES ('43050000', '+79160000002', '8bit', '', '', 2)")));
+    const QByteArray profile = SmsTest::profileFile(9);
+    QVERIFY(runTask(gateway.sendProfileFile(kPhone, QString(), profile), 30000).passed);
+    QVERIFY(runTask(gateway.requestProfile(kPhone, QString()), 30000).passed);
+    const SmsRoute::PollResult poll = pollForProfile(gateway);
+    QCOMPARE(poll.saved.size(), 1);
+    QCOMPARE(readBytes(poll.saved.first().path), profile);
+    QCOMPARE(poll.saved.first().path, g.home.filePath(QStringLiteral("BIN/1234567890.bin")));
+    // The terminal's four messages are processed; the others are as they were.
+    QCOMPARE(gw.rows(QStringLiteral("SELECT SenderNumber, Processed FROM inbox ORDER BY ID")),
+             (QStringList{QStringLiteral("+79160000001|false"), QStringLiteral("+79160000002|false"),
+                          QStringLiteral("+71234567890|true"), QStringLiteral("+71234567890|true"),
+                          QStringLiteral("+71234567890|true"), QStringLiteral("+71234567890|true")}));
+    // The confirmations came with the profile; nothing is read twice.
+    QCOMPARE(runTask(gateway.pollMessages()).messages, 0);
+}
+
+void TestGatewayTransfer::refusedByTheGateway()
+{
+    Gateway g;
+    QString why;
+    QVERIFY2(g.start({QStringLiteral("--smsd-refuse"), kPhone}, why), qPrintable(why));
+    const SmsdGateway &gw = g.gw;
+    const SmsRoute::SendResult sent = runTask(g.transfer->sendProfileFile(kPhone, QString(), SmsTest::profileFile(1)), 30000);
+    QVERIFY(!sent.passed);
+    QCOMPARE(sent.failure, QStringLiteral("шлюз не отправил: Error"));
+    QCOMPARE(g.lines, QStringList{QStringLiteral("Шлюз не отправил пакет 0x33h (шлюз не отправил: Error): ничего не отправлено\r\n")});
+    // Half a profile never goes: the second packet was not queued.
+    QCOMPARE(gw.rows(QStringLiteral("SELECT COUNT(*) FROM sentitems")).value(0), QStringLiteral("1"));
+    QCOMPARE(gw.rows(QStringLiteral("SELECT COUNT(*) FROM outbox")).value(0), QStringLiteral("0"));
+}
+
+void TestGatewayTransfer::brokenOffSendsAreTakenBack()
+{
+    // A gateway whose gammu-smsd is stopped: every message stays in the outbox until taken back.
+    SmsdGateway gw;
+    QString why;
+    QVERIFY2(gw.prepare(why), qPrintable(why));
+    QTemporaryDir home;
+    AppState state{home.path()};
+    VirtualClock clock;
+    GatewayTransfer transfer(gw.configPath(), state);
+    transfer.setClock(&clock);
+    QVERIFY2(transfer.open(why), qPrintable(why));
+    const QByteArray profile = SmsTest::profileFile(3);
+    const auto outbox = [&gw] { return gw.rows(QStringLiteral("SELECT COUNT(*) FROM outbox")).value(0); };
+    std::optional<SmsRoute::SendResult> result;
+    const auto send = [&](QObject *owner) {
+        result.reset();
+        transfer.submitSend(owner, [&transfer, &result, profile] {
+            return keepResult(transfer.sendProfileFile(kPhone, QString(), profile), &result);
+        });
+        return outbox() == QStringLiteral("1");
+    };
+
+    // The operator's break while the first message waits: taken back, nothing reaches the terminal.
+    QVERIFY(send(nullptr));
+    transfer.breakSends();
+    QVERIFY(clock.runUntil([&result] { return result.has_value(); }));
+    QCOMPARE(result->failure, QStringLiteral("прервано, сообщение отозвано"));
+    QCOMPARE(outbox(), QStringLiteral("0"));
+    QCOMPARE(clock.elapsed(), 0);
+
+    // Its owner goes: the same, at once, before the owner's destructor returns.
+    auto owner = std::make_unique<QObject>();
+    QVERIFY(send(owner.get()));
+    owner.reset();
+    QVERIFY(result.has_value());
+    QCOMPARE(result->failure, QStringLiteral("прервано, сообщение отозвано"));
+    QCOMPARE(outbox(), QStringLiteral("0"));
+
+    // Nobody takes it for ten minutes: taken back, so that it does not arrive after the operator
+    // was told the send failed.
+    QVERIFY(send(nullptr));
+    QVERIFY(clock.runUntil([&result] { return result.has_value(); }));
+    QCOMPARE(result->failure, QStringLiteral("шлюз не отправил сообщение за 600 с, оно отозвано"));
+    QCOMPARE(outbox(), QStringLiteral("0"));
+    QVERIFY(clock.elapsed() >= GatewayTransfer::SendWaitMs);
+
+    // The gateway took the first message just before the break: the second one still goes, and
+    // is not waited for.
+    QVERIFY(send(nullptr));
+    QVERIFY(gw.exec(QStringLiteral("INSERT INTO sentitems (Text, UDH, ID, SenderID, CreatorID, Status) "
+                                   "SELECT COALESCE(Text, ''), COALESCE(UDH, ''), ID, '', CreatorID, 'SendingOKNoReport' FROM outbox")));
+    QVERIFY(gw.exec(QStringLiteral("DELETE FROM outbox")));
+    transfer.breakSends();
+    QVERIFY(clock.runUntil([&result] { return result.has_value(); }));
+    QCOMPARE(result->failure, QStringLiteral("передано шлюзу, отправка не дождались"));
+    QCOMPARE(outbox(), QStringLiteral("1"));
+    QVERIFY(transfer.sendsIdle() || clock.runUntil([&transfer] { return transfer.sendsIdle(); }));
+}
