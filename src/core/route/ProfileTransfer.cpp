@@ -47,17 +47,17 @@ void ProfileTransfer::cmdInfo(const QString &line)
     m_link.display().appendCmdInfo(line);
 }
 
-void ProfileTransfer::Form_Load()
+void ProfileTransfer::start()
 {
     m_tmrSecond.start();
 }
 
-void ProfileTransfer::Form_Activate()
+void ProfileTransfer::forgetIncompleteAnswers()
 {
     m_profiles = ReceivedProfiles();
 }
 
-void ProfileTransfer::Form_QueryUnload()
+void ProfileTransfer::stop()
 {
     m_timer1.stop();
     m_tmrSecond.stop();
@@ -213,20 +213,32 @@ void ProfileTransfer::stopScenario(const QString &key)
     m_scenarios.remove(key);
 }
 
-QString ProfileTransfer::startProfileScenario(const QString &phone, const QString &smsc, UserPrompts &prompts)
+QString ProfileTransfer::scenarioTargetProblem(const QString &phone, const QString &smsc)
 {
     if (phone.isEmpty())
         return QStringLiteral("Не введен номер телефона");
     if (!smsc.trimmed().isEmpty() && !mdlSMS::IsValidPhone(smsc.trimmed()))
         return QStringLiteral("Неверный номер SMS центра");
-    while (!m_scenarios.isEmpty()) {
-        const QString running = m_scenarios.first()->PhoneNumber;
-        if (prompts.message(QStringLiteral("Идет диалог с номером ") + running + QStringLiteral(", прекратить"),
-                            QStringLiteral("Внимание"), UserPrompts::Icon::Question, UserPrompts::Buttons::YesNo)
-            != UserPrompts::Answer::Yes)
-            return {};
+    return {};
+}
+
+QString ProfileTransfer::runningScenario() const
+{
+    return m_scenarios.isEmpty() ? QString() : m_scenarios.first()->PhoneNumber;
+}
+
+void ProfileTransfer::stopRunningScenario()
+{
+    if (!m_scenarios.isEmpty())
         stopScenario(m_scenarios.keyAt(0));
-    }
+}
+
+QString ProfileTransfer::startProfileScenario(const QString &phone, const QString &smsc)
+{
+    if (const QString problem = scenarioTargetProblem(phone, smsc); !problem.isEmpty())
+        return problem;
+    while (!m_scenarios.isEmpty())
+        stopRunningScenario();
     const QString key = phone.trimmed();
     auto *scenario = new clsScenarioProfile;
     connect(scenario, &clsScenarioProfile::Set2Queue, this,
@@ -261,19 +273,6 @@ void ProfileTransfer::queueFinished(const clsQueueForTrans &item, bool sent)
     Q_UNUSED(sent)
     if (clsScenarioProfile *scenario = m_scenarios.find(item.PhoneNumber))
         scenario->PacketFinished(item.packet);
-}
-
-bool ProfileTransfer::confirmProfileMode(UserPrompts &prompts)
-{
-    if (m_scenarios.isEmpty())
-        return true;
-    const QString running = m_scenarios.first()->PhoneNumber;
-    if (prompts.message(QStringLiteral("Выполняется сценарий для телефона ") + running + QStringLiteral(", прекратить?"),
-                        QStringLiteral("ПРЕДУПРЕЖДЕНИЕ"), UserPrompts::Icon::Question, UserPrompts::Buttons::YesNo)
-        != UserPrompts::Answer::Yes)
-        return false;
-    stopScenario(m_scenarios.keyAt(0));
-    return true;
 }
 
 void ProfileTransfer::breakIn()

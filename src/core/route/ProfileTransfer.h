@@ -1,7 +1,6 @@
 #pragma once
 
 #include "core/app/OperationHistory.h"
-#include "core/app/UserPrompts.h"
 #include "core/common/Clock.h"
 #include "core/common/Task.h"
 #include "core/link/ModemLine.h"
@@ -45,12 +44,12 @@ public:
     const ClockTimer &tmrSecond() const { return m_tmrSecond; }
     const ClockTimer &Timer1() const { return m_timer1; }
 
-    // The window loads: tmrSecond starts.
-    void Form_Load();
-    // The window becomes active: answers not yet complete are forgotten.
-    void Form_Activate();
-    // The window closes: the first scenario is dropped, the queue emptied, the timers stop.
-    void Form_QueryUnload();
+    // tmrSecond starts: the engine's watchdog and the transmit queue run.
+    void start();
+    // Answers not yet complete are forgotten (the window shows itself again).
+    void forgetIncompleteAnswers();
+    // The first scenario is dropped, the queue emptied, the timers stop.
+    void stop();
     // Check1: Timer1 runs exactly while polling is on; each tick queues a poll on the line.
     void setPolling(bool on) override;
     bool submitPoll() override;
@@ -74,13 +73,16 @@ public:
     // btSendGPRS: the GPRS settings, packet 0x57.
     Task<SendResult> sendGprs(QString phone, QString smsc, GprsSettings settings) override;
 
+    // Why a profile scenario cannot go to phone through smsc, or "".
+    static QString scenarioTargetProblem(const QString &phone, const QString &smsc);
+    // The number the first running scenario talks to, or "" when none runs.
+    QString runningScenario() const;
+    // Stops the first running scenario with what it still had queued.
+    void stopRunningScenario();
     // cmdSendProfile: the image being edited goes to a new profile scenario whose two PDUs
-    // join the transmit queue. A running scenario is stopped only when the operator agrees.
+    // join the transmit queue; a scenario still running is stopped first (the window has asked).
     // The result is the error text to show ("" when none).
-    QString startProfileScenario(const QString &phone, const QString &smsc, UserPrompts &prompts);
-    // Before the profile mode is shown: a queued scenario is stopped only when the operator
-    // agrees (false keeps the frames as they are). The poll's own switch asks nothing.
-    bool confirmProfileMode(UserPrompts &prompts);
+    QString startProfileScenario(const QString &phone, const QString &smsc);
     // Command1: the engine breaks into the modem (queued on the line).
     void breakIn();
 

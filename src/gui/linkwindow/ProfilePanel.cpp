@@ -54,7 +54,7 @@ ProfilePanel::ProfilePanel(AppState &state, UserPrompts &prompts, ModemLine &lin
     m_transfer = new ProfileTransfer(line, state, this);
     m_route = m_transfer;
     buildPanel();
-    m_transfer->Form_Load();
+    m_transfer->start();
     if (!state.serial.smsGateway.isEmpty())
         openGateway(line);
 }
@@ -191,19 +191,29 @@ void ProfilePanel::showRefusal(const QString &refusal)
 
 bool ProfilePanel::modeChangeGuard(int index)
 {
-    return index != 1 || m_transfer->confirmProfileMode(m_prompts);
+    // Before the profile mode is shown: a queued scenario is stopped only when the operator
+    // agrees. The poll's own switch asks nothing.
+    if (index != 1 || m_transfer->runningScenario().isEmpty())
+        return true;
+    if (m_prompts.message(QStringLiteral("Выполняется сценарий для телефона ") + m_transfer->runningScenario()
+                              + QStringLiteral(", прекратить?"),
+                          QStringLiteral("ПРЕДУПРЕЖДЕНИЕ"), UserPrompts::Icon::Question, UserPrompts::Buttons::YesNo)
+        != UserPrompts::Answer::Yes)
+        return false;
+    m_transfer->stopRunningScenario();
+    return true;
 }
 
 void ProfilePanel::Form_Activate()
 {
-    m_transfer->Form_Activate();
+    m_transfer->forgetIncompleteAnswers();
     chkProfileLoadType[0]->setChecked(true);
     chkProfileLoadType[1]->setChecked(false);
 }
 
 void ProfilePanel::Form_QueryUnload()
 {
-    m_transfer->Form_QueryUnload();
+    m_transfer->stop();
 }
 
 void ProfilePanel::Command1_Click()
@@ -248,7 +258,20 @@ void ProfilePanel::btSaveSMSToFile_Click()
 
 void ProfilePanel::cmdSendProfile_Click()
 {
-    const QString error = m_transfer->startProfileScenario(txtProfileNumber->text(), txtSMSCNumber->text(), m_prompts);
+    const QString phone = txtProfileNumber->text();
+    const QString smsc = txtSMSCNumber->text();
+    QString error = ProfileTransfer::scenarioTargetProblem(phone, smsc);
+    // A running scenario is stopped only when the operator agrees.
+    for (QString running = m_transfer->runningScenario(); error.isEmpty() && !running.isEmpty();
+         running = m_transfer->runningScenario()) {
+        if (m_prompts.message(QStringLiteral("Идет диалог с номером ") + running + QStringLiteral(", прекратить"),
+                              QStringLiteral("Внимание"), UserPrompts::Icon::Question, UserPrompts::Buttons::YesNo)
+            != UserPrompts::Answer::Yes)
+            return;
+        m_transfer->stopRunningScenario();
+    }
+    if (error.isEmpty())
+        error = m_transfer->startProfileScenario(phone, smsc);
     if (!error.isEmpty())
         m_prompts.message(error, QStringLiteral("Ошибка"), UserPrompts::Icon::Warning);
 }

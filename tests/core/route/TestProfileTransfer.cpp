@@ -1,7 +1,6 @@
 #include "TestProfileTransfer.h"
 
 #include "LinkTimerLog.h"
-#include "ScriptedPrompts.h"
 #include "RunTask.h"
 #include "SimLink.h"
 #include "SmsTestSupport.h"
@@ -310,21 +309,20 @@ void TestProfileTransfer::scenarioSendsEditedImage()
         r.state.CurrentImage.Block2[i] = quint8(255 - i);
     }
     r.state.table.HiddenDefaults.Block1[5] = 0x80;
-    ScriptedPrompts prompts;
     r.sim.link.setTimeScale(0.05);
     r.transfer.setClock(&r.sim.link.clock());
     r.sim.link.port().setRoute(LinkExchange::Route::Scenario);
-    QCOMPARE(r.transfer.startProfileScenario(QStringLiteral(" +71234567890 "), QString(), prompts), QString());
+    QCOMPARE(r.transfer.startProfileScenario(QStringLiteral(" +71234567890 "), QString()), QString());
     QCOMPARE(r.transfer.activeScenarios().keyAt(0), kPhone);
     QCOMPARE(r.transfer.transmitQueue().size(), 2);
-    r.transfer.Form_Load();
+    r.transfer.start();
     QTRY_VERIFY_WITH_TIMEOUT(r.transfer.activeScenarios().isEmpty(), 20000);
     QCOMPARE(r.sim.cmdInfo, (QStringList{QStringLiteral("Пакет 0x33h отправлен на номер +71234567890\r\n"),
                                          QStringLiteral("Пакет 0x35h отправлен на номер +71234567890\r\n")}));
     QVERIFY(r.transfer.transmitQueue().isEmpty());
     // The hidden defaults went into the image, and the terminal holds exactly its file blocks.
     QCOMPARE(r.state.CurrentImage.Block1[5], quint8(0x80 | 15));
-    r.transfer.Form_QueryUnload();
+    r.transfer.stop();
     r.sim.link.port().setRoute(LinkExchange::Route::Receiver);
     QVERIFY(runTask(r.transfer.requestProfile(kPhone, QString())).passed);
     const ProfileTransfer::PollResult poll = runTask(r.transfer.pollMessages());
@@ -333,32 +331,20 @@ void TestProfileTransfer::scenarioSendsEditedImage()
                                                    + SettingsImage::fileBlock(r.state.CurrentImage.Block2));
 }
 
-void TestProfileTransfer::runningScenarioQuestion()
+void TestProfileTransfer::newScenarioReplacesRunning()
 {
     Rig r;
     QVERIFY(r.start());
-    ScriptedPrompts prompts;
     // The route is the firmware loader's: the queue waits.
-    r.transfer.startProfileScenario(kPhone, QString(), prompts);
-    r.transfer.startProfileScenario(kOther, QString(), prompts);
-    QCOMPARE(prompts.shown.size(), 1);
-    QCOMPARE(prompts.shown.at(0).text, QStringLiteral("Идет диалог с номером +71234567890, прекратить"));
-    QCOMPARE(prompts.shown.at(0).title, QStringLiteral("Внимание"));
-    QCOMPARE(prompts.shown.at(0).icon, UserPrompts::Icon::Question);
-    QCOMPARE(prompts.shown.at(0).buttons, UserPrompts::Buttons::YesNo);
+    QCOMPARE(r.transfer.startProfileScenario(kPhone, QString()), QString());
+    QCOMPARE(r.transfer.runningScenario(), kPhone);
+    // The new one starts only once the running one is gone, with what it still had queued.
+    QCOMPARE(r.transfer.startProfileScenario(kOther, QString()), QString());
     QCOMPARE(r.transfer.activeScenarios().size(), 1);
-    // Yes stops the running one, with what it still had queued, before the new one starts.
-    prompts.answers.enqueue(UserPrompts::Answer::Yes);
-    QCOMPARE(r.transfer.startProfileScenario(kOther, QString(), prompts), QString());
-    QCOMPARE(r.transfer.activeScenarios().keyAt(0), kOther);
+    QCOMPARE(r.transfer.runningScenario(), kOther);
     QCOMPARE(r.transfer.transmitQueue().size(), 2);
     QCOMPARE(r.transfer.transmitQueue().at(0).PhoneNumber, kOther);
-    // The mode change asks in its own words.
-    QVERIFY(!r.transfer.confirmProfileMode(prompts));
-    QCOMPARE(prompts.shown.last().text, QStringLiteral("Выполняется сценарий для телефона 89169876543, прекратить?"));
-    QCOMPARE(prompts.shown.last().title, QStringLiteral("ПРЕДУПРЕЖДЕНИЕ"));
-    prompts.answers.enqueue(UserPrompts::Answer::Yes);
-    QVERIFY(r.transfer.confirmProfileMode(prompts));
+    r.transfer.stopRunningScenario();
     QVERIFY(r.transfer.activeScenarios().isEmpty());
     QVERIFY(r.transfer.transmitQueue().isEmpty());
 }

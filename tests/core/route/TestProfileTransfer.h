@@ -19,5 +19,5 @@ private slots:
     void modemFaults();
     void slowNetworkStillPasses();
     void scenarioSendsEditedImage();
-    void runningScenarioQuestion();
+    void newScenarioReplacesRunning();
 };

@@ -224,11 +224,38 @@ void TestProfilePanel::pollKeepsTheShownMode()
     // The operator's own switch asks; No keeps the frame.
     t.child<QRadioButton>("OptIndex_1")->click();
     QCOMPARE(t.prompts.shown.size(), 1);
+    QCOMPARE(t.prompts.shown.at(0).text, QStringLiteral("Выполняется сценарий для телефона 89161234567, прекратить?"));
+    QCOMPARE(t.prompts.shown.at(0).title, QStringLiteral("ПРЕДУПРЕЖДЕНИЕ"));
     QVERIFY(t.w.modeFrame(0)->isVisible());
 
     // Closing the window drops the scenario and empties the queue.
     t.w.close();
     QTRY_VERIFY(t.transfer().transmitQueue().isEmpty() && t.transfer().activeScenarios().isEmpty());
+}
+
+void TestProfilePanel::runningScenarioQuestion()
+{
+    Window t;
+    // The window's line is the firmware loader's: the scenarios' sends wait in the queue.
+    t.child<QLineEdit>("txtProfileNumber")->setText(QStringLiteral("89161234567"));
+    t.child<QPushButton>("cmdSendProfile")->click();
+    t.child<QLineEdit>("txtProfileNumber")->setText(QStringLiteral("89169876543"));
+    t.child<QPushButton>("cmdSendProfile")->click();
+    QCOMPARE(t.prompts.shown.size(), 1);
+    QCOMPARE(t.prompts.shown.at(0).text, QStringLiteral("Идет диалог с номером 89161234567, прекратить"));
+    QCOMPARE(t.prompts.shown.at(0).title, QStringLiteral("Внимание"));
+    QCOMPARE(t.prompts.shown.at(0).buttons, UserPrompts::Buttons::YesNo);
+    QCOMPARE(t.transfer().runningScenario(), QStringLiteral("89161234567"));
+    // Yes: the running one goes before the new one starts.
+    t.prompts.answers.enqueue(UserPrompts::Answer::Yes);
+    t.child<QPushButton>("cmdSendProfile")->click();
+    QCOMPARE(t.transfer().runningScenario(), QStringLiteral("89169876543"));
+    QCOMPARE(t.transfer().activeScenarios().size(), 1);
+    // A number that cannot be sent to is said before anything is asked.
+    t.child<QLineEdit>("txtProfileNumber")->clear();
+    t.child<QPushButton>("cmdSendProfile")->click();
+    QCOMPARE(t.prompts.shown.size(), 3);
+    QCOMPARE(t.prompts.shown.at(2).text, QStringLiteral("Не введен номер телефона"));
 }
 
 void TestProfilePanel::throughAGateway()

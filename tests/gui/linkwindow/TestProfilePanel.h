@@ -12,6 +12,7 @@ private slots:
     void refusalsShown();
     void sendAndConfirmFromWindow();
     void pollKeepsTheShownMode();
+    void runningScenarioQuestion();
     void throughAGateway();
     void closingDuringProfileSend();
 };
