@@ -73,14 +73,19 @@ bool ResumePoints::find(const QString &number, Point &point) const
     return true;
 }
 
-void ResumePoints::remove(const QString &number)
+bool ResumePoints::remove(const QString &number, QString &errorText)
 {
-    if (!m_db.isOpen())
-        return;
+    if (!m_db.isOpen()) {
+        errorText = QStringLiteral("база не открыта");
+        return false;
+    }
     QSqlQuery q(QSqlDatabase::database(m_db.connectionName(), false));
     q.prepare(QStringLiteral("DELETE FROM resume_points WHERE Number = ?"));
     q.addBindValue(number.trimmed());
-    q.exec();
+    if (q.exec())
+        return true;
+    errorText = q.lastError().text().trimmed();
+    return false;
 }
 
 QString ResumePoints::difference(const Point &stored, const Point &current)

@@ -32,7 +32,8 @@ public:
     bool store(const Point &point, QString &errorText);
     // False when the number has no point (or the database cannot be read).
     bool find(const QString &number, Point &point) const;
-    void remove(const QString &number);
+    // False with errorText when the database cannot be written.
+    bool remove(const QString &number, QString &errorText);
 
     // Empty when stored may be continued with current; else why not, for the operator.
     static QString difference(const Point &stored, const Point &current);

@@ -32,7 +32,6 @@ struct ReceivedProfile
 class ReceivedProfiles
 {
 public:
-    static constexpr int BadIndexError = 10;
     static constexpr int DataOctets = 128;
 
     ReceivedProfiles();
@@ -50,7 +49,7 @@ public:
 
     // i <= 0 empties entry 0 in place; the last index shortens the list; an index inside
     // the list empties it and moves the later entries down. An index past the end changes
-    // nothing and returns false with errorDescription "Откуда такой индекс?" (BadIndexError).
+    // nothing and returns false with errorDescription "Откуда такой индекс?".
     bool RemoveReceivedProfile(int i, QString *errorDescription = nullptr);
 
     // Writes every complete profile to <appFolder>/BIN/<profileFileName>.bin (BIN is created

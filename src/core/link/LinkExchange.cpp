@@ -6,7 +6,7 @@
 
 LinkExchange::LinkExchange(QObject *parent) : QObject(parent), m_port(m_display, m_sms)
 {
-    m_tmrReply.setHandler([this] { tmrReply_Timer(); });
+    m_tmrReply.setHandler([this] { replyTimedOut(); });
     m_tmrDelay.setHandler([this] { tmrDelay_Timer(); });
     connect(&m_port, &LinkPort::receiverChanged, this, &LinkExchange::attachReceiver);
     connect(&m_port, &LinkPort::portLost, this, &LinkExchange::portWentAway);
@@ -132,7 +132,7 @@ bool LinkExchange::finishExchange(bool passed, const QString &rejectedLine)
     }
 }
 
-bool LinkExchange::beginExchange(QStringList &expected, int iTimeOut, int periods)
+bool LinkExchange::beginExchange(QStringList &expected, int timeoutMs, int periods)
 {
     for (QString &r : expected)
         r = r.toUpper();
@@ -152,15 +152,15 @@ bool LinkExchange::beginExchange(QStringList &expected, int iTimeOut, int period
     m_replyPeriodsLeft = qint16(periods);
     m_replyState = ReplyState::Waiting;
     m_answer = Answer();
-    armTimer(m_tmrReply, Timer::Reply, iTimeOut);
+    armTimer(m_tmrReply, Timer::Reply, timeoutMs);
     return true;
 }
 
-Task<bool> LinkExchange::sendCommand(QString sCMD, QStringList expected, int iTimeOut)
+Task<bool> LinkExchange::sendCommand(QString command, QStringList expected, int timeoutMs)
 {
-    if (!beginExchange(expected, iTimeOut, 5))
+    if (!beginExchange(expected, timeoutMs, 5))
         co_return false;
-    m_port.SendStringCR(sCMD);
+    m_port.SendStringCR(command);
     if (clsReceive *receiver = m_port.receiver()) {
         receiver->stopLineScan(false);
         bool ring = false;
@@ -176,18 +176,18 @@ Task<bool> LinkExchange::sendCommand(QString sCMD, QStringList expected, int iTi
                              QStringLiteral("Ответ ") + answer + QStringLiteral(" не позволяет продолжение сценария"));
 }
 
-Task<bool> LinkExchange::sendData(QByteArray sCMD, QStringList expected, int iTimeOut, int LengthIn)
+Task<bool> LinkExchange::sendData(QByteArray command, QStringList expected, int timeoutMs, int expectedLength)
 {
-    if (!beginExchange(expected, iTimeOut, 2))
+    if (!beginExchange(expected, timeoutMs, 2))
         co_return false;
 
     if (clsReceive *receiver = m_port.receiver()) {
         while (expected.size() < 3)
             expected.append(QString());
-        receiver->expectData(expected, LengthIn);
+        receiver->expectData(expected, expectedLength);
     }
-    if (!sCMD.isEmpty())
-        m_port.sendBytes(sCMD);
+    if (!command.isEmpty())
+        m_port.sendBytes(command);
 
     co_await waitForReply();
 
@@ -198,7 +198,7 @@ Task<bool> LinkExchange::sendData(QByteArray sCMD, QStringList expected, int iTi
                                  + QStringLiteral(" не ожидался в данный момент выполнение прервано"));
 }
 
-void LinkExchange::tmrReply_Timer()
+void LinkExchange::replyTimedOut()
 {
     if (m_replyPeriodsLeft <= 0) {
         m_tmrReply.stop();

@@ -74,14 +74,14 @@ public:
 
     // A command and the modem's final answer: true when it starts with one of the expected
     // texts (compared upper-cased; none expected takes any answer).
-    Task<bool> sendCommand(QString sCMD, QStringList expected, int iTimeOut);
-    Task<bool> sendCommand(const QString &sCMD, const QString &expected, int iTimeOut)
+    Task<bool> sendCommand(QString command, QStringList expected, int timeoutMs);
+    Task<bool> sendCommand(const QString &command, const QString &expected, int timeoutMs)
     {
-        return sendCommand(sCMD, QStringList{expected}, iTimeOut);
+        return sendCommand(command, QStringList{expected}, timeoutMs);
     }
-    // A packet and a raw answer: one of the expected texts, or LengthIn bytes. An empty
+    // A packet and a raw answer: one of the expected texts, or expectedLength bytes. An empty
     // packet only waits.
-    Task<bool> sendData(QByteArray packet, QStringList expected, int iTimeOut, int LengthIn);
+    Task<bool> sendData(QByteArray packet, QStringList expected, int timeoutMs, int expectedLength);
     Task<bool> TestCmdMode();
     Task<void> Send3Plus();
     Task<void> Delay(int iDelay);
@@ -153,7 +153,7 @@ private:
         }
     };
     void wake();
-    void tmrReply_Timer();
+    void replyTimedOut();
     void tmrDelay_Timer();
     void receiver_dataready();
     void receiver_listLine();
@@ -161,7 +161,7 @@ private:
     void portWentAway();
     // Starts the reply timer for an exchange; false when it cannot start (shut down, port
     // lost, broken off).
-    bool beginExchange(QStringList &expected, int iTimeOut, int periods);
+    bool beginExchange(QStringList &expected, int timeoutMs, int periods);
     Task<void> waitForReply();
     bool breakBinds() const { return m_unwinding || (m_breakRequested && m_shields == 0); }
     // The result of a finished wait, with the log line of a failure.

@@ -23,7 +23,7 @@ void LinkPort::setDevice(QIODevice *device)
     if (!device)
         return;
     // Queued, so the handler never runs inside the device's own signal emission.
-    connect(device, &QIODevice::readyRead, this, &LinkPort::MSComm1_OnComm, Qt::QueuedConnection);
+    connect(device, &QIODevice::readyRead, this, &LinkPort::readAvailable, Qt::QueuedConnection);
     // Without these a vanished port keeps its notifier firing: the wait would spin
     // on empty reads until its time-out.
     connect(device, &QIODevice::readChannelFinished, this, [this] { loseDevice(QStringLiteral("конец данных")); });
@@ -62,7 +62,7 @@ clsReceive *LinkPort::newReceiver()
     return receiver;
 }
 
-void LinkPort::MSComm1_OnComm()
+void LinkPort::readAvailable()
 {
     if (!m_device)
         return;

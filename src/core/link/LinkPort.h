@@ -56,7 +56,7 @@ public:
     void clearRecentlyReceived() { m_recent.clear(); }
 
     // The port's receive handler: drains the device byte by byte.
-    void MSComm1_OnComm();
+    void readAvailable();
 
 signals:
     // The port went away (reason as the system tells it); it has been closed.

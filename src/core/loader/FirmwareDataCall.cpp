@@ -255,8 +255,10 @@ Task<bool> FirmwareDataCall::load(Request request)
                 co_await m_transfer.LoadData();
             accepted = m_transfer.closingAccepted();
 
-            if (accepted && m_state.database)
-                ResumePoints(*m_state.database).remove(m_point.number); // nothing left to continue
+            // Nothing left to continue; a point that stays would offer to resume a finished load.
+            QString error;
+            if (accepted && m_state.database && !ResumePoints(*m_state.database).remove(m_point.number, error))
+                log(QStringLiteral("Точка продолжения не удалена: ") + error);
             // Whatever happens now, the call is left: escape and hang-up reach the line despite a break.
             const LinkExchange::Shield shield(m_link);
             if (m_link.breakRequested())

@@ -17,17 +17,16 @@
 #include <QByteArrayView>
 #include <QDateTime>
 #include <QObject>
-
 #include <QStringList>
 
 class AppState;
 
-// The profile transfer of the link window without its widgets: profile files, read requests
-// and GPRS settings sent by SMS through the link's exchanges, profile scenarios queued and
-// sent by the scenario engine, and the message poll that decodes the terminals' answers,
-// saves complete profiles under BIN and deletes what it listed. Every conversation runs as an
-// operation of the modem line. Log lines for txtCmdInfo leave through the link
-// (LinkExchange::cmdInfoLine); the window and the command-line tool both drive this class.
+// The modem route: profile files, read requests and GPRS settings sent by SMS through the
+// link's exchanges, profile scenarios queued and sent by the scenario engine, and the message
+// poll that lists the modem's store, hands the messages to the sweep and deletes what it
+// safely kept. Every conversation runs as an operation of the modem line. Log lines for
+// txtCmdInfo leave through the link's display (LinkDisplay::cmdInfoLine); the window and the
+// command-line tool both drive this class.
 class ProfileTransfer : public SmsRoute
 {
     Q_OBJECT
@@ -133,5 +132,4 @@ private:
     // Owns this transfer's operations on the line; declared last, it goes first, and the line runs
     // what it still has of ours to the end while the rest of us is there.
     QObject m_operations;
-
 };

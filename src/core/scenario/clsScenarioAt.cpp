@@ -84,11 +84,11 @@ void clsScenarioAt::giveUp()
     emit ErrorInSerialCommunicate();
 }
 
-void clsScenarioAt::ByteArrive(quint8 bIn)
+void clsScenarioAt::ByteArrive(quint8 byte)
 {
     if (m_status == Status::Halted)
         return;
-    m_receiveBuffer += CodePage::ansiChar(bIn);
+    m_receiveBuffer += CodePage::ansiChar(byte);
     if (m_receiveBuffer.size() > BufferLimit) {
         m_receiveBuffer.clear();
         if (m_recoveryCount > 1) {
@@ -100,8 +100,6 @@ void clsScenarioAt::ByteArrive(quint8 bIn)
         }
         return;
     }
-    if (flagDataMode)
-        return;
     for (int i = 0; i < m_expectCount; ++i) {
         if (FindAnswer(m_receiveBuffer, m_expect[i]) == 0)
             continue;
@@ -133,7 +131,7 @@ void clsScenarioAt::Break4Phone(const QString &sInput)
 {
     if (sInput.isEmpty()) {
         setScATStatus(Status::Halted);
-        emit EventBreak4Phone(EventText);
+        emit EventBreak4Phone(QString());
         setExpect({QStringLiteral("OK"), QStringLiteral("ERROR")});
         // The guard times around "+++" run on the link's clock; the engine stays busy meanwhile.
         m_breakPausing = true;
@@ -193,7 +191,7 @@ void clsScenarioAt::SMSSendSMGS(const QString &pdu, const QString &answer, int c
         m_smsStep = SmsStep::None;
         setScATStatus(Status::Idle);
         if (FindAnswer(answer, QStringLiteral("OK")) != 0)
-            emit DataSend(EventText);
+            emit DataSend(QString());
         else
             emit ErrorInCommand(QStringLiteral("SMGS"));
         return;

@@ -37,12 +37,6 @@ public:
     // Busy with a dialogue of its own (a break-in or an SMS send).
     bool busy() const { return m_breakPausing || m_status == Status::BreakIn || m_status == Status::SmsSend; }
 
-    // When set, received characters are only collected, never matched. Nothing in this
-    // system sets it: no dialogue of the engine runs over a data call.
-    bool flagDataMode = false;
-    // Argument of EventBreak4Phone and DataSend.
-    QString EventText;
-
     // Arms the watchdog: the dialogue fails after this many ticks.
     void RaiseAtCommandTimeout(int ticks = DefaultTimeoutTicks);
     static QString crunchString(const QString &sIn);
@@ -56,10 +50,9 @@ public:
     void SMSSendSMGS(const QString &pdu, const QString &answer, int cmgsLength = DefaultCmgsLength);
     // Empty input starts a break-in; anything else is the modem's answer that ends it.
     void Break4Phone(const QString &sInput);
-    void ByteArrive(quint8 bIn);
+    void ByteArrive(quint8 byte);
     // One watchdog step, once a second.
     void Tick();
-    void ReadSMS() {}
 
     const QString &receiveBuffer() const { return m_receiveBuffer; }
     QStringList expected() const;
