@@ -71,6 +71,8 @@ AddressBookPanel::AddressBookPanel(Database *database, UserPrompts &prompts, QWi
     connect(m_cmdDataDelete, &QPushButton::clicked, this, &AddressBookPanel::cmdDataDelete_Click);
     connect(m_cmdHistory, &QPushButton::clicked, this, &AddressBookPanel::cmdHistory_Click);
     connect(m_txtKVRNumber, &QLineEdit::textChanged, this, &AddressBookPanel::terminalNumberChanged);
+    for (QLineEdit *box : {m_txtKVRName, m_txtKVRNumber})
+        connect(box, &QLineEdit::textChanged, this, [this] { emit terminalChanged(terminalName(), terminalNumber()); });
 }
 
 AddressBookPanel::~AddressBookPanel()

@@ -44,6 +44,8 @@ signals:
     void rowColChanged();
     // txtKVRNumber_Change.
     void terminalNumberChanged(const QString &number);
+    // The name or the number box changed: the terminal they show now.
+    void terminalChanged(const QString &name, const QString &number);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

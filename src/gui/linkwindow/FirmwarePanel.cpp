@@ -19,7 +19,6 @@ FirmwarePanel::FirmwarePanel(AppState &state, UserPrompts &prompts, ModemLine &l
     : QWidget(parent), m_state(state), m_prompts(prompts), m_call(line, state, prompts)
 {
     setObjectName(QStringLiteral("FirmwarePanel"));
-    terminalNumber = [this] { return m_state.terminalNumber; };
     buildPanel();
     fillPages(false);
     for (int i = 0; i < 4; ++i)
@@ -148,16 +147,23 @@ void FirmwarePanel::chkWOBank_Click()
     fillPages(linear);
 }
 
+void FirmwarePanel::setTerminal(const QString &name, const QString &number)
+{
+    m_terminalSet = true;
+    m_terminalName = name;
+    m_terminalNumber = number;
+}
+
 void FirmwarePanel::cmdLoad_Click()
 {
     FirmwareDataCall::Request request;
     for (int i = 0; i < 3; ++i)
         request.files[i] = txtFileUpload[i]->text();
     request.linear = chkWOBank->isChecked();
-    request.number = terminalNumber ? terminalNumber() : m_state.terminalNumber;
+    request.number = m_terminalSet ? m_terminalNumber : m_state.terminalNumber;
     request.start = {chkLastAdr->isChecked(), cmbPageAdr->currentText(), cmbBank->currentText()};
     // Flashing cannot be taken back: whatever number and files happen to be in the boxes, ask first.
-    const QString name = terminalName ? terminalName().trimmed() : QString();
+    const QString name = m_terminalName.trimmed();
     QString question = QStringLiteral("Загрузить ПО в терминал ") + (name.isEmpty() ? QStringLiteral("без имени") : name)
                        + QStringLiteral(", номер ") + request.number + QStringLiteral("?");
     for (int i = 0; i < (request.linear ? 1 : 3); ++i) {

@@ -25,11 +25,10 @@ class FirmwarePanel : public QWidget
 public:
     FirmwarePanel(AppState &state, UserPrompts &prompts, ModemLine &line, QWidget *parent = nullptr);
 
-    // The terminal's number for the dial; the number kept in the program state until
-    // the address book's number field provides it.
-    std::function<QString()> terminalNumber;
-    // The terminal's name in the address book, for the question before a load; empty for none.
-    std::function<QString()> terminalName;
+    // The terminal a load dials: its name in the address book (for the question before a load;
+    // empty for none) and its number. Until the book names one, the number kept in the
+    // program state.
+    void setTerminal(const QString &name, const QString &number);
 
     // On each activation of the window: progress caption empty, bank and page lists
     // refilled, the file paths from the program state.
@@ -56,6 +55,9 @@ private:
     void fillPages(bool linear);
 
     AppState &m_state;
+    bool m_terminalSet = false;
+    QString m_terminalName;
+    QString m_terminalNumber;
     UserPrompts &m_prompts;
     FirmwareDataCall m_call;
 

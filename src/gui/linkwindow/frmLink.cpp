@@ -134,8 +134,8 @@ void frmLink::buildDataArea()
     connect(m_book, &AddressBookPanel::terminalNumberChanged, this,
             [this](const QString &number) { m_state.terminalNumber = number; });
     connect(m_book, &AddressBookPanel::recordClicked, this, [this](const QString &, const QString &number) {
-        if (selectedMode() == 1 && profileNumberChosen)
-            profileNumberChosen(number);
+        if (selectedMode() == 1)
+            m_profile->setProfileNumber(number);
     });
 }
 
@@ -229,8 +229,7 @@ void frmLink::buildFirmwareMode()
         txtinfo->clearLog();
     });
 
-    m_firmware->terminalNumber = [this] { return m_book->terminalNumber(); };
-    m_firmware->terminalName = [this] { return m_book->terminalName(); };
+    connect(m_book, &AddressBookPanel::terminalChanged, m_firmware, &FirmwarePanel::setTerminal);
 }
 
 void frmLink::buildProfileMode()
@@ -239,9 +238,6 @@ void frmLink::buildProfileMode()
     m_profile = new ProfilePanel(m_state, m_prompts, *m_line, FraIndex[1]);
     profileLayout->addWidget(m_profile);
     txtCmdInfo = m_profile->cmdInfoBox();
-    modeChangeGuard = [this](int index) { return m_profile->modeChangeGuard(index); };
-    breakScenario = [this] { m_profile->Command1_Click(); };
-    profileNumberChosen = [this](const QString &number) { m_profile->setProfileNumber(number); };
 }
 
 void frmLink::buildBookMode()
@@ -286,7 +282,8 @@ int frmLink::selectedMode() const
 
 void frmLink::OptIndex_Click(int index)
 {
-    if (modeChangeGuard && !modeChangeGuard(index))
+    // The profile panel may offer stopping a running scenario; false keeps the frames.
+    if (!m_profile->modeChangeGuard(index))
         return;
     m_modePages->setCurrentIndex(index);
 }
@@ -352,14 +349,14 @@ void frmLink::Form_Activate()
 
 void frmLink::modemCheckEnded(bool modemReady)
 {
-    ModemReady = modemReady;
+    m_modemReady = modemReady;
     m_book->selectFirstRow();
     m_phoneBook->prepare();
 
     Frawait->hide();
     m_checkRunning = false;
     m_profile->announceRoute();
-    emit modemCheckFinished(ModemReady);
+    emit modemCheckFinished(m_modemReady);
 }
 
 void frmLink::cmdSend_Click()
@@ -376,8 +373,7 @@ void frmLink::cmdClear_Click()
 
 void frmLink::Command1_Click()
 {
-    if (breakScenario)
-        breakScenario();
+    m_profile->Command1_Click();
 }
 
 void frmLink::Form_QueryUnload()

@@ -1,11 +1,10 @@
 #pragma once
 
+#include "core/link/SerialDevice.h"
+
 #include <QDialog>
 
 #include <memory>
-#include "core/link/SerialDevice.h"
-
-#include <functional>
 
 class AppState;
 class AddressBookPanel;
@@ -42,20 +41,12 @@ public:
     SerialDevice &port() { return MSComm1; }
 
     // True when the modem answered "AT" during the last check.
-    bool ModemReady = false;
+    bool modemReady() const { return m_modemReady; }
     bool modemCheckRunning() const { return m_checkRunning; }
 
     QGroupBox *modeFrame(int index) const { return FraIndex[index]; }
     ProfilePanel &profilePanel() { return *m_profile; }
     int selectedMode() const;
-
-    // Asked before a mode change is shown; false keeps the frames as they are.
-    // The profile transfer uses it to offer stopping a running scenario.
-    std::function<bool(int index)> modeChangeGuard;
-    // Run by Command1 (breaking off the AT scenario).
-    std::function<void()> breakScenario;
-    // A terminal of the address book was clicked while the profile mode is selected.
-    std::function<void(const QString &number)> profileNumberChosen;
 
     void LinkTune();
     void Form_Activate();
@@ -98,6 +89,7 @@ private:
     SerialDevice MSComm1;
     ModemLine *m_line = nullptr; // m_lineOwner's
     LinkExchange *m_link = nullptr;
+    bool m_modemReady = false;
     bool m_checkRunning = false;
     bool m_closing = false;
     QMetaObject::Connection m_closeAfterLoad;

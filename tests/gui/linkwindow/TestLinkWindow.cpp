@@ -59,7 +59,7 @@ void TestLinkWindow::checkAgainstSimulator()
     Window t;
     t.state.serial.port = sim.path();
     QVERIFY(t.runCheck());
-    QVERIFY(t.w.ModemReady);
+    QVERIFY(t.w.modemReady());
     QCOMPARE(t.info(), QStringLiteral("Проверка отклика модема\nМодем в командном режимн\nПроверка типа модема\n"
                                       "Модем KVRSIM GSM MODEM, REVISION 1.0\n"));
     QCOMPARE(t.child<QLabel>("lblInfo")->text(), sim.path() + QStringLiteral(",9600,n,8,1"));
@@ -81,7 +81,7 @@ void TestLinkWindow::checkAgainstSilentModem()
     Window t;
     t.state.serial.port = sim.path();
     QVERIFY(t.runCheck());
-    QVERIFY(!t.w.ModemReady);
+    QVERIFY(!t.w.modemReady());
     QCOMPARE(t.info(), QStringLiteral("Проверка отклика модема\nТаймаут на ответ \n"
                                       "Нет отклика модема, проверьте скорости и подключения \n"));
     QVERIFY(!t.child<QFrame>("Frawait")->isVisible());
@@ -102,7 +102,7 @@ void TestLinkWindow::portThatCannotOpen()
     QCOMPARE(t.prompts.texts(),
              QStringList{QStringLiteral("не верны параметры последовательного порта, проверьте настройки")});
     QCOMPARE(t.child<QLabel>("lblInfo")->text(), QStringLiteral("/nonexistent/ttyKVR,19200,e,7,2"));
-    QVERIFY(!t.w.ModemReady);
+    QVERIFY(!t.w.modemReady());
     QVERIFY(t.info().endsWith(QStringLiteral("Нет отклика модема, проверьте скорости и подключения \n")));
 }
 
@@ -130,13 +130,12 @@ void TestLinkWindow::modeGuardKeepsFrame()
     Window t;
     t.state.serial.port = QStringLiteral("/nonexistent/ttyKVR");
     QVERIFY(t.runCheck());
-    int asked = 0;
-    t.w.modeChangeGuard = [&](int index) {
-        ++asked;
-        return index != 1;
-    };
+    // A profile scenario waits in the queue; the operator declines to stop it on the switch.
+    t.child<QLineEdit>("txtProfileNumber")->setText(QStringLiteral("89161234567"));
+    t.child<QPushButton>("cmdSendProfile")->click();
+    const qsizetype asked = t.prompts.shown.size();
     t.child<QRadioButton>("OptIndex_1")->click();
-    QCOMPARE(asked, 1);
+    QCOMPARE(t.prompts.shown.size(), asked + 1);
     QVERIFY(t.w.modeFrame(0)->isVisible());
     QCOMPARE(t.visibleFrames(), 1);
     // The option shows mode 1 and received bytes follow the option.
@@ -212,7 +211,7 @@ void TestLinkWindow::lostPortShown()
     Window t;
     t.state.serial.port = sim.path();
     QVERIFY(t.runCheck());
-    QVERIFY(t.w.ModemReady);
+    QVERIFY(t.w.modemReady());
     sim.command("unplug");
     QTRY_VERIFY(t.child<QLabel>("lblInfo")->text().contains(QStringLiteral("порт потерян")));
     QVERIFY(t.info().contains(QStringLiteral("Порт потерян: ")));
