@@ -25,6 +25,8 @@ AddressBookPanel::AddressBookPanel(Database *database, UserPrompts &prompts, QWi
     m_flexObjects->verticalHeader()->setVisible(false);
     m_flexObjects->horizontalHeader()->setStretchLastSection(true);
     m_flexObjects->viewport()->installEventFilter(this);
+    // Tab leaves the list in one press; the arrows move within it.
+    m_flexObjects->setTabKeyNavigation(false);
 
     m_txtKVRName = named(new QLineEdit(this), QStringLiteral("txtKVRName"));
     m_txtKVRNumber = named(new QLineEdit(this), QStringLiteral("txtKVRNumber"));
@@ -87,14 +89,45 @@ void AddressBookPanel::refresh()
     // A book that cannot be read just now (locked) keeps showing what it showed.
     if (m_book && !m_book->readRecords(records, error))
         return;
-    const QSignalBlocker quiet(m_flexObjects);
-    m_flexObjects->setRowCount(int(records.size()));
-    for (int r = 0; r < records.size(); ++r) {
-        const QStringList cells = {QString::number(records[r].Id), records[r].Name, records[r].PhoneNumber};
-        for (int c = 0; c < 3; ++c)
-            m_flexObjects->setItem(r, c, new QTableWidgetItem(cells[c]));
+    {
+        const QSignalBlocker quiet(m_flexObjects);
+        m_flexObjects->setRowCount(int(records.size()));
+        for (int r = 0; r < records.size(); ++r) {
+            const QStringList cells = {QString::number(records[r].Id), records[r].Name, records[r].PhoneNumber};
+            for (int c = 0; c < 3; ++c)
+                m_flexObjects->setItem(r, c, new QTableWidgetItem(cells[c]));
+        }
+        const int shown = rowOfId(m_shownId);
+        if (shown >= 0) {
+            m_flexObjects->setCurrentCell(shown, 1);
+            m_flexObjects->selectRow(shown);
+        }
     }
     fitColumns();
+    followSelection();
+}
+
+int AddressBookPanel::rowOfId(qint64 id) const
+{
+    for (int r = 0; id > 0 && r < m_flexObjects->rowCount(); ++r) {
+        if (m_flexObjects->item(r, 0)->text().toLongLong() == id)
+            return r;
+    }
+    return -1;
+}
+
+void AddressBookPanel::followSelection()
+{
+    // Boxes that show no record (typed, or the number of the last session) are the operator's.
+    if (m_shownId == 0)
+        return;
+    if (currentRecordRow() > 0) {
+        fillFromRow();
+        return;
+    }
+    m_shownId = 0;
+    m_txtKVRName->clear();
+    m_txtKVRNumber->clear();
 }
 
 void AddressBookPanel::selectFirstRow()
@@ -118,6 +151,7 @@ void AddressBookPanel::fillFromRow()
     const int row = currentRecordRow();
     if (row <= 0)
         return;
+    m_shownId = m_flexObjects->item(row - 1, 0)->text().toLongLong();
     m_txtKVRNumber->setText(m_flexObjects->item(row - 1, 2)->text());
     m_txtKVRName->setText(m_flexObjects->item(row - 1, 1)->text());
     emit recordClicked(m_txtKVRName->text(), m_txtKVRNumber->text());
@@ -131,12 +165,6 @@ void AddressBookPanel::flexObjects_Click()
         fillFromRow();
     m_rowJustFilled = false;
     m_flexObjects->setFocus();
-}
-
-qint64 AddressBookPanel::selectedId() const
-{
-    const int row = currentRecordRow();
-    return row > 0 ? m_flexObjects->item(row - 1, 0)->text().toLongLong() : 0;
 }
 
 bool AddressBookPanel::acceptable(const QString &name, const QString &phone)
@@ -183,14 +211,18 @@ void AddressBookPanel::cmdDataAdd_Click()
                != UserPrompts::Answer::Yes)
         return;
     QString error;
-    const AddressBook::Result r = m_book->add(name, phone, error);
+    qint64 id = 0;
+    const AddressBook::Result r = m_book->add(name, phone, error, &id);
     reportFailure(int(r), error);
+    // The new record is the one chosen now: the boxes show it, the list highlights it.
+    if (r == AddressBook::Result::Done)
+        m_shownId = id;
     refresh();
 }
 
 void AddressBookPanel::cmdDataEdit_Click()
 {
-    const qint64 id = selectedId();
+    const qint64 id = m_shownId;
     const QString name = m_txtKVRName->text().trimmed();
     const QString phone = m_txtKVRNumber->text().trimmed();
     if (!m_book || id <= 0 || !acceptable(name, phone))
@@ -203,9 +235,7 @@ void AddressBookPanel::cmdDataEdit_Click()
         return;
     }
     reportFailure(int(r), error);
-    const int row = currentRecordRow();
     refresh();
-    m_flexObjects->setCurrentCell(row - 1, 1);
 }
 
 void AddressBookPanel::cmdHistory_Click()
@@ -221,10 +251,11 @@ void AddressBookPanel::cmdHistory_Click()
 
 void AddressBookPanel::cmdDataDelete_Click()
 {
-    const qint64 id = selectedId();
-    if (!m_book || id <= 0)
+    const qint64 id = m_shownId;
+    const int row = rowOfId(id);
+    if (!m_book || row < 0)
         return;
-    const QString name = m_flexObjects->item(currentRecordRow() - 1, 1)->text();
+    const QString name = m_flexObjects->item(row, 1)->text();
     if (m_prompts.message(QStringLiteral("Удалить запись ") + name + QStringLiteral("?"), QStringLiteral("Внимание"),
                           UserPrompts::Icon::Question, UserPrompts::Buttons::YesNoDefaultNo)
         != UserPrompts::Answer::Yes)

@@ -54,13 +54,19 @@ private:
     void reportFailure(int result, const QString &errorText);
     // The number and name boxes take the selected row's record.
     void fillFromRow();
-    // The Id of the selected row's record; 0 when no row is selected.
-    qint64 selectedId() const;
+    // After the list was read again: the boxes keep their record where it still is, else follow
+    // the row now selected, else are emptied.
+    void followSelection();
+    // The grid row of a record, -1 when the list does not hold it.
+    int rowOfId(qint64 id) const;
     // False, after saying why, for a name or number the book must not keep.
     bool acceptable(const QString &name, const QString &phone);
     void recordGone();
     // The current row's change has just filled the boxes (the click that follows need not).
     bool m_rowJustFilled = false;
+    // The record whose values the boxes show (0: none): the one "Изменить" and "Удалить" act on,
+    // whatever the highlight shows after the list changed under it.
+    qint64 m_shownId = 0;
     void fitColumns();
 
     AddressBook *m_book = nullptr;

@@ -133,10 +133,9 @@ void frmLink::buildDataArea()
     connect(m_book, &AddressBookPanel::rowColChanged, this, [this] { m_firmware->clearContinueFromLast(); });
     connect(m_book, &AddressBookPanel::terminalNumberChanged, this,
             [this](const QString &number) { m_state.terminalNumber = number; });
-    connect(m_book, &AddressBookPanel::recordClicked, this, [this](const QString &, const QString &number) {
-        if (selectedMode() == 1)
-            m_profile->setProfileNumber(number);
-    });
+    // One chosen terminal: the profile's number follows the book in every mode.
+    connect(m_book, &AddressBookPanel::recordClicked, this,
+            [this](const QString &, const QString &number) { m_profile->setProfileNumber(number); });
 }
 
 void frmLink::buildTestArea()

@@ -139,9 +139,9 @@ void TestLinkWindowBook::clickFillsNumbersAndClearsLastBlock()
     QVERIFY(!lastBlock->isChecked());
     QCOMPARE(t.child<QLineEdit>(QStringLiteral("txtKVRName"))->text(), QStringLiteral("b"));
     QCOMPARE(t.child<QLineEdit>(QStringLiteral("txtKVRNumber"))->text(), QStringLiteral("+79002"));
+    // One chosen terminal: the profile's number follows the book in the firmware mode too.
     auto *profileNumber = t.child<QLineEdit>(QStringLiteral("txtProfileNumber"));
-    QVERIFY(profileNumber->text().isEmpty());
-    // In the profile mode the click also names the profile's terminal.
+    QCOMPARE(profileNumber->text(), QStringLiteral("+79002"));
     t.child<QRadioButton>(QStringLiteral("OptIndex_1"))->click();
     QTest::mouseClick(t.grid()->viewport(), Qt::LeftButton, {},
                       t.grid()->visualItemRect(t.grid()->item(0, 1)).center());
@@ -152,6 +152,31 @@ void TestLinkWindowBook::clickFillsNumbersAndClearsLastBlock()
     QCOMPARE(t.child<QLineEdit>(QStringLiteral("txtKVRNumber"))->text(), QStringLiteral("+79002"));
     QCOMPARE(t.state.terminalNumber, QStringLiteral("+79002"));
     QCOMPARE(profileNumber->text(), QStringLiteral("+79002"));
+}
+
+void TestLinkWindowBook::editAfterDeleteTouchesTheShownTerminal()
+{
+    BookWindow t({QStringLiteral("Первый"), QStringLiteral("Второй"), QStringLiteral("Третий")});
+    QVERIFY(t.open());
+    t.grid()->setCurrentCell(1, 1);
+    t.prompts.answers.enqueue(UserPrompts::Answer::Yes);
+    t.press("cmdDataDelete");
+    // The boxes follow the highlight to the next terminal; nothing of the deleted one is left.
+    QCOMPARE(t.grid()->currentRow(), 1);
+    QCOMPARE(t.child<QLineEdit>(QStringLiteral("txtKVRName"))->text(), QStringLiteral("Третий"));
+    QCOMPARE(t.child<QLineEdit>(QStringLiteral("txtKVRNumber"))->text(), QStringLiteral("+79003"));
+    QCOMPARE(t.state.terminalNumber, QStringLiteral("+79003"));
+    t.child<QLineEdit>(QStringLiteral("txtKVRName"))->setText(QStringLiteral("Третий-2"));
+    t.press("cmdDataEdit");
+    QCOMPARE(t.rows(), (QStringList{QStringLiteral("1 Первый +79001"), QStringLiteral("3 Третий-2 +79003")}));
+
+    // Tab leaves the list in one press and chooses no other terminal.
+    t.w->activateWindow();
+    t.grid()->setFocus();
+    QTest::keyClick(t.grid(), Qt::Key_Tab);
+    QVERIFY(!t.grid()->hasFocus());
+    QCOMPARE(t.grid()->currentRow(), 1);
+    QCOMPARE(t.state.terminalNumber, QStringLiteral("+79003"));
 }
 
 void TestLinkWindowBook::databaseErrorLosesNothing()

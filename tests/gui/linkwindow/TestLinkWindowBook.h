@@ -8,6 +8,7 @@ class TestLinkWindowBook : public QObject
 private slots:
     void addEditDeleteThroughButtons();
     void clickFillsNumbersAndClearsLastBlock();
+    void editAfterDeleteTouchesTheShownTerminal();
     void databaseErrorLosesNothing();
     void phoneBookEditorKeys();
     void historyOfTheSelectedTerminal();
