@@ -120,11 +120,17 @@ void DataFileFlows::SnapshotImage()
 DataFileFlows::SaveOffer DataFileFlows::AskSaveChanges()
 {
     m_state.CurrentImage.orBlock1(m_state.table.HiddenDefaults);
-    if (!m_state.CurrentImage.differsFrom(m_state.SavedImage))
+    // The hidden defaults go into every image: alone they are no edit of the operator's.
+    SettingsImage saved = m_state.SavedImage;
+    saved.orBlock1(m_state.table.HiddenDefaults);
+    if (!m_state.CurrentImage.differsFrom(saved))
         return SaveOffer::Unchanged;
-    if (m_prompts.message(QStringLiteral("Сохранить данные"), QStringLiteral("Сохранение данных"),
-                          UserPrompts::Icon::Question, UserPrompts::Buttons::YesNo)
-        != UserPrompts::Answer::Yes)
+    const UserPrompts::Answer answer =
+        m_prompts.message(QStringLiteral("Сохранить данные"), QStringLiteral("Сохранение данных"),
+                          UserPrompts::Icon::Question, UserPrompts::Buttons::YesNoCancel);
+    if (answer == UserPrompts::Answer::Cancel)
+        return SaveOffer::Abandoned;
+    if (answer != UserPrompts::Answer::Yes)
         return SaveOffer::Declined;
     return SaveDataFile() ? SaveOffer::Saved : SaveOffer::Abandoned;
 }

@@ -16,7 +16,8 @@ public:
         Unchanged, // nothing to save: no question asked
         Saved,     // Yes, and the file was written
         Declined,  // No: the edits are let go
-        Abandoned  // Yes, but nothing was written (dialog cancelled, file refused or not written)
+        Abandoned  // Cancel, or Yes with nothing written (dialog cancelled, file refused or not
+                   // written): the edits stay and so does the operator
     };
 
     DataFileFlows(AppState &state, UserPrompts &prompts) : m_state(state), m_prompts(prompts) {}

@@ -10,8 +10,9 @@ class UserPrompts
 public:
     enum class Icon { None, Information, Question, Warning, Critical };
     // YesNoDefaultNo: Enter answers No (a question whose Yes cannot be taken back).
-    enum class Buttons { Ok, YesNo, YesNoDefaultNo };
-    enum class Answer { Ok, Yes, No };
+    // YesNoDefaultNo for a Yes that cannot be taken back; YesNoCancel where Esc must keep the work.
+    enum class Buttons { Ok, YesNo, YesNoDefaultNo, YesNoCancel };
+    enum class Answer { Ok, Yes, No, Cancel };
 
     struct Filter
     {

@@ -38,9 +38,15 @@ UserPrompts::Answer QtPrompts::message(const QString &text, const QString &title
     case Icon::Critical: box.setIcon(QMessageBox::Critical); break;
     }
     const bool yesNo = buttons != Buttons::Ok;
-    box.setStandardButtons(yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok);
+    const QMessageBox::StandardButtons choice = buttons == Buttons::YesNoCancel
+                                                    ? QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel
+                                                    : QMessageBox::Yes | QMessageBox::No;
+    box.setStandardButtons(yesNo ? choice : QMessageBox::Ok);
     if (yesNo)
         box.setDefaultButton(buttons == Buttons::YesNoDefaultNo ? QMessageBox::No : QMessageBox::Yes);
+    // Esc (and the title bar's close) answers Cancel where there is one: it throws nothing away.
+    if (buttons == Buttons::YesNoCancel)
+        box.setEscapeButton(QMessageBox::Cancel);
     // A short text would leave the box narrower than its caption: reserve the caption's width (the box
     // builds its layout anew as it is set up, so only now).
     if (auto *grid = qobject_cast<QGridLayout *>(box.layout()))
@@ -49,6 +55,8 @@ UserPrompts::Answer QtPrompts::message(const QString &text, const QString &title
     const int answer = box.exec();
     if (!yesNo)
         return Answer::Ok;
+    if (answer == QMessageBox::Cancel)
+        return Answer::Cancel;
     return answer == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }
 

@@ -121,7 +121,7 @@ void EditorMenus::mnu_GPSLINK_Click()
 void EditorMenus::mnuClear_Click()
 {
     if (m_prompts.message(QStringLiteral("Все данные будут обнулены, продолить"), QStringLiteral("Предупреждение"),
-                          UserPrompts::Icon::Warning, UserPrompts::Buttons::YesNo)
+                          UserPrompts::Icon::Warning, UserPrompts::Buttons::YesNoDefaultNo)
         == UserPrompts::Answer::Yes)
         DataFileFlows(m_state, m_prompts).clearImage();
     m_window.UpdateControls();

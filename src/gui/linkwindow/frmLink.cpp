@@ -399,8 +399,10 @@ void frmLink::done(int result)
         return;
     // Closing in the middle of a load would leave the data call up: ask, and break off first.
     if (m_line->isRunning(ModemLine::Operation::FirmwareLoad)) {
+        // Enter must not abort a flash.
         if (m_prompts.message(QStringLiteral("Идет загрузка ПО. Прервать загрузку и закрыть окно?"),
-                              QStringLiteral("Внимание"), UserPrompts::Icon::Question, UserPrompts::Buttons::YesNo)
+                              QStringLiteral("Внимание"), UserPrompts::Icon::Question,
+                              UserPrompts::Buttons::YesNoDefaultNo)
             != UserPrompts::Answer::Yes)
             return;
         m_closing = true;

@@ -237,14 +237,21 @@ void TestDataFileFlows::saveOfferOnlyWhenChanged()
     f.files.AskSaveChanges();
     QVERIFY(f.prompts.shown.isEmpty());
 
-    // hidden defaults alone make the image differ from what was loaded
+    // Hidden defaults alone are no edit: they go into the image without a question.
     f.state.table.HiddenDefaults.Block1[50] = 4;
-    f.prompts.answers.enqueue(UserPrompts::Answer::No);
-    f.files.AskSaveChanges();
+    QCOMPARE(f.files.AskSaveChanges(), DataFileFlows::SaveOffer::Unchanged);
+    QVERIFY(f.prompts.shown.isEmpty());
+    QCOMPARE(f.state.CurrentImage.Block1[50], quint8(4));
+
+    // An edit is offered with Cancel beside Yes and No; Cancel (Esc) keeps the edits and the operator.
+    f.state.CurrentImage.Block1[51] = 1;
+    f.prompts.answers.enqueue(UserPrompts::Answer::Cancel);
+    QCOMPARE(f.files.AskSaveChanges(), DataFileFlows::SaveOffer::Abandoned);
     QCOMPARE(f.prompts.shown.size(), 1);
     QCOMPARE(f.prompts.shown[0].text, QStringLiteral("Сохранить данные"));
     QCOMPARE(f.prompts.shown[0].title, QStringLiteral("Сохранение данных"));
-    QCOMPARE(f.state.CurrentImage.Block1[50], quint8(4));
+    QCOMPARE(f.prompts.shown[0].buttons, UserPrompts::Buttons::YesNoCancel);
+    QCOMPARE(f.state.CurrentImage.Block1[51], quint8(1));
 
     // Yes saves the three-block form
     f.prompts.answers.enqueue(UserPrompts::Answer::Yes);

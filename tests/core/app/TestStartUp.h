@@ -20,5 +20,5 @@ private slots:
     void defaultIniLoadsDataFileByLength_data();
     void defaultIniLoadsDataFileByLength();
     void defaultIniNamesMissingDataFile();
-    void shutDownOffersSaveForHiddenDefaults();
+    void shutDownAsksNothingForHiddenDefaults();
 };

@@ -5,9 +5,13 @@
 #include "core/app/ConfigPaths.h"
 #include "gui/editor/frmCommSetup.h"
 #include "gui/editor/frmLoadFile.h"
+#include "gui/app/QtPrompts.h"
 #include "core/settings/SettingsFiles.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QMessageBox>
+#include <QTimer>
 #include <QLineEdit>
 #include <QFile>
 #include <QPushButton>
@@ -197,4 +201,27 @@ void TestDialogs::loadFileLoadLoadsFile()
     QCOMPARE(env.state.DataFilePath, path);
     QCOMPARE(env.prompts.dialogTitles.last(), QStringLiteral("Укажите директорию и файл с базой"));
     QVERIFY(env.prompts.shown.isEmpty());
+}
+
+void TestDialogs::messageBoxKeysKeepWork()
+{
+    QtPrompts prompts;
+    // The key goes to the box once it is up.
+    auto press = [](Qt::Key key) {
+        QTimer::singleShot(0, [key] {
+            QWidget *box = QApplication::activeModalWidget();
+            QVERIFY(qobject_cast<QMessageBox *>(box));
+            QTest::keyClick(box, key);
+        });
+    };
+    // Esc on the save offer keeps the work: Cancel, not No.
+    press(Qt::Key_Escape);
+    QCOMPARE(prompts.message(QStringLiteral("Сохранить данные"), QString(), UserPrompts::Icon::Question,
+                             UserPrompts::Buttons::YesNoCancel),
+             UserPrompts::Answer::Cancel);
+    // Enter on a question whose Yes cannot be taken back answers No.
+    press(Qt::Key_Return);
+    QCOMPARE(prompts.message(QStringLiteral("Все данные будут обнулены, продолить"), QString(),
+                             UserPrompts::Icon::Warning, UserPrompts::Buttons::YesNoDefaultNo),
+             UserPrompts::Answer::No);
 }

@@ -15,4 +15,5 @@ private slots:
     void commSetupTakesDevicePath();
     void loadFileNewClearsImage();
     void loadFileLoadLoadsFile();
+    void messageBoxKeysKeepWork();
 };

@@ -515,51 +515,41 @@ void TestMainWindow::helpBoxTakesOnlyArrows()
     QVERIFY(!frmMain::txtHelp_KeyDown(Qt::Key_A));
 }
 
-void TestMainWindow::saveOfferOnExitFromHiddenDefaults()
+void TestMainWindow::saveOfferOnExitOnlyAfterEdits()
 {
     EditorEnv env;
-    // A data file without the hidden default byte, loaded as at start-up.
+    // A data file without the hidden default byte, loaded as at start-up: untouched, nothing to ask.
     const QString data = env.state.appPath(QStringLiteral("plain.bin"));
     {
         QFile f(data);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(SettingsFiles::buildFile(SettingsImage(), 2));
     }
-    DataFileFlows files(env.state, env.prompts);
-    QVERIFY(files.loadByLength(data));
+    QVERIFY(DataFileFlows(env.state, env.prompts).loadByLength(data));
     Database db;
     StartUp startUp(env.state, env.prompts, db);
     Window win(env);
     win.w.shutDown = [&] { return startUp.ShutDown(); };
-    win.trigger("mnuExit");
+    env.state.CurrentImage.Block1[2] = 9; // an edit
+    // Esc on the offer (Cancel): the program and the edit stay.
+    env.prompts.answers << UserPrompts::Answer::Cancel;
+    QVERIFY(!win.w.close());
     QCOMPARE(env.prompts.texts(), QStringList{QStringLiteral("Сохранить данные")});
     QCOMPARE(env.prompts.shown[0].title, QStringLiteral("Сохранение данных"));
-    QCOMPARE(env.prompts.shown[0].buttons, UserPrompts::Buttons::YesNo);
+    QCOMPARE(env.prompts.shown[0].buttons, UserPrompts::Buttons::YesNoCancel);
+    QVERIFY(win.w.isVisible());
+    QCOMPARE(env.state.CurrentImage.Block1[2], quint8(9));
+    // No lets the edit go and leaves.
+    win.trigger("mnuExit");
+    QCOMPARE(env.prompts.shown.size(), 2);
     QVERIFY(!win.w.isVisible());
     QVERIFY(QFile::exists(env.state.appPath(QStringLiteral("Default.ini"))));
-
-    // Without edits and with the defaults already in the file there is no offer.
-    EditorEnv env2;
-    SettingsImage withDefaults;
-    withDefaults.Block1[40] = 7;
-    const QString data2 = env2.state.appPath(QStringLiteral("full.bin"));
-    {
-        QFile f(data2);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(SettingsFiles::buildFile(withDefaults, 3));
-    }
-    QVERIFY(DataFileFlows(env2.state, env2.prompts).loadByLength(data2));
-    StartUp startUp2(env2.state, env2.prompts, db);
-    Window win2(env2);
-    win2.w.shutDown = [&] { return startUp2.ShutDown(); };
-    win2.w.close();
-    QVERIFY(env2.prompts.shown.isEmpty());
-    QVERIFY(!win2.w.isVisible());
 }
 
 void TestMainWindow::leavingStaysWhenTheSaveDoesNotHappen()
 {
-    EditorEnv env; // the image lacks the table's hidden default: leaving offers to save
+    EditorEnv env;
+    env.state.CurrentImage.Block1[3] = 1; // an edit: leaving offers to save
     Database db;
     StartUp startUp(env.state, env.prompts, db);
     Window win(env);

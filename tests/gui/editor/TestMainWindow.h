@@ -29,7 +29,7 @@ private slots:
     void filterShowsOneGroup();
     void deviceTypeChangesOnlyCaptions();
     void helpBoxTakesOnlyArrows();
-    void saveOfferOnExitFromHiddenDefaults();
+    void saveOfferOnExitOnlyAfterEdits();
     void closeWithInvalidBoxStaysOpen();
     void leavingStaysWhenTheSaveDoesNotHappen();
     void clearWithNoKeepsImage();
