@@ -277,6 +277,8 @@ Task<SmsRoute::SendResult> GatewayTransfer::requestProfile(QString phone, QStrin
         cmdInfo(dropped);
     const SendResult result =
         co_await sendRecords(phone, packets, QStringLiteral("Запрос профиля отправлен на номер "), QByteArray());
+    if (result.passed)
+        awaitAnswer(phone);
     co_return result;
 }
 
@@ -352,6 +354,7 @@ Task<SmsRoute::PollResult> GatewayTransfer::pollMessages()
         if (!m_store.markProcessed(id.toLongLong(), error))
             cmdInfo(QStringLiteral("Сообщение шлюза не отмечено обработанным: ") + error + QStringLiteral("\r\n"));
     }
-    recordReceived(result);
+    for (const QString &line : settlePoll(result))
+        cmdInfo(line);
     co_return result;
 }

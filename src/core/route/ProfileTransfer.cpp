@@ -132,7 +132,8 @@ QString ProfileTransfer::routeName() const
 
 Clock &ProfileTransfer::routeClock() const
 {
-    return m_link.clock();
+    // The link's, unless the transfer was given its own.
+    return m_tmrSecond.clock();
 }
 
 void ProfileTransfer::submitSend(QObject *owner, std::function<Task<void>()> send)
@@ -169,10 +170,8 @@ Task<ProfileTransfer::SendResult> ProfileTransfer::requestProfile(QString phone,
     const SendResult result = co_await sendRecords(phone, smsc, packets,
                                                    QStringLiteral("Запрос профиля отправлен на номер "), QByteArray(),
                                                    QStringLiteral("Неверный номер телефона"));
-    if (result.passed) {
-        forgetAwaited(phone); // an earlier request of the same terminal is superseded
-        m_awaited.append({phone, now()});
-    }
+    if (result.passed)
+        awaitAnswer(phone);
     co_return result;
 }
 
@@ -307,11 +306,6 @@ Task<void> ProfileTransfer::scenarioDialogue(bool breakIn)
 
 // ---- the message poll ----
 
-void ProfileTransfer::forgetAwaited(const QString &phone)
-{
-    m_awaited.removeIf([&phone](const Awaited &a) { return PhoneNumber::sameSubscriber(a.phone, phone); });
-}
-
 QString ProfileTransfer::modemReport() const
 {
     return m_link.replyState() == LinkExchange::ReplyState::Answered ? m_link.lastAnswer().word
@@ -386,16 +380,8 @@ Task<ProfileTransfer::PollResult> ProfileTransfer::pollMessages()
     result.writeFailed = outcome.writeFailed;
     for (const QString &line : outcome.lines)
         cmdInfo(line);
-    for (const ReceivedProfiles::Saved &saved : outcome.saved)
-        forgetAwaited(saved.phone);
-    recordReceived(result);
-    const QDateTime current = now();
-    for (qsizetype i = m_awaited.size() - 1; i >= 0; --i) {
-        if (m_awaited.at(i).sent.secsTo(current) < AnswerWaitSeconds)
-            continue;
-        cmdInfo(QStringLiteral("Нет ответа от терминала ") + m_awaited.at(i).phone + QStringLiteral("\r\n"));
-        m_awaited.removeAt(i);
-    }
+    for (const QString &line : settlePoll(result))
+        cmdInfo(line);
     // Only what is kept (a saved profile, a pending half, the journal) or needs no keeping goes.
     for (const QString &header : outcome.deletable)
         co_await DeleteSMS(header);

@@ -67,8 +67,6 @@ public:
     Task<SendResult> sendProfileFile(QString phone, QString smsc, QByteArray file) override;
     // btSaveSMSToFile: the read requests 0x43 and 0x45.
     Task<SendResult> requestProfile(QString phone, QString smsc) override;
-    // A read request left unanswered this long gets "Нет ответа от терминала " + number.
-    static constexpr int AnswerWaitSeconds = 600;
     // btSendGPRS: the GPRS settings, packet 0x57.
     Task<SendResult> sendGprs(QString phone, QString smsc, GprsSettings settings) override;
 
@@ -118,15 +116,6 @@ private:
     TransmitQueue m_queue;
     ActiveScenarios m_scenarios;
     ReceivedProfiles m_profiles;
-    // Read requests sent and not answered yet, with the time each went.
-    struct Awaited
-    {
-        QString phone;
-        QDateTime sent;
-    };
-    QList<Awaited> m_awaited;
-    // The terminal's read request needs no answer any more (it came, or a new request replaced it).
-    void forgetAwaited(const QString &phone);
     ClockTimer m_tmrSecond{this};
     ClockTimer m_timer1{this};
     // Owns this transfer's operations on the line; declared last, it goes first, and the line runs

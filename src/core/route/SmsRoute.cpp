@@ -3,8 +3,11 @@
 #include "core/app/AppState.h"
 #include "core/app/OperationHistory.h"
 #include "core/common/HexText.h"
+#include "core/common/PhoneNumber.h"
 #include "core/inbox/PendingHalves.h"
 #include "core/pdu/mdlSMS.h"
+
+#include <optional>
 
 SmsRoute::SmsRoute(AppState &state, QObject *parent) : QObject(parent), m_state(state) {}
 
@@ -29,6 +32,11 @@ QString SmsRoute::gprsRefusal(const QString &phone, const QString &smsc, const G
 Task<void> SmsRoute::sendAndRecord(OperationHistory::Operation operation, QString phone, Task<SendResult> send)
 {
     const SendResult result = co_await send;
+    // A read is "ok" only once its profile is saved: its row waits for the outcome.
+    if (operation == OperationHistory::Operation::ReadProfile && result.passed) {
+        awaitAnswer(phone, true);
+        co_return;
+    }
     if (m_state.database && result.refusal.isEmpty())
         OperationHistory(*m_state.database)
             .recordNow(operation, phone, routeName(),
@@ -79,17 +87,68 @@ QString SmsRoute::brokenOffLine(const QString &refusedBy, PacketType failed, con
            + QStringLiteral("\r\n");
 }
 
-void SmsRoute::recordReceived(const PollResult &result)
+QStringList SmsRoute::awaitedReads() const
 {
-    if (!m_state.database)
-        return;
-    OperationHistory history(*m_state.database);
+    QStringList phones;
+    for (const AwaitedRead &a : m_awaitedReads)
+        phones << a.phone;
+    return phones;
+}
+
+void SmsRoute::awaitAnswer(const QString &phone, bool historyRow)
+{
+    // An earlier request of the same terminal is superseded; the window's row is kept.
+    for (const AwaitedRead &a : std::as_const(m_awaitedReads))
+        historyRow = historyRow || (a.historyRow && PhoneNumber::sameSubscriber(a.phone, phone));
+    forgetAwaited(phone);
+    m_awaitedReads.append({phone, routeClock().now(), historyRow});
+}
+
+void SmsRoute::forgetAwaited(const QString &phone)
+{
+    m_awaitedReads.removeIf([&phone](const AwaitedRead &a) { return PhoneNumber::sameSubscriber(a.phone, phone); });
+}
+
+QStringList SmsRoute::settlePoll(const PollResult &result)
+{
+    std::optional<OperationHistory> history;
+    if (m_state.database)
+        history.emplace(*m_state.database);
+    auto record = [&](OperationHistory::Operation operation, const QString &phone, OperationHistory::Result r,
+                      const QString &detail) {
+        if (history)
+            history->recordNow(operation, phone, routeName(), r, detail);
+    };
     for (const ListingSweep::Outcome::Confirmation &c : result.confirmations)
-        history.recordNow(OperationHistory::Operation::Confirmation, c.sender, routeName(), OperationHistory::Result::Ok,
-                          packetName(c.packet));
-    for (const ReceivedProfiles::Saved &saved : result.saved)
-        history.recordNow(OperationHistory::Operation::ProfileReceived, saved.phone, routeName(),
-                          OperationHistory::Result::Ok, saved.path);
+        record(OperationHistory::Operation::Confirmation, c.sender, OperationHistory::Result::Ok, packetName(c.packet));
+    QList<AwaitedRead> ended;
+    for (const ReceivedProfiles::Saved &saved : result.saved) {
+        record(OperationHistory::Operation::ProfileReceived, saved.phone, OperationHistory::Result::Ok, saved.path);
+        for (const AwaitedRead &a : std::as_const(m_awaitedReads)) {
+            if (!PhoneNumber::sameSubscriber(a.phone, saved.phone))
+                continue;
+            if (a.historyRow)
+                record(OperationHistory::Operation::ReadProfile, a.phone, OperationHistory::Result::Ok, saved.path);
+            ended.append(a);
+        }
+        forgetAwaited(saved.phone);
+    }
+    QStringList lines;
+    const QDateTime current = routeClock().now();
+    for (qsizetype i = m_awaitedReads.size() - 1; i >= 0; --i) {
+        const AwaitedRead a = m_awaitedReads.at(i);
+        if (a.sent.secsTo(current) < AnswerWaitSeconds)
+            continue;
+        lines << QStringLiteral("Нет ответа от терминала ") + a.phone + QStringLiteral("\r\n");
+        if (a.historyRow)
+            record(OperationHistory::Operation::ReadProfile, a.phone, OperationHistory::Result::Failed,
+                   QStringLiteral("нет ответа"));
+        m_awaitedReads.removeAt(i);
+        emit readFinished(a.phone, false);
+    }
+    for (const AwaitedRead &a : std::as_const(ended))
+        emit readFinished(a.phone, true);
+    return lines;
 }
 
 QString SmsRoute::forgetEarlierHalves(const QString &phone) const

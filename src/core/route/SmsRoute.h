@@ -84,8 +84,15 @@ public:
     QString submitProfileRequest(const QString &phone, const QString &smsc);
     QString submitGprs(const QString &phone, const QString &smsc, const GprsSettings &settings);
 
+    // A read request left unanswered this long gets "Нет ответа от терминала " + number.
+    static constexpr int AnswerWaitSeconds = 600;
+    // Reads whose answer is still awaited.
+    QStringList awaitedReads() const;
+
 signals:
     void pollFinished(const SmsRoute::PollResult &result);
+    // A read request's outcome: its profile saved, or its wait over without an answer.
+    void readFinished(const QString &phone, bool saved);
 
 protected:
     // What refuses a module send before anything goes: a bad number or SMS centre ("" when none).
@@ -97,8 +104,14 @@ protected:
     // half a profile); the operator learns which one, why, and what went before it.
     static QString brokenOffLine(const QString &refusedBy, PacketType failed, const QString &why,
                                  const QStringList &sent);
-    // The confirmations and profiles a poll received, kept in the history.
-    void recordReceived(const PollResult &result);
+    // After each poll: what came is kept in the history, saved profiles end their reads and reads
+    // whose wait is over end unanswered. The lines for txtCmdInfo are returned.
+    QStringList settlePoll(const PollResult &result);
+    // A read request went: its answer is awaited from now, superseding an earlier request of the
+    // terminal. historyRow: the read's row is written when its outcome is known.
+    void awaitAnswer(const QString &phone, bool historyRow = false);
+    // The terminal's read needs no answer any more.
+    void forgetAwaited(const QString &phone);
     // Before a read request goes: the halves kept from the terminal's earlier request are dropped,
     // so that a profile is never joined from two reads. The line to log, or "".
     QString forgetEarlierHalves(const QString &phone) const;
@@ -108,4 +121,11 @@ protected:
 private:
     // A window's send, kept in the history once the route has had its say.
     Task<void> sendAndRecord(OperationHistory::Operation operation, QString phone, Task<SendResult> send);
+    struct AwaitedRead
+    {
+        QString phone;
+        QDateTime sent;
+        bool historyRow = false;
+    };
+    QList<AwaitedRead> m_awaitedReads;
 };

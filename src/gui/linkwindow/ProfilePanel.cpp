@@ -57,6 +57,10 @@ ProfilePanel::ProfilePanel(AppState &state, UserPrompts &prompts, ModemLine &lin
     m_transfer->start();
     if (!state.serial.smsGateway.isEmpty())
         openGateway(line);
+    if (m_route) {
+        connect(m_route, &SmsRoute::readFinished, this, &ProfilePanel::readFinished);
+        connect(m_route, &SmsRoute::pollFinished, this, &ProfilePanel::readFinished);
+    }
 }
 
 void ProfilePanel::openGateway(ModemLine &line)
@@ -252,8 +256,27 @@ void ProfilePanel::btSendSMS_Click()
 
 void ProfilePanel::btSaveSMSToFile_Click()
 {
-    if (SmsRoute *route = usableRoute())
-        showRefusal(route->submitProfileRequest(txtProfileNumber->text(), txtSMSCNumber->text()));
+    SmsRoute *route = usableRoute();
+    if (!route)
+        return;
+    const QString refusal = route->submitProfileRequest(txtProfileNumber->text(), txtSMSCNumber->text());
+    showRefusal(refusal);
+    // A read finishes by itself: the store is polled until the profile is saved or its wait is
+    // over, whether or not the operator keeps polling on.
+    if (refusal.isEmpty() && !Check1->isChecked() && !m_pollingForReads) {
+        m_pollingForReads = true;
+        route->setPolling(true);
+    }
+}
+
+void ProfilePanel::readFinished()
+{
+    // Done once nothing is awaited and no request is still on its way.
+    if (!m_pollingForReads || !m_route || !m_route->awaitedReads().isEmpty() || !m_route->sendsIdle())
+        return;
+    m_pollingForReads = false;
+    // Polling as the operator left it.
+    m_route->setPolling(Check1->isChecked());
 }
 
 void ProfilePanel::cmdSendProfile_Click()
@@ -288,6 +311,7 @@ void ProfilePanel::chkProfileLoadType_Click(int index)
 
 void ProfilePanel::Check1_Click()
 {
+    m_pollingForReads = false;
     if (m_route)
         m_route->setPolling(Check1->isChecked());
     else if (Check1->isChecked())

@@ -61,6 +61,8 @@ public:
     void cmdSendProfile_Click();
     void chkProfileLoadType_Click(int index);
     void Check1_Click();
+    // A read ended (or a poll ran): polling started for reads goes back to the operator's choice.
+    void readFinished();
     void btSendGPRS_Click();
 
 private:
@@ -91,6 +93,8 @@ private:
     QPushButton *btSaveSMSToFile = nullptr;
     QCheckBox *chkSMSMode = nullptr;
     QCheckBox *Check1 = nullptr;
+    // Polling runs for a read the operator asked for, not because Check1 is ticked.
+    bool m_pollingForReads = false;
     LogBox *txtCmdInfo = nullptr;
     QLineEdit *txtgprsAPN = nullptr;
     QLineEdit *txtgprsNAME = nullptr;

@@ -1,5 +1,8 @@
 #include "TestProfileTransfer.h"
 
+#include "core/app/Database.h"
+#include "core/app/OperationHistory.h"
+
 #include "LinkTimerLog.h"
 #include "RunTask.h"
 #include "SimLink.h"
@@ -15,6 +18,7 @@
 
 #include <QDate>
 #include <QTemporaryDir>
+#include <QSignalSpy>
 #include <QTest>
 
 namespace {
@@ -132,6 +136,49 @@ void TestProfileTransfer::twoTerminalsReadBackInOnePoll()
              QStringList{QStringLiteral("Нет ответа от терминала +70000000000\r\n")});
     runTask(r.transfer.pollMessages());
     QVERIFY(r.sim.cmdInfo.filter(QStringLiteral("Нет ответа")).size() == 1);
+}
+
+void TestProfileTransfer::readRowWaitsForItsOutcome()
+{
+    Rig r;
+    QVERIFY(r.start({QStringLiteral("--terminal"), kPhone}));
+    Database db;
+    QString error;
+    QVERIFY(db.open(r.dir.filePath(QStringLiteral("Data.db")), error));
+    r.state.database = &db;
+    StandingClock clock;
+    r.transfer.setClock(&clock);
+    QSignalSpy finished(&r.transfer, &SmsRoute::readFinished);
+    // The window's reads: one terminal answers, the other number never does.
+    QCOMPARE(r.transfer.submitProfileRequest(kPhone, QString()), QString());
+    QCOMPARE(r.transfer.submitProfileRequest(QStringLiteral("+70000000000"), QString()), QString());
+    QTRY_VERIFY_WITH_TIMEOUT(r.transfer.sendsIdle() && r.transfer.awaitedReads().size() == 2, 20000);
+    auto reads = [&db] {
+        QList<OperationHistory::Entry> out;
+        for (const OperationHistory::Entry &e : OperationHistory(db).entries())
+            if (e.operation == OperationHistory::Operation::ReadProfile)
+                out << e;
+        return out;
+    };
+    QVERIFY(reads().isEmpty()); // sent is not read
+    runTask(r.transfer.pollMessages());
+    QCOMPARE(reads().size(), 1);
+    QCOMPARE(reads().at(0).result, OperationHistory::Result::Ok);
+    QCOMPARE(reads().at(0).detail, r.binPath(QStringLiteral("1234567890.bin")));
+    QCOMPARE(finished.size(), 1);
+    QCOMPARE(finished.at(0).at(1).toBool(), true);
+    // The wait over: the silent one is failed, "нет ответа", and the poll ends nothing more later.
+    clock.at = clock.at.addSecs(SmsRoute::AnswerWaitSeconds);
+    runTask(r.transfer.pollMessages());
+    const QList<OperationHistory::Entry> both = reads();
+    QCOMPARE(both.size(), 2);
+    const auto silent = std::find_if(both.begin(), both.end(),
+                                     [](const auto &e) { return e.number == QStringLiteral("+70000000000"); });
+    QVERIFY(silent != both.end());
+    QCOMPARE(silent->result, OperationHistory::Result::Failed);
+    QCOMPARE(silent->detail, QStringLiteral("нет ответа"));
+    QCOMPARE(finished.size(), 2);
+    QVERIFY(r.transfer.awaitedReads().isEmpty());
 }
 
 void TestProfileTransfer::unsavedProfileStaysInTheModem()

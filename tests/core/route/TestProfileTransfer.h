@@ -10,6 +10,7 @@ class TestProfileTransfer : public QObject
 private slots:
     void profileFileSentAndConfirmed();
     void twoTerminalsReadBackInOnePoll();
+    void readRowWaitsForItsOutcome();
     void unsavedProfileStaysInTheModem();
     void modemLeftInADataCallIsBroughtBack();
     void textModeModemTakesPduModeFirst();

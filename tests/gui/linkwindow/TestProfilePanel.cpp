@@ -196,6 +196,15 @@ void TestProfilePanel::sendAndConfirmFromWindow()
                                              "Параметры GPRS загружены в терминал: +71234567890\n"));
     QVERIFY(!t.child<LogBox>("txtinfo")->logText().contains(QStringLiteral("не позволяет")));
     QTRY_VERIFY(sim.events().contains(QStringLiteral("# sms deleted 3")));
+
+    // A read with polling off polls by itself until the profile is saved, then stops again.
+    t.child<QCheckBox>("Check1")->setChecked(false);
+    t.child<QPushButton>("btSaveSMSToFile")->click();
+    QVERIFY(t.transfer().Timer1().isActive());
+    QTRY_VERIFY_WITH_TIMEOUT(t.cmdInfo().contains(QStringLiteral("Сохранен профильный файл от терминала: +71234567890")),
+                             20000);
+    QTRY_VERIFY(!t.transfer().Timer1().isActive());
+    QVERIFY(!t.child<QCheckBox>("Check1")->isChecked());
 }
 
 void TestProfilePanel::pollKeepsTheShownMode()
