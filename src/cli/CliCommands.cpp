@@ -2,6 +2,7 @@
 
 #include "cli/CliHelp.h"
 #include "cli/CliOptions.h"
+#include "cli/CliOutput.h"
 #include "cli/CliText.h"
 #include "cli/CommandTable.h"
 
@@ -16,7 +17,7 @@ int CliCommands::run(const QStringList &arguments)
     }
     const CliCommand *command = findCommand(arguments.first());
     if (!command)
-        return CliHelp::badUsage(CliText::tr("нет команды %1").arg(arguments.first()));
+        return CliHelp::badUsage(CliText::tr("нет команды %1").arg(shown(arguments.first())));
     const CliOptions o = parseOptions(arguments.mid(1), *command);
     CliContext context{m_out, *command};
     int rc = 0;

@@ -157,7 +157,7 @@ int runHelp(const CliOptions &o, CliContext &c)
     }
     const CliCommand *command = findCommand(o.positional.first());
     if (!command)
-        return c.badUsage(CliText::tr("нет команды %1").arg(o.positional.first()));
+        return c.badUsage(CliText::tr("нет команды %1").arg(shown(o.positional.first())));
     c.out << CliHelp::commandHelp(*command);
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "cli/CliOptions.h"
 
 #include "cli/CliCommand.h"
+#include "cli/CliOutput.h"
 #include "cli/CliText.h"
 
 #include "core/app/SerialSettings.h"
@@ -19,7 +20,7 @@ QString checked(const CliOptions &o, const CliCommand &command)
                                  : CliText::tr("не хватает аргументов");
     }
     if (command.maxArguments >= 0 && count > command.maxArguments)
-        return CliText::tr("лишний аргумент %1").arg(o.positional.at(command.maxArguments));
+        return CliText::tr("лишний аргумент %1").arg(shown(o.positional.at(command.maxArguments)));
     return QString();
 }
 
@@ -37,7 +38,7 @@ CliOptions parseOptions(const QStringList &args, const CliCommand &command)
         const CliOption *option = command.option(a);
         if (!option && a.startsWith(QLatin1String("--"))) {
             if (o.problem.isEmpty())
-                o.problem = CliText::tr("неизвестный параметр %1").arg(a);
+                o.problem = CliText::tr("неизвестный параметр %1").arg(shown(a));
         } else if (!option) {
             o.positional << a;
         } else if (option->isFlag()) {
@@ -101,12 +102,12 @@ QString readSerialOptions(const CliOptions &o, SerialSettings &s)
         bool ok = false;
         *n.target = o.value(name).toInt(&ok);
         if (!ok || (!n.allowed.isEmpty() && !n.allowed.contains(*n.target)))
-            return CliText::tr("недопустимое значение %1: %2").arg(name, o.value(name));
+            return CliText::tr("недопустимое значение %1: %2").arg(name, shown(o.value(name)));
     }
     if (o.has(QStringLiteral("--parity"))) {
         const QString v = o.value(QStringLiteral("--parity"));
         if (v.size() != 1 || !QStringLiteral("neo").contains(v.toLower()))
-            return CliText::tr("недопустимое значение %1: %2").arg(QStringLiteral("--parity"), v);
+            return CliText::tr("недопустимое значение %1: %2").arg(QStringLiteral("--parity"), shown(v));
         s.parity = v.toLower().at(0);
     }
     const QString problem = s.problem();

@@ -286,7 +286,7 @@ int readProfile(const SmsPath &s, const CliOptions &o, const QString &phone)
         history.set(OperationHistory::Result::Failed, QStringLiteral("прервано: запрос отправлен, профиль не дождались"));
         return interrupts->exitCode();
     }
-    const QString noProfile = CliText::tr("нет профиля от %1 за %2 с").arg(phone).arg(waitSeconds);
+    const QString noProfile = CliText::tr("нет профиля от %1 за %2 с").arg(shown(phone)).arg(waitSeconds);
     history.set(OperationHistory::Result::Failed, noProfile);
     return failWith(noProfile);
 }
@@ -404,9 +404,9 @@ int runFleet(const CliOptions &o, FleetRun::Job job, const SmsPath &path, const 
         if (r.outcome == FleetRun::Outcome::Done && job == FleetRun::Job::ReadProfile && !json)
             printLine(stdout, r.detail);
         else if (r.outcome == FleetRun::Outcome::NoAnswer && job == FleetRun::Job::ReadProfile)
-            printMessage(CliText::tr("нет профиля от %1 за %2 с").arg(t.phone).arg(request.waitSeconds));
+            printMessage(CliText::tr("нет профиля от %1 за %2 с").arg(shown(t.phone)).arg(request.waitSeconds));
         else if (r.outcome != FleetRun::Outcome::Done)
-            printMessage(t.name + QStringLiteral(" ") + t.phone + QStringLiteral(": ") + r.detail);
+            printMessage(shown(t.name) + QStringLiteral(" ") + shown(t.phone) + QStringLiteral(": ") + r.detail);
     });
     // The first interrupt lets the pairs under way finish and starts nothing more; the second
     // drops the modems' lines at once.
@@ -470,7 +470,7 @@ int runForTargets(const CliOptions &o, CliContext &c, bool fleet,
     if (!problem.isEmpty())
         return c.badUsage(problem);
     if (waitSecondsOf(o) < 0)
-        return c.badUsage(CliText::tr("недопустимое значение %1: %2").arg(kWait, o.value(kWait)));
+        return c.badUsage(CliText::tr("недопустимое значение %1: %2").arg(kWait, shown(o.value(kWait))));
     QList<TerminalTarget> targets;
     QString why;
     // Several terminals named one by one are a fleet too.

@@ -100,13 +100,13 @@ QString readUploadOptions(const CliOptions &parsed, UploadOptions &o)
         bool ok = false;
         const uint bank = parsed.value(QStringLiteral("--bank")).toUInt(&ok);
         if (!ok || bank > 3)
-            return CliText::tr("недопустимое значение %1: %2").arg(QStringLiteral("--bank"), parsed.value(QStringLiteral("--bank")));
+            return CliText::tr("недопустимое значение %1: %2").arg(QStringLiteral("--bank"), shown(parsed.value(QStringLiteral("--bank"))));
         o.bank = QString::number(bank);
     }
     if (parsed.has(QStringLiteral("--page"))) {
         uint page = 0;
         if (!isHex(parsed.value(QStringLiteral("--page")), page))
-            return CliText::tr("недопустимое значение %1: %2").arg(QStringLiteral("--page"), parsed.value(QStringLiteral("--page")));
+            return CliText::tr("недопустимое значение %1: %2").arg(QStringLiteral("--page"), shown(parsed.value(QStringLiteral("--page"))));
         o.page = QString::number(page, 16).toUpper();
     }
     if (o.linear && o.files.size() > 1)
@@ -148,7 +148,7 @@ int rollOut(const UploadOptions &o, const QStringList &ports, const QList<Termin
         if (refused.isEmpty()) {
             waiting << i;
         } else {
-            printMessage(targets[i].name + QStringLiteral(": ") + refused);
+            printMessage(shown(targets[i].name) + QStringLiteral(": ") + refused);
             results[i] = QStringLiteral("failed");
         }
     }
