@@ -52,7 +52,7 @@ _kvrsetup_cli()
         modem-info)
             case "$prev" in
                 --port) COMPREPLY=($(compgen -f -- "$cur")); return ;;
-                --baud) COMPREPLY=($(compgen -W "9600 19200 38400 57600 115200" -- "$cur")); return ;;
+                --baud) COMPREPLY=($(compgen -W "2400 4800 9600 19200 38400 57600 115200" -- "$cur")); return ;;
                 --parity) COMPREPLY=($(compgen -W "n e o" -- "$cur")); return ;;
                 --data) COMPREPLY=($(compgen -W "7 8" -- "$cur")); return ;;
                 --stop) COMPREPLY=($(compgen -W "1 2" -- "$cur")); return ;;
@@ -62,7 +62,7 @@ _kvrsetup_cli()
         at)
             case "$prev" in
                 --port) COMPREPLY=($(compgen -f -- "$cur")); return ;;
-                --baud) COMPREPLY=($(compgen -W "9600 19200 38400 57600 115200" -- "$cur")); return ;;
+                --baud) COMPREPLY=($(compgen -W "2400 4800 9600 19200 38400 57600 115200" -- "$cur")); return ;;
                 --parity) COMPREPLY=($(compgen -W "n e o" -- "$cur")); return ;;
                 --data) COMPREPLY=($(compgen -W "7 8" -- "$cur")); return ;;
                 --stop) COMPREPLY=($(compgen -W "1 2" -- "$cur")); return ;;
@@ -85,7 +85,7 @@ _kvrsetup_cli()
         send-profile)
             case "$prev" in
                 --port) COMPREPLY=($(compgen -f -- "$cur")); return ;;
-                --baud) COMPREPLY=($(compgen -W "9600 19200 38400 57600 115200" -- "$cur")); return ;;
+                --baud) COMPREPLY=($(compgen -W "2400 4800 9600 19200 38400 57600 115200" -- "$cur")); return ;;
                 --parity) COMPREPLY=($(compgen -W "n e o" -- "$cur")); return ;;
                 --data) COMPREPLY=($(compgen -W "7 8" -- "$cur")); return ;;
                 --stop) COMPREPLY=($(compgen -W "1 2" -- "$cur")); return ;;
@@ -100,7 +100,7 @@ _kvrsetup_cli()
         read-profile)
             case "$prev" in
                 --port) COMPREPLY=($(compgen -f -- "$cur")); return ;;
-                --baud) COMPREPLY=($(compgen -W "9600 19200 38400 57600 115200" -- "$cur")); return ;;
+                --baud) COMPREPLY=($(compgen -W "2400 4800 9600 19200 38400 57600 115200" -- "$cur")); return ;;
                 --parity) COMPREPLY=($(compgen -W "n e o" -- "$cur")); return ;;
                 --data) COMPREPLY=($(compgen -W "7 8" -- "$cur")); return ;;
                 --stop) COMPREPLY=($(compgen -W "1 2" -- "$cur")); return ;;
@@ -115,7 +115,7 @@ _kvrsetup_cli()
         poll)
             case "$prev" in
                 --port) COMPREPLY=($(compgen -f -- "$cur")); return ;;
-                --baud) COMPREPLY=($(compgen -W "9600 19200 38400 57600 115200" -- "$cur")); return ;;
+                --baud) COMPREPLY=($(compgen -W "2400 4800 9600 19200 38400 57600 115200" -- "$cur")); return ;;
                 --parity) COMPREPLY=($(compgen -W "n e o" -- "$cur")); return ;;
                 --data) COMPREPLY=($(compgen -W "7 8" -- "$cur")); return ;;
                 --stop) COMPREPLY=($(compgen -W "1 2" -- "$cur")); return ;;
@@ -126,7 +126,7 @@ _kvrsetup_cli()
         send-gprs)
             case "$prev" in
                 --port) COMPREPLY=($(compgen -f -- "$cur")); return ;;
-                --baud) COMPREPLY=($(compgen -W "9600 19200 38400 57600 115200" -- "$cur")); return ;;
+                --baud) COMPREPLY=($(compgen -W "2400 4800 9600 19200 38400 57600 115200" -- "$cur")); return ;;
                 --parity) COMPREPLY=($(compgen -W "n e o" -- "$cur")); return ;;
                 --data) COMPREPLY=($(compgen -W "7 8" -- "$cur")); return ;;
                 --stop) COMPREPLY=($(compgen -W "1 2" -- "$cur")); return ;;
@@ -146,7 +146,7 @@ _kvrsetup_cli()
         upload)
             case "$prev" in
                 --port) COMPREPLY=($(compgen -f -- "$cur")); return ;;
-                --baud) COMPREPLY=($(compgen -W "9600 19200 38400 57600 115200" -- "$cur")); return ;;
+                --baud) COMPREPLY=($(compgen -W "2400 4800 9600 19200 38400 57600 115200" -- "$cur")); return ;;
                 --parity) COMPREPLY=($(compgen -W "n e o" -- "$cur")); return ;;
                 --data) COMPREPLY=($(compgen -W "7 8" -- "$cur")); return ;;
                 --stop) COMPREPLY=($(compgen -W "1 2" -- "$cur")); return ;;

@@ -21,6 +21,7 @@ struct CliOption
     QStringList choices = {};     // the values of an OptionValue::Choice
     bool required = false;
     bool hidden = false;          // for the build and the tests, left out of help and usage
+    bool repeatable = false;      // every value is kept (CliOptions::all); otherwise a second one is bad usage
 
     bool isFlag() const { return argument == nullptr; }
 };

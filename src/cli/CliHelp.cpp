@@ -65,6 +65,9 @@ QString overview()
     for (const CliCommand &c : commandTable())
         text += QStringLiteral("  ") + c.name.leftJustified(14) + translated(c.summary) + QLatin1Char('\n');
     return text + QLatin1Char('\n')
+           + CliText::tr("Значение параметра: --параметр ЗНАЧЕНИЕ или --параметр=ЗНАЧЕНИЕ (значение, которое "
+                         "начинается с --, только так); после -- все аргументы простые.")
+           + QLatin1Char('\n')
            + CliText::tr("Справка по команде: kvrsetup-cli help КОМАНДА или kvrsetup-cli КОМАНДА --help")
            + QLatin1Char('\n');
 }

@@ -38,13 +38,16 @@ CliOption flag(const char *name, const char *help)
     return {QLatin1String(name), nullptr, help};
 }
 
-// --phone NUMBER | --terminal NAME, and --all where the command runs for the whole book.
+// --phone NUMBER | --terminal NAME, each as often as there are terminals, and --all where the
+// command runs for the whole book.
 QList<CliOption> targets(bool all)
 {
     QList<CliOption> options{
         text("--phone", "NUMBER", QT_TRANSLATE_NOOP("CliText", "номер телефона терминала")),
         text("--terminal", "NAME",
              QT_TRANSLATE_NOOP("CliText", "терминал из адресной книги по названию (вместо --phone)"))};
+    for (CliOption &option : options)
+        option.repeatable = true;
     if (all)
         options << flag("--all", QT_TRANSLATE_NOOP("CliText", "все терминалы адресной книги сразу"))
                 << flag("--retry-failed",
@@ -109,14 +112,14 @@ QList<CliCommand> build()
               0, 0, {}, runHistory});
     t.append({QStringLiteral("send-profile"), QT_TRANSLATE_NOOP("CliText", "Отправить профиль терминалу по SMS"),
               "FILE",
-              smsRouteOptions() + targets(true)
+              smsRouteOptions(true) + targets(true)
                   + QList<CliOption>{smsc(), text("--wait", "SECONDS",
                                                   QT_TRANSLATE_NOOP("CliText",
                                                                     "с --all: сколько ждать подтверждений, с (120)"))},
               1, 1, {}, runSendProfile});
     t.append({QStringLiteral("read-profile"),
               QT_TRANSLATE_NOOP("CliText", "Запросить профиль у терминала по SMS и дождаться ответа"), nullptr,
-              smsRouteOptions() + targets(true)
+              smsRouteOptions(true) + targets(true)
                   + QList<CliOption>{smsc(), text("--wait", "SECONDS",
                                                   QT_TRANSLATE_NOOP("CliText", "сколько ждать ответа, с (120)"))},
               0, 0, {}, runReadProfile});
@@ -124,7 +127,7 @@ QList<CliCommand> build()
               smsRouteOptions(), 0, 0, {}, runPoll});
     t.append({QStringLiteral("send-gprs"), QT_TRANSLATE_NOOP("CliText", "Отправить терминалу настройки GPRS по SMS"),
               nullptr,
-              smsRouteOptions() + targets(true)
+              smsRouteOptions(true) + targets(true)
                   + QList<CliOption>{smsc(), text("--apn", "TEXT", QT_TRANSLATE_NOOP("CliText", "точка доступа"), true),
                                      text("--user", "TEXT", QT_TRANSLATE_NOOP("CliText", "пользователь")),
                                      text("--password", "TEXT", QT_TRANSLATE_NOOP("CliText", "пароль")),
@@ -136,7 +139,7 @@ QList<CliCommand> build()
     t.append({QStringLiteral("upload"),
               QT_TRANSLATE_NOOP("CliText", "Загрузить микропрограмму в терминал по каналу данных"),
               "FILE [FILE2 [FILE3]]",
-              serialOptions() + targets(false)
+              serialOptions(true) + targets(false)
                   + QList<CliOption>{flag("--all", QT_TRANSLATE_NOOP("CliText",
                                                                      "все терминалы адресной книги, по одному на модем")),
                                      flag("--linear", QT_TRANSLATE_NOOP("CliText", "линейная загрузка, один файл")),

@@ -96,13 +96,8 @@ QString readUploadOptions(const CliOptions &parsed, UploadOptions &o)
     o.terminal = parsed.value(terminalOption());
     if (parsed.has(phoneOption()) && o.phone.isEmpty())
         return CliText::tr("для --phone нужен номер");
-    if (parsed.has(QStringLiteral("--bank"))) {
-        bool ok = false;
-        const uint bank = parsed.value(QStringLiteral("--bank")).toUInt(&ok);
-        if (!ok || bank > 3)
-            return CliText::tr("недопустимое значение %1: %2").arg(QStringLiteral("--bank"), shown(parsed.value(QStringLiteral("--bank"))));
-        o.bank = QString::number(bank);
-    }
+    if (parsed.has(QStringLiteral("--bank")))
+        o.bank = parsed.value(QStringLiteral("--bank"));
     if (parsed.has(QStringLiteral("--page"))) {
         uint page = 0;
         if (!isHex(parsed.value(QStringLiteral("--page")), page))

@@ -174,6 +174,8 @@ void TestCli::show()
     QVERIFY(r.out.contains(QStringLiteral("Угол = 42 град")));
     QVERIFY(r.out.contains(QStringLiteral("Флаг = [x]")));
     QVERIFY(r.out.contains(QStringLiteral("№6 Звонок")));
+    // --name=VALUE is --name VALUE.
+    QCOMPARE(runCli({QStringLiteral("show"), QStringLiteral("--table=") + table, QStringLiteral("--data=") + in}).out, r.out);
 }
 
 void TestCli::shownTextIsInert_data()

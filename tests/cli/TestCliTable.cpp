@@ -60,6 +60,39 @@ void TestCliTable::withoutACommand()
     QCOMPARE(unknown.err, QStringLiteral("kvrsetup-cli: нет команды frobnicate\n") + help.out);
 }
 
+void TestCliTable::strictOptions_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("problem");
+    const QStringList gprs{"send-gprs", "--port", "/dev/null", "--apn", "a", "--server", "10.0.0.1", "--server-port", "1"};
+    QTest::newRow("no value before an option") << gprs + QStringList{"--phone", "--all"}
+                                               << "для --phone нужно значение NUMBER";
+    QTest::newRow("a value for a flag") << QStringList{"check-table", "--service=1", "t"}
+                                        << "параметр --service задается без значения";
+    QTest::newRow("an option twice") << QStringList{"history", "--since", "2026-01-01", "--since=2026-02-01"}
+                                     << "параметр --since задан дважды";
+    QTest::newRow("one port for a poll") << QStringList{"poll", "--port", "/dev/null", "--port", "/dev/zero"}
+                                         << "параметр --port задан дважды";
+    QTest::newRow("a value after =") << QStringList{"history", "--since=--x"} << "недопустимое значение --since: --x";
+    QTest::newRow("not a choice") << QStringList{"convert", "--table", "t", "--data", "d", "--out", "o", "--form", "300"}
+                                  << "недопустимое значение --form: 300";
+    QTest::newRow("plain after --") << QStringList{"decode-pdu", "--", "--x", "--y"} << "лишний аргумент --y";
+    QTest::newRow("escaped, its value unsaid") << QStringList{"decode-pdu", "--x\x1B[2J=1234"}
+                                               << "неизвестный параметр --x\\x1B[2J";
+}
+
+void TestCliTable::strictOptions()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, problem);
+    const ProgramRun r = runCli(args);
+    QCOMPARE(r.code, 2);
+    QCOMPARE(r.out, QString());
+    QVERIFY2(r.err.startsWith(QStringLiteral("kvrsetup-cli: ") + problem + QStringLiteral("\nИспользование: kvrsetup-cli ")
+                              + args.first() + QLatin1Char(' ')),
+             qPrintable(r.err));
+}
+
 void TestCliTable::readmeListsTheCommands()
 {
     const QString readme = utf8File(QStringLiteral(KVR_SHIPPED_DATA_DIR "/../README.md"));

@@ -9,6 +9,8 @@ class TestCliTable : public QObject
 private slots:
     void helpAndBadOptionOfEveryCommand();
     void withoutACommand();
+    void strictOptions_data();
+    void strictOptions();
     void readmeListsTheCommands();
     void bashCompletes_data();
     void bashCompletes();
