@@ -21,12 +21,13 @@ int CliCommands::run(const QStringList &arguments)
     const CliOptions o = parseOptions(arguments.mid(1), *command);
     CliContext context{m_out, *command};
     int rc = 0;
-    if (o.help)
+    if (o.help) {
         m_out << CliHelp::commandHelp(*command);
-    else if (!o.problem.isEmpty())
-        rc = context.badUsage(o.problem);
-    else
-        rc = command->run(o, context);
+    } else {
+        for (const QString &warning : o.warnings)
+            printMessage(warning);
+        rc = o.problem.isEmpty() ? command->run(o, context) : context.badUsage(o.problem);
+    }
     m_out.flush();
     return rc;
 }

@@ -64,6 +64,10 @@ CliOptions parseOptions(const QStringList &args, const CliCommand &command)
                                                   : CliText::tr("неизвестный параметр %1").arg(shown(given)));
             continue;
         }
+        if (!option->renamedTo.isEmpty()) {
+            o.warnings << CliText::tr("%1 устарел, используйте %2").arg(given, option->renamedTo);
+            option = command.option(option->renamedTo);
+        }
         QString value;
         if (option->isFlag()) {
             if (equals >= 0) {
@@ -121,8 +125,11 @@ QList<CliOption> serialOptions(bool pool)
               QStringLiteral("38400"), QStringLiteral("57600"), QStringLiteral("115200")}},
             {QStringLiteral("--parity"), "n|e|o", QT_TRANSLATE_NOOP("CliText", "четность: нет, четная, нечетная"),
              OptionValue::Choice, {QStringLiteral("n"), QStringLiteral("e"), QStringLiteral("o")}},
-            {QStringLiteral("--data"), "7|8", QT_TRANSLATE_NOOP("CliText", "битов данных"), OptionValue::Choice,
+            {QStringLiteral("--data-bits"), "7|8", QT_TRANSLATE_NOOP("CliText", "битов данных"), OptionValue::Choice,
              {QStringLiteral("7"), QStringLiteral("8")}},
+            // The old name, for the scripts that still use it; elsewhere --data names a data file.
+            {QStringLiteral("--data"), "7|8", nullptr, OptionValue::None, {}, false, true, false,
+             QStringLiteral("--data-bits")},
             {QStringLiteral("--stop"), "1|2", QT_TRANSLATE_NOOP("CliText", "стоповых битов"), OptionValue::Choice,
              {QStringLiteral("1"), QStringLiteral("2")}}};
 }
@@ -138,7 +145,7 @@ QString readSerialOptions(const CliOptions &o, SerialSettings &s)
     {
         const char *name;
         int *target;
-    } numbers[] = {{"--baud", &s.baudRate}, {"--data", &s.dataBits}, {"--stop", &s.stopBits}};
+    } numbers[] = {{"--baud", &s.baudRate}, {"--data-bits", &s.dataBits}, {"--stop", &s.stopBits}};
     for (const auto &n : numbers) {
         if (o.has(QLatin1String(n.name)))
             *n.target = o.value(QLatin1String(n.name)).toInt();

@@ -19,6 +19,7 @@ struct CliOptions
     QStringList flags; // the flags given
     QStringList positional;
     QString problem; // the first thing that does not fit the command's entry
+    QStringList warnings; // for standard error before the command runs
     bool help = false; // --help: the command's help is wanted, nothing else counts
 
     QString value(const QString &name) const { return values.value(name); }
@@ -32,7 +33,7 @@ struct CliOptions
 // repeatable, and the number of plain arguments.
 CliOptions parseOptions(const QStringList &args, const CliCommand &command);
 
-// --port DEVICE [--baud N --parity n|e|o --data 7|8 --stop 1|2]; with pool, --port
+// --port DEVICE [--baud N --parity n|e|o --data-bits 7|8 --stop 1|2]; with pool, --port
 // may be given several times (a modem pool).
 QList<CliOption> serialOptions(bool pool = false);
 // The serial options with --port made optional, and --smsd FILE: the SMS commands take either.

@@ -93,6 +93,18 @@ void TestCliTable::strictOptions()
              qPrintable(r.err));
 }
 
+void TestCliTable::renamedOption()
+{
+    // The serial commands' old --data still counts, with a warning; report's --data stays its data file.
+    const QString warning = QStringLiteral("kvrsetup-cli: --data устарел, используйте --data-bits\n");
+    ProgramRun r = runCli({"modem-info", "--port", "/nonexistent/ttyKVR", "--data", "7"});
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.startsWith(warning) && r.err.contains(QStringLiteral("не удалось открыть порт")), qPrintable(r.err));
+    r = runCli({"at", "--port", "1", "--data-bits=8", "--data", "7", "AT"});
+    QCOMPARE(r.code, 2);
+    QVERIFY2(r.err.startsWith(warning + QStringLiteral("kvrsetup-cli: параметр --data задан дважды\n")), qPrintable(r.err));
+}
+
 void TestCliTable::readmeListsTheCommands()
 {
     const QString readme = utf8File(QStringLiteral(KVR_SHIPPED_DATA_DIR "/../README.md"));
@@ -111,6 +123,7 @@ void TestCliTable::bashCompletes_data()
     QTest::newRow("option") << "convert --fo" << "--form";
     QTest::newRow("choice") << "convert --form ''" << "260 390";
     QTest::newRow("serial choice") << "upload --parity ''" << "n e o";
+    QTest::newRow("no old name") << "at --da" << "--data-bits";
     QTest::newRow("book action") << "book ''" << "list add edit delete";
     QTest::newRow("help topic") << "help dec" << "decode-pdu";
     QTest::newRow("no file for a number") << "send-gprs --phone ''" << "";

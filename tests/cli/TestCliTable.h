@@ -11,6 +11,7 @@ private slots:
     void withoutACommand();
     void strictOptions_data();
     void strictOptions();
+    void renamedOption();
     void readmeListsTheCommands();
     void bashCompletes_data();
     void bashCompletes();
