@@ -137,11 +137,12 @@ _kvrsetup_cli()
                 --apn) COMPREPLY=($(true)); return ;;
                 --user) COMPREPLY=($(true)); return ;;
                 --password) COMPREPLY=($(true)); return ;;
+                --password-file) COMPREPLY=($(compgen -f -- "$cur")); return ;;
                 --server) COMPREPLY=($(true)); return ;;
                 --server-port) COMPREPLY=($(true)); return ;;
                 --wait) COMPREPLY=($(true)); return ;;
             esac
-            options="--help --port --baud --parity --data-bits --stop --smsd --phone --terminal --all --retry-failed --json --smsc --apn --user --password --server --server-port --wait"
+            options="--help --port --baud --parity --data-bits --stop --smsd --phone --terminal --all --retry-failed --json --smsc --apn --user --password --password-file --server --server-port --wait"
             plain='compgen -f -- "$cur"' ;;
         upload)
             case "$prev" in

@@ -83,6 +83,8 @@ CliOptions parseOptions(const QStringList &args, const CliCommand &command)
             continue;
         }
         const QString &name = option->name;
+        if (option->warning)
+            o.warnings << CliText::tr(option->warning);
         if (!option->repeatable && (o.values.contains(name) || o.flags.contains(name)))
             fail(CliText::tr("параметр %1 задан дважды").arg(given));
         else if (option->value == OptionValue::Choice && !option->choices.contains(value))

@@ -56,6 +56,15 @@ QList<CliOption> targets(bool all)
     return options;
 }
 
+// A password on the command line is in ps and in the shell's history: said each time it is used.
+CliOption password()
+{
+    CliOption option = text("--password", "TEXT", QT_TRANSLATE_NOOP("CliText", "пароль (виден другим пользователям)"));
+    option.warning = QT_TRANSLATE_NOOP("CliText", "пароль --password виден другим пользователям (ps, история команд); "
+                                                  "лучше --password-file FILE или KVRSETUP_GPRS_PASSWORD");
+    return option;
+}
+
 CliOption smsc()
 {
     return text("--smsc", "NUMBER", QT_TRANSLATE_NOOP("CliText", "номер SMS-центра"));
@@ -130,7 +139,10 @@ QList<CliCommand> build()
               smsRouteOptions(true) + targets(true)
                   + QList<CliOption>{smsc(), text("--apn", "TEXT", QT_TRANSLATE_NOOP("CliText", "точка доступа"), true),
                                      text("--user", "TEXT", QT_TRANSLATE_NOOP("CliText", "пользователь")),
-                                     text("--password", "TEXT", QT_TRANSLATE_NOOP("CliText", "пароль")),
+                                     password(),
+                                     path("--password-file", "FILE",
+                                          QT_TRANSLATE_NOOP("CliText", "пароль из первой строки файла (или из "
+                                                                       "переменной KVRSETUP_GPRS_PASSWORD)")),
                                      text("--server", "ADDRESS", QT_TRANSLATE_NOOP("CliText", "адрес сервера"), true),
                                      text("--server-port", "N", QT_TRANSLATE_NOOP("CliText", "порт сервера"), true),
                                      text("--wait", "SECONDS",
