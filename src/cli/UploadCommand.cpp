@@ -239,8 +239,7 @@ int runUpload(const CliOptions &parsed, CliContext &c)
     case TargetsResult::Ok:
         break;
     case TargetsResult::BadUsage:
-        printMessage(why);
-        return 2;
+        return c.badUsage(why);
     case TargetsResult::NotFound:
         return failWith(why);
     }
