@@ -159,7 +159,7 @@ QList<CliCommand> build()
                                       OptionValue::Choice,
                                       {QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("2"),
                                        QStringLiteral("3")}},
-                                     text("--page", "HEX", QT_TRANSLATE_NOOP("CliText", "адрес страницы")),
+                                     text("--page", "HEX", QT_TRANSLATE_NOOP("CliText", "адрес страницы, шестнадцатеричный: 2800 или 0x2800")),
                                      flag("--resume",
                                           QT_TRANSLATE_NOOP("CliText", "продолжить с сохраненной точки"))},
               1, 3, {}, runUpload});
