@@ -52,22 +52,22 @@ _kvrsetup_cli()
         modem-info)
             case "$prev" in
                 --port) COMPREPLY=($(compgen -f -- "$cur")); return ;;
-                --baud) COMPREPLY=($(compgen -W "9600 19200 38400 57600 115200" -- "$cur")); return ;;
+                --baud) COMPREPLY=($(compgen -W "2400 4800 9600 19200 38400 57600 115200" -- "$cur")); return ;;
                 --parity) COMPREPLY=($(compgen -W "n e o" -- "$cur")); return ;;
-                --data) COMPREPLY=($(compgen -W "7 8" -- "$cur")); return ;;
+                --data-bits) COMPREPLY=($(compgen -W "7 8" -- "$cur")); return ;;
                 --stop) COMPREPLY=($(compgen -W "1 2" -- "$cur")); return ;;
             esac
-            options="--help --port --baud --parity --data --stop"
+            options="--help --port --baud --parity --data-bits --stop"
             plain='compgen -f -- "$cur"' ;;
         at)
             case "$prev" in
                 --port) COMPREPLY=($(compgen -f -- "$cur")); return ;;
-                --baud) COMPREPLY=($(compgen -W "9600 19200 38400 57600 115200" -- "$cur")); return ;;
+                --baud) COMPREPLY=($(compgen -W "2400 4800 9600 19200 38400 57600 115200" -- "$cur")); return ;;
                 --parity) COMPREPLY=($(compgen -W "n e o" -- "$cur")); return ;;
-                --data) COMPREPLY=($(compgen -W "7 8" -- "$cur")); return ;;
+                --data-bits) COMPREPLY=($(compgen -W "7 8" -- "$cur")); return ;;
                 --stop) COMPREPLY=($(compgen -W "1 2" -- "$cur")); return ;;
             esac
-            options="--help --port --baud --parity --data --stop"
+            options="--help --port --baud --parity --data-bits --stop"
             plain='compgen -f -- "$cur"' ;;
         book)
             case "$prev" in
@@ -85,9 +85,9 @@ _kvrsetup_cli()
         send-profile)
             case "$prev" in
                 --port) COMPREPLY=($(compgen -f -- "$cur")); return ;;
-                --baud) COMPREPLY=($(compgen -W "9600 19200 38400 57600 115200" -- "$cur")); return ;;
+                --baud) COMPREPLY=($(compgen -W "2400 4800 9600 19200 38400 57600 115200" -- "$cur")); return ;;
                 --parity) COMPREPLY=($(compgen -W "n e o" -- "$cur")); return ;;
-                --data) COMPREPLY=($(compgen -W "7 8" -- "$cur")); return ;;
+                --data-bits) COMPREPLY=($(compgen -W "7 8" -- "$cur")); return ;;
                 --stop) COMPREPLY=($(compgen -W "1 2" -- "$cur")); return ;;
                 --smsd) COMPREPLY=($(compgen -f -- "$cur")); return ;;
                 --phone) COMPREPLY=($(true)); return ;;
@@ -95,14 +95,14 @@ _kvrsetup_cli()
                 --smsc) COMPREPLY=($(true)); return ;;
                 --wait) COMPREPLY=($(true)); return ;;
             esac
-            options="--help --port --baud --parity --data --stop --smsd --phone --terminal --all --retry-failed --json --smsc --wait"
+            options="--help --port --baud --parity --data-bits --stop --smsd --phone --terminal --all --retry-failed --json --smsc --wait"
             plain='compgen -f -- "$cur"' ;;
         read-profile)
             case "$prev" in
                 --port) COMPREPLY=($(compgen -f -- "$cur")); return ;;
-                --baud) COMPREPLY=($(compgen -W "9600 19200 38400 57600 115200" -- "$cur")); return ;;
+                --baud) COMPREPLY=($(compgen -W "2400 4800 9600 19200 38400 57600 115200" -- "$cur")); return ;;
                 --parity) COMPREPLY=($(compgen -W "n e o" -- "$cur")); return ;;
-                --data) COMPREPLY=($(compgen -W "7 8" -- "$cur")); return ;;
+                --data-bits) COMPREPLY=($(compgen -W "7 8" -- "$cur")); return ;;
                 --stop) COMPREPLY=($(compgen -W "1 2" -- "$cur")); return ;;
                 --smsd) COMPREPLY=($(compgen -f -- "$cur")); return ;;
                 --phone) COMPREPLY=($(true)); return ;;
@@ -110,25 +110,25 @@ _kvrsetup_cli()
                 --smsc) COMPREPLY=($(true)); return ;;
                 --wait) COMPREPLY=($(true)); return ;;
             esac
-            options="--help --port --baud --parity --data --stop --smsd --phone --terminal --all --retry-failed --json --smsc --wait"
+            options="--help --port --baud --parity --data-bits --stop --smsd --phone --terminal --all --retry-failed --json --smsc --wait"
             plain='compgen -f -- "$cur"' ;;
         poll)
             case "$prev" in
                 --port) COMPREPLY=($(compgen -f -- "$cur")); return ;;
-                --baud) COMPREPLY=($(compgen -W "9600 19200 38400 57600 115200" -- "$cur")); return ;;
+                --baud) COMPREPLY=($(compgen -W "2400 4800 9600 19200 38400 57600 115200" -- "$cur")); return ;;
                 --parity) COMPREPLY=($(compgen -W "n e o" -- "$cur")); return ;;
-                --data) COMPREPLY=($(compgen -W "7 8" -- "$cur")); return ;;
+                --data-bits) COMPREPLY=($(compgen -W "7 8" -- "$cur")); return ;;
                 --stop) COMPREPLY=($(compgen -W "1 2" -- "$cur")); return ;;
                 --smsd) COMPREPLY=($(compgen -f -- "$cur")); return ;;
             esac
-            options="--help --port --baud --parity --data --stop --smsd"
+            options="--help --port --baud --parity --data-bits --stop --smsd"
             plain='compgen -f -- "$cur"' ;;
         send-gprs)
             case "$prev" in
                 --port) COMPREPLY=($(compgen -f -- "$cur")); return ;;
-                --baud) COMPREPLY=($(compgen -W "9600 19200 38400 57600 115200" -- "$cur")); return ;;
+                --baud) COMPREPLY=($(compgen -W "2400 4800 9600 19200 38400 57600 115200" -- "$cur")); return ;;
                 --parity) COMPREPLY=($(compgen -W "n e o" -- "$cur")); return ;;
-                --data) COMPREPLY=($(compgen -W "7 8" -- "$cur")); return ;;
+                --data-bits) COMPREPLY=($(compgen -W "7 8" -- "$cur")); return ;;
                 --stop) COMPREPLY=($(compgen -W "1 2" -- "$cur")); return ;;
                 --smsd) COMPREPLY=($(compgen -f -- "$cur")); return ;;
                 --phone) COMPREPLY=($(true)); return ;;
@@ -137,25 +137,26 @@ _kvrsetup_cli()
                 --apn) COMPREPLY=($(true)); return ;;
                 --user) COMPREPLY=($(true)); return ;;
                 --password) COMPREPLY=($(true)); return ;;
+                --password-file) COMPREPLY=($(compgen -f -- "$cur")); return ;;
                 --server) COMPREPLY=($(true)); return ;;
                 --server-port) COMPREPLY=($(true)); return ;;
                 --wait) COMPREPLY=($(true)); return ;;
             esac
-            options="--help --port --baud --parity --data --stop --smsd --phone --terminal --all --retry-failed --json --smsc --apn --user --password --server --server-port --wait"
+            options="--help --port --baud --parity --data-bits --stop --smsd --phone --terminal --all --retry-failed --json --smsc --apn --user --password --password-file --server --server-port --wait"
             plain='compgen -f -- "$cur"' ;;
         upload)
             case "$prev" in
                 --port) COMPREPLY=($(compgen -f -- "$cur")); return ;;
-                --baud) COMPREPLY=($(compgen -W "9600 19200 38400 57600 115200" -- "$cur")); return ;;
+                --baud) COMPREPLY=($(compgen -W "2400 4800 9600 19200 38400 57600 115200" -- "$cur")); return ;;
                 --parity) COMPREPLY=($(compgen -W "n e o" -- "$cur")); return ;;
-                --data) COMPREPLY=($(compgen -W "7 8" -- "$cur")); return ;;
+                --data-bits) COMPREPLY=($(compgen -W "7 8" -- "$cur")); return ;;
                 --stop) COMPREPLY=($(compgen -W "1 2" -- "$cur")); return ;;
                 --phone) COMPREPLY=($(true)); return ;;
                 --terminal) COMPREPLY=($(true)); return ;;
                 --bank) COMPREPLY=($(compgen -W "0 1 2 3" -- "$cur")); return ;;
                 --page) COMPREPLY=($(true)); return ;;
             esac
-            options="--help --port --baud --parity --data --stop --phone --terminal --all --linear --bank --page --resume"
+            options="--help --port --baud --parity --data-bits --stop --phone --terminal --all --linear --bank --page --resume"
             plain='compgen -f -- "$cur"' ;;
         help)
             case "$prev" in

@@ -23,7 +23,7 @@ int failed(AddressBook::Result result, const QString &errorText, const QString &
         printLine(stderr, QStringLiteral("Достигнуто максимальное количество записей"));
         break;
     case AddressBook::Result::NotFound:
-        printMessage(CliText::tr("нет записи с Id %1").arg(id));
+        printMessage(CliText::tr("нет записи с Id %1").arg(shown(id)));
         break;
     case AddressBook::Result::Failed:
         printMessage(CliText::tr("ошибка базы данных: %1").arg(errorText));
@@ -48,7 +48,7 @@ int runBook(const CliOptions &o, CliContext &c)
                           ? p[1].toLongLong(&idOk)
                           : 0;
     if (!idOk)
-        return c.badUsage(CliText::tr("не Id: %1").arg(p[1]));
+        return c.badUsage(CliText::tr("не Id: %1").arg(shown(p[1])));
 
     const AppState state;
     Database db;
@@ -68,7 +68,7 @@ int runBook(const CliOptions &o, CliContext &c)
     }
     if (action == QLatin1String("list")) {
         for (const Database::Record &r : book.records())
-            out << r.Id << "\t" << escapedControls(r.Name) << "\t" << escapedControls(r.PhoneNumber) << "\n";
+            out << r.Id << "\t" << shown(r.Name) << "\t" << shown(r.PhoneNumber) << "\n";
         return 0;
     }
     if (action == QLatin1String("add") || action == QLatin1String("edit")) {

@@ -21,6 +21,9 @@ struct CliOption
     QStringList choices = {};     // the values of an OptionValue::Choice
     bool required = false;
     bool hidden = false;          // for the build and the tests, left out of help and usage
+    bool repeatable = false;      // every value is kept (CliOptions::all); otherwise a second one is bad usage
+    QString renamedTo = {};       // an old name: taken for the option of that name, with a warning
+    const char *warning = nullptr; // said on standard error whenever the option is given, QT_TRANSLATE_NOOP
 
     bool isFlag() const { return argument == nullptr; }
 };

@@ -2,6 +2,7 @@
 
 #include "cli/CliHelp.h"
 #include "cli/CliOptions.h"
+#include "cli/CliOutput.h"
 #include "cli/CliText.h"
 #include "cli/CommandTable.h"
 
@@ -16,16 +17,17 @@ int CliCommands::run(const QStringList &arguments)
     }
     const CliCommand *command = findCommand(arguments.first());
     if (!command)
-        return CliHelp::badUsage(CliText::tr("нет команды %1").arg(arguments.first()));
+        return CliHelp::badUsage(CliText::tr("нет команды %1").arg(shown(arguments.first())));
     const CliOptions o = parseOptions(arguments.mid(1), *command);
     CliContext context{m_out, *command};
     int rc = 0;
-    if (o.help)
+    if (o.help) {
         m_out << CliHelp::commandHelp(*command);
-    else if (!o.problem.isEmpty())
-        rc = context.badUsage(o.problem);
-    else
-        rc = command->run(o, context);
+    } else {
+        for (const QString &warning : o.warnings)
+            printMessage(warning);
+        rc = o.problem.isEmpty() ? command->run(o, context) : context.badUsage(o.problem);
+    }
     m_out.flush();
     return rc;
 }

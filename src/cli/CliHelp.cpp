@@ -65,6 +65,9 @@ QString overview()
     for (const CliCommand &c : commandTable())
         text += QStringLiteral("  ") + c.name.leftJustified(14) + translated(c.summary) + QLatin1Char('\n');
     return text + QLatin1Char('\n')
+           + CliText::tr("Значение параметра: --параметр ЗНАЧЕНИЕ или --параметр=ЗНАЧЕНИЕ (значение, которое "
+                         "начинается с --, только так); после -- все аргументы простые.")
+           + QLatin1Char('\n')
            + CliText::tr("Справка по команде: kvrsetup-cli help КОМАНДА или kvrsetup-cli КОМАНДА --help")
            + QLatin1Char('\n');
 }
@@ -157,7 +160,7 @@ int runHelp(const CliOptions &o, CliContext &c)
     }
     const CliCommand *command = findCommand(o.positional.first());
     if (!command)
-        return c.badUsage(CliText::tr("нет команды %1").arg(o.positional.first()));
+        return c.badUsage(CliText::tr("нет команды %1").arg(shown(o.positional.first())));
     c.out << CliHelp::commandHelp(*command);
     return 0;
 }

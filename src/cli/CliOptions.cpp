@@ -1,6 +1,7 @@
 #include "cli/CliOptions.h"
 
 #include "cli/CliCommand.h"
+#include "cli/CliOutput.h"
 #include "cli/CliText.h"
 
 #include "core/app/SerialSettings.h"
@@ -19,8 +20,16 @@ QString checked(const CliOptions &o, const CliCommand &command)
                                  : CliText::tr("не хватает аргументов");
     }
     if (command.maxArguments >= 0 && count > command.maxArguments)
-        return CliText::tr("лишний аргумент %1").arg(o.positional.at(command.maxArguments));
+        return CliText::tr("лишний аргумент %1").arg(shown(o.positional.at(command.maxArguments)));
     return QString();
+}
+
+// An argument after an option is never its value when it begins with "--", known option or not:
+// a forgotten value must not take the next option (or a misspelt one) as its own. A value that
+// does begin so is given as --name=VALUE.
+bool isOptionWord(const QString &argument)
+{
+    return argument.startsWith(QLatin1String("--"));
 }
 
 } // namespace
@@ -28,27 +37,64 @@ QString checked(const CliOptions &o, const CliCommand &command)
 CliOptions parseOptions(const QStringList &args, const CliCommand &command)
 {
     CliOptions o;
+    const auto fail = [&o](const QString &problem) {
+        if (o.problem.isEmpty())
+            o.problem = problem;
+    };
+    bool optionsEnded = false;
     for (int i = 0; i < args.size(); ++i) {
         const QString &a = args[i];
-        if (a == QLatin1String("--help")) {
+        if (optionsEnded || !isOptionWord(a)) {
+            o.positional << a;
+            continue;
+        }
+        if (a == QLatin1String("--")) {
+            optionsEnded = true;
+            continue;
+        }
+        const qsizetype equals = a.indexOf(QLatin1Char('='));
+        const QString given = equals < 0 ? a : a.left(equals);
+        if (given == QLatin1String("--help") && equals < 0) {
             o.help = true;
             return o;
         }
-        const CliOption *option = command.option(a);
-        if (!option && a.startsWith(QLatin1String("--"))) {
-            if (o.problem.isEmpty())
-                o.problem = CliText::tr("неизвестный параметр %1").arg(a);
-        } else if (!option) {
-            o.positional << a;
-        } else if (option->isFlag()) {
-            o.flags << a;
-            o.service = o.service || a == QLatin1String("--service");
-        } else if (i + 1 >= args.size()) {
-            if (o.problem.isEmpty())
-                o.problem = CliText::tr("для %1 нужно значение %2").arg(a, QLatin1String(option->argument));
+        const CliOption *option = command.option(given);
+        if (!option) {
+            fail(given == QLatin1String("--help") ? CliText::tr("параметр %1 задается без значения").arg(given)
+                                                  : CliText::tr("неизвестный параметр %1").arg(shown(given)));
+            continue;
+        }
+        if (!option->renamedTo.isEmpty()) {
+            o.warnings << CliText::tr("%1 устарел, используйте %2").arg(given, option->renamedTo);
+            option = command.option(option->renamedTo);
+        }
+        QString value;
+        if (option->isFlag()) {
+            if (equals >= 0) {
+                fail(CliText::tr("параметр %1 задается без значения").arg(given));
+                continue;
+            }
+        } else if (equals >= 0) {
+            value = a.mid(equals + 1);
+        } else if (i + 1 < args.size() && !isOptionWord(args[i + 1])) {
+            value = args[++i];
         } else {
-            o.values.insert(a, args[++i]);
-            o.repeated[a] << args[i];
+            fail(CliText::tr("для %1 нужно значение %2").arg(given, QLatin1String(option->argument)));
+            continue;
+        }
+        const QString &name = option->name;
+        if (option->warning)
+            o.warnings << CliText::tr(option->warning);
+        if (!option->repeatable && (o.values.contains(name) || o.flags.contains(name)))
+            fail(CliText::tr("параметр %1 задан дважды").arg(given));
+        else if (option->value == OptionValue::Choice && !option->choices.contains(value))
+            fail(CliText::tr("недопустимое значение %1: %2").arg(given, shown(value)));
+        if (option->isFlag()) {
+            o.flags << name;
+            o.service = o.service || name == QLatin1String("--service");
+        } else {
+            o.values.insert(name, value);
+            o.repeated[name] << value;
         }
     }
     if (o.problem.isEmpty())
@@ -56,9 +102,9 @@ CliOptions parseOptions(const QStringList &args, const CliCommand &command)
     return o;
 }
 
-QList<CliOption> smsRouteOptions()
+QList<CliOption> smsRouteOptions(bool pool)
 {
-    QList<CliOption> options = serialOptions();
+    QList<CliOption> options = serialOptions(pool);
     options.first().required = false;
     options.append({QStringLiteral("--smsd"), "FILE",
                     QT_TRANSLATE_NOOP("CliText", "файл настроек gammu-smsd: SMS через шлюз (вместо --port)"),
@@ -66,17 +112,26 @@ QList<CliOption> smsRouteOptions()
     return options;
 }
 
-QList<CliOption> serialOptions()
+QList<CliOption> serialOptions(bool pool)
 {
-    return {{QStringLiteral("--port"), "DEVICE", QT_TRANSLATE_NOOP("CliText", "последовательный порт модема; с --all можно несколько (пул модемов)"),
-             OptionValue::Path, {}, true},
+    CliOption port{QStringLiteral("--port"), "DEVICE", QT_TRANSLATE_NOOP("CliText", "последовательный порт модема"),
+                   OptionValue::Path, {}, true};
+    if (pool) {
+        port.help = QT_TRANSLATE_NOOP("CliText", "последовательный порт модема; с --all можно несколько (пул модемов)");
+        port.repeatable = true;
+    }
+    return {port,
+            // The rates the window's serial dialog offers, and the faster ones of a USB modem.
             {QStringLiteral("--baud"), "N", QT_TRANSLATE_NOOP("CliText", "скорость порта, бит/с"), OptionValue::Choice,
-             {QStringLiteral("9600"), QStringLiteral("19200"), QStringLiteral("38400"), QStringLiteral("57600"),
-              QStringLiteral("115200")}},
+             {QStringLiteral("2400"), QStringLiteral("4800"), QStringLiteral("9600"), QStringLiteral("19200"),
+              QStringLiteral("38400"), QStringLiteral("57600"), QStringLiteral("115200")}},
             {QStringLiteral("--parity"), "n|e|o", QT_TRANSLATE_NOOP("CliText", "четность: нет, четная, нечетная"),
              OptionValue::Choice, {QStringLiteral("n"), QStringLiteral("e"), QStringLiteral("o")}},
-            {QStringLiteral("--data"), "7|8", QT_TRANSLATE_NOOP("CliText", "битов данных"), OptionValue::Choice,
+            {QStringLiteral("--data-bits"), "7|8", QT_TRANSLATE_NOOP("CliText", "битов данных"), OptionValue::Choice,
              {QStringLiteral("7"), QStringLiteral("8")}},
+            // The old name, for the scripts that still use it; elsewhere --data names a data file.
+            {QStringLiteral("--data"), "7|8", nullptr, OptionValue::None, {}, false, true, false,
+             QStringLiteral("--data-bits")},
             {QStringLiteral("--stop"), "1|2", QT_TRANSLATE_NOOP("CliText", "стоповых битов"), OptionValue::Choice,
              {QStringLiteral("1"), QStringLiteral("2")}}};
 }
@@ -87,28 +142,18 @@ QString readSerialOptions(const CliOptions &o, SerialSettings &s)
         return o.problem;
     if (!s.setPort(o.value(QStringLiteral("--port"))))
         return CliText::tr("не задан --port DEVICE");
-    // The command line takes what a modem line is set to in practice.
+    // The parser has held each value to the table's choices.
     const struct
     {
         const char *name;
         int *target;
-        QList<int> allowed;
-    } numbers[] = {{"--baud", &s.baudRate, {}}, {"--data", &s.dataBits, {7, 8}}, {"--stop", &s.stopBits, {1, 2}}};
+    } numbers[] = {{"--baud", &s.baudRate}, {"--data-bits", &s.dataBits}, {"--stop", &s.stopBits}};
     for (const auto &n : numbers) {
-        const QString name = QLatin1String(n.name);
-        if (!o.has(name))
-            continue;
-        bool ok = false;
-        *n.target = o.value(name).toInt(&ok);
-        if (!ok || (!n.allowed.isEmpty() && !n.allowed.contains(*n.target)))
-            return CliText::tr("недопустимое значение %1: %2").arg(name, o.value(name));
+        if (o.has(QLatin1String(n.name)))
+            *n.target = o.value(QLatin1String(n.name)).toInt();
     }
-    if (o.has(QStringLiteral("--parity"))) {
-        const QString v = o.value(QStringLiteral("--parity"));
-        if (v.size() != 1 || !QStringLiteral("neo").contains(v.toLower()))
-            return CliText::tr("недопустимое значение %1: %2").arg(QStringLiteral("--parity"), v);
-        s.parity = v.toLower().at(0);
-    }
+    if (o.has(QStringLiteral("--parity")))
+        s.parity = o.value(QStringLiteral("--parity")).at(0);
     const QString problem = s.problem();
     return problem.isEmpty() ? QString() : CliText::tr("недопустимые настройки порта: %1").arg(problem);
 }

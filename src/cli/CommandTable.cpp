@@ -38,19 +38,31 @@ CliOption flag(const char *name, const char *help)
     return {QLatin1String(name), nullptr, help};
 }
 
-// --phone NUMBER | --terminal NAME, and --all where the command runs for the whole book.
+// --phone NUMBER | --terminal NAME, each as often as there are terminals, and --all where the
+// command runs for the whole book.
 QList<CliOption> targets(bool all)
 {
     QList<CliOption> options{
         text("--phone", "NUMBER", QT_TRANSLATE_NOOP("CliText", "номер телефона терминала")),
         text("--terminal", "NAME",
              QT_TRANSLATE_NOOP("CliText", "терминал из адресной книги по названию (вместо --phone)"))};
+    for (CliOption &option : options)
+        option.repeatable = true;
     if (all)
         options << flag("--all", QT_TRANSLATE_NOOP("CliText", "все терминалы адресной книги сразу"))
                 << flag("--retry-failed",
                         QT_TRANSLATE_NOOP("CliText", "как --all, но только те, у кого последний запуск не удался"))
                 << flag("--json", QT_TRANSLATE_NOOP("CliText", "итоговая таблица в JSON"));
     return options;
+}
+
+// A password on the command line is in ps and in the shell's history: said each time it is used.
+CliOption password()
+{
+    CliOption option = text("--password", "TEXT", QT_TRANSLATE_NOOP("CliText", "пароль (виден другим пользователям)"));
+    option.warning = QT_TRANSLATE_NOOP("CliText", "пароль --password виден другим пользователям (ps, история команд); "
+                                                  "лучше --password-file FILE или KVRSETUP_GPRS_PASSWORD");
+    return option;
 }
 
 CliOption smsc()
@@ -109,14 +121,14 @@ QList<CliCommand> build()
               0, 0, {}, runHistory});
     t.append({QStringLiteral("send-profile"), QT_TRANSLATE_NOOP("CliText", "Отправить профиль терминалу по SMS"),
               "FILE",
-              smsRouteOptions() + targets(true)
+              smsRouteOptions(true) + targets(true)
                   + QList<CliOption>{smsc(), text("--wait", "SECONDS",
                                                   QT_TRANSLATE_NOOP("CliText",
                                                                     "с --all: сколько ждать подтверждений, с (120)"))},
               1, 1, {}, runSendProfile});
     t.append({QStringLiteral("read-profile"),
               QT_TRANSLATE_NOOP("CliText", "Запросить профиль у терминала по SMS и дождаться ответа"), nullptr,
-              smsRouteOptions() + targets(true)
+              smsRouteOptions(true) + targets(true)
                   + QList<CliOption>{smsc(), text("--wait", "SECONDS",
                                                   QT_TRANSLATE_NOOP("CliText", "сколько ждать ответа, с (120)"))},
               0, 0, {}, runReadProfile});
@@ -124,10 +136,13 @@ QList<CliCommand> build()
               smsRouteOptions(), 0, 0, {}, runPoll});
     t.append({QStringLiteral("send-gprs"), QT_TRANSLATE_NOOP("CliText", "Отправить терминалу настройки GPRS по SMS"),
               nullptr,
-              smsRouteOptions() + targets(true)
+              smsRouteOptions(true) + targets(true)
                   + QList<CliOption>{smsc(), text("--apn", "TEXT", QT_TRANSLATE_NOOP("CliText", "точка доступа"), true),
                                      text("--user", "TEXT", QT_TRANSLATE_NOOP("CliText", "пользователь")),
-                                     text("--password", "TEXT", QT_TRANSLATE_NOOP("CliText", "пароль")),
+                                     password(),
+                                     path("--password-file", "FILE",
+                                          QT_TRANSLATE_NOOP("CliText", "пароль из первой строки файла (или из "
+                                                                       "переменной KVRSETUP_GPRS_PASSWORD)")),
                                      text("--server", "ADDRESS", QT_TRANSLATE_NOOP("CliText", "адрес сервера"), true),
                                      text("--server-port", "N", QT_TRANSLATE_NOOP("CliText", "порт сервера"), true),
                                      text("--wait", "SECONDS",
@@ -136,7 +151,7 @@ QList<CliCommand> build()
     t.append({QStringLiteral("upload"),
               QT_TRANSLATE_NOOP("CliText", "Загрузить микропрограмму в терминал по каналу данных"),
               "FILE [FILE2 [FILE3]]",
-              serialOptions() + targets(false)
+              serialOptions(true) + targets(false)
                   + QList<CliOption>{flag("--all", QT_TRANSLATE_NOOP("CliText",
                                                                      "все терминалы адресной книги, по одному на модем")),
                                      flag("--linear", QT_TRANSLATE_NOOP("CliText", "линейная загрузка, один файл")),
@@ -144,7 +159,7 @@ QList<CliCommand> build()
                                       OptionValue::Choice,
                                       {QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("2"),
                                        QStringLiteral("3")}},
-                                     text("--page", "HEX", QT_TRANSLATE_NOOP("CliText", "адрес страницы")),
+                                     text("--page", "HEX", QT_TRANSLATE_NOOP("CliText", "адрес страницы, шестнадцатеричный: 2800 или 0x2800")),
                                      flag("--resume",
                                           QT_TRANSLATE_NOOP("CliText", "продолжить с сохраненной точки"))},
               1, 3, {}, runUpload});

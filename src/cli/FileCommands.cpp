@@ -84,21 +84,21 @@ int runShow(const CliOptions &o, CliContext &c)
         return 1;
     for (int first = 0; first < table.EntryCount(); first = table.eventEnd(first)) {
         const TableEntry &head = table.TableEntries[first];
-        c.out << EventText::heading(head) << "\n" << EventText::flagsLine(image, head.EventNo) << "\n";
+        // The captions and units are the table file's text.
+        c.out << shown(EventText::heading(head)) << "\n" << EventText::flagsLine(image, head.EventNo) << "\n";
         for (int j = first; j < table.eventEnd(first); ++j) {
             const TableEntry &e = table.TableEntries[j];
             if (EventText::hasValue(e))
-                c.out << EventText::parameterLine(e, EventText::parameterValue(e, image)) << "\n";
+                c.out << shown(EventText::parameterLine(e, EventText::parameterValue(e, image))) << "\n";
         }
     }
     return 0;
 }
 
-int runConvert(const CliOptions &o, CliContext &c)
+int runConvert(const CliOptions &o, CliContext &)
 {
+    // 260 or 390: the table's choices.
     const QString form = o.value(QStringLiteral("--form"));
-    if (form != QLatin1String("260") && form != QLatin1String("390"))
-        return c.badUsage(CliText::tr("--form бывает 260 или 390"));
     ControlTable table;
     SettingsImage image;
     if (!loadInputs(o, table, image))

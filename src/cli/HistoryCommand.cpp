@@ -24,7 +24,7 @@ int runHistory(const CliOptions &o, CliContext &c)
         filter.since = QDate::fromString(o.value(QStringLiteral("--since")), Qt::ISODate);
         if (!filter.since.isValid())
             return c.badUsage(CliText::tr("недопустимое значение %1: %2").arg(QStringLiteral("--since"),
-                                                                             o.value(QStringLiteral("--since"))));
+                                                                             shown(o.value(QStringLiteral("--since")))));
     }
     filter.failedOnly = o.flag(QStringLiteral("--failed"));
 
@@ -51,10 +51,10 @@ int runHistory(const CliOptions &o, CliContext &c)
     for (const OperationHistory::Entry &e : entries) {
         const QStringList fields{e.time.toString(Qt::ISODate), OperationHistory::operationText(e.operation), e.terminal,
                                  e.number, e.port, OperationHistory::resultText(e.result), e.detail};
-        QStringList shown;
+        QStringList shownFields;
         for (const QString &field : fields)
-            shown << escapedControls(field);
-        c.out << shown.join(QStringLiteral(" | ")) << "\n";
+            shownFields << shown(field);
+        c.out << shownFields.join(QStringLiteral(" | ")) << "\n";
     }
     return 0;
 }

@@ -25,7 +25,7 @@ std::unique_ptr<LinkSession> openSession(const SerialSettings &s)
     auto session = std::make_unique<LinkSession>();
     QString why;
     if (!LinkTune(session->port, s, nullptr, nullptr, &why)) {
-        printMessage(CliText::tr("не удалось открыть порт %1: %2").arg(LinkTuning::infoText(s), why));
+        printMessage(CliText::tr("не удалось открыть порт %1: %2").arg(shown(LinkTuning::infoText(s)), why));
         return nullptr;
     }
     session->link.port().setDevice(&session->port);

@@ -151,7 +151,7 @@ void printReceiveChecks(const QString &pdu, QTextStream &out)
     if (!r.dataCoding.isEmpty())
         out << "  data coding F6: " << (r.dataCoding == QLatin1String("F6") ? "yes" : "no") << "\n";
     if (!r.typeText.isEmpty())
-        out << "  packet type " << r.typeText << ": " << (r.type ? "known" : "unknown") << "\n";
+        out << "  packet type " << shown(r.typeText) << ": " << (r.type ? "known" : "unknown") << "\n";
     if (r.type && *r.type != PacketType::GprsSettings) {
         out << "  128 data octets from octet 5: " << (r.userDataLength >= 133 ? "yes" : "no") << "\n";
         if (r.userDataLength >= 133)
@@ -161,26 +161,26 @@ void printReceiveChecks(const QString &pdu, QTextStream &out)
     if (r.accepted() && (r.type == PacketType::ReadBlock1 || r.type == PacketType::ReadBlock2)) {
         const QString name = ReceivedProfiles::profileFileName(r.sender);
         out << "  sender usable as file name: "
-            << (name.isEmpty() ? QStringLiteral("no") : QStringLiteral("yes (BIN/%1.bin)").arg(name)) << "\n";
+            << (name.isEmpty() ? QStringLiteral("no") : QStringLiteral("yes (BIN/%1.bin)").arg(shown(name))) << "\n";
     }
     if (!r.accepted()) {
-        out << "result: ignored, " << reasonText(r) << "\n";
+        out << "result: ignored, " << shown(reasonText(r)) << "\n";
         return;
     }
     ReceivedProfiles scratch;
     QString line;
     const bool stored = mdlSMS::ParseReceivedSms(pdu, scratch, line);
     if (!line.isEmpty())
-        out << "result: log line \"" << mdlStrings::TrimCrLf(line) << "\"\n";
+        out << "result: log line \"" << shown(mdlStrings::TrimCrLf(line)) << "\"\n";
     else if (stored)
         out << "result: kept as block " << (r.type == PacketType::ReadBlock1 ? 1 : 2) << " of the profile from "
-            << r.sender << "\n";
+            << shown(r.sender) << "\n";
 }
 
-// One field of the decoded message on its line.
+// One field of the decoded message on its line; the texts and numbers in it are the PDU's.
 void printField(QTextStream &out, const QString &label, const QString &value)
 {
-    out << EventText::field(label, value) << "\n";
+    out << shown(EventText::field(label, value)) << "\n";
 }
 
 } // namespace
@@ -320,7 +320,9 @@ int runDiff(const CliOptions &o, CliContext &c)
         const QStringList lines = eventDifferences(table, first, a, b, covered);
         if (lines.isEmpty())
             continue;
-        out << EventText::heading(table.TableEntries[first]) << "\n" << lines.join(QLatin1Char('\n')) << "\n";
+        out << shown(EventText::heading(table.TableEntries[first])) << "\n";
+        for (const QString &line : lines)
+            out << shown(line) << "\n";
         count += int(lines.size());
     }
     // Only positions 1..128 reach a file; bytes no line reads are listed as they are.

@@ -12,6 +12,7 @@
 #include "core/app/SerialSettings.h"
 #include "core/pdu/ProfileFile.h"
 #include "core/link/mdlStrings.h"
+#include "core/common/FileIo.h"
 #include "core/common/PhoneNumber.h"
 #include "core/route/ProfileTransfer.h"
 #include "core/pdu/TransferRecord.h"
@@ -41,6 +42,10 @@ const QString kWait = QStringLiteral("--wait");
 const QString kApn = QStringLiteral("--apn");
 const QString kUser = QStringLiteral("--user");
 const QString kPassword = QStringLiteral("--password");
+const QString kPasswordFile = QStringLiteral("--password-file");
+const char *const kPasswordVariable = "KVRSETUP_GPRS_PASSWORD";
+// Far more than a terminal keeps; a larger file is no password file.
+constexpr qint64 PasswordFileLimit = 1024;
 const QString kServer = QStringLiteral("--server");
 const QString kServerPort = QStringLiteral("--server-port");
 
@@ -286,7 +291,7 @@ int readProfile(const SmsPath &s, const CliOptions &o, const QString &phone)
         history.set(OperationHistory::Result::Failed, QStringLiteral("прервано: запрос отправлен, профиль не дождались"));
         return interrupts->exitCode();
     }
-    const QString noProfile = CliText::tr("нет профиля от %1 за %2 с").arg(phone).arg(waitSeconds);
+    const QString noProfile = CliText::tr("нет профиля от %1 за %2 с").arg(shown(phone)).arg(waitSeconds);
     history.set(OperationHistory::Result::Failed, noProfile);
     return failWith(noProfile);
 }
@@ -306,13 +311,41 @@ int poll(const SmsPath &s)
     return result.listed && !result.writeFailed ? 0 : 1;
 }
 
-int sendGprs(const SmsPath &s, const CliOptions &o, const QString &phone)
+// The GPRS password from the one source given: --password, the first line of --password-file
+// or KVRSETUP_GPRS_PASSWORD; none is an empty password. An exit code when it cannot be had.
+std::optional<int> readGprsPassword(const CliOptions &o, CliContext &c, QString &password)
+{
+    const bool inVariable = qEnvironmentVariableIsSet(kPasswordVariable);
+    if (int(o.has(kPassword)) + int(o.has(kPasswordFile)) + int(inVariable) > 1)
+        return c.badUsage(CliText::tr("пароль задается одним способом: --password, --password-file или "
+                                      "KVRSETUP_GPRS_PASSWORD"));
+    if (o.has(kPassword)) {
+        password = o.value(kPassword);
+    } else if (inVariable) {
+        password = qEnvironmentVariable(kPasswordVariable);
+    } else if (o.has(kPasswordFile)) {
+        QByteArray data;
+        QString error;
+        if (!FileIo::readRegular(o.value(kPasswordFile), data, error, PasswordFileLimit + 1))
+            return failWith(error);
+        if (data.size() > PasswordFileLimit)
+            return failWith(CliText::tr("файл пароля больше %1 байт: %2")
+                                .arg(PasswordFileLimit)
+                                .arg(shown(o.value(kPasswordFile))));
+        const qsizetype end = data.indexOf('\n');
+        QByteArray line = end < 0 ? data : data.first(end);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        password = QString::fromUtf8(line);
+    }
+    return std::nullopt;
+}
+
+int sendGprs(const SmsPath &s, const CliOptions &o, const GprsSettings &settings, const QString &phone)
 {
     Transfer t;
     if (!t.open(s))
         return 1;
-    const GprsSettings settings{o.value(kApn), o.value(kUser), o.value(kPassword), o.value(kServer),
-                                o.value(kServerPort)};
     const auto interrupts = t.watchInterrupts();
     HistoryRow history(t.state.database, OperationHistory::Operation::SendGprs, phone, t.routeName(),
                        QStringLiteral("прервано: не отправлено"));
@@ -351,12 +384,13 @@ int forEachTarget(const QList<TerminalTarget> &targets, bool summary, const std:
 
 // A fleet at once: every request out first, through every --port given, then the polls; each
 // terminal's outcome as soon as it is known, and the summary.
-int runFleet(const CliOptions &o, FleetRun::Job job, const SmsPath &path, const QList<TerminalTarget> &targets)
+int runFleet(const CliOptions &o, FleetRun::Job job, const SmsPath &path, const QList<TerminalTarget> &targets,
+             const GprsSettings &gprs)
 {
     FleetRun::Request request;
     request.job = job;
     request.smsc = o.value(kSmsc);
-    request.gprs = {o.value(kApn), o.value(kUser), o.value(kPassword), o.value(kServer), o.value(kServerPort)};
+    request.gprs = gprs;
     request.waitSeconds = waitSecondsOf(o);
     if (job == FleetRun::Job::SendProfile) {
         QString refusal;
@@ -404,9 +438,9 @@ int runFleet(const CliOptions &o, FleetRun::Job job, const SmsPath &path, const 
         if (r.outcome == FleetRun::Outcome::Done && job == FleetRun::Job::ReadProfile && !json)
             printLine(stdout, r.detail);
         else if (r.outcome == FleetRun::Outcome::NoAnswer && job == FleetRun::Job::ReadProfile)
-            printMessage(CliText::tr("нет профиля от %1 за %2 с").arg(t.phone).arg(request.waitSeconds));
+            printMessage(CliText::tr("нет профиля от %1 за %2 с").arg(shown(t.phone)).arg(request.waitSeconds));
         else if (r.outcome != FleetRun::Outcome::Done)
-            printMessage(t.name + QStringLiteral(" ") + t.phone + QStringLiteral(": ") + r.detail);
+            printMessage(shown(t.name) + QStringLiteral(" ") + shown(t.phone) + QStringLiteral(": ") + r.detail);
     });
     // The first interrupt lets the pairs under way finish and starts nothing more; the second
     // drops the modems' lines at once.
@@ -463,14 +497,14 @@ int runFleet(const CliOptions &o, FleetRun::Job job, const SmsPath &path, const 
 // command for each terminal.
 int runForTargets(const CliOptions &o, CliContext &c, bool fleet,
                   const std::function<int(const SmsPath &, const QString &)> &run,
-                  std::optional<FleetRun::Job> pipelined = std::nullopt)
+                  std::optional<FleetRun::Job> pipelined = std::nullopt, const GprsSettings &gprs = {})
 {
     SmsPath s;
     const QString problem = readSmsPath(o, s);
     if (!problem.isEmpty())
         return c.badUsage(problem);
     if (waitSecondsOf(o) < 0)
-        return c.badUsage(CliText::tr("недопустимое значение %1: %2").arg(kWait, o.value(kWait)));
+        return c.badUsage(CliText::tr("недопустимое значение %1: %2").arg(kWait, shown(o.value(kWait))));
     QList<TerminalTarget> targets;
     QString why;
     // Several terminals named one by one are a fleet too.
@@ -478,7 +512,7 @@ int runForTargets(const CliOptions &o, CliContext &c, bool fleet,
         && o.all(phoneOption()).size() + o.all(terminalOption()).size() > 1) {
         switch (resolveEach(o, targets, why)) {
         case TargetsResult::Ok:
-            return runFleet(o, *pipelined, s, targets);
+            return runFleet(o, *pipelined, s, targets, gprs);
         case TargetsResult::BadUsage:
             return c.badUsage(why);
         case TargetsResult::NotFound:
@@ -515,7 +549,7 @@ int runForTargets(const CliOptions &o, CliContext &c, bool fleet,
     }
     // A fleet goes out at once; one terminal, or a command that has no fleet form, in turn.
     if (pipelined && (o.flag(allOption()) || o.flag(retryFailedOption())))
-        return runFleet(o, *pipelined, s, targets);
+        return runFleet(o, *pipelined, s, targets, gprs);
     return forEachTarget(targets, o.flag(allOption()), [&](const QString &phone) { return run(s, phone); });
 }
 
@@ -537,9 +571,12 @@ int runReadProfile(const CliOptions &o, CliContext &c)
 
 int runSendGprs(const CliOptions &o, CliContext &c)
 {
+    GprsSettings settings{o.value(kApn), o.value(kUser), QString(), o.value(kServer), o.value(kServerPort)};
+    if (const std::optional<int> rc = readGprsPassword(o, c, settings.password))
+        return *rc;
     return runForTargets(
-        o, c, true, [&o](const SmsPath &s, const QString &phone) { return sendGprs(s, o, phone); },
-        FleetRun::Job::SendGprs);
+        o, c, true, [&o, &settings](const SmsPath &s, const QString &phone) { return sendGprs(s, o, settings, phone); },
+        FleetRun::Job::SendGprs, settings);
 }
 
 int runPoll(const CliOptions &o, CliContext &c)

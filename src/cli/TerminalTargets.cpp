@@ -1,6 +1,7 @@
 #include "cli/TerminalTargets.h"
 
 #include "cli/CliOptions.h"
+#include "cli/CliOutput.h"
 #include "cli/CliText.h"
 #include "core/app/AddressBook.h"
 #include "core/app/AppState.h"
@@ -65,15 +66,15 @@ TargetsResult resolveTargets(const CliOptions &o, bool allAllowed, QList<Termina
         QStringList which;
         for (const Database::Record &r : records) {
             if (r.Name == o.value(terminalOption()))
-                which << QStringLiteral("Id %1 (%2)").arg(r.Id).arg(r.PhoneNumber);
+                which << QStringLiteral("Id %1 (%2)").arg(r.Id).arg(shown(r.PhoneNumber));
         }
         problem = CliText::tr("несколько терминалов с названием %1: %2; укажите --phone")
-                      .arg(o.value(terminalOption()), which.join(QStringLiteral(", ")));
+                      .arg(shown(o.value(terminalOption())), which.join(QStringLiteral(", ")));
         targets.clear();
         return TargetsResult::BadUsage;
     }
     if (targets.isEmpty()) {
-        problem = o.has(terminalOption()) ? CliText::tr("нет терминала с названием %1").arg(o.value(terminalOption()))
+        problem = o.has(terminalOption()) ? CliText::tr("нет терминала с названием %1").arg(shown(o.value(terminalOption())))
                                            : CliText::tr("адресная книга пуста");
         return TargetsResult::NotFound;
     }

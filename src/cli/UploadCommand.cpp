@@ -12,6 +12,7 @@
 #include "core/app/StartUp.h"
 #include "core/app/UserPrompts.h"
 #include "core/common/FileIo.h"
+#include "core/common/HexText.h"
 #include "core/link/LinkExchange.h"
 #include "core/link/mdlStrings.h"
 #include "core/loader/FirmwareDataCall.h"
@@ -73,11 +74,16 @@ private:
     Interrupts m_interrupts;
 };
 
-bool isHex(const QString &text, uint &value)
+// A page address is hexadecimal, as the window lists it ("2800"), with or without "0x": a bare
+// number read as decimal would start the load at another address.
+bool readPage(const QString &text, uint &value)
 {
-    bool ok = false;
-    value = text.toUInt(&ok, 16);
-    return ok && !text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive) && value <= 0xFFFF;
+    const QString digits = text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive) ? text.mid(2) : text;
+    bool ok = !digits.isEmpty();
+    for (const QChar c : digits)
+        ok = ok && HexText::digitValue(c) >= 0;
+    value = ok ? digits.toUInt(&ok, 16) : 0;
+    return ok && value <= 0xFFFF;
 }
 
 // What the options ask for; an empty text when they make sense, else the problem.
@@ -96,17 +102,12 @@ QString readUploadOptions(const CliOptions &parsed, UploadOptions &o)
     o.terminal = parsed.value(terminalOption());
     if (parsed.has(phoneOption()) && o.phone.isEmpty())
         return CliText::tr("для --phone нужен номер");
-    if (parsed.has(QStringLiteral("--bank"))) {
-        bool ok = false;
-        const uint bank = parsed.value(QStringLiteral("--bank")).toUInt(&ok);
-        if (!ok || bank > 3)
-            return CliText::tr("недопустимое значение %1: %2").arg(QStringLiteral("--bank"), parsed.value(QStringLiteral("--bank")));
-        o.bank = QString::number(bank);
-    }
+    if (parsed.has(QStringLiteral("--bank")))
+        o.bank = parsed.value(QStringLiteral("--bank"));
     if (parsed.has(QStringLiteral("--page"))) {
         uint page = 0;
-        if (!isHex(parsed.value(QStringLiteral("--page")), page))
-            return CliText::tr("недопустимое значение %1: %2").arg(QStringLiteral("--page"), parsed.value(QStringLiteral("--page")));
+        if (!readPage(parsed.value(QStringLiteral("--page")), page))
+            return CliText::tr("недопустимое значение %1: %2").arg(QStringLiteral("--page"), shown(parsed.value(QStringLiteral("--page"))));
         o.page = QString::number(page, 16).toUpper();
     }
     if (o.linear && o.files.size() > 1)
@@ -148,7 +149,7 @@ int rollOut(const UploadOptions &o, const QStringList &ports, const QList<Termin
         if (refused.isEmpty()) {
             waiting << i;
         } else {
-            printMessage(targets[i].name + QStringLiteral(": ") + refused);
+            printMessage(shown(targets[i].name) + QStringLiteral(": ") + refused);
             results[i] = QStringLiteral("failed");
         }
     }
@@ -244,8 +245,7 @@ int runUpload(const CliOptions &parsed, CliContext &c)
     case TargetsResult::Ok:
         break;
     case TargetsResult::BadUsage:
-        printMessage(why);
-        return 2;
+        return c.badUsage(why);
     case TargetsResult::NotFound:
         return failWith(why);
     }

@@ -2,6 +2,8 @@
 
 #include "TestFiles.h"
 
+#include "cli/CliOutput.h"
+
 #include "core/settings/ControlTable.h"
 #include "core/settings/EventReport.h"
 #include "core/settings/SettingsFiles.h"
@@ -172,4 +174,28 @@ void TestCli::show()
     QVERIFY(r.out.contains(QStringLiteral("Угол = 42 град")));
     QVERIFY(r.out.contains(QStringLiteral("Флаг = [x]")));
     QVERIFY(r.out.contains(QStringLiteral("№6 Звонок")));
+    // --name=VALUE is --name VALUE.
+    QCOMPARE(runCli({QStringLiteral("show"), QStringLiteral("--table=") + table, QStringLiteral("--data=") + in}).out, r.out);
+}
+
+void TestCli::shownTextIsInert_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("C0 and DEL") << QString::fromLatin1("\x1B[2Jok\rNO\0\t\n\x7F", 13)
+                                << QStringLiteral("\\x1B[2Jok\\x0DNO\\x00\\x09\\x0A\\x7F");
+    QTest::newRow("C1, separators, bidi") << QStringLiteral("\u009B2J\u2028\u2029\u202Eexe.txt\u202C\u2066\u2069\u200F")
+                                          << QStringLiteral("\\u{009B}2J\\u{2028}\\u{2029}\\u{202E}exe.txt\\u{202C}"
+                                                            "\\u{2066}\\u{2069}\\u{200F}");
+    QTest::newRow("halves without a pair") << QString(QChar(0xD800)) + QLatin1Char('x') + QChar(0xDC00)
+                                           << QStringLiteral("\\u{D800}x\\u{DC00}");
+    QTest::newRow("left as it is") << QStringLiteral("Грузовик \\x41 \U0001F69A ©") << QStringLiteral("Грузовик \\x41 \U0001F69A ©");
+}
+
+void TestCli::shownTextIsInert()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    QCOMPARE(shown(text), expected);
+    QCOMPARE(shown(expected), expected);
 }

@@ -13,4 +13,6 @@ private slots:
     void convertAddsHiddenDefaults();
     void outputsThatCannotBeWritten();
     void show();
+    void shownTextIsInert_data();
+    void shownTextIsInert();
 };

@@ -60,6 +60,51 @@ void TestCliTable::withoutACommand()
     QCOMPARE(unknown.err, QStringLiteral("kvrsetup-cli: нет команды frobnicate\n") + help.out);
 }
 
+void TestCliTable::strictOptions_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("problem");
+    const QStringList gprs{"send-gprs", "--port", "/dev/null", "--apn", "a", "--server", "10.0.0.1", "--server-port", "1"};
+    QTest::newRow("no value before an option") << gprs + QStringList{"--phone", "--all"}
+                                               << "для --phone нужно значение NUMBER";
+    QTest::newRow("a value for a flag") << QStringList{"check-table", "--service=1", "t"}
+                                        << "параметр --service задается без значения";
+    QTest::newRow("an option twice") << QStringList{"history", "--since", "2026-01-01", "--since=2026-02-01"}
+                                     << "параметр --since задан дважды";
+    QTest::newRow("one port for a poll") << QStringList{"poll", "--port", "/dev/null", "--port", "/dev/zero"}
+                                         << "параметр --port задан дважды";
+    QTest::newRow("a value after =") << QStringList{"history", "--since=--x"} << "недопустимое значение --since: --x";
+    QTest::newRow("not a choice") << QStringList{"convert", "--table", "t", "--data", "d", "--out", "o", "--form", "300"}
+                                  << "недопустимое значение --form: 300";
+    QTest::newRow("plain after --") << QStringList{"decode-pdu", "--", "--x", "--y"} << "лишний аргумент --y";
+    QTest::newRow("escaped, its value unsaid") << QStringList{"decode-pdu", "--x\x1B[2J=1234"}
+                                               << "неизвестный параметр --x\\x1B[2J";
+}
+
+void TestCliTable::strictOptions()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, problem);
+    const ProgramRun r = runCli(args);
+    QCOMPARE(r.code, 2);
+    QCOMPARE(r.out, QString());
+    QVERIFY2(r.err.startsWith(QStringLiteral("kvrsetup-cli: ") + problem + QStringLiteral("\nИспользование: kvrsetup-cli ")
+                              + args.first() + QLatin1Char(' ')),
+             qPrintable(r.err));
+}
+
+void TestCliTable::renamedOption()
+{
+    // The serial commands' old --data still counts, with a warning; report's --data stays its data file.
+    const QString warning = QStringLiteral("kvrsetup-cli: --data устарел, используйте --data-bits\n");
+    ProgramRun r = runCli({"modem-info", "--port", "/nonexistent/ttyKVR", "--data", "7"});
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.startsWith(warning) && r.err.contains(QStringLiteral("не удалось открыть порт")), qPrintable(r.err));
+    r = runCli({"at", "--port", "1", "--data-bits=8", "--data", "7", "AT"});
+    QCOMPARE(r.code, 2);
+    QVERIFY2(r.err.startsWith(warning + QStringLiteral("kvrsetup-cli: параметр --data задан дважды\n")), qPrintable(r.err));
+}
+
 void TestCliTable::readmeListsTheCommands()
 {
     const QString readme = utf8File(QStringLiteral(KVR_SHIPPED_DATA_DIR "/../README.md"));
@@ -78,6 +123,7 @@ void TestCliTable::bashCompletes_data()
     QTest::newRow("option") << "convert --fo" << "--form";
     QTest::newRow("choice") << "convert --form ''" << "260 390";
     QTest::newRow("serial choice") << "upload --parity ''" << "n e o";
+    QTest::newRow("no old name") << "at --da" << "--data-bits";
     QTest::newRow("book action") << "book ''" << "list add edit delete";
     QTest::newRow("help topic") << "help dec" << "decode-pdu";
     QTest::newRow("no file for a number") << "send-gprs --phone ''" << "";

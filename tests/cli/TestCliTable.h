@@ -9,6 +9,9 @@ class TestCliTable : public QObject
 private slots:
     void helpAndBadOptionOfEveryCommand();
     void withoutACommand();
+    void strictOptions_data();
+    void strictOptions();
+    void renamedOption();
     void readmeListsTheCommands();
     void bashCompletes_data();
     void bashCompletes();

@@ -140,6 +140,14 @@ void TestSmsCli::decodeOperatorsMessages()
                                    "discharge time: 2026-10-12 13:14:20 +00:00\n"
                                    "status: 00 (delivered)\n"));
     QVERIFY(decode(QStringLiteral("000406D04DEA1400009921800100002102C834")).out.contains(QStringLiteral("text: Hi\n")));
+
+    // A message's text cannot clear the screen or turn the line around.
+    QByteArray ucs2;
+    for (const QChar c : QStringLiteral("\x1B[2J\u202Eтекст\u2028"))
+        ucs2.append(char(c.unicode() >> 8)).append(char(c.unicode() & 0xFF));
+    r = decode(SmsTest::deliverPdu(QStringLiteral("+71234567890"), ucs2, 0x08));
+    QCOMPARE(r.code, 0);
+    QVERIFY2(r.out.contains(QStringLiteral("\ntext: \\x1B[2J\\u{202E}текст\\u{2028}\n")), qPrintable(r.out));
 }
 
 void TestSmsCli::diffLists_data()

@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -113,6 +114,41 @@ void TestSmsTransferCli::refusedGprs()
     QCOMPARE(r.err, QStringLiteral("Ответ +CMS ERROR: 500 не позволяет продолжение сценария\n"
                                    "Модем не принял параметры GPRS (+CMS ERROR: 500)\n"));
     QCOMPARE(sim.received(), QByteArray("AT+CMGF=0\rAT+CMGS=154\r"));
+}
+
+void TestSmsTransferCli::gprsPasswordSources()
+{
+    SimModem sim;
+    QVERIFY(sim.start({QStringLiteral("--terminal"), kPhone, QStringLiteral("--sms-delay"), QStringLiteral("0")}));
+    QTemporaryDir home;
+    const QString file = home.filePath(QStringLiteral("password"));
+    QVERIFY(writeBytes(file, "s3cret\r\nnot this\n"));
+    const auto sendGprs = [&](const QStringList &password) {
+        const QStringList args{"--phone", kPhone, "--apn", "a", "--server", "10.0.0.1", "--server-port", "1000"};
+        return runCli(with(QStringLiteral("send-gprs"), sim, args + password), home.path());
+    };
+    const auto sent = [&sim](const char *password) {
+        return sim.received().contains(QByteArray(password).toHex().toUpper() + "00");
+    };
+    // The file's first line without its end; the command line's with a word on what that exposes.
+    QCOMPARE(sendGprs({"--password-file", file}).code, 0);
+    QVERIFY(sent("s3cret"));
+    const ProgramRun r = sendGprs({"--password=p4ss"});
+    QVERIFY2(r.code == 0 && r.err.startsWith(QStringLiteral("kvrsetup-cli: пароль --password виден другим пользователям")),
+             qPrintable(r.err));
+    QVERIFY(sent("p4ss"));
+    qputenv("KVRSETUP_GPRS_PASSWORD", "v4riable");
+    const auto unset = qScopeGuard([] { qunsetenv("KVRSETUP_GPRS_PASSWORD"); });
+    QCOMPARE(sendGprs({}).code, 0);
+    QVERIFY(sent("v4riable"));
+    // Two sources are bad usage, before the file is read; a file too big for a password is refused.
+    QVERIFY(writeBytes(file, QByteArray(1025, 'x')));
+    const ProgramRun two = sendGprs({"--password-file", file});
+    QVERIFY2(two.code == 2 && two.err.startsWith(QStringLiteral("kvrsetup-cli: пароль задается одним способом")),
+             qPrintable(two.err));
+    qunsetenv("KVRSETUP_GPRS_PASSWORD");
+    QCOMPARE(sendGprs({"--password-file", file}).err,
+             QStringLiteral("kvrsetup-cli: файл пароля больше 1024 байт: ") + file + QLatin1Char('\n'));
 }
 
 void TestSmsTransferCli::usageErrors_data()

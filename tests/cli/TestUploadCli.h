@@ -11,6 +11,7 @@ private slots:
     void cleanup();
     void usageErrors_data();
     void usageErrors();
+    void pageIsHexadecimal();
     void unknownTerminalRefused();
     void bankedUpload();
     void resumeAfterBrokenCall();
