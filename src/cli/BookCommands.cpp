@@ -1,4 +1,5 @@
 #include "cli/BookCommands.h"
+#include "cli/HistoryBook.h"
 
 #include "cli/CliCommand.h"
 #include "cli/CliOptions.h"
@@ -53,7 +54,7 @@ int runBook(const CliOptions &o, CliContext &c)
     const AppState state;
     Database db;
     QString error;
-    if (!db.open(state.appPath(QStringLiteral("Data.db")), error)) {
+    if (!HistoryBook::open(state, db, error)) {
         printLine(stderr, QStringLiteral("Ошибка открытия базы ") + error);
         return 1;
     }

@@ -1,4 +1,5 @@
 #include "cli/HistoryCommand.h"
+#include "cli/HistoryBook.h"
 
 #include "cli/CliCommand.h"
 #include "cli/CliOptions.h"
@@ -31,7 +32,7 @@ int runHistory(const CliOptions &o, CliContext &c)
     const AppState state;
     Database db;
     QString error;
-    if (!db.open(state.appPath(QStringLiteral("Data.db")), error))
+    if (!HistoryBook::open(state, db, error))
         return failWith(CliText::tr("ошибка базы данных: %1").arg(error));
     const QList<OperationHistory::Entry> entries = OperationHistory(db).entries(filter);
     if (o.flag(QStringLiteral("--json"))) {

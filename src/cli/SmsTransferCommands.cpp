@@ -3,6 +3,7 @@
 #include "cli/CliCommand.h"
 #include "cli/CliOptions.h"
 #include "cli/CliOutput.h"
+#include "cli/HistoryBook.h"
 #include "cli/CliText.h"
 #include "cli/Interrupts.h"
 #include "cli/LinkSession.h"
@@ -145,9 +146,7 @@ struct Transfer
     bool open(const SmsPath &path)
     {
         // What is done to the terminal is kept in the history when the book can be opened.
-        QString databaseError;
-        if (database.open(state.appPath(QStringLiteral("Data.db")), databaseError))
-            state.database = &database;
+        HistoryBook::openForHistory(state, database);
         if (!path.smsd.isEmpty()) {
             gateway = Gateway::open(path.smsd, state);
             return bool(gateway);
@@ -400,11 +399,8 @@ int runFleet(const CliOptions &o, FleetRun::Job job, const SmsPath &path, const 
     AppState state;
     // Each terminal's outcome, and what the polls receive, go into the history of Data.db.
     Database database;
-    QString databaseError;
-    if (database.open(state.appPath(QStringLiteral("Data.db")), databaseError)) {
-        state.database = &database;
+    if (HistoryBook::openForHistory(state, database))
         request.history = &database;
-    }
     // Declared in the order they are needed: each goes before what it uses.
     std::vector<std::unique_ptr<LinkSession>> sessions;
     std::unique_ptr<Gateway> gateway;
@@ -532,7 +528,7 @@ int runForTargets(const CliOptions &o, CliContext &c, bool fleet,
         const AppState state;
         Database db;
         QString error;
-        if (!db.open(state.appPath(QStringLiteral("Data.db")), error))
+        if (!HistoryBook::open(state, db, error))
             return failWith(CliText::tr("ошибка базы данных: %1").arg(error));
         const QStringList failed = OperationHistory(db).lastFailed(FleetRun::historyOperation(*pipelined));
         targets.removeIf([&failed](const TerminalTarget &t) {

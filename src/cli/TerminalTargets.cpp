@@ -1,4 +1,5 @@
 #include "cli/TerminalTargets.h"
+#include "cli/HistoryBook.h"
 
 #include "cli/CliOptions.h"
 #include "cli/CliOutput.h"
@@ -53,7 +54,7 @@ TargetsResult resolveTargets(const CliOptions &o, bool allAllowed, QList<Termina
     const AppState state;
     Database db;
     QList<Database::Record> records;
-    if (!db.open(state.appPath(QStringLiteral("Data.db")), problem) || !db.readRecords(records, problem)) {
+    if (!HistoryBook::open(state, db, problem) || !db.readRecords(records, problem)) {
         problem = QStringLiteral("Ошибка открытия базы ") + problem;
         return TargetsResult::NotFound;
     }

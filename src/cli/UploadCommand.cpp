@@ -3,6 +3,7 @@
 #include "cli/CliCommand.h"
 #include "cli/CliOptions.h"
 #include "cli/CliOutput.h"
+#include "cli/HistoryBook.h"
 #include "cli/CliText.h"
 #include "cli/Interrupts.h"
 #include "cli/LinkSession.h"
@@ -130,7 +131,7 @@ int rollOut(const UploadOptions &o, const QStringList &ports, const QList<Termin
     Database database;
     QString databaseError;
     // A load never runs without its resume points: a success unrecorded would leave a stale one.
-    if (!database.open(home.appPath(QStringLiteral("Data.db")), databaseError))
+    if (!HistoryBook::open(home, database, databaseError))
         return failWith(QStringLiteral("Ошибка открытия базы ") + databaseError + kNoResumePoints);
     const auto requestFor = [&o](const QString &number) {
         FirmwareDataCall::Request request;
@@ -267,7 +268,7 @@ int runUpload(const CliOptions &parsed, CliContext &c)
     // The resume points live in the address book's database, shared with the window.
     Database database;
     QString databaseError;
-    if (!database.open(state.appPath(QStringLiteral("Data.db")), databaseError))
+    if (!HistoryBook::open(state, database, databaseError))
         return failWith(QStringLiteral("Ошибка открытия базы ") + databaseError + kNoResumePoints);
     state.database = &database;
     StartUp startUp(state, prompts, database);

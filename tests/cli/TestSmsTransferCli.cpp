@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QScopeGuard>
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -114,6 +115,24 @@ void TestSmsTransferCli::refusedGprs()
     QCOMPARE(r.err, QStringLiteral("Ответ +CMS ERROR: 500 не позволяет продолжение сценария\n"
                                    "Модем не принял параметры GPRS (+CMS ERROR: 500)\n"));
     QCOMPARE(sim.received(), QByteArray("AT+CMGF=0\rAT+CMGS=154\r"));
+}
+
+void TestSmsTransferCli::noHistoryIsSaidLoudly()
+{
+    SimModem sim;
+    QVERIFY(sim.start({QStringLiteral("--sms-refuse"), QStringLiteral("all")}));
+    QTemporaryDir home;
+    // A book that cannot be opened: the send goes on, and the operator learns nothing is kept.
+    QVERIFY(QDir(home.path()).mkdir(QStringLiteral("Data.db")));
+    const ProgramRun r = runCli(with(QStringLiteral("send-gprs"), sim,
+                                     {QStringLiteral("--phone"), kPhone, QStringLiteral("--apn"), QStringLiteral("a"),
+                                      QStringLiteral("--server-port"), QStringLiteral("1000"), QStringLiteral("--server"),
+                                      QStringLiteral("10.0.0.1")}),
+                                home.path());
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.startsWith(QStringLiteral("ВНИМАНИЕ: история операций не ведется, Data.db не открылась: ")),
+             qPrintable(r.err));
+    QVERIFY(r.err.endsWith(QStringLiteral("Модем не принял параметры GPRS (+CMS ERROR: 500)\n")));
 }
 
 void TestSmsTransferCli::gprsPasswordSources()

@@ -139,3 +139,17 @@ void Database::setBusyTimeoutMs(int ms)
 {
     g_busyTimeoutMs.storeRelaxed(ms);
 }
+
+void Database::setWriteFailureHandler(std::function<void(const QString &error)> handler)
+{
+    m_writeFailure = std::move(handler);
+    m_writeFailureTold = false;
+}
+
+void Database::reportWriteFailure(const QString &error)
+{
+    if (m_writeFailureTold || !m_writeFailure)
+        return;
+    m_writeFailureTold = true;
+    m_writeFailure(error);
+}

@@ -3,6 +3,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 // The address book database: an SQLite file with table objects(Id, Name, PhoneNumber).
 class Database
 {
@@ -31,6 +33,11 @@ public:
     bool isOpen() const;
     QString connectionName() const { return m_connection; }
 
+    // Who hears of a history row that could not be written: told once per open book, so a run of
+    // failures is said once, not lost and not repeated for every row.
+    void setWriteFailureHandler(std::function<void(const QString &error)> handler);
+    void reportWriteFailure(const QString &error);
+
     // Records in Id order.
     QList<Record> records() const;
     // The same, false with the driver's text when the table cannot be read (locked, damaged).
@@ -39,4 +46,6 @@ public:
 private:
     QString m_connection;
     bool m_readOnly = false;
+    std::function<void(const QString &)> m_writeFailure;
+    bool m_writeFailureTold = false;
 };

@@ -74,7 +74,10 @@ bool OperationHistory::recordNow(Operation operation, const QString &number, con
         }
     }
     QString error;
-    return record(e, error);
+    if (record(e, error))
+        return true;
+    m_db.reportWriteFailure(error);
+    return false;
 }
 
 QList<OperationHistory::Entry> OperationHistory::entries(const Filter &filter) const

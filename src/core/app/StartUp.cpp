@@ -5,6 +5,7 @@
 #include "core/settings/SettingsFiles.h"
 #include "core/settings/TextFile.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
 bool StartUp::serviceModeFromArguments(const QStringList &argumentsAfterProgram)
@@ -17,6 +18,16 @@ bool StartUp::OpenDatabase()
     QString error;
     if (m_db.open(m_state.appPath(QStringLiteral("Data.db")), error)) {
         m_state.database = &m_db;
+        // Said from the event loop, not from inside the operation whose row it was.
+        m_db.setWriteFailureHandler([prompts = &m_prompts](const QString &why) {
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [prompts, why] {
+                    prompts->message(QStringLiteral("История операций не записана: ") + why, QString(),
+                                     UserPrompts::Icon::Warning);
+                },
+                Qt::QueuedConnection);
+        });
         return true;
     }
     m_prompts.message(QStringLiteral("Ошибка открытия базы ") + error);
