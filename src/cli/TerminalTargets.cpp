@@ -6,6 +6,7 @@
 #include "cli/CliText.h"
 #include "core/app/AddressBook.h"
 #include "core/app/AppState.h"
+#include "core/common/PhoneNumber.h"
 
 const QString &phoneOption()
 {
@@ -48,7 +49,9 @@ TargetsResult resolveTargets(const CliOptions &o, bool allAllowed, QList<Termina
             problem = CliText::tr("для --phone нужен номер");
             return TargetsResult::BadUsage;
         }
-        targets.append({o.value(phoneOption()), o.value(phoneOption())});
+        // As people write it; the form sent and kept is the plain one.
+        const QString number = PhoneNumber::normalized(o.value(phoneOption()));
+        targets.append({number, number});
         return TargetsResult::Ok;
     }
     const AppState state;

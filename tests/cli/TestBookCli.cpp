@@ -2,6 +2,8 @@
 
 #include "TestFiles.h"
 
+#include "core/common/PhoneNumber.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -39,7 +41,7 @@ void TestBookCli::concurrentAddsAllLand()
     QTemporaryDir home;
     QCOMPARE(runCli({QStringLiteral("book"), QStringLiteral("list")}, home.path()).code, 0); // the book exists
     // Two programs adding at once: each add picks the smallest free Id, so they race for the same one.
-    const QString script = QStringLiteral("failed=0; for i in $(seq 40); do \"$0\" book add \"$1$i\" $i >/dev/null || failed=1; "
+    const QString script = QStringLiteral("failed=0; for i in $(seq 40); do \"$0\" book add \"$1$i\" 10$i >/dev/null || failed=1; "
                                           "done; exit $failed");
     QList<QProcess *> writers;
     for (const QString &prefix : {QStringLiteral("a"), QStringLiteral("b")}) {
@@ -73,17 +75,21 @@ void TestBookCli::refusals()
     // Names and numbers the book must not keep.
     const ProgramRun badNumber = book({QStringLiteral("add"), QStringLiteral("a"), QStringLiteral("12a")});
     QCOMPARE(badNumber.code, 1);
-    QCOMPARE(badNumber.err, QStringLiteral("kvrsetup-cli: Неверный номер телефона\n"));
+    QCOMPARE(badNumber.err, QStringLiteral("kvrsetup-cli: Неверный номер телефона: ") + PhoneNumber::expected()
+                                + QStringLiteral("\n"));
+    // A number fit for no network (21 digits) is refused too.
+    QCOMPARE(book({QStringLiteral("add"), QStringLiteral("a"), QStringLiteral("123456789012345678901")}).code, 1);
     QCOMPARE(book({QStringLiteral("list")}).out, QString());
-    // A tab or line break in a name does not split the listing's line.
-    QCOMPARE(book({QStringLiteral("add"), QStringLiteral("a\tb\nc"), QStringLiteral("1")}).code, 0);
-    QCOMPARE(book({QStringLiteral("list")}).out, QStringLiteral("1\ta\\x09b\\x0Ac\t1\n"));
+    // A tab or line break in a name does not split the listing's line; a number as people write it
+    // is kept plain.
+    QCOMPARE(book({QStringLiteral("add"), QStringLiteral("a\tb\nc"), QStringLiteral("8 (916) 123-45-67")}).code, 0);
+    QCOMPARE(book({QStringLiteral("list")}).out, QStringLiteral("1\ta\\x09b\\x0Ac\t89161234567\n"));
     // A Data.db that is not a database: the driver's text, nothing written.
     QFile junk(home.filePath(QStringLiteral("Data.db")));
     QVERIFY(junk.open(QIODevice::WriteOnly));
     junk.write(QByteArray(4096, 'x'));
     junk.close();
-    const ProgramRun bad = book({QStringLiteral("add"), QStringLiteral("a"), QStringLiteral("1")});
+    const ProgramRun bad = book({QStringLiteral("add"), QStringLiteral("a"), QStringLiteral("100")});
     QCOMPARE(bad.code, 1);
     QVERIFY2(bad.err.startsWith(QStringLiteral("Ошибка открытия базы ")), qPrintable(bad.err));
     QCOMPARE(QFileInfo(home.filePath(QStringLiteral("Data.db"))).size(), 4096);

@@ -90,7 +90,7 @@ AddressBook::Result AddressBook::add(const QString &name, const QString &phone, 
             }
             q.addBindValue(id);
             q.addBindValue(name);
-            q.addBindValue(phone);
+            q.addBindValue(PhoneNumber::normalized(phone)); // kept in the one form it is sent in
             if (!q.exec()) {
                 error = q.lastError().text().trimmed();
                 return Result::Failed;
@@ -115,7 +115,7 @@ AddressBook::Result AddressBook::editAt(int row, const QString &name, const QStr
 
 AddressBook::Result AddressBook::editId(qint64 id, const QString &name, const QString &phone, QString &errorText)
 {
-    return run(QStringLiteral("UPDATE objects SET Name = ?, PhoneNumber = ? WHERE Id = ?"), {name, phone, id},
+    return run(QStringLiteral("UPDATE objects SET Name = ?, PhoneNumber = ? WHERE Id = ?"), {name, PhoneNumber::normalized(phone), id},
                errorText);
 }
 
@@ -128,8 +128,8 @@ QString AddressBook::refusal(const QString &name, const QString &phone)
 {
     if (name.trimmed().isEmpty())
         return QStringLiteral("Введите название терминала");
-    if (!PhoneNumber::isValid(phone.trimmed()))
-        return QStringLiteral("Неверный номер телефона");
+    if (const QString why = PhoneNumber::problem(phone); !why.isEmpty())
+        return QStringLiteral("Неверный номер телефона: ") + why;
     return QString();
 }
 

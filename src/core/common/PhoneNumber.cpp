@@ -6,6 +6,31 @@ namespace {
 constexpr int kSubscriberDigits = 10;
 }
 
+QString normalized(const QString &typed)
+{
+    QString out;
+    for (const QChar c : typed.trimmed()) {
+        if (c != QLatin1Char(' ') && c != QLatin1Char('-') && c != QLatin1Char('(') && c != QLatin1Char(')')
+            && c != QChar(0x00A0))
+            out.append(c);
+    }
+    return out;
+}
+
+QString problem(const QString &typed)
+{
+    const QString number = normalized(typed);
+    const qsizetype count = digits(number).size();
+    return !isValid(number) || count < MinDigits || count > MaxDigits ? expected() : QString();
+}
+
+QString expected()
+{
+    return QStringLiteral("нужно от %1 до %2 цифр, впереди может стоять +; пробелы, дефисы и скобки допустимы")
+        .arg(MinDigits)
+        .arg(MaxDigits);
+}
+
 bool isValid(const QString &phone)
 {
     bool digit = false;

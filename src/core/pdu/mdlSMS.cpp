@@ -8,7 +8,8 @@ namespace mdlSMS {
 
 bool IsValidPhone(const QString &s)
 {
-    return PhoneNumber::isValid(s);
+    // A number past 20 digits would make an address no network takes, and a malformed PDU.
+    return PhoneNumber::problem(s).isEmpty() && PhoneNumber::normalized(s) == s;
 }
 
 QString PhoneToPdu(QString &s)

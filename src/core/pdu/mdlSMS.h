@@ -10,7 +10,7 @@ struct ReceivedSms;
 // terminal's confirmation. PDUs are upper-case hex text, two digits per octet.
 namespace mdlSMS {
 
-// Every character a digit except that the first may be "+", and at least one digit.
+// Every character a digit except that the first may be "+", and 3 to 20 digits.
 bool IsValidPhone(const QString &s);
 
 // "91" (s began with "+", which s loses) or "81", then the digits swapped pairwise,

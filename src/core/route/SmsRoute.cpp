@@ -14,7 +14,7 @@ SmsRoute::SmsRoute(AppState &state, QObject *parent) : QObject(parent), m_state(
 QString SmsRoute::numberRefusal(const QString &phone, const QString &smsc, const QString &badPhone)
 {
     if (!mdlSMS::IsValidPhone(phone))
-        return badPhone;
+        return phone.isEmpty() ? badPhone : badPhone + QStringLiteral(": ") + PhoneNumber::expected();
     if (!smsc.isEmpty() && !mdlSMS::IsValidPhone(smsc))
         return QStringLiteral("Неверный номер SMS центра");
     return {};
@@ -44,8 +44,9 @@ Task<void> SmsRoute::sendAndRecord(OperationHistory::Operation operation, QStrin
                        result.passed ? QStringLiteral("отправлено") : result.failure);
 }
 
-QString SmsRoute::submitProfileFile(const QString &phone, const QString &smsc, const QByteArray &file)
+QString SmsRoute::submitProfileFile(const QString &typed, const QString &smsc, const QByteArray &file)
 {
+    const QString phone = PhoneNumber::normalized(typed);
     const QString refusal = numberRefusal(phone, smsc, QStringLiteral("Неверный номер телефона"));
     if (refusal.isEmpty())
         submitSend(nullptr, [this, phone, smsc, file]() -> Task<void> {
@@ -54,8 +55,9 @@ QString SmsRoute::submitProfileFile(const QString &phone, const QString &smsc, c
     return refusal;
 }
 
-QString SmsRoute::submitProfileRequest(const QString &phone, const QString &smsc)
+QString SmsRoute::submitProfileRequest(const QString &typed, const QString &smsc)
 {
+    const QString phone = PhoneNumber::normalized(typed);
     const QString refusal = numberRefusal(phone, smsc, QStringLiteral("Неверный номер телефона"));
     if (refusal.isEmpty())
         submitSend(nullptr, [this, phone, smsc]() -> Task<void> {
@@ -64,8 +66,9 @@ QString SmsRoute::submitProfileRequest(const QString &phone, const QString &smsc
     return refusal;
 }
 
-QString SmsRoute::submitGprs(const QString &phone, const QString &smsc, const GprsSettings &settings)
+QString SmsRoute::submitGprs(const QString &typed, const QString &smsc, const GprsSettings &settings)
 {
+    const QString phone = PhoneNumber::normalized(typed);
     const QString refusal = gprsRefusal(phone, smsc, settings);
     if (refusal.isEmpty())
         submitSend(nullptr, [this, phone, smsc, settings]() -> Task<void> {

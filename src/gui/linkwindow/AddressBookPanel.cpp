@@ -4,6 +4,7 @@
 
 #include "core/app/AddressBook.h"
 #include "core/app/UserPrompts.h"
+#include "core/common/PhoneNumber.h"
 
 #include <QEvent>
 #include <QGridLayout>
@@ -210,6 +211,17 @@ void AddressBookPanel::cmdDataAdd_Click()
                              QStringLiteral("Внимание"), UserPrompts::Icon::Question, UserPrompts::Buttons::YesNoDefaultNo)
                != UserPrompts::Answer::Yes)
         return;
+    // One subscriber in any of its forms.
+    for (const Database::Record &r : m_book->records()) {
+        if (!PhoneNumber::sameSubscriber(r.PhoneNumber, PhoneNumber::normalized(phone)))
+            continue;
+        if (m_prompts.message(QStringLiteral("Номер ") + r.PhoneNumber + QStringLiteral(" уже есть у терминала ") + r.Name
+                                  + QStringLiteral(". Добавить еще один?"),
+                              QStringLiteral("Внимание"), UserPrompts::Icon::Question, UserPrompts::Buttons::YesNoDefaultNo)
+            != UserPrompts::Answer::Yes)
+            return;
+        break;
+    }
     QString error;
     qint64 id = 0;
     const AddressBook::Result r = m_book->add(name, phone, error, &id);

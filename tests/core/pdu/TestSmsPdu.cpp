@@ -6,6 +6,7 @@
 #include "core/pdu/GprsRecord.h"
 #include "core/pdu/PduDecoder.h"
 #include "core/pdu/ScenarioPdu.h"
+#include "core/common/PhoneNumber.h"
 #include "core/pdu/mdlSMS.h"
 
 #include <QTest>
@@ -67,11 +68,18 @@ QString scenarioNumber(const QString &number)
 
 void TestSmsPdu::phoneAddresses()
 {
-    for (const char *good : {"+7916", "8916", "7916", "+1"})
+    for (const char *good : {"+7916", "8916", "7916", "+100", "12345678901234567890"})
         QVERIFY2(IsValidPhone(QString::fromLatin1(good)), good);
-    for (const char *bad : {"", "+", "79+16", "7916 ", "++7", "7916a", " 7916"})
+    // Too short or too long for an address, and what must be normalised before it is one.
+    for (const char *bad : {"", "+", "+1", "79", "123456789012345678901", "79+16", "7916 ", "++7", "7916a", " 7916",
+                            "8-916"})
         QVERIFY2(!IsValidPhone(QString::fromLatin1(bad)), bad);
     QVERIFY(!IsValidPhone(QStringLiteral("٧٩١٦"))); // other scripts' digits are not phone digits
+    // As people write them, kept and sent plain.
+    QCOMPARE(PhoneNumber::normalized(QStringLiteral(" +7 916 123-45-67 ")), QStringLiteral("+79161234567"));
+    QCOMPARE(PhoneNumber::normalized(QStringLiteral("8(916)123-45-67")), QStringLiteral("89161234567"));
+    QVERIFY(PhoneNumber::problem(QStringLiteral("8-916-123-45-67")).isEmpty());
+    QVERIFY(!PhoneNumber::problem(QStringLiteral("+7 916 12a")).isEmpty());
 
     QString s = QStringLiteral("+71234567890");
     QCOMPARE(PhoneToPdu(s), QStringLiteral("911732547698F0"));

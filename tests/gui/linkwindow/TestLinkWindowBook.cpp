@@ -4,6 +4,7 @@
 #include "ScriptedPrompts.h"
 #include "core/app/AppState.h"
 #include "core/app/AddressBook.h"
+#include "core/common/PhoneNumber.h"
 #include "core/app/Database.h"
 #include "core/app/OperationHistory.h"
 #include "gui/linkwindow/HistoryDialog.h"
@@ -111,8 +112,8 @@ void TestLinkWindowBook::addEditDeleteThroughButtons()
     t.type(QStringLiteral("d"), QStringLiteral("555"));
     t.press("cmdDataAdd");
     QCOMPARE(t.prompts.texts(), (QStringList{QStringLiteral("Введите название терминала"),
-                                             QStringLiteral("Неверный номер телефона"),
-                                             QStringLiteral("Неверный номер телефона"),
+                                             QStringLiteral("Неверный номер телефона: ") + PhoneNumber::expected(),
+                                             QStringLiteral("Неверный номер телефона: ") + PhoneNumber::expected(),
                                              QStringLiteral("Терминал с названием d уже есть. Добавить еще один?")}));
     QCOMPARE(t.rows(), before);
 
@@ -177,6 +178,12 @@ void TestLinkWindowBook::editAfterDeleteTouchesTheShownTerminal()
     QVERIFY(!t.grid()->hasFocus());
     QCOMPARE(t.grid()->currentRow(), 1);
     QCOMPARE(t.state.terminalNumber, QStringLiteral("+79003"));
+
+    // A number the book holds already, written another way, is asked about like a name.
+    t.type(QStringLiteral("Дубль"), QStringLiteral("+7 900 3"));
+    t.press("cmdDataAdd");
+    QCOMPARE(t.prompts.texts().last(), QStringLiteral("Номер +79003 уже есть у терминала Третий-2. Добавить еще один?"));
+    QCOMPARE(t.rows().size(), 2);
 }
 
 void TestLinkWindowBook::databaseErrorLosesNothing()
@@ -191,7 +198,7 @@ void TestLinkWindowBook::databaseErrorLosesNothing()
     QVERIFY(other.open());
     QSqlQuery lock(other);
     QVERIFY(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
-    t.type(QStringLiteral("x"), QStringLiteral("1"));
+    t.type(QStringLiteral("x"), QStringLiteral("111"));
     t.press("cmdDataAdd");
     QCOMPARE(t.prompts.shown.size(), 1);
     QVERIFY2(t.prompts.shown.first().text.startsWith(QStringLiteral("Ошибка базы данных: ")),
@@ -203,7 +210,7 @@ void TestLinkWindowBook::databaseErrorLosesNothing()
     other = QSqlDatabase();
     QSqlDatabase::removeDatabase(QStringLiteral("locker"));
     t.press("cmdDataAdd");
-    QCOMPARE(t.rows(), (QStringList{QStringLiteral("1 a +79001"), QStringLiteral("2 x 1")}));
+    QCOMPARE(t.rows(), (QStringList{QStringLiteral("1 a +79001"), QStringLiteral("2 x 111")}));
 }
 
 void TestLinkWindowBook::phoneBookEditorKeys()

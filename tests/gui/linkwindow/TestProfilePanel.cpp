@@ -9,6 +9,7 @@
 #include "core/gateway/GatewayTransfer.h"
 #include "TestFiles.h"
 #include "core/app/AppState.h"
+#include "core/common/PhoneNumber.h"
 #include "core/link/LinkExchange.h"
 #include "core/route/ProfileTransfer.h"
 #include "gui/linkwindow/LogBox.h"
@@ -153,8 +154,9 @@ void TestProfilePanel::refusalsShown()
     t.child<QPushButton>("btSendGPRS")->click();
     t.child<QLineEdit>("txtProfileNumber")->clear();
     t.child<QPushButton>("cmdSendProfile")->click();
+    // An empty number is just refused; a wrong one says what is expected after the usual text.
     QCOMPARE(t.prompts.texts(), (QStringList{QStringLiteral("Неверный номер телефона"),
-                                             QStringLiteral("Номер телефона не задан или неверный"),
+                                             QStringLiteral("Номер телефона не задан или неверный: ") + PhoneNumber::expected(),
                                              QStringLiteral("Неверно задан IP адрес"),
                                              QStringLiteral("Не введен номер телефона")}));
     for (int i = 0; i < 3; ++i) {
