@@ -23,12 +23,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-const char *const ProfilePanel::DefaultApn = "internet.mts.ru";
-const char *const ProfilePanel::DefaultUserName = "mts";
-const char *const ProfilePanel::DefaultPassword = "mts";
-const char *const ProfilePanel::DefaultServer = "203.0.113.10";
-const char *const ProfilePanel::DefaultPort = "1000";
-
 namespace {
 
 QPushButton *button(const QString &caption, const QString &name, QWidget *parent)
@@ -161,11 +155,19 @@ void ProfilePanel::buildPanel()
 QGroupBox *ProfilePanel::buildGprsFrame()
 {
     auto *frame = named(new QGroupBox(QStringLiteral("Параметры GPRS"), this), QStringLiteral("fraGPRS"));
-    txtgprsAPN = named(new QLineEdit(QString::fromLatin1(DefaultApn), frame), QStringLiteral("txtgprsAPN"));
-    txtgprsNAME = named(new QLineEdit(QString::fromLatin1(DefaultUserName), frame), QStringLiteral("txtgprsNAME"));
-    txtgprsPASS = named(new QLineEdit(QString::fromLatin1(DefaultPassword), frame), QStringLiteral("txtgprsPASS"));
-    txtgprsIP = named(new QLineEdit(QString::fromLatin1(DefaultServer), frame), QStringLiteral("txtgprsIP"));
-    txtgprsPORT = named(new QLineEdit(QString::fromLatin1(DefaultPort), frame), QStringLiteral("txtgprsPORT"));
+    // Empty, with what belongs there greyed as a hint: a carrier's values in the boxes would go to
+    // a terminal of another carrier unnoticed.
+    txtgprsAPN = named(new QLineEdit(frame), QStringLiteral("txtgprsAPN"));
+    txtgprsNAME = named(new QLineEdit(frame), QStringLiteral("txtgprsNAME"));
+    txtgprsPASS = named(new QLineEdit(frame), QStringLiteral("txtgprsPASS"));
+    txtgprsIP = named(new QLineEdit(frame), QStringLiteral("txtgprsIP"));
+    txtgprsPORT = named(new QLineEdit(frame), QStringLiteral("txtgprsPORT"));
+    txtgprsAPN->setPlaceholderText(QStringLiteral("точка доступа оператора"));
+    txtgprsNAME->setPlaceholderText(QStringLiteral("если нужно"));
+    txtgprsPASS->setPlaceholderText(QStringLiteral("если нужен"));
+    txtgprsIP->setPlaceholderText(QStringLiteral("IP адрес"));
+    txtgprsPORT->setPlaceholderText(QStringLiteral("порт"));
+    txtgprsPASS->setEchoMode(QLineEdit::Password);
     txtgprsAPN->setMaxLength(GprsRecord::ApnLimit);
     txtgprsNAME->setMaxLength(GprsRecord::UserNameLimit);
     txtgprsPASS->setMaxLength(GprsRecord::PasswordLimit);

@@ -26,13 +26,6 @@ class ProfilePanel : public QWidget
 {
     Q_OBJECT
 public:
-    // The default GPRS settings: a carrier's access point and credentials, the server.
-    static const char *const DefaultApn;
-    static const char *const DefaultUserName;
-    static const char *const DefaultPassword;
-    static const char *const DefaultServer;
-    static const char *const DefaultPort;
-
     ProfilePanel(AppState &state, UserPrompts &prompts, ModemLine &line, QWidget *parent = nullptr);
     ~ProfilePanel() override;
 

@@ -33,6 +33,12 @@ namespace {
 
 struct Window : LinkWindowFixture
 {
+    void fillGprs()
+    {
+        child<QLineEdit>("txtgprsAPN")->setText(QStringLiteral("internet"));
+        child<QLineEdit>("txtgprsIP")->setText(QStringLiteral("10.0.0.1"));
+        child<QLineEdit>("txtgprsPORT")->setText(QStringLiteral("1000"));
+    }
     ProfileTransfer &transfer() { return w.profilePanel().transfer(); }
     QString cmdInfo() { return child<LogBox>("txtCmdInfo")->logText(); }
 };
@@ -83,17 +89,20 @@ void TestProfilePanel::controlsAndCaptions()
     } boxes[] = {{"txtProfileNumber", "№ тел-на ", "", 32767},
                  {"txtSMSCNumber", "№ SMS центра, если используется", "", 32767},
                  {"edFilePath", "Выбор профильного файла для отправки:", "", 32767},
-                 {"txtgprsAPN", "Точка доступа (APN)", "internet.mts.ru", 60},
-                 {"txtgprsNAME", "Имя пользователя", "mts", 14},
-                 {"txtgprsPASS", "Пароль", "mts", 14},
-                 {"txtgprsIP", "Адрес сервера", "203.0.113.10", 32767},
-                 {"txtgprsPORT", "Порт", "1000", 32767}};
+                 {"txtgprsAPN", "Точка доступа (APN)", "", 60},
+                 {"txtgprsNAME", "Имя пользователя", "", 14},
+                 {"txtgprsPASS", "Пароль", "", 14},
+                 {"txtgprsIP", "Адрес сервера", "", 32767},
+                 {"txtgprsPORT", "Порт", "", 32767}};
     for (const auto &b : boxes) {
         auto *box = t.child<QLineEdit>(b.name);
         QCOMPARE(captionOf(&t.w, box), QString::fromUtf8(b.caption));
         QCOMPARE(box->text(), QString::fromUtf8(b.text));
         QCOMPARE(box->maxLength(), b.limit);
     }
+    // No carrier's values prefilled: hints only, and the password is not shown.
+    QVERIFY(!t.child<QLineEdit>("txtgprsAPN")->placeholderText().isEmpty());
+    QCOMPARE(t.child<QLineEdit>("txtgprsPASS")->echoMode(), QLineEdit::Password);
     auto *gprs = t.child<QPushButton>("btSendGPRS")->parentWidget();
     QCOMPARE(qobject_cast<QGroupBox *>(gprs)->title(), QStringLiteral("Параметры GPRS"));
     QVERIFY(gprs->isAncestorOf(t.child<QLineEdit>("txtgprsPORT")));
@@ -147,6 +156,7 @@ void TestProfilePanel::refusalsShown()
     QCOMPARE(t.w.profilePanel().profileFileData(), SmsTest::profileFile(3));
     t.prompts.shown.clear();
     t.child<QPushButton>("btSaveSMSToFile")->click();
+    t.fillGprs();
     t.child<QLineEdit>("txtProfileNumber")->setText(QStringLiteral("+7916x"));
     t.child<QPushButton>("btSendGPRS")->click();
     t.child<QLineEdit>("txtProfileNumber")->setText(QStringLiteral("+7916"));
@@ -188,6 +198,7 @@ void TestProfilePanel::sendAndConfirmFromWindow()
     QCOMPARE(t.w.profilePanel().profileFileData(), SmsTest::profileFile(5));
     t.child<QLineEdit>("txtProfileNumber")->setText(QStringLiteral("+71234567890"));
     t.child<QPushButton>("btSendSMS")->click();
+    t.fillGprs();
     t.child<QPushButton>("btSendGPRS")->click();
     QVERIFY(t.prompts.shown.isEmpty());
     t.child<QCheckBox>("Check1")->setChecked(true);
