@@ -8,17 +8,26 @@ namespace CommSetupLists {
 
 QStringList portItems(const QStringList &devices)
 {
+    // The devices this machine has first: they are what an operator looks for; the numbered
+    // ports (COM1.., /dev/ttyS0..) after them, for a setting of earlier versions.
     QStringList items;
-    for (int n = 1; n <= 40; ++n)
-        items << QString::number(n);
     for (const QString &d : devices) {
         if (!d.isEmpty() && !items.contains(d))
             items << d;
     }
+    for (int n = 1; n <= 40; ++n) {
+        if (!items.contains(QString::number(n)))
+            items << QString::number(n);
+    }
     return items;
 }
 
-QStringList speedItems() { return {QStringLiteral("2400"), QStringLiteral("4800"), QStringLiteral("9600"), QStringLiteral("19200")}; }
+QStringList speedItems()
+{
+    return {QStringLiteral("2400"),  QStringLiteral("4800"),  QStringLiteral("9600"),
+            QStringLiteral("19200"), QStringLiteral("38400"), QStringLiteral("57600"),
+            QStringLiteral("115200")};
+}
 QStringList dataBitsItems() { return {QStringLiteral("7"), QStringLiteral("8")}; }
 QStringList parityItems() { return {QStringLiteral("n"), QStringLiteral("e"), QStringLiteral("o")}; }
 QStringList stopBitsItems() { return {QStringLiteral("1"), QStringLiteral("2")}; }

@@ -27,8 +27,10 @@ void EditorMenus::build()
         m->setObjectName(QLatin1String(name));
         return m;
     };
-    auto add = [this](QMenu *m, const char *name, const QString &caption, void (EditorMenus::*command)()) {
+    auto add = [this](QMenu *m, const char *name, const QString &caption, void (EditorMenus::*command)(),
+                      const QKeySequence &keys = {}) {
         QAction *a = m->addAction(caption);
+        a->setShortcut(keys);
         a->setObjectName(QLatin1String(name));
         QObject::connect(a, &QAction::triggered, &m_window, [this, command] { (this->*command)(); });
     };
@@ -36,8 +38,9 @@ void EditorMenus::build()
 
     // "&" marks the letter that chooses a menu or an item with the keyboard; it is shown underlined, not as text.
     QMenu *file = menu("mnuFile", QStringLiteral("&Файл"));
-    add(file, "mnuLoad", QStringLiteral("&Загрузить"), &EditorMenus::mnuLoad_Click);
-    add(file, "mnu_Export", QStringLiteral("&Сохранить"), &EditorMenus::mnu_Export_Click);
+    add(file, "mnuLoad", QStringLiteral("&Загрузить"), &EditorMenus::mnuLoad_Click, QKeySequence(Qt::CTRL | Qt::Key_O));
+    add(file, "mnu_Export", QStringLiteral("&Сохранить"), &EditorMenus::mnu_Export_Click,
+        QKeySequence(Qt::CTRL | Qt::Key_S));
     separator(file, "mnu_temp3");
     separator(file, "mnuTempP");
     add(file, "mnuPrint", QStringLiteral("&Печать"), &EditorMenus::mnuPrint_Click);
@@ -53,7 +56,7 @@ void EditorMenus::build()
 
     QMenu *help = menu("mnu_Help", QStringLiteral("&Помощь"));
     add(help, "mnu_about", QStringLiteral("&About"), &EditorMenus::mnu_about_Click);
-    add(help, "mnu_HelpM", QStringLiteral("&Справка"), &EditorMenus::mnu_HelpM_Click);
+    add(help, "mnu_HelpM", QStringLiteral("&Справка"), &EditorMenus::mnu_HelpM_Click, QKeySequence(Qt::Key_F1));
 
     // F10 opens the menu bar from anywhere in the window, as operators know it from other programs.
     auto *f10 = new QShortcut(QKeySequence(Qt::Key_F10), &m_window);

@@ -7,6 +7,7 @@
 #include "core/app/UserPrompts.h"
 
 #include <QComboBox>
+#include <QIntValidator>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -46,6 +47,10 @@ frmCommSetup::frmCommSetup(SerialSettings &settings, QWidget *parent, const QStr
     m_cmbPortNumber->setEditable(true);
     m_cmbPortNumber->setInsertPolicy(QComboBox::NoInsert);
     m_cmbPortNumber->setMinimumContentsLength(36);
+    // A speed the list does not offer may be typed.
+    m_cmbSpeed->setEditable(true);
+    m_cmbSpeed->setInsertPolicy(QComboBox::NoInsert);
+    m_cmbSpeed->setValidator(new QIntValidator(1, 4000000, m_cmbSpeed));
 
     // Where the profile SMS go; firmware always takes the port.
     auto *route = new QGroupBox(QStringLiteral("SMS профилей"), this);

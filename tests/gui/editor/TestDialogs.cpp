@@ -45,8 +45,8 @@ void TestDialogs::commSetupShowsDefaults()
     QCOMPARE(shown(&d), QStringList({QStringLiteral("1"), QStringLiteral("9600"), QStringLiteral("n"),
                                      QStringLiteral("8"), QStringLiteral("1")}));
     QCOMPARE(list(&d, "cmbPortNumber")->count(), 41);
-    QCOMPARE(list(&d, "cmbPortNumber")->itemText(40), QStringLiteral("/dev/ttyUSB0"));
-    QCOMPARE(list(&d, "cmbSpeed")->count(), 4);
+    QCOMPARE(list(&d, "cmbPortNumber")->itemText(0), QStringLiteral("/dev/ttyUSB0"));
+    QCOMPARE(list(&d, "cmbSpeed")->count(), 7);
     QCOMPARE(list(&d, "cmbParity")->count(), 3);
     QCOMPARE(child<QPushButton>(&d, QStringLiteral("cmdOK"))->text(), QStringLiteral("Установить"));
     QCOMPARE(child<QPushButton>(&d, QStringLiteral("cmdCancel"))->text(), QStringLiteral("Отмена"));

@@ -110,6 +110,10 @@ void TestMainWindow::controlsHaveTheirNames()
         QVERIFY(action);
         QCOMPARE(action->text().remove(QLatin1Char('&')), a.section(QLatin1Char('|'), 1)); // "&": the mnemonic
     }
+    // The keys operators know from other programs.
+    QCOMPARE(child<QAction>(&win.w, QStringLiteral("mnuLoad"))->shortcut(), QKeySequence(QKeySequence::Open));
+    QCOMPARE(child<QAction>(&win.w, QStringLiteral("mnu_Export"))->shortcut(), QKeySequence(QKeySequence::Save));
+    QCOMPARE(child<QAction>(&win.w, QStringLiteral("mnu_HelpM"))->shortcut(), QKeySequence(Qt::Key_F1));
     QCOMPARE(win.w.windowTitle(), QStringLiteral("Настройки терминала"));
 }
 
