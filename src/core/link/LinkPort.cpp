@@ -20,6 +20,7 @@ void LinkPort::setDevice(QIODevice *device)
         disconnect(m_device, nullptr, this, nullptr);
     m_device = device;
     m_portLost = false;
+    m_lostReason.clear();
     if (!device)
         return;
     // Queued, so the handler never runs inside the device's own signal emission.
@@ -41,6 +42,7 @@ void LinkPort::loseDevice(const QString &reason)
     if (m_portLost || !m_device)
         return;
     m_portLost = true;
+    m_lostReason = reason;
     QIODevice *device = m_device;
     disconnect(device, nullptr, this, nullptr);
     device->close();

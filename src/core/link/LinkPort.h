@@ -31,6 +31,8 @@ public:
     void setDevice(QIODevice *device);
     QIODevice *device() const { return m_device; }
     bool isPortLost() const { return m_portLost; }
+    // Why the port went, in the words it was said in.
+    QString lostReason() const { return m_lostReason; }
 
     clsReceive *receiver() const { return m_receiver; }
     // Replaces the receiver by a fresh one (each activation of the window).
@@ -75,6 +77,7 @@ private:
     SmsChannel &m_sms;
     QPointer<QIODevice> m_device;
     bool m_portLost = false;
+    QString m_lostReason;
     QPointer<clsReceive> m_receiver;
     Route m_route = Route::Receiver;
     QList<Route> m_operationRoutes;

@@ -381,7 +381,8 @@ void SerialDevice::writePending()
             continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
             break;
-        lose(systemText(n < 0 ? errno : EIO));
+        const int e = n < 0 ? errno : EIO;
+        lose(e == EIO || e == ENXIO || e == ENODEV ? QStringLiteral("устройство отключено") : systemText(e));
         return;
     }
     if (m_writeNotifier)
@@ -409,7 +410,8 @@ void SerialDevice::readAvailable()
         // that closed). Without this the notifier would fire without end.
         if (got)
             emit readyRead();
-        lose(n == 0 ? QStringLiteral("устройство отключено") : systemText(errno));
+        const int e = n < 0 ? errno : 0;
+        lose(n == 0 || e == EIO || e == ENXIO || e == ENODEV ? QStringLiteral("устройство отключено") : systemText(e));
         return;
     }
     if (got)

@@ -59,6 +59,7 @@ public:
     bool sendsIdle() const override;
     bool sendsOneAtATime() const override { return true; }
 
+    ModemLine &line() const { return m_line; }
     ActiveScenarios &activeScenarios() { return m_scenarios; }
     TransmitQueue &transmitQueue() { return m_queue; }
     ReceivedProfiles &receivedProfiles() { return m_profiles; }

@@ -1,4 +1,5 @@
 #include "gui/linkwindow/FirmwarePanel.h"
+#include "gui/linkwindow/PortLost.h"
 #include "gui/linkwindow/Named.h"
 
 #include "core/app/AppState.h"
@@ -16,7 +17,7 @@
 #include <QPushButton>
 
 FirmwarePanel::FirmwarePanel(AppState &state, UserPrompts &prompts, ModemLine &line, QWidget *parent)
-    : QWidget(parent), m_state(state), m_prompts(prompts), m_call(line, state, prompts)
+    : QWidget(parent), m_state(state), m_prompts(prompts), m_line(line), m_call(line, state, prompts)
 {
     setObjectName(QStringLiteral("FirmwarePanel"));
     buildPanel();
@@ -156,6 +157,8 @@ void FirmwarePanel::setTerminal(const QString &name, const QString &number)
 
 void FirmwarePanel::cmdLoad_Click()
 {
+    if (portLostSaid(m_line, m_prompts))
+        return;
     FirmwareDataCall::Request request;
     for (int i = 0; i < 3; ++i)
         request.files[i] = txtFileUpload[i]->text();

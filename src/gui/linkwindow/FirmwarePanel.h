@@ -59,6 +59,7 @@ private:
     QString m_terminalName;
     QString m_terminalNumber;
     UserPrompts &m_prompts;
+    ModemLine &m_line;
     FirmwareDataCall m_call;
 
     QLineEdit *txtFileUpload[3] = {};

@@ -1,4 +1,5 @@
 #include "gui/linkwindow/ProfilePanel.h"
+#include "gui/linkwindow/PortLost.h"
 
 #include "core/link/LinkDisplay.h"
 #include "core/gateway/GatewayTransfer.h"
@@ -84,6 +85,8 @@ void ProfilePanel::announceRoute()
 
 SmsRoute *ProfilePanel::usableRoute()
 {
+    if (m_route == m_transfer && portLostSaid(m_transfer->line(), m_prompts))
+        return nullptr;
     if (!m_route)
         m_prompts.message(m_gatewayError, QStringLiteral("Ошибка"), UserPrompts::Icon::Warning);
     return m_route;

@@ -1,4 +1,5 @@
 #include "gui/linkwindow/frmLink.h"
+#include "gui/linkwindow/PortLost.h"
 #include "gui/linkwindow/Named.h"
 
 #include "core/app/AppState.h"
@@ -360,6 +361,8 @@ void frmLink::modemCheckEnded(bool modemReady)
 
 void frmLink::cmdSend_Click()
 {
+    if (portLostSaid(*m_line, m_prompts))
+        return;
     m_link->port().SendStringCR(txtsend->text());
 }
 

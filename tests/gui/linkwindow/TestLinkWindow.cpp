@@ -214,8 +214,15 @@ void TestLinkWindow::lostPortShown()
     QVERIFY(t.w.modemReady());
     sim.command("unplug");
     QTRY_VERIFY(t.child<QLabel>("lblInfo")->text().contains(QStringLiteral("порт потерян")));
-    QVERIFY(t.info().contains(QStringLiteral("Порт потерян: ")));
+    QVERIFY(t.info().contains(QStringLiteral("Порт потерян: устройство отключено")));
     QVERIFY(!t.w.port().isOpen());
+    // The controls that need the port say so, in Russian, rather than do nothing.
+    t.prompts.shown.clear();
+    t.child<QPushButton>("cmdSend")->click();
+    t.child<QPushButton>("cmdLoad")->click();
+    t.child<QLineEdit>("txtProfileNumber")->setText(QStringLiteral("+79161234567"));
+    t.child<QPushButton>("btSaveSMSToFile")->click();
+    QCOMPARE(t.prompts.texts(), QStringList(3, QStringLiteral("Порт потерян: устройство отключено")));
 }
 
 void TestLinkWindow::halvesOnResize()
