@@ -28,7 +28,7 @@ FirmwareDataCall::FirmwareDataCall(ModemLine &line, AppState &state, UserPrompts
       m_transfer(line.link(), *m_images, state),
       m_state(state)
 {
-    connect(&m_transfer, &BootLoaderTransfer::progressChanged, this, &FirmwareDataCall::progressChanged);
+    connect(&m_transfer, &BootLoaderTransfer::progressChanged, this, &FirmwareDataCall::showProgress);
     m_transfer.setCancelled([this] { return m_link.breakRequested(); });
     connect(&m_transfer, &BootLoaderTransfer::lastPositionStored, this, [this] {
         storeResumePoint();
@@ -217,12 +217,14 @@ Task<bool> FirmwareDataCall::load(Request request)
     const LinkExchange::RouteHold route(m_link, LinkExchange::Route::Receiver);
 
     emit logsCleared();
+    m_progressCaption = QStringLiteral("Загружено");
+    m_progressPercent = 0;
     bool accepted = false;
     ResumePoints::Point resumeAt;
     const QString refused = refusal(request, m_state.database, &resumeAt);
     if (!refused.isEmpty()) {
         // Nothing was dialled: no stale figure from an earlier load may stand.
-        emit progressChanged(QStringLiteral("Загружено"), 0);
+        showProgress(QStringLiteral("Загружено"), 0);
         m_prompts.message(refused, QString(), UserPrompts::Icon::Warning);
         co_return false;
     }
@@ -272,6 +274,9 @@ Task<bool> FirmwareDataCall::load(Request request)
 
     if (accepted)
         history.set(OperationHistory::Result::Ok, QStringLiteral("загрузка завершена"));
+    else if (m_link.breakRequested())
+        // The figure reached stays in sight: it tells how much a resume will skip.
+        emit progressChanged(m_progressCaption + QStringLiteral(", прервано"), m_progressPercent);
     co_return accepted;
 }
 
@@ -359,14 +364,23 @@ Task<void> FirmwareDataCall::runEscape()
     co_await escapeAndHangUp();
 }
 
+void FirmwareDataCall::showProgress(const QString &caption, int percent)
+{
+    m_progressCaption = caption;
+    m_progressPercent = percent;
+    emit progressChanged(caption, percent);
+}
+
 void FirmwareDataCall::cmdEscapeTransmit_Click()
 {
-    emit progressChanged(QStringLiteral("Загружено"), 0);
     if (m_running) {
-        // The load leaves the call itself ("+++", "ATH") as soon as its waiting step ends.
+        // The load leaves the call itself ("+++", "ATH") as soon as its waiting step ends; until
+        // the modem has hung up "Загрузить" stays grey, and the caption says why.
+        emit progressChanged(m_progressCaption + QStringLiteral(", прерывается: ждем отбоя модема"), m_progressPercent);
         m_line.requestBreak();
         return;
     }
+    showProgress(QStringLiteral("Загружено"), 0);
     // No load: the break still brings a modem left in a call back and hangs up.
     m_line.submit(&m_operations, ModemLine::Operation::Break, [this]() -> Task<void> { return runEscape(); });
 }

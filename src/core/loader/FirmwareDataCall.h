@@ -90,6 +90,8 @@ private:
     // Text mode for the modem's own answers around the data call.
     void setReceiverTextMode();
     void log(const QString &line);
+    // A caption of the load's own; kept so that a break can say where the load stood.
+    void showProgress(const QString &caption, int percent);
 
     ModemLine &m_line;
     LinkExchange &m_link;
@@ -98,6 +100,8 @@ private:
     std::unique_ptr<BankImages> m_images;
     BootLoaderTransfer m_transfer;
     bool m_running = false;
+    QString m_progressCaption = QStringLiteral("Загружено");
+    int m_progressPercent = 0;
     AppState &m_state;
     // The resume point of the running load.
     ResumePoints::Point m_point;

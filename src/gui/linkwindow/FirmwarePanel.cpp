@@ -32,6 +32,8 @@ FirmwarePanel::FirmwarePanel(AppState &state, UserPrompts &prompts, ModemLine &l
     });
     connect(&m_call, &FirmwareDataCall::runningChanged, cmdLoad, [this](bool running) {
         cmdLoad->setEnabled(!running);
+        cmdLoad->setToolTip(running ? QStringLiteral("Идет загрузка: кнопка станет доступна, когда модем положит трубку")
+                                    : QString());
         // The bar is there while a load runs; afterwards the caption tells how it ended.
         prgLoad->setVisible(running);
     });
@@ -165,6 +167,21 @@ void FirmwarePanel::cmdLoad_Click()
     request.linear = chkWOBank->isChecked();
     request.number = m_terminalSet ? m_terminalNumber : m_state.terminalNumber;
     request.start = {chkLastAdr->isChecked(), cmbPageAdr->currentText(), cmbBank->currentText()};
+    // A load never runs without its resume points: a success unrecorded would leave a stale one.
+    if (!m_state.database) {
+        m_prompts.message(QStringLiteral("Адресная книга недоступна: без нее не сохранить точку продолжения, "
+                                         "загрузка не начата"),
+                          QString(), UserPrompts::Icon::Warning);
+        return;
+    }
+    // Wrong files or a resume that cannot be made are said before the question, which the
+    // operator would otherwise answer for nothing; the boxes stay as they are, to be mended.
+    ResumePoints::Point resumeAt;
+    const QString refused = FirmwareDataCall::refusal(request, m_state.database, &resumeAt);
+    if (!refused.isEmpty()) {
+        m_prompts.message(refused, QString(), UserPrompts::Icon::Warning);
+        return;
+    }
     // Flashing cannot be taken back: whatever number and files happen to be in the boxes, ask first.
     const QString name = m_terminalName.trimmed();
     QString question = QStringLiteral("Загрузить ПО в терминал ") + (name.isEmpty() ? QStringLiteral("без имени") : name)
@@ -173,18 +190,31 @@ void FirmwarePanel::cmdLoad_Click()
         if (!request.files[i].trimmed().isEmpty())
             question += QStringLiteral("\r\n") + QDir::toNativeSeparators(request.files[i]);
     }
-    // A load never runs without its resume points: a success unrecorded would leave a stale one.
-    if (!m_state.database) {
-        m_prompts.message(QStringLiteral("Адресная книга недоступна: без нее не сохранить точку продолжения, "
-                                         "загрузка не начата"),
-                          QString(), UserPrompts::Icon::Warning);
-        return;
-    }
+    question += QStringLiteral("\r\n") + startText(request, resumeAt);
     if (m_prompts.message(question, QStringLiteral("Внимание"), UserPrompts::Icon::Question,
                           UserPrompts::Buttons::YesNoDefaultNo)
         != UserPrompts::Answer::Yes)
         return;
     m_call.cmdLoad_Click(request);
+}
+
+QString FirmwarePanel::startText(const FirmwareDataCall::Request &request, const ResumePoints::Point &resumeAt)
+{
+    int bank = 0;
+    qint64 address = 0;
+    QString from = QStringLiteral("Загрузка");
+    if (request.start.continueFromLast) {
+        from = QStringLiteral("Продолжение загрузки");
+        bank = resumeAt.bank;
+        address = resumeAt.address;
+    } else {
+        bank = request.start.bankText.trimmed().toInt();
+        address = request.start.pageText.trimmed().toLongLong(nullptr, 16);
+    }
+    if (bank == 0 && address == 0)
+        return from + QStringLiteral(" с начала");
+    return from + QStringLiteral(" с блока ") + QString::number(address, 16).toUpper() + QLatin1Char('H')
+           + (request.linear ? QString() : QStringLiteral(" банка ") + QString::number(bank));
 }
 
 void FirmwarePanel::cmdEscapeTransmit_Click()

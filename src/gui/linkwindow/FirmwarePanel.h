@@ -53,6 +53,8 @@ signals:
 private:
     void buildPanel();
     void fillPages(bool linear);
+    // Where the load will start, as the question says it: from the beginning or from a block.
+    static QString startText(const FirmwareDataCall::Request &request, const ResumePoints::Point &resumeAt);
 
     AppState &m_state;
     bool m_terminalSet = false;

@@ -8,6 +8,7 @@
 #include "TestFiles.h"
 #include "core/app/AppState.h"
 #include "core/app/Database.h"
+#include "core/app/ResumePoints.h"
 #include "core/app/StartUp.h"
 #include "core/link/LinkExchange.h"
 #include "core/link/ModemLine.h"
@@ -203,7 +204,8 @@ void TestFirmwarePanel::loadAgainstSimulator()
     t.prompts.shown.clear();
     QTest::mouseClick(load, Qt::LeftButton);
     const QString question = QStringLiteral("Загрузить ПО в терминал без имени, номер 5551234?\r\n")
-                             + QDir::toNativeSeparators(t.state.firmwarePaths[0]);
+                             + QDir::toNativeSeparators(t.state.firmwarePaths[0])
+                             + QStringLiteral("\r\nЗагрузка с блока 7800H банка 0");
     QCOMPARE(t.prompts.texts(), QStringList{question});
     QCOMPARE(t.prompts.shown.last().buttons, UserPrompts::Buttons::YesNoDefaultNo);
     QTest::qWait(100);
@@ -254,7 +256,8 @@ void TestFirmwarePanel::breakButtonDuringLoad()
                                                 QStringLiteral("Прервано пользователем "),
                                                 QStringLiteral("Не получено подтверждение данных 5С")}
                                     + kHungUp)));
-    QCOMPARE(t.child<QLabel>("lblPercent")->text(), QStringLiteral("Загружено"));
+    // The figure reached stays, marked as broken off.
+    QCOMPARE(t.child<QLabel>("lblPercent")->text(), QStringLiteral("Загружено .0%, прервано"));
     QTRY_VERIFY(sim.received().endsWith("+++AT\rATH\r+++AT\r+++AT\rATH\rATH\r"));
 }
 
@@ -336,4 +339,50 @@ void TestFirmwarePanel::breakDuringTheCheckDialsNothing()
     QTest::qWait(500);
     QVERIFY2(!sim.received().contains("ATD"), sim.received().constData());
     QVERIFY(t.child<QPushButton>("cmdLoad")->isEnabled());
+}
+
+void TestFirmwarePanel::refusalsBeforeTheQuestion()
+{
+    SimModem sim;
+    QVERIFY(sim.start({QStringLiteral("--far"), QStringLiteral("boot")}));
+    Window t;
+    const QString image = t.file(QStringLiteral("1.BIN"), pattern(36000, 5));
+    t.state.firmwarePaths[0] = t.dir.filePath(QStringLiteral("missing.BIN"));
+    t.state.terminalNumber = QStringLiteral("5551234");
+    QVERIFY(t.open(sim.path()));
+    auto *load = t.child<QPushButton>("cmdLoad");
+    // A wrong file is said at once, not after a question answered for nothing.
+    t.prompts.shown.clear();
+    QTest::mouseClick(load, Qt::LeftButton);
+    QCOMPARE(t.prompts.texts(), QStringList{QStringLiteral("Файл ") + t.state.firmwarePaths[0] + QStringLiteral("не найден")});
+
+    // A resume without a stored point is refused, and the box stays ticked to be mended.
+    t.child<QLineEdit>("txtFileUpload_0")->setText(image);
+    auto *resume = t.child<QCheckBox>("chkLastAdr");
+    resume->setChecked(true);
+    t.prompts.shown.clear();
+    QTest::mouseClick(load, Qt::LeftButton);
+    QCOMPARE(t.prompts.texts(), QStringList{QStringLiteral("Для номера 5551234 нет сохраненной точки продолжения: "
+                                                           "начните загрузку с выбранного адреса")});
+    QVERIFY(resume->isChecked());
+
+    // With a point kept for these files the question says where the load goes on from.
+    QString error;
+    QVERIFY(ResumePoints(*t.state.database)
+                .store({QStringLiteral("5551234"), ResumePoints::Mode::Banked, ResumePoints::fingerprint({image, QString(), QString()}), 0, 0x1C00},
+                       error));
+    t.prompts.shown.clear();
+    t.prompts.answers.enqueue(UserPrompts::Answer::No);
+    QTest::mouseClick(load, Qt::LeftButton);
+    QCOMPARE(t.prompts.texts().size(), 1);
+    QVERIFY2(t.prompts.texts().first().endsWith(QStringLiteral("\r\nПродолжение загрузки с блока 1C00H банка 0")),
+             qPrintable(t.prompts.texts().first()));
+    // And from the first block of bank 0 it starts over.
+    resume->setChecked(false);
+    t.child<QComboBox>("cmbPageAdr")->setCurrentIndex(0);
+    t.prompts.shown.clear();
+    t.prompts.answers.enqueue(UserPrompts::Answer::No);
+    QTest::mouseClick(load, Qt::LeftButton);
+    QVERIFY(t.prompts.texts().first().endsWith(QStringLiteral("\r\nЗагрузка с начала")));
+    QVERIFY(!sim.received().contains("ATD"));
 }

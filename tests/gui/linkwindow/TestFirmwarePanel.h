@@ -14,4 +14,5 @@ private slots:
     void breakButtonDuringLoad();
     void closingDuringLoad();
     void breakDuringTheCheckDialsNothing();
+    void refusalsBeforeTheQuestion();
 };
