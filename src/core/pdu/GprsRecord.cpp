@@ -3,6 +3,8 @@
 #include "core/common/CodePage.h"
 #include "core/settings/NumericText.h"
 
+#include <algorithm>
+
 namespace GprsRecord {
 
 namespace {
@@ -15,6 +17,15 @@ void copyText(TransferRecord &rec, int offset, int limit, const QString &text)
 }
 
 } // namespace
+
+QString addressExpected(const QString &text)
+{
+    // The record has four bytes for the server: a name would have to be resolved where the
+    // terminal is, and it cannot do that.
+    const bool named = std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.isLetter(); });
+    return named ? QStringLiteral(": терминал принимает только IP адрес (четыре числа 0..255 через точку), не имя сервера")
+                 : QStringLiteral(": нужны четыре числа 0..255 через точку, например 10.0.0.1");
+}
 
 bool parseServerAddress(const QString &text, std::array<quint8, 4> &parts)
 {
@@ -53,7 +64,7 @@ bool buildGprsRecord(const GprsSettings &settings, TransferRecord &rec, QString 
 {
     std::array<quint8, 4> address{};
     if (!parseServerAddress(settings.serverAddress, address)) {
-        errorText = QStringLiteral("Неверно задан IP адрес");
+        errorText = QStringLiteral("Неверно задан IP адрес") + addressExpected(settings.serverAddress);
         return false;
     }
     quint16 port = 0;

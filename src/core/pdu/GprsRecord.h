@@ -37,8 +37,12 @@ bool parseServerAddress(const QString &text, std::array<quint8, 4> &parts);
 // A port number 1..65535.
 bool parsePort(const QString &text, quint16 &port);
 
+// What the refusal of a server address adds after "Неверно задан IP адрес": what is expected,
+// and for a host name that the terminal takes none.
+QString addressExpected(const QString &text);
+
 // Fills rec (type 0x57, block, zero reserved bytes, sum). On a bad address the result is
-// false with errorText "Неверно задан IP адрес"; on a bad port "Неверно задан порт". The
+// false with errorText "Неверно задан IP адрес" and addressExpected(); on a bad port "Неверно задан порт". The
 // address is checked first. rec is untouched on failure.
 bool buildGprsRecord(const GprsSettings &settings, TransferRecord &rec, QString &errorText);
 

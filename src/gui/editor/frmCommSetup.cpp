@@ -61,7 +61,7 @@ frmCommSetup::frmCommSetup(SerialSettings &settings, QWidget *parent, const QStr
     m_optGateway->setObjectName(QStringLiteral("optGateway"));
     m_txtGatewayConfig = new QLineEdit(route);
     m_txtGatewayConfig->setObjectName(QStringLiteral("txtGatewayConfig"));
-    m_txtGatewayConfig->setPlaceholderText(QStringLiteral("/etc/gammu-smsdrc"));
+    m_txtGatewayConfig->setPlaceholderText(QStringLiteral("например, /etc/gammu-smsdrc"));
     auto *browse = new QPushButton(QStringLiteral("Обзор..."), route);
     browse->setObjectName(QStringLiteral("cmdGatewayBrowse"));
     browse->setAutoDefault(false);
@@ -137,8 +137,14 @@ void frmCommSetup::FindIndex(QComboBox *list, const QString &text)
 
 void frmCommSetup::cmdOK_Click()
 {
-    // A gateway without its file would send nothing anywhere: the modem stays.
     const QString gateway = m_optGateway->isChecked() ? m_txtGatewayConfig->text().trimmed() : QString();
+    // A gateway without its file would silently leave the modem in charge: say so, and stay.
+    if (m_optGateway->isChecked() && gateway.isEmpty()) {
+        if (m_prompts)
+            m_prompts->message(QStringLiteral("Не указан файл настроек шлюза gammu-smsd: укажите его или выберите модем"));
+        m_txtGatewayConfig->setFocus();
+        return;
+    }
     // Default.ini is code page 1251: a name it cannot hold would be lost on the next start.
     if (!ConfigPaths::representable(gateway)) {
         if (m_prompts)

@@ -311,14 +311,17 @@ void TestSmsPdu::gprsRefusals_data()
     QTest::addColumn<QString>("address");
     QTest::addColumn<QString>("port");
     QTest::addColumn<QString>("error");
-    const QString ip = QStringLiteral("Неверно задан IP адрес");
+    const QString ip = QStringLiteral("Неверно задан IP адрес: нужны четыре числа 0..255 через точку, например 10.0.0.1");
+    const QString name = QStringLiteral("Неверно задан IP адрес: терминал принимает только IP адрес (четыре числа "
+                                        "0..255 через точку), не имя сервера");
     const QString port = QStringLiteral("Неверно задан порт");
     QTest::newRow("three parts") << "10.0.0" << "1000" << ip;
     QTest::newRow("256") << "10.0.0.256" << "1000" << ip;
     QTest::newRow("five parts") << "10.0.0.1.5" << "1000" << ip;
     QTest::newRow("empty part") << "10..0.1" << "1000" << ip;
     QTest::newRow("empty") << "" << "1000" << ip;
-    QTest::newRow("letters") << "10.0.x.1" << "1000" << ip;
+    QTest::newRow("letters") << "10.0.x.1" << "1000" << name;
+    QTest::newRow("host name") << "gprs.example.ru" << "1000" << name;
     QTest::newRow("address first") << "10.0.0" << "x" << ip;
     QTest::newRow("port 70000") << "10.0.0.1" << "70000" << port;
     QTest::newRow("port 0") << "10.0.0.1" << "0" << port;

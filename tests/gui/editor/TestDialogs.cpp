@@ -99,6 +99,12 @@ void TestDialogs::commSetupStoresChoice()
     QCOMPARE(fourth.result(), int(QDialog::Rejected));
     QCOMPARE(prompts.texts(), QStringList{ConfigPaths::refusal(foreign, QStringLiteral("Default.ini"))});
     QCOMPARE(s.smsGateway, QString());
+    // The gateway chosen with no file: said, and the dialog stays rather than keep the modem.
+    prompts.shown.clear();
+    child<QLineEdit>(&fourth, QStringLiteral("txtGatewayConfig"))->clear();
+    child<QPushButton>(&fourth, QStringLiteral("cmdOK"))->click();
+    QCOMPARE(fourth.result(), int(QDialog::Rejected));
+    QCOMPARE(prompts.texts(), QStringList{QStringLiteral("Не указан файл настроек шлюза gammu-smsd: укажите его или выберите модем")});
 }
 
 void TestDialogs::commSetupCancelKeepsValues()

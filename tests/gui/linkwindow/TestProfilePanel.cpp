@@ -6,6 +6,7 @@
 #include "SimModem.h"
 #include "SmsTestSupport.h"
 #include "SmsdGateway.h"
+#include "core/pdu/GprsRecord.h"
 #include "core/gateway/GatewayTransfer.h"
 #include "TestFiles.h"
 #include "core/app/AppState.h"
@@ -167,7 +168,7 @@ void TestProfilePanel::refusalsShown()
     // An empty number is just refused; a wrong one says what is expected after the usual text.
     QCOMPARE(t.prompts.texts(), (QStringList{QStringLiteral("Неверный номер телефона"),
                                              QStringLiteral("Номер телефона не задан или неверный: ") + PhoneNumber::expected(),
-                                             QStringLiteral("Неверно задан IP адрес"),
+                                             QStringLiteral("Неверно задан IP адрес") + GprsRecord::addressExpected(QStringLiteral("10.0.0.256")),
                                              QStringLiteral("Не введен номер телефона")}));
     for (int i = 0; i < 3; ++i) {
         QCOMPARE(t.prompts.shown.at(i).title, QString());
