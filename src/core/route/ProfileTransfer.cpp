@@ -61,8 +61,10 @@ void ProfileTransfer::stop()
 {
     m_timer1.stop();
     m_tmrSecond.stop();
-    if (!m_scenarios.isEmpty())
+    if (!m_scenarios.isEmpty()) {
+        m_scenarioRows.erase(m_scenarios.keyAt(0));
         m_scenarios.removeFirst();
+    }
     m_queue.clear();
 }
 
@@ -210,6 +212,21 @@ void ProfileTransfer::stopScenario(const QString &key)
     // Stopping a scenario also takes back what it still has waiting in the queue.
     m_queue.dropFor(key);
     m_scenarios.remove(key);
+    // Its row stays "failed" with the detail it was made with.
+    m_scenarioRows.erase(key);
+}
+
+void ProfileTransfer::endScenarioRow(const QString &key)
+{
+    const auto it = m_scenarioRows.find(key);
+    if (it == m_scenarioRows.end())
+        return;
+    if (it->second.unsent.isEmpty())
+        it->second.row->set(OperationHistory::Result::Ok, QStringLiteral("отправлено"));
+    else
+        it->second.row->set(OperationHistory::Result::Failed, it->second.unsent.join(QStringLiteral(", "))
+                                                                   + QStringLiteral(" не отправлен"));
+    m_scenarioRows.erase(it);
 }
 
 QString ProfileTransfer::scenarioTargetProblem(const QString &phone, const QString &smsc)
@@ -245,13 +262,19 @@ QString ProfileTransfer::startProfileScenario(const QString &phone, const QStrin
                    qint32 delay, qint16 tries, PacketType packet, int cmgsLength) {
                 m_queue.add({s2Send, sNumber, transport, timeOut, delay, tries, packet, cmgsLength});
             });
-    connect(scenario, &clsScenarioProfile::KillMe, this, [this](const QString &number) { m_scenarios.remove(number); });
-    bool failed = false;
+    connect(scenario, &clsScenarioProfile::KillMe, this, [this](const QString &number) {
+        m_scenarios.remove(number);
+        endScenarioRow(number);
+    });
+    QString failed;
     connect(scenario, &clsScenarioProfile::Error, this, [this, &failed](const QString &description) {
-        failed = true;
+        failed = description;
         cmdInfo(description + QStringLiteral("\r\n"));
     });
     m_scenarios.add(key, scenario);
+    m_scenarioRows[key] = {std::make_unique<HistoryRow>(m_state.database, OperationHistory::Operation::SendProfile, key,
+                                                        routeName(), QStringLiteral("прервано")),
+                           {}};
     scenario->PhoneNumber = key;
 
     m_state.CurrentImage.orBlock1(m_state.table.HiddenDefaults);
@@ -262,14 +285,22 @@ QString ProfileTransfer::startProfileScenario(const QString &phone, const QStrin
     // A scenario that could not build its PDUs has reset itself and will never finish: what
     // it queued before the error still goes out, the scenario itself is over.
     disconnect(scenario, &clsScenarioProfile::Error, this, nullptr);
-    if (failed)
+    if (!failed.isEmpty()) {
         m_scenarios.remove(key);
+        if (const auto it = m_scenarioRows.find(key); it != m_scenarioRows.end()) {
+            it->second.row->set(OperationHistory::Result::Failed, failed);
+            m_scenarioRows.erase(it);
+        }
+    }
     return {};
 }
 
 void ProfileTransfer::queueFinished(const clsQueueForTrans &item, bool sent)
 {
-    Q_UNUSED(sent)
+    if (!sent) {
+        if (const auto it = m_scenarioRows.find(item.PhoneNumber); it != m_scenarioRows.end())
+            it->second.unsent.append(TransmitQueue::packetText(item.packet));
+    }
     if (clsScenarioProfile *scenario = m_scenarios.find(item.PhoneNumber))
         scenario->PacketFinished(item.packet);
 }

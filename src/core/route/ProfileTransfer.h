@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/app/HistoryRow.h"
 #include "core/app/OperationHistory.h"
 #include "core/common/Clock.h"
 #include "core/common/Task.h"
@@ -18,6 +19,9 @@
 #include <QDateTime>
 #include <QObject>
 #include <QStringList>
+
+#include <map>
+#include <memory>
 
 class AppState;
 
@@ -102,6 +106,8 @@ private:
     // The engine's own dialogue (a queued send, or a break-in) holding the line until it ends.
     Task<void> scenarioDialogue(bool breakIn);
     void stopScenario(const QString &key);
+    // A scenario's history row, written once it is over: sent, not sent, or stopped.
+    void endScenarioRow(const QString &key);
     // "AT+CMGF=0" before every SMS operation: a modem left in text mode would take "AT+CMGS=n"
     // for a text to the number n. False, with a line, when the modem does not take it.
     Task<bool> ensurePduMode();
@@ -116,6 +122,12 @@ private:
     clsScenarioAt m_scAt;
     TransmitQueue m_queue;
     ActiveScenarios m_scenarios;
+    struct ScenarioRow
+    {
+        std::unique_ptr<HistoryRow> row;
+        QStringList unsent;
+    };
+    std::map<QString, ScenarioRow> m_scenarioRows;
     ReceivedProfiles m_profiles;
     ClockTimer m_tmrSecond{this};
     ClockTimer m_timer1{this};

@@ -24,6 +24,17 @@
 
 namespace {
 
+// The profile sends' rows as "number result detail", oldest first.
+QStringList sendRows(Database &db)
+{
+    QStringList rows;
+    for (const OperationHistory::Entry &e : OperationHistory(db).entries())
+        if (e.operation == OperationHistory::Operation::SendProfile)
+            rows.prepend(e.number + (e.result == OperationHistory::Result::Ok ? QStringLiteral(" ok ") : QStringLiteral(" failed "))
+                         + e.detail);
+    return rows;
+}
+
 const QString kPhone = QStringLiteral("+71234567890");
 const QString kOther = QStringLiteral("89169876543");
 
@@ -358,6 +369,10 @@ void TestProfileTransfer::scenarioSendsEditedImage()
         r.state.CurrentImage.Block2[i] = quint8(255 - i);
     }
     r.state.table.HiddenDefaults.Block1[5] = 0x80;
+    Database db;
+    QString error;
+    QVERIFY(db.open(r.dir.filePath(QStringLiteral("Data.db")), error));
+    r.state.database = &db;
     r.sim.link.setTimeScale(0.05);
     r.transfer.setClock(&r.sim.link.clock());
     r.sim.link.port().setRoute(LinkExchange::Route::Scenario);
@@ -369,6 +384,7 @@ void TestProfileTransfer::scenarioSendsEditedImage()
     QCOMPARE(r.sim.cmdInfo, (QStringList{QStringLiteral("Пакет 0x33h отправлен на номер +71234567890\r\n"),
                                          QStringLiteral("Пакет 0x35h отправлен на номер +71234567890\r\n")}));
     QVERIFY(r.transfer.transmitQueue().isEmpty());
+    QCOMPARE(sendRows(db), (QStringList{QStringLiteral("+71234567890 ok отправлено")}));
     // The hidden defaults went into the image, and the terminal holds exactly its file blocks.
     QCOMPARE(r.state.CurrentImage.Block1[5], quint8(0x80 | 15));
     r.transfer.stop();
@@ -384,6 +400,10 @@ void TestProfileTransfer::newScenarioReplacesRunning()
 {
     Rig r;
     QVERIFY(r.start());
+    Database db;
+    QString error;
+    QVERIFY(db.open(r.dir.filePath(QStringLiteral("Data.db")), error));
+    r.state.database = &db;
     // The route is the firmware loader's: the queue waits.
     QCOMPARE(r.transfer.startProfileScenario(kPhone, QString()), QString());
     QCOMPARE(r.transfer.runningScenario(), kPhone);
@@ -396,4 +416,7 @@ void TestProfileTransfer::newScenarioReplacesRunning()
     r.transfer.stopRunningScenario();
     QVERIFY(r.transfer.activeScenarios().isEmpty());
     QVERIFY(r.transfer.transmitQueue().isEmpty());
+    // Each stopped send has its row, and only one.
+    QCOMPARE(sendRows(db), (QStringList{kPhone + QStringLiteral(" failed прервано"),
+                                        kOther + QStringLiteral(" failed прервано")}));
 }
