@@ -40,7 +40,7 @@ public:
     }
     QString openFile(const QString &, const QString &, const QList<Filter> &, bool) override { return {}; }
     QString saveFile(const QString &, const QString &, const QList<Filter> &) override { return {}; }
-    void openDocument(const QString &) override {}
+    bool openDocument(const QString &) override { return false; }
 };
 
 double cpuSeconds()

@@ -39,7 +39,7 @@ public:
     }
     QString openFile(const QString &, const QString &, const QList<Filter> &, bool) override { return QString(); }
     QString saveFile(const QString &, const QString &, const QList<Filter> &) override { return QString(); }
-    void openDocument(const QString &) override {}
+    bool openDocument(const QString &) override { return false; }
 };
 
 // Ctrl-C during the load: the first breaks off as "Прервать передачу" does and lets the

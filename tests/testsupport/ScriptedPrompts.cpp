@@ -22,9 +22,10 @@ QString ScriptedPrompts::saveFile(const QString &title, const QString &, const Q
     return paths.isEmpty() ? QString() : paths.dequeue();
 }
 
-void ScriptedPrompts::openDocument(const QString &path)
+bool ScriptedPrompts::openDocument(const QString &path)
 {
     openedDocuments.append(path);
+    return viewerPresent;
 }
 
 QStringList ScriptedPrompts::texts() const

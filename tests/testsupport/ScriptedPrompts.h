@@ -35,7 +35,9 @@ public:
     QString openFile(const QString &title, const QString &folder, const QList<Filter> &filters,
                      bool mustExist) override;
     QString saveFile(const QString &title, const QString &folder, const QList<Filter> &filters) override;
-    void openDocument(const QString &path) override;
+    // Whether a viewer "opens" the documents.
+    bool viewerPresent = true;
+    bool openDocument(const QString &path) override;
 
     QStringList texts() const;
 };

@@ -64,7 +64,7 @@ public:
         return std::exchange(nextOpenFile, QString());
     }
     QString saveFile(const QString &, const QString &, const QList<Filter> &) override { return {}; }
-    void openDocument(const QString &) override {}
+    bool openDocument(const QString &) override { return false; }
 
 private:
     QtPrompts m_real;

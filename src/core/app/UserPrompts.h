@@ -31,6 +31,6 @@ public:
                              bool mustExist) = 0;
     virtual QString saveFile(const QString &title, const QString &folder, const QList<Filter> &filters) = 0;
 
-    // Shell "Open" of a document; nothing happens when the file is missing.
-    virtual void openDocument(const QString &path) = 0;
+    // Shell "Open" of a document; false when no program took it (or the file is missing).
+    virtual bool openDocument(const QString &path) = 0;
 };

@@ -84,9 +84,8 @@ QString QtPrompts::saveFile(const QString &title, const QString &folder, const Q
     return dlg.selectedFiles().constFirst();
 }
 
-void QtPrompts::openDocument(const QString &path)
+bool QtPrompts::openDocument(const QString &path)
 {
-    if (QFileInfo(path).isFile())
-        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    return QFileInfo(path).isFile() && QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 

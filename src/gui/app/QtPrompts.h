@@ -16,7 +16,7 @@ public:
     QString openFile(const QString &title, const QString &folder, const QList<Filter> &filters,
                      bool mustExist) override;
     QString saveFile(const QString &title, const QString &folder, const QList<Filter> &filters) override;
-    void openDocument(const QString &path) override;
+    bool openDocument(const QString &path) override;
 
 private:
     QWidget *m_owner = nullptr;

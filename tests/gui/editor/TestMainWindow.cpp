@@ -13,12 +13,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSet>
 #include <QStatusBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -246,7 +248,7 @@ void TestMainWindow::journalRule()
     QCOMPARE(int(win.b1()[EventMasks::maskByte(2, 9)]), 0x02);
     QCOMPARE(cell(win.grid(), r, 2), QStringLiteral("ДА"));
     QCOMPARE(cell(win.grid(), r, 4), QStringLiteral("ДА"));
-    QCOMPARE(cell(win.grid(), r, 3), QStringLiteral("--"));
+    QCOMPARE(cell(win.grid(), r, 3), QStringLiteral("-"));
     // The journal cannot be cleared while another flag is on.
     win.box("chkMask", 0)->click();
     QVERIFY(win.box("chkMask", 0)->isChecked());
@@ -268,7 +270,7 @@ void TestMainWindow::uncheckingAllFlagsClearsBits()
         win.box("chkMask", k)->click();
     for (int k = 0; k < 4; ++k) {
         QVERIFY(!EventMasks::maskBit(env.state.CurrentImage, k, 12));
-        QCOMPARE(cell(win.grid(), r, 2 + k), QStringLiteral("--"));
+        QCOMPARE(cell(win.grid(), r, 2 + k), QStringLiteral("-"));
     }
 }
 
@@ -496,6 +498,13 @@ void TestMainWindow::deviceTypeChangesOnlyCaptions()
     QCOMPARE(frame->title(), QStringLiteral("Маска вывода устройства KVR6CAN"));
     QCOMPARE(child<QLabel>(&win.w, QStringLiteral("lblMaskName_0"))->text(), QStringLiteral("Мест-е, дата, время, статус"));
     QCOMPARE(child<QLabel>(&win.w, QStringLiteral("lblMaskName_8"))->text(), QStringLiteral("Резерв"));
+    // Each box is named by its row and column, and the names follow the device type.
+    QCOMPARE(win.box("chkAlarm", 8)->accessibleName(), QStringLiteral("Резерв: Тревога/Инфо"));
+    QSet<QString> names;
+    for (const char *column : {"chkAuto", "chkAlarm", "chkInfo"})
+        for (int r = 0; r < 9; ++r)
+            names.insert(win.box(column, r)->accessibleName());
+    QCOMPARE(names.size(), 27);
     QVERIFY(env.state.CurrentImage == before);
     QCOMPARE(win.box("chkAuto", 1)->isChecked(), auto1);
     QVERIFY(auto1);
@@ -636,14 +645,30 @@ void TestMainWindow::helpDocumentsOpenedByPath()
 {
     EditorEnv env;
     Window win(env);
+    const QString help = env.state.appPath(QStringLiteral("help.html"));
+    // Missing pages are said with their path; no viewer is asked.
+    win.trigger("mnu_HelpM");
+    QCOMPARE(env.prompts.texts(), QStringList{QStringLiteral("Файл справки не найден: ") + QDir::toNativeSeparators(help)});
+    QVERIFY(env.prompts.openedDocuments.isEmpty());
+    env.prompts.shown.clear();
+
+    QVERIFY(writeBytes(env.state.appPath(QStringLiteral("about.html")), "<html/>"));
+    QVERIFY(writeBytes(help, "<html/>"));
     win.trigger("mnu_about"); // no compiled help beside the program: its HTML pages
     win.trigger("mnu_HelpM");
-    QCOMPARE(env.prompts.openedDocuments,
-             QStringList({env.state.appPath(QStringLiteral("about.html")), env.state.appPath(QStringLiteral("help.html"))}));
+    QCOMPARE(env.prompts.openedDocuments, QStringList({env.state.appPath(QStringLiteral("about.html")), help}));
     QVERIFY(writeBytes(env.state.appPath(QStringLiteral("help.chm")), "ITSF"));
     win.trigger("mnu_HelpM");
     QCOMPARE(env.prompts.openedDocuments.last(), env.state.appPath(QStringLiteral("help.chm")));
     QVERIFY(env.prompts.shown.isEmpty());
+
+    // No program to show it: the operator learns where the file is.
+    env.prompts.viewerPresent = false;
+    QVERIFY(QFile::remove(env.state.appPath(QStringLiteral("help.chm"))));
+    win.trigger("mnu_HelpM");
+    QCOMPARE(env.prompts.texts(), QStringList{QStringLiteral("Не удалось открыть справку: нет программы для просмотра. "
+                                                             "Файл справки: ")
+                                              + QDir::toNativeSeparators(help)});
 }
 
 void TestMainWindow::loadMenuLoadsAndRebuilds()
@@ -766,6 +791,9 @@ void TestMainWindow::shrinkingKeepsGridVisible()
     QApplication::processEvents();
     const QSize minimum = win.w.minimumSizeHint();
     QVERIFY(win.w.width() >= minimum.width());
+    // The smallest window fits a 1024x768 screen with its title bar and frame.
+    QVERIFY2(minimum.width() <= 1012 && minimum.height() <= 728,
+             qPrintable(QStringLiteral("%1x%2").arg(minimum.width()).arg(minimum.height())));
     QTableView *g = win.grid();
     QVERIFY(g->width() >= 300);
     QVERIFY(g->height() >= 120);
