@@ -49,11 +49,9 @@ QVector<Row> buildRows(const ControlTable &table, const SettingsImage &image, bo
     return rows;
 }
 
-QString flagText(bool set, bool changedByBox)
+QString flagText(bool set)
 {
-    if (set)
-        return QStringLiteral("ДА");
-    return changedByBox ? QStringLiteral("--") : QStringLiteral("-");
+    return set ? QStringLiteral("ДА") : QStringLiteral("-");
 }
 
 } // namespace EventGrid

@@ -29,6 +29,6 @@ QStringList filterItems(const ControlTable &table);
 // Consecutive entries of one event give one row.
 QVector<Row> buildRows(const ControlTable &table, const SettingsImage &image, bool filterActive,
                        const QString &filterText);
-// Flag cell texts: "ДА" when set; "-" after a rebuild, "--" after a change through the check boxes.
-QString flagText(bool set, bool changedByBox);
+// Flag cell texts: "ДА" when set, "-" when clear, however the flag got there.
+QString flagText(bool set);
 } // namespace EventGrid

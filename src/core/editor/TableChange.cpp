@@ -9,7 +9,10 @@
 TableChange::Result TableChange::run()
 {
     const QString path = m_prompts.openFile(QStringLiteral("Укажите директорию и файл с базой"), m_state.appFolder(),
-                                            {{QStringLiteral("Файлы STP"), QStringLiteral("*.stp")}}, true);
+                                            {{QStringLiteral("Файлы STP"), QStringLiteral("*.stp")},
+                                             // the shipped table is Data.ini: reachable without typing its name
+                                             {QStringLiteral("Все файлы"), QStringLiteral("*.*")}},
+                                            true);
     return apply(path);
 }
 

@@ -8,7 +8,7 @@ void EventGridModel::setRows(const QVector<EventGrid::Row> &rows)
     m_lines.clear();
     m_lines.reserve(rows.size());
     for (const EventGrid::Row &row : rows)
-        m_lines.append(Line{row, false});
+        m_lines.append(Line{row});
     endResetModel();
 }
 
@@ -17,7 +17,6 @@ void EventGridModel::setFlags(int row, const std::array<bool, 4> &flags)
     if (row < 0 || row >= m_lines.size())
         return;
     m_lines[row].row.masks = flags;
-    m_lines[row].changedByBox = true;
     emit dataChanged(index(row, ColFirstFlag), index(row, ColFirstFlag + 3));
 }
 
@@ -54,7 +53,7 @@ QVariant EventGridModel::displayText(const Line &line, int column) const
     if (column == ColEvent)
         return line.row.text;
     if (column >= ColFirstFlag && column < ColFirstFlag + 4)
-        return EventGrid::flagText(line.row.masks[column - ColFirstFlag], line.changedByBox);
+        return EventGrid::flagText(line.row.masks[column - ColFirstFlag]);
     if (column == ColEntry)
         return QString::number(line.row.entry);
     if (column == ColEventNo)

@@ -22,7 +22,7 @@ public:
 
     // Replaces every row; clear flags show "-".
     void setRows(const QVector<EventGrid::Row> &rows);
-    // The flags of a row after a change through the event-mask boxes; clear flags show "--".
+    // The flags of a row after a change through the event-mask boxes.
     void setFlags(int row, const std::array<bool, 4> &flags);
     // Column 0 shows icon for rows whose entry is visible, and only when show is true.
     void setMark(const QIcon &icon, bool show);
@@ -40,7 +40,6 @@ private:
     struct Line
     {
         EventGrid::Row row;
-        bool changedByBox = false;
     };
 
     QVariant displayText(const Line &line, int column) const;

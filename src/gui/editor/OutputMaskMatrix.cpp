@@ -18,6 +18,8 @@ const char *const kCaptionsKVR6CAN[10] = {
     "Доп. параметры CAN", "АЦП", "Сухие конт., реле", "Параметры состояния", "Нагрузка на оси", "Резерв"};
 
 QString indexed(const char *name, int i) { return QLatin1String(name) + QLatin1Char('_') + QString::number(i); }
+
+const char *const kColumnTexts[3] = {"Авто/GPRS", "Тревога/Инфо", "Инфо"};
 } // namespace
 
 OutputMaskMatrix::OutputMaskMatrix(AppState &state, QWidget *parent)
@@ -49,9 +51,8 @@ void OutputMaskMatrix::buildRows()
     g->addLayout(types, 0, 0, 1, 4);
 
     const char *headerNames[3] = {"lblAvto", "lblAlarm", "lblInfo"};
-    const QString headerTexts[3] = {QStringLiteral("Авто/GPRS"), QStringLiteral("Тревога/Инфо"), QStringLiteral("Инфо")};
     for (int c = 0; c < 3; ++c) {
-        auto *l = new QLabel(headerTexts[c], this);
+        auto *l = new QLabel(QString::fromUtf8(kColumnTexts[c]), this);
         l->setObjectName(QLatin1String(headerNames[c]));
         l->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
         g->addWidget(l, 1, c + 1);
@@ -161,6 +162,11 @@ void OutputMaskMatrix::optTypeDevice_Click(int index)
 {
     const char *const *captions = index == 0 ? kCaptionsKVR6r : kCaptionsKVR6CAN;
     setTitle(QString::fromUtf8(captions[0]));
-    for (int r = 0; r < 9; ++r)
-        m_lblMaskName[r]->setText(QString::fromUtf8(captions[r + 1]));
+    for (int r = 0; r < 9; ++r) {
+        const QString row = QString::fromUtf8(captions[r + 1]);
+        m_lblMaskName[r]->setText(row);
+        // A screen reader names each box by its row and column, as the eye reads the grid.
+        for (int c = 0; c < 3; ++c)
+            m_boxes[c][r]->setAccessibleName(row + QStringLiteral(": ") + QString::fromUtf8(kColumnTexts[c]));
+    }
 }
