@@ -1,4 +1,5 @@
 #include "gui/editor/frmMain.h"
+#include "gui/common/ScreenFit.h"
 
 #include "core/editor/EventGrid.h"
 #include "gui/editor/EditorMenus.h"
@@ -19,7 +20,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QScreen>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -60,11 +60,7 @@ frmMain::frmMain(AppState &state, UserPrompts &prompts, QWidget *parent)
 
     Form_Load();
 
-    const QSize minimum = minimumSizeHint();
-    QSize size(qMax(minimum.width(), 1200), qMax(minimum.height(), 760));
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        size = size.boundedTo(screen->availableGeometry().size()).expandedTo(minimum);
-    resize(size);
+    resize(ScreenFit::initialSize(this, QSize(1200, 760)));
 }
 
 frmMain::~frmMain()

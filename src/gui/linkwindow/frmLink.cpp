@@ -1,5 +1,6 @@
 #include "gui/linkwindow/frmLink.h"
 #include "gui/linkwindow/PortLost.h"
+#include "gui/common/ScreenFit.h"
 #include "gui/linkwindow/Named.h"
 
 #include "core/app/AppState.h"
@@ -78,7 +79,7 @@ frmLink::frmLink(AppState &state, UserPrompts &prompts, QWidget *parent)
         setLamp(lblTx, tx);
         setLamp(lblRX, rx);
     });
-    resize(1100, 700);
+    resize(ScreenFit::initialSize(this, QSize(1100, 700)));
 }
 
 frmLink::~frmLink() = default;
@@ -104,7 +105,8 @@ void frmLink::buildWindow()
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(0, 1);
     grid->setRowStretch(1, 1);
-    grid->setContentsMargins(6, 4, 13, 8);
+    // Even margins: the window's smallest width fits a 1024-pixel screen with its frame.
+    grid->setContentsMargins(6, 4, 6, 8);
 
     buildWaitCover();
     keepHalves();

@@ -17,6 +17,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -231,6 +233,12 @@ void TestLinkWindow::halvesOnResize()
     t.state.serial.port = QStringLiteral("/nonexistent/ttyKVR");
     QVERIFY(t.runCheck());
     const QSize smallest = t.w.minimumSizeHint();
+    // Every control stays on a 1024x768 screen, title bar and frame included; the window opens
+    // inside the screen it is on.
+    QVERIFY2(smallest.width() <= 1012 && smallest.height() <= 728,
+             qPrintable(QStringLiteral("%1x%2").arg(smallest.width()).arg(smallest.height())));
+    const QSize free = QGuiApplication::primaryScreen()->availableGeometry().size();
+    QVERIFY(t.w.width() <= qMax(free.width(), smallest.width()) && t.w.height() <= qMax(free.height(), smallest.height()));
     for (int mode = 0; mode < 3; ++mode) {
         t.child<QRadioButton>(QStringLiteral("OptIndex_%1").arg(mode))->click();
         for (QSize size : {QSize(1100, 700), QSize(1400, 900), smallest}) {
