@@ -191,7 +191,7 @@ QString manPage()
                "куда при первом запуске копируются файлы из\n"
                ".IR /usr/share/kvrsetup .\n"
                "Какая папка используется, показывает вторая строка\n"
-               ".BR "kvrsetup\\-cli \\-\\-version" .\n"
+               ".BR \"kvrsetup\\-cli \\-\\-version\" .\n"
                ".PP\n"
                "Для работы с модемом пользователь должен входить в группу\n"
                ".BR dialout .\n"
