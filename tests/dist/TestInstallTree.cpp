@@ -55,6 +55,7 @@ void TestInstallTree::layout()
         QStringLiteral("share/bash-completion/completions/kvrsetup-cli"),
         QStringLiteral("share/doc/kvrsetup/copyright"),
         QStringLiteral("share/doc/kvrsetup/changelog.gz"),
+        QStringLiteral("share/lintian/overrides/kvrsetup"),
     };
     for (const QString &name : files) {
         const QFileInfo info(m_tree.path(name));
