@@ -14,3 +14,7 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKVR_SANITIZE=ON
 cmake --build build-asan -j"$(nproc)" --target kvrsetup-cli \
     $(ctest --test-dir build -L memcheck -N | sed -n 's/^ *Test *#[0-9]*: //p')
 ASAN_OPTIONS=detect_leaks=0 KVR_FUZZ_ROUNDS=20000 ctest --test-dir build-asan -L memcheck --output-on-failure
+
+# The Debian package, and what Debian's checker says of it: any error fails the run.
+KVR_DEPS_INSTALLED=1 sh scripts/package.sh
+lintian --fail-on error build/kvrsetup_*.deb

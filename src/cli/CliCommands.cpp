@@ -5,6 +5,11 @@
 #include "cli/CliOutput.h"
 #include "cli/CliText.h"
 #include "cli/CommandTable.h"
+#include "core/app/AppFolder.h"
+
+#include "KvrVersion.h"
+
+#include <QDir>
 
 int CliCommands::run(const QStringList &arguments)
 {
@@ -12,6 +17,15 @@ int CliCommands::run(const QStringList &arguments)
         return CliHelp::badUsage(QString());
     if (arguments.first() == QLatin1String("--help")) {
         m_out << CliHelp::overview();
+        m_out.flush();
+        return 0;
+    }
+    if (arguments.first() == QLatin1String("--version")) {
+        if (arguments.size() > 1)
+            return CliHelp::badUsage(CliText::tr("лишний аргумент %1").arg(shown(arguments.at(1))));
+        // The second line is the folder of the program's files, for scripts and for the operator's questions.
+        m_out << QStringLiteral("kvrsetup-cli " KVR_VERSION "\n")
+              << QDir::toNativeSeparators(AppFolder::current().path()) << QLatin1Char('\n');
         m_out.flush();
         return 0;
     }
@@ -26,6 +40,10 @@ int CliCommands::run(const QStringList &arguments)
     } else {
         for (const QString &warning : o.warnings)
             printMessage(warning);
+        // An installed program's first run makes the user's folder; a command that needs no file still runs.
+        QString why;
+        if (command->name != QLatin1String("help") && !AppFolder::current().prepare(why))
+            printMessage(CliText::tr("папка файлов программы: %1").arg(why));
         rc = o.problem.isEmpty() ? command->run(o, context) : context.badUsage(o.problem);
     }
     m_out.flush();

@@ -26,6 +26,16 @@ QString words(const QStringList &list)
     return QLatin1Char('"') + list.join(QLatin1Char(' ')) + QLatin1Char('"');
 }
 
+// Text as roff prints it: backslashes and minus signs escaped, no line taken for a request.
+QString roff(const QString &text)
+{
+    QString out = text;
+    out.replace(QLatin1Char('\\'), QStringLiteral("\\e")).replace(QLatin1Char('-'), QStringLiteral("\\-"));
+    if (out.startsWith(QLatin1Char('.')) || out.startsWith(QLatin1Char('\'')))
+        out.prepend(QStringLiteral("\\&"));
+    return out;
+}
+
 } // namespace
 
 QString usageLine(const CliCommand &command)
@@ -134,6 +144,62 @@ QString bashCompletion()
         .arg(words(names), cases);
 }
 
+QString manPage()
+{
+    QString page = QStringLiteral(
+        ".\\\" Made by \"kvrsetup-cli help --man\" from the command table; kept equal to it by a test.\n"
+        ".TH KVRSETUP\\-CLI 1 \"\" \"prjKVRSetup\" \"Команды пользователя\"\n"
+        ".SH ИМЯ\n"
+        "kvrsetup\\-cli \\- настройка терминалов KVR из командной строки\n"
+        ".SH СИНТАКСИС\n"
+        ".B kvrsetup\\-cli\n"
+        ".I КОМАНДА\n"
+        "[\\fIПАРАМЕТРЫ\\fR]\n"
+        ".br\n"
+        ".B kvrsetup\\-cli \\-\\-version\n"
+        ".SH ОПИСАНИЕ\n"
+        "Программа для сценариев и работы без окон: проверяет управляющие таблицы, показывает,\n"
+        "преобразует и сравнивает файлы данных, пишет отчет, говорит с модемом, ведет адресную\n"
+        "книгу, посылает профили настроек SMS и загружает микропрограмму.\n"
+        "Коды завершения: 0 \\- успех, 1 \\- ошибка, 2 \\- неверный вызов.\n"
+        ".PP\n"
+        "Значение параметра задается как \\-\\-параметр ЗНАЧЕНИЕ или \\-\\-параметр=ЗНАЧЕНИЕ;\n"
+        "после \\-\\- все аргументы простые.\n"
+        ".SH КОМАНДЫ\n");
+    for (const CliCommand &c : commandTable()) {
+        page += QStringLiteral(".SS ") + roff(c.name) + QLatin1Char('\n') + roff(usageLine(c)) + QStringLiteral("\n.PP\n")
+                + roff(translated(c.summary)) + QLatin1Char('\n');
+        for (const CliOption &o : c.options) {
+            if (!o.hidden)
+                page += QStringLiteral(".TP\n.B ") + roff(optionText(o)) + QLatin1Char('\n') + roff(translated(o.help))
+                        + QLatin1Char('\n');
+        }
+    }
+    return page
+           + QStringLiteral(
+               ".SH ПЕРЕМЕННЫЕ ОКРУЖЕНИЯ\n"
+               ".TP\n.B KVRSETUP_HOME\n"
+               "папка файлов программы вместо выбранной по умолчанию (см. ФАЙЛЫ)\n"
+               ".TP\n.B KVRSETUP_GPRS_PASSWORD\n"
+               "пароль GPRS для send\\-gprs, если он не задан параметром\n"
+               ".SH ФАЙЛЫ\n"
+               "Адресная книга Data.db, файлы Const.ini и Default.ini, управляющая таблица Data.ini и\n"
+               "стиль отчета Rep03\\-1.xsl лежат в папке файлов программы: KVRSETUP_HOME, если задана;\n"
+               "иначе папка самой программы, если в ней есть Data.ini и в нее можно писать (папка сборки);\n"
+               "иначе\n"
+               ".IR ~/.local/share/kvrsetup ,\n"
+               "куда при первом запуске копируются файлы из\n"
+               ".IR /usr/share/kvrsetup .\n"
+               "Какая папка используется, показывает вторая строка\n"
+               ".BR \"kvrsetup\\-cli \\-\\-version\" .\n"
+               ".PP\n"
+               "Для работы с модемом пользователь должен входить в группу\n"
+               ".BR dialout .\n"
+               ".SH СМОТРИТЕ ТАКЖЕ\n"
+               ".BR kvrsetup (1),\n"
+               ".BR kvrsim (1)\n");
+}
+
 int badUsage(const QString &problem)
 {
     if (!problem.isEmpty())
@@ -152,6 +218,10 @@ int runHelp(const CliOptions &o, CliContext &c)
     }
     if (o.flag(QStringLiteral("--bash-completion"))) {
         c.out << CliHelp::bashCompletion();
+        return 0;
+    }
+    if (o.flag(QStringLiteral("--man"))) {
+        c.out << CliHelp::manPage();
         return 0;
     }
     if (o.positional.isEmpty()) {

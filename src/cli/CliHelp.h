@@ -6,8 +6,8 @@ struct CliCommand;
 struct CliContext;
 struct CliOptions;
 
-// The texts made from the command table: usage, help, the README's command list and the
-// bash completion script.
+// The texts made from the command table: usage, help, the README's command list, the bash
+// completion script and the manual page.
 namespace CliHelp {
 
 // "kvrsetup-cli show [--service] --table TABLE --data FILE"
@@ -20,6 +20,8 @@ QString overview();
 QString markdown();
 // A bash script that completes commands, their options and the options' values.
 QString bashCompletion();
+// The manual page kvrsetup-cli(1) in roff: every command with its usage, summary and options.
+QString manPage();
 
 // Bad usage without a known command: the problem and the overview on standard error, 2.
 int badUsage(const QString &problem);

@@ -165,7 +165,8 @@ QList<CliCommand> build()
               1, 3, {}, runUpload});
     t.append({QStringLiteral("help"), QT_TRANSLATE_NOOP("CliText", "Справка по командам"), "[COMMAND]",
               {{QStringLiteral("--markdown"), nullptr, "", OptionValue::None, {}, false, true},
-               {QStringLiteral("--bash-completion"), nullptr, "", OptionValue::None, {}, false, true}},
+               {QStringLiteral("--bash-completion"), nullptr, "", OptionValue::None, {}, false, true},
+               {QStringLiteral("--man"), nullptr, "", OptionValue::None, {}, false, true}},
               0, 1, {}, runHelp});
     return t;
 }

@@ -11,7 +11,8 @@
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("kvrsetup-cli"));
+    // The user's data folder of both programs is ~/.local/share/kvrsetup.
+    QCoreApplication::setApplicationName(QStringLiteral("kvrsetup"));
     // The texts are Russian in the source; another language is a kvrsetup-cli_<language>.qm beside the program.
     QTranslator translator;
     if (translator.load(QLocale(), QStringLiteral("kvrsetup-cli"), QStringLiteral("_"),

@@ -3,6 +3,8 @@
 #include "TestFiles.h"
 
 #include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -113,6 +115,34 @@ void TestCliTable::readmeListsTheCommands()
     const qsizetype to = readme.indexOf(QStringLiteral("<!-- end kvrsetup-cli help --markdown -->"));
     QVERIFY(from >= begin.size() && to > from);
     QCOMPARE(readme.mid(from, to - from), runCli({QStringLiteral("help"), QStringLiteral("--markdown")}).out);
+}
+
+void TestCliTable::manPageIsTheTable()
+{
+    // The page installed as kvrsetup-cli(1); "kvrsetup-cli help --man > dist/kvrsetup-cli.1" makes it anew.
+    const QString page = utf8File(QStringLiteral(KVR_SHIPPED_DATA_DIR "/../dist/kvrsetup-cli.1"));
+    const ProgramRun r = runCli({QStringLiteral("help"), QStringLiteral("--man")});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(page, r.out);
+    for (QString name : commandNames())
+        QVERIFY2(page.contains(QStringLiteral("\n.SS ") + name.replace(QLatin1Char('-'), QStringLiteral("\\-")) + QLatin1Char('\n')),
+                 qPrintable(name));
+}
+
+void TestCliTable::versionAndFolder()
+{
+    QTemporaryDir home;
+    const ProgramRun r = runCli({QStringLiteral("--version")}, home.path());
+    QCOMPARE(r.code, 0);
+    const QStringList lines = r.out.split(QLatin1Char('\n'));
+    QCOMPARE(lines.size(), 3);
+    QVERIFY2(QRegularExpression(QStringLiteral("^kvrsetup-cli \\d+\\.\\d+(\\.\\d+)*$")).match(lines[0]).hasMatch(),
+             qPrintable(lines[0]));
+    QCOMPARE(lines[1], home.path());
+    // The build folder is a program folder of its own.
+    QCOMPARE(runCli({QStringLiteral("--version")}).out.section(QLatin1Char('\n'), 1, 1),
+             QStringLiteral(KVR_BIN_DIR));
+    QCOMPARE(runCli({QStringLiteral("--version"), QStringLiteral("x")}).code, 2);
 }
 
 void TestCliTable::bashCompletes_data()

@@ -2,7 +2,7 @@
 #include <QObject>
 
 // What the command table makes of the tool: help and usage of every command, the README's
-// command list and the bash completion.
+// command list, the manual page and the bash completion.
 class TestCliTable : public QObject
 {
     Q_OBJECT
@@ -13,6 +13,8 @@ private slots:
     void strictOptions();
     void renamedOption();
     void readmeListsTheCommands();
+    void manPageIsTheTable();
+    void versionAndFolder();
     void bashCompletes_data();
     void bashCompletes();
 };

@@ -9,6 +9,8 @@
 #include "SmsOptions.h"
 #include "SmsdNetwork.h"
 
+#include "KvrVersion.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
@@ -37,12 +39,14 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kvrsim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KVR_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "GSM modem simulator on a pseudo-terminal. Prints the device path on its first line.\n"
         "Standard input takes: ring | say TEXT | hangup | unplug | silent on|off | quit"));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption echoOpt(QStringLiteral("echo"), QStringLiteral("Initial command echo, 0 or 1 (default 1)."),
                                      QStringLiteral("0|1"), QStringLiteral("1"));
     const QCommandLineOption productOpt(QStringLiteral("product"),

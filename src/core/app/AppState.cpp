@@ -1,8 +1,8 @@
 #include "core/app/AppState.h"
 
+#include "core/app/AppFolder.h"
 #include "core/settings/NumericText.h"
 
-#include <QCoreApplication>
 #include <QDir>
 
 AppState::AppState(const QString &applicationFolder)
@@ -12,10 +12,7 @@ AppState::AppState(const QString &applicationFolder)
 
 QString AppState::defaultApplicationFolder()
 {
-    const QString home = qEnvironmentVariable("KVRSETUP_HOME");
-    if (!home.isEmpty())
-        return home;
-    return QCoreApplication::applicationDirPath();
+    return AppFolder::current().path();
 }
 
 QString AppState::appPath(const QString &name) const

@@ -15,7 +15,8 @@ class AppState
 public:
     explicit AppState(const QString &applicationFolder = QString());
 
-    // Application folder: folder of the executable, or KVRSETUP_HOME when set.
+    // Application folder: KVRSETUP_HOME when set, the executable's folder when it is a program
+    // folder of its own, otherwise the user's data folder (AppFolder).
     static QString defaultApplicationFolder();
 
     QString appFolder() const { return m_appFolder; }

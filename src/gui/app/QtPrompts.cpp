@@ -28,7 +28,8 @@ static QString filterText(const QList<UserPrompts::Filter> &filters)
 UserPrompts::Answer QtPrompts::message(const QString &text, const QString &title, Icon icon, Buttons buttons)
 {
     QMessageBox box(m_owner);
-    box.setWindowTitle(title.isEmpty() ? QApplication::applicationName() : title);
+    // The program's name as its boxes always showed it (the application name is the folder's, "kvrsetup").
+    box.setWindowTitle(title.isEmpty() ? QStringLiteral("prjKVRSetup") : title);
     box.setText(text);
     switch (icon) {
     case Icon::None: box.setIcon(QMessageBox::NoIcon); break;

@@ -1,3 +1,4 @@
+#include "core/app/AppFolder.h"
 #include "core/app/AppState.h"
 #include "core/app/Database.h"
 #include "gui/app/KvrProgram.h"
@@ -5,16 +6,34 @@
 #include "gui/app/QtTranslations.h"
 #include "gui/editor/frmMain.h"
 
+#include "KvrVersion.h"
+
 #include <QApplication>
+#include <QDir>
+#include <cstdio>
+#include <cstring>
 
 int main(int argc, char *argv[])
 {
+    // Answered without a display: the version and the folder of the program's files.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        QCoreApplication core(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("kvrsetup"));
+        std::printf("kvrsetup %s\n%s\n", KVR_VERSION,
+                    QDir::toNativeSeparators(AppFolder::current().path()).toLocal8Bit().constData());
+        return 0;
+    }
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("prjKVRSetup"));
+    // The user's data folder is ~/.local/share/kvrsetup; window titles do not come from this name.
+    QApplication::setApplicationName(QStringLiteral("kvrsetup"));
     QtTranslations::install(app);
 
-    AppState state;
     QtPrompts prompts;
+    // An installed program's first start makes the user's folder from the shipped files.
+    if (QString why; !AppFolder::current().prepare(why))
+        prompts.message(QStringLiteral("Папка файлов программы не готова: ") + why, QString(),
+                        UserPrompts::Icon::Warning);
+    AppState state;
     Database database;
     KvrProgram program(state, prompts, database);
     if (!program.start(QApplication::arguments().mid(1)))
