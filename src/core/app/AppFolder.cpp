@@ -1,5 +1,7 @@
 #include "core/app/AppFolder.h"
 
+#include "core/common/FileIo.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -37,6 +39,11 @@ bool AppFolder::isProgramFolder(const QString &folder)
     return info.isDir() && info.isWritable() && QFileInfo(QDir(folder).filePath(QStringLiteral("Data.ini"))).isFile();
 }
 
+bool AppFolder::isProgramPage(const QString &name)
+{
+    return name == QLatin1String("about.html") || name == QLatin1String("help.html");
+}
+
 bool AppFolder::prepare(QString &why) const
 {
     if (m_kind != Kind::UserData)
@@ -59,6 +66,16 @@ bool AppFolder::prepare(QString &why) const
     QStringList failed;
     for (const QString &name : names) {
         const QString to = target.filePath(name);
+        if (isProgramPage(name) && QFileInfo(to).isFile() && !QFileInfo(to).isSymLink()) {
+            // The help pages are the program's, not the user's: an upgrade brings its own pages.
+            QByteArray now;
+            QByteArray shippedPage;
+            QString error;
+            if (FileIo::readRegular(to, now, error) && FileIo::readRegular(shipped.filePath(name), shippedPage, error)
+                && now != shippedPage && !FileIo::writeWhole(to, shippedPage, error))
+                failed << name + QStringLiteral(" (") + error + QLatin1Char(')');
+            continue;
+        }
         // The user's own copy stays as it is, changed or not.
         if (QFileInfo::exists(to) || QFileInfo(to).isSymLink())
             continue;

@@ -22,7 +22,7 @@ public:
     QString shippedFolder() const;
 
     // For the user's data folder: creates it and copies in the shipped files it lacks, never
-    // replacing one it has. False, with the reason in why, when that could not be done; true with
+    // replacing one it has, except the help pages, which follow the installed program. False, with the reason in why, when that could not be done; true with
     // nothing to do for the other kinds.
     bool prepare(QString &why) const;
 
@@ -30,6 +30,8 @@ public:
     static bool isProgramFolder(const QString &folder);
 
 private:
+    static bool isProgramPage(const QString &name);
+
     QString m_executableFolder;
     Kind m_kind;
     QString m_path;

@@ -102,6 +102,13 @@ void TestAppFolder::userFilesAreNeverReplaced()
     QVERIFY2(installed.folder().prepare(why), qPrintable(why));
     QCOMPARE(readBytes(installed.user + QStringLiteral("/Const.ini")), QByteArray("Data.ini\r\n"));
     QCOMPARE(readBytes(installed.user + QStringLiteral("/Data.ini")), QByteArray("mine\r\n"));
+    // The help pages are the program's: a copy from an earlier version follows the installed one.
+    const QString help = installed.user + QStringLiteral("/help.html");
+    writeBytes(help, "<p>old</p>");
+    writeBytes(installed.shipped + QStringLiteral("/help.html"), "<p>new</p>");
+    QVERIFY2(installed.folder().prepare(why), qPrintable(why));
+    QCOMPARE(readBytes(help), QByteArray("<p>new</p>"));
+    QCOMPARE(readBytes(installed.user + QStringLiteral("/Data.ini")), QByteArray("mine\r\n"));
 }
 
 void TestAppFolder::otherKindsAreLeftAlone()
