@@ -12,6 +12,7 @@
 #include "core/route/ProfileTransfer.h"
 #include "gui/linkwindow/AddressBookPanel.h"
 #include "gui/linkwindow/FirmwarePanel.h"
+#include "gui/linkwindow/LinkWindowClose.h"
 #include "gui/linkwindow/PhoneBookGrid.h"
 #include "gui/linkwindow/LogBox.h"
 #include "gui/linkwindow/ProfilePanel.h"
@@ -62,6 +63,8 @@ frmLink::frmLink(AppState &state, UserPrompts &prompts, QWidget *parent)
     m_link = &m_line->link();
     m_link->port().setDevice(&MSComm1);
     buildWindow();
+    m_close = new LinkWindowClose(*m_line, m_prompts, *m_firmware, *m_profile, this);
+    connect(m_close, &LinkWindowClose::mayClose, this, &frmLink::closeNow);
 
     connect(&m_link->display(), &LinkDisplay::traffic, this, [this](const QString &text, LinkExchange::Traffic kind) {
         const QColor color = kind == LinkExchange::Traffic::Received ? kReceived
@@ -322,7 +325,7 @@ void frmLink::LinkTune()
 
 void frmLink::Form_Activate()
 {
-    if (m_checkRunning || m_closing)
+    if (m_checkRunning || m_close->closing())
         return;
     m_checkRunning = true;
 
@@ -400,69 +403,11 @@ void frmLink::keyPressEvent(QKeyEvent *event)
 
 void frmLink::done(int result)
 {
-    if (m_closing)
-        return;
-    // Closing in the middle of a load would leave the data call up: ask, and break off first.
-    if (m_line->isRunning(ModemLine::Operation::FirmwareLoad)) {
-        // Enter must not abort a flash.
-        if (m_prompts.message(QStringLiteral("Идет загрузка ПО. Прервать загрузку и закрыть окно?"),
-                              QStringLiteral("Внимание"), UserPrompts::Icon::Question,
-                              UserPrompts::Buttons::YesNoDefaultNo)
-            != UserPrompts::Answer::Yes)
-            return;
-        m_closing = true;
-        m_line->dropQueued();
-        // The window closes once the load has left the call ("+++", "ATH").
-        m_closeAfterLoad = connect(m_line, &ModemLine::finished, this, [this, result] { closeNow(result); });
-        m_firmware->cmdEscapeTransmit_Click();
-        return;
-    }
-    if (sendingProfile()) {
-        if (m_prompts.message(QStringLiteral("Идет отправка профиля. Прервать и закрыть окно?"), QStringLiteral("Внимание"),
-                              UserPrompts::Icon::Question, UserPrompts::Buttons::YesNo)
-            != UserPrompts::Answer::Yes)
-            return;
-        m_closing = true;
-        closeAfterSends(result);
-        return;
-    }
-    m_closing = true;
-    closeNow(result);
-}
-
-bool frmLink::sendingProfile() const
-{
-    using Op = ModemLine::Operation;
-    return m_line->isRunning(Op::SmsSend) || m_line->isRunning(Op::ScenarioSend) || m_line->hasQueued(Op::SmsSend)
-           || (m_profile->route() && !m_profile->route()->sendsIdle());
-}
-
-void frmLink::closeAfterSends(int result)
-{
-    // What has not begun is dropped; a pair that has begun goes whole, its confirmation not awaited.
-    m_line->dropQueued(ModemLine::Operation::Poll);
-    m_line->dropQueued(ModemLine::Operation::ModemCheck);
-    m_line->dropQueued(ModemLine::Operation::SmsSend);
-    m_profile->transfer().breakSends();
-    if (m_profile->route())
-        m_profile->route()->breakSends();
-    // A gateway's sends end without the line: checked again every second too.
-    auto *check = new QTimer(this);
-    const auto closeWhenIdle = [this, result, check] {
-        if (sendingProfile() || !check->isActive())
-            return;
-        check->stop();
-        closeNow(result);
-    };
-    m_closeAfterLoad = connect(m_line, &ModemLine::finished, this, closeWhenIdle);
-    connect(check, &QTimer::timeout, this, closeWhenIdle);
-    check->start(1000);
-    closeWhenIdle();
+    m_close->request(result);
 }
 
 void frmLink::closeNow(int result)
 {
-    disconnect(m_closeAfterLoad);
     // Whatever else waits (a poll, a check) is abandoned where it stands.
     m_line->abandonAll();
     Form_QueryUnload();

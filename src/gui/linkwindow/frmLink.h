@@ -13,6 +13,7 @@ class PhoneBookGrid;
 class UserPrompts;
 class LinkExchange;
 class ModemLine;
+class LinkWindowClose;
 class LogBox;
 class ProfilePanel;
 class QButtonGroup;
@@ -79,10 +80,6 @@ private:
     void setLamp(QLineEdit *lamp, bool on);
     void modemCheckEnded(bool modemReady);
     void closeNow(int result);
-    // A profile send, a scenario or a GPRS send is under way or queued.
-    bool sendingProfile() const;
-    // Closes once the sends under way have ended whole (a break stops what has not begun).
-    void closeAfterSends(int result);
 
     AppState &m_state;
     UserPrompts &m_prompts;
@@ -91,8 +88,7 @@ private:
     LinkExchange *m_link = nullptr;
     bool m_modemReady = false;
     bool m_checkRunning = false;
-    bool m_closing = false;
-    QMetaObject::Connection m_closeAfterLoad;
+    LinkWindowClose *m_close = nullptr;
 
     QGroupBox *fraData = nullptr;
     QGroupBox *FraTest = nullptr;
