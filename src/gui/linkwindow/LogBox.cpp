@@ -10,6 +10,8 @@ LogBox::LogBox(QWidget *parent) : QPlainTextEdit(parent)
     setUndoRedoEnabled(false);
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setWordWrapMode(QTextOption::WrapAnywhere);
+    // The document drops its oldest lines itself, once per gathered insert.
+    setMaximumBlockCount(MaxLines);
     m_flushTimer.setSingleShot(true);
     m_flushTimer.setInterval(40);
     connect(&m_flushTimer, &QTimer::timeout, this, &LogBox::flush);
@@ -75,15 +77,6 @@ void LogBox::flush()
             ++m_lineLength;
         }
         put();
-    }
-    // The oldest lines go in bulk: removing them one by one per new line would
-    // cost a layout update each.
-    const int blocks = document()->blockCount();
-    if (blocks > MaxLines + MaxLines / 10) {
-        QTextCursor head(document());
-        head.movePosition(QTextCursor::Start);
-        head.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor, blocks - MaxLines);
-        head.removeSelectedText();
     }
     cursor.endEditBlock();
     // The newest line stays in view, as the caret moves to the end after each append.
