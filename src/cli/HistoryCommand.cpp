@@ -34,12 +34,16 @@ int runHistory(const CliOptions &o, CliContext &c)
     QString error;
     if (!HistoryBook::open(state, db, error))
         return failWith(CliText::tr("ошибка базы данных: %1").arg(error));
-    const QList<OperationHistory::Entry> entries = OperationHistory(db).entries(filter);
+    // An unreadable history is no empty one.
+    QString unreadable;
+    const QList<OperationHistory::Entry> entries = OperationHistory(db).entries(filter, &unreadable);
+    if (!unreadable.isEmpty())
+        return failWith(CliText::tr("история операций не читается: %1").arg(unreadable));
     if (o.flag(QStringLiteral("--json"))) {
         QJsonArray rows;
         for (const OperationHistory::Entry &e : entries)
             rows.append(QJsonObject{{QStringLiteral("time"), e.time.toString(Qt::ISODate)},
-                                    {QStringLiteral("operation"), OperationHistory::operationText(e.operation)},
+                                    {QStringLiteral("operation"), OperationHistory::shownOperation(e)},
                                     {QStringLiteral("terminal"), e.terminal},
                                     {QStringLiteral("number"), e.number},
                                     {QStringLiteral("port"), e.port},
@@ -50,7 +54,7 @@ int runHistory(const CliOptions &o, CliContext &c)
     }
     c.out << "time | operation | terminal | number | port | result | detail\n";
     for (const OperationHistory::Entry &e : entries) {
-        const QStringList fields{e.time.toString(Qt::ISODate), OperationHistory::operationText(e.operation), e.terminal,
+        const QStringList fields{e.time.toString(Qt::ISODate), OperationHistory::shownOperation(e), e.terminal,
                                  e.number, e.port, OperationHistory::resultText(e.result), e.detail};
         QStringList shownFields;
         for (const QString &field : fields)

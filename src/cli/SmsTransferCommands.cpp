@@ -306,8 +306,9 @@ int poll(const SmsPath &s)
         t.run<SmsRoute::PollResult>(ModemLine::Operation::Poll, [&transfer] { return transfer.pollMessages(); });
     if (interrupts->interrupted())
         return interrupts->exitCode();
-    // A profile that could not be written is a failure, even though its messages are safe.
-    return result.listed && !result.writeFailed ? 0 : 1;
+    // A profile that could not be written is a failure, even though its messages are safe; so is
+    // a gateway message left unmarked, which every poll would find again.
+    return result.listed && !result.writeFailed && !result.markFailed ? 0 : 1;
 }
 
 // The GPRS password from the one source given: --password, the first line of --password-file

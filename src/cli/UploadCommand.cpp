@@ -10,6 +10,7 @@
 #include "cli/TerminalTargets.h"
 
 #include "core/app/Database.h"
+#include "core/app/ResumePoints.h"
 #include "core/app/StartUp.h"
 #include "core/app/UserPrompts.h"
 #include "core/common/FileIo.h"
@@ -122,6 +123,22 @@ QString readUploadOptions(const CliOptions &parsed, UploadOptions &o)
 
 namespace {
 
+// A terminal's line in the roll-out's summary; one never run is failed.
+enum class Outcome { Ok, Failed, AlreadyLoaded };
+
+QString outcomeText(Outcome outcome)
+{
+    switch (outcome) {
+    case Outcome::Ok:
+        return QStringLiteral("ok");
+    case Outcome::AlreadyLoaded:
+        return QStringLiteral("уже загружено");
+    case Outcome::Failed:
+        break;
+    }
+    return QStringLiteral("failed");
+}
+
 // The same files into several terminals: one data call per modem of the pool at a time, each
 // terminal from its own resume point with --resume; a summary table at the end.
 int rollOut(const UploadOptions &o, const QStringList &ports, const QList<TerminalTarget> &targets)
@@ -142,16 +159,28 @@ int rollOut(const UploadOptions &o, const QStringList &ports, const QList<Termin
         request.start = {o.resume, o.page, o.bank};
         return request;
     };
-    QList<QString> results(targets.size());
+    QList<Outcome> results(targets.size(), Outcome::Failed);
     QList<int> waiting;
     for (int i = 0; i < targets.size(); ++i) {
+        // Resumed: a terminal whose last load completed with these files has no point left, and
+        // is not dialled again.
+        const FirmwareDataCall::Request request = requestFor(targets[i].phone);
+        const QStringList files(request.files, request.files + (o.linear ? 1 : 3));
+        const ResumePoints::Point current{request.number.trimmed(),
+                                          o.linear ? ResumePoints::Mode::Linear : ResumePoints::Mode::Banked,
+                                          ResumePoints::fingerprint(files), 0, 0};
+        if (o.resume && database.isOpen() && ResumePoints(database).finished(current)) {
+            printLine(stderr, targets[i].name + QStringLiteral(": ") + outcomeText(Outcome::AlreadyLoaded));
+            results[i] = Outcome::AlreadyLoaded;
+            continue;
+        }
         // Refused before any port is taken: a terminal whose resume point does not fit.
         const QString refused = FirmwareDataCall::refusal(requestFor(targets[i].phone), database.isOpen() ? &database : nullptr);
         if (refused.isEmpty()) {
             waiting << i;
         } else {
             printMessage(shown(targets[i].name) + QStringLiteral(": ") + refused);
-            results[i] = QStringLiteral("failed");
+            results[i] = Outcome::Failed;
         }
     }
     struct Line
@@ -163,7 +192,8 @@ int rollOut(const UploadOptions &o, const QStringList &ports, const QList<Termin
     };
     std::vector<std::unique_ptr<Line>> lines;
     QList<InterruptHandler::Line> interruptible;
-    for (const QString &port : ports) {
+    // No port is taken when every terminal is settled already.
+    for (const QString &port : waiting.isEmpty() ? QStringList() : ports) {
         SerialSettings s = o.serial;
         s.port = port;
         auto line = std::make_unique<Line>();
@@ -185,7 +215,7 @@ int rollOut(const UploadOptions &o, const QStringList &ports, const QList<Termin
         interruptible.append({l->session.get(), l->call.get()});
         lines.push_back(std::move(line));
     }
-    if (lines.empty())
+    if (lines.empty() && !waiting.isEmpty())
         return 1;
     InterruptHandler interrupt(interruptible);
     QEventLoop loop;
@@ -201,7 +231,7 @@ int rollOut(const UploadOptions &o, const QStringList &ports, const QList<Termin
     for (const auto &line : lines) {
         Line *l = line.get();
         QObject::connect(l->call.get(), &FirmwareDataCall::loadFinished, &loop, [&, l](bool accepted) {
-            results[l->current] = accepted ? QStringLiteral("ok") : QStringLiteral("failed");
+            results[l->current] = accepted ? Outcome::Ok : Outcome::Failed;
             --running;
             next(l);
             if (running == 0)
@@ -210,7 +240,7 @@ int rollOut(const UploadOptions &o, const QStringList &ports, const QList<Termin
         // A line shut down by the second Ctrl-C ends its load without a word.
         QObject::connect(&l->session->line, &ModemLine::finished, &loop, [&, l] {
             if (!l->session->port.isOpen() && l->current >= 0) {
-                results[l->current] = QStringLiteral("failed");
+                results[l->current] = Outcome::Failed;
                 l->current = -1;
                 if (--running == 0)
                     loop.quit();
@@ -224,9 +254,9 @@ int rollOut(const UploadOptions &o, const QStringList &ports, const QList<Termin
     printLine(stdout, QStringLiteral("terminal | number | result"));
     bool all = !interrupt.interrupted();
     for (int i = 0; i < targets.size(); ++i) {
-        const QString result = results[i].isEmpty() ? QStringLiteral("failed") : results[i];
-        all = all && result == QLatin1String("ok");
-        printLine(stdout, targets[i].name + QStringLiteral(" | ") + targets[i].phone + QStringLiteral(" | ") + result);
+        all = all && results[i] != Outcome::Failed;
+        printLine(stdout, targets[i].name + QStringLiteral(" | ") + targets[i].phone + QStringLiteral(" | ")
+                              + outcomeText(results[i]));
     }
     return all ? 0 : 1;
 }

@@ -4,9 +4,12 @@
 
 #include "core/common/PhoneNumber.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -94,4 +97,38 @@ void TestBookCli::refusals()
     QVERIFY2(bad.err.startsWith(QStringLiteral("Ошибка открытия базы ")), qPrintable(bad.err));
     QCOMPARE(QFileInfo(home.filePath(QStringLiteral("Data.db"))).size(), 4096);
     qunsetenv("KVRSETUP_HOME");
+}
+
+void TestBookCli::historyUnknownAndUnreadable()
+{
+    QTemporaryDir home;
+    QCOMPARE(runCli({QStringLiteral("book"), QStringLiteral("list")}, home.path()).code, 0); // makes Data.db
+    const QString connection = QStringLiteral("history-check");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(QDir(home.path()).filePath(QStringLiteral("Data.db")));
+        QVERIFY(db.open());
+        QVERIFY(QSqlQuery(db).exec(QStringLiteral(
+            "INSERT INTO history (Time, Operation, Terminal, Number, Port, Result, Detail) "
+            "VALUES ('2026-12-01T10:00:00.000Z', 'erase-flash', 'T', '+79001', '/dev/ttyUSB0', 'ok', '')")));
+    }
+    // The stored word, not another operation's.
+    ProgramRun r = runCli({QStringLiteral("history")}, home.path());
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QStringLiteral("time | operation | terminal | number | port | result | detail\n"
+                                   "2026-12-01T10:00:00Z | erase-flash | T | +79001 | /dev/ttyUSB0 | ok | \n"));
+    // A history that cannot be read is an error, not an empty list.
+    {
+        QSqlDatabase db = QSqlDatabase::database(connection);
+        QVERIFY(QSqlQuery(db).exec(QStringLiteral("DROP TABLE history")));
+        QVERIFY(QSqlQuery(db).exec(QStringLiteral("CREATE TABLE history (Id INTEGER PRIMARY KEY)")));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connection);
+    for (const QStringList &args : {QStringList{QStringLiteral("history")}, QStringList{QStringLiteral("history"), QStringLiteral("--json")}}) {
+        r = runCli(args, home.path());
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.out, QString());
+        QVERIFY2(r.err.contains(QStringLiteral("история операций не читается: ")), qPrintable(r.err));
+    }
 }

@@ -1,7 +1,7 @@
 #pragma once
 #include <QObject>
 
-// kvrsetup-cli book on Data.db of the application folder.
+// kvrsetup-cli book and history on Data.db of the application folder.
 class TestBookCli : public QObject
 {
     Q_OBJECT
@@ -9,4 +9,5 @@ private slots:
     void addListEditDelete();
     void refusals();
     void concurrentAddsAllLand();
+    void historyUnknownAndUnreadable();
 };

@@ -117,6 +117,32 @@ void TestSmsTransferCli::refusedGprs()
     QCOMPARE(sim.received(), QByteArray("AT+CMGF=0\rAT+CMGS=154\r"));
 }
 
+void TestSmsTransferCli::gatewayPollThatCannotMark()
+{
+    QString why;
+    if (!SmsdGateway::available(SmsdGateway::Store::Sqlite, why))
+        QSKIP(qPrintable(why));
+    SmsdGateway gw;
+    QVERIFY2(gw.prepare(why), qPrintable(why));
+    const QByteArray profile = SmsTest::profileFile(8);
+    QVERIFY(gw.deliver(kPhone, SmsTest::answer(0x43, profile.left(128))));
+    QVERIFY(gw.deliver(kPhone, SmsTest::answer(0x45, profile.mid(130, 128))));
+    QVERIFY(gw.exec(QStringLiteral("CREATE TRIGGER inbox_read_only BEFORE UPDATE ON inbox "
+                                   "BEGIN SELECT RAISE(ABORT, 'read only'); END")));
+    QTemporaryDir home;
+    const QStringList poll{QStringLiteral("poll"), QStringLiteral("--smsd"), gw.configPath()};
+    // The rows it cannot mark are not acted on, and the poll says it failed.
+    ProgramRun r = runCli(poll, home.path());
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.contains(QStringLiteral("Сообщения шлюза не отмечаются обработанными, они не обработаны: ")),
+             qPrintable(r.err));
+    QVERIFY(!QFile::exists(home.filePath(QStringLiteral("BIN/1234567890.bin"))));
+    QVERIFY(gw.exec(QStringLiteral("DROP TRIGGER inbox_read_only")));
+    r = runCli(poll, home.path());
+    QCOMPARE(r.code, 0);
+    QCOMPARE(readBytes(home.filePath(QStringLiteral("BIN/1234567890.bin"))), profile);
+}
+
 void TestSmsTransferCli::noHistoryIsSaidLoudly()
 {
     SimModem sim;

@@ -15,6 +15,7 @@ private slots:
     void fleetThroughAGateway_data();
     void fleetThroughAGateway();
     void refusedGprs();
+    void gatewayPollThatCannotMark();
     void noHistoryIsSaidLoudly();
     void gprsPasswordSources();
     void usageErrors_data();

@@ -377,11 +377,35 @@ void TestUploadCli::rollOutOverTwoModems()
     QCOMPARE(readBytes(imageA), whole);
     QVERIFY(readBytes(imageB) != whole);
 
-    // The broken one goes on from its own last block.
-    const ProgramRun resumed = runUpload({QStringLiteral("upload"), QStringLiteral("--port"), b.path(), QStringLiteral("--phone"),
-                                          QStringLiteral("5550002"), QStringLiteral("--resume"), path});
+    // The roll-out resumed: the broken one goes on from its own last block, the finished one is
+    // not dialled again and counts as a success.
+    // (Through b only: each modem stands for its own terminal's image.)
+    const auto resumeAll = [&](const QStringList &phones, const QString &image) {
+        QStringList args{QStringLiteral("upload"), QStringLiteral("--port"), b.path()};
+        for (const QString &phone : phones)
+            args << QStringLiteral("--phone") << phone;
+        return runUpload(args + QStringList{QStringLiteral("--resume"), image});
+    };
+    const ProgramRun resumed = resumeAll({QStringLiteral("5550001"), QStringLiteral("5550002")}, path);
     QCOMPARE(resumed.code, 0);
-    QVERIFY(logLines(resumed.err).contains(QStringLiteral("Доставлен пакет банк = 0 адр = 2048")));
-    QVERIFY(!logLines(resumed.err).contains(QStringLiteral("Доставлен пакет банк = 0 адр = 0")));
+    QCOMPARE(resumed.out, QStringLiteral("terminal | number | result\n5550001 | 5550001 | уже загружено\n"
+                                         "5550002 | 5550002 | ok\n"));
+    QVERIFY(!b.received().contains("ATD5550001"));
+    QVERIFY(logLines(resumed.err).contains(QStringLiteral("5550002: Доставлен пакет банк = 0 адр = 2048")));
+    QVERIFY(!logLines(resumed.err).contains(QStringLiteral("5550002: Доставлен пакет банк = 0 адр = 0")));
     QCOMPARE(readBytes(imageB), whole);
+
+    // Both finished; one never started has no point and fails; other files are no finished load.
+    const ProgramRun again = resumeAll({QStringLiteral("5550001"), QStringLiteral("5550002"), QStringLiteral("5550003")}, path);
+    QCOMPARE(again.code, 1);
+    QCOMPARE(again.out, QStringLiteral("terminal | number | result\n5550001 | 5550001 | уже загружено\n"
+                                       "5550002 | 5550002 | уже загружено\n5550003 | 5550003 | failed\n"));
+    QVERIFY2(again.err.contains(QStringLiteral("нет сохраненной точки продолжения")), qPrintable(again.err));
+    const ProgramRun otherFiles =
+        resumeAll({QStringLiteral("5550001"), QStringLiteral("5550002")}, file(QStringLiteral("1.BIN"), pattern(6000, 9)));
+    QCOMPARE(otherFiles.code, 1);
+    QCOMPARE(otherFiles.out, QStringLiteral("terminal | number | result\n5550001 | 5550001 | failed\n"
+                                            "5550002 | 5550002 | failed\n"));
+    QVERIFY(!b.received().contains("ATD5550001"));
+    QVERIFY(!b.received().contains("ATD5550003"));
 }

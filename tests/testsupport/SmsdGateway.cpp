@@ -293,6 +293,47 @@ bool SmsdGateway::exec(const QString &sql) const
     return q.exec(sql);
 }
 
+bool SmsdGateway::deliver(const QString &sender, const QByteArray &userData, const QString &inbox) const
+{
+    QSqlQuery q(QSqlDatabase::database(m_connection));
+    q.prepare(QStringLiteral("INSERT INTO \"%1\" (\"Text\", \"SenderNumber\", \"Coding\", \"UDH\", \"SMSCNumber\", \"Class\", "
+                             "\"TextDecoded\", \"RecipientID\") VALUES (?, ?, '8bit', '', '+79168999100', 2, '', '')")
+                  .arg(inbox));
+    q.addBindValue(QString::fromLatin1(userData.toHex().toUpper()));
+    q.addBindValue(sender);
+    return q.exec();
+}
+
+bool SmsdGateway::passOutbox(const QString &status, const QString &outbox, const QString &sentitems) const
+{
+    return exec(QStringLiteral("INSERT INTO \"%1\" (\"Text\", \"UDH\", \"ID\", \"SenderID\", \"CreatorID\", \"Status\", "
+                               "\"DestinationNumber\", \"Coding\", \"Class\", \"RelativeValidity\") "
+                               "SELECT COALESCE(\"Text\", ''), COALESCE(\"UDH\", ''), \"ID\", '', \"CreatorID\", '%3', "
+                               "\"DestinationNumber\", \"Coding\", \"Class\", \"RelativeValidity\" FROM \"%2\"")
+                    .arg(sentitems, outbox, status))
+           && exec(QStringLiteral("DELETE FROM \"%1\"").arg(outbox));
+}
+
+bool SmsdGateway::renameTables(const QString &prefix, QString &why)
+{
+    QString section = QStringLiteral("\n[tables]\n");
+    for (const QString &table : {QStringLiteral("inbox"), QStringLiteral("outbox"), QStringLiteral("sentitems"),
+                                 QStringLiteral("phones"), QStringLiteral("outbox_multipart"), QStringLiteral("gammu")}) {
+        if (!exec(QStringLiteral("ALTER TABLE %1 RENAME TO \"%2%1\"").arg(table, prefix))) {
+            why = QStringLiteral("cannot rename ") + table;
+            return false;
+        }
+        section += QStringLiteral("%1 = %2%1\n").arg(table, prefix);
+    }
+    QFile config(configPath());
+    if (!config.open(QIODevice::Append)) {
+        why = config.errorString();
+        return false;
+    }
+    config.write(section.toUtf8());
+    return true;
+}
+
 QString SmsdGateway::log() const
 {
     QFile file(m_dir.filePath(QStringLiteral("smsd.log")));

@@ -32,6 +32,14 @@ public:
     // One query on the gateway's database for the test's checks: the rows, columns joined by "|".
     QStringList rows(const QString &sql) const;
     bool exec(const QString &sql) const;
+    // A terminal's answer put into the inbox as the network would (kvrsim's row).
+    bool deliver(const QString &sender, const QByteArray &userData, const QString &inbox = QStringLiteral("inbox")) const;
+    // What a gammu-smsd that has taken the outbox does: its rows move to sentitems with status.
+    bool passOutbox(const QString &status = QStringLiteral("SendingOKNoReport"), const QString &outbox = QStringLiteral("outbox"),
+                    const QString &sentitems = QStringLiteral("sentitems")) const;
+    // gammu's tables renamed to prefix + their name, and the configuration's [tables] section
+    // saying so (after prepare()).
+    bool renameTables(const QString &prefix, QString &why);
     // The gateway's and the network's output so far.
     QString log() const;
 

@@ -53,6 +53,8 @@ bool openAndCheck(const QString &connection, const QString &path, QString &error
         // Where each terminal's last firmware load stopped (ResumePoints).
         {"resume_points", "CREATE TABLE resume_points (Number TEXT PRIMARY KEY, Mode TEXT, Files TEXT, Bank INTEGER, "
                           "Address INTEGER)"},
+        // The files each terminal's last dialled load completed with (ResumePoints).
+        {"finished_loads", "CREATE TABLE finished_loads (Number TEXT PRIMARY KEY, Mode TEXT, Files TEXT)"},
         // What was done to which terminal, and when (OperationHistory).
         {"history", "CREATE TABLE history (Id INTEGER PRIMARY KEY AUTOINCREMENT, Time TEXT, Operation TEXT, "
                     "Terminal TEXT, Number TEXT, Port TEXT, Result TEXT, Detail TEXT)"},

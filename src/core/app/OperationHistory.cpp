@@ -30,8 +30,17 @@ QString OperationHistory::operationText(Operation operation)
         return QStringLiteral("confirmation");
     case Operation::ProfileReceived:
         return QStringLiteral("profile-received");
+    case Operation::Unknown:
+        break;
     }
-    return QString();
+    return QStringLiteral("?");
+}
+
+QString OperationHistory::shownOperation(const Entry &entry)
+{
+    if (entry.operation != Operation::Unknown)
+        return operationText(entry.operation);
+    return entry.storedOperation.isEmpty() ? QStringLiteral("?") : entry.storedOperation;
 }
 
 QString OperationHistory::resultText(Result result)
@@ -80,23 +89,36 @@ bool OperationHistory::recordNow(Operation operation, const QString &number, con
     return false;
 }
 
-QList<OperationHistory::Entry> OperationHistory::entries(const Filter &filter) const
+QList<OperationHistory::Entry> OperationHistory::entries(const Filter &filter, QString *error) const
 {
     QList<Entry> found;
-    if (!m_db.isOpen())
+    if (!m_db.isOpen()) {
+        if (error)
+            *error = QStringLiteral("база не открыта");
         return found;
+    }
     QSqlQuery q(QSqlDatabase::database(m_db.connectionName(), false));
     // ISO times of one form sort as text; the Id keeps entries of the same millisecond in order.
-    q.prepare(QStringLiteral("SELECT Time, Operation, Terminal, Number, Port, Result, Detail FROM history "
-                             "WHERE Time >= ? ORDER BY Time DESC, Id DESC"));
+    if (!q.prepare(QStringLiteral("SELECT Time, Operation, Terminal, Number, Port, Result, Detail FROM history "
+                                  "WHERE Time >= ? ORDER BY Time DESC, Id DESC"))) {
+        if (error)
+            *error = q.lastError().text().trimmed();
+        return found;
+    }
     q.addBindValue(filter.since.isValid() ? QDateTime(filter.since, QTime(0, 0), Qt::UTC).toString(Qt::ISODateWithMs)
                                           : QStringLiteral("0000")); // before any ISO time
-    if (!q.exec())
+    if (!q.exec()) {
+        if (error)
+            *error = q.lastError().text().trimmed();
         return found;
+    }
     while (q.next()) {
         Entry e;
         e.time = QDateTime::fromString(q.value(0).toString(), Qt::ISODateWithMs).toUTC();
         const QString operation = q.value(1).toString();
+        e.storedOperation = operation;
+        // A word not known here is never taken for another operation.
+        e.operation = Operation::Unknown;
         for (Operation o : kOperations) {
             if (operationText(o) == operation)
                 e.operation = o;

@@ -14,7 +14,8 @@
 class OperationHistory
 {
 public:
-    enum class Operation { Upload, SendProfile, ReadProfile, SendGprs, Confirmation, ProfileReceived };
+    // Unknown: a word in the table this program does not know (a newer version's, or damage).
+    enum class Operation { Upload, SendProfile, ReadProfile, SendGprs, Confirmation, ProfileReceived, Unknown };
     enum class Result { Ok, Failed };
 
     struct Entry
@@ -26,6 +27,7 @@ public:
         QString port;
         Result result = Result::Ok;
         QString detail;
+        QString storedOperation{}; // the word as the table has it, when read from it
     };
     struct Filter
     {
@@ -43,14 +45,16 @@ public:
     // failure to keep it is not the operation's, so it is only returned.
     bool recordNow(Operation operation, const QString &number, const QString &port, Result result,
                    const QString &detail, const QString &terminal = QString());
-    // Newest first.
-    QList<Entry> entries(const Filter &filter) const;
+    // Newest first; empty with *error set when the table cannot be read.
+    QList<Entry> entries(const Filter &filter, QString *error = nullptr) const;
     QList<Entry> entries() const;
     // The numbers whose last run of operation failed, newest first.
     QStringList lastFailed(Operation operation) const;
 
     // The words the table stores and prints: "upload", "send-profile", ... and "ok"/"failed".
     static QString operationText(Operation operation);
+    // How an entry's operation is printed: its word, the stored word for one unknown here, or "?".
+    static QString shownOperation(const Entry &entry);
     static QString resultText(Result result);
 
 private:

@@ -88,6 +88,52 @@ bool ResumePoints::remove(const QString &number, QString &errorText)
     return false;
 }
 
+bool ResumePoints::finish(const Point &point, QString &errorText)
+{
+    if (!remove(point.number, errorText))
+        return false;
+    QSqlQuery q(QSqlDatabase::database(m_db.connectionName(), false));
+    q.prepare(QStringLiteral("INSERT OR REPLACE INTO finished_loads (Number, Mode, Files) VALUES (?, ?, ?)"));
+    q.addBindValue(point.number.trimmed());
+    q.addBindValue(modeText(point.mode));
+    q.addBindValue(point.files);
+    if (q.exec())
+        return true;
+    errorText = q.lastError().text().trimmed();
+    return false;
+}
+
+bool ResumePoints::forgetFinished(const QString &number, QString &errorText)
+{
+    if (!m_db.isOpen()) {
+        errorText = QStringLiteral("база не открыта");
+        return false;
+    }
+    QSqlQuery q(QSqlDatabase::database(m_db.connectionName(), false));
+    q.prepare(QStringLiteral("DELETE FROM finished_loads WHERE Number = ?"));
+    q.addBindValue(number.trimmed());
+    if (q.exec())
+        return true;
+    errorText = q.lastError().text().trimmed();
+    return false;
+}
+
+bool ResumePoints::finished(const Point &current) const
+{
+    Point stopped;
+    if (!m_db.isOpen() || find(current.number, stopped))
+        return false;
+    QSqlQuery q(QSqlDatabase::database(m_db.connectionName(), false));
+    q.prepare(QStringLiteral("SELECT Mode, Files FROM finished_loads WHERE Number = ?"));
+    q.addBindValue(current.number.trimmed());
+    if (!q.exec() || !q.next())
+        return false;
+    const Mode mode = q.value(0).toString() == QLatin1String("linear") ? Mode::Linear : Mode::Banked;
+    // A file that cannot be read now matches nothing (its line says "unreadable").
+    return mode == current.mode && q.value(1).toString() == current.files
+           && !current.files.contains(QLatin1String("|unreadable"));
+}
+
 QString ResumePoints::difference(const Point &stored, const Point &current)
 {
     if (stored.mode != current.mode)

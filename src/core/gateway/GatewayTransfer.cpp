@@ -335,12 +335,27 @@ Task<SmsRoute::PollResult> GatewayTransfer::pollMessages()
     }
     result.listed = true;
     // Only the system's packets are read; the other rows belong to other users of the gateway.
+    // A row that cannot be marked processed is not acted on: it would be acted on again at every
+    // poll, and its profile saved and its confirmation counted each time.
     QList<InboxMessage> messages;
+    QString markRefusal;
     for (const SmsdStore::InboxRow &row : std::as_const(rows)) {
         InboxMessage message = inboxMessage(row);
-        if (message.sms.accepted())
-            messages.append(message);
+        if (!message.sms.accepted())
+            continue;
+        if (!m_store.mayMark(row.id, error)) {
+            result.markFailed = true;
+            if (markRefusal.isEmpty())
+                markRefusal = error;
+            continue;
+        }
+        messages.append(message);
     }
+    // Said once, not at every poll of a run, until a row can be marked again.
+    if (!markRefusal.isEmpty() && !m_markRefusalSaid)
+        cmdInfo(QStringLiteral("Сообщения шлюза не отмечаются обработанными, они не обработаны: ") + markRefusal
+                + QStringLiteral("\r\n"));
+    m_markRefusalSaid = !markRefusal.isEmpty() || (m_markRefusalSaid && messages.isEmpty());
     const ListingSweep::Outcome outcome =
         ListingSweep(m_state.appFolder(), now().toLocalTime()).sweep(messages, m_profiles);
     result.messages = outcome.messages;
@@ -351,8 +366,10 @@ Task<SmsRoute::PollResult> GatewayTransfer::pollMessages()
         cmdInfo(line);
     // What is safely kept is marked processed; the rest is read again by the next poll.
     for (const QString &id : outcome.deletable) {
-        if (!m_store.markProcessed(id.toLongLong(), error))
+        if (!m_store.markProcessed(id.toLongLong(), error)) {
+            result.markFailed = true;
             cmdInfo(QStringLiteral("Сообщение шлюза не отмечено обработанным: ") + error + QStringLiteral("\r\n"));
+        }
     }
     for (const QString &line : settlePoll(result))
         cmdInfo(line);

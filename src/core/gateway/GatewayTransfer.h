@@ -98,4 +98,5 @@ private:
     ClockTimer m_pollTimer{this};
     ClockTimer m_pollKick{this};
     bool m_pollQueued = false;
+    bool m_markRefusalSaid = false; // the operator knows the inbox cannot be marked
 };

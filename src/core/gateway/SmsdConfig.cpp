@@ -9,21 +9,21 @@
 
 namespace {
 
-// The [smsd] section's keys (lower case) and values; gammu reads keys without regard to case.
-QHash<QString, QString> smsdSection(const QByteArray &text)
+// One section's keys (lower case) and values; gammu reads keys without regard to case.
+QHash<QString, QString> section(const QByteArray &text, QLatin1String name)
 {
     QHash<QString, QString> keys;
-    bool inSmsd = false;
+    bool inSection = false;
     for (const QByteArray &raw : text.split('\n')) {
         const QString line = QString::fromUtf8(raw).trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1Char('#')) || line.startsWith(QLatin1Char(';')))
             continue;
         if (line.startsWith(QLatin1Char('['))) {
-            inSmsd = line.compare(QLatin1String("[smsd]"), Qt::CaseInsensitive) == 0;
+            inSection = line.compare(QLatin1Char('[') + name + QLatin1Char(']'), Qt::CaseInsensitive) == 0;
             continue;
         }
         const qsizetype eq = line.indexOf(QLatin1Char('='));
-        if (!inSmsd || eq < 0)
+        if (!inSection || eq < 0)
             continue;
         QString value = line.mid(eq + 1).trimmed();
         if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"')))
@@ -50,7 +50,7 @@ std::optional<SmsdConfig> SmsdConfig::read(const QString &path, QString &error)
                 + QStringLiteral(": файл больше 1 МБ, это не файл настроек");
         return std::nullopt;
     }
-    const QHash<QString, QString> keys = smsdSection(content);
+    const QHash<QString, QString> keys = section(content, QLatin1String("smsd"));
     const QString service = keys.value(QStringLiteral("service")).toLower();
     if (service != QLatin1String("sql")) {
         error = QStringLiteral("В файле ") + path
@@ -60,6 +60,14 @@ std::optional<SmsdConfig> SmsdConfig::read(const QString &path, QString &error)
     }
     const QString driver = keys.value(QStringLiteral("driver")).toLower();
     SmsdConfig config;
+    // The gateway may keep its messages under other table names; the program follows it.
+    const QHash<QString, QString> tables = section(content, QLatin1String("tables"));
+    for (QString *name : {&config.tables.inbox, &config.tables.outbox, &config.tables.sentitems, &config.tables.phones,
+                          &config.tables.outboxMultipart, &config.tables.gammu}) {
+        const QString renamed = tables.value(*name);
+        if (!renamed.isEmpty())
+            *name = renamed;
+    }
     config.database = keys.value(QStringLiteral("database"));
     if (driver == QLatin1String("sqlite3") || driver == QLatin1String("native_sqlite3")) {
         config.driver = Driver::Sqlite;

@@ -6,10 +6,21 @@
 
 // Where a gammu-smsd gateway keeps its messages, read from the [smsd] section of its
 // configuration file: an SQLite file (driver sqlite3 or native_sqlite3, dbdir + database) or a
-// PostgreSQL database (native_pgsql or pgsql, host[:port], user, password, database).
+// PostgreSQL database (native_pgsql or pgsql, host[:port], user, password, database). The
+// [tables] section may rename gammu's tables.
 struct SmsdConfig
 {
     enum class Driver { Sqlite, Postgres };
+    // The names the gateway's tables have in this database: gammu's own unless renamed.
+    struct Tables
+    {
+        QString inbox = QStringLiteral("inbox");
+        QString outbox = QStringLiteral("outbox");
+        QString sentitems = QStringLiteral("sentitems");
+        QString phones = QStringLiteral("phones");
+        QString outboxMultipart = QStringLiteral("outbox_multipart");
+        QString gammu = QStringLiteral("gammu");
+    };
 
     Driver driver = Driver::Sqlite;
     QString sqliteFile;
@@ -18,6 +29,7 @@ struct SmsdConfig
     QString user;
     QString password;
     QString database;
+    Tables tables;
 
     // Relative paths in the file count from the file's folder. Empty with a message when the
     // file cannot be read or names no database this program can open.

@@ -6,6 +6,8 @@
 #include <QList>
 #include <QString>
 
+class QSqlQuery;
+
 // The tables of a gammu-smsd database this program uses: it puts messages into outbox, learns
 // from sentitems what became of them, and reads the 8-bit rows of inbox, marking those it has
 // acted on as processed. Other rows are left as they are: the gateway is shared.
@@ -38,6 +40,9 @@ public:
     SmsdStore(const SmsdStore &) = delete;
     SmsdStore &operator=(const SmsdStore &) = delete;
 
+    // Waits this long for another program's lock on an SQLite database (before open).
+    void setBusyTimeout(int ms) { m_busyTimeoutMs = ms; }
+    // Checks by the database's catalogue that the tables used have the columns used.
     bool open(const SmsdConfig &config, QString &error);
     void close();
 
@@ -49,8 +54,21 @@ public:
     bool withdraw(qint64 id);
     // Unprocessed 8-bit rows, oldest first.
     bool unprocessed(QList<InboxRow> &rows, QString &error);
+    // Whether the row could be marked processed now, leaving it as it is; false with why.
+    bool mayMark(qint64 id, QString &error);
+    // False with why when the row was not changed.
     bool markProcessed(qint64 id, QString &error);
 
+    static constexpr int BusyTimeoutMs = 10000;
+    // A name as an SQL identifier.
+    static QString quoted(const QString &name);
+
 private:
+    bool checkTables(const QString &where, QString &error);
+    static bool changedOne(QSqlQuery &q, QString &error);
+
     QString m_connection;
+    SmsdConfig::Tables m_tables;
+    bool m_postgres = false;
+    int m_busyTimeoutMs = BusyTimeoutMs;
 };

@@ -249,6 +249,10 @@ Task<bool> FirmwareDataCall::load(Request request)
             co_await hangUpAfterDial();
         } else {
             log(QStringLiteral(" Режим передачи данных"));
+            // From now on the terminal may hold part of this load, whatever it held before.
+            QString forgetError;
+            if (m_state.database && !ResumePoints(*m_state.database).forgetFinished(m_point.number, forgetError))
+                log(QStringLiteral("Отметка о завершенной загрузке не удалена: ") + forgetError);
             m_link.port().clearRecentlyReceived();
             m_transfer.setStartChoice(request.start);
             if (request.linear)
@@ -258,8 +262,9 @@ Task<bool> FirmwareDataCall::load(Request request)
             accepted = m_transfer.closingAccepted();
 
             // Nothing left to continue; a point that stays would offer to resume a finished load.
+            // The files are kept as finished, so that a resumed roll-out does not dial it again.
             QString error;
-            if (accepted && m_state.database && !ResumePoints(*m_state.database).remove(m_point.number, error))
+            if (accepted && m_state.database && !ResumePoints(*m_state.database).finish(m_point, error))
                 log(QStringLiteral("Точка продолжения не удалена: ") + error);
             // Whatever happens now, the call is left: escape and hang-up reach the line despite a break.
             const LinkExchange::Shield shield(m_link);

@@ -42,6 +42,7 @@ public:
         bool listed = false; // the listing ended well
         QDateTime listedAt;  // when the store was asked (a poll under way at a deadline looked before it)
         bool writeFailed = false; // a profile received could not be kept: its messages stay
+        bool markFailed = false;  // a gateway's message could not be marked processed: not acted on
         int messages = 0;    // messages read
         QList<ReceivedProfiles::Saved> saved;
         QList<ListingSweep::Outcome::Confirmation> confirmations;

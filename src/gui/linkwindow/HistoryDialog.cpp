@@ -5,6 +5,7 @@
 
 #include <QDialogButtonBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -24,6 +25,8 @@ QString HistoryDialog::operationCaption(int operation)
         return QStringLiteral("Подтверждение");
     case OperationHistory::Operation::ProfileReceived:
         return QStringLiteral("Получен профиль");
+    case OperationHistory::Operation::Unknown:
+        break;
     }
     return QString();
 }
@@ -45,12 +48,16 @@ HistoryDialog::HistoryDialog(Database &database, const QString &name, const QStr
 
     OperationHistory::Filter filter;
     filter.number = number;
-    const QList<OperationHistory::Entry> entries = OperationHistory(database).entries(filter);
+    QString unreadable;
+    const QList<OperationHistory::Entry> entries = OperationHistory(database).entries(filter, &unreadable);
     m_tblHistory->setRowCount(int(entries.size()));
     for (int row = 0; row < entries.size(); ++row) {
         const OperationHistory::Entry &e = entries.at(row);
         const QStringList cells{e.time.toLocalTime().toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")),
-                                operationCaption(int(e.operation)), e.port,
+                                // A word this version does not know is shown as stored, never as another operation.
+                                e.operation == OperationHistory::Operation::Unknown ? OperationHistory::shownOperation(e)
+                                                                                    : operationCaption(int(e.operation)),
+                                e.port,
                                 e.result == OperationHistory::Result::Ok ? QStringLiteral("успешно")
                                                                          : QStringLiteral("ошибка"),
                                 e.detail};
@@ -64,6 +71,13 @@ HistoryDialog::HistoryDialog(Database &database, const QString &name, const QStr
     close->setAutoDefault(false);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto *layout = new QVBoxLayout(this);
+    if (!unreadable.isEmpty()) {
+        // An unreadable history is no empty one.
+        auto *label = named(new QLabel(QStringLiteral("История операций не читается: ") + unreadable, this),
+                            QStringLiteral("lblHistoryError"));
+        label->setWordWrap(true);
+        layout->addWidget(label);
+    }
     layout->addWidget(m_tblHistory);
     layout->addWidget(buttons);
     resize(760, 360);

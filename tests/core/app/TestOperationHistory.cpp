@@ -3,6 +3,8 @@
 #include "core/app/Database.h"
 #include "core/app/OperationHistory.h"
 
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -93,4 +95,31 @@ void TestOperationHistory::lastFailedPerSubscriber()
     QCOMPARE(history.lastFailed(Op::ReadProfile), QStringList{b});
     QCOMPARE(history.lastFailed(Op::SendProfile), QStringList{c});
     QVERIFY(history.lastFailed(Op::Upload).isEmpty());
+}
+
+void TestOperationHistory::unknownWordsAndUnreadableTables()
+{
+    QTemporaryDir dir;
+    Database db;
+    QString error;
+    QVERIFY(db.open(dir.filePath(QStringLiteral("Data.db")), error));
+    QSqlQuery q(QSqlDatabase::database(db.connectionName()));
+    // A word a newer version wrote: neither an upload nor a failed upload to retry.
+    QVERIFY(q.exec(QStringLiteral("INSERT INTO history (Time, Operation, Terminal, Number, Port, Result, Detail) "
+                                  "VALUES ('2026-12-01T10:00:00.000Z', 'erase-flash', '', '+79001', '', 'failed', ''), "
+                                  "('2026-12-01T11:00:00.000Z', '', '', '+79002', '', 'ok', '')")));
+    OperationHistory history(db);
+    QString unreadable;
+    const QList<OperationHistory::Entry> all = history.entries(OperationHistory::Filter(), &unreadable);
+    QVERIFY(unreadable.isEmpty());
+    QCOMPARE(all.size(), 2);
+    QCOMPARE(all.at(1).operation, Op::Unknown);
+    QCOMPARE(OperationHistory::shownOperation(all.at(1)), QStringLiteral("erase-flash"));
+    QCOMPARE(OperationHistory::shownOperation(all.at(0)), QStringLiteral("?"));
+    QCOMPARE(history.lastFailed(Op::Upload), QStringList());
+    // A table that cannot be read is said so, not taken for an empty one.
+    QVERIFY(q.exec(QStringLiteral("DROP TABLE history")));
+    QVERIFY(q.exec(QStringLiteral("CREATE TABLE history (Id INTEGER PRIMARY KEY)")));
+    QVERIFY(history.entries(OperationHistory::Filter(), &unreadable).isEmpty());
+    QVERIFY2(unreadable.contains(QStringLiteral("Time")), qPrintable(unreadable));
 }

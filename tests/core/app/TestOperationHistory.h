@@ -9,4 +9,5 @@ class TestOperationHistory : public QObject
 private slots:
     void recordsAndFilters();
     void lastFailedPerSubscriber();
+    void unknownWordsAndUnreadableTables();
 };

@@ -10,6 +10,7 @@
 #include "core/gateway/GatewayTransfer.h"
 #include "core/route/ProfileTransfer.h"
 #include "core/gateway/SmsdConfig.h"
+#include "core/gateway/SmsdStore.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -264,4 +265,147 @@ void TestGatewayTransfer::brokenOffSendsAreTakenBack()
     QCOMPARE(result->failure, QStringLiteral("передано шлюзу, отправка не дождались"));
     QCOMPARE(outbox(), QStringLiteral("1"));
     QVERIFY(transfer.sendsIdle() || clock.runUntil([&transfer] { return transfer.sendsIdle(); }));
+}
+
+void TestGatewayTransfer::tablesCheckedByTheirColumns()
+{
+    SmsdGateway gw;
+    QString why;
+    QVERIFY2(gw.prepare(why), qPrintable(why));
+    const std::optional<SmsdConfig> config = SmsdConfig::read(gw.configPath(), why);
+    QVERIFY2(config, qPrintable(why));
+    SmsdStore store;
+    QVERIFY2(store.open(*config, why), qPrintable(why));
+    store.close();
+    // An inbox without Processed and Coding: SQLite would read those names as strings and pass.
+    QVERIFY(gw.exec(QStringLiteral("DROP TABLE inbox")));
+    QVERIFY(gw.exec(QStringLiteral("CREATE TABLE inbox (ID INTEGER PRIMARY KEY, SenderNumber TEXT, Text TEXT, "
+                                   "Class INTEGER, UDH TEXT)")));
+    QVERIFY(!store.open(*config, why));
+    QCOMPARE(why, QStringLiteral("в таблице шлюза inbox нет столбцов: Coding, Processed"));
+    // The names differ only in case: SQLite takes them for the same column.
+    QVERIFY(gw.exec(QStringLiteral("ALTER TABLE inbox ADD COLUMN processed TEXT")));
+    QVERIFY(gw.exec(QStringLiteral("ALTER TABLE inbox ADD COLUMN CODING TEXT")));
+    QVERIFY2(store.open(*config, why), qPrintable(why));
+    store.close();
+    QVERIFY(gw.exec(QStringLiteral("DROP TABLE sentitems")));
+    QVERIFY(!store.open(*config, why));
+    QCOMPARE(why, QStringLiteral("В базе нет таблиц шлюза: sentitems"));
+    // The operator's whole line names the file.
+    QTemporaryDir home;
+    AppState state(home.path());
+    GatewayTransfer transfer(gw.configPath(), state);
+    QVERIFY(!transfer.open(why));
+    QCOMPARE(why, QStringLiteral("Не открывается база шлюза из ") + gw.configPath()
+                      + QStringLiteral(": В базе нет таблиц шлюза: sentitems"));
+}
+
+void TestGatewayTransfer::lockedDatabaseIsBusy()
+{
+    QVERIFY(SmsdStore::BusyTimeoutMs >= 10000);
+    SmsdGateway gw;
+    QString why;
+    QVERIFY2(gw.prepare(why), qPrintable(why));
+    const std::optional<SmsdConfig> config = SmsdConfig::read(gw.configPath(), why);
+    QVERIFY2(config, qPrintable(why));
+    // Another program writes: its lock is waited for (briefly here), then the base is busy, not empty.
+    QVERIFY(gw.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+    SmsdStore store;
+    store.setBusyTimeout(50);
+    QVERIFY(!store.open(*config, why));
+    QVERIFY2(why.startsWith(QStringLiteral("база занята другой программой (") + config->sqliteFile + QStringLiteral("): ")),
+             qPrintable(why));
+    QVERIFY2(!why.contains(QStringLiteral("нет таблиц")), qPrintable(why));
+    QVERIFY(gw.exec(QStringLiteral("ROLLBACK")));
+    QVERIFY2(store.open(*config, why), qPrintable(why));
+}
+
+void TestGatewayTransfer::unmarkableRowsAreLeftAlone()
+{
+    SmsdGateway gw;
+    QString why;
+    QVERIFY2(gw.prepare(why), qPrintable(why));
+    QTemporaryDir home;
+    AppState state(home.path());
+    GatewayTransfer transfer(gw.configPath(), state);
+    QVERIFY2(transfer.open(why), qPrintable(why));
+    QStringList lines;
+    QObject::connect(&transfer, &GatewayTransfer::cmdInfoLine, [&lines](const QString &l) { lines << l; });
+    const QByteArray profile = SmsTest::profileFile(4);
+    QVERIFY(gw.deliver(kPhone, SmsTest::answer(0x43, profile.left(128))));
+    QVERIFY(gw.deliver(kPhone, SmsTest::answer(0x45, profile.mid(130, 128))));
+    // A role that may read the inbox but not change it.
+    QVERIFY(gw.exec(QStringLiteral("CREATE TRIGGER inbox_read_only BEFORE UPDATE ON inbox "
+                                   "BEGIN SELECT RAISE(ABORT, 'read only'); END")));
+    const QString binFile = home.filePath(QStringLiteral("BIN/1234567890.bin"));
+    for (int poll = 0; poll < 2; ++poll) {
+        const SmsRoute::PollResult result = runTask(transfer.pollMessages());
+        QVERIFY(result.listed);
+        QVERIFY(result.markFailed);
+        QVERIFY(result.saved.isEmpty());
+        QCOMPARE(result.messages, 0);
+    }
+    QVERIFY(!QFile::exists(binFile));
+    // Said once for the two rows and the two polls.
+    QCOMPARE(lines.size(), 1);
+    QVERIFY2(lines.first().startsWith(QStringLiteral("Сообщения шлюза не отмечаются обработанными, они не обработаны: ")),
+             qPrintable(lines.first()));
+    QVERIFY2(lines.first().contains(QStringLiteral("read only")), qPrintable(lines.first()));
+    // A trigger that only ignores the change changes no row: the same.
+    QVERIFY(gw.exec(QStringLiteral("DROP TRIGGER inbox_read_only")));
+    QVERIFY(gw.exec(QStringLiteral("CREATE TRIGGER inbox_ignored BEFORE UPDATE ON inbox BEGIN SELECT RAISE(IGNORE); END")));
+    QVERIFY(runTask(transfer.pollMessages()).markFailed);
+    QVERIFY(!QFile::exists(binFile));
+    // Once the rows can be marked, the profile is read from them as they were.
+    QVERIFY(gw.exec(QStringLiteral("DROP TRIGGER inbox_ignored")));
+    const SmsRoute::PollResult result = runTask(transfer.pollMessages());
+    QVERIFY(!result.markFailed);
+    QCOMPARE(result.saved.size(), 1);
+    QCOMPARE(readBytes(binFile), profile);
+    QCOMPARE(gw.rows(QStringLiteral("SELECT Processed FROM inbox")),
+             (QStringList{QStringLiteral("true"), QStringLiteral("true")}));
+}
+
+void TestGatewayTransfer::renamedTables()
+{
+    SmsdGateway gw;
+    QString why;
+    QVERIFY2(gw.prepare(why), qPrintable(why));
+    // A space in the names: they are read only as quoted identifiers.
+    QVERIFY2(gw.renameTables(QStringLiteral("kvr gw-"), why), qPrintable(why));
+    const QString inbox = QStringLiteral("kvr gw-inbox");
+    const QString outbox = QStringLiteral("kvr gw-outbox");
+    const QString sentitems = QStringLiteral("kvr gw-sentitems");
+    QTemporaryDir home;
+    AppState state{home.path()};
+    VirtualClock clock;
+    GatewayTransfer transfer(gw.configPath(), state);
+    transfer.setClock(&clock);
+    QVERIFY2(transfer.open(why), qPrintable(why));
+    const auto waiting = [&gw, &outbox] {
+        return gw.rows(QStringLiteral("SELECT COUNT(*) FROM %1").arg(SmsdStore::quoted(outbox))).value(0);
+    };
+    // A profile: each packet goes into the renamed outbox and counts as sent from the renamed sentitems.
+    std::optional<SmsRoute::SendResult> result;
+    transfer.submitSend(nullptr, [&transfer, &result] {
+        return keepResult(transfer.sendProfileFile(kPhone, QString(), SmsTest::profileFile(2)), &result);
+    });
+    for (int packet = 0; packet < 2; ++packet) {
+        QVERIFY(clock.runUntil([&] { return waiting() == QStringLiteral("1"); }));
+        QVERIFY(gw.passOutbox(QStringLiteral("SendingOKNoReport"), outbox, sentitems));
+    }
+    QVERIFY(clock.runUntil([&result] { return result.has_value(); }));
+    QVERIFY2(result->passed, qPrintable(result->failure));
+    QCOMPARE(gw.rows(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE CreatorID = 'kvrsetup'").arg(SmsdStore::quoted(sentitems))),
+             QStringList{QStringLiteral("2")});
+    // The answer is read from the renamed inbox and marked there.
+    const QByteArray profile = SmsTest::profileFile(6);
+    QVERIFY(gw.deliver(kPhone, SmsTest::answer(0x43, profile.left(128)), inbox));
+    QVERIFY(gw.deliver(kPhone, SmsTest::answer(0x45, profile.mid(130, 128)), inbox));
+    const SmsRoute::PollResult poll = runTask(transfer.pollMessages());
+    QVERIFY(!poll.markFailed);
+    QCOMPARE(poll.saved.size(), 1);
+    QCOMPARE(readBytes(poll.saved.first().path), profile);
+    QCOMPARE(gw.rows(QStringLiteral("SELECT Processed FROM %1").arg(SmsdStore::quoted(inbox))),
+             (QStringList{QStringLiteral("true"), QStringLiteral("true")}));
 }

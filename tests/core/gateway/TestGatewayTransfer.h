@@ -13,4 +13,8 @@ private slots:
     void readBackAndLeaveForeignRows();
     void refusedByTheGateway();
     void brokenOffSendsAreTakenBack();
+    void tablesCheckedByTheirColumns();
+    void lockedDatabaseIsBusy();
+    void unmarkableRowsAreLeftAlone();
+    void renamedTables();
 };

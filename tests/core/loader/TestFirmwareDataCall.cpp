@@ -166,6 +166,34 @@ void TestFirmwareDataCall::terminalHangsUp()
     QCOMPARE(t.dump(), imageOfFirstBlocks(f1, 1));
 }
 
+void TestFirmwareDataCall::finishedLoadLastsUntilTheNextDial()
+{
+    Call t;
+    QVERIFY(t.start({QStringLiteral("--hangup-at"), QStringLiteral("2")}));
+    Database db;
+    QString error;
+    QVERIFY(db.open(t.dir.filePath(QStringLiteral("Data.db")), error));
+    t.state.database = &db;
+    t.request.files[0] = t.file(QStringLiteral("1.BIN"), pattern(8192, 5));
+    const ResumePoints::Point loaded{QStringLiteral("5551234"), ResumePoints::Mode::Banked,
+                                     ResumePoints::fingerprint({t.request.files[0], QString(), QString()}), 0, 0};
+    ResumePoints points(db);
+    QVERIFY(points.finish(loaded, error));
+    QVERIFY(points.finished(loaded));
+    // Other files, another mode or another number are not what finished.
+    QVERIFY(!points.finished({loaded.number, ResumePoints::Mode::Linear, loaded.files, 0, 0}));
+    QVERIFY(!points.finished({loaded.number, loaded.mode, ResumePoints::fingerprint({t.request.files[0]}), 0, 0}));
+    QVERIFY(!points.finished({QStringLiteral("5550000"), loaded.mode, loaded.files, 0, 0}));
+    // The same files again, cut off midway: the terminal holds part of them now.
+    QVERIFY(!t.load(t.request));
+    QVERIFY(!points.finished(loaded));
+    ResumePoints::Point stopped;
+    QVERIFY(points.find(loaded.number, stopped));
+    // Even once that point goes, the earlier finish is not taken back.
+    QVERIFY(points.remove(loaded.number, error));
+    QVERIFY(!points.finished(loaded));
+}
+
 void TestFirmwareDataCall::failedDialIsNotHungUp()
 {
     Call t;

@@ -9,6 +9,7 @@ private slots:
     void fullLoad();
     void userBreakDuringBlockWait();
     void terminalHangsUp();
+    void finishedLoadLastsUntilTheNextDial();
     void failedDialIsNotHungUp();
     void dialThatTimesOutIsHungUp();
     void missingSecondFileRefusedBeforeDialling();

@@ -266,6 +266,10 @@ void TestLinkWindowBook::historyOfTheSelectedTerminal()
     QVERIFY(history.record({at(3), OperationHistory::Operation::Upload, QStringLiteral("a"), QStringLiteral("+79001"),
                             QStringLiteral("/dev/ttyUSB0"), OperationHistory::Result::Ok, QString()},
                            error));
+    // A word a newer version wrote is shown as it is, never as another operation.
+    QVERIFY(QSqlQuery(QSqlDatabase::database(t.db.connectionName()))
+                .exec(QStringLiteral("INSERT INTO history (Time, Operation, Terminal, Number, Port, Result, Detail) "
+                                     "VALUES ('2026-12-01T10:00:00.000Z', 'erase-flash', 'b', '+79002', '', 'ok', '')")));
     QVERIFY(t.open());
     t.grid()->setCurrentCell(1, 1);
     t.press("cmdHistory");
@@ -276,9 +280,11 @@ void TestLinkWindowBook::historyOfTheSelectedTerminal()
     auto *table = dialog->findChild<QTableWidget *>(QStringLiteral("tblHistory"));
     QVERIFY(table);
     // Only this terminal's, newest first; nothing can be edited.
-    QCOMPARE(table->rowCount(), 2);
+    QCOMPARE(table->rowCount(), 3);
     QCOMPARE(table->item(0, 1)->text(), QStringLiteral("Отправка профиля"));
     QCOMPARE(table->item(1, 1)->text(), QStringLiteral("Загрузка ПО"));
+    QCOMPARE(table->item(2, 1)->text(), QStringLiteral("erase-flash"));
+    QVERIFY(!dialog->findChild<QWidget *>(QStringLiteral("lblHistoryError")));
     QCOMPARE(table->item(1, 2)->text(), QStringLiteral("/dev/ttyUSB0"));
     QCOMPARE(table->item(1, 3)->text(), QStringLiteral("ошибка"));
     QCOMPARE(table->item(1, 4)->text(), QStringLiteral("NO CARRIER"));
