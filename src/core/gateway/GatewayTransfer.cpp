@@ -163,6 +163,24 @@ void GatewayTransfer::runPoll()
         emit pollFinished(poll.result());
 }
 
+void GatewayTransfer::checkLife()
+{
+    if (m_deadSaid || (m_lifeCheckedAt.isValid() && m_lifeCheckedAt.msecsTo(now()) < LifeCheckMs))
+        return;
+    m_lifeCheckedAt = now();
+    const SmsdStore::GatewayLife life = m_store.life();
+    QString why;
+    if (life.state == SmsdStore::Life::NoPhone)
+        why = QStringLiteral("в таблице phones нет ни одного телефона шлюза");
+    else if (life.state == SmsdStore::Life::Stale)
+        why = QStringLiteral("последняя отметка шлюза в таблице phones: ") + life.lastSeen;
+    if (why.isEmpty())
+        return;
+    m_deadSaid = true;
+    cmdInfo(QStringLiteral("Шлюз gammu-smsd не забирает сообщения: ") + why
+            + QStringLiteral("; проверьте, запущен ли gammu-smsd (systemctl status gammu-smsd), его журнал и связь с модемом\r\n"));
+}
+
 Task<QString> GatewayTransfer::deliver(QString phone, QByteArray userData, bool mayWithdraw, bool *mayArrive)
 {
     if (mayArrive)
@@ -184,6 +202,10 @@ Task<QString> GatewayTransfer::deliver(QString phone, QByteArray userData, bool 
         case SmsdStore::SendState::Gone:
             co_return QStringLiteral("шлюз убрал сообщение, не отправив");
         case SmsdStore::SendState::Waiting:
+            // Not taken yet: a stopped gateway is said within a minute, not after the whole wait.
+            if (queued.msecsTo(now()) >= LifeCheckMs)
+                checkLife();
+            break;
         case SmsdStore::SendState::Unknown: // a busy database: asked again
             break;
         }

@@ -21,6 +21,8 @@ class GatewayTransfer : public SmsRoute
 public:
     static constexpr int StatusPollMs = 1000;   // how often sentitems is asked about a message
     static constexpr int SendWaitMs = 600000;   // an idle gateway may take its time with the first
+    // A message not taken for this long has the gateway's phones row looked at, then again as often.
+    static constexpr int LifeCheckMs = 20000;
 
     // configPath: the gateway's configuration file, which also names the route.
     GatewayTransfer(const QString &configPath, AppState &state, QObject *parent = nullptr);
@@ -78,6 +80,8 @@ private:
     void ownerGone(QObject *owner);
     void runPoll();
     void cmdInfo(const QString &line) { emit cmdInfoLine(line); }
+    // Says once when the gateway's phones row shows no gammu-smsd at work.
+    void checkLife();
     QDateTime now() const { return m_clock->now(); }
 
     QString m_configPath;
@@ -99,4 +103,6 @@ private:
     ClockTimer m_pollKick{this};
     bool m_pollQueued = false;
     bool m_markRefusalSaid = false; // the operator knows the inbox cannot be marked
+    QDateTime m_lifeCheckedAt;
+    bool m_deadSaid = false;
 };

@@ -69,6 +69,12 @@ std::optional<SmsdConfig> SmsdConfig::read(const QString &path, QString &error)
             *name = renamed;
     }
     config.database = keys.value(QStringLiteral("database"));
+    if (keys.contains(QStringLiteral("statusfrequency"))) {
+        bool ok = false;
+        const int seconds = keys.value(QStringLiteral("statusfrequency")).toInt(&ok);
+        if (ok && seconds >= 0)
+            config.statusFrequency = seconds;
+    }
     if (driver == QLatin1String("sqlite3") || driver == QLatin1String("native_sqlite3")) {
         config.driver = Driver::Sqlite;
         const QDir base = QFileInfo(path).absoluteDir();

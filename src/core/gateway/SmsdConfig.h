@@ -30,6 +30,8 @@ struct SmsdConfig
     QString password;
     QString database;
     Tables tables;
+    // How often the gateway writes its phone's row (TimeOut: its time plus 10 s); 0: never.
+    int statusFrequency = 60;
 
     // Relative paths in the file count from the file's folder. Empty with a message when the
     // file cannot be read or names no database this program can open.

@@ -59,6 +59,7 @@ bool SmsdStore::open(const SmsdConfig &config, QString &error)
     }
     m_postgres = config.driver == SmsdConfig::Driver::Postgres;
     m_tables = config.tables;
+    m_statusFrequency = config.statusFrequency;
     if (!m_postgres) {
         db.setDatabaseName(config.sqliteFile);
         // The gateway writes at the same time: wait for its lock rather than fail at once.
@@ -265,4 +266,23 @@ bool SmsdStore::changedOne(QSqlQuery &q, QString &error)
         return false;
     }
     return true;
+}
+
+SmsdStore::GatewayLife SmsdStore::life()
+{
+    // Fresh: written within one status period and half a minute; the database's own clock
+    // decides, as it wrote the row. A gateway that never refreshes its row is judged by the row alone.
+    const QString fresh = m_statusFrequency <= 0 ? QStringLiteral("1 = 1")
+                          : m_postgres
+                              ? QStringLiteral("\"TimeOut\" >= LOCALTIMESTAMP - interval '%1 seconds'").arg(m_statusFrequency + 30)
+                              : QStringLiteral("\"TimeOut\" >= datetime('now', '-%1 seconds')").arg(m_statusFrequency + 30);
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    if (!q.exec(QStringLiteral("SELECT COUNT(*), SUM(CASE WHEN %1 THEN 1 ELSE 0 END), MAX(\"TimeOut\") FROM %2")
+                    .arg(fresh, quoted(m_tables.phones)))
+        || !q.next())
+        return {Life::Unknown, q.lastError().text()};
+    if (q.value(0).toLongLong() == 0)
+        return {Life::NoPhone, {}};
+    const QString lastSeen = q.value(2).toString().replace(QLatin1Char('T'), QLatin1Char(' '));
+    return {q.value(1).toLongLong() > 0 ? Life::Alive : Life::Stale, lastSeen};
 }

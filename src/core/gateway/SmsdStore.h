@@ -59,6 +59,17 @@ public:
     // False with why when the row was not changed.
     bool markProcessed(qint64 id, QString &error);
 
+    // Whether a gammu-smsd is at work on this database: a running one keeps its phone's row in
+    // the phones table fresh (TimeOut, every StatusFrequency seconds) and a stopped one leaves
+    // it behind, going stale.
+    enum class Life { Alive, NoPhone, Stale, Unknown };
+    struct GatewayLife
+    {
+        Life state = Life::Unknown;
+        QString lastSeen; // the newest TimeOut, as the database writes it
+    };
+    GatewayLife life();
+
     static constexpr int BusyTimeoutMs = 10000;
     // A name as an SQL identifier.
     static QString quoted(const QString &name);
@@ -69,6 +80,7 @@ private:
 
     QString m_connection;
     SmsdConfig::Tables m_tables;
+    int m_statusFrequency = 60;
     bool m_postgres = false;
     int m_busyTimeoutMs = BusyTimeoutMs;
 };

@@ -409,3 +409,51 @@ void TestGatewayTransfer::renamedTables()
     QCOMPARE(gw.rows(QStringLiteral("SELECT Processed FROM %1").arg(SmsdStore::quoted(inbox))),
              (QStringList{QStringLiteral("true"), QStringLiteral("true")}));
 }
+
+void TestGatewayTransfer::stoppedGatewayIsSaid()
+{
+    // gammu-smsd stopped: no phone row, then one it left behind; a running one keeps its row fresh.
+    SmsdGateway gw;
+    QString why;
+    QVERIFY2(gw.prepare(why), qPrintable(why));
+    QTemporaryDir home;
+    AppState state{home.path()};
+    const auto warningsOf = [&](qint64 waitMs) {
+        VirtualClock clock;
+        GatewayTransfer transfer(gw.configPath(), state);
+        transfer.setClock(&clock);
+        QString error;
+        if (!transfer.open(error))
+            return QStringList{error};
+        QStringList said;
+        QObject::connect(&transfer, &GatewayTransfer::cmdInfoLine, [&said, &clock](const QString &line) {
+            if (line.contains(QStringLiteral("не забирает")))
+                said << QStringLiteral("%1 s: ").arg(clock.elapsed() / 1000) + line;
+        });
+        std::optional<SmsRoute::SendResult> result;
+        transfer.submitSend(nullptr, [&transfer, &result] {
+            return keepResult(transfer.sendProfileFile(kPhone, QString(), SmsTest::profileFile(1)), &result);
+        });
+        clock.runUntil([&clock, waitMs] { return clock.elapsed() >= waitMs; });
+        transfer.breakSends();
+        clock.runUntil([&result] { return result.has_value(); });
+        return said;
+    };
+    const QString check = QStringLiteral("; проверьте, запущен ли gammu-smsd (systemctl status gammu-smsd), его журнал и "
+                                         "связь с модемом\r\n");
+    // Said within the first minute, and once.
+    QCOMPARE(warningsOf(120000),
+             QStringList{QStringLiteral("20 s: Шлюз gammu-smsd не забирает сообщения: в таблице phones нет ни одного "
+                                        "телефона шлюза")
+                         + check});
+    QVERIFY(gw.exec(QStringLiteral("INSERT INTO phones (ID, IMEI, IMSI, Client, TimeOut) VALUES "
+                                   "('', '1', '2', 'Gammu', datetime('now', '-10 minutes'))")));
+    const QString lastSeen = gw.rows(QStringLiteral("SELECT TimeOut FROM phones")).value(0);
+    QCOMPARE(warningsOf(60000),
+             QStringList{QStringLiteral("20 s: Шлюз gammu-smsd не забирает сообщения: последняя отметка шлюза в таблице "
+                                        "phones: ")
+                         + lastSeen + check});
+    // Refreshed a moment ago: at work, only slow; nothing is said.
+    QVERIFY(gw.exec(QStringLiteral("UPDATE phones SET TimeOut = datetime('now', '+10 seconds')")));
+    QCOMPARE(warningsOf(120000), QStringList());
+}

@@ -17,4 +17,5 @@ private slots:
     void lockedDatabaseIsBusy();
     void unmarkableRowsAreLeftAlone();
     void renamedTables();
+    void stoppedGatewayIsSaid();
 };
