@@ -69,6 +69,7 @@ std::optional<SmsdConfig> SmsdConfig::read(const QString &path, QString &error)
             *name = renamed;
     }
     config.database = keys.value(QStringLiteral("database"));
+    config.phoneId = keys.value(QStringLiteral("phoneid"));
     if (keys.contains(QStringLiteral("statusfrequency"))) {
         bool ok = false;
         const int seconds = keys.value(QStringLiteral("statusfrequency")).toInt(&ok);

@@ -30,6 +30,8 @@ struct SmsdConfig
     QString password;
     QString database;
     Tables tables;
+    // The gateway's phoneid: its messages are pinned to that SIM (SenderID); empty: any.
+    QString phoneId;
     // How often the gateway writes its phone's row (TimeOut: its time plus 10 s); 0: never.
     int statusFrequency = 60;
 

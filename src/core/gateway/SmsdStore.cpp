@@ -2,6 +2,7 @@
 
 #include <QAtomicInt>
 #include <QFileInfo>
+#include <QSysInfo>
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -60,6 +61,7 @@ bool SmsdStore::open(const SmsdConfig &config, QString &error)
     m_postgres = config.driver == SmsdConfig::Driver::Postgres;
     m_tables = config.tables;
     m_statusFrequency = config.statusFrequency;
+    m_phoneId = config.phoneId;
     if (!m_postgres) {
         db.setDatabaseName(config.sqliteFile);
         // The gateway writes at the same time: wait for its lock rather than fail at once.
@@ -96,7 +98,8 @@ bool SmsdStore::checkTables(const QString &where, QString &error)
     const QList<Needed> needed{
         {m_tables.outbox,
          {QStringLiteral("ID"), QStringLiteral("DestinationNumber"), QStringLiteral("Coding"), QStringLiteral("Class"),
-          QStringLiteral("RelativeValidity"), QStringLiteral("Text"), QStringLiteral("CreatorID")}},
+          QStringLiteral("RelativeValidity"), QStringLiteral("Text"), QStringLiteral("CreatorID"),
+          QStringLiteral("SenderID")}},
         {m_tables.sentitems, {QStringLiteral("ID"), QStringLiteral("Status"), QStringLiteral("SequencePosition")}},
         {m_tables.inbox,
          {QStringLiteral("ID"), QStringLiteral("SenderNumber"), QStringLiteral("Text"), QStringLiteral("Class"),
@@ -173,10 +176,13 @@ qint64 SmsdStore::queue(const QString &number, const QByteArray &userData, QStri
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
     // The column names are quoted: PostgreSQL's gammu schema keeps them in mixed case.
     q.prepare(QStringLiteral("INSERT INTO %1 (\"DestinationNumber\", \"Coding\", \"Class\", \"RelativeValidity\", \"Text\", "
-                             "\"CreatorID\") VALUES (?, '8bit', 2, 167, ?, 'kvrsetup') RETURNING \"ID\"")
+                             "\"CreatorID\", \"SenderID\") VALUES (?, '8bit', 2, 167, ?, ?, ?) RETURNING \"ID\"")
                   .arg(quoted(m_tables.outbox)));
     q.addBindValue(number);
     q.addBindValue(QString::fromLatin1(userData.toHex().toUpper()));
+    q.addBindValue(creator());
+    // NULL: any of the gateways on this database may send it.
+    q.addBindValue(m_phoneId.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(m_phoneId));
     if (!q.exec() || !q.next()) {
         error = q.lastError().text();
         return -1;
@@ -285,4 +291,10 @@ SmsdStore::GatewayLife SmsdStore::life()
         return {Life::NoPhone, {}};
     const QString lastSeen = q.value(2).toString().replace(QLatin1Char('T'), QLatin1Char(' '));
     return {q.value(1).toLongLong() > 0 ? Life::Alive : Life::Stale, lastSeen};
+}
+
+QString SmsdStore::creator()
+{
+    static const QString name = QStringLiteral("kvrsetup@") + QSysInfo::machineHostName();
+    return name;
 }

@@ -46,8 +46,9 @@ public:
     bool open(const SmsdConfig &config, QString &error);
     void close();
 
-    // One 8-bit message of class 2, relative validity 167, created by "kvrsetup"; its outbox ID,
-    // or -1 with the database's error.
+    // One 8-bit message of class 2, relative validity 167, created by creator(); its outbox ID,
+    // or -1 with the database's error. With a phoneid in the configuration it leaves through that
+    // SIM only (SenderID), so both halves of a request go from one number.
     qint64 queue(const QString &number, const QByteArray &userData, QString &error);
     Status status(qint64 id);
     // Takes a message back while the gateway has not taken it; false when it already has.
@@ -71,6 +72,8 @@ public:
     GatewayLife life();
 
     static constexpr int BusyTimeoutMs = 10000;
+    // "kvrsetup@" and the workstation's name: every row says which workstation queued it.
+    static QString creator();
     // A name as an SQL identifier.
     static QString quoted(const QString &name);
 
@@ -81,6 +84,7 @@ private:
     QString m_connection;
     SmsdConfig::Tables m_tables;
     int m_statusFrequency = 60;
+    QString m_phoneId;
     bool m_postgres = false;
     int m_busyTimeoutMs = BusyTimeoutMs;
 };

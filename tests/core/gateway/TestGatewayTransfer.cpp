@@ -160,7 +160,10 @@ void TestGatewayTransfer::sameRecordsAsTheModem()
         "SELECT Text, DestinationNumber, Coding, Class, RelativeValidity, CreatorID, Status FROM sentitems ORDER BY ID"));
     QCOMPARE(rows.size(), 3);
     for (int i = 0; i < 3; ++i)
-        QCOMPARE(rows.at(i), viaModem.at(i) + QStringLiteral("|+71234567890|8bit|2|167|kvrsetup|SendingOKNoReport"));
+        QCOMPARE(rows.at(i), viaModem.at(i) + QStringLiteral("|+71234567890|8bit|2|167|") + SmsdStore::creator()
+                                 + QStringLiteral("|SendingOKNoReport"));
+    // The rows name the workstation that queued them.
+    QVERIFY(SmsdStore::creator().startsWith(QStringLiteral("kvrsetup@")) && SmsdStore::creator().size() > 9);
 }
 
 void TestGatewayTransfer::readBackAndLeaveForeignRows()
@@ -396,7 +399,8 @@ void TestGatewayTransfer::renamedTables()
     }
     QVERIFY(clock.runUntil([&result] { return result.has_value(); }));
     QVERIFY2(result->passed, qPrintable(result->failure));
-    QCOMPARE(gw.rows(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE CreatorID = 'kvrsetup'").arg(SmsdStore::quoted(sentitems))),
+    QCOMPARE(gw.rows(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE CreatorID = '%2'")
+                         .arg(SmsdStore::quoted(sentitems), SmsdStore::creator())),
              QStringList{QStringLiteral("2")});
     // The answer is read from the renamed inbox and marked there.
     const QByteArray profile = SmsTest::profileFile(6);
@@ -456,4 +460,41 @@ void TestGatewayTransfer::stoppedGatewayIsSaid()
     // Refreshed a moment ago: at work, only slow; nothing is said.
     QVERIFY(gw.exec(QStringLiteral("UPDATE phones SET TimeOut = datetime('now', '+10 seconds')")));
     QCOMPARE(warningsOf(120000), QStringList());
+}
+
+void TestGatewayTransfer::phoneIdPinsTheSim()
+{
+    // A gateway with a phoneid: both halves of a request are pinned to its SIM; without one, any.
+    SmsdGateway gw;
+    QString why;
+    QVERIFY2(gw.prepare(why), qPrintable(why));
+    QTemporaryDir home;
+    AppState state{home.path()};
+    const auto senders = [&] {
+        VirtualClock clock;
+        GatewayTransfer transfer(gw.configPath(), state);
+        transfer.setClock(&clock);
+        QString error;
+        if (!transfer.open(error))
+            return QStringList{error};
+        std::optional<SmsRoute::SendResult> result;
+        transfer.submitSend(nullptr, [&transfer, &result] {
+            return keepResult(transfer.sendProfileFile(kPhone, QString(), SmsTest::profileFile(1)), &result);
+        });
+        // The first half waits in the outbox; the gateway takes it, then the second.
+        clock.runUntil([&gw] { return gw.rows(QStringLiteral("SELECT COUNT(*) FROM outbox")).value(0) == QLatin1String("1"); });
+        QStringList seen = gw.rows(QStringLiteral("SELECT COALESCE(SenderID, 'NULL') FROM outbox"));
+        gw.passOutbox();
+        clock.runUntil([&gw] { return gw.rows(QStringLiteral("SELECT COUNT(*) FROM outbox")).value(0) == QLatin1String("1"); });
+        seen += gw.rows(QStringLiteral("SELECT COALESCE(SenderID, 'NULL') FROM outbox"));
+        gw.passOutbox();
+        clock.runUntil([&result] { return result.has_value(); });
+        return seen;
+    };
+    QCOMPARE(senders(), (QStringList{QStringLiteral("NULL"), QStringLiteral("NULL")}));
+    QFile config(gw.configPath());
+    QVERIFY(config.open(QIODevice::Append));
+    config.write("phoneid = gw1\n");
+    config.close();
+    QCOMPARE(senders(), (QStringList{QStringLiteral("gw1"), QStringLiteral("gw1")}));
 }

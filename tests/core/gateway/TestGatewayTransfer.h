@@ -18,4 +18,5 @@ private slots:
     void unmarkableRowsAreLeftAlone();
     void renamedTables();
     void stoppedGatewayIsSaid();
+    void phoneIdPinsTheSim();
 };
