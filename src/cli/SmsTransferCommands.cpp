@@ -416,18 +416,26 @@ int runFleet(const CliOptions &o, FleetRun::Job job, const SmsPath &path, const 
     for (const QString &port : path.smsd.isEmpty() ? o.all(QStringLiteral("--port")) : QStringList()) {
         SerialSettings s = path.serial;
         s.port = port;
+        // A port of the pool that does not open has been named with its reason; the run goes on
+        // with the others, and ends only when none opens.
         auto session = openPrinting(s);
         if (!session)
-            return 1;
+            continue;
         transfers.push_back(std::make_unique<ProfileTransfer>(session->line, state));
         lines.append({transfers.back().get(), port});
         sessions.push_back(std::move(session));
     }
+    if (lines.isEmpty())
+        return 1;
     QList<FleetRun::Target> fleetTargets;
     for (const TerminalTarget &t : targets)
         fleetTargets.append({t.name, t.phone});
     FleetRun run(lines, request);
     const bool json = o.flag(QStringLiteral("--json"));
+    QObject::connect(&run, &FleetRun::lineDropped, [&lines](int line, SmsRoute::LineFault fault) {
+        printMessage(CliText::tr("модем %1 исключен из пула: %2")
+                         .arg(shown(lines.at(line).port), FleetRun::lineFaultText(fault)));
+    });
     QObject::connect(&run, &FleetRun::terminalFinished, [&run, job, &request, json](int i) {
         const FleetRun::Target &t = run.targets().at(i);
         const FleetRun::Result &r = run.results().at(i);
@@ -458,12 +466,15 @@ int runFleet(const CliOptions &o, FleetRun::Job job, const SmsPath &path, const 
     QObject::connect(&run, &FleetRun::finished, &loop, &QEventLoop::quit);
     run.start(fleetTargets);
     loop.exec();
-    const auto resultText = [](FleetRun::Outcome outcome) {
+    // The table says an unknown send in words; JSON keeps a plain value for scripts.
+    const auto resultText = [](FleetRun::Outcome outcome, bool forJson) {
         switch (outcome) {
         case FleetRun::Outcome::Done:
             return QStringLiteral("ok");
         case FleetRun::Outcome::Interrupted:
             return QStringLiteral("interrupted");
+        case FleetRun::Outcome::Unknown:
+            return forJson ? QStringLiteral("unknown") : SmsRoute::unknownText();
         default:
             return QStringLiteral("failed");
         }
@@ -475,7 +486,7 @@ int runFleet(const CliOptions &o, FleetRun::Job job, const SmsPath &path, const 
             rows.append(QJsonObject{{QStringLiteral("terminal"), run.targets().at(i).name},
                                     {QStringLiteral("number"), run.targets().at(i).phone},
                                     {QStringLiteral("port"), r.port},
-                                    {QStringLiteral("result"), resultText(r.outcome)},
+                                    {QStringLiteral("result"), resultText(r.outcome, true)},
                                     {QStringLiteral("detail"), r.detail}});
         }
         writeText(stdout, QString::fromUtf8(QJsonDocument(rows).toJson(QJsonDocument::Indented)));
@@ -483,7 +494,7 @@ int runFleet(const CliOptions &o, FleetRun::Job job, const SmsPath &path, const 
         printLine(stdout, QStringLiteral("terminal | number | result"));
         for (int i = 0; i < run.targets().size(); ++i)
             printLine(stdout, run.targets().at(i).name + QStringLiteral(" | ") + run.targets().at(i).phone
-                                  + QStringLiteral(" | ") + resultText(run.results().at(i).outcome));
+                                  + QStringLiteral(" | ") + resultText(run.results().at(i).outcome, false));
     }
     if (interrupts.interrupted())
         return interrupts.exitCode();

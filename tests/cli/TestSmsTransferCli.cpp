@@ -383,6 +383,45 @@ void TestSmsTransferCli::fleetWithARefusal()
     QCOMPARE(names, (QStringList{QStringLiteral("Отказ"), QStringLiteral("Призрак")}));
 }
 
+void TestSmsTransferCli::poolPortThatDoesNotOpen()
+{
+    SimModem sim;
+    QVERIFY(sim.start({QStringLiteral("--terminal"), kPhone, QStringLiteral("--sms-delay"), QStringLiteral("0")}));
+    QTemporaryDir home;
+    const QString missing = home.filePath(QStringLiteral("нет-такого-порта"));
+    const QString ghost = QStringLiteral("+79990000000");
+    QCOMPARE(runCli({QStringLiteral("book"), QStringLiteral("add"), QStringLiteral("Грузовик"), kPhone}, home.path()).code, 0);
+    QCOMPARE(runCli({QStringLiteral("book"), QStringLiteral("add"), QStringLiteral("Призрак"), ghost}, home.path()).code, 0);
+    const ProgramRun r = runCli({QStringLiteral("read-profile"), QStringLiteral("--port"), missing, QStringLiteral("--port"),
+                                 sim.path(), QStringLiteral("--all"), QStringLiteral("--wait"), QStringLiteral("2"),
+                                 QStringLiteral("--json")},
+                                home.path());
+    QCOMPARE(r.code, 1);
+    // Named once with why; the run went on through the port that opened.
+    QCOMPARE(r.err.count(QStringLiteral("не удалось открыть порт")), 1);
+    QVERIFY2(r.err.contains(QStringLiteral("не удалось открыть порт ") + missing), qPrintable(r.err));
+    const QJsonArray rows = QJsonDocument::fromJson(r.out.toUtf8()).array();
+    QCOMPARE(rows.size(), 2);
+    QCOMPARE(rows.at(0)[QStringLiteral("result")].toString(), QStringLiteral("ok"));
+    QCOMPARE(rows.at(1)[QStringLiteral("result")].toString(), QStringLiteral("failed"));
+    for (const QJsonValue &row : rows)
+        QCOMPARE(row[QStringLiteral("port")].toString(), sim.path());
+    QCOMPARE(sim.received().count("AT+CMGS="), 4);
+    const ProgramRun history = runCli({QStringLiteral("history"), QStringLiteral("--json")}, home.path());
+    QCOMPARE(history.code, 0);
+    int reads = 0;
+    for (const QJsonValue &row : QJsonDocument::fromJson(history.out.toUtf8()).array())
+        reads += row[QStringLiteral("operation")].toString() == QStringLiteral("read-profile") ? 1 : 0;
+    QCOMPARE(reads, 2);
+
+    // No port opens: the run ends as before, with nothing sent and no summary.
+    const ProgramRun none = runCli({QStringLiteral("read-profile"), QStringLiteral("--port"), missing, QStringLiteral("--all")},
+                                   home.path());
+    QCOMPARE(none.code, 1);
+    QCOMPARE(none.out, QString());
+    QCOMPARE(none.err.count(QStringLiteral("не удалось открыть порт")), 1);
+}
+
 void TestSmsTransferCli::fleetThroughAGateway_data()
 {
     QTest::addColumn<SmsdGateway::Store>("store");

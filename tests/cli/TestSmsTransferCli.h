@@ -12,6 +12,7 @@ private slots:
     void fleetFromTheAddressBook();
     void fleetOverAModemPool();
     void fleetWithARefusal();
+    void poolPortThatDoesNotOpen();
     void fleetThroughAGateway_data();
     void fleetThroughAGateway();
     void refusedGprs();

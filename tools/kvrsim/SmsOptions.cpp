@@ -12,6 +12,7 @@ const QString kTerminal = QStringLiteral("terminal");
 const QString kDelay = QStringLiteral("sms-delay");
 const QString kForeign = QStringLiteral("foreign");
 const QString kRefuse = QStringLiteral("sms-refuse");
+const QString kLoseAnswer = QStringLiteral("sms-lose-answer");
 const QString kTextMode = QStringLiteral("text-mode");
 const QString kNoSpace = QStringLiteral("cmgl-nospace");
 const QString kPlus7 = QStringLiteral("present-plus7");
@@ -38,6 +39,10 @@ QList<QCommandLineOption> smsCommandLineOptions()
          QStringLiteral("Refuse the first N AT+CMGS commands (\"all\": every one) with REPORT instead of the "
                         "prompt (default +CMS ERROR: 500), e.g. 1 or all:ERROR."),
          QStringLiteral("N[:REPORT]")},
+        {kLoseAnswer,
+         QStringLiteral("Send the first N messages (\"all\": every one) on to the network but never give the final "
+                        "answer to their AT+CMGS."),
+         QStringLiteral("N")},
         {kTextMode, QStringLiteral("Start in text mode (AT+CMGF=1), as other software may leave a modem.")},
         {kNoSpace, QStringLiteral("Write listing headers without the space after the colon (\"+CMGL:1,0,,159\").")},
         {kPlus7, QStringLiteral("The network presents a terminal's number 8XXXXXXXXXX as +7XXXXXXXXXX.")},
@@ -82,6 +87,15 @@ SmsStore *makeSmsStore(const QCommandLineParser &parser, QObject *parent, QStrin
         }
         if (colon >= 0)
             o.refusal = v.mid(colon + 1).toLatin1();
+    }
+    if (parser.isSet(kLoseAnswer)) {
+        bool ok = true;
+        const QString v = parser.value(kLoseAnswer);
+        o.loseAnswers = v == QLatin1String("all") ? -1 : v.toInt(&ok);
+        if (!ok || o.loseAnswers < -1) {
+            problem = QStringLiteral("--sms-lose-answer takes N or all");
+            return nullptr;
+        }
     }
     o.textMode = parser.isSet(kTextMode);
     o.headerSpace = !parser.isSet(kNoSpace);

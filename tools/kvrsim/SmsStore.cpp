@@ -200,6 +200,13 @@ void SmsStore::finishSubmit(QByteArray &info, QByteArray &final)
             QTimer::singleShot(m_options.deliveryDelayMs, this, [this, pdu] { store(pdu); });
         }
     }
+    if (m_options.loseAnswers != 0) {
+        if (m_options.loseAnswers > 0)
+            --m_options.loseAnswers;
+        emit event("sms answer lost");
+        info.clear();
+        final.clear();
+    }
 }
 
 SmsStore::Reply SmsStore::list(const QByteArray &args, QByteArray &info, QByteArray &final)

@@ -25,6 +25,9 @@ public:
         int networkDelayMs = 0; // the network's time to take a sent message: "+CMGS: n" comes this late
         int refuseSends = 0; // the first N "AT+CMGS=" commands are refused (-1: all of them)
         QByteArray refusal = "+CMS ERROR: 500";
+        // The first N messages (-1: all of them) go out to the network, but the final answer to
+        // their "AT+CMGS=" never comes.
+        int loseAnswers = 0;
         bool textMode = false;     // starts in text mode, as other software may have left it (AT+CMGF=1)
         bool headerSpace = true;   // "+CMGL: 1,..." rather than "+CMGL:1,..."
         bool presentPlus7 = false; // the network shows a terminal "8XXXXXXXXXX" as "+7XXXXXXXXXX"

@@ -42,6 +42,19 @@ OperationHistory::Operation FleetRun::historyOperation(Job job)
     return OperationHistory::Operation::ReadProfile;
 }
 
+QString FleetRun::lineFaultText(SmsRoute::LineFault fault)
+{
+    switch (fault) {
+    case SmsRoute::LineFault::NoAnswer:
+        return QStringLiteral("модем не отвечает");
+    case SmsRoute::LineFault::PortLost:
+        return QStringLiteral("порт потерян");
+    case SmsRoute::LineFault::None:
+        break;
+    }
+    return {};
+}
+
 bool FleetRun::allDone() const
 {
     for (const Result &r : m_results) {
@@ -57,6 +70,9 @@ void FleetRun::start(const QList<Target> &targets)
     m_results = QList<Result>(targets.size());
     m_confirmed = QList<QList<PacketType>>(targets.size());
     m_sendPassed = QList<bool>(targets.size(), false);
+    m_sendUnknown = QList<bool>(targets.size(), false);
+    m_out = QList<bool>(m_lines.size(), false);
+    m_busy = QList<int>(m_lines.size(), 0);
     m_lineOf.clear();
     m_left = int(targets.size());
     m_sendsLeft = int(targets.size());
@@ -86,6 +102,7 @@ void FleetRun::sendNext(int line)
 {
     while (!m_waiting[line].isEmpty()) {
         const int index = m_waiting[line].takeFirst();
+        ++m_busy[line];
         m_lines[line].route->submitSend(&m_operations, [this, index]() -> Task<void> { return send(index); });
         if (m_lines[line].route->sendsOneAtATime())
             return;
@@ -135,6 +152,10 @@ void FleetRun::settleInterrupted()
     for (int i = 0; i < m_targets.size(); ++i) {
         if (m_results[i].outcome != Outcome::Pending)
             continue;
+        if (m_sendUnknown[i]) {
+            settle(i, Outcome::Unknown, SmsRoute::unknownText());
+            continue;
+        }
         const QString detail = !m_sendPassed[i] ? QStringLiteral("прервано: не отправлено")
                                : m_request.job == Job::ReadProfile
                                    ? QStringLiteral("прервано: запрос отправлен, профиль не дождались")
@@ -143,20 +164,69 @@ void FleetRun::settleInterrupted()
     }
 }
 
+void FleetRun::takeOut(int line, SmsRoute::LineFault fault)
+{
+    m_out[line] = true;
+    emit lineDropped(line, fault);
+    const QList<int> waiting = std::exchange(m_waiting[line], {});
+    for (int index : waiting) {
+        if (moveToLiveLine(index))
+            continue;
+        --m_sendsLeft;
+        settle(index, Outcome::SendFailed, QStringLiteral("не отправлено: в пуле не осталось модемов"));
+    }
+}
+
+bool FleetRun::moveToLiveLine(int index)
+{
+    int best = -1;
+    for (int line = 0; line < m_lines.size(); ++line) {
+        if (m_out[line])
+            continue;
+        const qsizetype load = m_waiting[line].size() + m_busy[line];
+        if (best < 0 || load < m_waiting[best].size() + m_busy[best])
+            best = line;
+    }
+    if (best < 0)
+        return false;
+    m_lineOf[index] = best;
+    m_results[index].port = m_lines[best].port;
+    m_waiting[best] << index;
+    // A line between two sends has nobody to start its next one.
+    if (m_busy[best] == 0 || !m_lines[best].route->sendsOneAtATime())
+        sendNext(best);
+    return true;
+}
+
 void FleetRun::sent(int index, const SmsRoute::SendResult &result)
 {
     --m_sendsLeft;
-    if (!m_interrupted)
-        sendNext(m_lineOf[index]);
+    const int line = m_lineOf[index];
+    --m_busy[line];
+    if (!m_interrupted && result.lineFault != SmsRoute::LineFault::None && !m_out[line]) {
+        takeOut(line, result.lineFault);
+        // Nothing of it left the dead modem: another line sends it.
+        if (result.nothingSent && moveToLiveLine(index)) {
+            ++m_sendsLeft;
+            return;
+        }
+    }
+    if (!m_interrupted && !m_out[line])
+        sendNext(line);
     if (!result.refusal.isEmpty())
         settle(index, Outcome::Refused, result.refusal);
+    else if (result.unknown) {
+        // Never sent again: the terminal may have it. Its answer still settles it.
+        m_sendUnknown[index] = true;
+        m_lastSent = m_lines[line].route->routeClock().now();
+    }
     else if (!result.passed && m_interrupted)
         settle(index, Outcome::Interrupted, QStringLiteral("прервано: не отправлено (") + result.failure + u')');
     else if (!result.passed)
         settle(index, Outcome::SendFailed, result.failure);
     else {
         m_sendPassed[index] = true;
-        m_lastSent = m_lines[m_lineOf[index]].route->routeClock().now();
+        m_lastSent = m_lines[line].route->routeClock().now();
     }
     if (m_interrupted) {
         if (m_sendsLeft == 0)
@@ -173,8 +243,10 @@ void FleetRun::sent(int index, const SmsRoute::SendResult &result)
 
 void FleetRun::pollAll()
 {
-    for (const Line &line : std::as_const(m_lines))
-        line.route->submitPoll();
+    for (int line = 0; line < m_lines.size(); ++line) {
+        if (!m_out.value(line))
+            m_lines[line].route->submitPoll();
+    }
 }
 
 bool FleetRun::answered(int index, const SmsRoute::PollResult &result, QString &detail)
@@ -235,6 +307,9 @@ void FleetRun::checkDeadline()
     if (!m_closingStarted.isValid()) {
         m_closingStarted = now;
         m_closingPolls = QList<bool>(m_lines.size(), true);
+        // A line out of the pool is not asked.
+        for (int line = 0; line < m_lines.size(); ++line)
+            m_closingPolls[line] = !m_out.value(line);
         pollAll();
         m_deadline.start(ClosingPollMs);
         return;
@@ -242,7 +317,9 @@ void FleetRun::checkDeadline()
     if (m_closingPolls.contains(true) && m_closingStarted.msecsTo(now) < ClosingPollMs)
         return;
     for (int i = 0; i < m_targets.size(); ++i) {
-        if (m_results[i].outcome == Outcome::Pending)
+        if (m_results[i].outcome == Outcome::Pending && m_sendUnknown[i])
+            settle(i, Outcome::Unknown, SmsRoute::unknownText());
+        else if (m_results[i].outcome == Outcome::Pending)
             settle(i, Outcome::NoAnswer, QStringLiteral("нет ответа за %1 с").arg(m_request.waitSeconds));
     }
 }

@@ -14,14 +14,17 @@
 // through the line with the fewest terminals so far; a gateway takes them all at once), every line is polled all along and once more when the last
 // request is out, until each terminal has answered or the wait, counted from the last request
 // sent, has passed (and one more poll of every line has looked). Each terminal's outcome is told
-// as soon as it is known.
+// as soon as it is known. A modem line whose modem gives no answer or whose port is lost is taken
+// out of the pool: its terminals not yet sent go through the lines still there.
 class FleetRun : public QObject
 {
     Q_OBJECT
 public:
     enum class Job { SendProfile, ReadProfile, SendGprs };
     Q_ENUM(Job)
-    enum class Outcome { Pending, Done, Refused, SendFailed, NoAnswer, Interrupted };
+    // Unknown: a message went whole to the modem and its final answer never came, and the
+    // terminal did not answer either; it is not sent again in the same run.
+    enum class Outcome { Pending, Done, Refused, SendFailed, NoAnswer, Interrupted, Unknown };
     Q_ENUM(Outcome)
 
     struct Line
@@ -67,9 +70,13 @@ public:
     const QList<Target> &targets() const { return m_targets; }
     const QList<Result> &results() const { return m_results; }
     bool allDone() const;
+    // Why a line was taken out of the pool, as the operator reads it.
+    static QString lineFaultText(SmsRoute::LineFault fault);
 
 signals:
     void terminalFinished(int index);
+    // The line is out of the pool; told before the outcomes this leads to.
+    void lineDropped(int line, SmsRoute::LineFault fault);
     void finished(bool allDone);
 
 private:
@@ -82,6 +89,10 @@ private:
     void checkDeadline();
     void settleInterrupted();
     bool answered(int index, const SmsRoute::PollResult &result, QString &detail);
+    void takeOut(int line, SmsRoute::LineFault fault);
+    // Queues a terminal not yet sent on the live line with the fewest terminals; false when no
+    // line is left.
+    bool moveToLiveLine(int index);
 
     QList<Line> m_lines;
     Request m_request;
@@ -96,6 +107,9 @@ private:
     bool m_started = false;
     bool m_interrupted = false;
     QList<bool> m_sendPassed; // per terminal: its request went out whole
+    QList<bool> m_sendUnknown; // per terminal: its message went, the modem never said whether it took it
+    QList<bool> m_out;         // per line: taken out of the pool
+    QList<int> m_busy;         // per line: its sends submitted and not yet ended
     QDateTime m_lastSent;
     // When the wait is over, every line is polled once more before the silent are told: an answer
     // already in a store counts. Per line, whether that poll has yet to report; it may take at

@@ -78,7 +78,7 @@ void ProfileTransfer::setPolling(bool on)
 
 // ---- the module path ----
 
-Task<bool> ProfileTransfer::sendRecord(QString da, QString sc, TransferRecord rec)
+Task<ProfileTransfer::RecordOutcome> ProfileTransfer::sendRecord(QString da, QString sc, TransferRecord rec)
 {
     QString vSMS;
     const int n = mdlSMS::BuildSmsPdu(rec, da, sc, vSMS);
@@ -88,12 +88,38 @@ Task<bool> ProfileTransfer::sendRecord(QString da, QString sc, TransferRecord re
     // An "OK" that came before the prompt took the body answered something else: nothing was sent.
     const bool bodySent = !m_link.sms().smsPromptPending();
     m_link.sms().clearSmsPrompt();
-    co_return passed && bodySent;
+    if (passed && bodySent)
+        co_return RecordOutcome::Taken;
+    const LinkExchange::ReplyState state = m_link.replyState();
+    // The body went and no final word came: the network may have taken it.
+    if (bodySent && state != LinkExchange::ReplyState::Answered)
+        co_return RecordOutcome::Unknown;
+    if (state == LinkExchange::ReplyState::PortLost || m_link.port().isPortLost())
+        co_return RecordOutcome::PortLost;
+    if (state == LinkExchange::ReplyState::TimedOut)
+        co_return RecordOutcome::Silent;
+    co_return RecordOutcome::NotTaken;
 }
 
-Task<bool> ProfileTransfer::SendTransferRecord(QString da, QString sc, PacketType type, QByteArray source)
+Task<ProfileTransfer::RecordOutcome> ProfileTransfer::SendTransferRecord(QString da, QString sc, PacketType type,
+                                                                         QByteArray source)
 {
     return sendRecord(da, sc, TransferRecord::forPacket(type, source));
+}
+
+SmsRoute::LineFault ProfileTransfer::lineFault() const
+{
+    if (m_link.port().isPortLost() || m_link.replyState() == LinkExchange::ReplyState::PortLost)
+        return LineFault::PortLost;
+    return m_link.replyState() == LinkExchange::ReplyState::TimedOut ? LineFault::NoAnswer : LineFault::None;
+}
+
+void ProfileTransfer::sayUnknown(PacketType type, const QStringList &sent)
+{
+    cmdInfo(QStringLiteral("Не известно, принял ли модем ") + packetName(type)
+            + QStringLiteral(" (нет ответа после текста сообщения)")
+            + (sent.isEmpty() ? QString() : QStringLiteral(", до него отправлено: ") + sent.join(QStringLiteral(", ")))
+            + QStringLiteral("\r\n"));
 }
 
 Task<ProfileTransfer::SendResult> ProfileTransfer::sendRecords(QString phone, QString smsc, QList<PacketType> types,
@@ -109,19 +135,38 @@ Task<ProfileTransfer::SendResult> ProfileTransfer::sendRecords(QString phone, QS
     const QString da = mdlSMS::PhoneToPdu(destination);
     const QString sc = mdlSMS::PhoneToPdu(centre);
     result.passed = co_await ensurePduMode();
+    if (!result.passed) {
+        result.nothingSent = true;
+        result.lineFault = lineFault();
+    }
     // Once the pair has begun, a break waits for it: a terminal given only its first half would
     // apply half a profile. A break that came before this point sends nothing.
     const LinkExchange::Shield pair(m_link);
     QStringList sent;
     for (qsizetype i = 0; result.passed && i < types.size(); ++i) {
-        result.passed = co_await SendTransferRecord(da, sc, types[i], file);
-        if (result.passed)
+        const RecordOutcome outcome = co_await SendTransferRecord(da, sc, types[i], file);
+        result.passed = outcome == RecordOutcome::Taken;
+        if (result.passed) {
             sent << packetName(types[i]);
-        else
-            cmdInfo(brokenOffLine(QStringLiteral("Модем не принял "), types[i], modemReport(), sent));
+            continue;
+        }
+        if (outcome == RecordOutcome::Unknown) {
+            // Not said as refused, and never sent again by itself: the terminal may have it.
+            result.unknown = true;
+            result.lineFault = m_link.port().isPortLost() ? LineFault::PortLost : LineFault::None;
+            sayUnknown(types[i], sent);
+            continue;
+        }
+        result.nothingSent = sent.isEmpty();
+        result.lineFault = outcome == RecordOutcome::Silent     ? LineFault::NoAnswer
+                           : outcome == RecordOutcome::PortLost ? LineFault::PortLost
+                                                                : LineFault::None;
+        cmdInfo(brokenOffLine(QStringLiteral("Модем не принял "), types[i], modemReport(), sent));
     }
     if (result.passed)
         cmdInfo(sentLine + phone + QStringLiteral("\r\n"));
+    else if (result.unknown)
+        result.failure = unknownText();
     else
         result.failure = QStringLiteral("модем не принял: ") + modemReport();
     co_return result;
@@ -172,7 +217,8 @@ Task<ProfileTransfer::SendResult> ProfileTransfer::requestProfile(QString phone,
     const SendResult result = co_await sendRecords(phone, smsc, packets,
                                                    QStringLiteral("Запрос профиля отправлен на номер "), QByteArray(),
                                                    QStringLiteral("Неверный номер телефона"));
-    if (result.passed)
+    // A request that may have gone is answered like one that went.
+    if (result.passed || result.unknown)
         awaitAnswer(phone);
     co_return result;
 }
@@ -192,12 +238,26 @@ Task<ProfileTransfer::SendResult> ProfileTransfer::sendGprs(QString phone, QStri
     const QString sc = mdlSMS::PhoneToPdu(centre);
     const LinkExchange::RouteHold route(m_link, LinkExchange::Route::Scenario);
     const bool pduMode = co_await ensurePduMode();
+    RecordOutcome outcome = RecordOutcome::NotTaken;
     if (pduMode)
-        result.passed = co_await sendRecord(da, sc, rec);
-    if (!result.passed)
+        outcome = co_await sendRecord(da, sc, rec);
+    result.passed = outcome == RecordOutcome::Taken;
+    result.unknown = outcome == RecordOutcome::Unknown;
+    result.nothingSent = !result.passed && !result.unknown;
+    if (!pduMode)
+        result.lineFault = lineFault();
+    else if (outcome == RecordOutcome::Silent)
+        result.lineFault = LineFault::NoAnswer;
+    else if (outcome == RecordOutcome::PortLost || (result.unknown && m_link.port().isPortLost()))
+        result.lineFault = LineFault::PortLost;
+    if (result.unknown)
+        result.failure = unknownText();
+    else if (!result.passed)
         result.failure = QStringLiteral("модем не принял: ") + modemReport();
     if (result.passed)
         cmdInfo(QStringLiteral("Параметры GPRS отправлены на номер ") + phone + QStringLiteral("\r\n"));
+    else if (result.unknown)
+        sayUnknown(PacketType::GprsSettings, {});
     else if (pduMode)
         cmdInfo(QStringLiteral("Модем не принял параметры GPRS (") + modemReport() + QStringLiteral(")\r\n"));
     co_return result;

@@ -93,15 +93,22 @@ public:
     Task<PollResult> pollMessages() override;
 
 private:
-    // One packet of the module path; da and sc are made by PhoneToPdu. True when the modem
-    // took the message ("OK" after "+CMGS: n").
-    Task<bool> SendTransferRecord(QString da, QString sc, PacketType type, QByteArray source);
+    // How one message of the module path ended: taken ("OK" after "+CMGS: n"), not taken (the
+    // modem answered something else, or a break came before the body), gone whole with no final
+    // answer after it, no answer at all, or the port lost before the body.
+    enum class RecordOutcome { Taken, NotTaken, Unknown, Silent, PortLost };
+    // One packet of the module path; da and sc are made by PhoneToPdu.
+    Task<RecordOutcome> SendTransferRecord(QString da, QString sc, PacketType type, QByteArray source);
+    // What a failed exchange says about the line: no answer at all, or the port lost.
+    LineFault lineFault() const;
+    // A message that went whole and was never answered.
+    void sayUnknown(PacketType type, const QStringList &sent);
     // tmrSecond: the engine's watchdog, the pause between tries, and a due scenario send queued.
     void secondTick();
     Task<bool> DeleteSMS(QString aStrNumber);
     Task<SendResult> sendRecords(QString phone, QString smsc, QList<PacketType> types, QString sentLine,
                                  QByteArray file, QString badPhone);
-    Task<bool> sendRecord(QString da, QString sc, TransferRecord rec);
+    Task<RecordOutcome> sendRecord(QString da, QString sc, TransferRecord rec);
     Task<void> runPoll();
     // The engine's own dialogue (a queued send, or a break-in) holding the line until it ends.
     Task<void> scenarioDialogue(bool breakIn);

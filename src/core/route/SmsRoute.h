@@ -29,11 +29,21 @@ public:
     // A module send. refusal: the message for the operator when the input was refused and
     // nothing was sent. passed: every message of the send was taken; otherwise failure says what
     // the modem or the gateway answered instead.
+    // Why a modem line is of no more use to a run: its modem gave no answer at all, or its port
+    // was lost.
+    enum class LineFault { None, NoAnswer, PortLost };
+    Q_ENUM(LineFault)
     struct SendResult
     {
         QString refusal;
         bool passed = false;
         QString failure;
+        // A message went to the modem whole but its final answer never came: the terminal may
+        // have it, and sending again could give it twice.
+        bool unknown = false;
+        // Nothing of the send left the modem: it may go through another line.
+        bool nothingSent = false;
+        LineFault lineFault = LineFault::None;
     };
     // One message poll.
     struct PollResult
@@ -84,6 +94,9 @@ public:
     QString submitProfileFile(const QString &phone, const QString &smsc, const QByteArray &file);
     QString submitProfileRequest(const QString &phone, const QString &smsc);
     QString submitGprs(const QString &phone, const QString &smsc, const GprsSettings &settings);
+
+    // What a send is said to have done when its message went whole and no final answer came.
+    static QString unknownText() { return QStringLiteral("не известно, принято ли"); }
 
     // A read request left unanswered this long gets "Нет ответа от терминала " + number.
     static constexpr int AnswerWaitSeconds = 600;

@@ -151,3 +151,52 @@ void TestFleetRun::answerInTheStoreAtTheDeadlineCounts()
     QCOMPARE(run.results().at(0).outcome, FleetRun::Outcome::Done);
     QCOMPARE(run.results().at(0).detail, QStringLiteral("подтверждено терминалом"));
 }
+
+void TestFleetRun::silentModemLeavesThePool()
+{
+    // Both modems reach every terminal; the second never answers anything.
+    QTemporaryDir dir;
+    SimLink a;
+    SimLink b;
+    const QString third = QStringLiteral("+79161112233");
+    QVERIFY(a.start({QStringLiteral("--terminal"), kFirst, QStringLiteral("--terminal"), kSecond, QStringLiteral("--terminal"),
+                     third, QStringLiteral("--sms-delay"), QStringLiteral("200")}));
+    QVERIFY(b.start({QStringLiteral("--silent")}));
+    a.link.setTimeScale(0.05);
+    b.link.setTimeScale(0.05);
+    AppState state{dir.path()};
+    Database db;
+    QString error;
+    QVERIFY(db.open(dir.filePath(QStringLiteral("Data.db")), error));
+    state.database = &db;
+    ProfileTransfer ta(a.line, state);
+    ProfileTransfer tb(b.line, state);
+    FleetRun::Request request;
+    request.job = FleetRun::Job::ReadProfile;
+    request.waitSeconds = 3;
+    request.history = &db;
+    FleetRun run({{&ta, QStringLiteral("A")}, {&tb, QStringLiteral("B")}}, request);
+    QSignalSpy dropped(&run, &FleetRun::lineDropped);
+    QSignalSpy finished(&run, &FleetRun::finished);
+    run.start({{QStringLiteral("first"), kFirst}, {QStringLiteral("second"), kSecond}, {QStringLiteral("third"), third}});
+    QVERIFY(finished.wait(30000));
+    QCOMPARE(finished.at(0).at(0).toBool(), true);
+    QCOMPARE(dropped.size(), 1);
+    QCOMPARE(dropped.at(0).at(0).toInt(), 1);
+    QCOMPARE(dropped.at(0).at(1).value<SmsRoute::LineFault>(), SmsRoute::LineFault::NoAnswer);
+    // Every terminal was served by the live modem, and its row names it.
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(run.results().at(i).outcome, FleetRun::Outcome::Done);
+        QCOMPARE(run.results().at(i).port, QStringLiteral("A"));
+    }
+    QCOMPARE(a.sim.received().count("AT+CMGS="), 6);
+    QVERIFY(!b.sim.received().contains("AT+CMGS="));
+    OperationHistory::Filter second;
+    second.number = kSecond;
+    bool rowOnA = false;
+    for (const OperationHistory::Entry &e : OperationHistory(db).entries(second))
+        rowOnA = rowOnA || (e.operation == OperationHistory::Operation::ReadProfile && e.port == QStringLiteral("A")
+                            && e.result == OperationHistory::Result::Ok);
+    QVERIFY(rowOnA);
+    state.database = nullptr;
+}

@@ -9,4 +9,5 @@ private slots:
     void readOverTwoLinesWithASilentTerminal();
     void sendProfileWaitsForBothConfirmations();
     void answerInTheStoreAtTheDeadlineCounts();
+    void silentModemLeavesThePool();
 };

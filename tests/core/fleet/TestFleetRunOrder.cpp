@@ -257,3 +257,106 @@ void TestFleetRunOrder::interruptOnAGatewayWaitsForEverySend()
         QCOMPARE(run.results().at(i).detail, details.at(i));
     }
 }
+
+namespace {
+
+// A send whose modem never answered: nothing went, and the line is of no more use.
+Script deadLine(SmsRoute::LineFault fault = SmsRoute::LineFault::NoAnswer)
+{
+    Script s = takes(3000, QStringLiteral("модем не принял: нет ответа"));
+    s.result.nothingSent = true;
+    s.result.lineFault = fault;
+    return s;
+}
+
+} // namespace
+
+void TestFleetRunOrder::deadLineHandsItsTerminalsToTheOther()
+{
+    VirtualClock clock;
+    AppState state;
+    FakeSmsRoute a(clock, state, true, QStringLiteral("A"));
+    FakeSmsRoute b(clock, state, true, QStringLiteral("B"));
+    SmsRoute::PollResult answers;
+    for (int i = 0; i < 4; ++i) {
+        a.script(phone(i), takes(1000));
+        b.script(phone(i), deadLine());
+        answers.confirmations << ListingSweep::Outcome::Confirmation{phone(i), PacketType::GprsSettings};
+    }
+    a.setPollResult(answers);
+    FleetRun run({{&a, QStringLiteral("A")}, {&b, QStringLiteral("B")}}, request(FleetRun::Job::SendGprs, 5));
+    QList<std::pair<int, SmsRoute::LineFault>> dropped;
+    QObject::connect(&run, &FleetRun::lineDropped, &run,
+                     [&dropped](int line, SmsRoute::LineFault fault) { dropped.append({line, fault}); });
+    Watch w(run, clock);
+    run.start(targets(4));
+    w.runOut(clock);
+    QCOMPARE(w.finished, 1);
+    QVERIFY(w.allDone);
+    // B tried once; its terminal and the one still waiting for it went through A.
+    QCOMPARE(b.submitted(), 1);
+    QCOMPARE(dropped, (QList<std::pair<int, SmsRoute::LineFault>>{{1, SmsRoute::LineFault::NoAnswer}}));
+    QCOMPARE(a.begun().size(), 4);
+    QCOMPARE(a.maxOutstanding(), 1);
+    for (int i = 0; i < 4; ++i)
+        QCOMPARE(run.results().at(i).port, QStringLiteral("A"));
+    // The dead line is no more polled.
+    QVERIFY(b.polls().size() <= 1);
+}
+
+void TestFleetRunOrder::lastLineOutEndsWhatWasNotSent()
+{
+    VirtualClock clock;
+    AppState state;
+    QTemporaryDir dir;
+    Database db;
+    QString error;
+    QVERIFY(db.open(dir.filePath(QStringLiteral("Data.db")), error));
+    FakeSmsRoute a(clock, state, true, QStringLiteral("A"));
+    for (int i = 0; i < 3; ++i)
+        a.script(phone(i), deadLine(SmsRoute::LineFault::PortLost));
+    FleetRun::Request r = request(FleetRun::Job::ReadProfile, 5);
+    r.history = &db;
+    FleetRun run({{&a, QStringLiteral("A")}}, r);
+    Watch w(run, clock);
+    run.start(targets(3));
+    w.runOut(clock);
+    QCOMPARE(w.finished, 1);
+    // Not one send per terminal on a port that is gone: the first tells, the rest end at once.
+    QCOMPARE(a.submitted(), 1);
+    QCOMPARE(w.at, (QList<qint64>{3000, 3000, 3000}));
+    QCOMPARE(run.results().at(0).outcome, Outcome::SendFailed);
+    QCOMPARE(run.results().at(0).detail, QStringLiteral("модем не принял: нет ответа"));
+    for (int i = 1; i < 3; ++i) {
+        QCOMPARE(run.results().at(i).outcome, Outcome::SendFailed);
+        QCOMPARE(run.results().at(i).detail, QStringLiteral("не отправлено: в пуле не осталось модемов"));
+    }
+    // Every terminal has its row.
+    QCOMPARE(OperationHistory(db).lastFailed(OperationHistory::Operation::ReadProfile).size(), 3);
+}
+
+void TestFleetRunOrder::unknownSendIsNotSentAgain()
+{
+    VirtualClock clock;
+    AppState state;
+    FakeSmsRoute a(clock, state, true, QStringLiteral("A"));
+    FakeSmsRoute b(clock, state, true, QStringLiteral("B"));
+    Script unknown = takes(20000, SmsRoute::unknownText());
+    unknown.result.unknown = true;
+    a.script(phone(0), unknown);
+    b.script(phone(1), unknown);
+    // The second terminal's settings did reach it: its confirmation settles it.
+    SmsRoute::PollResult answers;
+    answers.confirmations = {{phone(1), PacketType::GprsSettings}};
+    b.setPollResult(answers);
+    FleetRun run({{&a, QStringLiteral("A")}, {&b, QStringLiteral("B")}}, request(FleetRun::Job::SendGprs, 5));
+    Watch w(run, clock);
+    run.start(targets(2));
+    w.runOut(clock);
+    QCOMPARE(w.finished, 1);
+    QCOMPARE(a.submitted(), 1);
+    QCOMPARE(b.submitted(), 1);
+    QCOMPARE(run.results().at(0).outcome, Outcome::Unknown);
+    QCOMPARE(run.results().at(0).detail, QStringLiteral("не известно, принято ли"));
+    QCOMPARE(run.results().at(1).outcome, Outcome::Done);
+}

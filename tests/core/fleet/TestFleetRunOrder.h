@@ -12,4 +12,7 @@ private slots:
     void pollUnderWayAtTheDeadlineIsNotTheLastLook();
     void interruptOnALineCompletesTheSendUnderWay();
     void interruptOnAGatewayWaitsForEverySend();
+    void deadLineHandsItsTerminalsToTheOther();
+    void lastLineOutEndsWhatWasNotSent();
+    void unknownSendIsNotSentAgain();
 };

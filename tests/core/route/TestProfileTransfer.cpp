@@ -420,3 +420,38 @@ void TestProfileTransfer::newScenarioReplacesRunning()
     QCOMPARE(sendRows(db), (QStringList{kPhone + QStringLiteral(" failed прервано"),
                                         kOther + QStringLiteral(" failed прервано")}));
 }
+
+void TestProfileTransfer::lostFinalAnswerIsUnknown()
+{
+    // The modem sends the first message on to the network and never says so.
+    Rig r;
+    QVERIFY(r.start({QStringLiteral("--terminal"), kPhone, QStringLiteral("--sms-lose-answer"), QStringLiteral("1")}));
+    r.sim.link.setTimeScale(0.05);
+    const QByteArray file = SmsTest::profileFile(2);
+    const ProfileTransfer::SendResult lost = runTask(r.transfer.sendProfileFile(kPhone, QString(), file));
+    QVERIFY(!lost.passed);
+    QVERIFY(lost.unknown);
+    QVERIFY(!lost.nothingSent);
+    QCOMPARE(lost.lineFault, SmsRoute::LineFault::None);
+    QCOMPARE(lost.failure, QStringLiteral("не известно, принято ли"));
+    QVERIFY2(r.sim.cmdInfo.contains(QStringLiteral("Не известно, принял ли модем пакет 0x33h (нет ответа после текста "
+                                                   "сообщения)\r\n")),
+             qPrintable(r.sim.cmdInfo.join(u'|')));
+    // The pair stopped there: the second half did not go after it.
+    QCOMPARE(r.sim.sim.received().count("AT+CMGS="), 1);
+
+    // The modem answers again: a GPRS send passes.
+    const GprsSettings gprs{QStringLiteral("internet"), QString(), QString(), QStringLiteral("10.0.0.1"),
+                            QStringLiteral("1000")};
+    QVERIFY(runTask(r.transfer.sendGprs(kPhone, QString(), gprs)).passed);
+
+    // A modem that answers nothing at all: nothing went, and the line is of no more use.
+    r.sim.sim.command("silent on");
+    QTRY_VERIFY(r.sim.sim.events().join(u'\n').contains(QStringLiteral("silent on")));
+    const ProfileTransfer::SendResult silent = runTask(r.transfer.sendGprs(kPhone, QString(), gprs));
+    QVERIFY(!silent.passed);
+    QVERIFY(!silent.unknown);
+    QVERIFY(silent.nothingSent);
+    QCOMPARE(silent.lineFault, SmsRoute::LineFault::NoAnswer);
+    QCOMPARE(silent.failure, QStringLiteral("модем не принял: нет ответа"));
+}

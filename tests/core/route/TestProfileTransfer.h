@@ -19,6 +19,7 @@ private slots:
     void modemFaults_data();
     void modemFaults();
     void slowNetworkStillPasses();
+    void lostFinalAnswerIsUnknown();
     void scenarioSendsEditedImage();
     void newScenarioReplacesRunning();
 };
