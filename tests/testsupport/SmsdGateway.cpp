@@ -334,6 +334,51 @@ bool SmsdGateway::renameTables(const QString &prefix, QString &why)
     return true;
 }
 
+bool SmsdGateway::serverControl(const QString &action, QString &why)
+{
+    if (!m_serverStarted) {
+        why = QStringLiteral("no PostgreSQL server of the test's own");
+        return false;
+    }
+    // No TCP port: only a socket in the test's folder, so that tests never meet another server.
+    // Fast: the sessions are ended by the server, as a restart in the field ends them.
+    return runPostgresTool(QStringLiteral("pg_ctl"),
+                           {QStringLiteral("-D"), m_dir.filePath(QStringLiteral("pgdata")), QStringLiteral("-o"),
+                            QStringLiteral("-c listen_addresses='' -k ") + folder(), QStringLiteral("-l"),
+                            m_dir.filePath(QStringLiteral("postgres.log")), QStringLiteral("-m"), QStringLiteral("fast"),
+                            QStringLiteral("-w"), action},
+                           true, why);
+}
+
+bool SmsdGateway::reopenCheck(QString &why)
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    db.close();
+    if (!db.open()) {
+        why = db.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+bool SmsdGateway::restartServer(QString &why)
+{
+    return serverControl(QStringLiteral("restart"), why) && reopenCheck(why);
+}
+
+bool SmsdGateway::stopServer(QString &why)
+{
+    if (!serverControl(QStringLiteral("stop"), why))
+        return false;
+    QSqlDatabase::database(m_connection, false).close();
+    return true;
+}
+
+bool SmsdGateway::startServer(QString &why)
+{
+    return serverControl(QStringLiteral("start"), why) && reopenCheck(why);
+}
+
 QString SmsdGateway::log() const
 {
     QFile file(m_dir.filePath(QStringLiteral("smsd.log")));

@@ -40,6 +40,13 @@ public:
     // gammu's tables renamed to prefix + their name, and the configuration's [tables] section
     // saying so (after prepare()).
     bool renameTables(const QString &prefix, QString &why);
+    // The PostgreSQL server stopped, its sessions ended, and started again; the fixture's own
+    // connection is opened anew. False with why.
+    bool restartServer(QString &why);
+    // The PostgreSQL server stopped (its sessions ended), and started again later with the
+    // fixture's own connection opened anew. False with why.
+    bool stopServer(QString &why);
+    bool startServer(QString &why);
     // The gateway's and the network's output so far.
     QString log() const;
 
@@ -49,6 +56,9 @@ private:
     bool makePostgres(QString &why);
     // A PostgreSQL program, run as the postgres user when the test runs as root; false with its output.
     bool runPostgresTool(const QString &tool, const QStringList &args, bool asServerUser, QString &why);
+    // pg_ctl with the cluster, its socket folder and its log; action: start, stop or restart.
+    bool serverControl(const QString &action, QString &why);
+    bool reopenCheck(QString &why);
 
     Store m_store;
     QString m_connection;

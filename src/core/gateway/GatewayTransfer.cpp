@@ -15,6 +15,10 @@ GatewayTransfer::GatewayTransfer(const QString &configPath, AppState &state, QOb
     m_pollTimer.setRepeating(true);
     m_pollTimer.setHandler([this] { submitPoll(); });
     m_pollKick.setHandler([this] { runPoll(); });
+    m_store.setLinkHandler([this](const QString &why) {
+        cmdInfo(why.isEmpty() ? QStringLiteral("Связь с базой шлюза восстановлена\r\n")
+                              : QStringLiteral("Связь с базой шлюза потеряна: ") + why + QStringLiteral(", повтор\r\n"));
+    });
 }
 
 GatewayTransfer::~GatewayTransfer()
@@ -110,7 +114,7 @@ bool GatewayTransfer::open(QString &error)
     if (!config)
         return false;
     QString why;
-    if (!m_store.open(*config, why)) {
+    if (!store().open(*config, why)) {
         error = QStringLiteral("Не открывается база шлюза из ") + m_configPath + QStringLiteral(": ") + why;
         return false;
     }
@@ -168,7 +172,7 @@ void GatewayTransfer::checkLife()
     if (m_deadSaid || (m_lifeCheckedAt.isValid() && m_lifeCheckedAt.msecsTo(now()) < LifeCheckMs))
         return;
     m_lifeCheckedAt = now();
-    const SmsdStore::GatewayLife life = m_store.life();
+    const SmsdStore::GatewayLife life = store().life();
     QString why;
     if (life.state == SmsdStore::Life::NoPhone)
         why = QStringLiteral("в таблице phones нет ни одного телефона шлюза");
@@ -188,12 +192,12 @@ Task<QString> GatewayTransfer::deliver(QString phone, QByteArray userData, bool 
     if (mayWithdraw && (m_breaking || m_unwinding))
         co_return QStringLiteral("прервано, не отправлено");
     QString error;
-    const qint64 id = m_store.queue(phone, userData, error);
+    const qint64 id = store().queue(phone, userData, error);
     if (id < 0)
         co_return QStringLiteral("шлюз не принял сообщение: ") + error;
     const QDateTime queued = now();
     for (;;) {
-        const SmsdStore::Status status = m_store.status(id);
+        const SmsdStore::Status status = store().status(id);
         switch (status.state) {
         case SmsdStore::SendState::Sent:
             co_return QString();
@@ -211,9 +215,9 @@ Task<QString> GatewayTransfer::deliver(QString phone, QByteArray userData, bool 
         }
         if (mayWithdraw && (m_breaking || m_unwinding)) {
             // Broken off: taken back while the gateway has not taken it; otherwise it goes.
-            if (m_store.withdraw(id))
+            if (store().withdraw(id))
                 co_return QStringLiteral("прервано, сообщение отозвано");
-            const SmsdStore::Status last = m_store.status(id);
+            const SmsdStore::Status last = store().status(id);
             if (last.state == SmsdStore::SendState::Sent)
                 co_return QString();
             if (mayArrive)
@@ -233,9 +237,9 @@ Task<QString> GatewayTransfer::deliver(QString phone, QByteArray userData, bool 
         }
         if (queued.msecsTo(now()) >= SendWaitMs) {
             // Taken back, so that it does not reach the terminal after the operator was told it failed.
-            if (m_store.withdraw(id))
+            if (store().withdraw(id))
                 co_return QStringLiteral("шлюз не отправил сообщение за %1 с, оно отозвано").arg(SendWaitMs / 1000);
-            const SmsdStore::Status last = m_store.status(id);
+            const SmsdStore::Status last = store().status(id);
             if (last.state == SmsdStore::SendState::Sent)
                 co_return QString();
             if (mayArrive)
@@ -351,8 +355,10 @@ Task<SmsRoute::PollResult> GatewayTransfer::pollMessages()
     result.listedAt = now();
     QList<SmsdStore::InboxRow> rows;
     QString error;
-    if (!m_store.unprocessed(rows, error)) {
-        cmdInfo(QStringLiteral("Не читаются входящие сообщения шлюза: ") + error + QStringLiteral("\r\n"));
+    if (!store().unprocessed(rows, error)) {
+        // A lost database was said once already, and is said again when it is back.
+        if (!m_store.linkLost())
+            cmdInfo(QStringLiteral("Не читаются входящие сообщения шлюза: ") + error + QStringLiteral("\r\n"));
         co_return result;
     }
     result.listed = true;
@@ -365,7 +371,7 @@ Task<SmsRoute::PollResult> GatewayTransfer::pollMessages()
         InboxMessage message = inboxMessage(row);
         if (!message.sms.accepted())
             continue;
-        if (!m_store.mayMark(row.id, error)) {
+        if (!store().mayMark(row.id, error)) {
             result.markFailed = true;
             if (markRefusal.isEmpty())
                 markRefusal = error;
@@ -388,7 +394,7 @@ Task<SmsRoute::PollResult> GatewayTransfer::pollMessages()
         cmdInfo(line);
     // What is safely kept is marked processed; the rest is read again by the next poll.
     for (const QString &id : outcome.deletable) {
-        if (!m_store.markProcessed(id.toLongLong(), error)) {
+        if (!store().markProcessed(id.toLongLong(), error)) {
             result.markFailed = true;
             cmdInfo(QStringLiteral("Сообщение шлюза не отмечено обработанным: ") + error + QStringLiteral("\r\n"));
         }

@@ -83,6 +83,12 @@ private:
     // Says once when the gateway's phones row shows no gammu-smsd at work.
     void checkLife();
     QDateTime now() const { return m_clock->now(); }
+    // The store, told the time first: a lost database's reopen attempts are spaced by the clock.
+    SmsdStore &store()
+    {
+        m_store.setNow(now());
+        return m_store;
+    }
 
     QString m_configPath;
     Clock *m_clock;

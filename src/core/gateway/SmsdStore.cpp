@@ -28,6 +28,13 @@ bool isBusy(const QSqlError &error)
     return ok && (code == 5 || code == 6);
 }
 
+// The database's words on one line, however many lines the driver gave.
+QString oneLine(const QSqlError &error)
+{
+    const QString text = error.databaseText().simplified();
+    return text.isEmpty() ? error.text().simplified() : text;
+}
+
 } // namespace
 
 SmsdStore::SmsdStore() : m_connection(QStringLiteral("smsd-%1").arg(s_connections.fetchAndAddRelaxed(1))) {}
@@ -46,6 +53,10 @@ QString SmsdStore::quoted(const QString &name)
 bool SmsdStore::open(const SmsdConfig &config, QString &error)
 {
     close();
+    m_lost = false;
+    m_lostWhy.clear();
+    m_reopenAt = QDateTime();
+    m_reopenWaitMs = 0;
     // The gateway makes its database; an empty one made here would only hide a wrong path.
     if (config.driver == SmsdConfig::Driver::Sqlite && !QFileInfo(config.sqliteFile).isFile()) {
         error = QStringLiteral("нет файла ") + config.sqliteFile;
@@ -83,6 +94,7 @@ bool SmsdStore::open(const SmsdConfig &config, QString &error)
         db.close();
         return false;
     }
+    m_opened = true;
     return true;
 }
 
@@ -165,25 +177,128 @@ bool SmsdStore::checkTables(const QString &where, QString &error)
 
 void SmsdStore::close()
 {
+    m_opened = false;
     if (!QSqlDatabase::contains(m_connection))
         return;
     QSqlDatabase::database(m_connection, false).close();
     QSqlDatabase::removeDatabase(m_connection);
 }
 
+bool SmsdStore::isConnectionError(const QSqlError &error) const
+{
+    if (!m_postgres) {
+        // QSQLITE calls any failed step a ConnectionError (a trigger's RAISE too): only a file
+        // that cannot be read or opened any more (SQLITE_IOERR, SQLITE_CANTOPEN) is worth reopening.
+        bool ok = false;
+        const int code = error.nativeErrorCode().toInt(&ok) & 0xff;
+        return ok && (code == 10 || code == 14);
+    }
+    if (error.type() == QSqlError::ConnectionError)
+        return true;
+    // QPSQL reports a dropped server connection as a statement's error: SQLSTATE class 08, the
+    // server's own shutdown or restart (57P01..57P03), or libpq's texts without an SQLSTATE.
+    const QString state = error.nativeErrorCode();
+    if (state.startsWith(QLatin1String("08")) || state == QLatin1String("57P01") || state == QLatin1String("57P02")
+        || state == QLatin1String("57P03"))
+        return true;
+    const QString text = error.databaseText();
+    for (const char *gone : {"server closed the connection", "terminating connection", "no connection to the server",
+                             "connection to server", "could not receive data from server", "could not send data to server",
+                             "connection has been closed"}) {
+        if (text.contains(QLatin1String(gone), Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
+void SmsdStore::lose(const QString &why)
+{
+    // Closed now, so that nothing is prepared on it; the next operation opens it again.
+    QSqlDatabase::database(m_connection, false).close();
+    m_reopenAt = QDateTime();
+    if (m_lost)
+        return;
+    m_lost = true;
+    m_lostWhy = why;
+    m_reopenWaitMs = ReopenFirstMs;
+    if (m_linkHandler)
+        m_linkHandler(why);
+}
+
+bool SmsdStore::ready(QString &error)
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (db.isOpen() && !m_lost)
+        return true;
+    if (!m_opened || !db.isValid()) {
+        error = QStringLiteral("база шлюза не открыта");
+        return false;
+    }
+    if (m_reopenAt.isValid() && m_now.isValid() && m_now < m_reopenAt) {
+        error = m_lostWhy;
+        return false;
+    }
+    // Reopened with the settings it was opened with from the configuration.
+    db.close();
+    if (!db.open()) {
+        const QString why = oneLine(db.lastError());
+        db.close();
+        if (!m_lost) {
+            m_lost = true;
+            m_reopenWaitMs = ReopenFirstMs;
+            if (m_linkHandler)
+                m_linkHandler(why);
+        }
+        m_lostWhy = why;
+        if (m_now.isValid())
+            m_reopenAt = m_now.addMSecs(m_reopenWaitMs);
+        m_reopenWaitMs = qMin(m_reopenWaitMs * 2, ReopenMostMs);
+        error = why;
+        return false;
+    }
+    const bool wasLost = m_lost;
+    m_lost = false;
+    m_lostWhy.clear();
+    m_reopenAt = QDateTime();
+    m_reopenWaitMs = 0;
+    if (wasLost && m_linkHandler)
+        m_linkHandler(QString());
+    return true;
+}
+
+bool SmsdStore::run(QSqlQuery &q, const QString &sql, const QVariantList &values, QString &error)
+{
+    bool done = q.prepare(sql);
+    if (done) {
+        for (const QVariant &value : values)
+            q.addBindValue(value);
+        done = q.exec();
+    }
+    if (done)
+        return true;
+    const QSqlError failure = q.lastError();
+    error = failure.text();
+    if (isConnectionError(failure))
+        lose(oneLine(failure));
+    return false;
+}
+
 qint64 SmsdStore::queue(const QString &number, const QByteArray &userData, QString &error)
 {
+    if (!ready(error))
+        return -1;
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
     // The column names are quoted: PostgreSQL's gammu schema keeps them in mixed case.
-    q.prepare(QStringLiteral("INSERT INTO %1 (\"DestinationNumber\", \"Coding\", \"Class\", \"RelativeValidity\", \"Text\", "
-                             "\"CreatorID\", \"SenderID\") VALUES (?, '8bit', 2, 167, ?, ?, ?) RETURNING \"ID\"")
-                  .arg(quoted(m_tables.outbox)));
-    q.addBindValue(number);
-    q.addBindValue(QString::fromLatin1(userData.toHex().toUpper()));
-    q.addBindValue(creator());
-    // NULL: any of the gateways on this database may send it.
-    q.addBindValue(m_phoneId.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(m_phoneId));
-    if (!q.exec() || !q.next()) {
+    // NULL SenderID: any of the gateways on this database may send it.
+    if (!run(q,
+             QStringLiteral("INSERT INTO %1 (\"DestinationNumber\", \"Coding\", \"Class\", \"RelativeValidity\", \"Text\", "
+                            "\"CreatorID\", \"SenderID\") VALUES (?, '8bit', 2, 167, ?, ?, ?) RETURNING \"ID\"")
+                 .arg(quoted(m_tables.outbox)),
+             {number, QString::fromLatin1(userData.toHex().toUpper()), creator(),
+              m_phoneId.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(m_phoneId)},
+             error))
+        return -1;
+    if (!q.next()) {
         error = q.lastError().text();
         return -1;
     }
@@ -194,18 +309,19 @@ SmsdStore::Status SmsdStore::status(qint64 id)
 {
     // The gateway adds the sentitems row before it removes the outbox row: asked in this order,
     // a message is never seen in neither.
+    QString error;
+    if (!ready(error))
+        return {SendState::Unknown, error};
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    q.prepare(QStringLiteral("SELECT \"ID\" FROM %1 WHERE \"ID\" = ?").arg(quoted(m_tables.outbox)));
-    q.addBindValue(id);
-    if (!q.exec())
-        return {SendState::Unknown, q.lastError().text()};
+    if (!run(q, QStringLiteral("SELECT \"ID\" FROM %1 WHERE \"ID\" = ?").arg(quoted(m_tables.outbox)), {id}, error))
+        return {SendState::Unknown, error};
     if (q.next())
         return {SendState::Waiting, {}};
-    q.prepare(QStringLiteral("SELECT \"Status\" FROM %1 WHERE \"ID\" = ? ORDER BY \"SequencePosition\"")
-                  .arg(quoted(m_tables.sentitems)));
-    q.addBindValue(id);
-    if (!q.exec())
-        return {SendState::Unknown, q.lastError().text()};
+    if (!run(q,
+             QStringLiteral("SELECT \"Status\" FROM %1 WHERE \"ID\" = ? ORDER BY \"SequencePosition\"")
+                 .arg(quoted(m_tables.sentitems)),
+             {id}, error))
+        return {SendState::Unknown, error};
     if (!q.next())
         return {SendState::Gone, {}};
     const QString status = q.value(0).toString();
@@ -214,22 +330,26 @@ SmsdStore::Status SmsdStore::status(qint64 id)
 
 bool SmsdStore::withdraw(qint64 id)
 {
+    QString error;
+    if (!ready(error))
+        return false;
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    q.prepare(QStringLiteral("DELETE FROM %1 WHERE \"ID\" = ?").arg(quoted(m_tables.outbox)));
-    q.addBindValue(id);
-    return q.exec() && q.numRowsAffected() > 0;
+    return run(q, QStringLiteral("DELETE FROM %1 WHERE \"ID\" = ?").arg(quoted(m_tables.outbox)), {id}, error)
+           && q.numRowsAffected() > 0;
 }
 
 bool SmsdStore::unprocessed(QList<InboxRow> &rows, QString &error)
 {
     rows.clear();
-    QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    if (!q.exec(QStringLiteral("SELECT \"ID\", \"SenderNumber\", \"Text\", \"Class\", \"UDH\" FROM %1 "
-                               "WHERE \"Processed\" = 'false' AND \"Coding\" = '8bit' ORDER BY \"ID\"")
-                    .arg(quoted(m_tables.inbox)))) {
-        error = q.lastError().text();
+    if (!ready(error))
         return false;
-    }
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    if (!run(q,
+             QStringLiteral("SELECT \"ID\", \"SenderNumber\", \"Text\", \"Class\", \"UDH\" FROM %1 "
+                            "WHERE \"Processed\" = 'false' AND \"Coding\" = '8bit' ORDER BY \"ID\"")
+                 .arg(quoted(m_tables.inbox)),
+             {}, error))
+        return false;
     static const QRegularExpression hex(QStringLiteral("^([0-9A-Fa-f]{2})*$"));
     while (q.next()) {
         // A text that is not whole hex octets is no message of this system's.
@@ -245,27 +365,28 @@ bool SmsdStore::unprocessed(QList<InboxRow> &rows, QString &error)
 bool SmsdStore::mayMark(qint64 id, QString &error)
 {
     // Processed stays as it is: only whether the row may be changed is learned.
+    if (!ready(error))
+        return false;
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    q.prepare(QStringLiteral("UPDATE %1 SET \"Processed\" = 'false' WHERE \"ID\" = ? AND \"Processed\" = 'false'")
-                  .arg(quoted(m_tables.inbox)));
-    q.addBindValue(id);
-    return changedOne(q, error);
+    return run(q,
+               QStringLiteral("UPDATE %1 SET \"Processed\" = 'false' WHERE \"ID\" = ? AND \"Processed\" = 'false'")
+                   .arg(quoted(m_tables.inbox)),
+               {id}, error)
+           && changedOne(q, error);
 }
 
 bool SmsdStore::markProcessed(qint64 id, QString &error)
 {
+    if (!ready(error))
+        return false;
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    q.prepare(QStringLiteral("UPDATE %1 SET \"Processed\" = 'true' WHERE \"ID\" = ?").arg(quoted(m_tables.inbox)));
-    q.addBindValue(id);
-    return changedOne(q, error);
+    return run(q, QStringLiteral("UPDATE %1 SET \"Processed\" = 'true' WHERE \"ID\" = ?").arg(quoted(m_tables.inbox)),
+               {id}, error)
+           && changedOne(q, error);
 }
 
 bool SmsdStore::changedOne(QSqlQuery &q, QString &error)
 {
-    if (!q.exec()) {
-        error = q.lastError().text();
-        return false;
-    }
     if (q.numRowsAffected() < 1) {
         // A trigger that ignores the change, or another user who took the row meanwhile.
         error = QStringLiteral("строка не изменилась");
@@ -282,10 +403,16 @@ SmsdStore::GatewayLife SmsdStore::life()
                           : m_postgres
                               ? QStringLiteral("\"TimeOut\" >= LOCALTIMESTAMP - interval '%1 seconds'").arg(m_statusFrequency + 30)
                               : QStringLiteral("\"TimeOut\" >= datetime('now', '-%1 seconds')").arg(m_statusFrequency + 30);
+    QString error;
+    if (!ready(error))
+        return {Life::Unknown, error};
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    if (!q.exec(QStringLiteral("SELECT COUNT(*), SUM(CASE WHEN %1 THEN 1 ELSE 0 END), MAX(\"TimeOut\") FROM %2")
-                    .arg(fresh, quoted(m_tables.phones)))
-        || !q.next())
+    if (!run(q,
+             QStringLiteral("SELECT COUNT(*), SUM(CASE WHEN %1 THEN 1 ELSE 0 END), MAX(\"TimeOut\") FROM %2")
+                 .arg(fresh, quoted(m_tables.phones)),
+             {}, error))
+        return {Life::Unknown, error};
+    if (!q.next())
         return {Life::Unknown, q.lastError().text()};
     if (q.value(0).toLongLong() == 0)
         return {Life::NoPhone, {}};

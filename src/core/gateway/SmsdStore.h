@@ -3,14 +3,22 @@
 #include "core/gateway/SmsdConfig.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QVariantList>
 
+#include <functional>
+
+class QSqlError;
 class QSqlQuery;
 
 // The tables of a gammu-smsd database this program uses: it puts messages into outbox, learns
 // from sentitems what became of them, and reads the 8-bit rows of inbox, marking those it has
 // acted on as processed. Other rows are left as they are: the gateway is shared.
+// A connection the database dropped is closed and opened again by a later operation, the
+// attempts spaced by the caller's time (setNow); meanwhile operations fail as the database
+// would, without touching the closed connection.
 class SmsdStore
 {
 public:
@@ -46,6 +54,12 @@ public:
     bool open(const SmsdConfig &config, QString &error);
     void close();
 
+    // The caller's time, by which attempts to reopen a lost connection are spaced.
+    void setNow(const QDateTime &now) { m_now = now; }
+    // Told once when the connection is lost (why) and once when it is back (an empty why).
+    void setLinkHandler(std::function<void(const QString &why)> handler) { m_linkHandler = std::move(handler); }
+    bool linkLost() const { return m_lost; }
+
     // One 8-bit message of class 2, relative validity 167, created by creator(); its outbox ID,
     // or -1 with the database's error. With a phoneid in the configuration it leaves through that
     // SIM only (SenderID), so both halves of a request go from one number.
@@ -72,6 +86,9 @@ public:
     GatewayLife life();
 
     static constexpr int BusyTimeoutMs = 10000;
+    // Reopen attempts after a failed one: the first waits this long, each next twice as long, up to the most.
+    static constexpr int ReopenFirstMs = 1000;
+    static constexpr int ReopenMostMs = 30000;
     // "kvrsetup@" and the workstation's name: every row says which workstation queued it.
     static QString creator();
     // A name as an SQL identifier.
@@ -80,6 +97,12 @@ public:
 private:
     bool checkTables(const QString &where, QString &error);
     static bool changedOne(QSqlQuery &q, QString &error);
+    // Whether the connection is open, reopened when it was lost and an attempt is due; false with why.
+    bool ready(QString &error);
+    // Prepares and runs sql with values; false with the database's error, a lost connection closed.
+    bool run(QSqlQuery &q, const QString &sql, const QVariantList &values, QString &error);
+    bool isConnectionError(const QSqlError &error) const;
+    void lose(const QString &why);
 
     QString m_connection;
     SmsdConfig::Tables m_tables;
@@ -87,4 +110,11 @@ private:
     QString m_phoneId;
     bool m_postgres = false;
     int m_busyTimeoutMs = BusyTimeoutMs;
+    bool m_opened = false; // open() succeeded: the registered connection may be reopened
+    bool m_lost = false;
+    QString m_lostWhy;
+    QDateTime m_now;
+    QDateTime m_reopenAt;   // no attempt before this
+    int m_reopenWaitMs = 0; // the wait after the next failed attempt
+    std::function<void(const QString &)> m_linkHandler;
 };

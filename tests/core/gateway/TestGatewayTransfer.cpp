@@ -13,6 +13,7 @@
 #include "core/gateway/SmsdStore.h"
 
 #include <QDir>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -71,6 +72,13 @@ SmsRoute::PollResult pollForProfile(GatewayTransfer &gateway, int limitMs = 2000
             return result;
         QTest::qWait(300);
     }
+}
+
+// What Qt and the program print meanwhile, caught instead of printed.
+QStringList s_printed;
+void catchPrinted(QtMsgType, const QMessageLogContext &, const QString &message)
+{
+    s_printed << message;
 }
 
 Task<void> keepResult(Task<SmsRoute::SendResult> send, std::optional<SmsRoute::SendResult> *out)
@@ -497,4 +505,97 @@ void TestGatewayTransfer::phoneIdPinsTheSim()
     config.write("phoneid = gw1\n");
     config.close();
     QCOMPARE(senders(), (QStringList{QStringLiteral("gw1"), QStringLiteral("gw1")}));
+}
+
+void TestGatewayTransfer::restartedDatabaseIsReopened()
+{
+    // A message waits in the outbox while the PostgreSQL server restarts; the gateway sends it
+    // meanwhile. The connection is opened again and the send ends as sent, from sentitems.
+    QString why;
+    if (!SmsdGateway::available(SmsdGateway::Store::Postgres, why))
+        QSKIP(qPrintable(why));
+    SmsdGateway gw(SmsdGateway::Store::Postgres);
+    QVERIFY2(gw.prepare(why), qPrintable(why));
+    QTemporaryDir home;
+    AppState state{home.path()};
+    VirtualClock clock;
+    GatewayTransfer transfer(gw.configPath(), state);
+    transfer.setClock(&clock);
+    QVERIFY2(transfer.open(why), qPrintable(why));
+    QStringList lines;
+    QObject::connect(&transfer, &GatewayTransfer::cmdInfoLine, [&lines](const QString &line) { lines << line; });
+    s_printed.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(catchPrinted);
+    const auto restore = qScopeGuard([previous] { qInstallMessageHandler(previous); });
+    std::optional<SmsRoute::SendResult> result;
+    transfer.submitSend(nullptr, [&transfer, &result] {
+        return keepResult(transfer.sendProfileFile(kPhone, QString(), SmsTest::profileFile(1)), &result);
+    });
+    const auto outboxHolds = [&gw] {
+        return gw.rows(QStringLiteral("SELECT COUNT(*) FROM outbox")).value(0) == QLatin1String("1");
+    };
+    QVERIFY(clock.runUntil(outboxHolds, 10000));
+    QVERIFY2(gw.restartServer(why), qPrintable(why));
+    // Some status polls on the dropped connection and after it, then the gateway's pass.
+    clock.runUntil([] { return false; }, 5000);
+    QVERIFY(gw.passOutbox());
+    QVERIFY(clock.runUntil(outboxHolds, 10000));
+    QVERIFY(gw.passOutbox());
+    QVERIFY(clock.runUntil([&result] { return result.has_value(); }, 10000));
+    qInstallMessageHandler(previous);
+    const QString said = lines.join(QString());
+    QVERIFY2(result->passed, qPrintable(result->failure + said));
+    const QStringList lost = lines.filter(QStringLiteral("Связь с базой шлюза потеряна: "));
+    QCOMPARE(lost.size(), 1);
+    QVERIFY2(lost.first().endsWith(QStringLiteral(", повтор\r\n")), qPrintable(said));
+    QCOMPARE(lines.filter(QStringLiteral("Связь с базой шлюза восстановлена\r\n")).size(), 1);
+    QVERIFY2(lines.last().startsWith(QStringLiteral("Профиль отправлен на номер ")), qPrintable(said));
+    QVERIFY2(s_printed.filter(QStringLiteral("database not open")).isEmpty(), qPrintable(s_printed.join(QLatin1Char('\n'))));
+}
+
+void TestGatewayTransfer::reopeningIsSpaced()
+{
+    // A server down for 20 s: the attempts to reopen come after 1, 2, 4, 8 and 16 s, so the one
+    // that finds it back is at about 31 s from the loss, not at the next poll after its start.
+    QString why;
+    if (!SmsdGateway::available(SmsdGateway::Store::Postgres, why))
+        QSKIP(qPrintable(why));
+    SmsdGateway gw(SmsdGateway::Store::Postgres);
+    QVERIFY2(gw.prepare(why), qPrintable(why));
+    QTemporaryDir home;
+    AppState state{home.path()};
+    VirtualClock clock;
+    GatewayTransfer transfer(gw.configPath(), state);
+    transfer.setClock(&clock);
+    QVERIFY2(transfer.open(why), qPrintable(why));
+    QStringList lines;
+    qint64 lostAt = -1;
+    qint64 backAt = -1;
+    QObject::connect(&transfer, &GatewayTransfer::cmdInfoLine, [&](const QString &line) {
+        lines << line;
+        if (line.startsWith(QStringLiteral("Связь с базой шлюза потеряна: ")))
+            lostAt = clock.elapsed();
+        if (line.startsWith(QStringLiteral("Связь с базой шлюза восстановлена")))
+            backAt = clock.elapsed();
+    });
+    std::optional<SmsRoute::SendResult> result;
+    transfer.submitSend(nullptr, [&transfer, &result] {
+        return keepResult(transfer.sendProfileFile(kPhone, QString(), SmsTest::profileFile(1)), &result);
+    });
+    const auto outboxHolds = [&gw] {
+        return gw.rows(QStringLiteral("SELECT COUNT(*) FROM outbox")).value(0) == QLatin1String("1");
+    };
+    QVERIFY(clock.runUntil(outboxHolds, 10000));
+    QVERIFY2(gw.stopServer(why), qPrintable(why));
+    QVERIFY(clock.runUntil([&lostAt] { return lostAt >= 0; }, 5000));
+    clock.runUntil([] { return false; }, 20000);
+    QVERIFY2(gw.startServer(why), qPrintable(why));
+    QVERIFY(clock.runUntil([&backAt] { return backAt >= 0; }, 60000));
+    QVERIFY2(backAt - lostAt >= 30000 && backAt - lostAt <= 33000,
+             qPrintable(QStringLiteral("%1 ms\n").arg(backAt - lostAt) + lines.join(QString())));
+    QVERIFY(gw.passOutbox());
+    QVERIFY(clock.runUntil(outboxHolds, 10000));
+    QVERIFY(gw.passOutbox());
+    QVERIFY(clock.runUntil([&result] { return result.has_value(); }, 10000));
+    QVERIFY2(result->passed, qPrintable(result->failure + lines.join(QString())));
 }

@@ -19,4 +19,6 @@ private slots:
     void renamedTables();
     void stoppedGatewayIsSaid();
     void phoneIdPinsTheSim();
+    void restartedDatabaseIsReopened();
+    void reopeningIsSpaced();
 };
