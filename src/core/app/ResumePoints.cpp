@@ -40,20 +40,27 @@ QString ResumePoints::fingerprint(const QStringList &paths)
     return lines.join(QLatin1Char('\n'));
 }
 
-bool ResumePoints::store(const Point &point, QString &errorText)
+bool ResumePoints::write(const QString &sql, const QVariantList &values, QString &errorText)
 {
+    if (!m_db.isOpen()) {
+        errorText = QStringLiteral("база не открыта");
+        return false;
+    }
     QSqlQuery q(QSqlDatabase::database(m_db.connectionName(), false));
-    q.prepare(QStringLiteral("INSERT OR REPLACE INTO resume_points (Number, Mode, Files, Bank, Address) "
-                             "VALUES (?, ?, ?, ?, ?)"));
-    q.addBindValue(point.number.trimmed());
-    q.addBindValue(modeText(point.mode));
-    q.addBindValue(point.files);
-    q.addBindValue(point.bank);
-    q.addBindValue(point.address);
+    q.prepare(sql);
+    for (const QVariant &value : values)
+        q.addBindValue(value);
     if (q.exec())
         return true;
     errorText = q.lastError().text().trimmed();
     return false;
+}
+
+bool ResumePoints::store(const Point &point, QString &errorText)
+{
+    return write(QStringLiteral("INSERT OR REPLACE INTO resume_points (Number, Mode, Files, Bank, Address) "
+                                "VALUES (?, ?, ?, ?, ?)"),
+                 {point.number.trimmed(), modeText(point.mode), point.files, point.bank, point.address}, errorText);
 }
 
 bool ResumePoints::find(const QString &number, Point &point) const
@@ -75,47 +82,19 @@ bool ResumePoints::find(const QString &number, Point &point) const
 
 bool ResumePoints::remove(const QString &number, QString &errorText)
 {
-    if (!m_db.isOpen()) {
-        errorText = QStringLiteral("база не открыта");
-        return false;
-    }
-    QSqlQuery q(QSqlDatabase::database(m_db.connectionName(), false));
-    q.prepare(QStringLiteral("DELETE FROM resume_points WHERE Number = ?"));
-    q.addBindValue(number.trimmed());
-    if (q.exec())
-        return true;
-    errorText = q.lastError().text().trimmed();
-    return false;
+    return write(QStringLiteral("DELETE FROM resume_points WHERE Number = ?"), {number.trimmed()}, errorText);
 }
 
 bool ResumePoints::finish(const Point &point, QString &errorText)
 {
-    if (!remove(point.number, errorText))
-        return false;
-    QSqlQuery q(QSqlDatabase::database(m_db.connectionName(), false));
-    q.prepare(QStringLiteral("INSERT OR REPLACE INTO finished_loads (Number, Mode, Files) VALUES (?, ?, ?)"));
-    q.addBindValue(point.number.trimmed());
-    q.addBindValue(modeText(point.mode));
-    q.addBindValue(point.files);
-    if (q.exec())
-        return true;
-    errorText = q.lastError().text().trimmed();
-    return false;
+    return remove(point.number, errorText)
+           && write(QStringLiteral("INSERT OR REPLACE INTO finished_loads (Number, Mode, Files) VALUES (?, ?, ?)"),
+                    {point.number.trimmed(), modeText(point.mode), point.files}, errorText);
 }
 
 bool ResumePoints::forgetFinished(const QString &number, QString &errorText)
 {
-    if (!m_db.isOpen()) {
-        errorText = QStringLiteral("база не открыта");
-        return false;
-    }
-    QSqlQuery q(QSqlDatabase::database(m_db.connectionName(), false));
-    q.prepare(QStringLiteral("DELETE FROM finished_loads WHERE Number = ?"));
-    q.addBindValue(number.trimmed());
-    if (q.exec())
-        return true;
-    errorText = q.lastError().text().trimmed();
-    return false;
+    return write(QStringLiteral("DELETE FROM finished_loads WHERE Number = ?"), {number.trimmed()}, errorText);
 }
 
 bool ResumePoints::finished(const Point &current) const

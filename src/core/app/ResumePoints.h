@@ -3,6 +3,7 @@
 #include "core/app/Database.h"
 
 #include <QString>
+#include <QVariant>
 #include <QStringList>
 
 // Where each terminal's last firmware load stopped, kept in Data.db so that the window and the
@@ -50,5 +51,7 @@ public:
     static QString difference(const Point &stored, const Point &current);
 
 private:
+    // One statement with its values; false with the database's error (or a closed database).
+    bool write(const QString &sql, const QVariantList &values, QString &errorText);
     Database &m_db;
 };
