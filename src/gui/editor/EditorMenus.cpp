@@ -4,7 +4,6 @@
 #include "core/app/HelpDocuments.h"
 #include "core/editor/TableChange.h"
 #include "core/settings/EventReport.h"
-#include "core/settings/SettingsFiles.h"
 #include "gui/editor/ParameterFrame.h"
 #include "gui/editor/ParameterPanel.h"
 #include "gui/editor/frmMain.h"
@@ -131,19 +130,6 @@ void EditorMenus::mnuClear_Click()
     m_window.UpdateControls();
 }
 
-void EditorMenus::showDocument(const QString &baseName)
-{
-    const QString path = HelpDocuments::path(m_state, baseName);
-    // Without a viewer the operator still learns where the pages are, to open them by hand.
-    if (!SettingsFiles::FileExists(path))
-        m_prompts.message(QStringLiteral("Файл справки не найден: ") + QDir::toNativeSeparators(path), QString(),
-                          UserPrompts::Icon::Warning);
-    else if (!m_prompts.openDocument(path))
-        m_prompts.message(QStringLiteral("Не удалось открыть справку: нет программы для просмотра. Файл справки: ")
-                              + QDir::toNativeSeparators(path),
-                          QString(), UserPrompts::Icon::Information);
-}
+void EditorMenus::mnu_about_Click() { HelpDocuments::show(m_state, m_prompts, QStringLiteral("about")); }
 
-void EditorMenus::mnu_about_Click() { showDocument(QStringLiteral("about")); }
-
-void EditorMenus::mnu_HelpM_Click() { showDocument(QStringLiteral("help")); }
+void EditorMenus::mnu_HelpM_Click() { HelpDocuments::show(m_state, m_prompts, QStringLiteral("help")); }

@@ -24,7 +24,6 @@ public:
     void mnu_HelpM_Click();
 
 private:
-    void showDocument(const QString &baseName);
     void build();
 
     frmMain &m_window;
