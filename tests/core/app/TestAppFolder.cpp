@@ -32,31 +32,24 @@ struct Installed
 
 } // namespace
 
-void TestAppFolder::homeWins()
+void TestAppFolder::folderChoice()
 {
+    // KVRSETUP_HOME first, then a program folder of its own (Data.ini, writable), then the user's.
     QTemporaryDir program;
     writeBytes(program.filePath(QStringLiteral("Data.ini")), "t");
-    const AppFolder f(QStringLiteral("/srv/kvr"), program.path(), QStringLiteral("/home/u/.local/share/kvrsetup"));
-    QCOMPARE(f.kind(), AppFolder::Kind::Home);
-    QCOMPARE(f.path(), QStringLiteral("/srv/kvr"));
-}
-
-void TestAppFolder::programFolderOfItsOwn()
-{
-    QTemporaryDir program;
-    writeBytes(program.filePath(QStringLiteral("Data.ini")), "t");
-    const AppFolder f(QString(), program.path(), QStringLiteral("/home/u/.local/share/kvrsetup"));
-    QCOMPARE(f.kind(), AppFolder::Kind::ProgramFolder);
-    QCOMPARE(f.path(), program.path());
-}
-
-void TestAppFolder::installedGoesToUserData()
-{
+    const QString user = QStringLiteral("/home/u/.local/share/kvrsetup");
+    const AppFolder home(QStringLiteral("/srv/kvr"), program.path(), user);
+    QCOMPARE(home.kind(), AppFolder::Kind::Home);
+    QCOMPARE(home.path(), QStringLiteral("/srv/kvr"));
+    const AppFolder own(QString(), program.path(), user);
+    QCOMPARE(own.kind(), AppFolder::Kind::ProgramFolder);
+    QCOMPARE(own.path(), program.path());
     // /usr/bin holds no Data.ini, whether it can be written or not (root can).
     const Installed installed;
-    const AppFolder f = installed.folder();
-    QCOMPARE(f.kind(), AppFolder::Kind::UserData);
-    QCOMPARE(f.path(), installed.user);
+    QCOMPARE(installed.folder().kind(), AppFolder::Kind::UserData);
+    QCOMPARE(installed.folder().path(), installed.user);
+    QCOMPARE(AppFolder(QString(), QStringLiteral("/opt/x/usr/bin"), QStringLiteral("/u")).shippedFolder(),
+             QStringLiteral("/opt/x/usr/share/kvrsetup"));
 }
 
 void TestAppFolder::unwritableProgramFolderGoesToUserData()
@@ -69,12 +62,6 @@ void TestAppFolder::unwritableProgramFolderGoesToUserData()
     const AppFolder f(QString(), program.path(), QStringLiteral("/home/u/.local/share/kvrsetup"));
     QFile::setPermissions(program.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QCOMPARE(f.kind(), AppFolder::Kind::UserData);
-}
-
-void TestAppFolder::shippedFolderBesideBin()
-{
-    const AppFolder f(QString(), QStringLiteral("/opt/x/usr/bin"), QStringLiteral("/u"));
-    QCOMPARE(f.shippedFolder(), QStringLiteral("/opt/x/usr/share/kvrsetup"));
 }
 
 void TestAppFolder::firstStartSeedsUserData()

@@ -7,11 +7,8 @@ class TestAppFolder : public QObject
 {
     Q_OBJECT
 private slots:
-    void homeWins();
-    void programFolderOfItsOwn();
-    void installedGoesToUserData();
+    void folderChoice();
     void unwritableProgramFolderGoesToUserData();
-    void shippedFolderBesideBin();
     void firstStartSeedsUserData();
     void userFilesAreNeverReplaced();
     void otherKindsAreLeftAlone();
