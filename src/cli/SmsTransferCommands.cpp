@@ -12,25 +12,19 @@
 #include "core/app/AppState.h"
 #include "core/app/SerialSettings.h"
 #include "core/pdu/ProfileFile.h"
+#include "core/link/LinkDisplay.h"
 #include "core/link/mdlStrings.h"
 #include "core/common/FileIo.h"
-#include "core/common/PhoneNumber.h"
-#include "core/route/ProfileTransfer.h"
-#include "core/pdu/TransferRecord.h"
+#include "core/service/SmsService.h"
 #include "core/fleet/FleetRun.h"
 #include "core/gateway/GatewayTransfer.h"
-#include "core/app/HistoryRow.h"
 #include "core/app/Database.h"
-#include "core/app/OperationHistory.h"
-
-#include <QElapsedTimer>
 
 #include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <functional>
 #include <optional>
 #include <vector>
 
@@ -50,10 +44,12 @@ constexpr qint64 PasswordFileLimit = 1024;
 const QString kServer = QStringLiteral("--server");
 const QString kServerPort = QStringLiteral("--server-port");
 
-// Where the messages go: a modem's port, or a gammu-smsd gateway's configuration file.
+// Where the messages go: the modems' ports (one, or a pool), or a gammu-smsd gateway's
+// configuration file.
 struct SmsPath
 {
     SerialSettings serial;
+    QStringList ports;
     QString smsd;
 };
 
@@ -63,183 +59,96 @@ void printProgress(const QString &text)
     printLine(stderr, mdlStrings::TrimCrLf(text));
 }
 
-// A modem's port opened, its log lines (txtinfo and txtCmdInfo of the window) printed as they come.
-std::unique_ptr<LinkSession> openPrinting(const SerialSettings &serial)
-{
-    auto session = openSession(serial);
-    if (session) {
-        QObject::connect(&session->link.display(), &LinkDisplay::infoLine, printProgress);
-        QObject::connect(&session->link.display(), &LinkDisplay::cmdInfoLine, printProgress);
-    }
-    return session;
-}
-
-// The gateway's transfer on a clock that KVRSETUP_TIME_SCALE may shorten, as the link's.
-struct Gateway
-{
-    SystemClock clock{timeScaleFromEnvironment()};
-    std::unique_ptr<GatewayTransfer> transfer;
-
-    // nullptr after telling why.
-    static std::unique_ptr<Gateway> open(const QString &path, AppState &state)
-    {
-        auto gateway = std::make_unique<Gateway>();
-        gateway->transfer = std::make_unique<GatewayTransfer>(path, state);
-        gateway->transfer->setClock(&gateway->clock);
-        QString error;
-        if (!gateway->transfer->open(error)) {
-            printMessage(error);
-            return nullptr;
-        }
-        QObject::connect(gateway->transfer.get(), &GatewayTransfer::cmdInfoLine, printProgress);
-        return gateway;
-    }
-};
-
-// The waits between two polls, ended at once by a break.
-Task<bool> delayOn(LinkExchange &link, int ms)
-{
-    co_await link.Delay(ms);
-    co_return true;
-}
-
-Task<bool> pauseOn(GatewayTransfer &gateway, int ms)
-{
-    co_await gateway.pause(ms);
-    co_return true;
-}
-
-// An open modem link or gateway with the profile transfer on it; its log lines (txtinfo and
-// txtCmdInfo of the window) are printed as they come.
-// The first Ctrl-C, SIGTERM or SIGHUP breaks off the running step (a packet pair that has begun
-// still goes whole); the second drops the modem's line at once.
 void sayInterrupted()
 {
     printMessage(CliText::tr("прерывание: начатое завершается, новое не начинается"));
 }
 
-void breakOff(LinkSession *session, SmsRoute &route)
+// What one command opens: the book for the history, the modems' ports or the gateway, and the
+// service on them; their log lines (txtinfo and txtCmdInfo of the window) are printed as they
+// come. Members go in reverse: the service (and what it still runs) before the lines, the state
+// last. The first Ctrl-C, SIGTERM or SIGHUP breaks off the running step (a packet pair that has
+// begun still goes whole); the second drops the modems' lines at once.
+struct SmsSession
 {
-    sayInterrupted();
-    if (session)
-        session->line.requestBreak();
-    route.breakSends();
-}
-
-void stopNow(LinkSession *session, SmsRoute &route)
-{
-    route.breakSends();
-    dropLinesNow(session ? QList<LinkSession *>{session} : QList<LinkSession *>());
-}
-
-// An open modem link or gateway with the profile transfer on it; its log lines (txtinfo and
-// txtCmdInfo of the window) are printed as they come. Members go in reverse: the transfer (and
-// what it still runs) before the state, the session last.
-struct Transfer
-{
-    std::unique_ptr<LinkSession> session;
-    std::unique_ptr<Gateway> gateway;
-    Database database;
     AppState state;
-    std::unique_ptr<ProfileTransfer> modem;
+    Database database;
+    SystemClock clock{timeScaleFromEnvironment()};
+    std::vector<std::unique_ptr<LinkSession>> sessions;
+    std::unique_ptr<SmsService> service;
 
+    // What is done to the terminals is kept in the history of Data.db; a book that cannot be
+    // opened is said once, loudly, and the command goes on without it.
+    SmsSession() { HistoryBook::openForHistory(state, database); }
+
+    // False after saying why: no port of the pool opened, or the gateway cannot be used. A port of
+    // a pool that does not open is named with its reason and the others serve.
     bool open(const SmsPath &path)
     {
-        // What is done to the terminal is kept in the history when the book can be opened.
-        HistoryBook::openForHistory(state, database);
-        if (!path.smsd.isEmpty()) {
-            gateway = Gateway::open(path.smsd, state);
-            return bool(gateway);
+        QList<SmsRoutes::Line> lines;
+        for (const QString &port : path.smsd.isEmpty() ? path.ports : QStringList()) {
+            SerialSettings s = path.serial;
+            s.port = port;
+            auto session = openSession(s);
+            if (!session)
+                continue;
+            QObject::connect(&session->link.display(), &LinkDisplay::infoLine, printProgress);
+            QObject::connect(&session->link.display(), &LinkDisplay::cmdInfoLine, printProgress);
+            lines.append({&session->line, port});
+            sessions.push_back(std::move(session));
         }
-        session = openPrinting(path.serial);
-        if (!session)
+        if (path.smsd.isEmpty() && lines.isEmpty())
             return false;
-        modem = std::make_unique<ProfileTransfer>(session->line, state);
-        return true;
+        service = std::make_unique<SmsService>(state);
+        QString error;
+        const bool opened = service->open(path.smsd, lines, error, &clock);
+        if (GatewayTransfer *gateway = service->routes().gateway())
+            QObject::connect(gateway, &GatewayTransfer::cmdInfoLine, printProgress);
+        if (!opened)
+            printMessage(error);
+        return opened;
     }
-    SmsRoute &route() { return modem ? static_cast<SmsRoute &>(*modem) : *gateway->transfer; }
-    bool lost() const { return session && session->link.port().isPortLost(); }
-    QString routeName() { return route().routeName(); }
-
-    template<typename T>
-    T run(ModemLine::Operation kind, std::function<Task<T>()> script)
+    QList<LinkSession *> lines() const
     {
-        if (session)
-            return runOperation<T>(*session, kind, std::move(script));
-        // A gateway's steps need no line: the task runs at once, and the tool waits for it.
-        std::optional<T> result;
-        Task<void> task = LinkSessionDetail::keep<T>(script(), &result);
-        waitForTask(task);
-        return result ? *result : T();
-    }
-    // The pause between two polls, on the route's clock; a break ends it.
-    void pause(int ms)
-    {
-        if (session) {
-            LinkExchange &link = session->link;
-            run<bool>(ModemLine::Operation::Poll, [&link, ms] { return delayOn(link, ms); });
-            return;
-        }
-        GatewayTransfer &g = *gateway->transfer;
-        run<bool>(ModemLine::Operation::Poll, [&g, ms] { return pauseOn(g, ms); });
+        QList<LinkSession *> open;
+        for (const auto &session : sessions)
+            open << session.get();
+        return open;
     }
     // The signals for the time of one command.
     std::unique_ptr<Interrupts> watchInterrupts()
     {
-        return std::make_unique<Interrupts>([this] { breakOff(session.get(), route()); },
-                                            [this] { stopNow(session.get(), route()); });
+        return std::make_unique<Interrupts>(
+            [this] {
+                sayInterrupted();
+                for (LinkSession *session : lines())
+                    session->line.requestBreak();
+                service->interrupt();
+            },
+            [this] {
+                for (const FleetRun::Line &line : service->routes().jobLines())
+                    line.route->breakSends();
+                dropLinesNow(lines());
+            });
     }
 };
 
-// A single terminal's send: its history row, and the exit code of an interrupt.
-int sendEnded(const Interrupts &interrupts, HistoryRow &history, const SmsRoute::SendResult &result,
-              const QString &okDetail)
-{
-    if (!result.refusal.isEmpty()) {
-        history.discard();
-        return failWith(result.refusal);
-    }
-    if (result.passed)
-        history.set(OperationHistory::Result::Ok, okDetail);
-    else
-        history.set(OperationHistory::Result::Failed,
-                    interrupts.interrupted() ? QStringLiteral("прервано: ") + result.failure : result.failure);
-    if (interrupts.interrupted())
-        return interrupts.exitCode();
-    return result.passed ? 0 : 1;
-}
-
-// --port (with its serial options) or --smsd, never both; "" when usable.
+// --port (with its serial options, repeated for a pool) or --smsd, never both; "" when usable.
 QString readSmsPath(const CliOptions &o, SmsPath &path)
 {
-    if (!o.has(QStringLiteral("--smsd")))
-        return readSerialOptions(o, path.serial);
+    if (!o.has(QStringLiteral("--smsd"))) {
+        const QString problem = readSerialOptions(o, path.serial);
+        path.ports = o.all(QStringLiteral("--port"));
+        if (path.ports.isEmpty())
+            path.ports << path.serial.port;
+        return problem;
+    }
     if (!o.problem.isEmpty())
         return o.problem;
     if (o.has(QStringLiteral("--port")))
         return CliText::tr("--port и --smsd не задаются вместе");
     path.smsd = o.value(QStringLiteral("--smsd"));
     return {};
-}
-
-int sendProfile(const SmsPath &s, const CliOptions &o, const QString &phone)
-{
-    const QString path = o.positional.first();
-    QByteArray data;
-    QString refusal;
-    if (!ProfileFile::read(path, data, refusal))
-        return failWith(refusal);
-    Transfer t;
-    if (!t.open(s))
-        return 1;
-    const auto interrupts = t.watchInterrupts();
-    HistoryRow history(t.state.database, OperationHistory::Operation::SendProfile, phone, t.routeName(),
-                       QStringLiteral("прервано: не отправлено"));
-    SmsRoute &transfer = t.route();
-    const QString smsc = o.value(kSmsc);
-    const SmsRoute::SendResult result = t.run<SmsRoute::SendResult>(
-        ModemLine::Operation::SmsSend, [&transfer, phone, smsc, data] { return transfer.sendProfileFile(phone, smsc, data); });
-    return sendEnded(*interrupts, history, result, QStringLiteral("отправлено"));
 }
 
 // Seconds read-profile waits for a terminal's answer; -1 for a bad value.
@@ -252,58 +161,20 @@ int waitSecondsOf(const CliOptions &o)
     return ok && seconds >= 0 ? seconds : -1;
 }
 
-int readProfile(const SmsPath &s, const CliOptions &o, const QString &phone)
-{
-    const int waitSeconds = waitSecondsOf(o);
-    Transfer t;
-    if (!t.open(s))
-        return 1;
-    const auto interrupts = t.watchInterrupts();
-    HistoryRow history(t.state.database, OperationHistory::Operation::ReadProfile, phone, t.routeName(),
-                       QStringLiteral("прервано: не отправлено"));
-    SmsRoute &transfer = t.route();
-    const Clock &clock = transfer.routeClock();
-    const QString smsc = o.value(kSmsc);
-    const SmsRoute::SendResult request = t.run<SmsRoute::SendResult>(
-        ModemLine::Operation::SmsSend, [&transfer, phone, smsc] { return transfer.requestProfile(phone, smsc); });
-    if (!request.passed || interrupts->interrupted())
-        return sendEnded(*interrupts, history, request, QString());
-    // The poll of Timer1: the first at once, then every 10 s until the file is there.
-    const QDateTime started = clock.now();
-    while (!interrupts->interrupted()) {
-        const SmsRoute::PollResult poll =
-            t.run<SmsRoute::PollResult>(ModemLine::Operation::Poll, [&transfer] { return transfer.pollMessages(); });
-        for (const ReceivedProfiles::Saved &saved : poll.saved) {
-            // The network may present the number in another form ("+7..." for "8...").
-            if (PhoneNumber::sameSubscriber(saved.phone, phone)) {
-                history.set(OperationHistory::Result::Ok, saved.path);
-                printLine(stdout, saved.path);
-                return 0;
-            }
-        }
-        const qint64 left = qint64(waitSeconds) * 1000 - started.msecsTo(clock.now());
-        if (left <= 0 || t.lost())
-            break;
-        t.pause(int(qMin<qint64>(left, SmsRoute::PollMs)));
-    }
-    if (interrupts->interrupted()) {
-        history.set(OperationHistory::Result::Failed, QStringLiteral("прервано: запрос отправлен, профиль не дождались"));
-        return interrupts->exitCode();
-    }
-    const QString noProfile = CliText::tr("нет профиля от %1 за %2 с").arg(shown(phone)).arg(waitSeconds);
-    history.set(OperationHistory::Result::Failed, noProfile);
-    return failWith(noProfile);
-}
-
 int poll(const SmsPath &s)
 {
-    Transfer t;
-    if (!t.open(s))
+    SmsSession session;
+    if (!session.open(s))
         return 1;
-    const auto interrupts = t.watchInterrupts();
-    SmsRoute &transfer = t.route();
-    const SmsRoute::PollResult result =
-        t.run<SmsRoute::PollResult>(ModemLine::Operation::Poll, [&transfer] { return transfer.pollMessages(); });
+    const auto interrupts = session.watchInterrupts();
+    SmsRoute::PollResult result;
+    QEventLoop loop;
+    QObject::connect(session.service.get(), &SmsService::polled, &loop, [&](const SmsRoute::PollResult &r) {
+        result = r;
+        loop.quit();
+    });
+    session.service->poll();
+    loop.exec();
     if (interrupts->interrupted())
         return interrupts->exitCode();
     // A profile that could not be written is a failure, even though its messages are safe; so is
@@ -341,171 +212,83 @@ std::optional<int> readGprsPassword(const CliOptions &o, CliContext &c, QString 
     return std::nullopt;
 }
 
-int sendGprs(const SmsPath &s, const CliOptions &o, const GprsSettings &settings, const QString &phone)
-{
-    Transfer t;
-    if (!t.open(s))
-        return 1;
-    const auto interrupts = t.watchInterrupts();
-    HistoryRow history(t.state.database, OperationHistory::Operation::SendGprs, phone, t.routeName(),
-                       QStringLiteral("прервано: не отправлено"));
-    SmsRoute &transfer = t.route();
-    const QString smsc = o.value(kSmsc);
-    const SmsRoute::SendResult result = t.run<SmsRoute::SendResult>(
-        ModemLine::Operation::SmsSend,
-        [&transfer, phone, smsc, settings] { return transfer.sendGprs(phone, smsc, settings); });
-    return sendEnded(*interrupts, history, result, QStringLiteral("отправлено"));
-}
+// How a run is shown: one terminal as the command's own result; a fleet with each terminal's
+// outcome as soon as it is known and a summary table (or JSON) at the end.
+enum class Shown { OneTerminal, Fleet };
 
-// The command for each terminal in turn; with --all a summary table follows, and the
-// exit code is 0 only when every terminal succeeded.
-int forEachTarget(const QList<TerminalTarget> &targets, bool summary, const std::function<int(const QString &)> &run)
+// The job for the targets through the session's service; the exit code is 0 only when every
+// terminal succeeded.
+int runJob(const CliOptions &o, SmsSession &session, const FleetRun::Request &request,
+           const QList<TerminalTarget> &targets, Shown shown_)
 {
-    QStringList rows;
-    int failed = 0;
-    for (const TerminalTarget &t : targets) {
-        if (summary)
-            printLine(stderr, QStringLiteral("== ") + t.name + QStringLiteral(" ") + t.phone);
-        const int rc = run(t.phone);
-        // An interrupt ends the run with its own code.
-        if (rc > 2)
-            return rc;
-        failed += rc == 0 ? 0 : 1;
-        rows << t.name + QStringLiteral(" | ") + t.phone + QStringLiteral(" | ")
-                    + (rc == 0 ? QStringLiteral("ok") : QStringLiteral("failed"));
-    }
-    if (summary) {
-        printLine(stdout, QStringLiteral("terminal | number | result"));
-        for (const QString &row : rows)
-            printLine(stdout, row);
-    }
-    return failed == 0 ? 0 : 1;
-}
-
-// A fleet at once: every request out first, through every --port given, then the polls; each
-// terminal's outcome as soon as it is known, and the summary.
-int runFleet(const CliOptions &o, FleetRun::Job job, const SmsPath &path, const QList<TerminalTarget> &targets,
-             const GprsSettings &gprs)
-{
-    FleetRun::Request request;
-    request.job = job;
-    request.smsc = o.value(kSmsc);
-    request.gprs = gprs;
-    request.waitSeconds = waitSecondsOf(o);
-    if (job == FleetRun::Job::SendProfile) {
-        QString refusal;
-        if (!ProfileFile::read(o.positional.first(), request.profile, refusal))
-            return failWith(refusal);
-    }
-    AppState state;
-    // Each terminal's outcome, and what the polls receive, go into the history of Data.db.
-    Database database;
-    if (HistoryBook::openForHistory(state, database))
-        request.history = &database;
-    // Declared in the order they are needed: each goes before what it uses.
-    std::vector<std::unique_ptr<LinkSession>> sessions;
-    std::unique_ptr<Gateway> gateway;
-    std::vector<std::unique_ptr<ProfileTransfer>> transfers;
-    QList<FleetRun::Line> lines;
-    if (!path.smsd.isEmpty()) {
-        gateway = Gateway::open(path.smsd, state);
-        if (!gateway)
-            return 1;
-        lines.append({gateway->transfer.get(), path.smsd});
-    }
-    for (const QString &port : path.smsd.isEmpty() ? o.all(QStringLiteral("--port")) : QStringList()) {
-        SerialSettings s = path.serial;
-        s.port = port;
-        // A port of the pool that does not open has been named with its reason; the run goes on
-        // with the others, and ends only when none opens.
-        auto session = openPrinting(s);
-        if (!session)
-            continue;
-        transfers.push_back(std::make_unique<ProfileTransfer>(session->line, state));
-        lines.append({transfers.back().get(), port});
-        sessions.push_back(std::move(session));
-    }
-    if (lines.isEmpty())
-        return 1;
+    const auto interrupts = session.watchInterrupts();
     QList<FleetRun::Target> fleetTargets;
     for (const TerminalTarget &t : targets)
         fleetTargets.append({t.name, t.phone});
-    FleetRun run(lines, request);
+    FleetRun *run = session.service->start(request, fleetTargets);
     const bool json = o.flag(QStringLiteral("--json"));
-    QObject::connect(&run, &FleetRun::lineDropped, [&lines](int line, SmsRoute::LineFault fault) {
+    const FleetRun::Job job = request.job;
+    const QList<FleetRun::Line> lines = session.service->routes().jobLines();
+    QObject::connect(run, &FleetRun::lineDropped, [lines](int line, SmsRoute::LineFault fault) {
         printMessage(CliText::tr("модем %1 исключен из пула: %2")
                          .arg(shown(lines.at(line).port), FleetRun::lineFaultText(fault)));
     });
-    QObject::connect(&run, &FleetRun::terminalFinished, [&run, job, &request, json](int i) {
-        const FleetRun::Target &t = run.targets().at(i);
-        const FleetRun::Result &r = run.results().at(i);
+    QObject::connect(run, &FleetRun::terminalFinished, [run, job, &request, json, shown_](int i) {
+        const FleetRun::Target &t = run->targets().at(i);
+        const FleetRun::Result &r = run->results().at(i);
         // With --json the files are in the summary; the lines would break the JSON.
         if (r.outcome == FleetRun::Outcome::Done && job == FleetRun::Job::ReadProfile && !json)
             printLine(stdout, r.detail);
         else if (r.outcome == FleetRun::Outcome::NoAnswer && job == FleetRun::Job::ReadProfile)
             printMessage(CliText::tr("нет профиля от %1 за %2 с").arg(shown(t.phone)).arg(request.waitSeconds));
-        else if (r.outcome != FleetRun::Outcome::Done)
+        else if (shown_ == Shown::OneTerminal && r.outcome == FleetRun::Outcome::Refused)
+            printMessage(r.detail);
+        // One terminal's failure has been said by the route's own lines.
+        else if (shown_ == Shown::Fleet && r.outcome != FleetRun::Outcome::Done)
             printMessage(shown(t.name) + QStringLiteral(" ") + shown(t.phone) + QStringLiteral(": ") + r.detail);
     });
-    // The first interrupt lets the pairs under way finish and starts nothing more; the second
-    // drops the modems' lines at once.
-    const Interrupts interrupts(
-        [&run] {
-            sayInterrupted();
-            run.interrupt();
-        },
-        [&sessions, &lines] {
-            for (const FleetRun::Line &line : std::as_const(lines))
-                line.route->breakSends();
-            QList<LinkSession *> open;
-            for (const auto &session : sessions)
-                open << session.get();
-            dropLinesNow(open);
-        });
     QEventLoop loop;
-    QObject::connect(&run, &FleetRun::finished, &loop, &QEventLoop::quit);
-    run.start(fleetTargets);
+    QObject::connect(run, &FleetRun::finished, &loop, &QEventLoop::quit);
     loop.exec();
-    // The table says an unknown send in words; JSON keeps a plain value for scripts.
-    const auto resultText = [](FleetRun::Outcome outcome, bool forJson) {
-        switch (outcome) {
-        case FleetRun::Outcome::Done:
-            return QStringLiteral("ok");
-        case FleetRun::Outcome::Interrupted:
-            return QStringLiteral("interrupted");
-        case FleetRun::Outcome::Unknown:
-            return forJson ? QStringLiteral("unknown") : SmsRoute::unknownText();
-        default:
-            return QStringLiteral("failed");
+    if (shown_ == Shown::Fleet) {
+        // The table says an unknown send in words; JSON keeps a plain value for scripts.
+        const auto resultText = [](FleetRun::Outcome outcome, bool forJson) {
+            switch (outcome) {
+            case FleetRun::Outcome::Done:
+                return QStringLiteral("ok");
+            case FleetRun::Outcome::Interrupted:
+                return QStringLiteral("interrupted");
+            case FleetRun::Outcome::Unknown:
+                return forJson ? QStringLiteral("unknown") : SmsRoute::unknownText();
+            default:
+                return QStringLiteral("failed");
+            }
+        };
+        if (json) {
+            QJsonArray rows;
+            for (int i = 0; i < run->targets().size(); ++i) {
+                const FleetRun::Result &r = run->results().at(i);
+                rows.append(QJsonObject{{QStringLiteral("terminal"), run->targets().at(i).name},
+                                        {QStringLiteral("number"), run->targets().at(i).phone},
+                                        {QStringLiteral("port"), r.port},
+                                        {QStringLiteral("result"), resultText(r.outcome, true)},
+                                        {QStringLiteral("detail"), r.detail}});
+            }
+            writeText(stdout, QString::fromUtf8(QJsonDocument(rows).toJson(QJsonDocument::Indented)));
+        } else {
+            printLine(stdout, QStringLiteral("terminal | number | result"));
+            for (int i = 0; i < run->targets().size(); ++i)
+                printLine(stdout, run->targets().at(i).name + QStringLiteral(" | ") + run->targets().at(i).phone
+                                      + QStringLiteral(" | ") + resultText(run->results().at(i).outcome, false));
         }
-    };
-    if (o.flag(QStringLiteral("--json"))) {
-        QJsonArray rows;
-        for (int i = 0; i < run.targets().size(); ++i) {
-            const FleetRun::Result &r = run.results().at(i);
-            rows.append(QJsonObject{{QStringLiteral("terminal"), run.targets().at(i).name},
-                                    {QStringLiteral("number"), run.targets().at(i).phone},
-                                    {QStringLiteral("port"), r.port},
-                                    {QStringLiteral("result"), resultText(r.outcome, true)},
-                                    {QStringLiteral("detail"), r.detail}});
-        }
-        writeText(stdout, QString::fromUtf8(QJsonDocument(rows).toJson(QJsonDocument::Indented)));
-    } else {
-        printLine(stdout, QStringLiteral("terminal | number | result"));
-        for (int i = 0; i < run.targets().size(); ++i)
-            printLine(stdout, run.targets().at(i).name + QStringLiteral(" | ") + run.targets().at(i).phone
-                                  + QStringLiteral(" | ") + resultText(run.results().at(i).outcome, false));
     }
-    if (interrupts.interrupted())
-        return interrupts.exitCode();
-    return run.allDone() ? 0 : 1;
+    if (interrupts->interrupted())
+        return interrupts->exitCode();
+    return run->allDone() ? 0 : 1;
 }
 
-// The serial options, the terminals and, for the fleet commands, the summary; then the
-// command for each terminal.
-int runForTargets(const CliOptions &o, CliContext &c, bool fleet,
-                  const std::function<int(const SmsPath &, const QString &)> &run,
-                  std::optional<FleetRun::Job> pipelined = std::nullopt, const GprsSettings &gprs = {})
+// The options, the terminals, the book and the route; then the job, for one terminal or a fleet.
+int runForTargets(const CliOptions &o, CliContext &c, FleetRun::Job job, const GprsSettings &gprs = {})
 {
     SmsPath s;
     const QString problem = readSmsPath(o, s);
@@ -516,18 +299,9 @@ int runForTargets(const CliOptions &o, CliContext &c, bool fleet,
     QList<TerminalTarget> targets;
     QString why;
     // Several terminals named one by one are a fleet too.
-    if (pipelined && !o.flag(allOption()) && !o.flag(retryFailedOption())
-        && o.all(phoneOption()).size() + o.all(terminalOption()).size() > 1) {
-        switch (resolveEach(o, targets, why)) {
-        case TargetsResult::Ok:
-            return runFleet(o, *pipelined, s, targets, gprs);
-        case TargetsResult::BadUsage:
-            return c.badUsage(why);
-        case TargetsResult::NotFound:
-            return failWith(why);
-        }
-    }
-    switch (resolveTargets(o, fleet, targets, why)) {
+    const bool named = !o.flag(allOption()) && !o.flag(retryFailedOption())
+                       && o.all(phoneOption()).size() + o.all(terminalOption()).size() > 1;
+    switch (named ? resolveEach(o, targets, why) : resolveTargets(o, true, targets, why)) {
     case TargetsResult::Ok:
         break;
     case TargetsResult::BadUsage:
@@ -535,46 +309,52 @@ int runForTargets(const CliOptions &o, CliContext &c, bool fleet,
     case TargetsResult::NotFound:
         return failWith(why);
     }
-    if (pipelined && o.flag(retryFailedOption())) {
+    const Shown shown_ = named || o.flag(allOption()) || o.flag(retryFailedOption()) ? Shown::Fleet : Shown::OneTerminal;
+    FleetRun::Request request;
+    request.job = job;
+    request.smsc = o.value(kSmsc);
+    request.gprs = gprs;
+    request.waitSeconds = waitSecondsOf(o);
+    // One terminal's send is done once it has gone, as the window's; a fleet waits for the
+    // confirmations.
+    request.awaitAnswers = shown_ == Shown::Fleet;
+    if (job == FleetRun::Job::SendProfile) {
+        QString refusal;
+        if (!ProfileFile::read(o.positional.first(), request.profile, refusal))
+            return failWith(refusal);
+    }
+    SmsSession session;
+    if (o.flag(retryFailedOption())) {
         // Only the terminals whose last run of this command failed.
-        const AppState state;
-        Database db;
+        QList<FleetRun::Target> retry;
+        for (const TerminalTarget &t : std::as_const(targets))
+            retry.append({t.name, t.phone});
         QString error;
-        if (!HistoryBook::open(state, db, error))
+        if (!SmsService::keepRetryable(session.state.database, job, retry, error))
             return failWith(CliText::tr("ошибка базы данных: %1").arg(error));
-        const QStringList failed = OperationHistory(db).lastFailed(FleetRun::historyOperation(*pipelined));
-        targets.removeIf([&failed](const TerminalTarget &t) {
-            for (const QString &number : failed) {
-                if (PhoneNumber::sameSubscriber(number, t.phone))
-                    return false;
-            }
-            return true;
-        });
+        targets.clear();
+        for (const FleetRun::Target &t : std::as_const(retry))
+            targets.append({t.name, t.phone});
         if (targets.isEmpty()) {
             printMessage(CliText::tr("нет терминалов, у которых последний запуск не удался"));
             return 0;
         }
     }
-    // A fleet goes out at once; one terminal, or a command that has no fleet form, in turn.
-    if (pipelined && (o.flag(allOption()) || o.flag(retryFailedOption())))
-        return runFleet(o, *pipelined, s, targets, gprs);
-    return forEachTarget(targets, o.flag(allOption()), [&](const QString &phone) { return run(s, phone); });
+    if (!session.open(s))
+        return 1;
+    return runJob(o, session, request, targets, shown_);
 }
 
 } // namespace
 
 int runSendProfile(const CliOptions &o, CliContext &c)
 {
-    return runForTargets(
-        o, c, true, [&o](const SmsPath &s, const QString &phone) { return sendProfile(s, o, phone); },
-        FleetRun::Job::SendProfile);
+    return runForTargets(o, c, FleetRun::Job::SendProfile);
 }
 
 int runReadProfile(const CliOptions &o, CliContext &c)
 {
-    return runForTargets(
-        o, c, true, [&o](const SmsPath &s, const QString &phone) { return readProfile(s, o, phone); },
-        FleetRun::Job::ReadProfile);
+    return runForTargets(o, c, FleetRun::Job::ReadProfile);
 }
 
 int runSendGprs(const CliOptions &o, CliContext &c)
@@ -582,9 +362,7 @@ int runSendGprs(const CliOptions &o, CliContext &c)
     GprsSettings settings{o.value(kApn), o.value(kUser), QString(), o.value(kServer), o.value(kServerPort)};
     if (const std::optional<int> rc = readGprsPassword(o, c, settings.password))
         return *rc;
-    return runForTargets(
-        o, c, true, [&o, &settings](const SmsPath &s, const QString &phone) { return sendGprs(s, o, settings, phone); },
-        FleetRun::Job::SendGprs, settings);
+    return runForTargets(o, c, FleetRun::Job::SendGprs, settings);
 }
 
 int runPoll(const CliOptions &o, CliContext &c)

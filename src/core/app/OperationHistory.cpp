@@ -147,8 +147,20 @@ QList<OperationHistory::Entry> OperationHistory::entries() const
 QStringList OperationHistory::lastFailed(Operation operation) const
 {
     QStringList failed;
+    QString error;
+    lastFailed(operation, failed, error);
+    return failed;
+}
+
+bool OperationHistory::lastFailed(Operation operation, QStringList &failed, QString &error) const
+{
+    failed.clear();
     QStringList seen;
-    for (const Entry &e : entries()) {
+    error.clear();
+    const QList<Entry> all = entries(Filter{}, &error);
+    if (!error.isEmpty())
+        return false;
+    for (const Entry &e : all) {
         if (e.operation != operation)
             continue;
         bool known = false;
@@ -160,5 +172,5 @@ QStringList OperationHistory::lastFailed(Operation operation) const
         if (e.result == Result::Failed)
             failed << e.number;
     }
-    return failed;
+    return true;
 }

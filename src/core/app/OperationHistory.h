@@ -50,6 +50,8 @@ public:
     QList<Entry> entries() const;
     // The numbers whose last run of operation failed, newest first.
     QStringList lastFailed(Operation operation) const;
+    // The same, false with error when the table cannot be read.
+    bool lastFailed(Operation operation, QStringList &failed, QString &error) const;
 
     // The words the table stores and prints: "upload", "send-profile", ... and "ok"/"failed".
     static QString operationText(Operation operation);

@@ -95,7 +95,8 @@ void FleetRun::start(const QList<Target> &targets)
     // holds about thirty messages, and a long run's early answers must not fill it.
     for (int line = 0; line < m_lines.size(); ++line)
         sendNext(line);
-    m_pollTimer.start();
+    if (awaits())
+        m_pollTimer.start();
 }
 
 void FleetRun::sendNext(int line)
@@ -215,6 +216,8 @@ void FleetRun::sent(int index, const SmsRoute::SendResult &result)
         sendNext(line);
     if (!result.refusal.isEmpty())
         settle(index, Outcome::Refused, result.refusal);
+    else if (result.unknown && !awaits())
+        settle(index, Outcome::Unknown, SmsRoute::unknownText());
     else if (result.unknown) {
         // Never sent again: the terminal may have it. Its answer still settles it.
         m_sendUnknown[index] = true;
@@ -224,6 +227,8 @@ void FleetRun::sent(int index, const SmsRoute::SendResult &result)
         settle(index, Outcome::Interrupted, QStringLiteral("прервано: не отправлено (") + result.failure + u')');
     else if (!result.passed)
         settle(index, Outcome::SendFailed, result.failure);
+    else if (!awaits())
+        settle(index, Outcome::Done, QStringLiteral("отправлено"));
     else {
         m_sendPassed[index] = true;
         m_lastSent = m_lines[line].route->routeClock().now();
@@ -335,7 +340,8 @@ void FleetRun::settle(int index, Outcome outcome, const QString &detail)
         OperationHistory(*m_request.history)
             .recordNow(historyOperation(m_request.job), m_targets[index].phone, m_results[index].port,
                        outcome == Outcome::Done ? OperationHistory::Result::Ok : OperationHistory::Result::Failed, detail,
-                       m_targets[index].name);
+                       // A terminal given by its number: the book names it, if it can.
+                       m_targets[index].name == m_targets[index].phone ? QString() : m_targets[index].name);
     }
     emit terminalFinished(index);
     if (m_left == 0) {

@@ -44,6 +44,9 @@ public:
         QByteArray profile;   // SendProfile: the two-block file
         GprsSettings gprs;    // SendGprs
         int waitSeconds = 120;
+        // Off: a send is done once it has gone, nothing is polled (one terminal's send, as the
+        // window sends). A read always waits for its profile.
+        bool awaitAnswers = true;
         Database *history = nullptr; // each terminal's outcome is kept here when given
     };
     struct Result
@@ -88,6 +91,7 @@ private:
     void settle(int index, Outcome outcome, const QString &detail);
     void checkDeadline();
     void settleInterrupted();
+    bool awaits() const { return m_request.awaitAnswers || m_request.job == Job::ReadProfile; }
     bool answered(int index, const SmsRoute::PollResult &result, QString &detail);
     void takeOut(int line, SmsRoute::LineFault fault);
     // Queues a terminal not yet sent on the live line with the fewest terminals; false when no

@@ -9,6 +9,7 @@
 #include "core/app/UserPrompts.h"
 #include "core/pdu/GprsRecord.h"
 #include "core/route/ProfileTransfer.h"
+#include "core/service/SmsRoutes.h"
 #include "core/pdu/TransferRecord.h"
 #include "gui/linkwindow/LogBox.h"
 #include "gui/linkwindow/WrappingCheckBox.h"
@@ -43,35 +44,26 @@ QLabel *caption(const QString &text, QWidget *buddy, QWidget *parent)
 } // namespace
 
 ProfilePanel::ProfilePanel(AppState &state, UserPrompts &prompts, ModemLine &line, QWidget *parent)
-    : QWidget(parent), m_state(state), m_prompts(prompts)
+    : QWidget(parent), m_state(state), m_prompts(prompts), m_routes(std::make_unique<SmsRoutes>(state, this))
 {
     setObjectName(QStringLiteral("ProfilePanel"));
-    m_transfer = new ProfileTransfer(line, state, this);
-    m_route = m_transfer;
+    m_display = &line.link().display();
+    QString error;
+    const bool opened = m_routes->open(state.serial.smsGateway, {{&line, line.portName()}}, error);
+    m_transfer = m_routes->modem();
+    m_gateway = m_routes->gateway();
+    // Never silently through the modem instead: the operator chose the gateway.
+    m_route = opened ? m_routes->route() : nullptr;
+    if (!opened)
+        m_gatewayError = QStringLiteral("Шлюз gammu-smsd недоступен, SMS профилей не отправляются: ") + error;
+    if (m_gateway)
+        connect(m_gateway, &GatewayTransfer::cmdInfoLine, m_display, &LinkDisplay::appendCmdInfo);
     buildPanel();
     m_transfer->start();
-    if (!state.serial.smsGateway.isEmpty())
-        openGateway(line);
     if (m_route) {
         connect(m_route, &SmsRoute::readFinished, this, &ProfilePanel::readFinished);
         connect(m_route, &SmsRoute::pollFinished, this, &ProfilePanel::readFinished);
     }
-}
-
-void ProfilePanel::openGateway(ModemLine &line)
-{
-    LinkDisplay &display = line.link().display();
-    m_display = &display;
-    m_gateway = new GatewayTransfer(m_state.serial.smsGateway, m_state, this);
-    connect(m_gateway, &GatewayTransfer::cmdInfoLine, &display, &LinkDisplay::appendCmdInfo);
-    QString error;
-    if (m_gateway->open(error)) {
-        m_route = m_gateway;
-        return;
-    }
-    // Never silently through the modem instead: the operator chose the gateway.
-    m_route = nullptr;
-    m_gatewayError = QStringLiteral("Шлюз gammu-smsd недоступен, SMS профилей не отправляются: ") + error;
 }
 
 void ProfilePanel::announceRoute()

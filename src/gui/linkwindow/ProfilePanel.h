@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class AppState;
 class ModemLine;
@@ -11,6 +12,7 @@ class LogBox;
 class ProfileTransfer;
 class GatewayTransfer;
 class SmsRoute;
+class SmsRoutes;
 class LinkDisplay;
 class UserPrompts;
 class QCheckBox;
@@ -64,10 +66,10 @@ private:
     void showRefusal(const QString &refusal);
     // The route for a send; nullptr after telling the operator why there is none.
     SmsRoute *usableRoute();
-    void openGateway(ModemLine &line);
 
     AppState &m_state;
     UserPrompts &m_prompts;
+    std::unique_ptr<SmsRoutes> m_routes;
     ProfileTransfer *m_transfer = nullptr;
     GatewayTransfer *m_gateway = nullptr;
     SmsRoute *m_route = nullptr;

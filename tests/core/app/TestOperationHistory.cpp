@@ -122,4 +122,9 @@ void TestOperationHistory::unknownWordsAndUnreadableTables()
     QVERIFY(q.exec(QStringLiteral("CREATE TABLE history (Id INTEGER PRIMARY KEY)")));
     QVERIFY(history.entries(OperationHistory::Filter(), &unreadable).isEmpty());
     QVERIFY2(unreadable.contains(QStringLiteral("Time")), qPrintable(unreadable));
+    // Nor is it "nothing to retry".
+    QStringList failed{QStringLiteral("stale")};
+    QVERIFY(!history.lastFailed(Op::Upload, failed, error));
+    QVERIFY(failed.isEmpty());
+    QVERIFY2(error.contains(QStringLiteral("Time")), qPrintable(error));
 }

@@ -1,6 +1,7 @@
 #include "TestFleetRunOrder.h"
 
 #include "FakeSmsRoute.h"
+#include "core/app/AddressBook.h"
 #include "core/app/AppState.h"
 #include "core/app/Database.h"
 #include "core/app/OperationHistory.h"
@@ -359,4 +360,40 @@ void TestFleetRunOrder::unknownSendIsNotSentAgain()
     QCOMPARE(run.results().at(0).outcome, Outcome::Unknown);
     QCOMPARE(run.results().at(0).detail, QStringLiteral("не известно, принято ли"));
     QCOMPARE(run.results().at(1).outcome, Outcome::Done);
+}
+
+void TestFleetRunOrder::sendNotAwaitedIsDoneOnceGone()
+{
+    // One terminal's send as the window makes it: done when it has gone, nothing polled, and its
+    // row names the terminal as the book does when it was given by its number.
+    VirtualClock clock;
+    QTemporaryDir dir;
+    AppState state(dir.path());
+    Database db;
+    QString error;
+    QVERIFY(db.open(dir.filePath(QStringLiteral("Data.db")), error));
+    AddressBook book(db);
+    QCOMPARE(book.add(QStringLiteral("Грузовик"), phone(0), error), AddressBook::Result::Done);
+    FakeSmsRoute a(clock, state, true, QStringLiteral("A"));
+    a.script(phone(0), takes(15000));
+    Script unknown = takes(1000, SmsRoute::unknownText());
+    unknown.result.unknown = true;
+    a.script(phone(1), unknown);
+    FleetRun::Request r = request(FleetRun::Job::SendProfile, 5);
+    r.awaitAnswers = false;
+    r.history = &db;
+    FleetRun run({{&a, QStringLiteral("A")}}, r);
+    Watch w(run, clock);
+    run.start({{phone(0), phone(0)}, {QStringLiteral("t1"), phone(1)}});
+    w.runOut(clock);
+    QCOMPARE(w.finished, 1);
+    QCOMPARE(w.at, (QList<qint64>{15000, 16000}));
+    QVERIFY(a.polls().isEmpty());
+    QCOMPARE(run.results().at(0).outcome, Outcome::Done);
+    QCOMPARE(run.results().at(0).detail, QStringLiteral("отправлено"));
+    QCOMPARE(run.results().at(1).outcome, Outcome::Unknown);
+    const QList<OperationHistory::Entry> rows = OperationHistory(db).entries();
+    QCOMPARE(rows.size(), 2);
+    QCOMPARE(rows.at(1).terminal, QStringLiteral("Грузовик"));
+    QCOMPARE(rows.at(0).terminal, QStringLiteral("t1"));
 }

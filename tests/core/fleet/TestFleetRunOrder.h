@@ -15,4 +15,5 @@ private slots:
     void deadLineHandsItsTerminalsToTheOther();
     void lastLineOutEndsWhatWasNotSent();
     void unknownSendIsNotSentAgain();
+    void sendNotAwaitedIsDoneOnceGone();
 };
