@@ -150,13 +150,14 @@ int rollOut(const UploadOptions &o, const QStringList &ports, const QList<Termin
     // A load never runs without its resume points: a success unrecorded would leave a stale one.
     if (!HistoryBook::open(home, database, databaseError))
         return failWith(QStringLiteral("Ошибка открытия базы ") + databaseError + kNoResumePoints);
-    const auto requestFor = [&o](const QString &number) {
+    const auto requestFor = [&o, &database](const QString &number) {
         FirmwareDataCall::Request request;
         for (int i = 0; i < o.files.size(); ++i)
             request.files[i] = o.files[i];
         request.linear = o.linear;
         request.number = number;
         request.start = {o.resume, o.page, o.bank};
+        request.database = database.isOpen() ? &database : nullptr;
         return request;
     };
     QList<Outcome> results(targets.size(), Outcome::Failed);
@@ -186,7 +187,6 @@ int rollOut(const UploadOptions &o, const QStringList &ports, const QList<Termin
     struct Line
     {
         std::unique_ptr<LinkSession> session;
-        std::unique_ptr<AppState> state; // the last position of this line's load
         std::unique_ptr<FirmwareDataCall> call;
         int current = -1;
     };
@@ -200,9 +200,7 @@ int rollOut(const UploadOptions &o, const QStringList &ports, const QList<Termin
         line->session = openSession(s);
         if (!line->session)
             continue;
-        line->state = std::make_unique<AppState>();
-        line->state->database = database.isOpen() ? &database : nullptr;
-        line->call = std::make_unique<FirmwareDataCall>(line->session->line, *line->state, prompts);
+        line->call = std::make_unique<FirmwareDataCall>(line->session->line, prompts);
         Line *l = line.get();
         QObject::connect(&l->session->link.display(), &LinkDisplay::infoLine, [l, &targets](const QString &text) {
             if (l->current >= 0)
@@ -301,6 +299,7 @@ int runUpload(const CliOptions &parsed, CliContext &c)
     if (!HistoryBook::open(state, database, databaseError))
         return failWith(QStringLiteral("Ошибка открытия базы ") + databaseError + kNoResumePoints);
     state.database = &database;
+    request.database = &database;
     StartUp startUp(state, prompts, database);
     startUp.LoadDefaults();
 
@@ -313,14 +312,16 @@ int runUpload(const CliOptions &parsed, CliContext &c)
     if (!session)
         return 1;
     LinkExchange &link = session->link;
-    FirmwareDataCall call(session->line, state, prompts);
+    FirmwareDataCall call(session->line, prompts);
     QObject::connect(&link.display(), &LinkDisplay::infoLine,
                      [](const QString &text) { printLine(stderr, mdlStrings::TrimCrLf(text)); });
     QObject::connect(&call, &FirmwareDataCall::progressChanged,
                      [](const QString &caption) { printLine(stderr, caption); });
     // The first failure is told once and ends the run with 1; the earlier Default.ini stays as it was.
     bool defaultsKept = true;
-    QObject::connect(&call, &FirmwareDataCall::lastPositionStored, [&startUp, &defaultsKept] {
+    QObject::connect(&call, &FirmwareDataCall::lastPositionStored, [&call, &state, &startUp, &defaultsKept] {
+        state.lastBank = call.lastPosition().bank;
+        state.lastPageAddress = call.lastPosition().address;
         if (defaultsKept)
             defaultsKept = startUp.WriteDefaultIni();
     });
