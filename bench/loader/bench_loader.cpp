@@ -6,7 +6,6 @@
 //
 //   bench_loader [BAUD]
 
-#include "core/app/AppState.h"
 #include "core/app/UserPrompts.h"
 #include "core/link/LinkExchange.h"
 #include "core/link/ModemLine.h"
@@ -120,7 +119,6 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    AppState state(dir.path());
     QuietPrompts prompts;
     SerialSettings serial;
     serial.port = device;
@@ -131,7 +129,7 @@ int main(int argc, char **argv)
     ModemLine modemLine;
     LinkExchange &link = modemLine.link();
     link.port().setDevice(&port);
-    FirmwareDataCall call(modemLine, state, prompts);
+    FirmwareDataCall call(modemLine, prompts);
     QStringList log;
     QObject::connect(&link.display(), &LinkDisplay::infoLine, [&log](const QString &t) { log << mdlStrings::TrimCrLf(t); });
 

@@ -10,11 +10,11 @@
 #include "cli/TerminalTargets.h"
 
 #include "core/app/Database.h"
-#include "core/app/ResumePoints.h"
 #include "core/app/StartUp.h"
 #include "core/app/UserPrompts.h"
 #include "core/common/FileIo.h"
 #include "core/common/HexText.h"
+#include "core/fleet/UploadRollOut.h"
 #include "core/link/LinkExchange.h"
 #include "core/link/mdlStrings.h"
 #include "core/loader/FirmwareDataCall.h"
@@ -123,17 +123,15 @@ QString readUploadOptions(const CliOptions &parsed, UploadOptions &o)
 
 namespace {
 
-// A terminal's line in the roll-out's summary; one never run is failed.
-enum class Outcome { Ok, Failed, AlreadyLoaded };
-
-QString outcomeText(Outcome outcome)
+QString outcomeText(UploadRollOut::Outcome outcome)
 {
     switch (outcome) {
-    case Outcome::Ok:
+    case UploadRollOut::Outcome::Ok:
         return QStringLiteral("ok");
-    case Outcome::AlreadyLoaded:
+    case UploadRollOut::Outcome::AlreadyLoaded:
         return QStringLiteral("уже загружено");
-    case Outcome::Failed:
+    case UploadRollOut::Outcome::Failed:
+    case UploadRollOut::Outcome::Pending:
         break;
     }
     return QStringLiteral("failed");
@@ -150,115 +148,60 @@ int rollOut(const UploadOptions &o, const QStringList &ports, const QList<Termin
     // A load never runs without its resume points: a success unrecorded would leave a stale one.
     if (!HistoryBook::open(home, database, databaseError))
         return failWith(QStringLiteral("Ошибка открытия базы ") + databaseError + kNoResumePoints);
-    const auto requestFor = [&o](const QString &number) {
-        FirmwareDataCall::Request request;
-        for (int i = 0; i < o.files.size(); ++i)
-            request.files[i] = o.files[i];
-        request.linear = o.linear;
-        request.number = number;
-        request.start = {o.resume, o.page, o.bank};
-        return request;
-    };
-    QList<Outcome> results(targets.size(), Outcome::Failed);
-    QList<int> waiting;
+    FirmwareDataCall::Request request;
+    for (int i = 0; i < o.files.size(); ++i)
+        request.files[i] = o.files[i];
+    request.linear = o.linear;
+    request.start = {o.resume, o.page, o.bank};
+    request.database = database.isOpen() ? &database : nullptr;
+    QList<UploadRollOut::Target> chosen;
+    for (const TerminalTarget &target : targets)
+        chosen.append({target.name, target.phone});
+
+    // Before the roll-out: its loads run to their end while the lines are still there.
+    std::vector<std::unique_ptr<LinkSession>> sessions;
+    UploadRollOut run(request, chosen, prompts);
+    // What needs no line is said before any port is taken, and then no port is taken at all.
+    const bool needLines = run.settle();
     for (int i = 0; i < targets.size(); ++i) {
-        // Resumed: a terminal whose last load completed with these files has no point left, and
-        // is not dialled again.
-        const FirmwareDataCall::Request request = requestFor(targets[i].phone);
-        const QStringList files(request.files, request.files + (o.linear ? 1 : 3));
-        const ResumePoints::Point current{request.number.trimmed(),
-                                          o.linear ? ResumePoints::Mode::Linear : ResumePoints::Mode::Banked,
-                                          ResumePoints::fingerprint(files), 0, 0};
-        if (o.resume && database.isOpen() && ResumePoints(database).finished(current)) {
-            printLine(stderr, targets[i].name + QStringLiteral(": ") + outcomeText(Outcome::AlreadyLoaded));
-            results[i] = Outcome::AlreadyLoaded;
-            continue;
-        }
-        // Refused before any port is taken: a terminal whose resume point does not fit.
-        const QString refused = FirmwareDataCall::refusal(requestFor(targets[i].phone), database.isOpen() ? &database : nullptr);
-        if (refused.isEmpty()) {
-            waiting << i;
-        } else {
-            printMessage(shown(targets[i].name) + QStringLiteral(": ") + refused);
-            results[i] = Outcome::Failed;
-        }
+        const UploadRollOut::Result &result = run.results().at(i);
+        if (result.outcome == UploadRollOut::Outcome::AlreadyLoaded)
+            printLine(stderr, targets[i].name + QStringLiteral(": ") + outcomeText(result.outcome));
+        else if (result.outcome == UploadRollOut::Outcome::Failed)
+            printMessage(shown(targets[i].name) + QStringLiteral(": ") + result.detail);
     }
-    struct Line
-    {
-        std::unique_ptr<LinkSession> session;
-        std::unique_ptr<AppState> state; // the last position of this line's load
-        std::unique_ptr<FirmwareDataCall> call;
-        int current = -1;
-    };
-    std::vector<std::unique_ptr<Line>> lines;
-    QList<InterruptHandler::Line> interruptible;
-    // No port is taken when every terminal is settled already.
-    for (const QString &port : waiting.isEmpty() ? QStringList() : ports) {
+    QList<UploadRollOut::Line> lines;
+    for (const QString &port : needLines ? ports : QStringList()) {
         SerialSettings s = o.serial;
         s.port = port;
-        auto line = std::make_unique<Line>();
-        line->session = openSession(s);
-        if (!line->session)
+        std::unique_ptr<LinkSession> session = openSession(s);
+        if (!session)
             continue;
-        line->state = std::make_unique<AppState>();
-        line->state->database = database.isOpen() ? &database : nullptr;
-        line->call = std::make_unique<FirmwareDataCall>(line->session->line, *line->state, prompts);
-        Line *l = line.get();
-        QObject::connect(&l->session->link.display(), &LinkDisplay::infoLine, [l, &targets](const QString &text) {
-            if (l->current >= 0)
-                printLine(stderr, targets[l->current].name + QStringLiteral(": ") + mdlStrings::TrimCrLf(text));
-        });
-        QObject::connect(l->call.get(), &FirmwareDataCall::progressChanged, [l, &targets](const QString &caption) {
-            if (l->current >= 0)
-                printLine(stderr, targets[l->current].name + QStringLiteral(": ") + caption);
-        });
-        interruptible.append({l->session.get(), l->call.get()});
-        lines.push_back(std::move(line));
+        lines.append({&session->line, port});
+        sessions.push_back(std::move(session));
     }
-    if (lines.empty() && !waiting.isEmpty())
+    if (lines.isEmpty() && needLines)
         return 1;
-    InterruptHandler interrupt(interruptible);
+    QObject::connect(&run, &UploadRollOut::progress, [&targets](int terminal, const QString &text) {
+        printLine(stderr, targets[terminal].name + QStringLiteral(": ") + text);
+    });
+    // Ctrl-C: the first breaks off as "Прервать передачу" does, a second one drops the lines.
+    Interrupts interrupts([&run] { run.interrupt(); }, [&sessions] {
+        QList<LinkSession *> all;
+        for (const auto &session : sessions)
+            all << session.get();
+        dropLinesNow(all);
+    });
     QEventLoop loop;
-    int running = 0;
-    const std::function<void(Line *)> next = [&](Line *l) {
-        l->current = -1;
-        if (waiting.isEmpty() || interrupt.interrupted() || !l->session->port.isOpen())
-            return;
-        l->current = waiting.takeFirst();
-        ++running;
-        l->call->cmdLoad_Click(requestFor(targets[l->current].phone));
-    };
-    for (const auto &line : lines) {
-        Line *l = line.get();
-        QObject::connect(l->call.get(), &FirmwareDataCall::loadFinished, &loop, [&, l](bool accepted) {
-            results[l->current] = accepted ? Outcome::Ok : Outcome::Failed;
-            --running;
-            next(l);
-            if (running == 0)
-                loop.quit();
-        });
-        // A line shut down by the second Ctrl-C ends its load without a word.
-        QObject::connect(&l->session->line, &ModemLine::finished, &loop, [&, l] {
-            if (!l->session->port.isOpen() && l->current >= 0) {
-                results[l->current] = Outcome::Failed;
-                l->current = -1;
-                if (--running == 0)
-                    loop.quit();
-            }
-        });
-    }
-    for (const auto &line : lines)
-        next(line.get());
-    if (running > 0)
-        loop.exec();
+    QObject::connect(&run, &UploadRollOut::finished, &loop, &QEventLoop::quit);
+    run.start(lines);
+    loop.exec();
     printLine(stdout, QStringLiteral("terminal | number | result"));
-    bool all = !interrupt.interrupted();
     for (int i = 0; i < targets.size(); ++i) {
-        all = all && results[i] != Outcome::Failed;
         printLine(stdout, targets[i].name + QStringLiteral(" | ") + targets[i].phone + QStringLiteral(" | ")
-                              + outcomeText(results[i]));
+                              + outcomeText(run.results().at(i).outcome));
     }
-    return all ? 0 : 1;
+    return run.allDone() && !interrupts.interrupted() ? 0 : 1;
 }
 
 } // namespace
@@ -301,6 +244,7 @@ int runUpload(const CliOptions &parsed, CliContext &c)
     if (!HistoryBook::open(state, database, databaseError))
         return failWith(QStringLiteral("Ошибка открытия базы ") + databaseError + kNoResumePoints);
     state.database = &database;
+    request.database = &database;
     StartUp startUp(state, prompts, database);
     startUp.LoadDefaults();
 
@@ -313,14 +257,16 @@ int runUpload(const CliOptions &parsed, CliContext &c)
     if (!session)
         return 1;
     LinkExchange &link = session->link;
-    FirmwareDataCall call(session->line, state, prompts);
+    FirmwareDataCall call(session->line, prompts);
     QObject::connect(&link.display(), &LinkDisplay::infoLine,
                      [](const QString &text) { printLine(stderr, mdlStrings::TrimCrLf(text)); });
     QObject::connect(&call, &FirmwareDataCall::progressChanged,
                      [](const QString &caption) { printLine(stderr, caption); });
     // The first failure is told once and ends the run with 1; the earlier Default.ini stays as it was.
     bool defaultsKept = true;
-    QObject::connect(&call, &FirmwareDataCall::lastPositionStored, [&startUp, &defaultsKept] {
+    QObject::connect(&call, &FirmwareDataCall::lastPositionStored, [&call, &state, &startUp, &defaultsKept] {
+        state.lastBank = call.lastPosition().bank;
+        state.lastPageAddress = call.lastPosition().address;
         if (defaultsKept)
             defaultsKept = startUp.WriteDefaultIni();
     });

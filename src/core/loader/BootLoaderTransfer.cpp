@@ -1,6 +1,5 @@
 #include "core/loader/BootLoaderTransfer.h"
 
-#include "core/app/AppState.h"
 #include "core/link/LinkExchange.h"
 #include "core/loader/BankImages.h"
 
@@ -26,9 +25,8 @@ QString repeatsExhausted(qint32 address)
 
 } // namespace
 
-BootLoaderTransfer::BootLoaderTransfer(LinkExchange &link, const BankImages &images, AppState &state,
-                                       QObject *parent)
-    : QObject(parent), m_link(link), m_images(images), m_state(state)
+BootLoaderTransfer::BootLoaderTransfer(LinkExchange &link, const BankImages &images, QObject *parent)
+    : QObject(parent), m_link(link), m_images(images)
 {
 }
 
@@ -81,8 +79,7 @@ bool BootLoaderTransfer::fail(const QString &line)
 
 void BootLoaderTransfer::storePosition(int bank, qint32 address)
 {
-    m_state.lastBank = qint16(bank);
-    m_state.lastPageAddress = address;
+    m_last = {qint16(bank), address};
     emit lastPositionStored();
 }
 
@@ -187,15 +184,15 @@ BootLoaderTransfer::Position BootLoaderTransfer::startPosition(Variant variant)
 {
     Position at;
     if (m_start.continueFromLast) {
-        at.address = m_state.lastPageAddress;
-        at.bank = variant == Variant::Linear ? 0 : m_state.lastBank;
+        at.address = m_last.address;
+        at.bank = variant == Variant::Linear ? 0 : m_last.bank;
     } else {
         bool ok = false;
         at.address = qint32(m_start.pageText.trimmed().toUInt(&ok, 16));
         at.bank = m_start.bankText.trimmed().toInt();
         storePosition(at.bank, at.address);
     }
-    // A stored position from an edited Default.ini may be out of range: never read before a record.
+    // A position set from outside (an edited book) may be out of range: never read before a record.
     at.address = std::max(at.address, 0);
     at.bank = std::max(at.bank, 0);
     if (at.bank >= BankImages::BankCount) {

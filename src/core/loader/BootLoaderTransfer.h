@@ -8,7 +8,6 @@
 
 #include <functional>
 
-class AppState;
 class BankImages;
 class LinkExchange;
 
@@ -28,7 +27,18 @@ public:
         QString bankText;              // cmbBank, decimal
     };
 
-    BootLoaderTransfer(LinkExchange &link, const BankImages &images, AppState &state, QObject *parent = nullptr);
+    // The last block acknowledged (or the start chosen): where a resumed transfer goes on.
+    struct LastPosition
+    {
+        qint16 bank = 0;
+        qint32 address = 0;
+    };
+
+    BootLoaderTransfer(LinkExchange &link, const BankImages &images, QObject *parent = nullptr);
+
+    LastPosition lastPosition() const { return m_last; }
+    // Where a transfer with continueFromLast starts.
+    void setLastPosition(LastPosition position) { m_last = position; }
 
     void setStartChoice(const StartChoice &choice) { m_start = choice; }
     // Asked before every step: true ends the transfer at once (the operator's break).
@@ -49,7 +59,7 @@ public:
 signals:
     // New caption for lblPercent, and its figure (whole percent) for a progress bar.
     void progressChanged(const QString &caption, int percent);
-    // The last bank and page address in the program state have just been updated.
+    // lastPosition() has just changed.
     void lastPositionStored();
 
 private:
@@ -80,7 +90,7 @@ private:
 
     LinkExchange &m_link;
     const BankImages &m_images;
-    AppState &m_state;
+    LastPosition m_last;
     StartChoice m_start;
     FirmwarePacket m_packet;
     bool m_closingAccepted = false;

@@ -4,7 +4,6 @@
 
 #include "core/app/OperationHistory.h"
 
-#include "core/app/AppState.h"
 #include "core/app/UserPrompts.h"
 #include "core/link/LinkExchange.h"
 #include "core/common/FileIo.h"
@@ -19,14 +18,13 @@ constexpr int kBreakTimeOut = 2000;   // 12 s
 
 } // namespace
 
-FirmwareDataCall::FirmwareDataCall(ModemLine &line, AppState &state, UserPrompts &prompts, QObject *parent)
+FirmwareDataCall::FirmwareDataCall(ModemLine &line, UserPrompts &prompts, QObject *parent)
     : QObject(parent),
       m_line(line),
       m_link(line.link()),
       m_prompts(prompts),
       m_images(std::make_unique<BankImages>()),
-      m_transfer(line.link(), *m_images, state),
-      m_state(state)
+      m_transfer(line.link(), *m_images)
 {
     connect(&m_transfer, &BootLoaderTransfer::progressChanged, this, &FirmwareDataCall::showProgress);
     m_transfer.setCancelled([this] { return m_link.breakRequested(); });
@@ -38,12 +36,12 @@ FirmwareDataCall::FirmwareDataCall(ModemLine &line, AppState &state, UserPrompts
 
 void FirmwareDataCall::storeResumePoint()
 {
-    if (!m_state.database)
+    if (!m_database)
         return;
-    m_point.bank = m_state.lastBank;
-    m_point.address = m_state.lastPageAddress;
+    m_point.bank = m_transfer.lastPosition().bank;
+    m_point.address = m_transfer.lastPosition().address;
     QString error;
-    if (!ResumePoints(*m_state.database).store(m_point, error))
+    if (!ResumePoints(*m_database).store(m_point, error))
         log(QStringLiteral("Точка продолжения не сохранена: ") + error);
 }
 
@@ -221,22 +219,23 @@ Task<bool> FirmwareDataCall::load(Request request)
     m_progressPercent = 0;
     bool accepted = false;
     ResumePoints::Point resumeAt;
-    const QString refused = refusal(request, m_state.database, &resumeAt);
+    m_database = request.database;
+    const QString refused = refusal(request, m_database, &resumeAt);
     if (!refused.isEmpty()) {
         // Nothing was dialled: no stale figure from an earlier load may stand.
         showProgress(QStringLiteral("Загружено"), 0);
         m_prompts.message(refused, QString(), UserPrompts::Icon::Warning);
         co_return false;
     }
-    HistoryRow history(m_state.database, OperationHistory::Operation::Upload, request.number.trimmed(),
+    HistoryRow history(m_database, OperationHistory::Operation::Upload, request.number.trimmed(),
                        m_line.portName(), QStringLiteral("загрузка не завершена"));
     const QStringList files(request.files, request.files + (request.linear ? 1 : 3));
     m_point = {request.number.trimmed(),
                request.linear ? ResumePoints::Mode::Linear : ResumePoints::Mode::Banked,
                ResumePoints::fingerprint(files), 0, 0};
     if (request.start.continueFromLast) {
-        m_state.lastBank = qint16(resumeAt.bank);
-        m_state.lastPageAddress = resumeAt.address;
+        m_transfer.setLastPosition({qint16(resumeAt.bank), resumeAt.address});
+        emit lastPositionStored();
     }
     // Awaited as statements of their own: the compiler mishandles a wait inside && and ?:.
     bool ready = readImage(request);
@@ -251,7 +250,7 @@ Task<bool> FirmwareDataCall::load(Request request)
             log(QStringLiteral(" Режим передачи данных"));
             // From now on the terminal may hold part of this load, whatever it held before.
             QString forgetError;
-            if (m_state.database && !ResumePoints(*m_state.database).forgetFinished(m_point.number, forgetError))
+            if (m_database && !ResumePoints(*m_database).forgetFinished(m_point.number, forgetError))
                 log(QStringLiteral("Отметка о завершенной загрузке не удалена: ") + forgetError);
             m_link.port().clearRecentlyReceived();
             m_transfer.setStartChoice(request.start);
@@ -264,7 +263,7 @@ Task<bool> FirmwareDataCall::load(Request request)
             // Nothing left to continue; a point that stays would offer to resume a finished load.
             // The files are kept as finished, so that a resumed roll-out does not dial it again.
             QString error;
-            if (accepted && m_state.database && !ResumePoints(*m_state.database).finish(m_point, error))
+            if (accepted && m_database && !ResumePoints(*m_database).finish(m_point, error))
                 log(QStringLiteral("Точка продолжения не удалена: ") + error);
             // Whatever happens now, the call is left: escape and hang-up reach the line despite a break.
             const LinkExchange::Shield shield(m_link);

@@ -15,7 +15,6 @@
 
 #include <memory>
 
-class AppState;
 class LinkExchange;
 
 // One complete remote firmware load ("Загрузить"): read the image files, bring
@@ -33,9 +32,11 @@ public:
         bool linear = false; // chkWOBank
         QString number;      // the terminal's data number
         BootLoaderTransfer::StartChoice start;
+        // The book the resume points and the history row go to; none in some tests.
+        Database *database = nullptr;
     };
 
-    FirmwareDataCall(ModemLine &line, AppState &state, UserPrompts &prompts, QObject *parent = nullptr);
+    FirmwareDataCall(ModemLine &line, UserPrompts &prompts, QObject *parent = nullptr);
     ~FirmwareDataCall() override;
 
     // Queues the whole load on the line; loadFinished tells how it ended.
@@ -58,6 +59,9 @@ public:
     void cmdEscapeTransmit_Click();
 
     bool isRunning() const { return m_running; }
+    // Where this call's last load stood; each call keeps its own, so loads on several lines
+    // never mix their positions.
+    BootLoaderTransfer::LastPosition lastPosition() const { return m_transfer.lastPosition(); }
 
     // Entries of cmbPageAdr: 0..7C00 in steps of 400 (banked) or 0..FE00 in steps of 200
     // (linear), hexadecimal, upper case, no leading zeros; and the entry selected at first
@@ -73,7 +77,7 @@ signals:
     void logsCleared();
     // New caption for lblPercent.
     void progressChanged(const QString &caption, int percent);
-    // The last bank and page address in the program state have changed.
+    // lastPosition() has changed.
     void lastPositionStored();
     void runningChanged(bool running);
     // A load queued by cmdLoad_Click has ended; accepted as load() returns it.
@@ -102,9 +106,9 @@ private:
     bool m_running = false;
     QString m_progressCaption = QStringLiteral("Загружено");
     int m_progressPercent = 0;
-    AppState &m_state;
-    // The resume point of the running load.
+    // The resume point of the running load, and the book it goes to.
     ResumePoints::Point m_point;
+    Database *m_database = nullptr;
     void storeResumePoint();
     // After a dial that ended in anything but a known dial result the modem may still be
     // connecting: hang up.

@@ -17,7 +17,7 @@
 #include <QPushButton>
 
 FirmwarePanel::FirmwarePanel(AppState &state, UserPrompts &prompts, ModemLine &line, QWidget *parent)
-    : QWidget(parent), m_state(state), m_prompts(prompts), m_line(line), m_call(line, state, prompts)
+    : QWidget(parent), m_state(state), m_prompts(prompts), m_line(line), m_call(line, prompts)
 {
     setObjectName(QStringLiteral("FirmwarePanel"));
     buildPanel();
@@ -29,6 +29,11 @@ FirmwarePanel::FirmwarePanel(AppState &state, UserPrompts &prompts, ModemLine &l
     connect(&m_call, &FirmwareDataCall::progressChanged, this, [this](const QString &caption, int percent) {
         lblPercent->setText(caption);
         prgLoad->setValue(percent);
+    });
+    // Default.ini keeps the last position, as it always has.
+    connect(&m_call, &FirmwareDataCall::lastPositionStored, this, [this] {
+        m_state.lastBank = m_call.lastPosition().bank;
+        m_state.lastPageAddress = m_call.lastPosition().address;
     });
     connect(&m_call, &FirmwareDataCall::runningChanged, cmdLoad, [this](bool running) {
         cmdLoad->setEnabled(!running);
@@ -167,6 +172,7 @@ void FirmwarePanel::cmdLoad_Click()
     request.linear = chkWOBank->isChecked();
     request.number = m_terminalSet ? m_terminalNumber : m_state.terminalNumber;
     request.start = {chkLastAdr->isChecked(), cmbPageAdr->currentText(), cmbBank->currentText()};
+    request.database = m_state.database;
     // A load never runs without its resume points: a success unrecorded would leave a stale one.
     if (!m_state.database) {
         m_prompts.message(QStringLiteral("Адресная книга недоступна: без нее не сохранить точку продолжения, "

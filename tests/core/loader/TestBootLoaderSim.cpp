@@ -18,7 +18,7 @@ namespace {
 struct Loader : LoaderRig
 {
     std::unique_ptr<BankImages> images = std::make_unique<BankImages>();
-    BootLoaderTransfer transfer{link, *images, state};
+    BootLoaderTransfer transfer{link, *images};
 
     Loader()
     {
@@ -86,8 +86,8 @@ void TestBootLoaderSim::bankedLoad()
     QVERIFY(t.progress.contains(QStringLiteral("Загружено 25.0%"))); // bank 1 at 0
     QVERIFY(t.progress.contains(QStringLiteral("Загружено 26.0%"))); // bank 1 at 1024: 25.78
     QCOMPARE(t.progress.last(), QStringLiteral("Загружено 100%"));
-    QCOMPARE(t.state.lastBank, qint16(3));
-    QCOMPARE(t.state.lastPageAddress, 0);
+    QCOMPARE(t.transfer.lastPosition().bank, qint16(3));
+    QCOMPARE(t.transfer.lastPosition().address, 0);
 }
 
 void TestBootLoaderSim::everyByteValueReachesTheTerminal_data()
@@ -152,8 +152,8 @@ void TestBootLoaderSim::linearLoadWithRepeat()
     QTRY_COMPARE(t.receivedInCall(), line + closingBytes(file));
     QCOMPARE(t.progress.first(), QStringLiteral("Загружено .0%"));
     QCOMPARE(t.progress.at(1), QStringLiteral("Загружено 17.0%")); // 512 / 3000
-    QCOMPARE(t.state.lastPageAddress, 2560);
-    QCOMPARE(t.state.lastBank, qint16(2));
+    QCOMPARE(t.transfer.lastPosition().address, 2560);
+    QCOMPARE(t.transfer.lastPosition().bank, qint16(2));
 }
 
 void TestBootLoaderSim::bootLoaderAlreadyRunning()
@@ -205,8 +205,7 @@ void TestBootLoaderSim::resumeFromLastBlock()
     QVERIFY(t.start({QStringLiteral("--boot-state"), QStringLiteral("running")}));
     QVERIFY(t.banked(f1, QByteArray(), QByteArray()));
     QVERIFY(runTask(t.dial()));
-    t.state.lastBank = 1;
-    t.state.lastPageAddress = 0x7800;
+    t.transfer.setLastPosition({1, 0x7800});
     t.transfer.setStartChoice({true, QStringLiteral("2800"), QStringLiteral("0")});
     QVERIFY(runTask(t.transfer.LoadData()));
     const Transfer expected = banked(f1, {}, {}, 1, 0x7800, false, false);

@@ -21,7 +21,7 @@ void TestBootLoaderTimeouts::missingAcknowledgement()
     auto images = std::make_unique<BankImages>();
     const QString paths[3] = {t.file(QStringLiteral("1.BIN"), f1), QString(), QString()};
     QVERIFY(images->LoadFileVariables(paths, t.prompts));
-    BootLoaderTransfer transfer(t.link, *images, t.state);
+    BootLoaderTransfer transfer(t.link, *images);
     transfer.setStartChoice({false, QStringLiteral("0"), QStringLiteral("0")});
     QVERIFY(runTask(t.dial()));
     QVERIFY(!runTask(transfer.LoadData()));
@@ -39,8 +39,8 @@ void TestBootLoaderTimeouts::missingAcknowledgement()
     QByteArray image(4 * BankSize, char(0xFF));
     image.replace(0, 1024, f1.left(1024));
     QCOMPARE(t.dump(), image);
-    QCOMPARE(t.state.lastPageAddress, 0);
-    QCOMPARE(t.state.lastBank, qint16(0));
+    QCOMPARE(transfer.lastPosition().address, 0);
+    QCOMPARE(transfer.lastPosition().bank, qint16(0));
     QTRY_VERIFY(t.receivedInCall().endsWith(f1.mid(1024, 1024)));
 }
 
@@ -51,7 +51,7 @@ void TestBootLoaderTimeouts::bootCommandRefused()
     auto images = std::make_unique<BankImages>();
     const QString paths[3] = {t.file(QStringLiteral("1.BIN"), pattern(4096)), QString(), QString()};
     QVERIFY(images->LoadFileVariables(paths, t.prompts));
-    BootLoaderTransfer transfer(t.link, *images, t.state);
+    BootLoaderTransfer transfer(t.link, *images);
     transfer.setStartChoice({false, QStringLiteral("2800"), QStringLiteral("0")});
     QVERIFY(runTask(t.dial()));
     QVERIFY(!runTask(transfer.LoadData()));

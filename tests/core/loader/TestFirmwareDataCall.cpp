@@ -21,7 +21,7 @@ namespace {
 
 struct Call : LoaderRig
 {
-    FirmwareDataCall call{line, state, prompts};
+    FirmwareDataCall call{line, prompts};
     FirmwareDataCall::Request request;
     int cleared = 0;
 
@@ -109,7 +109,7 @@ void TestFirmwareDataCall::fullLoad()
     const QByteArray all = t.sim.received();
     QVERIFY(all.startsWith("AT\rATD5551234\rv\rb\r"));
     QTRY_VERIFY(t.sim.received().endsWith("OK\r\r+++AT\r+++AT\rATH\rATH\r"));
-    QCOMPARE(t.state.lastBank, qint16(3));
+    QCOMPARE(t.call.lastPosition().bank, qint16(3));
 }
 
 void TestFirmwareDataCall::userBreakDuringBlockWait()
@@ -139,7 +139,7 @@ void TestFirmwareDataCall::userBreakDuringBlockWait()
     QCOMPARE(t.progress.mid(t.progress.size() - 2),
              (QStringList{reached + QStringLiteral(", прерывается: ждем отбоя модема"), reached + QStringLiteral(", прервано")}));
     QCOMPARE(t.dump(), imageOfFirstBlocks(f1, 2));
-    QCOMPARE(t.state.lastPageAddress, 1024);
+    QCOMPARE(t.call.lastPosition().address, 1024);
     // The break: "+++", "AT", "ATH"; then the load's own escape and hang-up.
     QTRY_VERIFY(t.sim.received().endsWith(f1.mid(2048, 1024) + "+++AT\rATH\r+++AT\r+++AT\rATH\rATH\r"));
 }
@@ -173,7 +173,7 @@ void TestFirmwareDataCall::finishedLoadLastsUntilTheNextDial()
     Database db;
     QString error;
     QVERIFY(db.open(t.dir.filePath(QStringLiteral("Data.db")), error));
-    t.state.database = &db;
+    t.request.database = &db;
     t.request.files[0] = t.file(QStringLiteral("1.BIN"), pattern(8192, 5));
     const ResumePoints::Point loaded{QStringLiteral("5551234"), ResumePoints::Mode::Banked,
                                      ResumePoints::fingerprint({t.request.files[0], QString(), QString()}), 0, 0};
@@ -295,7 +295,7 @@ void TestFirmwareDataCall::startsAndResumesRefusedBeforeDialling()
     Database db;
     QString error;
     QVERIFY(db.open(t.dir.filePath(QStringLiteral("Data.db")), error));
-    t.state.database = &db;
+    t.request.database = &db;
     const QString f1 = t.file(QStringLiteral("1.BIN"), pattern(1000));
     const auto refused = [&t](FirmwareDataCall::Request request) {
         t.prompts.shown.clear();
