@@ -3,7 +3,7 @@ _kvrsetup_cli()
 {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]} options plain
     if [[ $COMP_CWORD -eq 1 ]]; then
-        COMPREPLY=($(compgen -W "check-table report show convert diff decode-pdu modem-info at book history send-profile read-profile poll send-gprs upload help" -- "$cur"))
+        COMPREPLY=($(compgen -W "check-table report show convert diff decode-pdu modem-info at book history tasks send-profile read-profile poll send-gprs upload help" -- "$cur"))
         return
     fi
     case "${COMP_WORDS[1]}" in
@@ -82,6 +82,14 @@ _kvrsetup_cli()
             esac
             options="--help --terminal --phone --since --failed --json"
             plain='compgen -f -- "$cur"' ;;
+        tasks)
+            case "$prev" in
+                --terminal) COMPREPLY=($(true)); return ;;
+                --smsd) COMPREPLY=($(compgen -f -- "$cur")); return ;;
+                --out) COMPREPLY=($(compgen -f -- "$cur")); return ;;
+            esac
+            options="--help --open --failed --terminal --json --smsd --out"
+            plain='compgen -W "cancel get" -- "$cur"' ;;
         send-profile)
             case "$prev" in
                 --port) COMPREPLY=($(compgen -f -- "$cur")); return ;;
@@ -162,7 +170,7 @@ _kvrsetup_cli()
             case "$prev" in
             esac
             options="--help"
-            plain='compgen -W "check-table report show convert diff decode-pdu modem-info at book history send-profile read-profile poll send-gprs upload help" -- "$cur"' ;;
+            plain='compgen -W "check-table report show convert diff decode-pdu modem-info at book history tasks send-profile read-profile poll send-gprs upload help" -- "$cur"' ;;
         *) return ;;
     esac
     if [[ $cur == -* ]]; then

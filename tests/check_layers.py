@@ -10,7 +10,7 @@ import re
 import sys
 
 # Lowest first. Folders of equal rank must not include each other.
-CORE_RANK = {"common": 0, "settings": 1, "app": 2, "pdu": 2, "editor": 3, "link": 3, "inbox": 3, "loader": 4,
+CORE_RANK = {"common": 0, "settings": 1, "app": 2, "pdu": 2, "editor": 3, "link": 3, "inbox": 3, "tasks": 3, "loader": 4,
              "scenario": 4, "route": 5, "gateway": 6, "fleet": 7, "service": 8}
 GUI_RANK = {"common": 0, "linkwindow": 1, "editor": 2, "app": 3}
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)

@@ -8,6 +8,7 @@
 #include "cli/LinkCommands.h"
 #include "cli/SmsCommands.h"
 #include "cli/SmsTransferCommands.h"
+#include "cli/TasksCommand.h"
 #include "cli/UploadCommand.h"
 
 namespace {
@@ -119,6 +120,17 @@ QList<CliCommand> build()
                flag("--failed", QT_TRANSLATE_NOOP("CliText", "только неудачные")),
                flag("--json", QT_TRANSLATE_NOOP("CliText", "вывод в JSON"))},
               0, 0, {}, runHistory});
+    t.append({QStringLiteral("tasks"),
+              QT_TRANSLATE_NOOP("CliText", "Задания терминалам, общие для рабочих мест шлюза, сначала новые"),
+              "[cancel ID... | get ID --out FILE]",
+              {flag("--open", QT_TRANSLATE_NOOP("CliText", "только незавершенные (queued, sent)")),
+               flag("--failed", QT_TRANSLATE_NOOP("CliText", "только неудачные (failed, expired)")),
+               text("--terminal", "NAME", QT_TRANSLATE_NOOP("CliText", "только терминал с этим названием")),
+               flag("--json", QT_TRANSLATE_NOOP("CliText", "вывод в JSON")),
+               path("--smsd", "FILE",
+                    QT_TRANSLATE_NOOP("CliText", "файл настроек gammu-smsd: задания базы шлюза (вместо Data.db)")),
+               path("--out", "FILE", QT_TRANSLATE_NOOP("CliText", "для get: куда записать файл задания"))},
+              0, -1, {QStringLiteral("cancel"), QStringLiteral("get")}, runTasks});
     t.append({QStringLiteral("send-profile"), QT_TRANSLATE_NOOP("CliText", "Отправить профиль терминалу по SMS"),
               "FILE",
               smsRouteOptions(true) + targets(true)

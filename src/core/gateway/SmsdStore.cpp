@@ -1,8 +1,9 @@
 #include "core/gateway/SmsdStore.h"
 
+#include "core/common/Workstation.h"
+
 #include <QAtomicInt>
 #include <QFileInfo>
-#include <QSysInfo>
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -422,6 +423,5 @@ SmsdStore::GatewayLife SmsdStore::life()
 
 QString SmsdStore::creator()
 {
-    static const QString name = QStringLiteral("kvrsetup@") + QSysInfo::machineHostName();
-    return name;
+    return Workstation::name();
 }

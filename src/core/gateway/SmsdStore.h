@@ -53,6 +53,9 @@ public:
     // Checks by the database's catalogue that the tables used have the columns used.
     bool open(const SmsdConfig &config, QString &error);
     void close();
+    // The database's Qt connection, open after open(): the program keeps tables of its own there
+    // (TaskBook), shared by the workstations of this gateway.
+    QString connectionName() const { return m_connection; }
 
     // The caller's time, by which attempts to reopen a lost connection are spaced.
     void setNow(const QDateTime &now) { m_now = now; }
