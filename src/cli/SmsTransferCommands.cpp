@@ -104,9 +104,13 @@ struct SmsSession
         const bool opened = service->open(path.smsd, lines, error, &clock);
         if (GatewayTransfer *gateway = service->routes().gateway())
             QObject::connect(gateway, &GatewayTransfer::cmdInfoLine, printProgress);
-        if (!opened)
+        if (!opened) {
             printMessage(error);
-        return opened;
+            return false;
+        }
+        if (!service->routes().tasksProblem().isEmpty())
+            printLine(stderr, CliText::tr("ВНИМАНИЕ: %1").arg(service->routes().tasksProblem()));
+        return true;
     }
     QList<LinkSession *> lines() const
     {
@@ -319,18 +323,21 @@ int runForTargets(const CliOptions &o, CliContext &c, FleetRun::Job job, const G
     // confirmations.
     request.awaitAnswers = shown_ == Shown::Fleet;
     if (job == FleetRun::Job::SendProfile) {
+        request.fileName = o.positional.first();
         QString refusal;
         if (!ProfileFile::read(o.positional.first(), request.profile, refusal))
             return failWith(refusal);
     }
     SmsSession session;
+    if (!session.open(s))
+        return 1;
     if (o.flag(retryFailedOption())) {
         // Only the terminals whose last run of this command failed.
         QList<FleetRun::Target> retry;
         for (const TerminalTarget &t : std::as_const(targets))
             retry.append({t.name, t.phone});
         QString error;
-        if (!SmsService::keepRetryable(session.state.database, job, retry, error))
+        if (!session.service->keepRetryable(job, retry, error))
             return failWith(CliText::tr("ошибка базы данных: %1").arg(error));
         targets.clear();
         for (const FleetRun::Target &t : std::as_const(retry))
@@ -340,8 +347,6 @@ int runForTargets(const CliOptions &o, CliContext &c, FleetRun::Job job, const G
             return 0;
         }
     }
-    if (!session.open(s))
-        return 1;
     return runJob(o, session, request, targets, shown_);
 }
 

@@ -473,3 +473,46 @@ void TestSmsTransferCli::fleetThroughAGateway()
     QCOMPARE(poll.code, 0);
     QCOMPARE(gw.rows(QStringLiteral("SELECT COUNT(*) FROM inbox WHERE \"Processed\" = 'false'")).value(0), QStringLiteral("0"));
 }
+
+void TestSmsTransferCli::tasksFollowTheAnswers()
+{
+    SimModem sim;
+    QVERIFY(sim.start({QStringLiteral("--terminal"), kPhone, QStringLiteral("--sms-delay"), QStringLiteral("3000")}));
+    QTemporaryDir home;
+    const QString file = home.filePath(QStringLiteral("profile.bin"));
+    QVERIFY(writeBytes(file, SmsTest::profileFile(5)));
+    QCOMPARE(runCli({QStringLiteral("book"), QStringLiteral("add"), QStringLiteral("Грузовик"), kPhone}, home.path()).code, 0);
+    const auto tasks = [&home] {
+        const ProgramRun r = runCli({QStringLiteral("tasks"), QStringLiteral("--json")}, home.path());
+        return QJsonDocument::fromJson(r.out.toUtf8()).array();
+    };
+    // A send is sent, not yet confirmed; each packet was written as it went.
+    QCOMPARE(runCli(with(QStringLiteral("send-profile"), sim, {QStringLiteral("--phone"), kPhone, file}), home.path()).code, 0);
+    QJsonArray all = tasks();
+    QCOMPARE(all.size(), 1);
+    QCOMPARE(all[0][QStringLiteral("status")].toString(), QStringLiteral("sent"));
+    QCOMPARE(all[0][QStringLiteral("terminal")].toString(), QStringLiteral("Грузовик"));
+    QCOMPARE(all[0][QStringLiteral("packets")][1][QStringLiteral("state")].toString(), QStringLiteral("sent"));
+    // A read whose wait is over before the answer: expired, a failure in the history too.
+    ProgramRun r = runCli(with(QStringLiteral("read-profile"), sim, {QStringLiteral("--phone"), kPhone,
+                                                                    QStringLiteral("--wait"), QStringLiteral("0")}),
+                          home.path());
+    QCOMPARE(r.code, 1);
+    all = tasks();
+    QCOMPARE(all[0][QStringLiteral("operation")].toString(), QStringLiteral("read-profile"));
+    QCOMPARE(all[0][QStringLiteral("status")].toString(), QStringLiteral("expired"));
+    // The answers come late: any later poll confirms the send and the read.
+    QTest::qWait(4000);
+    QCOMPARE(runCli(with(QStringLiteral("poll"), sim, {}), home.path()).code, 0);
+    all = tasks();
+    QCOMPARE(all[0][QStringLiteral("status")].toString(), QStringLiteral("confirmed"));
+    QCOMPARE(all[0][QStringLiteral("detail")].toString(), home.filePath(QStringLiteral("BIN/1234567890.bin")));
+    QCOMPARE(all[1][QStringLiteral("status")].toString(), QStringLiteral("confirmed"));
+    QCOMPARE(all[1][QStringLiteral("packets")][0][QStringLiteral("state")].toString(), QStringLiteral("confirmed"));
+    // A retry asks nobody: the failure was answered after all.
+    const QByteArray before = sim.received();
+    r = runCli(with(QStringLiteral("read-profile"), sim, {QStringLiteral("--retry-failed")}), home.path());
+    QCOMPARE(r.code, 0);
+    QVERIFY2(r.err.contains(QStringLiteral("нет терминалов, у которых последний запуск не удался")), qPrintable(r.err));
+    QVERIFY(!sim.received().mid(before.size()).contains("AT+CMGS"));
+}

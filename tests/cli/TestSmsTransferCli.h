@@ -15,6 +15,7 @@ private slots:
     void poolPortThatDoesNotOpen();
     void fleetThroughAGateway_data();
     void fleetThroughAGateway();
+    void tasksFollowTheAnswers();
     void refusedGprs();
     void gatewayPollThatCannotMark();
     void noHistoryIsSaidLoudly();

@@ -70,18 +70,21 @@ bool OperationHistory::record(const Entry &entry, QString &errorText)
     return false;
 }
 
+QString OperationHistory::bookName(const Database &db, const QString &number)
+{
+    for (const Database::Record &r : db.records()) {
+        if (PhoneNumber::sameSubscriber(r.PhoneNumber, number))
+            return r.Name;
+    }
+    return {};
+}
+
 bool OperationHistory::recordNow(Operation operation, const QString &number, const QString &port, Result result,
                                  const QString &detail, const QString &terminal)
 {
     Entry e{QDateTime::currentDateTimeUtc(), operation, terminal, number, port, result, detail};
-    if (e.terminal.isEmpty()) {
-        for (const Database::Record &r : m_db.records()) {
-            if (PhoneNumber::sameSubscriber(r.PhoneNumber, number)) {
-                e.terminal = r.Name;
-                break;
-            }
-        }
-    }
+    if (e.terminal.isEmpty())
+        e.terminal = bookName(m_db, number);
     QString error;
     if (record(e, error))
         return true;

@@ -39,6 +39,8 @@ public:
 
     explicit OperationHistory(Database &db) : m_db(db) {}
 
+    // The address book's name of the subscriber, or "".
+    static QString bookName(const Database &db, const QString &number);
     // False with errorText when the database cannot be written.
     bool record(const Entry &entry, QString &errorText);
     // The same, now, with the terminal's name from the address book when none is given; a

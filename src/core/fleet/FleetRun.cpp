@@ -71,6 +71,7 @@ void FleetRun::start(const QList<Target> &targets)
     m_confirmed = QList<QList<PacketType>>(targets.size());
     m_sendPassed = QList<bool>(targets.size(), false);
     m_sendUnknown = QList<bool>(targets.size(), false);
+    m_taskIds = QList<qint64>(targets.size(), 0);
     m_out = QList<bool>(m_lines.size(), false);
     m_busy = QList<int>(m_lines.size(), 0);
     m_lineOf.clear();
@@ -114,6 +115,9 @@ Task<void> FleetRun::send(int index)
 {
     SmsRoute &transfer = *m_lines[m_lineOf[index]].route;
     const QString phone = m_targets[index].phone;
+    createTask(index);
+    if (m_taskIds[index] > 0)
+        transfer.bindTask(phone, m_taskIds[index]);
     SmsRoute::SendResult result;
     switch (m_request.job) {
     case Job::SendProfile:
@@ -126,9 +130,67 @@ Task<void> FleetRun::send(int index)
         result = co_await transfer.sendGprs(phone, m_request.smsc, m_request.gprs);
         break;
     }
+    if (m_taskIds[index] > 0)
+        transfer.unbindTask(phone);
     // Settled from the event loop: a send that ended at once must not start the next inside
     // itself (outcomes would come in reverse, and inside start()).
     QMetaObject::invokeMethod(this, [this, index, result] { sent(index, result); }, Qt::QueuedConnection);
+}
+
+void FleetRun::createTask(int index)
+{
+    // A terminal handed to another line keeps the task it has.
+    if (!m_request.tasks || m_taskIds[index] > 0)
+        return;
+    TaskBook::NewTask task;
+    task.operation = historyOperation(m_request.job);
+    task.terminal = m_targets[index].name == m_targets[index].phone ? QString() : m_targets[index].name;
+    if (task.terminal.isEmpty() && m_request.history)
+        task.terminal = OperationHistory::bookName(*m_request.history, m_targets[index].phone);
+    task.number = m_targets[index].phone;
+    switch (m_request.job) {
+    case Job::SendProfile:
+        task.fileName = m_request.fileName;
+        task.payload = m_request.profile;
+        task.packets = {int(PacketType::ProfileBlock1), int(PacketType::ProfileBlock2)};
+        break;
+    case Job::ReadProfile:
+        task.packets = {int(PacketType::ReadBlock1), int(PacketType::ReadBlock2)};
+        break;
+    case Job::SendGprs:
+        task.packets = {int(PacketType::GprsSettings)};
+        break;
+    }
+    QString error;
+    const std::optional<qint64> id = m_request.tasks->create(task, error);
+    m_taskIds[index] = id.value_or(0);
+}
+
+void FleetRun::settleTask(int index, Outcome outcome, const QString &detail)
+{
+    const qint64 id = m_taskIds.value(index);
+    if (!m_request.tasks || id <= 0)
+        return;
+    QString error;
+    switch (outcome) {
+    case Outcome::Done:
+        // A send not awaited stays sent until its confirmation comes; a poll may have confirmed it already.
+        if (awaits())
+            m_request.tasks->markConfirmed(id, detail, error);
+        break;
+    case Outcome::NoAnswer:
+        m_request.tasks->markExpired(id, detail, error);
+        break;
+    case Outcome::Unknown:
+        // It may have gone: sent, never sent again by a retry, settled by its confirmation.
+        m_request.tasks->markSent(id, error);
+        break;
+    case Outcome::Pending:
+        break;
+    default:
+        m_request.tasks->markFailed(id, detail, error);
+        break;
+    }
 }
 
 void FleetRun::interrupt()
@@ -204,6 +266,10 @@ void FleetRun::sent(int index, const SmsRoute::SendResult &result)
     --m_sendsLeft;
     const int line = m_lineOf[index];
     --m_busy[line];
+    if (result.passed && m_request.tasks && m_taskIds[index] > 0) {
+        QString error;
+        m_request.tasks->markSent(m_taskIds[index], error);
+    }
     if (!m_interrupted && result.lineFault != SmsRoute::LineFault::None && !m_out[line]) {
         takeOut(line, result.lineFault);
         // Nothing of it left the dead modem: another line sends it.
@@ -336,6 +402,7 @@ void FleetRun::settle(int index, Outcome outcome, const QString &detail)
     m_results[index].outcome = outcome;
     m_results[index].detail = detail;
     --m_left;
+    settleTask(index, outcome, detail);
     if (m_request.history) {
         OperationHistory(*m_request.history)
             .recordNow(historyOperation(m_request.job), m_targets[index].phone, m_results[index].port,

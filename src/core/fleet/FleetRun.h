@@ -5,6 +5,8 @@
 #include "core/pdu/GprsRecord.h"
 #include "core/route/SmsRoute.h"
 
+#include "core/tasks/TaskBook.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -48,6 +50,8 @@ public:
         // window sends). A read always waits for its profile.
         bool awaitAnswers = true;
         Database *history = nullptr; // each terminal's outcome is kept here when given
+        TaskBook *tasks = nullptr;   // each terminal's request is a task here when given
+        QString fileName;            // SendProfile: the profile file, as the task names it
     };
     struct Result
     {
@@ -110,6 +114,10 @@ private:
     int m_left = 0;
     bool m_started = false;
     bool m_interrupted = false;
+    QList<qint64> m_taskIds;   // per terminal: its task, 0 when none
+    void createTask(int index);
+    // The task's status as the terminal's outcome makes it.
+    void settleTask(int index, Outcome outcome, const QString &detail);
     QList<bool> m_sendPassed; // per terminal: its request went out whole
     QList<bool> m_sendUnknown; // per terminal: its message went, the modem never said whether it took it
     QList<bool> m_out;         // per line: taken out of the pool

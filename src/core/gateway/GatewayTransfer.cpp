@@ -261,8 +261,10 @@ Task<SmsRoute::SendResult> GatewayTransfer::sendRecords(QString phone, QList<Pac
     for (PacketType type : types) {
         // Only the first of a pair may be taken back: once it has gone, the rest goes too.
         bool mayArrive = false;
+        packetGoing(phone, type);
         const QString failure =
             co_await deliver(phone, TransferRecord::forPacket(type, file).octets(), !begun, &mayArrive);
+        packetEnded(phone, type, failure.isEmpty(), !failure.isEmpty() && mayArrive);
         if (failure.isEmpty()) {
             sent << packetName(type);
             begun = true;

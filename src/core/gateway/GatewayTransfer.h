@@ -47,6 +47,9 @@ public:
     // A pause on the gateway's clock that a break ends at once (the tool's wait between polls).
     Task<void> pause(int ms);
 
+    // The gateway database's connection, which the tasks share.
+    QString databaseConnection() const { return m_store.connectionName(); }
+
     // A row as the sweep takes it; a row that is not the system's is decoded as ignored.
     static InboxMessage inboxMessage(const SmsdStore::InboxRow &row);
 
@@ -79,7 +82,7 @@ private:
     void resumePauses(bool now);
     void ownerGone(QObject *owner);
     void runPoll();
-    void cmdInfo(const QString &line) { emit cmdInfoLine(line); }
+    void cmdInfo(const QString &line) override { emit cmdInfoLine(line); }
     // Says once when the gateway's phones row shows no gammu-smsd at work.
     void checkLife();
     QDateTime now() const { return m_clock->now(); }

@@ -144,8 +144,10 @@ Task<ProfileTransfer::SendResult> ProfileTransfer::sendRecords(QString phone, QS
     const LinkExchange::Shield pair(m_link);
     QStringList sent;
     for (qsizetype i = 0; result.passed && i < types.size(); ++i) {
+        packetGoing(phone, types[i]);
         const RecordOutcome outcome = co_await SendTransferRecord(da, sc, types[i], file);
         result.passed = outcome == RecordOutcome::Taken;
+        packetEnded(phone, types[i], result.passed, outcome == RecordOutcome::Unknown);
         if (result.passed) {
             sent << packetName(types[i]);
             continue;

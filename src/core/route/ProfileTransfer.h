@@ -121,7 +121,7 @@ private:
     // The modem's final answer to the last exchange, or "нет ответа".
     QString modemReport() const;
     void queueFinished(const clsQueueForTrans &item, bool sent);
-    void cmdInfo(const QString &line);
+    void cmdInfo(const QString &line) override;
     QDateTime now() const { return m_tmrSecond.clock().now(); }
 
     ModemLine &m_line;

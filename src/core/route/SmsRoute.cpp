@@ -1,5 +1,7 @@
 #include "core/route/SmsRoute.h"
 
+#include "core/tasks/TaskBook.h"
+
 #include "core/app/AppState.h"
 #include "core/app/OperationHistory.h"
 #include "core/common/HexText.h"
@@ -112,8 +114,71 @@ void SmsRoute::forgetAwaited(const QString &phone)
     m_awaitedReads.removeIf([&phone](const AwaitedRead &a) { return PhoneNumber::sameSubscriber(a.phone, phone); });
 }
 
+void SmsRoute::bindTask(const QString &phone, qint64 id)
+{
+    m_boundTasks.insert(PhoneNumber::normalized(phone), id);
+}
+
+void SmsRoute::unbindTask(const QString &phone)
+{
+    m_boundTasks.remove(PhoneNumber::normalized(phone));
+}
+
+qint64 SmsRoute::boundTask(const QString &phone) const
+{
+    return m_boundTasks.value(PhoneNumber::normalized(phone), 0);
+}
+
+void SmsRoute::packetGoing(const QString &phone, PacketType type)
+{
+    const qint64 id = boundTask(phone);
+    QString error;
+    if (m_tasks && id > 0 && m_tasks->packetSending(id, int(type), error) == TaskBook::Change::DatabaseError)
+        cmdInfo(QStringLiteral("Задание %1 не записано: %2\r\n").arg(id).arg(error));
+}
+
+void SmsRoute::packetEnded(const QString &phone, PacketType type, bool taken, bool unknown)
+{
+    const qint64 id = boundTask(phone);
+    if (!m_tasks || id <= 0)
+        return;
+    const TaskBook::PacketState state = taken     ? TaskBook::PacketState::Sent
+                                        : unknown ? TaskBook::PacketState::Unknown
+                                                  : TaskBook::PacketState::Failed;
+    QString error;
+    if (m_tasks->packetEnded(id, int(type), state, {}, error) == TaskBook::Change::DatabaseError)
+        cmdInfo(QStringLiteral("Задание %1 не записано: %2\r\n").arg(id).arg(error));
+}
+
+void SmsRoute::resolveTasks(const PollResult &result)
+{
+    QString error;
+    for (const ListingSweep::Outcome::Confirmation &c : result.confirmations) {
+        const OperationHistory::Operation operation = c.packet == PacketType::GprsSettings
+                                                          ? OperationHistory::Operation::SendGprs
+                                                          : OperationHistory::Operation::SendProfile;
+        const std::optional<TaskBook::Entry> task = m_tasks->openTaskFor(c.sender, operation, error);
+        if (!task)
+            continue;
+        m_tasks->packetEnded(task->id, int(c.packet), TaskBook::PacketState::Confirmed, {}, error);
+        // Done once the terminal has confirmed every packet of it, however late.
+        bool all = true;
+        for (const TaskBook::Packet &p : task->packets)
+            all = all && (p.packet == int(c.packet) || p.state == TaskBook::PacketState::Confirmed);
+        if (all)
+            m_tasks->markConfirmed(task->id, QStringLiteral("подтверждено терминалом"), error);
+    }
+    for (const ReceivedProfiles::Saved &saved : result.saved) {
+        if (const std::optional<TaskBook::Entry> task =
+                m_tasks->openTaskFor(saved.phone, OperationHistory::Operation::ReadProfile, error))
+            m_tasks->markConfirmed(task->id, saved.path, error);
+    }
+}
+
 QStringList SmsRoute::settlePoll(const PollResult &result)
 {
+    if (m_tasks)
+        resolveTasks(result);
     std::optional<OperationHistory> history;
     if (m_state.database)
         history.emplace(*m_state.database);

@@ -9,6 +9,7 @@
 #include "core/inbox/ReceivedProfiles.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QDateTime>
 #include <QObject>
 #include <QString>
@@ -16,6 +17,7 @@
 #include <functional>
 
 class AppState;
+class TaskBook;
 
 // Where the profile transfer's short messages go and its answers come from: a modem line, or
 // an SMS gateway's database. The fleet run, the command-line tool and the window's profile
@@ -103,6 +105,15 @@ public:
     // Reads whose answer is still awaited.
     QStringList awaitedReads() const;
 
+    // Where the tasks are kept (nullptr: none). The route marks each packet of a bound task
+    // before it is handed on and after, and every poll resolves the open tasks its answers are for.
+    void setTaskBook(TaskBook *tasks) { m_tasks = tasks; }
+    TaskBook *taskBook() const { return m_tasks; }
+    // The task the sends to phone belong to, until unbound.
+    void bindTask(const QString &phone, qint64 id);
+    void unbindTask(const QString &phone);
+    qint64 boundTask(const QString &phone) const;
+
 signals:
     void pollFinished(const SmsRoute::PollResult &result);
     // A read request's outcome: its profile saved, or its wait over without an answer.
@@ -130,9 +141,20 @@ protected:
     // so that a profile is never joined from two reads. The line to log, or "".
     QString forgetEarlierHalves(const QString &phone) const;
 
+    // The bound task's packet, written before it goes (what a killed process left "sending" is
+    // not known to have gone) and after: taken, refused, or gone without a final word.
+    void packetGoing(const QString &phone, PacketType type);
+    // A line for txtCmdInfo (none by default).
+    virtual void cmdInfo(const QString &line) { Q_UNUSED(line) }
+    void packetEnded(const QString &phone, PacketType type, bool taken, bool unknown = false);
+
     AppState &m_state;
 
 private:
+    // The open tasks the poll's confirmations and profiles answer.
+    void resolveTasks(const PollResult &result);
+    TaskBook *m_tasks = nullptr;
+    QHash<QString, qint64> m_boundTasks;
     // A window's send, kept in the history once the route has had its say.
     Task<void> sendAndRecord(OperationHistory::Operation operation, QString phone, Task<SendResult> send);
     struct AwaitedRead

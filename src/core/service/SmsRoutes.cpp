@@ -1,9 +1,36 @@
 #include "core/service/SmsRoutes.h"
 
+#include "core/app/AppState.h"
+#include "core/app/Database.h"
+#include "core/common/Clock.h"
 #include "core/gateway/GatewayTransfer.h"
 #include "core/route/ProfileTransfer.h"
 
 SmsRoutes::SmsRoutes(AppState &state, QObject *owner) : m_state(state), m_owner(owner) {}
+
+SmsRoutes::~SmsRoutes()
+{
+    // The routes may outlive us (children of the owner): they keep no pointer to our tasks.
+    for (const FleetRun::Line &line : jobLines())
+        line.route->setTaskBook(nullptr);
+    for (const QPointer<ProfileTransfer> &modem : std::as_const(m_modems)) {
+        if (modem)
+            modem->setTaskBook(nullptr);
+    }
+}
+
+void SmsRoutes::openTasks(const QString &connection, const Clock &clock)
+{
+    auto tasks = std::make_unique<TaskBook>(connection, clock);
+    QString error;
+    if (!tasks->ensureSchema(error)) {
+        m_tasksProblem = QStringLiteral("задания не ведутся: ") + error;
+        return;
+    }
+    m_tasks = std::move(tasks);
+    for (const FleetRun::Line &line : jobLines())
+        line.route->setTaskBook(m_tasks.get());
+}
 
 bool SmsRoutes::open(const QString &gatewayConfig, const QList<Line> &lines, QString &error, Clock *clock)
 {
@@ -17,12 +44,20 @@ bool SmsRoutes::open(const QString &gatewayConfig, const QList<Line> &lines, QSt
             error = QStringLiteral("не задан ни модем, ни шлюз");
             return false;
         }
+        if (m_state.database && m_state.database->isOpen()) {
+            m_taskClock = std::make_unique<SystemClock>();
+            openTasks(m_state.database->connectionName(), *m_taskClock);
+        } else {
+            m_tasksProblem = QStringLiteral("задания не ведутся: Data.db не открыта");
+        }
         return true;
     }
     m_gateway = new GatewayTransfer(gatewayConfig, m_state, m_owner);
     if (clock)
         m_gateway->setClock(clock);
     m_gatewayOpen = m_gateway->open(error);
+    if (m_gatewayOpen)
+        openTasks(m_gateway->databaseConnection(), m_gateway->routeClock());
     return m_gatewayOpen;
 }
 

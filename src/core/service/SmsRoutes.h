@@ -3,10 +3,13 @@
 #include "core/fleet/FleetRun.h"
 #include "core/gateway/GatewayTransfer.h"
 #include "core/route/ProfileTransfer.h"
+#include "core/tasks/TaskBook.h"
 
 #include <QList>
 #include <QPointer>
 #include <QString>
+
+#include <memory>
 
 class AppState;
 class Clock;
@@ -30,6 +33,7 @@ public:
 
     // The transfers are children of owner.
     SmsRoutes(AppState &state, QObject *owner);
+    ~SmsRoutes();
 
     // gatewayConfig: the gammu-smsd configuration file, or empty for the modems. clock: the
     // gateway's time (nullptr: the system's). False with error when the gateway cannot be used
@@ -44,6 +48,11 @@ public:
     GatewayTransfer *gateway() const { return m_gateway; }
     ProfileTransfer *modem(int index = 0) const;
     int modemCount() const { return int(m_modems.size()); }
+    // The tasks of the jobs: in the gateway's database, which every workstation on it shares, or
+    // in the book (Data.db) beside the modems; nullptr when they cannot be kept, and then
+    // tasksProblem() says why.
+    TaskBook *tasks() const { return m_tasks.get(); }
+    QString tasksProblem() const { return m_tasksProblem; }
 
 private:
     AppState &m_state;
@@ -53,4 +62,9 @@ private:
     bool m_gatewayOpen = false;
     QList<QPointer<ProfileTransfer>> m_modems;
     QStringList m_ports;
+    std::unique_ptr<Clock> m_taskClock;
+    std::unique_ptr<TaskBook> m_tasks;
+    QString m_tasksProblem;
+
+    void openTasks(const QString &connection, const Clock &clock);
 };

@@ -25,6 +25,7 @@ FleetRun *SmsService::start(FleetRun::Request request, const QList<FleetRun::Tar
     if (lines.isEmpty())
         return nullptr;
     request.history = m_state.database;
+    request.tasks = m_routes.tasks();
     m_run.reset();
     m_run = std::make_unique<FleetRun>(lines, request);
     m_run->start(targets);
@@ -74,17 +75,44 @@ void SmsService::interrupt()
         line.route->breakSends();
 }
 
-bool SmsService::keepRetryable(Database *history, FleetRun::Job job, QList<FleetRun::Target> &targets, QString &error)
+bool SmsService::keepRetryable(FleetRun::Job job, QList<FleetRun::Target> &targets, QString &error) const
 {
-    if (!history) {
+    Database *history = m_state.database;
+    if (!history && !m_routes.tasks()) {
         error = QStringLiteral("история операций недоступна: Data.db не открылась");
         return false;
     }
-    QStringList failed;
-    if (!OperationHistory(*history).lastFailed(FleetRun::historyOperation(job), failed, error))
-        return false;
-    targets.removeIf([&failed](const FleetRun::Target &t) {
+    const OperationHistory::Operation operation = FleetRun::historyOperation(job);
+    QStringList retry;
+    // The tasks know what was confirmed late; the history covers runs that kept no tasks.
+    if (TaskBook *tasks = m_routes.tasks()) {
+        const std::optional<QStringList> numbers = tasks->retryable(operation, error);
+        if (!numbers)
+            return false;
+        retry = *numbers;
+    }
+    if (history) {
+        QStringList failed;
+        if (!OperationHistory(*history).lastFailed(operation, failed, error))
+            return false;
         for (const QString &number : std::as_const(failed)) {
+            if (m_routes.tasks()) {
+                TaskBook::Filter any;
+                any.number = number;
+                const std::optional<QList<TaskBook::Entry>> known = m_routes.tasks()->list(any, error);
+                if (!known)
+                    return false;
+                bool hasTask = false;
+                for (const TaskBook::Entry &e : *known)
+                    hasTask = hasTask || e.operation == operation;
+                if (hasTask)
+                    continue;
+            }
+            retry << number;
+        }
+    }
+    targets.removeIf([&retry](const FleetRun::Target &t) {
+        for (const QString &number : std::as_const(retry)) {
             if (PhoneNumber::sameSubscriber(number, t.phone))
                 return false;
         }

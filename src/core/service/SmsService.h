@@ -8,7 +8,6 @@
 #include <memory>
 
 class AppState;
-class Database;
 
 // What the window and the command-line tool ask of terminals by SMS, asked one way: the route
 // chosen once (SmsRoutes), a send, read or GPRS send for one terminal or a fleet run as a
@@ -37,10 +36,10 @@ public:
     // The operator's break: the run stops starting anything, pairs under way are completed.
     void interrupt();
 
-    // The targets whose last run of job failed, in their order; false with error when the
-    // history cannot be read: no history is no "nothing to retry".
-    static bool keepRetryable(Database *history, FleetRun::Job job, QList<FleetRun::Target> &targets,
-                              QString &error);
+    // The targets to retry for job, in their order: those whose task failed or expired and was
+    // not confirmed since, and those the history says failed with no task to tell more; false with
+    // error when neither can be read: no history is no "nothing to retry".
+    bool keepRetryable(FleetRun::Job job, QList<FleetRun::Target> &targets, QString &error) const;
 
 signals:
     void polled(const SmsRoute::PollResult &result);

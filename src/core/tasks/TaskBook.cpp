@@ -27,7 +27,7 @@ constexpr TaskBook::Status kStatuses[] = {TaskBook::Status::Queued, TaskBook::St
                                           TaskBook::Status::Cancelled, TaskBook::Status::Expired};
 constexpr TaskBook::PacketState kPacketStates[] = {TaskBook::PacketState::Pending, TaskBook::PacketState::Sending,
                                                    TaskBook::PacketState::Sent, TaskBook::PacketState::Failed,
-                                                   TaskBook::PacketState::Unknown};
+                                                   TaskBook::PacketState::Unknown, TaskBook::PacketState::Confirmed};
 
 const QString kColumns = QStringLiteral("id, operation, terminal, number, file_name, file_sha256, workstation, "
                                         "user_name, created, sent, confirmed, status, detail");
@@ -134,6 +134,8 @@ QString TaskBook::packetStateText(PacketState state)
         return QStringLiteral("sent");
     case PacketState::Failed:
         return QStringLiteral("failed");
+    case PacketState::Confirmed:
+        return QStringLiteral("confirmed");
     case PacketState::Unknown:
         break;
     }
@@ -532,8 +534,9 @@ std::optional<QList<TaskBook::HalfSent>> TaskBook::halfSent(const QString &works
         bool anySent = false;
         QList<int> toGo;
         for (const Packet &p : e.packets) {
-            anySent = anySent || p.state == PacketState::Sent;
-            if (p.state != PacketState::Sent)
+            const bool gone = p.state == PacketState::Sent || p.state == PacketState::Confirmed;
+            anySent = anySent || gone;
+            if (!gone)
                 toGo << p.packet;
         }
         if (anySent && !toGo.isEmpty())

@@ -26,7 +26,8 @@ class TaskBook
 {
 public:
     enum class Status { Queued, Sent, Confirmed, Failed, Cancelled, Expired, Unknown };
-    enum class PacketState { Pending, Sending, Sent, Failed, Unknown };
+    // Confirmed: the terminal said it has the packet.
+    enum class PacketState { Pending, Sending, Sent, Failed, Unknown, Confirmed };
     enum class Change { Done, Refused, DatabaseError };
     enum class Dialect { Sqlite, Postgres };
 
