@@ -78,6 +78,12 @@ public:
     virtual bool submitPoll() = 0;
     // The poll every PollMs while on.
     virtual void setPolling(bool on) = 0;
+    // A run awaits its terminals' answers from begin to the matching end (calls nest): the route
+    // then looks at what came sooner than every PollMs, as it can (a modem line when its modem
+    // announces each stored message, a gateway by looking at its inbox more often).
+    void beginAwaitingAnswers();
+    void endAwaitingAnswers();
+    bool awaitingAnswers() const { return m_awaitingAnswers > 0; }
 
     // btSendSMS: packets 0x33 and 0x35 of a two-block profile file (missing bytes count 0).
     virtual Task<SendResult> sendProfileFile(QString phone, QString smsc, QByteArray file) = 0;
@@ -130,6 +136,9 @@ protected:
     // so that a profile is never joined from two reads. The line to log, or "".
     QString forgetEarlierHalves(const QString &phone) const;
 
+    // The first begin and the last end of awaiting answers.
+    virtual void answersAwaited(bool on) { Q_UNUSED(on) }
+
     AppState &m_state;
 
 private:
@@ -142,4 +151,5 @@ private:
         bool historyRow = false;
     };
     QList<AwaitedRead> m_awaitedReads;
+    int m_awaitingAnswers = 0;
 };
