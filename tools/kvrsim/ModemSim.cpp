@@ -49,8 +49,26 @@ ModemSim::~ModemSim()
 void ModemSim::setSmsStore(SmsStore *store)
 {
     m_sms = store;
-    if (store)
+    if (store) {
         connect(store, &SmsStore::event, this, [this](const QByteArray &text) { traceEvent(("# " + text).constData()); });
+        connect(store, &SmsStore::received, this, &ModemSim::announce);
+    }
+}
+
+void ModemSim::announce(int index)
+{
+    if (!m_announce)
+        return;
+    m_held += "\r\n+CMTI: \"SM\"," + QByteArray::number(index) + "\r\n";
+    releaseHeld();
+}
+
+void ModemSim::releaseHeld()
+{
+    // As mode 2 of AT+CNMI: nothing breaks into a call, a message body or a command being typed.
+    if (m_held.isEmpty() || m_dataMode || m_dialTimer.isActive() || !m_line.isEmpty() || (m_sms && m_sms->inBody()))
+        return;
+    answer(std::exchange(m_held, {}));
 }
 
 QString ModemSim::open(QString &why)
@@ -220,6 +238,7 @@ void ModemSim::escapeGuardExpired()
     traceEvent("# escape");
     traceEvent("# command mode");
     answer(result("OK"));
+    releaseHeld();
 }
 
 void ModemSim::handleCommandByte(char c)
@@ -398,6 +417,13 @@ bool ModemSim::runExtendedCommand(const QByteArray &cmd, QByteArray &info)
         info += "\r\n+CREG: 0,1\r\n";
         return true;
     }
+    if (cmd.startsWith("CNMI=")) {
+        // <mode>,<mt>,...: a stored message is announced unless either is 0.
+        const QList<QByteArray> args = cmd.mid(5).split(',');
+        m_announce = args.value(0).trimmed().toInt() != 0 && args.value(1).trimmed().toInt() != 0;
+        traceEvent(m_announce ? "# announcements on" : "# announcements off");
+        return true;
+    }
     // What an init string sets: accepted and forgotten.
     static const char *const accepted[] = {"CMEE", "CSCA", "CPMS", "CREG", "CNMI", "CMGF", "CSCS", "CLIP", "CRC",
                                            "CBST", "IPR", "IFC", "CGMI", "CGMM", "CGSN", "GMI", "GMM", "CSMS"};
@@ -443,12 +469,14 @@ void ModemSim::leaveData(const QByteArray &finalWord)
     m_callUp = false;
     traceEvent("# command mode");
     answer(finalWord);
+    releaseHeld();
 }
 
 void ModemSim::finalAnswer(const QByteArray &text)
 {
     // Real modems put unsolicited lines anywhere, also straight after a final answer.
     answer(m_options.trailer.isEmpty() ? text : text + "\r\n" + m_options.trailer + "\r\n");
+    releaseHeld();
 }
 
 void ModemSim::sendUnsolicited()

@@ -80,6 +80,10 @@ private:
     Step runBasicCommand(const QByteArray &rest, int &i, QByteArray &info);
     bool runExtendedCommand(const QByteArray &cmd, QByteArray &info);
     void sendUnsolicited();
+    // "+CMTI" for a message the store received, when AT+CNMI asked for it: at once in command
+    // mode, otherwise held until the command, body or call under way is over.
+    void announce(int index);
+    void releaseHeld();
     void finalAnswer(const QByteArray &text);
     void answer(const QByteArray &text);
     void sendNow(const QByteArray &bytes);
@@ -122,5 +126,7 @@ private:
     bool m_dataMode = false;
     bool m_callUp = false;
     int m_plusCount = 0;
+    bool m_announce = false; // AT+CNMI: stored messages are announced
+    QByteArray m_held;       // announcements waiting for the line to be free
     QRandomGenerator m_random;
 };

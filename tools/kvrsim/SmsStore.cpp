@@ -33,6 +33,8 @@ bool SmsStore::store(const QByteArray &pdu, int stat, int announced)
         const int length = announced >= 0 ? announced : SimPdu::tpduOctets(pdu);
         m_messages.insert(i, {pdu, stat, length < 0 ? 0 : length});
         emit event("sms stored " + QByteArray::number(i));
+        if (stat == 0)
+            emit received(i);
         return true;
     }
     emit event("sms store full");

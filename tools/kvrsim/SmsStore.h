@@ -58,6 +58,8 @@ public:
 signals:
     // What happened, for the trace ("sms stored 1", "terminal +7... record 43").
     void event(const QByteArray &text);
+    // A received message was put at index (the modem may announce it).
+    void received(int index);
 
 private:
     struct Message

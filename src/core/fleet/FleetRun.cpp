@@ -25,6 +25,7 @@ FleetRun::FleetRun(const QList<Line> &lines, const Request &request, QObject *pa
 
 FleetRun::~FleetRun()
 {
+    stopAwaitingAnswers();
     for (const QMetaObject::Connection &c : std::as_const(m_connections))
         disconnect(c);
 }
@@ -92,12 +93,25 @@ void FleetRun::start(const QList<Target> &targets)
         QMetaObject::invokeMethod(this, [this] { emit finished(true); }, Qt::QueuedConnection);
         return;
     }
+    // Before the first request: a modem asked to announce what it stores is asked first.
+    for (const Line &line : std::as_const(m_lines)) {
+        line.route->beginAwaitingAnswers();
+        m_awaitingOn << line.route;
+    }
     // One request at a time per line, so that the poll timer's polls fall between them: a SIM
     // holds about thirty messages, and a long run's early answers must not fill it.
     for (int line = 0; line < m_lines.size(); ++line)
         sendNext(line);
     if (awaits())
         m_pollTimer.start();
+}
+
+void FleetRun::stopAwaitingAnswers()
+{
+    for (const QPointer<SmsRoute> &route : std::exchange(m_awaitingOn, {})) {
+        if (route)
+            route->endAwaitingAnswers();
+    }
 }
 
 void FleetRun::sendNext(int line)
@@ -200,6 +214,7 @@ void FleetRun::interrupt()
     m_interrupted = true;
     m_pollTimer.stop();
     m_deadline.stop();
+    stopAwaitingAnswers();
     for (QList<int> &waiting : m_waiting) {
         m_sendsLeft -= int(waiting.size());
         waiting.clear();
@@ -414,6 +429,7 @@ void FleetRun::settle(int index, Outcome outcome, const QString &detail)
     if (m_left == 0) {
         m_pollTimer.stop();
         m_deadline.stop();
+        stopAwaitingAnswers();
         emit finished(allDone());
     }
 }

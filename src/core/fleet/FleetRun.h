@@ -9,12 +9,14 @@
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 // One profile command for many terminals over one or several modem lines (or a gateway),
 // pipelined: the requests go out one after another without waiting for answers (each terminal
 // through the line with the fewest terminals so far; a gateway takes them all at once), every line is polled all along and once more when the last
-// request is out, until each terminal has answered or the wait, counted from the last request
+// request is out, and sooner as its route can (a modem's announcement of a stored message, a
+// gateway's inbox looked at every few seconds), until each terminal has answered or the wait, counted from the last request
 // sent, has passed (and one more poll of every line has looked). Each terminal's outcome is told
 // as soon as it is known. A modem line whose modem gives no answer or whose port is lost is taken
 // out of the pool: its terminals not yet sent go through the lines still there.
@@ -101,6 +103,8 @@ private:
     // Queues a terminal not yet sent on the live line with the fewest terminals; false when no
     // line is left.
     bool moveToLiveLine(int index);
+    // The routes look at what comes sooner while the run awaits answers.
+    void stopAwaitingAnswers();
 
     QList<Line> m_lines;
     Request m_request;
@@ -132,6 +136,7 @@ private:
     ClockTimer m_pollTimer;
     ClockTimer m_deadline;
     QList<QMetaObject::Connection> m_connections;
+    QList<QPointer<SmsRoute>> m_awaitingOn; // the routes told that the run awaits answers
     // Owns the run's sends on the routes; declared last, it goes first, and the routes run what
     // they still have of ours to the end while the rest of us is there.
     QObject m_operations;

@@ -15,6 +15,9 @@ GatewayTransfer::GatewayTransfer(const QString &configPath, AppState &state, QOb
     m_pollTimer.setRepeating(true);
     m_pollTimer.setHandler([this] { submitPoll(); });
     m_pollKick.setHandler([this] { runPoll(); });
+    m_answerPolls.setInterval(AnswerPollMs);
+    m_answerPolls.setRepeating(true);
+    m_answerPolls.setHandler([this] { submitPoll(); });
     m_store.setLinkHandler([this](const QString &why) {
         cmdInfo(why.isEmpty() ? QStringLiteral("Связь с базой шлюза восстановлена\r\n")
                               : QStringLiteral("Связь с базой шлюза потеряна: ") + why + QStringLiteral(", повтор\r\n"));
@@ -25,6 +28,7 @@ GatewayTransfer::~GatewayTransfer()
 {
     m_pollTimer.stop();
     m_pollKick.stop();
+    m_answerPolls.stop();
     // Sends still waiting for the gateway are run to their end now: a message the gateway has not
     // taken is taken back, the rest of a pair that has begun is left to it; each is told.
     m_unwinding = true;
@@ -126,6 +130,7 @@ void GatewayTransfer::setClock(Clock *clock)
     m_clock = clock;
     m_pollTimer.setClock(clock);
     m_pollKick.setClock(clock);
+    m_answerPolls.setClock(clock);
 }
 
 void GatewayTransfer::submitSend(QObject *owner, std::function<Task<void>()> send)
@@ -156,6 +161,14 @@ void GatewayTransfer::setPolling(bool on)
         m_pollTimer.start();
     else
         m_pollTimer.stop();
+}
+
+void GatewayTransfer::answersAwaited(bool on)
+{
+    if (on)
+        m_answerPolls.start();
+    else
+        m_answerPolls.stop();
 }
 
 void GatewayTransfer::runPoll()

@@ -23,6 +23,8 @@ public:
     static constexpr int SendWaitMs = 600000;   // an idle gateway may take its time with the first
     // A message not taken for this long has the gateway's phones row looked at, then again as often.
     static constexpr int LifeCheckMs = 20000;
+    // How often the inbox is looked at while a run awaits answers: the database is cheap to ask.
+    static constexpr int AnswerPollMs = 2000;
 
     // configPath: the gateway's configuration file, which also names the route.
     GatewayTransfer(const QString &configPath, AppState &state, QObject *parent = nullptr);
@@ -56,6 +58,9 @@ public:
 signals:
     // Log lines for txtCmdInfo, each ending in "\r\n".
     void cmdInfoLine(const QString &line);
+
+protected:
+    void answersAwaited(bool on) override;
 
 private:
     Task<SendResult> sendRecords(QString phone, QList<PacketType> types, QString sentLine, QByteArray file);
@@ -110,6 +115,7 @@ private:
     bool m_unwinding = false; // an owner goes: its sends run to their end now
     ClockTimer m_pollTimer{this};
     ClockTimer m_pollKick{this};
+    ClockTimer m_answerPolls{this};
     bool m_pollQueued = false;
     bool m_markRefusalSaid = false; // the operator knows the inbox cannot be marked
     QDateTime m_lifeCheckedAt;

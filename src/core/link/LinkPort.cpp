@@ -76,6 +76,7 @@ void LinkPort::readAvailable()
         m_recent.append(char(b));
         if (m_recent.size() > 512)
             m_recent.remove(0, 256);
+        watchLineStart(b);
         clsReceive *receiver = m_receiver;
         const bool textMode = !receiver || receiver->mode() == clsReceive::Mode::Text;
         if (textMode) {
@@ -105,6 +106,21 @@ void LinkPort::readAvailable()
         }
     }
     m_display.flushReceived();
+}
+
+void LinkPort::watchLineStart(quint8 b)
+{
+    // Seen in every mode and route: an announcement may come in the middle of any exchange.
+    static constexpr QByteArrayView announcement("+CMTI:");
+    if (b == 0x0D || b == 0x0A) {
+        m_lineStart.clear();
+        return;
+    }
+    if (m_lineStart.size() >= announcement.size())
+        return;
+    m_lineStart.append(char(b >= 'a' && b <= 'z' ? b - 0x20 : b));
+    if (m_lineStart == announcement)
+        emit messageAnnounced();
 }
 
 void LinkPort::writeBytes(const QByteArray &bytes)

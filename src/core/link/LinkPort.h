@@ -67,11 +67,15 @@ signals:
     void scenarioByte(quint8 b);
     // The receiver was replaced.
     void receiverChanged(clsReceive *receiver);
+    // The modem said it stored a message ("+CMTI: ..."), whoever the bytes went to.
+    void messageAnnounced();
 
 private:
     void loseDevice(const QString &reason);
     void writeBytes(const QByteArray &bytes);
     bool echoAsText() const;
+    // Watches the start of each received line for an arrival announcement.
+    void watchLineStart(quint8 b);
 
     LinkDisplay &m_display;
     SmsChannel &m_sms;
@@ -83,4 +87,5 @@ private:
     QList<Route> m_operationRoutes;
     bool m_answerAwaited = false;
     QByteArray m_recent;
+    QByteArray m_lineStart; // the first bytes of the line being received, upper-cased
 };

@@ -28,6 +28,12 @@ ProfileTransfer::ProfileTransfer(ModemLine &line, AppState &state, QObject *pare
     connect(&m_scAt, &clsScenarioAt::statusChanged, &m_link, &LinkExchange::notify);
     connect(&m_queue, &TransmitQueue::cmdInfoLine, this, &ProfileTransfer::cmdInfo);
     connect(&m_queue, &TransmitQueue::finished, this, &ProfileTransfer::queueFinished);
+    // Polled after the operation under way (a pair is never split), one poll for the
+    // announcements that come meanwhile: the line keeps one poll waiting at most.
+    connect(&m_link.port(), &LinkPort::messageAnnounced, this, [this] {
+        if (awaitingAnswers())
+            submitPoll();
+    });
 }
 
 ProfileTransfer::~ProfileTransfer()
@@ -74,6 +80,22 @@ void ProfileTransfer::setPolling(bool on)
         m_timer1.start();
     else
         m_timer1.stop();
+}
+
+void ProfileTransfer::answersAwaited(bool on)
+{
+    // The modem keeps announcing afterwards: the program takes such lines for what they are.
+    if (on)
+        m_line.submit(&m_operations, ModemLine::Operation::Command, [this]() -> Task<void> { return askForAnnouncements(); });
+}
+
+Task<void> ProfileTransfer::askForAnnouncements()
+{
+    const LinkExchange::RouteHold route(m_link, LinkExchange::Route::Scenario);
+    // Any final answer will do: a modem that cannot announce is polled every PollMs as before,
+    // and its refusal is no fault of the run.
+    const bool answered = co_await m_link.sendCommand(QLatin1String(AnnounceCommand), QStringList(), StoreTimeoutMs);
+    Q_UNUSED(answered)
 }
 
 // ---- the module path ----

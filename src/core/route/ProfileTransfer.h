@@ -38,6 +38,9 @@ public:
     static constexpr int SecondMs = 1000; // tmrSecond: the engine's watchdog and the queue
     static constexpr int CmgsTimeoutMs = 20000;
     static constexpr int StoreTimeoutMs = 2000; // listing and deleting stored messages, the PDU mode
+    // Asked of the modem while a run awaits answers: each message it stores is announced
+    // ("+CMTI: ..."), held back while the line is in a data call; no broadcasts, no reports.
+    static constexpr char AnnounceCommand[] = "AT+CNMI=2,1,0,0,0";
 
     ProfileTransfer(ModemLine &line, AppState &state, QObject *parent = nullptr);
     ~ProfileTransfer() override;
@@ -92,7 +95,12 @@ public:
     // and delete what is safely kept.
     Task<PollResult> pollMessages() override;
 
+protected:
+    // The modem is asked to announce what it stores; each announcement queues a poll.
+    void answersAwaited(bool on) override;
+
 private:
+    Task<void> askForAnnouncements();
     // How one message of the module path ended: taken ("OK" after "+CMGS: n"), not taken (the
     // modem answered something else, or a break came before the body), gone whole with no final
     // answer after it, no answer at all, or the port lost before the body.

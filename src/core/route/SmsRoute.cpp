@@ -13,6 +13,18 @@
 
 SmsRoute::SmsRoute(AppState &state, QObject *parent) : QObject(parent), m_state(state) {}
 
+void SmsRoute::beginAwaitingAnswers()
+{
+    if (m_awaitingAnswers++ == 0)
+        answersAwaited(true);
+}
+
+void SmsRoute::endAwaitingAnswers()
+{
+    if (m_awaitingAnswers > 0 && --m_awaitingAnswers == 0)
+        answersAwaited(false);
+}
+
 QString SmsRoute::numberRefusal(const QString &phone, const QString &smsc, const QString &badPhone)
 {
     if (!mdlSMS::IsValidPhone(phone))

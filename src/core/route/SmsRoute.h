@@ -80,6 +80,12 @@ public:
     virtual bool submitPoll() = 0;
     // The poll every PollMs while on.
     virtual void setPolling(bool on) = 0;
+    // A run awaits its terminals' answers from begin to the matching end (calls nest): the route
+    // then looks at what came sooner than every PollMs, as it can (a modem line when its modem
+    // announces each stored message, a gateway by looking at its inbox more often).
+    void beginAwaitingAnswers();
+    void endAwaitingAnswers();
+    bool awaitingAnswers() const { return m_awaitingAnswers > 0; }
 
     // btSendSMS: packets 0x33 and 0x35 of a two-block profile file (missing bytes count 0).
     virtual Task<SendResult> sendProfileFile(QString phone, QString smsc, QByteArray file) = 0;
@@ -141,12 +147,17 @@ protected:
     // so that a profile is never joined from two reads. The line to log, or "".
     QString forgetEarlierHalves(const QString &phone) const;
 
+<<<<<<< HEAD
     // The bound task's packet, written before it goes (what a killed process left "sending" is
     // not known to have gone) and after: taken, refused, or gone without a final word.
     void packetGoing(const QString &phone, PacketType type);
     // A line for txtCmdInfo (none by default).
     virtual void cmdInfo(const QString &line) { Q_UNUSED(line) }
     void packetEnded(const QString &phone, PacketType type, bool taken, bool unknown = false);
+=======
+    // The first begin and the last end of awaiting answers.
+    virtual void answersAwaited(bool on) { Q_UNUSED(on) }
+>>>>>>> f8fe309
 
     AppState &m_state;
 
@@ -164,4 +175,5 @@ private:
         bool historyRow = false;
     };
     QList<AwaitedRead> m_awaitedReads;
+    int m_awaitingAnswers = 0;
 };

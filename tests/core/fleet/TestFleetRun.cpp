@@ -82,7 +82,9 @@ void TestFleetRun::readOverTwoLinesWithASilentTerminal()
     QCOMPARE(run.results().at(0).port, QStringLiteral("A"));
     QCOMPARE(run.results().at(1).port, QStringLiteral("B"));
     QCOMPARE(run.results().at(2).port, QStringLiteral("A"));
-    QVERIFY(p.a.sim.received().startsWith("AT+CMGF=0\r"));
+    // The modem is asked to announce what it stores before the first request, and does.
+    QVERIFY(p.a.sim.received().startsWith("AT+CNMI=2,1,0,0,0\rAT+CMGF=0\r"));
+    QVERIFY(p.a.sim.sent().contains("\r\n+CMTI: \"SM\",1\r\n"));
     QCOMPARE(run.results().at(0).outcome, FleetRun::Outcome::Done);
     QCOMPARE(run.results().at(0).detail, p.dir.filePath(QStringLiteral("BIN/1234567890.bin")));
     QCOMPARE(readBytes(run.results().at(0).detail), SmsTest::profileFile(3));

@@ -7,6 +7,7 @@
 #include "TestFiles.h"
 #include "VirtualClock.h"
 #include "core/app/AppState.h"
+#include "core/fleet/FleetRun.h"
 #include "core/gateway/GatewayTransfer.h"
 #include "core/route/ProfileTransfer.h"
 #include "core/gateway/SmsdConfig.h"
@@ -576,4 +577,28 @@ void TestGatewayTransfer::reopeningIsSpaced()
     QVERIFY2(backAt - lostAt >= 30000 && backAt - lostAt <= 33000,
              qPrintable(QStringLiteral("%1 ms\n").arg(backAt - lostAt) + g.said()));
     QVERIFY2(g.passBoth(), qPrintable(g.said()));
+}
+
+void TestGatewayTransfer::inboxLookedAtOftenWhileARunWaits()
+{
+    // The request has gone and the run waits: a profile that reaches the inbox is found within
+    // AnswerPollMs, not at the run's next poll of every PollMs.
+    StoppedGateway g;
+    QString why;
+    QVERIFY2(g.prepare(why), qPrintable(why));
+    FleetRun::Request request;
+    request.job = FleetRun::Job::ReadProfile;
+    FleetRun run({{g.transfer.get(), QStringLiteral("gw")}}, request);
+    run.start({{QStringLiteral("t"), kPhone}});
+    for (int packet = 0; packet < 2; ++packet)
+        QVERIFY(g.outboxHolds() && g.gw.passOutbox());
+    g.clock.runUntil([] { return false; }, 3000);
+    QVERIFY(!run.isFinished());
+    const QByteArray profile = SmsTest::profileFile(4);
+    QVERIFY(g.gw.deliver(kPhone, SmsTest::answer(0x43, profile.left(128))));
+    QVERIFY(g.gw.deliver(kPhone, SmsTest::answer(0x45, profile.mid(130, 128))));
+    const qint64 from = g.clock.elapsed();
+    QVERIFY(g.clock.runUntil([&run] { return run.isFinished(); }, SmsRoute::PollMs));
+    QVERIFY2(g.clock.elapsed() - from <= GatewayTransfer::AnswerPollMs, qPrintable(QString::number(g.clock.elapsed() - from)));
+    QCOMPARE(run.results().at(0).outcome, FleetRun::Outcome::Done);
 }

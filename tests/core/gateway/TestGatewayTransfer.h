@@ -21,4 +21,5 @@ private slots:
     void phoneIdPinsTheSim();
     void restartedDatabaseIsReopened();
     void reopeningIsSpaced();
+    void inboxLookedAtOftenWhileARunWaits();
 };
