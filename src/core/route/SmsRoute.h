@@ -147,17 +147,14 @@ protected:
     // so that a profile is never joined from two reads. The line to log, or "".
     QString forgetEarlierHalves(const QString &phone) const;
 
-<<<<<<< HEAD
     // The bound task's packet, written before it goes (what a killed process left "sending" is
     // not known to have gone) and after: taken, refused, or gone without a final word.
     void packetGoing(const QString &phone, PacketType type);
     // A line for txtCmdInfo (none by default).
     virtual void cmdInfo(const QString &line) { Q_UNUSED(line) }
     void packetEnded(const QString &phone, PacketType type, bool taken, bool unknown = false);
-=======
     // The first begin and the last end of awaiting answers.
     virtual void answersAwaited(bool on) { Q_UNUSED(on) }
->>>>>>> f8fe309
 
     AppState &m_state;
 
