@@ -22,4 +22,5 @@ private slots:
     void restartedDatabaseIsReopened();
     void reopeningIsSpaced();
     void inboxLookedAtOftenWhileARunWaits();
+    void twoWorkstationsShareOneInbox();
 };
