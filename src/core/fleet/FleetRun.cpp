@@ -93,8 +93,9 @@ void FleetRun::start(const QList<Target> &targets)
         QMetaObject::invokeMethod(this, [this] { emit finished(true); }, Qt::QueuedConnection);
         return;
     }
-    // Before the first request: a modem asked to announce what it stores is asked first.
-    for (const Line &line : std::as_const(m_lines)) {
+    // Before the first request: a modem asked to announce what it stores is asked first, when
+    // there are answers to collect.
+    for (const Line &line : awaits() ? m_lines : QList<Line>()) {
         line.route->beginAwaitingAnswers();
         m_awaitingOn << line.route;
     }

@@ -269,8 +269,10 @@ bool SmsdStore::ready(QString &error)
 
 bool SmsdStore::run(QSqlQuery &q, const QString &sql, const QVariantList &values, QString &error)
 {
-    bool done = q.prepare(sql);
-    if (done) {
+    // Transaction control is never prepared: PostgreSQL cannot prepare BEGIN or COMMIT.
+    const bool plain = values.isEmpty() && !sql.contains(QLatin1Char('?'));
+    bool done = plain ? q.exec(sql) : q.prepare(sql);
+    if (done && !plain) {
         for (const QVariant &value : values)
             q.addBindValue(value);
         done = q.exec();
