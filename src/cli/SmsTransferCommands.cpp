@@ -21,6 +21,7 @@
 #include "core/app/Database.h"
 
 #include <QEventLoop>
+#include <QTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -110,7 +111,30 @@ struct SmsSession
         }
         if (!service->routes().tasksProblem().isEmpty())
             printLine(stderr, CliText::tr("ВНИМАНИЕ: %1").arg(service->routes().tasksProblem()));
+        service->routes().completeHalfSent();
         return true;
+    }
+    // A gateway sends beside the job (a profile left sent in part, completed at the start):
+    // the command ends once those have ended too.
+    void settleSends()
+    {
+        const auto idle = [this] {
+            for (const FleetRun::Line &line : service->routes().jobLines()) {
+                if (!line.route->sendsIdle())
+                    return false;
+            }
+            return true;
+        };
+        if (idle())
+            return;
+        QEventLoop loop;
+        QTimer check;
+        QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+            if (idle())
+                loop.quit();
+        });
+        check.start(100);
+        loop.exec();
     }
     QList<LinkSession *> lines() const
     {
@@ -179,6 +203,7 @@ int poll(const SmsPath &s)
     });
     session.service->poll();
     loop.exec();
+    session.settleSends();
     if (interrupts->interrupted())
         return interrupts->exitCode();
     // A profile that could not be written is a failure, even though its messages are safe; so is
@@ -254,6 +279,7 @@ int runJob(const CliOptions &o, SmsSession &session, const FleetRun::Request &re
     QEventLoop loop;
     QObject::connect(run, &FleetRun::finished, &loop, &QEventLoop::quit);
     loop.exec();
+    session.settleSends();
     if (shown_ == Shown::Fleet) {
         // The table says an unknown send in words; JSON keeps a plain value for scripts.
         const auto resultText = [](FleetRun::Outcome outcome, bool forJson) {

@@ -4,11 +4,15 @@
 #include "SmsTestSupport.h"
 #include "SmsdGateway.h"
 #include "TestFiles.h"
+#include "core/common/Clock.h"
+#include "core/pdu/TransferRecord.h"
+#include "core/tasks/TaskBook.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QScopeGuard>
+#include <QSqlDatabase>
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
@@ -515,4 +519,61 @@ void TestSmsTransferCli::tasksFollowTheAnswers()
     QCOMPARE(r.code, 0);
     QVERIFY2(r.err.contains(QStringLiteral("нет терминалов, у которых последний запуск не удался")), qPrintable(r.err));
     QVERIFY(!sim.received().mid(before.size()).contains("AT+CMGS"));
+}
+
+void TestSmsTransferCli::profileLeftInPartIsCompletedFirst()
+{
+    SimModem sim;
+    QVERIFY(sim.start({QStringLiteral("--terminal"), kPhone, QStringLiteral("--sms-delay"), QStringLiteral("0")}));
+    QTemporaryDir home;
+    QCOMPARE(runCli({QStringLiteral("book"), QStringLiteral("add"), QStringLiteral("Грузовик"), kPhone}, home.path()).code, 0);
+    // What a process killed between the two packets leaves behind: 0x33 written as sent, 0x35
+    // pending; and one killed while handing 0x35 to the modem: 0x35 left sending.
+    const QByteArray profile = SmsTest::profileFile(3);
+    const QString other = QStringLiteral("+71234567899");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("killed"));
+        db.setDatabaseName(home.filePath(QStringLiteral("Data.db")));
+        QVERIFY(db.open());
+        TaskBook book(QStringLiteral("killed"), Clock::system());
+        QString error;
+        QVERIFY2(book.ensureSchema(error), qPrintable(error));
+        for (const QString &number : {kPhone, other}) {
+            TaskBook::NewTask task;
+            task.number = number;
+            task.payload = profile;
+            task.packets = {0x33, 0x35};
+            const std::optional<qint64> id = book.create(task, error);
+            QVERIFY2(id, qPrintable(error));
+            QCOMPARE(book.packetSending(*id, 0x33, error), TaskBook::Change::Done);
+            QCOMPARE(book.packetEnded(*id, 0x33, TaskBook::PacketState::Sent, {}, error), TaskBook::Change::Done);
+            if (number == other)
+                QCOMPARE(book.packetSending(*id, 0x35, error), TaskBook::Change::Done);
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("killed"));
+
+    // The next command completes the first before its own work, from the task's copy; the second
+    // may have had its 0x35 and is not sent again.
+    ProgramRun r = runCli(with(QStringLiteral("poll"), sim, {}), home.path());
+    QCOMPARE(r.code, 0);
+    QVERIFY2(r.err.startsWith(QStringLiteral("Профиль ") + other
+                              + QStringLiteral(" отправлен не полностью, не известно, дошел ли пакет 0x35h: не досылается\n")
+                              + QStringLiteral("Профиль ") + kPhone
+                              + QStringLiteral(" отправлен не полностью, досылается пакет 0x35h\n")
+                              + QStringLiteral("Профиль отправлен на номер ") + kPhone),
+             qPrintable(r.err));
+    const QByteArray traffic = sim.received();
+    QCOMPARE(traffic.count("AT+CMGS="), 1);
+    QVERIFY(traffic.contains(TransferRecord::forPacket(PacketType::ProfileBlock2, profile).octets().toHex().toUpper()));
+    QVERIFY(traffic.indexOf("AT+CMGS=") < traffic.indexOf("AT+CMGL"));
+    const QJsonArray tasks =
+        QJsonDocument::fromJson(runCli({QStringLiteral("tasks"), QStringLiteral("--json")}, home.path()).out.toUtf8()).array();
+    QCOMPARE(tasks.size(), 2);
+    QCOMPARE(tasks[0][QStringLiteral("status")].toString(), QStringLiteral("failed"));
+    QCOMPARE(tasks[1][QStringLiteral("status")].toString(), QStringLiteral("sent"));
+    QCOMPARE(tasks[1][QStringLiteral("packets")][1][QStringLiteral("state")].toString(), QStringLiteral("sent"));
+    // Nothing is sent twice by a later start.
+    QCOMPARE(runCli(with(QStringLiteral("poll"), sim, {}), home.path()).code, 0);
+    QCOMPARE(sim.received().count("AT+CMGS="), 1);
 }

@@ -16,6 +16,7 @@ private slots:
     void fleetThroughAGateway_data();
     void fleetThroughAGateway();
     void tasksFollowTheAnswers();
+    void profileLeftInPartIsCompletedFirst();
     void refusedGprs();
     void gatewayPollThatCannotMark();
     void noHistoryIsSaidLoudly();

@@ -86,6 +86,10 @@ public:
     {
         return sendPackets(phone, {PacketType::ProfileBlock1, PacketType::ProfileBlock2});
     }
+    Task<SendResult> sendProfilePackets(QString phone, QString, QByteArray, QList<PacketType> packets) override
+    {
+        return sendPackets(phone, packets);
+    }
     Task<SendResult> requestProfile(QString phone, QString) override
     {
         return sendPackets(phone, {PacketType::ReadBlock1, PacketType::ReadBlock2});

@@ -6,8 +6,9 @@ namespace Workstation {
 
 QString name()
 {
-    static const QString name = QStringLiteral("kvrsetup@") + QSysInfo::machineHostName();
-    return name;
+    // Several operators on one machine (a terminal server) name their places themselves.
+    const QString named = qEnvironmentVariable("KVRSETUP_WORKSTATION").trimmed();
+    return QStringLiteral("kvrsetup@") + (named.isEmpty() ? QSysInfo::machineHostName() : named.left(64));
 }
 
 QString userName()

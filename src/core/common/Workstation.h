@@ -6,7 +6,7 @@
 // and each says where and by whom it was made.
 namespace Workstation {
 
-// "kvrsetup@" and this machine's host name.
+// "kvrsetup@" and this machine's host name, or the place KVRSETUP_WORKSTATION names.
 QString name();
 // The login name from the environment (USER, LOGNAME or USERNAME); empty when none is set.
 QString userName();

@@ -2,8 +2,11 @@
 
 #include "core/app/AppState.h"
 #include "core/common/HexText.h"
+#include "core/common/Workstation.h"
+#include "core/gateway/SharedHalves.h"
 #include "core/inbox/ListingSweep.h"
 #include "core/pdu/ReceivedSms.h"
+#include "core/tasks/TaskBook.h"
 
 #include <QHash>
 #include <QRegularExpression>
@@ -298,11 +301,16 @@ Task<SmsRoute::SendResult> GatewayTransfer::sendRecords(QString phone, QList<Pac
 
 Task<SmsRoute::SendResult> GatewayTransfer::sendProfileFile(QString phone, QString smsc, QByteArray file)
 {
+    return sendProfilePackets(phone, smsc, file, {PacketType::ProfileBlock1, PacketType::ProfileBlock2});
+}
+
+Task<SmsRoute::SendResult> GatewayTransfer::sendProfilePackets(QString phone, QString smsc, QByteArray file,
+                                                               QList<PacketType> packets)
+{
     SendResult refused;
     refused.refusal = numberRefusal(phone, smsc, QStringLiteral("Неверный номер телефона"));
     if (!refused.refusal.isEmpty())
         co_return refused;
-    const QList<PacketType> packets{PacketType::ProfileBlock1, PacketType::ProfileBlock2};
     const SendResult result = co_await sendRecords(phone, packets, QStringLiteral("Профиль отправлен на номер "), file);
     co_return result;
 }
@@ -363,6 +371,65 @@ InboxMessage GatewayTransfer::inboxMessage(const SmsdStore::InboxRow &row)
     return m;
 }
 
+bool GatewayTransfer::sharedHalvesReady()
+{
+    if (m_sharedHalves == SharedHalvesState::Unchecked) {
+        TaskBook book(databaseConnection(), *m_clock);
+        QString error;
+        m_sharedHalves = book.ensureSchema(error) ? SharedHalvesState::Ready : SharedHalvesState::Missing;
+        if (m_sharedHalves == SharedHalvesState::Missing)
+            cmdInfo(QStringLiteral("Половины профилей ждут пары только на этом рабочем месте: ") + error
+                    + QStringLiteral("\r\n"));
+    }
+    return m_sharedHalves == SharedHalvesState::Ready;
+}
+
+QString GatewayTransfer::forgetEarlierHalves(const QString &phone) const
+{
+    if (m_sharedHalves != SharedHalvesState::Ready)
+        return SmsRoute::forgetEarlierHalves(phone);
+    TaskBook book(databaseConnection(), *m_clock);
+    return SharedHalves(book).discardForNewRequest(phone);
+}
+
+bool GatewayTransfer::heldForOther(const QString &phone) const
+{
+    if (!taskBook())
+        return false;
+    QString error;
+    const std::optional<TaskBook::Entry> task =
+        taskBook()->openTaskFor(phone, OperationHistory::Operation::ReadProfile, error);
+    return task && !task->workstation.isEmpty() && task->workstation != Workstation::name();
+}
+
+void GatewayTransfer::handOver(const QList<ListingSweep::Outcome::Held> &held)
+{
+    if (held.isEmpty() || !taskBook())
+        return;
+    TaskBook book(databaseConnection(), *m_clock);
+    SharedHalves halves(book);
+    for (const ListingSweep::Outcome::Held &h : held) {
+        QString error;
+        const std::optional<TaskBook::Entry> task =
+            taskBook()->openTaskFor(h.phone, OperationHistory::Operation::ReadProfile, error);
+        if (!task) {
+            // Kept as halves: the next poll saves it here after all.
+            continue;
+        }
+        const TaskBook::Change change =
+            taskBook()->markConfirmed(task->id, QStringLiteral("принят рабочим местом ") + Workstation::name(), error, h.file);
+        if (change == TaskBook::Change::DatabaseError) {
+            cmdInfo(QStringLiteral("Задание %1 не записано: %2\r\n").arg(task->id).arg(error));
+            continue;
+        }
+        halves.remove(h.phone);
+        cmdInfo(QStringLiteral("Профиль с номера %1 передан заданию %2 рабочего места %3\r\n")
+                    .arg(h.phone)
+                    .arg(task->id)
+                    .arg(task->workstation));
+    }
+}
+
 Task<SmsRoute::PollResult> GatewayTransfer::pollMessages()
 {
     PollResult result;
@@ -370,7 +437,12 @@ Task<SmsRoute::PollResult> GatewayTransfer::pollMessages()
     result.listedAt = now();
     QList<SmsdStore::InboxRow> rows;
     QString error;
-    if (!store().unprocessed(rows, error)) {
+    const bool shared = !m_store.linkLost() && sharedHalvesReady();
+    // Rows are listed and claimed in one transaction: another workstation polling meanwhile
+    // waits, then finds what was taken here processed; what the rows carry (halves of profiles)
+    // is kept in the same transaction, so a row is never processed with its content lost.
+    if (!store().beginClaims(error) || !store().unprocessed(rows, error)) {
+        store().endClaims(false, error);
         // A lost database was said once already, and is said again when it is back.
         if (!m_store.linkLost())
             cmdInfo(QStringLiteral("Не читаются входящие сообщения шлюза: ") + error + QStringLiteral("\r\n"));
@@ -382,38 +454,65 @@ Task<SmsRoute::PollResult> GatewayTransfer::pollMessages()
     // poll, and its profile saved and its confirmation counted each time.
     QList<InboxMessage> messages;
     QString markRefusal;
+    bool failed = false;
     for (const SmsdStore::InboxRow &row : std::as_const(rows)) {
         InboxMessage message = inboxMessage(row);
         if (!message.sms.accepted())
             continue;
-        if (!store().mayMark(row.id, error)) {
-            result.markFailed = true;
-            if (markRefusal.isEmpty())
-                markRefusal = error;
+        const SmsdStore::Claim claim = store().claim(row.id, error);
+        if (claim == SmsdStore::Claim::Taken) {
+            messages.append(message);
             continue;
         }
-        messages.append(message);
+        if (claim == SmsdStore::Claim::Foreign)
+            continue;
+        result.markFailed = true;
+        if (markRefusal.isEmpty())
+            markRefusal = error;
+        // The transaction is lost with the failed statement: nothing of this poll is acted on.
+        if (claim == SmsdStore::Claim::Failed) {
+            failed = true;
+            break;
+        }
+    }
+    if (failed) {
+        store().endClaims(false, error);
+        messages.clear();
     }
     // Said once, not at every poll of a run, until a row can be marked again.
     if (!markRefusal.isEmpty() && !m_markRefusalSaid)
         cmdInfo(QStringLiteral("Сообщения шлюза не отмечаются обработанными, они не обработаны: ") + markRefusal
                 + QStringLiteral("\r\n"));
     m_markRefusalSaid = !markRefusal.isEmpty() || (m_markRefusalSaid && messages.isEmpty());
-    const ListingSweep::Outcome outcome =
-        ListingSweep(m_state.appFolder(), now().toLocalTime()).sweep(messages, m_profiles);
+    if (failed)
+        co_return result;
+
+    TaskBook halfBook(databaseConnection(), *m_clock);
+    SharedHalves sharedHalves(halfBook);
+    ListingSweep sweep(m_state.appFolder(), now().toLocalTime());
+    if (shared)
+        sweep.setHalves(&sharedHalves);
+    sweep.setHolder([this](const QString &phone, const QByteArray &) { return heldForOther(phone); });
+    const ListingSweep::Outcome outcome = sweep.sweep(messages, m_profiles);
+    // What could not be kept goes back to the inbox, for the next poll, here or elsewhere.
+    bool kept = true;
+    for (const InboxMessage &message : std::as_const(messages)) {
+        if (!outcome.deletable.contains(message.id))
+            kept = store().release(message.id.toLongLong(), error) && kept;
+    }
+    if (!kept || !store().endClaims(true, error)) {
+        store().endClaims(false, error);
+        result.markFailed = true;
+        cmdInfo(QStringLiteral("Сообщения шлюза не отмечены обработанными: ") + error + QStringLiteral("\r\n"));
+        co_return result;
+    }
     result.messages = outcome.messages;
     result.saved = outcome.saved;
     result.confirmations = outcome.confirmations;
     result.writeFailed = outcome.writeFailed;
     for (const QString &line : outcome.lines)
         cmdInfo(line);
-    // What is safely kept is marked processed; the rest is read again by the next poll.
-    for (const QString &id : outcome.deletable) {
-        if (!store().markProcessed(id.toLongLong(), error)) {
-            result.markFailed = true;
-            cmdInfo(QStringLiteral("Сообщение шлюза не отмечено обработанным: ") + error + QStringLiteral("\r\n"));
-        }
-    }
+    handOver(outcome.held);
     for (const QString &line : settlePoll(result))
         cmdInfo(line);
     co_return result;

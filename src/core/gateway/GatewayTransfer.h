@@ -43,6 +43,7 @@ public:
     bool submitPoll() override;
     void setPolling(bool on) override;
     Task<SendResult> sendProfileFile(QString phone, QString smsc, QByteArray file) override;
+    Task<SendResult> sendProfilePackets(QString phone, QString smsc, QByteArray file, QList<PacketType> packets) override;
     Task<SendResult> requestProfile(QString phone, QString smsc) override;
     Task<SendResult> sendGprs(QString phone, QString smsc, GprsSettings settings) override;
     Task<PollResult> pollMessages() override;
@@ -61,6 +62,7 @@ signals:
 
 protected:
     void answersAwaited(bool on) override;
+    QString forgetEarlierHalves(const QString &phone) const override;
 
 private:
     Task<SendResult> sendRecords(QString phone, QList<PacketType> types, QString sentLine, QByteArray file);
@@ -88,6 +90,14 @@ private:
     void ownerGone(QObject *owner);
     void runPoll();
     void cmdInfo(const QString &line) override { emit cmdInfoLine(line); }
+    // The halves' tables in the gateway's database, created on first use; false (said once) when
+    // they cannot be: halves then wait on this workstation only.
+    bool sharedHalvesReady();
+    // Whether a complete profile is the answer to another workstation's read: it goes into that
+    // read's task instead of this workstation's BIN.
+    bool heldForOther(const QString &phone) const;
+    // The profiles held for other workstations, into their tasks; their halves go once kept there.
+    void handOver(const QList<ListingSweep::Outcome::Held> &held);
     // Says once when the gateway's phones row shows no gammu-smsd at work.
     void checkLife();
     QDateTime now() const { return m_clock->now(); }
@@ -118,6 +128,8 @@ private:
     ClockTimer m_answerPolls{this};
     bool m_pollQueued = false;
     bool m_markRefusalSaid = false; // the operator knows the inbox cannot be marked
+    enum class SharedHalvesState { Unchecked, Ready, Missing };
+    SharedHalvesState m_sharedHalves = SharedHalvesState::Unchecked;
     QDateTime m_lifeCheckedAt;
     bool m_deadSaid = false;
 };

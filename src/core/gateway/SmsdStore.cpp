@@ -269,8 +269,10 @@ bool SmsdStore::ready(QString &error)
 
 bool SmsdStore::run(QSqlQuery &q, const QString &sql, const QVariantList &values, QString &error)
 {
-    bool done = q.prepare(sql);
-    if (done) {
+    // Transaction control is never prepared: PostgreSQL cannot prepare BEGIN or COMMIT.
+    const bool plain = values.isEmpty() && !sql.contains(QLatin1Char('?'));
+    bool done = plain ? q.exec(sql) : q.prepare(sql);
+    if (done && !plain) {
         for (const QVariant &value : values)
             q.addBindValue(value);
         done = q.exec();
@@ -363,25 +365,65 @@ bool SmsdStore::unprocessed(QList<InboxRow> &rows, QString &error)
     return true;
 }
 
-bool SmsdStore::mayMark(qint64 id, QString &error)
+bool SmsdStore::beginClaims(QString &error)
 {
-    // Processed stays as it is: only whether the row may be changed is learned.
     if (!ready(error))
         return false;
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    return run(q,
-               QStringLiteral("UPDATE %1 SET \"Processed\" = 'false' WHERE \"ID\" = ? AND \"Processed\" = 'false'")
-                   .arg(quoted(m_tables.inbox)),
-               {id}, error)
-           && changedOne(q, error);
+    // SQLite: the write lock from the start, so two polls never read the same rows as unclaimed.
+    // PostgreSQL: a lock of the program's own for the transaction, the halves included.
+    if (!m_postgres)
+        return run(q, QStringLiteral("BEGIN IMMEDIATE"), {}, error);
+    if (!run(q, QStringLiteral("BEGIN"), {}, error))
+        return false;
+    if (run(q, QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(ClaimLock), {}, error))
+        return true;
+    QString ignored;
+    run(q, QStringLiteral("ROLLBACK"), {}, ignored);
+    return false;
 }
 
-bool SmsdStore::markProcessed(qint64 id, QString &error)
+bool SmsdStore::endClaims(bool keep, QString &error)
 {
     if (!ready(error))
         return false;
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    return run(q, QStringLiteral("UPDATE %1 SET \"Processed\" = 'true' WHERE \"ID\" = ?").arg(quoted(m_tables.inbox)),
+    if (keep && run(q, QStringLiteral("COMMIT"), {}, error))
+        return true;
+    QString why;
+    run(q, QStringLiteral("ROLLBACK"), {}, why);
+    return !keep;
+}
+
+SmsdStore::Claim SmsdStore::claim(qint64 id, QString &error)
+{
+    if (!ready(error))
+        return Claim::Failed;
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    if (!run(q,
+             QStringLiteral("UPDATE %1 SET \"Processed\" = 'true' WHERE \"ID\" = ? AND \"Processed\" = 'false'")
+                 .arg(quoted(m_tables.inbox)),
+             {id}, error))
+        return Claim::Failed;
+    if (q.numRowsAffected() == 1)
+        return Claim::Taken;
+    // Nothing changed: taken by another, or ignored by a trigger that leaves the row as it was.
+    if (!run(q, QStringLiteral("SELECT \"Processed\" FROM %1 WHERE \"ID\" = ?").arg(quoted(m_tables.inbox)), {id},
+             error))
+        return Claim::Failed;
+    if (q.next() && q.value(0).toString() == QLatin1String("false")) {
+        error = QStringLiteral("строка не изменилась");
+        return Claim::Refused;
+    }
+    return Claim::Foreign;
+}
+
+bool SmsdStore::release(qint64 id, QString &error)
+{
+    if (!ready(error))
+        return false;
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    return run(q, QStringLiteral("UPDATE %1 SET \"Processed\" = 'false' WHERE \"ID\" = ?").arg(quoted(m_tables.inbox)),
                {id}, error)
            && changedOne(q, error);
 }

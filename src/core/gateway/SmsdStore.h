@@ -72,10 +72,19 @@ public:
     bool withdraw(qint64 id);
     // Unprocessed 8-bit rows, oldest first.
     bool unprocessed(QList<InboxRow> &rows, QString &error);
-    // Whether the row could be marked processed now, leaving it as it is; false with why.
-    bool mayMark(qint64 id, QString &error);
-    // False with why when the row was not changed.
-    bool markProcessed(qint64 id, QString &error);
+    // Inbox rows are claimed in a transaction that also keeps what they carry, one workstation's
+    // at a time: another that reads the same rows waits, then finds them processed.
+    bool beginClaims(QString &error);
+    bool endClaims(bool keep, QString &error);
+    enum class Claim {
+        Taken,   // marked processed by this workstation: act on it
+        Foreign, // another workstation had taken it
+        Refused, // the row may not be marked (a trigger, a role): not acted on
+        Failed,  // the database failed; the claims' transaction is lost
+    };
+    Claim claim(qint64 id, QString &error);
+    // A row claimed in this transaction whose content could not be kept goes back.
+    bool release(qint64 id, QString &error);
 
     // Whether a gammu-smsd is at work on this database: a running one keeps its phone's row in
     // the phones table fresh (TimeOut, every StatusFrequency seconds) and a stopped one leaves
@@ -89,6 +98,8 @@ public:
     GatewayLife life();
 
     static constexpr int BusyTimeoutMs = 10000;
+    // The PostgreSQL advisory lock held while inbox rows are claimed ("KVRC").
+    static constexpr qint64 ClaimLock = 0x4B565243;
     // Reopen attempts after a failed one: the first waits this long, each next twice as long, up to the most.
     static constexpr int ReopenFirstMs = 1000;
     static constexpr int ReopenMostMs = 30000;

@@ -19,7 +19,8 @@ QString ListingSweep::unreadablePath(const QString &appFolder)
 ListingSweep::Outcome ListingSweep::sweep(const QList<InboxMessage> &messages, ReceivedProfiles &profiles) const
 {
     Outcome out;
-    PendingHalves halves(m_appFolder);
+    PendingHalves local(m_appFolder);
+    HalfKeeper &halves = m_halves ? *m_halves : local;
     struct Answer
     {
         QString id;
@@ -102,6 +103,13 @@ ListingSweep::Outcome ListingSweep::sweep(const QList<InboxMessage> &messages, R
     }
     profiles = ReceivedProfiles();
     halves.load(profiles, m_now, out.lines);
+    for (int i = profiles.size() - 1; m_holder && i >= 0; --i) {
+        const ReceivedProfile &e = profiles.at(i);
+        if (!e.complete() || !m_holder(e.Phone, e.fileData()))
+            continue;
+        out.held.append({e.Phone, e.fileData()});
+        profiles.RemoveReceivedProfile(i);
+    }
     out.lines << profiles.saveCompleteProfiles(m_appFolder, &out.saved);
     for (const ReceivedProfiles::Saved &saved : std::as_const(out.saved))
         halves.remove(saved.phone);

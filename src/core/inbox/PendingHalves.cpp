@@ -50,8 +50,7 @@ void PendingHalves::load(ReceivedProfiles &profiles, const QDateTime &now, QStri
         const PacketType type = info.suffix() == QLatin1String("43") ? PacketType::ReadBlock1 : PacketType::ReadBlock2;
         if (info.lastModified().daysTo(now) > KeepDays) {
             QFile::remove(info.filePath());
-            lines << QStringLiteral("Удалена половина профиля от ") + sender + QStringLiteral(", ждавшая пару больше ")
-                         + QString::number(KeepDays) + QStringLiteral(" дней\r\n");
+            lines << expiredLine(sender);
             continue;
         }
         if (newline >= 0 && data.size() == ReceivedProfiles::DataOctets)
@@ -72,7 +71,5 @@ QString PendingHalves::discardForNewRequest(const QString &phone) const
     bool any = false;
     for (PacketType type : {PacketType::ReadBlock1, PacketType::ReadBlock2})
         any = QFile::remove(fileFor(phone, type)) || any;
-    return any ? QStringLiteral("Удалена половина профиля от ") + phone
-                     + QStringLiteral(", полученная на прежний запрос\r\n")
-               : QString();
+    return any ? discardedLine(phone) : QString();
 }

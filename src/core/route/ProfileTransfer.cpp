@@ -225,8 +225,13 @@ bool ProfileTransfer::sendsIdle() const
 
 Task<ProfileTransfer::SendResult> ProfileTransfer::sendProfileFile(QString phone, QString smsc, QByteArray file)
 {
-    return sendRecords(phone, smsc, {PacketType::ProfileBlock1, PacketType::ProfileBlock2},
-                       QStringLiteral("Профиль отправлен на номер "), file,
+    return sendProfilePackets(phone, smsc, file, {PacketType::ProfileBlock1, PacketType::ProfileBlock2});
+}
+
+Task<ProfileTransfer::SendResult> ProfileTransfer::sendProfilePackets(QString phone, QString smsc, QByteArray file,
+                                                                      QList<PacketType> packets)
+{
+    return sendRecords(phone, smsc, packets, QStringLiteral("Профиль отправлен на номер "), file,
                        QStringLiteral("Неверный номер телефона"));
 }
 

@@ -73,6 +73,7 @@ public:
 
     // btSendSMS: packets 0x33 and 0x35 of a two-block profile file (missing bytes count 0).
     Task<SendResult> sendProfileFile(QString phone, QString smsc, QByteArray file) override;
+    Task<SendResult> sendProfilePackets(QString phone, QString smsc, QByteArray file, QList<PacketType> packets) override;
     // btSaveSMSToFile: the read requests 0x43 and 0x45.
     Task<SendResult> requestProfile(QString phone, QString smsc) override;
     // btSendGPRS: the GPRS settings, packet 0x57.

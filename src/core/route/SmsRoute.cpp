@@ -4,8 +4,10 @@
 
 #include "core/app/AppState.h"
 #include "core/app/OperationHistory.h"
+#include "core/common/FileIo.h"
 #include "core/common/HexText.h"
 #include "core/common/PhoneNumber.h"
+#include "core/common/Workstation.h"
 #include "core/inbox/PendingHalves.h"
 #include "core/pdu/mdlSMS.h"
 
@@ -118,7 +120,7 @@ void SmsRoute::awaitAnswer(const QString &phone, bool historyRow)
     for (const AwaitedRead &a : std::as_const(m_awaitedReads))
         historyRow = historyRow || (a.historyRow && PhoneNumber::sameSubscriber(a.phone, phone));
     forgetAwaited(phone);
-    m_awaitedReads.append({phone, routeClock().now(), historyRow});
+    m_awaitedReads.append({phone, routeClock().now(), historyRow, boundTask(phone)});
 }
 
 void SmsRoute::forgetAwaited(const QString &phone)
@@ -181,16 +183,99 @@ void SmsRoute::resolveTasks(const PollResult &result)
             m_tasks->markConfirmed(task->id, QStringLiteral("подтверждено терминалом"), error);
     }
     for (const ReceivedProfiles::Saved &saved : result.saved) {
-        if (const std::optional<TaskBook::Entry> task =
-                m_tasks->openTaskFor(saved.phone, OperationHistory::Operation::ReadProfile, error))
-            m_tasks->markConfirmed(task->id, saved.path, error);
+        const std::optional<TaskBook::Entry> task =
+            m_tasks->openTaskFor(saved.phone, OperationHistory::Operation::ReadProfile, error);
+        if (!task)
+            continue;
+        // The profile goes with the task, for any workstation to fetch.
+        QByteArray profile;
+        FileIo::readRegular(saved.path, profile, error, 1 << 16);
+        m_tasks->markConfirmed(task->id, saved.path, error, profile);
     }
 }
 
-QStringList SmsRoute::settlePoll(const PollResult &result)
+void SmsRoute::completeHalfSent()
 {
-    if (m_tasks)
+    if (!m_tasks)
+        return;
+    QString error;
+    const std::optional<QList<TaskBook::HalfSent>> halves = m_tasks->halfSent(Workstation::name(), error);
+    if (!halves) {
+        cmdInfo(QStringLiteral("Задания не читаются, профили, отправленные не полностью, не досылаются: ") + error
+                + QStringLiteral("\r\n"));
+        return;
+    }
+    for (const TaskBook::HalfSent &half : *halves) {
+        if (half.operation != OperationHistory::Operation::SendProfile)
+            continue;
+        QStringList uncertain;
+        for (int packet : half.uncertain)
+            uncertain << packetName(PacketType(packet));
+        if (!uncertain.isEmpty()) {
+            const QString why = QStringLiteral("не известно, дошел ли ") + uncertain.join(QStringLiteral(", "))
+                                + QStringLiteral(": не досылается");
+            cmdInfo(QStringLiteral("Профиль ") + half.number + QStringLiteral(" отправлен не полностью, ") + why
+                    + QStringLiteral("\r\n"));
+            m_tasks->markFailed(half.id, why, error);
+            continue;
+        }
+        QList<PacketType> packets;
+        for (int packet : half.packets)
+            packets << PacketType(packet);
+        const qint64 id = half.id;
+        const QString number = half.number;
+        const QByteArray payload = half.payload;
+        submitSend(nullptr, [this, id, number, payload, packets]() { return completeTask(id, number, payload, packets); });
+    }
+}
+
+Task<void> SmsRoute::completeTask(qint64 id, QString number, QByteArray payload, QList<PacketType> packets)
+{
+    QStringList names;
+    for (PacketType packet : std::as_const(packets))
+        names << packetName(packet);
+    cmdInfo(QStringLiteral("Профиль ") + number + QStringLiteral(" отправлен не полностью, досылается ")
+            + names.join(QStringLiteral(", ")) + QStringLiteral("\r\n"));
+    bindTask(number, id);
+    const SendResult result = co_await sendProfilePackets(number, QString(), payload, packets);
+    unbindTask(number);
+    QString error;
+    const TaskBook::Change change =
+        result.passed ? m_tasks->markSent(id, error)
+                      : m_tasks->markFailed(id, QStringLiteral("не дослан: ")
+                                                    + (result.refusal.isEmpty() ? result.failure : result.refusal),
+                                            error);
+    if (change == TaskBook::Change::DatabaseError)
+        cmdInfo(QStringLiteral("Задание %1 не записано: %2\r\n").arg(id).arg(error));
+}
+
+void SmsRoute::adoptProfilesReadElsewhere(PollResult &result, QStringList &lines)
+{
+    for (const AwaitedRead &a : std::as_const(m_awaitedReads)) {
+        bool saved = false;
+        for (const ReceivedProfiles::Saved &s : std::as_const(result.saved))
+            saved = saved || PhoneNumber::sameSubscriber(s.phone, a.phone);
+        QString error;
+        const std::optional<TaskBook::Entry> task = saved || a.taskId <= 0 ? std::nullopt : m_tasks->get(a.taskId, error);
+        if (!task || task->status != TaskBook::Status::Confirmed
+            || task->payload.size() != 2 * ReceivedProfile::BlockSize)
+            continue;
+        ReceivedProfiles profile;
+        profile.storeBlock(a.phone, PacketType::ReadBlock1, task->payload.left(ReceivedProfiles::DataOctets));
+        profile.storeBlock(a.phone, PacketType::ReadBlock2,
+                           task->payload.mid(ReceivedProfile::BlockSize, ReceivedProfiles::DataOctets));
+        lines << QStringLiteral("Профиль с номера %1 принят другим рабочим местом (задание %2)\r\n").arg(a.phone).arg(a.taskId);
+        lines << profile.saveCompleteProfiles(m_state.appFolder(), &result.saved);
+    }
+}
+
+QStringList SmsRoute::settlePoll(PollResult &result)
+{
+    QStringList lines;
+    if (m_tasks) {
         resolveTasks(result);
+        adoptProfilesReadElsewhere(result, lines);
+    }
     std::optional<OperationHistory> history;
     if (m_state.database)
         history.emplace(*m_state.database);
@@ -213,7 +298,6 @@ QStringList SmsRoute::settlePoll(const PollResult &result)
         }
         forgetAwaited(saved.phone);
     }
-    QStringList lines;
     const QDateTime current = routeClock().now();
     for (qsizetype i = m_awaitedReads.size() - 1; i >= 0; --i) {
         const AwaitedRead a = m_awaitedReads.at(i);

@@ -89,6 +89,9 @@ public:
 
     // btSendSMS: packets 0x33 and 0x35 of a two-block profile file (missing bytes count 0).
     virtual Task<SendResult> sendProfileFile(QString phone, QString smsc, QByteArray file) = 0;
+    // Some packets of a profile file only: the rest of one sent in part.
+    virtual Task<SendResult> sendProfilePackets(QString phone, QString smsc, QByteArray file,
+                                                QList<PacketType> packets) = 0;
     // btSaveSMSToFile: the read requests 0x43 and 0x45.
     virtual Task<SendResult> requestProfile(QString phone, QString smsc) = 0;
     // btSendGPRS: the GPRS settings, packet 0x57.
@@ -115,6 +118,11 @@ public:
     // before it is handed on and after, and every poll resolves the open tasks its answers are for.
     void setTaskBook(TaskBook *tasks) { m_tasks = tasks; }
     TaskBook *taskBook() const { return m_tasks; }
+    // Profiles this workstation left sent in part (a killed process, a failed second packet) are
+    // completed before anything else the route is given: the packets that surely did not go are
+    // queued first, from each task's own copy of the profile. A packet that may have gone is
+    // never sent again; its task fails with why.
+    void completeHalfSent();
     // The task the sends to phone belong to, until unbound.
     void bindTask(const QString &phone, qint64 id);
     void unbindTask(const QString &phone);
@@ -137,7 +145,7 @@ protected:
                                  const QStringList &sent);
     // After each poll: what came is kept in the history, saved profiles end their reads and reads
     // whose wait is over end unanswered. The lines for txtCmdInfo are returned.
-    QStringList settlePoll(const PollResult &result);
+    QStringList settlePoll(PollResult &result);
     // A read request went: its answer is awaited from now, superseding an earlier request of the
     // terminal. historyRow: the read's row is written when its outcome is known.
     void awaitAnswer(const QString &phone, bool historyRow = false);
@@ -145,7 +153,7 @@ protected:
     void forgetAwaited(const QString &phone);
     // Before a read request goes: the halves kept from the terminal's earlier request are dropped,
     // so that a profile is never joined from two reads. The line to log, or "".
-    QString forgetEarlierHalves(const QString &phone) const;
+    virtual QString forgetEarlierHalves(const QString &phone) const;
 
     // The bound task's packet, written before it goes (what a killed process left "sending" is
     // not known to have gone) and after: taken, refused, or gone without a final word.
@@ -170,7 +178,12 @@ private:
         QString phone;
         QDateTime sent;
         bool historyRow = false;
+        qint64 taskId = 0; // the read's task, when bound
     };
+    Task<void> completeTask(qint64 id, QString number, QByteArray payload, QList<PacketType> packets);
+    // Reads whose task another workstation (or process) confirmed with the profile: saved here
+    // too, as if this poll had read it.
+    void adoptProfilesReadElsewhere(PollResult &result, QStringList &lines);
     QList<AwaitedRead> m_awaitedReads;
     int m_awaitingAnswers = 0;
 };

@@ -32,6 +32,12 @@ void SmsRoutes::openTasks(const QString &connection, const Clock &clock)
         line.route->setTaskBook(m_tasks.get());
 }
 
+void SmsRoutes::completeHalfSent()
+{
+    if (SmsRoute *first = route(); first && m_tasks)
+        first->completeHalfSent();
+}
+
 bool SmsRoutes::open(const QString &gatewayConfig, const QList<Line> &lines, QString &error, Clock *clock)
 {
     for (const Line &l : lines) {

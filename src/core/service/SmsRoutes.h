@@ -52,6 +52,9 @@ public:
     // in the book (Data.db) beside the modems; nullptr when they cannot be kept, and then
     // tasksProblem() says why.
     TaskBook *tasks() const { return m_tasks.get(); }
+    // Completes the profiles this workstation left sent in part, before any job: called by the
+    // front end once it shows what the routes say, before it gives them anything to do.
+    void completeHalfSent();
     QString tasksProblem() const { return m_tasksProblem; }
 
 private:

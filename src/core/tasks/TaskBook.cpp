@@ -346,10 +346,14 @@ TaskBook::Change TaskBook::packetEnded(qint64 id, int packet, PacketState state,
 }
 
 TaskBook::Change TaskBook::setStatus(qint64 id, Status status, const QList<Status> &from, const QString &timeColumn,
-                                     const QString *detail, QString &error)
+                                     const QString *detail, QString &error, const QByteArray &payload)
 {
     QString sql = QStringLiteral("UPDATE kvr_tasks SET status = ?");
     QVariantList values{statusText(status)};
+    if (!payload.isEmpty()) {
+        sql += QStringLiteral(", payload = ?, file_sha256 = ?");
+        values << payload << QString::fromLatin1(QCryptographicHash::hash(payload, QCryptographicHash::Sha256).toHex());
+    }
     if (!timeColumn.isEmpty()) {
         sql += QStringLiteral(", ") + timeColumn + QStringLiteral(" = ?");
         values << now();
@@ -379,10 +383,10 @@ TaskBook::Change TaskBook::markSent(qint64 id, QString &error)
     return setStatus(id, Status::Sent, {Status::Queued, Status::Failed}, QStringLiteral("sent"), nullptr, error);
 }
 
-TaskBook::Change TaskBook::markConfirmed(qint64 id, const QString &detail, QString &error)
+TaskBook::Change TaskBook::markConfirmed(qint64 id, const QString &detail, QString &error, const QByteArray &profile)
 {
     return setStatus(id, Status::Confirmed, {Status::Queued, Status::Sent, Status::Failed, Status::Expired},
-                     QStringLiteral("confirmed"), &detail, error);
+                     QStringLiteral("confirmed"), &detail, error, profile);
 }
 
 TaskBook::Change TaskBook::markFailed(qint64 id, const QString &detail, QString &error)
@@ -520,7 +524,9 @@ std::optional<TaskBook::Entry> TaskBook::openTaskFor(const QString &number, Oper
 
 std::optional<QList<TaskBook::HalfSent>> TaskBook::halfSent(const QString &workstation, QString &error)
 {
-    QString where = QStringLiteral("status IN ") + inList({Status::Queued, Status::Sent, Status::Failed, Status::Expired});
+    // Only a task never concluded: a process that ends a send, well or not, says so, and a
+    // failed one is the operator's to retry.
+    QString where = QStringLiteral("status IN ") + inList({Status::Queued});
     QVariantList values;
     if (!workstation.isEmpty()) {
         where += QStringLiteral(" AND workstation = ?");
@@ -533,14 +539,17 @@ std::optional<QList<TaskBook::HalfSent>> TaskBook::halfSent(const QString &works
     for (const Entry &e : *found) {
         bool anySent = false;
         QList<int> toGo;
+        QList<int> uncertain;
         for (const Packet &p : e.packets) {
             const bool gone = p.state == PacketState::Sent || p.state == PacketState::Confirmed;
             anySent = anySent || gone;
-            if (!gone)
+            if (p.state == PacketState::Pending || p.state == PacketState::Failed)
                 toGo << p.packet;
+            else if (!gone)
+                uncertain << p.packet;
         }
-        if (anySent && !toGo.isEmpty())
-            half << HalfSent{e.id, e.number, e.payload, toGo};
+        if (anySent && (!toGo.isEmpty() || !uncertain.isEmpty()))
+            half << HalfSent{e.id, e.operation, e.number, e.payload, toGo, uncertain};
     }
     return half;
 }
@@ -639,14 +648,15 @@ std::optional<TaskBook::Half> TaskBook::takeMatchingHalf(const QString &number, 
     return std::nullopt;
 }
 
-bool TaskBook::removeHalves(const QString &number, QString &error)
+bool TaskBook::removeHalves(const QString &number, QString &error, int packet)
 {
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    if (!run(q, QStringLiteral("SELECT id, number FROM kvr_halves"), {}, error))
+    if (!run(q, QStringLiteral("SELECT id, number, packet FROM kvr_halves"), {}, error))
         return false;
     QVariantList ids;
     while (q.next()) {
-        if (PhoneNumber::sameSubscriber(q.value(1).toString(), PhoneNumber::normalized(number)))
+        if (PhoneNumber::sameSubscriber(q.value(1).toString(), PhoneNumber::normalized(number))
+            && (packet == 0 || q.value(2).toInt() == packet))
             ids << q.value(0);
     }
     for (const QVariant &id : std::as_const(ids)) {
@@ -654,4 +664,17 @@ bool TaskBook::removeHalves(const QString &number, QString &error)
             return false;
     }
     return true;
+}
+
+std::optional<QList<TaskBook::Half>> TaskBook::halves(QString &error) const
+{
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    if (!run(q, QStringLiteral("SELECT id, number, packet, data, inbox_id, received FROM kvr_halves ORDER BY id"), {},
+             error))
+        return std::nullopt;
+    QList<Half> out;
+    while (q.next())
+        out << Half{q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toInt(), q.value(3).toByteArray(),
+                    q.value(4).toLongLong(), timeOf(q.value(5))};
+    return out;
 }

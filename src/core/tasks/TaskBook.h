@@ -80,9 +80,11 @@ public:
     struct HalfSent
     {
         qint64 id = 0;
+        OperationHistory::Operation operation = OperationHistory::Operation::Unknown;
         QString number;
         QByteArray payload;
-        QList<int> packets; // still to go: pending, failed, or left sending or unknown
+        QList<int> packets;   // surely not gone: pending or failed
+        QList<int> uncertain; // left sending or unknown: may have gone
     };
     // One half of a two-part answer, waiting for the other.
     struct Half
@@ -117,8 +119,9 @@ public:
     // After it: sent, failed, or unknown (the line broke while handing it on).
     Change packetEnded(qint64 id, int packet, PacketState state, const QStringList &gatewayIds, QString &error);
     Change markSent(qint64 id, QString &error);
-    // A late answer wins over failed or expired; a cancelled task stays cancelled.
-    Change markConfirmed(qint64 id, const QString &detail, QString &error);
+    // A late answer wins over failed or expired; a cancelled task stays cancelled. A read's
+    // profile, when given, becomes its payload, so any workstation can fetch it.
+    Change markConfirmed(qint64 id, const QString &detail, QString &error, const QByteArray &profile = {});
     Change markFailed(qint64 id, const QString &detail, QString &error);
     Change markExpired(qint64 id, const QString &detail, QString &error);
     // Only while nothing has gone: queued, every packet pending or still held by the gateway.
@@ -129,7 +132,8 @@ public:
     // The newest task of operation for that subscriber that is neither confirmed nor cancelled;
     // nullopt with error empty when there is none.
     std::optional<Entry> openTaskFor(const QString &number, OperationHistory::Operation operation, QString &error);
-    // Tasks of this workstation (any when empty) with some packets sent and others still to go.
+    // Tasks of this workstation (any when empty), still queued (their process never concluded
+    // them), with some packets sent and others still to go.
     std::optional<QList<HalfSent>> halfSent(const QString &workstation, QString &error);
     // Newest first, packets included, payload not.
     std::optional<QList<Entry>> list(const Filter &filter, QString &error);
@@ -145,8 +149,10 @@ public:
     // The other half of this one (0x43 for 0x45, 0x33 for 0x35 and back), taken away so that one
     // workstation only completes it; nullopt with error empty when none is kept.
     std::optional<Half> takeMatchingHalf(const QString &number, int packet, QString &error);
-    // Every half of this subscriber's; false on a database failure.
-    bool removeHalves(const QString &number, QString &error);
+    // Every half of this subscriber's (of that packet only, when given); false on a database failure.
+    bool removeHalves(const QString &number, QString &error, int packet = 0);
+    // Every half kept, oldest first.
+    std::optional<QList<Half>> halves(QString &error) const;
 
     static QString statusText(Status status);
     static QString packetStateText(PacketState state);
@@ -156,7 +162,7 @@ private:
     bool run(QSqlQuery &q, const QString &sql, const QVariantList &values, QString &error) const;
     // One conditional status change: rows with id and one of from go to status.
     Change setStatus(qint64 id, Status status, const QList<Status> &from, const QString &timeColumn,
-                     const QString *detail, QString &error);
+                     const QString *detail, QString &error, const QByteArray &payload = {});
     // Begins a transaction holding the task's row against other writers; its status, or nullopt
     // with failure Refused when there is no such task.
     std::optional<Status> lockTask(qint64 id, Change &failure, QString &error);

@@ -256,7 +256,7 @@ void AddressBookPanel::cmdHistory_Click()
     if (!m_database || number.isEmpty())
         return;
     // Beside the link window, not over it: a load or a poll goes on while the operator reads.
-    auto *dialog = new HistoryDialog(*m_database, m_txtKVRName->text().trimmed(), number, this);
+    auto *dialog = new HistoryDialog(*m_database, m_tasks, m_txtKVRName->text().trimmed(), number, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->show();
 }

@@ -4,6 +4,7 @@
 
 class AddressBook;
 class Database;
+class TaskBook;
 class UserPrompts;
 class QLineEdit;
 class QPushButton;
@@ -28,8 +29,10 @@ public:
     void cmdDataAdd_Click();
     void cmdDataEdit_Click();
     void cmdDataDelete_Click();
-    // The selected terminal's history, in a window of its own.
+    // The selected terminal's history and tasks, in a window of its own.
     void cmdHistory_Click();
+    // Where the SMS jobs keep their tasks (nullptr: none kept), shown with the history.
+    void setTaskBook(TaskBook *tasks) { m_tasks = tasks; }
 
     QString terminalNumber() const;
     QString terminalName() const;
@@ -72,6 +75,7 @@ private:
     AddressBook *m_book = nullptr;
     UserPrompts &m_prompts;
     Database *m_database = nullptr;
+    TaskBook *m_tasks = nullptr;
     QTableWidget *m_flexObjects = nullptr;
     QLineEdit *m_txtKVRName = nullptr;
     QLineEdit *m_txtKVRNumber = nullptr;

@@ -66,8 +66,17 @@ ProfilePanel::ProfilePanel(AppState &state, UserPrompts &prompts, ModemLine &lin
     }
 }
 
+TaskBook *ProfilePanel::taskBook() const
+{
+    return m_routes->tasks();
+}
+
 void ProfilePanel::announceRoute()
 {
+    // The modem is checked and the log shows what the route says: a profile left sent in part
+    // goes before anything the operator asks.
+    if (m_route)
+        m_routes->completeHalfSent();
     if (!m_gateway)
         return; // the modem: nothing to say
     m_display->appendInfo((m_route ? QStringLiteral("SMS профилей идут через шлюз gammu-smsd: ") + m_state.serial.smsGateway

@@ -13,6 +13,7 @@ class ProfileTransfer;
 class GatewayTransfer;
 class SmsRoute;
 class SmsRoutes;
+class TaskBook;
 class LinkDisplay;
 class UserPrompts;
 class QCheckBox;
@@ -37,7 +38,10 @@ public:
     // Where the panel's sends, reads, GPRS settings and polls go: the modem's transfer, or a
     // gateway chosen in "Настройки связи" (nullptr when that gateway could not be opened).
     SmsRoute *route() const { return m_route; }
-    // Tells the state log where the profile SMS go, when that is not the modem.
+    // Where the SMS jobs keep their tasks: the gateway's database or Data.db; nullptr when none.
+    TaskBook *taskBook() const;
+    // Once the modem is checked: completes what was left sent in part, and tells the state log
+    // where the profile SMS go, when that is not the modem.
     void announceRoute();
     LogBox *cmdInfoBox() const { return txtCmdInfo; }
     const QByteArray &profileFileData() const { return m_profileFileData; }

@@ -242,6 +242,7 @@ void frmLink::buildProfileMode()
     auto *profileLayout = new QVBoxLayout(FraIndex[1]);
     m_profile = new ProfilePanel(m_state, m_prompts, *m_line, FraIndex[1]);
     profileLayout->addWidget(m_profile);
+    m_book->setTaskBook(m_profile->taskBook());
     txtCmdInfo = m_profile->cmdInfoBox();
 }
 

@@ -12,6 +12,7 @@
 #include "core/route/ProfileTransfer.h"
 #include "core/gateway/SmsdConfig.h"
 #include "core/gateway/SmsdStore.h"
+#include "core/tasks/TaskBook.h"
 
 #include <QDir>
 #include <QScopeGuard>
@@ -601,4 +602,93 @@ void TestGatewayTransfer::inboxLookedAtOftenWhileARunWaits()
     QVERIFY(g.clock.runUntil([&run] { return run.isFinished(); }, SmsRoute::PollMs));
     QVERIFY2(g.clock.elapsed() - from <= GatewayTransfer::AnswerPollMs, qPrintable(QString::number(g.clock.elapsed() - from)));
     QCOMPARE(run.results().at(0).outcome, FleetRun::Outcome::Done);
+}
+
+void TestGatewayTransfer::twoWorkstationsShareOneInbox_data()
+{
+    QTest::addColumn<bool>("postgres");
+    QTest::newRow("sqlite") << false;
+    QTest::newRow("postgresql") << true;
+}
+
+void TestGatewayTransfer::twoWorkstationsShareOneInbox()
+{
+    QFETCH(bool, postgres);
+    const SmsdGateway::Store store = postgres ? SmsdGateway::Store::Postgres : SmsdGateway::Store::Sqlite;
+    QString unavailable;
+    if (!SmsdGateway::available(store, unavailable))
+        QSKIP(qPrintable(unavailable));
+    // Workstation A reads two terminals while B polls the same gateway: each answer is acted on
+    // once, halves read by different workstations make one profile, and every profile of A's
+    // ends in A's folder and A's tasks, none in B's.
+    const QByteArray workstationBefore = qgetenv("KVRSETUP_WORKSTATION");
+    const auto restoreWorkstation = qScopeGuard([&] { qputenv("KVRSETUP_WORKSTATION", workstationBefore); });
+    qputenv("KVRSETUP_WORKSTATION", "A");
+    StoppedGateway a(store);
+    QString why;
+    QVERIFY2(a.prepare(why), qPrintable(why));
+    TaskBook booksA(a.transfer->databaseConnection(), a.clock);
+    QVERIFY2(booksA.ensureSchema(why), qPrintable(why));
+    a.transfer->setTaskBook(&booksA);
+    QTemporaryDir homeB;
+    AppState stateB(homeB.path());
+    GatewayTransfer b(a.gw.configPath(), stateB);
+    b.setClock(&a.clock);
+    QVERIFY2(b.open(why), qPrintable(why));
+    TaskBook booksB(b.databaseConnection(), a.clock);
+    b.setTaskBook(&booksB);
+    QStringList saidB;
+    QObject::connect(&b, &GatewayTransfer::cmdInfoLine, [&saidB](const QString &l) { saidB << l; });
+    const auto pollAsB = [&b] {
+        qputenv("KVRSETUP_WORKSTATION", "B");
+        const SmsRoute::PollResult result = runTask(b.pollMessages());
+        qputenv("KVRSETUP_WORKSTATION", "A");
+        return result;
+    };
+
+    const QString other = QStringLiteral("+71234567891");
+    FleetRun::Request request;
+    request.job = FleetRun::Job::ReadProfile;
+    request.tasks = &booksA;
+    FleetRun run({{a.transfer.get(), QStringLiteral("gw")}}, request);
+    run.start({{QStringLiteral("t1"), kPhone}, {QStringLiteral("t2"), other}});
+    // The gateway takes each request as it comes (the second of a pair after the first).
+    const auto sentItems = [&a] { return a.gw.rows(QStringLiteral("SELECT COUNT(*) FROM sentitems")).value(0); };
+    for (int round = 0; round < 8 && sentItems() != QLatin1String("4"); ++round) {
+        a.clock.runUntil([&a] { return a.gw.rows(QStringLiteral("SELECT COUNT(*) FROM outbox")).value(0) != QLatin1String("0"); }, 5000);
+        QVERIFY(a.gw.passOutbox());
+    }
+    QCOMPARE(sentItems(), QStringLiteral("4"));
+    a.clock.runUntil([] { return false; }, 1500);
+    QVERIFY(!run.isFinished());
+
+    // The first terminal's halves are read one by B and one by A; someone else's message on
+    // the gateway stays unprocessed.
+    const QByteArray first = SmsTest::profileFile(4);
+    const QByteArray second = SmsTest::profileFile(5);
+    QVERIFY(a.gw.exec(QStringLiteral("INSERT INTO inbox (\"Text\", \"SenderNumber\", \"Coding\", \"UDH\", \"SMSCNumber\", "
+                                     "\"Class\", \"TextDecoded\", \"RecipientID\") "
+                                     "VALUES ('', '+79000000000', 'Default_No_Compression', '', '', -1, 'hello', '')")));
+    QVERIFY(a.gw.deliver(kPhone, SmsTest::answer(0x43, first.left(128))));
+    SmsRoute::PollResult byB = pollAsB();
+    QVERIFY(byB.saved.isEmpty());
+    QVERIFY(a.gw.deliver(kPhone, SmsTest::answer(0x45, first.mid(130, 128))));
+    // The second terminal's answer comes whole, and B reads both halves of it first.
+    QVERIFY(a.gw.deliver(other, SmsTest::answer(0x43, second.left(128))));
+    QVERIFY(a.gw.deliver(other, SmsTest::answer(0x45, second.mid(130, 128))));
+    byB = pollAsB();
+    QVERIFY(byB.saved.isEmpty());
+    QVERIFY2(saidB.join(QString()).contains(QStringLiteral("передан заданию")), qPrintable(saidB.join(QString())));
+    // A's run learns both from the tasks at its next look.
+    QVERIFY(a.clock.runUntil([&run] { return run.isFinished(); }, 5000));
+    QCOMPARE(run.results().at(0).outcome, FleetRun::Outcome::Done);
+    QCOMPARE(run.results().at(1).outcome, FleetRun::Outcome::Done);
+    QCOMPARE(readBytes(a.home.filePath(QStringLiteral("BIN/1234567890.bin"))), first);
+    QCOMPARE(readBytes(a.home.filePath(QStringLiteral("BIN/1234567891.bin"))), second);
+    QVERIFY(QDir(homeB.filePath(QStringLiteral("BIN"))).entryList(QDir::Files).isEmpty());
+    QCOMPARE(a.gw.rows(QStringLiteral("SELECT \"Processed\", COUNT(*) FROM inbox GROUP BY \"Processed\" ORDER BY \"Processed\"")),
+             (QStringList{QStringLiteral("false|1"), QStringLiteral("true|4")}));
+    QCOMPARE(a.gw.rows(QStringLiteral("SELECT COUNT(*) FROM kvr_halves")), QStringList{QStringLiteral("0")});
+    QCOMPARE(a.gw.rows(QStringLiteral("SELECT status, workstation, length(payload) FROM kvr_tasks ORDER BY id")),
+             (QStringList{QStringLiteral("confirmed|kvrsetup@A|260"), QStringLiteral("confirmed|kvrsetup@A|260")}));
 }

@@ -22,4 +22,6 @@ private slots:
     void restartedDatabaseIsReopened();
     void reopeningIsSpaced();
     void inboxLookedAtOftenWhileARunWaits();
+    void twoWorkstationsShareOneInbox_data();
+    void twoWorkstationsShareOneInbox();
 };

@@ -8,6 +8,8 @@
 #include "core/app/Database.h"
 #include "core/app/OperationHistory.h"
 #include "gui/linkwindow/HistoryDialog.h"
+#include "core/common/Clock.h"
+#include "core/tasks/TaskBook.h"
 #include "gui/linkwindow/frmLink.h"
 
 #include <QCheckBox>
@@ -270,6 +272,19 @@ void TestLinkWindowBook::historyOfTheSelectedTerminal()
     QVERIFY(QSqlQuery(QSqlDatabase::database(t.db.connectionName()))
                 .exec(QStringLiteral("INSERT INTO history (Time, Operation, Terminal, Number, Port, Result, Detail) "
                                      "VALUES ('2026-12-01T10:00:00.000Z', 'erase-flash', 'b', '+79002', '', 'ok', '')")));
+    // Its tasks beside: the other terminal's are not shown.
+    TaskBook tasks(t.db.connectionName(), Clock::system());
+    QVERIFY2(tasks.ensureSchema(error), qPrintable(error));
+    for (const QString &number : {QStringLiteral("+79002"), QStringLiteral("+79001")}) {
+        TaskBook::NewTask task;
+        task.operation = OperationHistory::Operation::ReadProfile;
+        task.number = number;
+        task.packets = {0x43, 0x45};
+        task.workstation = QStringLiteral("kvrsetup@desk2");
+        const std::optional<qint64> id = tasks.create(task, error);
+        QVERIFY2(id, qPrintable(error));
+        QCOMPARE(tasks.markConfirmed(*id, QStringLiteral("BIN/79002.bin"), error), TaskBook::Change::Done);
+    }
     QVERIFY(t.open());
     t.grid()->setCurrentCell(1, 1);
     t.press("cmdHistory");
@@ -289,5 +304,12 @@ void TestLinkWindowBook::historyOfTheSelectedTerminal()
     QCOMPARE(table->item(1, 3)->text(), QStringLiteral("ошибка"));
     QCOMPARE(table->item(1, 4)->text(), QStringLiteral("NO CARRIER"));
     QCOMPARE(table->editTriggers(), QAbstractItemView::NoEditTriggers);
+    auto *taskTable = dialog->findChild<QTableWidget *>(QStringLiteral("tblTasks"));
+    QVERIFY(taskTable);
+    QCOMPARE(taskTable->rowCount(), 1);
+    QCOMPARE(taskTable->item(0, 2)->text(), QStringLiteral("Запрос профиля"));
+    QCOMPARE(taskTable->item(0, 3)->text(), QStringLiteral("подтверждено"));
+    QVERIFY(taskTable->item(0, 5)->text().startsWith(QStringLiteral("kvrsetup@desk2")));
+    QCOMPARE(taskTable->item(0, 7)->text(), QStringLiteral("BIN/79002.bin"));
     dialog->close();
 }
