@@ -133,6 +133,39 @@ void TestInterruptCli::interruptLeavesPairsWhole()
     QCOMPARE(sentWhole, pairs);
 }
 
+void TestInterruptCli::killedSendIsNeverSentTwice()
+{
+    // Killed while the modem holds the second packet: whether it went is not known, so the next
+    // command does not send it again; its task says why.
+    SimModem sim;
+    QVERIFY(sim.start({QStringLiteral("--network-delay"), QStringLiteral("1500")}));
+    QTemporaryDir home;
+    const QString file = home.filePath(QStringLiteral("profile.bin"));
+    QVERIFY(writeBytes(file, SmsTest::profileFile(5)));
+    QProcess cli;
+    cli.setProcessEnvironment(homeEnvironment(home.path()));
+    cli.start(QStringLiteral(KVR_BIN_DIR "/kvrsetup-cli"),
+              {QStringLiteral("send-profile"), QStringLiteral("--port"), sim.path(), QStringLiteral("--phone"),
+               kPhones.first(), file});
+    QVERIFY(cli.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(packetsSent(sim.received()).size() == 2, 30000);
+    ::kill(pid_t(cli.processId()), SIGKILL);
+    QVERIFY(cli.waitForFinished(30000));
+    QCOMPARE(cli.exitStatus(), QProcess::CrashExit);
+    QTest::qWait(1600); // the modem's late answer to the dead process
+    const ProgramRun next = runCli({QStringLiteral("poll"), QStringLiteral("--port"), sim.path()}, home.path());
+    QVERIFY2(next.err.startsWith(QStringLiteral("Профиль ") + kPhones.first()
+                                 + QStringLiteral(" отправлен не полностью, не известно, дошел ли пакет 0x35h: не досылается\n")),
+             qPrintable(next.err));
+    QCOMPARE(packetsSent(sim.received()), (QStringList{QStringLiteral("33"), QStringLiteral("35")}));
+    const ProgramRun tasks = runCli({QStringLiteral("tasks"), QStringLiteral("--json")}, home.path());
+    const QJsonArray rows = QJsonDocument::fromJson(tasks.out.toUtf8()).array();
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows[0][QStringLiteral("status")].toString(), QStringLiteral("failed"));
+    QCOMPARE(rows[0][QStringLiteral("packets")][0][QStringLiteral("state")].toString(), QStringLiteral("sent"));
+    QCOMPARE(rows[0][QStringLiteral("packets")][1][QStringLiteral("state")].toString(), QStringLiteral("sending"));
+}
+
 void TestInterruptCli::resultThatCannotBeWrittenFails()
 {
     QTemporaryDir home;

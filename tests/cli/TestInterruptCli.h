@@ -11,6 +11,7 @@ private slots:
     void cleanupTestCase();
     void interruptLeavesPairsWhole_data();
     void interruptLeavesPairsWhole();
+    void killedSendIsNeverSentTwice();
     void resultThatCannotBeWrittenFails();
     void closedPipeDoesNotKill();
 };
