@@ -441,8 +441,12 @@ Task<SmsRoute::PollResult> GatewayTransfer::pollMessages()
     // Rows are listed and claimed in one transaction: another workstation polling meanwhile
     // waits, then finds what was taken here processed; what the rows carry (halves of profiles)
     // is kept in the same transaction, so a row is never processed with its content lost.
-    if (!store().beginClaims(error) || !store().unprocessed(rows, error)) {
-        store().endClaims(false, error);
+    const bool begun = store().beginClaims(error);
+    if (!begun || !store().unprocessed(rows, error)) {
+        if (begun) {
+            QString ignored;
+            store().endClaims(false, ignored);
+        }
         // A lost database was said once already, and is said again when it is back.
         if (!m_store.linkLost())
             cmdInfo(QStringLiteral("Не читаются входящие сообщения шлюза: ") + error + QStringLiteral("\r\n"));
@@ -476,7 +480,8 @@ Task<SmsRoute::PollResult> GatewayTransfer::pollMessages()
         }
     }
     if (failed) {
-        store().endClaims(false, error);
+        QString ignored;
+        store().endClaims(false, ignored);
         messages.clear();
     }
     // Said once, not at every poll of a run, until a row can be marked again.
@@ -500,8 +505,11 @@ Task<SmsRoute::PollResult> GatewayTransfer::pollMessages()
         if (!outcome.deletable.contains(message.id))
             kept = store().release(message.id.toLongLong(), error) && kept;
     }
+    if (!kept) {
+        QString ignored;
+        store().endClaims(false, ignored);
+    }
     if (!kept || !store().endClaims(true, error)) {
-        store().endClaims(false, error);
         result.markFailed = true;
         cmdInfo(QStringLiteral("Сообщения шлюза не отмечены обработанными: ") + error + QStringLiteral("\r\n"));
         co_return result;
