@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/link/SerialDevice.h"
+#include "gui/linkwindow/ModeSwitch.h"
 
 #include <QDialog>
 
@@ -9,27 +10,22 @@
 class AppState;
 class AddressBookPanel;
 class FirmwarePanel;
-class PhoneBookGrid;
-class UserPrompts;
 class LinkExchange;
-class ModemLine;
+class LinkStateView;
 class LinkWindowClose;
-class LogBox;
+class ModemCheckCover;
+class ModemLine;
+class PhoneBookGrid;
+class PortTestBox;
 class ProfilePanel;
-class QButtonGroup;
-class QCheckBox;
-class QFrame;
 class QGridLayout;
-class QGroupBox;
 class QLabel;
-class QLineEdit;
-class QPushButton;
-class QRadioButton;
-class QStackedLayout;
+class UserPrompts;
 
 // The link window "Удаленная загрузка ПО": serial port, traffic log, test area,
 // working modes and the modem check when it comes up. The protocol work lives in
-// LinkExchange; this window only shows it and forwards the operator's actions.
+// LinkExchange; this window puts the panels that show it together, wires them to the
+// link and runs the modem check each time it is shown.
 class frmLink : public QDialog
 {
     Q_OBJECT
@@ -45,9 +41,9 @@ public:
     bool modemReady() const { return m_modemReady; }
     bool modemCheckRunning() const { return m_checkRunning; }
 
-    QGroupBox *modeFrame(int index) const { return FraIndex[index]; }
+    QGroupBox *modeFrame(int index) const { return m_modes->page(index); }
     ProfilePanel &profilePanel() { return *m_profile; }
-    int selectedMode() const;
+    int selectedMode() const { return m_modes->selectedMode(); }
 
     void LinkTune();
     void Form_Activate();
@@ -60,24 +56,16 @@ signals:
 
 protected:
     void showEvent(QShowEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void buildWindow();
     void buildDataArea();
-    void buildTestArea();
-    void buildModeArea();
-    void buildFirmwareMode();
-    void buildProfileMode();
-    void buildBookMode();
-    void buildWaitCover();
+    void buildModePages();
+    void wirePanels();
     void keepHalves();
-    void cmdSend_Click();
-    void cmdClear_Click();
-    void Command1_Click();
+    void sendTestLine(const QString &text);
     void Form_QueryUnload();
-    void setLamp(QLineEdit *lamp, bool on);
     void modemCheckEnded(bool modemReady);
     void closeNow(int result);
 
@@ -91,29 +79,16 @@ private:
     LinkWindowClose *m_close = nullptr;
 
     QGroupBox *fraData = nullptr;
-    QGroupBox *FraTest = nullptr;
-    QGroupBox *fraLink = nullptr;
-    QGroupBox *FraIndex[3] = {};
-    QRadioButton *OptIndex[3] = {};
-    QButtonGroup *m_modes = nullptr;
-    QStackedLayout *m_modePages = nullptr;
+    PortTestBox *m_test = nullptr;
+    ModeSwitch *m_modes = nullptr;
     QGridLayout *m_grid = nullptr;
-    LogBox *txtInOut = nullptr;
-    LogBox *txtinfo = nullptr;
-    LogBox *txtCmdInfo = nullptr;
-    QLineEdit *txtsend = nullptr;
-    QPushButton *cmdSend = nullptr;
-    QCheckBox *chkEcho = nullptr;
-    QPushButton *cmdClear = nullptr;
-    QPushButton *Command1 = nullptr;
-    ProfilePanel *m_profile = nullptr;
-    QLineEdit *lblTx = nullptr;
-    QLineEdit *lblRX = nullptr;
-    QLabel *lblInfo = nullptr;
-    QFrame *Frawait = nullptr;
+    LinkStateView *m_stateView = nullptr;
     FirmwarePanel *m_firmware = nullptr;
-    AddressBookPanel *m_book = nullptr;
+    ProfilePanel *m_profile = nullptr;
     PhoneBookGrid *m_phoneBook = nullptr;
+    AddressBookPanel *m_book = nullptr;
+    QLabel *lblInfo = nullptr;
+    ModemCheckCover *m_cover = nullptr;
     // The window's own operations (the modem check).
     QObject m_operations;
     // Declared last, so it goes first: whatever still runs on the line is run to its end while
