@@ -8,6 +8,10 @@
 #include "core/app/Database.h"
 #include "core/app/StartUp.h"
 
+#include <QCryptographicHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -214,6 +218,19 @@ void TestUploadCli::resumeAfterBrokenCall()
     const Transfer rest = banked(f1, {}, {}, 0, 1024, false, false);
     QCOMPARE(outLines(resumed), kBeforeCall + entryLines() + blockLines(rest, false) + closingLines() + kHungUp);
     QCOMPARE(readBytes(image), banked(f1, {}, {}, 0, 0, false, false).image);
+    // Each load that was dialled is a task, with the file it loaded; the refused one is none.
+    const ProgramRun tasks = runUpload({QStringLiteral("tasks"), QStringLiteral("--json")});
+    const QJsonArray rows = QJsonDocument::fromJson(tasks.out.toUtf8()).array();
+    QCOMPARE(rows.size(), 2);
+    const QString sha = QString::fromLatin1(QCryptographicHash::hash(f1, QCryptographicHash::Sha256).toHex());
+    for (const QJsonValue &row : rows) {
+        QCOMPARE(row[QStringLiteral("operation")].toString(), QStringLiteral("upload"));
+        QCOMPARE(row[QStringLiteral("file")].toString(), path);
+        QCOMPARE(row[QStringLiteral("sha256")].toString(), sha);
+    }
+    QCOMPARE(rows[0][QStringLiteral("status")].toString(), QStringLiteral("confirmed"));
+    QCOMPARE(rows[1][QStringLiteral("status")].toString(), QStringLiteral("failed"));
+    QCOMPARE(rows[1][QStringLiteral("detail")].toString(), QStringLiteral("загрузка не завершена"));
 }
 
 void TestUploadCli::linearUpload()

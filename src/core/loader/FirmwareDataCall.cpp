@@ -1,6 +1,7 @@
 #include "core/loader/FirmwareDataCall.h"
 
 #include "core/app/HistoryRow.h"
+#include "core/tasks/TaskRow.h"
 
 #include "core/app/OperationHistory.h"
 
@@ -230,6 +231,20 @@ Task<bool> FirmwareDataCall::load(Request request)
     HistoryRow history(m_database, OperationHistory::Operation::Upload, request.number.trimmed(),
                        m_line.portName(), QStringLiteral("загрузка не завершена"));
     const QStringList files(request.files, request.files + (request.linear ? 1 : 3));
+    QStringList loaded;
+    for (const QString &file : files) {
+        if (!file.trimmed().isEmpty())
+            loaded << file;
+    }
+    TaskBook::NewTask newTask;
+    newTask.operation = OperationHistory::Operation::Upload;
+    newTask.number = request.number.trimmed();
+    newTask.fileName = loaded.join(QStringLiteral(", "));
+    newTask.fileSha256 = TaskRow::filesSha256(loaded);
+    TaskRow task(m_database ? m_database->connectionName() : QString(), m_link.clock(), newTask,
+                 QStringLiteral("загрузка не завершена"));
+    if (!task.problem().isEmpty())
+        log(QStringLiteral("Задание загрузки не записано: ") + task.problem());
     m_point = {request.number.trimmed(),
                request.linear ? ResumePoints::Mode::Linear : ResumePoints::Mode::Banked,
                ResumePoints::fingerprint(files), 0, 0};
@@ -276,11 +291,14 @@ Task<bool> FirmwareDataCall::load(Request request)
         }
     }
 
-    if (accepted)
+    if (accepted) {
         history.set(OperationHistory::Result::Ok, QStringLiteral("загрузка завершена"));
-    else if (m_link.breakRequested())
+        task.confirm(QStringLiteral("загрузка завершена"));
+    } else if (m_link.breakRequested()) {
+        task.setFailure(QStringLiteral("прервано"));
         // The figure reached stays in sight: it tells how much a resume will skip.
         emit progressChanged(m_progressCaption + QStringLiteral(", прервано"), m_progressPercent);
+    }
     co_return accepted;
 }
 
