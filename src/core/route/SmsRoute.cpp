@@ -272,6 +272,8 @@ void SmsRoute::adoptProfilesReadElsewhere(PollResult &result, QStringList &lines
 QStringList SmsRoute::settlePoll(PollResult &result)
 {
     QStringList lines;
+    // What this poll read itself; the rest was received (and recorded) where it was read.
+    const qsizetype readHere = result.saved.size();
     if (m_tasks) {
         resolveTasks(result);
         adoptProfilesReadElsewhere(result, lines);
@@ -287,8 +289,10 @@ QStringList SmsRoute::settlePoll(PollResult &result)
     for (const ListingSweep::Outcome::Confirmation &c : result.confirmations)
         record(OperationHistory::Operation::Confirmation, c.sender, OperationHistory::Result::Ok, packetName(c.packet));
     QList<AwaitedRead> ended;
-    for (const ReceivedProfiles::Saved &saved : result.saved) {
-        record(OperationHistory::Operation::ProfileReceived, saved.phone, OperationHistory::Result::Ok, saved.path);
+    for (qsizetype i = 0; i < result.saved.size(); ++i) {
+        const ReceivedProfiles::Saved saved = result.saved.at(i);
+        if (i < readHere)
+            record(OperationHistory::Operation::ProfileReceived, saved.phone, OperationHistory::Result::Ok, saved.path);
         for (const AwaitedRead &a : std::as_const(m_awaitedReads)) {
             if (!PhoneNumber::sameSubscriber(a.phone, saved.phone))
                 continue;
