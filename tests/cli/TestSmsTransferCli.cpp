@@ -11,9 +11,11 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -476,6 +478,59 @@ void TestSmsTransferCli::fleetThroughAGateway()
     const ProgramRun poll = runCli({QStringLiteral("poll"), QStringLiteral("--smsd"), gw.configPath()}, home.path());
     QCOMPARE(poll.code, 0);
     QCOMPARE(gw.rows(QStringLiteral("SELECT COUNT(*) FROM inbox WHERE \"Processed\" = 'false'")).value(0), QStringLiteral("0"));
+}
+
+void TestSmsTransferCli::twoWorkstationsOnOneGateway()
+{
+    // Workstation A reads four terminals while B keeps polling the same gateway: A gets every
+    // profile, whole, B keeps none of them, and every answer is acted on once.
+    QString why;
+    if (!SmsdGateway::available(SmsdGateway::Store::Sqlite, why))
+        QSKIP(qPrintable(why));
+    const QStringList phones{kPhone, QStringLiteral("+79161112233"), QStringLiteral("+79035554433"),
+                             QStringLiteral("+79267778899")};
+    SmsdGateway gw;
+    QTemporaryDir homeA;
+    QTemporaryDir homeB;
+    // Each terminal holds a profile of its own, so that halves joined across terminals would show.
+    QStringList options{QStringLiteral("--sms-delay"), QStringLiteral("500")};
+    for (int i = 0; i < phones.size(); ++i) {
+        const QString image = homeB.filePath(QStringLiteral("terminal%1.bin").arg(i));
+        QVERIFY(writeBytes(image, SmsTest::profileFile(10 + i)));
+        options << QStringLiteral("--terminal") << phones[i] + QLatin1Char('=') + image;
+    }
+    QVERIFY2(gw.start(options, why), qPrintable(why));
+    for (int i = 0; i < phones.size(); ++i)
+        QCOMPARE(runCli({QStringLiteral("book"), QStringLiteral("add"), QStringLiteral("t%1").arg(i), phones[i]}, homeA.path()).code, 0);
+    QProcess a;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("KVRSETUP_HOME"), homeA.path());
+    env.insert(QStringLiteral("KVRSETUP_WORKSTATION"), QStringLiteral("A"));
+    env.insert(QStringLiteral("KVRSETUP_TIME_SCALE"), QStringLiteral("0.1"));
+    a.setProcessEnvironment(env);
+    a.start(QStringLiteral(KVR_BIN_DIR "/kvrsetup-cli"), {QStringLiteral("read-profile"), QStringLiteral("--smsd"),
+                                                          gw.configPath(), QStringLiteral("--all"), QStringLiteral("--wait"),
+                                                          QStringLiteral("60")});
+    QVERIFY(a.waitForStarted());
+    const QByteArray workstationBefore = qgetenv("KVRSETUP_WORKSTATION");
+    qputenv("KVRSETUP_WORKSTATION", "B");
+    int polls = 0;
+    while (!a.waitForFinished(200) && polls < 300) {
+        QCOMPARE(runCli({QStringLiteral("poll"), QStringLiteral("--smsd"), gw.configPath()}, homeB.path()).code, 0);
+        ++polls;
+    }
+    qputenv("KVRSETUP_WORKSTATION", workstationBefore);
+    QVERIFY(a.state() == QProcess::NotRunning || a.waitForFinished(60000));
+    const QString out = QString::fromUtf8(a.readAllStandardOutput());
+    const QString err = QString::fromUtf8(a.readAllStandardError());
+    QVERIFY2(a.exitCode() == 0, qPrintable(out + err + gw.log()));
+    for (int i = 0; i < phones.size(); ++i)
+        QCOMPARE(readBytes(homeA.filePath(QStringLiteral("BIN/%1.bin").arg(phones[i].mid(2)))), SmsTest::profileFile(10 + i));
+    QVERIFY(!QFileInfo::exists(homeB.filePath(QStringLiteral("BIN"))) || QDir(homeB.filePath(QStringLiteral("BIN"))).isEmpty());
+    QCOMPARE(gw.rows(QStringLiteral("SELECT COUNT(*) FROM inbox WHERE \"Processed\" = 'false'")).value(0), QStringLiteral("0"));
+    QCOMPARE(gw.rows(QStringLiteral("SELECT COUNT(*) FROM kvr_halves")).value(0), QStringLiteral("0"));
+    QCOMPARE(gw.rows(QStringLiteral("SELECT status, workstation, COUNT(*) FROM kvr_tasks GROUP BY status, workstation")),
+             QStringList{QStringLiteral("confirmed|kvrsetup@A|4")});
 }
 
 void TestSmsTransferCli::tasksFollowTheAnswers()

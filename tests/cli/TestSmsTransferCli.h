@@ -16,6 +16,7 @@ private slots:
     void fleetThroughAGateway_data();
     void fleetThroughAGateway();
     void tasksFollowTheAnswers();
+    void twoWorkstationsOnOneGateway();
     void profileLeftInPartIsCompletedFirst();
     void refusedGprs();
     void gatewayPollThatCannotMark();
