@@ -45,14 +45,48 @@ QString SmsRoute::gprsRefusal(const QString &phone, const QString &smsc, const G
     return refusal;
 }
 
-Task<void> SmsRoute::sendAndRecord(OperationHistory::Operation operation, QString phone, Task<SendResult> send)
+qint64 SmsRoute::beginSendTask(OperationHistory::Operation operation, const QString &phone, const QByteArray &payload,
+                              const QList<PacketType> &packets)
+{
+    if (!m_tasks)
+        return 0;
+    TaskBook::NewTask task;
+    task.operation = operation;
+    task.number = phone;
+    task.payload = payload;
+    for (PacketType packet : packets)
+        task.packets << int(packet);
+    QString error;
+    const std::optional<qint64> id = m_tasks->create(task, error);
+    if (!id) {
+        cmdInfo(QStringLiteral("Задание не записано: ") + error + QStringLiteral("\r\n"));
+        return 0;
+    }
+    bindTask(phone, *id);
+    return *id;
+}
+
+Task<void> SmsRoute::sendAndRecord(OperationHistory::Operation operation, QString phone, qint64 taskId,
+                                   Task<SendResult> send)
 {
     const SendResult result = co_await send;
-    // A read is "ok" only once its profile is saved: its row waits for the outcome.
-    if (operation == OperationHistory::Operation::ReadProfile && result.passed) {
+    // A read is "ok" only once its profile is saved: its row waits for the outcome, and its
+    // answer is awaited while its task is still bound, so that the wait knows the task.
+    const bool awaitRead = operation == OperationHistory::Operation::ReadProfile && result.passed;
+    if (awaitRead)
         awaitAnswer(phone, true);
-        co_return;
+    if (taskId > 0) {
+        unbindTask(phone);
+        QString error;
+        // A read's task waits for its profile, a send's for its confirmations; one that may have
+        // gone counts as sent, so that nothing retries it blindly.
+        if (result.passed || result.unknown)
+            m_tasks->markSent(taskId, error);
+        else
+            m_tasks->markFailed(taskId, result.refusal.isEmpty() ? result.failure : result.refusal, error);
     }
+    if (awaitRead)
+        co_return;
     if (m_state.database && result.refusal.isEmpty())
         OperationHistory(*m_state.database)
             .recordNow(operation, phone, routeName(),
@@ -66,7 +100,9 @@ QString SmsRoute::submitProfileFile(const QString &typed, const QString &smsc, c
     const QString refusal = numberRefusal(phone, smsc, QStringLiteral("Неверный номер телефона"));
     if (refusal.isEmpty())
         submitSend(nullptr, [this, phone, smsc, file]() -> Task<void> {
-            return sendAndRecord(OperationHistory::Operation::SendProfile, phone, sendProfileFile(phone, smsc, file));
+            const qint64 id = beginSendTask(OperationHistory::Operation::SendProfile, phone, file,
+                                            {PacketType::ProfileBlock1, PacketType::ProfileBlock2});
+            return sendAndRecord(OperationHistory::Operation::SendProfile, phone, id, sendProfileFile(phone, smsc, file));
         });
     return refusal;
 }
@@ -77,7 +113,9 @@ QString SmsRoute::submitProfileRequest(const QString &typed, const QString &smsc
     const QString refusal = numberRefusal(phone, smsc, QStringLiteral("Неверный номер телефона"));
     if (refusal.isEmpty())
         submitSend(nullptr, [this, phone, smsc]() -> Task<void> {
-            return sendAndRecord(OperationHistory::Operation::ReadProfile, phone, requestProfile(phone, smsc));
+            const qint64 id = beginSendTask(OperationHistory::Operation::ReadProfile, phone, QByteArray(),
+                                            {PacketType::ReadBlock1, PacketType::ReadBlock2});
+            return sendAndRecord(OperationHistory::Operation::ReadProfile, phone, id, requestProfile(phone, smsc));
         });
     return refusal;
 }
@@ -88,7 +126,9 @@ QString SmsRoute::submitGprs(const QString &typed, const QString &smsc, const Gp
     const QString refusal = gprsRefusal(phone, smsc, settings);
     if (refusal.isEmpty())
         submitSend(nullptr, [this, phone, smsc, settings]() -> Task<void> {
-            return sendAndRecord(OperationHistory::Operation::SendGprs, phone, sendGprs(phone, smsc, settings));
+            const qint64 id =
+                beginSendTask(OperationHistory::Operation::SendGprs, phone, QByteArray(), {PacketType::GprsSettings});
+            return sendAndRecord(OperationHistory::Operation::SendGprs, phone, id, sendGprs(phone, smsc, settings));
         });
     return refusal;
 }
@@ -308,6 +348,10 @@ QStringList SmsRoute::settlePoll(PollResult &result)
         if (a.sent.secsTo(current) < AnswerWaitSeconds)
             continue;
         lines << QStringLiteral("Нет ответа от терминала ") + a.phone + QStringLiteral("\r\n");
+        if (m_tasks && a.taskId > 0) {
+            QString error;
+            m_tasks->markExpired(a.taskId, QStringLiteral("нет ответа"), error);
+        }
         if (a.historyRow)
             record(OperationHistory::Operation::ReadProfile, a.phone, OperationHistory::Result::Failed,
                    QStringLiteral("нет ответа"));

@@ -172,7 +172,11 @@ private:
     TaskBook *m_tasks = nullptr;
     QHash<QString, qint64> m_boundTasks;
     // A window's send, kept in the history once the route has had its say.
-    Task<void> sendAndRecord(OperationHistory::Operation operation, QString phone, Task<SendResult> send);
+    // The window's send as a task bound to its number (made before the send begins); 0 when no
+    // tasks are kept or it could not be made (said in the log).
+    qint64 beginSendTask(OperationHistory::Operation operation, const QString &phone, const QByteArray &payload,
+                         const QList<PacketType> &packets);
+    Task<void> sendAndRecord(OperationHistory::Operation operation, QString phone, qint64 taskId, Task<SendResult> send);
     struct AwaitedRead
     {
         QString phone;

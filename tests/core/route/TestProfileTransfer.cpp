@@ -3,6 +3,7 @@
 #include "core/app/Database.h"
 #include "core/common/PhoneNumber.h"
 #include "core/app/OperationHistory.h"
+#include "core/tasks/TaskBook.h"
 
 #include "LinkTimerLog.h"
 #include "RunTask.h"
@@ -161,6 +162,9 @@ void TestProfileTransfer::readRowWaitsForItsOutcome()
     r.state.database = &db;
     StandingClock clock;
     r.transfer.setClock(&clock);
+    TaskBook tasks(db.connectionName(), clock);
+    QVERIFY2(tasks.ensureSchema(error), qPrintable(error));
+    r.transfer.setTaskBook(&tasks);
     QSignalSpy finished(&r.transfer, &SmsRoute::readFinished);
     // The window's reads: one terminal answers, the other number never does.
     QCOMPARE(r.transfer.submitProfileRequest(kPhone, QString()), QString());
@@ -192,6 +196,22 @@ void TestProfileTransfer::readRowWaitsForItsOutcome()
     QCOMPARE(silent->detail, QStringLiteral("нет ответа"));
     QCOMPARE(finished.size(), 2);
     QVERIFY(r.transfer.awaitedReads().isEmpty());
+    // Each read was a task: the answered one holds its profile, the silent one expired.
+    const std::optional<QList<TaskBook::Entry>> all = tasks.list({}, error);
+    QVERIFY2(all, qPrintable(error));
+    QCOMPARE(all->size(), 2);
+    for (const TaskBook::Entry &e : *all) {
+        QCOMPARE(e.operation, OperationHistory::Operation::ReadProfile);
+        const std::optional<TaskBook::Entry> whole = tasks.get(e.id, error);
+        QVERIFY(whole);
+        if (e.number == kPhone) {
+            QCOMPARE(e.status, TaskBook::Status::Confirmed);
+            QCOMPARE(whole->payload, readBytes(r.binPath(QStringLiteral("1234567890.bin"))));
+        } else {
+            QCOMPARE(e.status, TaskBook::Status::Expired);
+            QCOMPARE(e.detail, QStringLiteral("нет ответа"));
+        }
+    }
 }
 
 void TestProfileTransfer::unsavedProfileStaysInTheModem()
