@@ -510,10 +510,11 @@ void TestSmsTransferCli::twoWorkstationsOnOneGateway()
     a.setProcessEnvironment(env);
     a.start(QStringLiteral(KVR_BIN_DIR "/kvrsetup-cli"), {QStringLiteral("read-profile"), QStringLiteral("--smsd"),
                                                           gw.configPath(), QStringLiteral("--all"), QStringLiteral("--wait"),
-                                                          QStringLiteral("60")});
+                                                          QStringLiteral("300")});
     QVERIFY(a.waitForStarted());
     const QByteArray workstationBefore = qgetenv("KVRSETUP_WORKSTATION");
     qputenv("KVRSETUP_WORKSTATION", "B");
+    // The run's wait is 30 s at this time scale; B polls all along.
     int polls = 0;
     while (!a.waitForFinished(200) && polls < 300) {
         QCOMPARE(runCli({QStringLiteral("poll"), QStringLiteral("--smsd"), gw.configPath()}, homeB.path()).code, 0);
