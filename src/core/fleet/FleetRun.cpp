@@ -159,6 +159,7 @@ void FleetRun::createTask(int index)
         return;
     TaskBook::NewTask task;
     task.operation = historyOperation(m_request.job);
+    task.workstation = m_lines[m_lineOf[index]].route->workstation();
     task.terminal = m_targets[index].name == m_targets[index].phone ? QString() : m_targets[index].name;
     if (task.terminal.isEmpty() && m_request.history)
         task.terminal = OperationHistory::bookName(*m_request.history, m_targets[index].phone);

@@ -2,7 +2,6 @@
 
 #include "core/app/AppState.h"
 #include "core/common/HexText.h"
-#include "core/common/Workstation.h"
 #include "core/gateway/SharedHalves.h"
 #include "core/inbox/ListingSweep.h"
 #include "core/pdu/ReceivedSms.h"
@@ -399,7 +398,7 @@ bool GatewayTransfer::heldForOther(const QString &phone) const
     QString error;
     const std::optional<TaskBook::Entry> task =
         taskBook()->openTaskFor(phone, OperationHistory::Operation::ReadProfile, error);
-    return task && !task->workstation.isEmpty() && task->workstation != Workstation::name();
+    return task && !task->workstation.isEmpty() && task->workstation != workstation();
 }
 
 void GatewayTransfer::handOver(const QList<ListingSweep::Outcome::Held> &held)
@@ -417,7 +416,7 @@ void GatewayTransfer::handOver(const QList<ListingSweep::Outcome::Held> &held)
             continue;
         }
         const TaskBook::Change change =
-            taskBook()->markConfirmed(task->id, QStringLiteral("принят рабочим местом ") + Workstation::name(), error, h.file);
+            taskBook()->markConfirmed(task->id, QStringLiteral("принят рабочим местом ") + workstation(), error, h.file);
         if (change == TaskBook::Change::DatabaseError) {
             cmdInfo(QStringLiteral("Задание %1 не записано: %2\r\n").arg(task->id).arg(error));
             continue;

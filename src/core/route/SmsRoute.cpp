@@ -13,7 +13,10 @@
 
 #include <optional>
 
-SmsRoute::SmsRoute(AppState &state, QObject *parent) : QObject(parent), m_state(state) {}
+SmsRoute::SmsRoute(AppState &state, QObject *parent)
+    : QObject(parent), m_state(state), m_workstation(Workstation::name())
+{
+}
 
 void SmsRoute::beginAwaitingAnswers()
 {
@@ -52,6 +55,7 @@ qint64 SmsRoute::beginSendTask(OperationHistory::Operation operation, const QStr
         return 0;
     TaskBook::NewTask task;
     task.operation = operation;
+    task.workstation = m_workstation;
     task.number = phone;
     task.payload = payload;
     for (PacketType packet : packets)
@@ -239,7 +243,7 @@ void SmsRoute::completeHalfSent()
     if (!m_tasks)
         return;
     QString error;
-    const std::optional<QList<TaskBook::HalfSent>> halves = m_tasks->halfSent(Workstation::name(), error);
+    const std::optional<QList<TaskBook::HalfSent>> halves = m_tasks->halfSent(m_workstation, error);
     if (!halves) {
         cmdInfo(QStringLiteral("Задания не читаются, профили, отправленные не полностью, не досылаются: ") + error
                 + QStringLiteral("\r\n"));
@@ -291,20 +295,44 @@ Task<void> SmsRoute::completeTask(qint64 id, QString number, QByteArray payload,
 
 void SmsRoute::adoptProfilesReadElsewhere(PollResult &result, QStringList &lines)
 {
+    qint64 firstId = 0;
+    for (const AwaitedRead &a : std::as_const(m_awaitedReads)) {
+        if (a.taskId > 0 && (firstId == 0 || a.taskId < firstId))
+            firstId = a.taskId;
+    }
+    if (firstId == 0)
+        return;
+    QString error;
+    // One look for every read awaited: the reads confirmed since the oldest of them was made.
+    const std::optional<QList<TaskBook::Entry>> done = m_tasks->confirmedReads(firstId, error);
+    if (!done)
+        return;
     for (const AwaitedRead &a : std::as_const(m_awaitedReads)) {
         bool saved = false;
         for (const ReceivedProfiles::Saved &s : std::as_const(result.saved))
             saved = saved || PhoneNumber::sameSubscriber(s.phone, a.phone);
-        QString error;
-        const std::optional<TaskBook::Entry> task = saved || a.taskId <= 0 ? std::nullopt : m_tasks->get(a.taskId, error);
-        if (!task || task->status != TaskBook::Status::Confirmed
-            || task->payload.size() != 2 * ReceivedProfile::BlockSize)
+        if (saved || a.taskId <= 0)
             continue;
+        // The read's own task first; else a later read of the same terminal, whose profile came
+        // after this request too (two operators asked at once, and one answer was joined).
+        const TaskBook::Entry *found = nullptr;
+        for (const TaskBook::Entry &e : *done) {
+            if (e.payload.size() != 2 * ReceivedProfile::BlockSize || e.id < a.taskId
+                || !PhoneNumber::sameSubscriber(e.number, PhoneNumber::normalized(a.phone)))
+                continue;
+            if (!found || e.id == a.taskId)
+                found = &e;
+        }
+        if (!found)
+            continue;
+        if (found->id != a.taskId)
+            m_tasks->markConfirmed(a.taskId, QStringLiteral("профиль получен по заданию %1").arg(found->id), error,
+                                   found->payload);
         ReceivedProfiles profile;
-        profile.storeBlock(a.phone, PacketType::ReadBlock1, task->payload.left(ReceivedProfiles::DataOctets));
+        profile.storeBlock(a.phone, PacketType::ReadBlock1, found->payload.left(ReceivedProfiles::DataOctets));
         profile.storeBlock(a.phone, PacketType::ReadBlock2,
-                           task->payload.mid(ReceivedProfile::BlockSize, ReceivedProfiles::DataOctets));
-        lines << QStringLiteral("Профиль с номера %1 принят другим рабочим местом (задание %2)\r\n").arg(a.phone).arg(a.taskId);
+                           found->payload.mid(ReceivedProfile::BlockSize, ReceivedProfiles::DataOctets));
+        lines << QStringLiteral("Профиль с номера %1 принят другим рабочим местом (задание %2)\r\n").arg(a.phone).arg(found->id);
         lines << profile.saveCompleteProfiles(m_state.appFolder(), &result.saved);
     }
 }

@@ -117,6 +117,8 @@ public:
     // Where the tasks are kept (nullptr: none). The route marks each packet of a bound task
     // before it is handed on and after, and every poll resolves the open tasks its answers are for.
     void setTaskBook(TaskBook *tasks) { m_tasks = tasks; }
+    // The workstation the route's tasks belong to: this one, as named when the route was made.
+    QString workstation() const { return m_workstation; }
     TaskBook *taskBook() const { return m_tasks; }
     // Profiles this workstation left sent in part (a killed process, a failed second packet) are
     // completed before anything else the route is given: the packets that surely did not go are
@@ -165,6 +167,7 @@ protected:
     virtual void answersAwaited(bool on) { Q_UNUSED(on) }
 
     AppState &m_state;
+    QString m_workstation;
 
 private:
     // The open tasks the poll's confirmations and profiles answer.

@@ -678,3 +678,10 @@ std::optional<QList<TaskBook::Half>> TaskBook::halves(QString &error) const
                     q.value(4).toLongLong(), timeOf(q.value(5))};
     return out;
 }
+
+std::optional<QList<TaskBook::Entry>> TaskBook::confirmedReads(qint64 firstId, QString &error) const
+{
+    return select(QStringLiteral("operation = ? AND status = ? AND id >= ?"),
+                  {OperationHistory::operationText(Operation::ReadProfile), statusText(Status::Confirmed), firstId}, true,
+                  error);
+}

@@ -142,6 +142,9 @@ public:
     std::optional<QStringList> retryable(OperationHistory::Operation operation, QString &error);
     // nullopt with error empty when there is no such task.
     std::optional<Entry> get(qint64 id, QString &error);
+    // Confirmed profile reads with an id from firstId on (made no earlier than that task), with
+    // their profiles; newest first.
+    std::optional<QList<Entry>> confirmedReads(qint64 firstId, QString &error) const;
 
     // The halves of two-part answers.
     std::optional<qint64> putHalf(const QString &number, int packet, const QByteArray &data, qint64 inboxId,

@@ -632,19 +632,16 @@ void TestGatewayTransfer::twoWorkstationsShareOneInbox()
     a.transfer->setTaskBook(&booksA);
     QTemporaryDir homeB;
     AppState stateB(homeB.path());
+    qputenv("KVRSETUP_WORKSTATION", "B");
     GatewayTransfer b(a.gw.configPath(), stateB);
+    QCOMPARE(b.workstation(), QStringLiteral("kvrsetup@B"));
     b.setClock(&a.clock);
     QVERIFY2(b.open(why), qPrintable(why));
     TaskBook booksB(b.databaseConnection(), a.clock);
     b.setTaskBook(&booksB);
     QStringList saidB;
     QObject::connect(&b, &GatewayTransfer::cmdInfoLine, [&saidB](const QString &l) { saidB << l; });
-    const auto pollAsB = [&b] {
-        qputenv("KVRSETUP_WORKSTATION", "B");
-        const SmsRoute::PollResult result = runTask(b.pollMessages());
-        qputenv("KVRSETUP_WORKSTATION", "A");
-        return result;
-    };
+    const auto pollAsB = [&b] { return runTask(b.pollMessages()); };
 
     const QString other = QStringLiteral("+71234567891");
     FleetRun::Request request;
@@ -691,4 +688,31 @@ void TestGatewayTransfer::twoWorkstationsShareOneInbox()
     QCOMPARE(a.gw.rows(QStringLiteral("SELECT COUNT(*) FROM kvr_halves")), QStringList{QStringLiteral("0")});
     QCOMPARE(a.gw.rows(QStringLiteral("SELECT status, workstation, length(payload) FROM kvr_tasks ORDER BY id")),
              (QStringList{QStringLiteral("confirmed|kvrsetup@A|260"), QStringLiteral("confirmed|kvrsetup@A|260")}));
+
+    // Both read the first terminal at once and it answers each request: whichever workstation
+    // reads the answers, each run ends with the profile, in its own folder.
+    FleetRun::Request requestB = request;
+    requestB.tasks = &booksB;
+    FleetRun again({{a.transfer.get(), QStringLiteral("gw")}}, request);
+    FleetRun runB({{&b, QStringLiteral("gw")}}, requestB);
+    again.start({{QStringLiteral("t1"), kPhone}});
+    runB.start({{QStringLiteral("t1"), kPhone}});
+    for (int round = 0; round < 8 && sentItems() != QLatin1String("8"); ++round) {
+        a.clock.runUntil([&a] { return a.gw.rows(QStringLiteral("SELECT COUNT(*) FROM outbox")).value(0) != QLatin1String("0"); }, 5000);
+        QVERIFY(a.gw.passOutbox());
+    }
+    QCOMPARE(sentItems(), QStringLiteral("8"));
+    const QByteArray third = SmsTest::profileFile(6);
+    for (int answer = 0; answer < 2; ++answer) {
+        QVERIFY(a.gw.deliver(kPhone, SmsTest::answer(0x43, third.left(128))));
+        QVERIFY(a.gw.deliver(kPhone, SmsTest::answer(0x45, third.mid(130, 128))));
+    }
+    QVERIFY(a.clock.runUntil([&] { return again.isFinished() && runB.isFinished(); }, 5000));
+    QCOMPARE(again.results().at(0).outcome, FleetRun::Outcome::Done);
+    QCOMPARE(runB.results().at(0).outcome, FleetRun::Outcome::Done);
+    QCOMPARE(readBytes(a.home.filePath(QStringLiteral("BIN/1234567890.bin"))), third);
+    QCOMPARE(readBytes(homeB.filePath(QStringLiteral("BIN/1234567890.bin"))), third);
+    QCOMPARE(a.gw.rows(QStringLiteral("SELECT COUNT(*) FROM inbox WHERE \"Processed\" = 'false'")), QStringList{QStringLiteral("1")});
+    QCOMPARE(a.gw.rows(QStringLiteral("SELECT status, workstation FROM kvr_tasks WHERE id > 2 ORDER BY id")),
+             (QStringList{QStringLiteral("confirmed|kvrsetup@A"), QStringLiteral("confirmed|kvrsetup@B")}));
 }
