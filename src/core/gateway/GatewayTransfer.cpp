@@ -3,6 +3,7 @@
 #include "core/app/AppState.h"
 #include "core/common/HexText.h"
 #include "core/gateway/SharedHalves.h"
+#include "core/inbox/PendingHalves.h"
 #include "core/inbox/ListingSweep.h"
 #include "core/pdu/ReceivedSms.h"
 #include "core/tasks/TaskBook.h"
@@ -401,12 +402,10 @@ bool GatewayTransfer::heldForOther(const QString &phone) const
     return task && !task->workstation.isEmpty() && task->workstation != workstation();
 }
 
-void GatewayTransfer::handOver(const QList<ListingSweep::Outcome::Held> &held)
+void GatewayTransfer::handOver(const QList<ListingSweep::Outcome::Held> &held, HalfKeeper &halves)
 {
     if (held.isEmpty() || !taskBook())
         return;
-    TaskBook book(databaseConnection(), *m_clock);
-    SharedHalves halves(book);
     for (const ListingSweep::Outcome::Held &h : held) {
         QString error;
         const std::optional<TaskBook::Entry> task =
@@ -493,9 +492,10 @@ Task<SmsRoute::PollResult> GatewayTransfer::pollMessages()
 
     TaskBook halfBook(databaseConnection(), *m_clock);
     SharedHalves sharedHalves(halfBook);
+    PendingHalves localHalves(m_state.appFolder());
+    HalfKeeper &halves = shared ? static_cast<HalfKeeper &>(sharedHalves) : localHalves;
     ListingSweep sweep(m_state.appFolder(), now().toLocalTime());
-    if (shared)
-        sweep.setHalves(&sharedHalves);
+    sweep.setHalves(&halves);
     sweep.setHolder([this](const QString &phone, const QByteArray &) { return heldForOther(phone); });
     const ListingSweep::Outcome outcome = sweep.sweep(messages, m_profiles);
     // What could not be kept goes back to the inbox, for the next poll, here or elsewhere.
@@ -519,7 +519,7 @@ Task<SmsRoute::PollResult> GatewayTransfer::pollMessages()
     result.writeFailed = outcome.writeFailed;
     for (const QString &line : outcome.lines)
         cmdInfo(line);
-    handOver(outcome.held);
+    handOver(outcome.held, halves);
     for (const QString &line : settlePoll(result))
         cmdInfo(line);
     co_return result;

@@ -11,6 +11,8 @@
 #include <QHash>
 #include <list>
 
+class HalfKeeper;
+
 // The profile transfer through a gammu-smsd gateway: the same records as the modem path go
 // into the gateway's outbox, each counting as sent once the gateway has moved it to sentitems
 // with a good status; the terminals' answers are read from its inbox by the modem poll's rules,
@@ -97,7 +99,7 @@ private:
     // read's task instead of this workstation's BIN.
     bool heldForOther(const QString &phone) const;
     // The profiles held for other workstations, into their tasks; their halves go once kept there.
-    void handOver(const QList<ListingSweep::Outcome::Held> &held);
+    void handOver(const QList<ListingSweep::Outcome::Held> &held, HalfKeeper &halves);
     // Says once when the gateway's phones row shows no gammu-smsd at work.
     void checkLife();
     QDateTime now() const { return m_clock->now(); }
