@@ -250,7 +250,7 @@ void SmsRoute::completeHalfSent()
         return;
     }
     for (const TaskBook::HalfSent &half : *halves) {
-        if (half.operation != OperationHistory::Operation::SendProfile)
+        if (half.operation != OperationHistory::Operation::SendProfile || m_completing.contains(half.id))
             continue;
         QStringList uncertain;
         for (int packet : half.uncertain)
@@ -269,6 +269,7 @@ void SmsRoute::completeHalfSent()
         const qint64 id = half.id;
         const QString number = half.number;
         const QByteArray payload = half.payload;
+        m_completing.insert(id);
         submitSend(nullptr, [this, id, number, payload, packets]() { return completeTask(id, number, payload, packets); });
     }
 }
@@ -283,6 +284,7 @@ Task<void> SmsRoute::completeTask(qint64 id, QString number, QByteArray payload,
     bindTask(number, id);
     const SendResult result = co_await sendProfilePackets(number, QString(), payload, packets);
     unbindTask(number);
+    m_completing.remove(id);
     QString error;
     const TaskBook::Change change =
         result.passed ? m_tasks->markSent(id, error)

@@ -10,6 +10,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QSet>
 #include <QDateTime>
 #include <QObject>
 #include <QString>
@@ -188,6 +189,7 @@ private:
         qint64 taskId = 0; // the read's task, when bound
     };
     Task<void> completeTask(qint64 id, QString number, QByteArray payload, QList<PacketType> packets);
+    QSet<qint64> m_completing; // tasks whose rest is queued or going: never queued twice
     // Reads whose task another workstation (or process) confirmed with the profile: saved here
     // too, as if this poll had read it.
     void adoptProfilesReadElsewhere(PollResult &result, QStringList &lines);

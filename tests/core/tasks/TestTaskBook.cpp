@@ -1,8 +1,10 @@
 #include "TestTaskBook.h"
 
+#include "FakeSmsRoute.h"
 #include "SmsdGateway.h"
 #include "VirtualClock.h"
 
+#include "core/app/AppState.h"
 #include "core/gateway/SmsdConfig.h"
 #include "core/gateway/SmsdStore.h"
 #include "core/tasks/TaskBook.h"
@@ -190,6 +192,32 @@ void TestTaskBook::halfSentProfileIsFound()
     QCOMPARE(found->at(1).packets, QList<int>{0x35});
     // Completed later: sent after all.
     QCOMPARE(book.markSent(half, error), Change::Done);
+}
+
+void TestTaskBook::halfSentProfileIsCompletedOnce()
+{
+    // Asked twice before the first completion has gone (the window checks its modem again): the
+    // missing packet still goes once, and the task is sent.
+    Rig rig;
+    TaskBook book = rig.book();
+    QString error;
+    QVERIFY(book.ensureSchema(error));
+    AppState state(rig.dir.path());
+    FakeSmsRoute route(rig.clock, state, true, QStringLiteral("modem"));
+    route.script(kNumber, {0, 500, {QString(), true, QString()}});
+    route.setTaskBook(&book);
+    const qint64 id = created(book, profileTask(kNumber, route.workstation()));
+    QCOMPARE(book.packetSending(id, 0x33, error), Change::Done);
+    QCOMPARE(book.packetEnded(id, 0x33, State::Sent, {}, error), Change::Done);
+    route.completeHalfSent();
+    route.completeHalfSent();
+    QVERIFY(rig.clock.runUntil([&route] { return route.sendsIdle(); }, 5000));
+    route.completeHalfSent();
+    rig.clock.runUntil([] { return false; }, 1000);
+    QCOMPARE(route.packets(), (QList<QPair<QString, PacketType>>{{kNumber, PacketType::ProfileBlock2}}));
+    const std::optional<TaskBook::Entry> task = book.get(id, error);
+    QVERIFY(task);
+    QCOMPARE(task->status, TaskBook::Status::Sent);
 }
 
 void TestTaskBook::secondClaimerLoses()

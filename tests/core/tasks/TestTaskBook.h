@@ -10,6 +10,7 @@ private slots:
     void taskLifeAndLateConfirmation();
     void cancelOnlyWhileNothingWent();
     void halfSentProfileIsFound();
+    void halfSentProfileIsCompletedOnce();
     void secondClaimerLoses();
     void retryableSkipsConfirmedSince();
     void schemaAndHalves();
