@@ -251,10 +251,7 @@ int runJob(const CliOptions &o, SmsSession &session, const FleetRun::Request &re
            const QList<TerminalTarget> &targets, Shown shown_)
 {
     const auto interrupts = session.watchInterrupts();
-    QList<FleetRun::Target> fleetTargets;
-    for (const TerminalTarget &t : targets)
-        fleetTargets.append({t.name, t.phone});
-    FleetRun *run = session.service->start(request, fleetTargets);
+    FleetRun *run = session.service->start(request, targets);
     const bool json = o.flag(QStringLiteral("--json"));
     const FleetRun::Job job = request.job;
     const QList<FleetRun::Line> lines = session.service->routes().jobLines();
@@ -359,15 +356,9 @@ int runForTargets(const CliOptions &o, CliContext &c, FleetRun::Job job, const G
         return 1;
     if (o.flag(retryFailedOption())) {
         // Only the terminals whose last run of this command failed.
-        QList<FleetRun::Target> retry;
-        for (const TerminalTarget &t : std::as_const(targets))
-            retry.append({t.name, t.phone});
         QString error;
-        if (!session.service->keepRetryable(job, retry, error))
+        if (!session.service->keepRetryable(job, targets, error))
             return failWith(CliText::tr("ошибка базы данных: %1").arg(error));
-        targets.clear();
-        for (const FleetRun::Target &t : std::as_const(retry))
-            targets.append({t.name, t.phone});
         if (targets.isEmpty()) {
             printMessage(CliText::tr("нет терминалов, у которых последний запуск не удался"));
             return 0;

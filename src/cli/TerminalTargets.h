@@ -1,18 +1,15 @@
 #pragma once
 
+#include "core/common/TerminalTarget.h"
+
 #include <QList>
 #include <QString>
 
 struct CliOptions;
 
-// The terminals a command works on: --phone NUMBER, --terminal NAME (from the address book
-// Data.db of the application folder) or, where the command allows it, --all (every terminal
-// of the book, in Id order).
-struct TerminalTarget
-{
-    QString name; // the book's name; the number itself for --phone
-    QString phone;
-};
+// The terminals a command works on: --phone NUMBER (named by the number itself), --terminal
+// NAME (from the address book Data.db of the application folder) or, where the command allows
+// it, --all (every terminal of the book, in Id order).
 
 enum class TargetsResult { Ok, BadUsage, NotFound };
 

@@ -154,13 +154,10 @@ int rollOut(const UploadOptions &o, const QStringList &ports, const QList<Termin
     request.linear = o.linear;
     request.start = {o.resume, o.page, o.bank};
     request.database = database.isOpen() ? &database : nullptr;
-    QList<UploadRollOut::Target> chosen;
-    for (const TerminalTarget &target : targets)
-        chosen.append({target.name, target.phone});
 
     // Before the roll-out: its loads run to their end while the lines are still there.
     std::vector<std::unique_ptr<LinkSession>> sessions;
-    UploadRollOut run(request, chosen, prompts);
+    UploadRollOut run(request, targets, prompts);
     // What needs no line is said before any port is taken, and then no port is taken at all.
     const bool needLines = run.settle();
     for (int i = 0; i < targets.size(); ++i) {

@@ -158,8 +158,7 @@ void TestInterruptCli::killedSendIsNeverSentTwice()
                                  + QStringLiteral(" отправлен не полностью, не известно, дошел ли пакет 0x35h: не досылается\n")),
              qPrintable(next.err));
     QCOMPARE(packetsSent(sim.received()), (QStringList{QStringLiteral("33"), QStringLiteral("35")}));
-    const ProgramRun tasks = runCli({QStringLiteral("tasks"), QStringLiteral("--json")}, home.path());
-    const QJsonArray rows = QJsonDocument::fromJson(tasks.out.toUtf8()).array();
+    const QJsonArray rows = tasksJson(home.path());
     QCOMPARE(rows.size(), 1);
     QCOMPARE(rows[0][QStringLiteral("status")].toString(), QStringLiteral("failed"));
     QCOMPARE(rows[0][QStringLiteral("packets")][0][QStringLiteral("state")].toString(), QStringLiteral("sent"));

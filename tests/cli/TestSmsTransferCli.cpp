@@ -542,10 +542,7 @@ void TestSmsTransferCli::tasksFollowTheAnswers()
     const QString file = home.filePath(QStringLiteral("profile.bin"));
     QVERIFY(writeBytes(file, SmsTest::profileFile(5)));
     QCOMPARE(runCli({QStringLiteral("book"), QStringLiteral("add"), QStringLiteral("Грузовик"), kPhone}, home.path()).code, 0);
-    const auto tasks = [&home] {
-        const ProgramRun r = runCli({QStringLiteral("tasks"), QStringLiteral("--json")}, home.path());
-        return QJsonDocument::fromJson(r.out.toUtf8()).array();
-    };
+    const auto tasks = [&home] { return tasksJson(home.path()); };
     // A send is sent, not yet confirmed; each packet was written as it went.
     QCOMPARE(runCli(with(QStringLiteral("send-profile"), sim, {QStringLiteral("--phone"), kPhone, file}), home.path()).code, 0);
     QJsonArray all = tasks();
@@ -623,8 +620,7 @@ void TestSmsTransferCli::profileLeftInPartIsCompletedFirst()
     QCOMPARE(traffic.count("AT+CMGS="), 1);
     QVERIFY(traffic.contains(TransferRecord::forPacket(PacketType::ProfileBlock2, profile).octets().toHex().toUpper()));
     QVERIFY(traffic.indexOf("AT+CMGS=") < traffic.indexOf("AT+CMGL"));
-    const QJsonArray tasks =
-        QJsonDocument::fromJson(runCli({QStringLiteral("tasks"), QStringLiteral("--json")}, home.path()).out.toUtf8()).array();
+    const QJsonArray tasks = tasksJson(home.path());
     QCOMPARE(tasks.size(), 2);
     QCOMPARE(tasks[0][QStringLiteral("status")].toString(), QStringLiteral("failed"));
     QCOMPARE(tasks[1][QStringLiteral("status")].toString(), QStringLiteral("sent"));

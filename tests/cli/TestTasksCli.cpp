@@ -32,12 +32,6 @@ qint64 profileTask(TaskBook &book)
     return book.create(t, error).value_or(0);
 }
 
-QJsonArray tasksJson(const QStringList &more, const QString &home)
-{
-    const ProgramRun r = runCli(QStringList{QStringLiteral("tasks"), QStringLiteral("--json")} + more, home);
-    return r.code == 0 ? QJsonDocument::fromJson(r.out.toUtf8()).array() : QJsonArray();
-}
-
 } // namespace
 
 void TestTasksCli::listCancelAndGet()
@@ -66,7 +60,7 @@ void TestTasksCli::listCancelAndGet()
                                    "2 | 2026-01-15T12:00:00Z | send-gprs | Bus | 89004445566 | sent | 0x57:sent | \n"
                                    "1 | 2026-01-15T12:00:00Z | send-profile | Грузовик 1 | +79001112233 | queued | "
                                    "0x33:pending 0x35:pending | \n"));
-    const QJsonArray all = tasksJson({}, home.path());
+    const QJsonArray all = tasksJson(home.path());
     QCOMPARE(all.size(), 2);
     QCOMPARE(all[0][QStringLiteral("sent")].toString(), QStringLiteral("2026-01-15T12:00:00Z"));
     QVERIFY(all[0][QStringLiteral("confirmed")].isNull());
@@ -77,10 +71,10 @@ void TestTasksCli::listCancelAndGet()
     r = runCli({QStringLiteral("tasks"), QStringLiteral("cancel"), QStringLiteral("1"), QStringLiteral("2")}, home.path());
     QCOMPARE(r.code, 1);
     QCOMPARE(r.err, QStringLiteral("kvrsetup-cli: задание 2 не отменено: задание 2 уже sent\n"));
-    const QJsonArray open = tasksJson({QStringLiteral("--open")}, home.path());
+    const QJsonArray open = tasksJson(home.path(), {QStringLiteral("--open")});
     QCOMPARE(open.size(), 1);
     QCOMPARE(open[0][QStringLiteral("id")].toInt(), 2);
-    QCOMPARE(tasksJson({}, home.path())[1][QStringLiteral("status")].toString(), QStringLiteral("cancelled"));
+    QCOMPARE(tasksJson(home.path())[1][QStringLiteral("status")].toString(), QStringLiteral("cancelled"));
 
     const QString out = QDir(home.path()).filePath(QStringLiteral("again.bin"));
     QCOMPARE(runCli({QStringLiteral("tasks"), QStringLiteral("get"), QStringLiteral("1"), QStringLiteral("--out"), out},
@@ -115,12 +109,12 @@ void TestTasksCli::cancelTakesBackFromTheGateway()
 
     QTemporaryDir home;
     const QStringList smsd{QStringLiteral("--smsd"), gw.configPath()};
-    QCOMPARE(tasksJson(smsd, home.path()).size(), 1);
+    QCOMPARE(tasksJson(home.path(), smsd).size(), 1);
     const ProgramRun r = runCli(QStringList{QStringLiteral("tasks"), QStringLiteral("cancel"), QString::number(id)} + smsd,
                                 home.path());
     QVERIFY2(r.code == 0, qPrintable(r.err));
     QCOMPARE(gw.rows(QStringLiteral("SELECT COUNT(*) FROM outbox")), QStringList{QStringLiteral("0")});
-    QCOMPARE(tasksJson(smsd, home.path())[0][QStringLiteral("status")].toString(), QStringLiteral("cancelled"));
+    QCOMPARE(tasksJson(home.path(), smsd)[0][QStringLiteral("status")].toString(), QStringLiteral("cancelled"));
     // Data.db has tasks of its own.
-    QCOMPARE(tasksJson({}, home.path()).size(), 0);
+    QCOMPARE(tasksJson(home.path()).size(), 0);
 }

@@ -219,8 +219,7 @@ void TestUploadCli::resumeAfterBrokenCall()
     QCOMPARE(outLines(resumed), kBeforeCall + entryLines() + blockLines(rest, false) + closingLines() + kHungUp);
     QCOMPARE(readBytes(image), banked(f1, {}, {}, 0, 0, false, false).image);
     // Each load that was dialled is a task, with the file it loaded; the refused one is none.
-    const ProgramRun tasks = runUpload({QStringLiteral("tasks"), QStringLiteral("--json")});
-    const QJsonArray rows = QJsonDocument::fromJson(tasks.out.toUtf8()).array();
+    const QJsonArray rows = tasksJson(g_home->path());
     QCOMPARE(rows.size(), 2);
     const QString sha = QString::fromLatin1(QCryptographicHash::hash(f1, QCryptographicHash::Sha256).toHex());
     for (const QJsonValue &row : rows) {

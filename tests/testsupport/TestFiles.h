@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -53,5 +55,12 @@ inline ProgramRun runProgram(const QString &program, const QStringList &args, co
 inline ProgramRun runCli(const QStringList &args, const QString &home = QString(), int limitMs = 30000)
 {
     return runProgram(QStringLiteral(KVR_BIN_DIR "/kvrsetup-cli"), args, home, limitMs);
+}
+
+// "kvrsetup-cli tasks --json" with more options, in home; empty when the command failed.
+inline QJsonArray tasksJson(const QString &home, const QStringList &more = {})
+{
+    const ProgramRun r = runCli(QStringList{QStringLiteral("tasks"), QStringLiteral("--json")} + more, home);
+    return r.code == 0 ? QJsonDocument::fromJson(r.out.toUtf8()).array() : QJsonArray();
 }
 #endif

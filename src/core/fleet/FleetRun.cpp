@@ -164,19 +164,12 @@ void FleetRun::createTask(int index)
     if (task.terminal.isEmpty() && m_request.history)
         task.terminal = OperationHistory::bookName(*m_request.history, m_targets[index].phone);
     task.number = m_targets[index].phone;
-    switch (m_request.job) {
-    case Job::SendProfile:
+    if (m_request.job == Job::SendProfile) {
         task.fileName = m_request.fileName;
         task.payload = m_request.profile;
-        task.packets = {int(PacketType::ProfileBlock1), int(PacketType::ProfileBlock2)};
-        break;
-    case Job::ReadProfile:
-        task.packets = {int(PacketType::ReadBlock1), int(PacketType::ReadBlock2)};
-        break;
-    case Job::SendGprs:
-        task.packets = {int(PacketType::GprsSettings)};
-        break;
     }
+    for (PacketType packet : SmsRoute::requestPackets(task.operation))
+        task.packets << int(packet);
     QString error;
     const std::optional<qint64> id = m_request.tasks->create(task, error);
     m_taskIds[index] = id.value_or(0);

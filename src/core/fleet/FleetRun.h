@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/common/TerminalTarget.h"
+
 #include "core/app/OperationHistory.h"
 #include "core/common/Clock.h"
 #include "core/pdu/GprsRecord.h"
@@ -36,11 +38,7 @@ public:
         SmsRoute *route = nullptr;
         QString port; // how the line is named in reports
     };
-    struct Target
-    {
-        QString name;
-        QString phone;
-    };
+    using Target = TerminalTarget;
     struct Request
     {
         Job job = Job::ReadProfile;

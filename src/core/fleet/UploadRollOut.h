@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/common/TerminalTarget.h"
+
 #include "core/app/UserPrompts.h"
 #include "core/link/ModemLine.h"
 #include "core/loader/FirmwareDataCall.h"
@@ -27,11 +29,7 @@ public:
         ModemLine *line = nullptr;
         QString port; // how the line is named in reports
     };
-    struct Target
-    {
-        QString name;
-        QString phone;
-    };
+    using Target = TerminalTarget;
     struct Result
     {
         Outcome outcome = Outcome::Pending;

@@ -46,9 +46,6 @@ void SharedHalves::remove(const QString &sender) const
 QString SharedHalves::discardForNewRequest(const QString &phone) const
 {
     QString error;
-    const std::optional<QList<TaskBook::Half>> halves = m_book.halves(error);
-    bool any = false;
-    for (const TaskBook::Half &half : halves.value_or(QList<TaskBook::Half>{}))
-        any = any || PhoneNumber::sameSubscriber(half.number, PhoneNumber::normalized(phone));
-    return any && m_book.removeHalves(phone, error) ? discardedLine(phone) : QString();
+    int removed = 0;
+    return m_book.removeHalves(phone, error, 0, &removed) && removed > 0 ? discardedLine(phone) : QString();
 }

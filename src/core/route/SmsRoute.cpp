@@ -48,8 +48,21 @@ QString SmsRoute::gprsRefusal(const QString &phone, const QString &smsc, const G
     return refusal;
 }
 
-qint64 SmsRoute::beginSendTask(OperationHistory::Operation operation, const QString &phone, const QByteArray &payload,
-                              const QList<PacketType> &packets)
+QList<PacketType> SmsRoute::requestPackets(OperationHistory::Operation operation)
+{
+    switch (operation) {
+    case OperationHistory::Operation::SendProfile:
+        return {PacketType::ProfileBlock1, PacketType::ProfileBlock2};
+    case OperationHistory::Operation::ReadProfile:
+        return {PacketType::ReadBlock1, PacketType::ReadBlock2};
+    case OperationHistory::Operation::SendGprs:
+        return {PacketType::GprsSettings};
+    default:
+        return {};
+    }
+}
+
+qint64 SmsRoute::beginSendTask(OperationHistory::Operation operation, const QString &phone, const QByteArray &payload)
 {
     if (!m_tasks)
         return 0;
@@ -58,7 +71,7 @@ qint64 SmsRoute::beginSendTask(OperationHistory::Operation operation, const QStr
     task.workstation = m_workstation;
     task.number = phone;
     task.payload = payload;
-    for (PacketType packet : packets)
+    for (PacketType packet : requestPackets(operation))
         task.packets << int(packet);
     QString error;
     const std::optional<qint64> id = m_tasks->create(task, error);
@@ -104,8 +117,7 @@ QString SmsRoute::submitProfileFile(const QString &typed, const QString &smsc, c
     const QString refusal = numberRefusal(phone, smsc, QStringLiteral("Неверный номер телефона"));
     if (refusal.isEmpty())
         submitSend(nullptr, [this, phone, smsc, file]() -> Task<void> {
-            const qint64 id = beginSendTask(OperationHistory::Operation::SendProfile, phone, file,
-                                            {PacketType::ProfileBlock1, PacketType::ProfileBlock2});
+            const qint64 id = beginSendTask(OperationHistory::Operation::SendProfile, phone, file);
             return sendAndRecord(OperationHistory::Operation::SendProfile, phone, id, sendProfileFile(phone, smsc, file));
         });
     return refusal;
@@ -117,8 +129,7 @@ QString SmsRoute::submitProfileRequest(const QString &typed, const QString &smsc
     const QString refusal = numberRefusal(phone, smsc, QStringLiteral("Неверный номер телефона"));
     if (refusal.isEmpty())
         submitSend(nullptr, [this, phone, smsc]() -> Task<void> {
-            const qint64 id = beginSendTask(OperationHistory::Operation::ReadProfile, phone, QByteArray(),
-                                            {PacketType::ReadBlock1, PacketType::ReadBlock2});
+            const qint64 id = beginSendTask(OperationHistory::Operation::ReadProfile, phone, QByteArray());
             return sendAndRecord(OperationHistory::Operation::ReadProfile, phone, id, requestProfile(phone, smsc));
         });
     return refusal;
@@ -130,8 +141,7 @@ QString SmsRoute::submitGprs(const QString &typed, const QString &smsc, const Gp
     const QString refusal = gprsRefusal(phone, smsc, settings);
     if (refusal.isEmpty())
         submitSend(nullptr, [this, phone, smsc, settings]() -> Task<void> {
-            const qint64 id =
-                beginSendTask(OperationHistory::Operation::SendGprs, phone, QByteArray(), {PacketType::GprsSettings});
+            const qint64 id = beginSendTask(OperationHistory::Operation::SendGprs, phone, QByteArray());
             return sendAndRecord(OperationHistory::Operation::SendGprs, phone, id, sendGprs(phone, smsc, settings));
         });
     return refusal;

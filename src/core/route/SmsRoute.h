@@ -107,6 +107,10 @@ public:
     QString submitProfileRequest(const QString &phone, const QString &smsc);
     QString submitGprs(const QString &phone, const QString &smsc, const GprsSettings &settings);
 
+    // The packets a request of this kind sends (a profile send, a read, GPRS settings), as its
+    // task lists them.
+    static QList<PacketType> requestPackets(OperationHistory::Operation operation);
+
     // What a send is said to have done when its message went whole and no final answer came.
     static QString unknownText() { return QStringLiteral("не известно, принято ли"); }
 
@@ -178,8 +182,7 @@ private:
     // A window's send, kept in the history once the route has had its say.
     // The window's send as a task bound to its number (made before the send begins); 0 when no
     // tasks are kept or it could not be made (said in the log).
-    qint64 beginSendTask(OperationHistory::Operation operation, const QString &phone, const QByteArray &payload,
-                         const QList<PacketType> &packets);
+    qint64 beginSendTask(OperationHistory::Operation operation, const QString &phone, const QByteArray &payload);
     Task<void> sendAndRecord(OperationHistory::Operation operation, QString phone, qint64 taskId, Task<SendResult> send);
     struct AwaitedRead
     {

@@ -4,6 +4,8 @@
 #include "core/app/OperationHistory.h"
 #include "core/common/PhoneNumber.h"
 
+#include <algorithm>
+
 SmsService::SmsService(AppState &state, QObject *parent) : QObject(parent), m_state(state), m_routes(state, this) {}
 
 SmsService::~SmsService()
@@ -95,20 +97,20 @@ bool SmsService::keepRetryable(FleetRun::Job job, QList<FleetRun::Target> &targe
         QStringList failed;
         if (!OperationHistory(*history).lastFailed(operation, failed, error))
             return false;
+        // The numbers the tasks know for this operation: their word is the tasks'.
+        QList<TaskBook::Entry> known;
+        if (TaskBook *tasks = m_routes.tasks()) {
+            const std::optional<QList<TaskBook::Entry>> all = tasks->list({}, error);
+            if (!all)
+                return false;
+            known = *all;
+        }
         for (const QString &number : std::as_const(failed)) {
-            if (m_routes.tasks()) {
-                TaskBook::Filter any;
-                any.number = number;
-                const std::optional<QList<TaskBook::Entry>> known = m_routes.tasks()->list(any, error);
-                if (!known)
-                    return false;
-                bool hasTask = false;
-                for (const TaskBook::Entry &e : *known)
-                    hasTask = hasTask || e.operation == operation;
-                if (hasTask)
-                    continue;
-            }
-            retry << number;
+            const bool hasTask = std::any_of(known.cbegin(), known.cend(), [&](const TaskBook::Entry &e) {
+                return e.operation == operation && PhoneNumber::sameSubscriber(e.number, PhoneNumber::normalized(number));
+            });
+            if (!hasTask)
+                retry << number;
         }
     }
     targets.removeIf([&retry](const FleetRun::Target &t) {

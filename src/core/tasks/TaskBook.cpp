@@ -648,7 +648,7 @@ std::optional<TaskBook::Half> TaskBook::takeMatchingHalf(const QString &number, 
     return std::nullopt;
 }
 
-bool TaskBook::removeHalves(const QString &number, QString &error, int packet)
+bool TaskBook::removeHalves(const QString &number, QString &error, int packet, int *removed)
 {
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
     if (!run(q, QStringLiteral("SELECT id, number, packet FROM kvr_halves"), {}, error))
@@ -663,6 +663,8 @@ bool TaskBook::removeHalves(const QString &number, QString &error, int packet)
         if (!run(q, QStringLiteral("DELETE FROM kvr_halves WHERE id = ?"), {id}, error))
             return false;
     }
+    if (removed)
+        *removed = int(ids.size());
     return true;
 }
 

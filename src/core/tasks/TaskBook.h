@@ -152,8 +152,9 @@ public:
     // The other half of this one (0x43 for 0x45, 0x33 for 0x35 and back), taken away so that one
     // workstation only completes it; nullopt with error empty when none is kept.
     std::optional<Half> takeMatchingHalf(const QString &number, int packet, QString &error);
-    // Every half of this subscriber's (of that packet only, when given); false on a database failure.
-    bool removeHalves(const QString &number, QString &error, int packet = 0);
+    // Every half of this subscriber's (of that packet only, when given); false on a database
+    // failure. removed, when given, counts the halves removed.
+    bool removeHalves(const QString &number, QString &error, int packet = 0, int *removed = nullptr);
     // Every half kept, oldest first.
     std::optional<QList<Half>> halves(QString &error) const;
 
